@@ -1,0 +1,84 @@
+# Winelib build rules: compile with the host g++ using winelib's flags,
+# link executables with wineg++ (which writes NAME.exe.so plus a launcher script).
+
+set(WINELIB_DEFINES
+    WINE_UNICODE_NATIVE _REENTRANT
+    WIN64 _WIN64 __WIN64 __WIN64__ WIN32 _WIN32 __WIN32 __WIN32__ __WINNT __WINNT__ __WINE__
+    "__stdcall=__attribute__((ms_abi))" "__cdecl=__stdcall" "__fastcall=__stdcall"
+    "_stdcall=__stdcall" "_cdecl=__cdecl" "_fastcall=__fastcall"
+    "__declspec_deprecated=__attribute__((deprecated))"
+    "__declspec_dllimport=__attribute__((dllimport))"
+    "__declspec_dllexport=__attribute__((dllexport))"
+    "__declspec_naked=__attribute__((naked))"
+    "__declspec_noinline=__attribute__((noinline))"
+    "__declspec_noreturn=__attribute__((noreturn))"
+    "__declspec_nothrow=__attribute__((nothrow))"
+    "__declspec_novtable=__attribute__(())"
+    "__declspec_selectany=__attribute__((weak))"
+    "__declspec_thread=__thread"
+    "__int8=char" "__int16=short" "__int32=int" "__int64=long"
+    UNICODE _UNICODE NOMINMAX)
+
+add_compile_definitions(${WINELIB_DEFINES})
+add_compile_options(-m64 -fshort-wchar -fPIC -ffp-contract=off -Wall -Wextra
+                    -include ${CMAKE_CURRENT_LIST_DIR}/winelib-prelude.h)
+include_directories(SYSTEM /usr/include/wine/wine/windows /usr/include/wine/windows)
+include_directories(AFTER /usr/include/wine)
+
+find_program(WINEGXX wineg++ REQUIRED)
+find_program(WRC wrc REQUIRED)
+set(CMAKE_CXX_LINK_EXECUTABLE
+    "${WINEGXX} <FLAGS> <CMAKE_CXX_LINK_FLAGS> <LINK_FLAGS> <OBJECTS> -o <TARGET> <LINK_LIBRARIES>")
+
+# A winelib console program: qv_console_program(name sources...)
+function(qv_console_program name)
+    add_executable(${name} ${ARGN})
+    set_target_properties(${name} PROPERTIES SUFFIX ".exe" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+    target_link_options(${name} PRIVATE -mconsole)
+endfunction()
+
+# A winelib GUI program: qv_gui_program(name sources...)
+function(qv_gui_program name)
+    add_executable(${name} ${ARGN})
+    set_target_properties(${name} PROPERTIES SUFFIX ".exe" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+    target_link_options(${name} PRIVATE -mwindows -municode)
+endfunction()
+
+# Compile a .rc file with wrc into a .res object that wineg++ links in.
+# qv_add_resources(target file.rc [include dirs...])
+function(qv_add_resources target rcfile)
+    get_filename_component(base ${rcfile} NAME_WE)
+    set(out ${CMAKE_CURRENT_BINARY_DIR}/${base}.res)
+    set(incs)
+    foreach(d ${ARGN})
+        list(APPEND incs -I${d})
+    endforeach()
+    file(GLOB_RECURSE deps ${CMAKE_CURRENT_SOURCE_DIR}/*.png ${CMAKE_CURRENT_SOURCE_DIR}/*.ico
+         ${CMAKE_CURRENT_SOURCE_DIR}/*.bmp ${CMAKE_CURRENT_SOURCE_DIR}/*.h ${CMAKE_CURRENT_SOURCE_DIR}/*.rc)
+    add_custom_command(OUTPUT ${out}
+        COMMAND ${WRC} -m64 --nostdinc -I${CMAKE_CURRENT_SOURCE_DIR} ${incs}
+                -I/usr/include/wine/wine/windows -I/usr/include/wine/windows
+                -DUNICODE -D_UNICODE -J rc -O res -o ${out} ${rcfile}
+        DEPENDS ${rcfile} ${deps}
+        WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+    add_custom_target(${target}_res DEPENDS ${out})
+    add_dependencies(${target} ${target}_res)
+    target_link_options(${target} PRIVATE ${out})
+endfunction()
+
+# A GoogleTest program run under wine by ctest: qv_test(name sources... LIBS libs...)
+function(qv_test name)
+    cmake_parse_arguments(T "NEEDS_DISPLAY" "TIMEOUT" "LIBS" ${ARGN})
+    qv_console_program(${name} ${T_UNPARSED_ARGUMENTS})
+    target_link_libraries(${name} PRIVATE ${T_LIBS} qv_test_main)
+    add_test(NAME ${name}
+             COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-run ${CMAKE_BINARY_DIR}/bin/${name}.exe.so)
+    set(labels unit)
+    if(T_NEEDS_DISPLAY)
+        set(labels gui)
+    endif()
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 900)
+    endif()
+    set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT ${T_TIMEOUT})
+endfunction()
