@@ -1,0 +1,195 @@
+// Channel-level conversions: RGB to RGBA and back, 16 to 8 bits per sample,
+// red/blue swaps.
+#include <cstring>
+
+#include "imaging/core/PicConvert.h"
+#include "imaging/core/PicImgUtil.h"
+#include "imaging/core/PicLogicalBlend.h"
+#include "imaging/core/PicOperation.h"
+#include "imaging/core/PicRowKernels.h"
+#include "imaging/core/PicSizes.h"
+
+namespace {
+
+void RGBRowToRGBA(const uint8_t* src, uint8_t* dst, uint32_t width, uint8_t alpha) {
+    const uint32_t alphaWord = (uint32_t)alpha << 24;
+    // Whole 4-byte loads while a byte beyond the pixel is still inside the row.
+    uint32_t i = 0;
+    for (; i + 1 < width; ++i) {
+        uint32_t pixel;
+        memcpy(&pixel, src + 3 * (size_t)i, 4);
+        pixel = (pixel & 0xFFFFFF) | alphaWord;
+        memcpy(dst + 4 * (size_t)i, &pixel, 4);
+    }
+    for (; i < width; ++i) {
+        dst[4 * (size_t)i] = src[3 * (size_t)i];
+        dst[4 * (size_t)i + 1] = src[3 * (size_t)i + 1];
+        dst[4 * (size_t)i + 2] = src[3 * (size_t)i + 2];
+        dst[4 * (size_t)i + 3] = alpha;
+    }
+}
+
+template <class T>
+void SplitRow(const T* src, T* rgb, T* alpha, uint32_t width) {
+    for (uint32_t i = 0; i < width; ++i, src += 4) {
+        if (rgb != nullptr) {
+            rgb[0] = src[0];
+            rgb[1] = src[1];
+            rgb[2] = src[2];
+            rgb += 3;
+        }
+        if (alpha != nullptr) *alpha++ = src[3];
+    }
+}
+
+// The high byte, rounded up when the low byte says the sample is nearer the next
+// multiple of 257: the sample divided by 257, rounded.
+inline uint8_t SampleTo8Bit(uint16_t sample) {
+    int low = sample & 0xFF, high = sample >> 8;
+    return (uint8_t)(low - high > 128 ? high + 1 : high);
+}
+
+template <class T, int kSamples>
+void SwapFirstAndThird(T* data, uint32_t width, uint32_t rows, uint64_t rowStep) {
+    for (uint32_t y = 0; y < rows; ++y) {
+        T* p = data + y * rowStep;
+        for (uint32_t i = 0; i < width; ++i, p += kSamples) {
+            T first = p[0];
+            p[0] = p[2];
+            p[2] = first;
+        }
+    }
+}
+
+}  // namespace
+
+BOOL CPicOperation::ConvertRGBToRGBA(const uint8_t* src, uint32_t width, uint32_t height, uint32_t srcStride,
+                                     uint32_t dstStride, uint8_t alpha, uint8_t* dst) {
+    if (src == nullptr || dst == nullptr || width == 0 || height == 0 ||
+        !PicStrideHoldsRow(srcStride, 3ull * width, height) || !PicStrideHoldsRow(dstStride, 4ull * width, height))
+        return Fail(PIC_ERR_BAD_PARAM);
+    CPicCallDepthGuard depth;
+    CPicProgress progress;
+    for (uint32_t y = 0; y < height; ++y) {
+        RGBRowToRGBA(src + PicRowOffset(y, srcStride), dst + PicRowOffset(y, dstStride), width, alpha);
+        if (!progress.Report(y, height)) return Cancelled();
+    }
+    return TRUE;
+}
+
+BOOL CPicOperation::SplitRGBAToRGBPlusA(const uint8_t* src, uint32_t width, uint32_t height, uint32_t srcStride,
+                                        uint8_t* rgb, uint32_t rgbStride, uint8_t* alpha, uint32_t alphaStride,
+                                        uint32_t flags) {
+    const bool wide = (flags & 0x600) == 0x200;  // 16-bit samples, strides in samples
+    if (src == nullptr || (rgb == nullptr && alpha == nullptr) || width == 0 || height == 0 ||
+        !PicStrideHoldsRow(srcStride, 4ull * width, height) ||
+        (rgb != nullptr && !PicStrideHoldsRow(rgbStride, 3ull * width, height)) ||
+        (alpha != nullptr && !PicStrideHoldsRow(alphaStride, width, height)))
+        return Fail(PIC_ERR_BAD_PARAM);
+    CPicCallDepthGuard depth;
+    if (wide) {
+        auto* src16 = reinterpret_cast<const uint16_t*>(src);
+        auto* rgb16 = reinterpret_cast<uint16_t*>(rgb);
+        auto* alpha16 = reinterpret_cast<uint16_t*>(alpha);
+        for (uint32_t y = 0; y < height; ++y)
+            SplitRow(src16 + PicRowOffset(y, srcStride), rgb16 ? rgb16 + PicRowOffset(y, rgbStride) : nullptr,
+                     alpha16 ? alpha16 + PicRowOffset(y, alphaStride) : nullptr, width);
+        return TRUE;
+    }
+    const bool simd = IsSimdKernelAvailable(PIC_KERNEL_SPLIT_RGBA);
+    for (uint32_t y = 0; y < height; ++y) {
+        const uint8_t* s = src + PicRowOffset(y, srcStride);
+        uint8_t* r = rgb ? rgb + PicRowOffset(y, rgbStride) : nullptr;
+        uint8_t* a = alpha ? alpha + PicRowOffset(y, alphaStride) : nullptr;
+        if (simd) {
+            if (!SplitRGBARowSSSE3(s, r, a, width)) return FALSE;
+        } else {
+            SplitRGBARow(s, r, a, width);
+        }
+    }
+    return TRUE;
+}
+
+BOOL CPicOperation::Convert16To8Bit(const uint16_t* src, uint32_t width, uint32_t height, uint32_t channels,
+                                    uint32_t srcStride, uint8_t* dst, uint32_t dstStride, uint32_t flags) {
+    const uint64_t samples = (uint64_t)width * channels;
+    if (src == nullptr || dst == nullptr || (const void*)src == (const void*)dst || samples == 0 || height == 0 ||
+        !PicStrideHoldsRow(srcStride, samples, height) || !PicStrideHoldsRow(dstStride, samples, height))
+        return Fail(PIC_ERR_BAD_PARAM);
+    CPicCallDepthGuard depth;
+    const bool lowByte = (flags & 1) != 0;
+    for (uint32_t y = 0; y < height; ++y) {
+        const uint16_t* s = src + PicRowOffset(y, srcStride);
+        uint8_t* d = dst + PicRowOffset(y, dstStride);
+        if (lowByte)
+            for (uint64_t i = 0; i < samples; ++i) d[i] = (uint8_t)s[i];
+        else
+            for (uint64_t i = 0; i < samples; ++i) d[i] = SampleTo8Bit(s[i]);
+    }
+    return TRUE;
+}
+
+void CopySwapRB24(const uint8_t* src, uint8_t* dst, uint32_t width) {
+    if (IsSimdKernelAvailable(PIC_KERNEL_SWAP_RB)) {
+        CPicOperation op;
+        op.CopySwapRBRowSSE41(src, dst, width);
+    } else {
+        CopySwapRBRow(src, dst, width);
+    }
+}
+
+void SwapRB24InPlace(uint8_t* data, uint32_t width, uint32_t rows) {
+    if (data == nullptr) return;
+    uint64_t pixels = (uint64_t)width * rows;
+    const bool simd = IsSimdKernelAvailable(PIC_KERNEL_SWAP_RB);
+    // The kernels take 32-bit counts: go through in pieces.
+    for (uint64_t done = 0; done < pixels;) {
+        uint32_t n = pixels - done < 0x10000000 ? (uint32_t)(pixels - done) : 0x10000000;
+        uint8_t* p = data + 3 * done;
+        if (simd) {
+            CPicOperation op;
+            op.SwapRBRowSSE41(p, n);
+        } else {
+            SwapRBRow(p, n);
+        }
+        done += n;
+    }
+}
+
+void SwapRB32InPlace(uint8_t* data, uint32_t width, uint32_t rows) {
+    if (data == nullptr) return;
+    SwapFirstAndThird<uint8_t, 4>(data, width, rows, 4ull * width);
+}
+
+template <>
+BOOL CPicImgUtilT<unsigned char>::SwapRBRows32(unsigned char* data, uint32_t width, uint32_t rows,
+                                               uint32_t rowStep) {
+    if (data == nullptr || !PicStrideHoldsRow(rowStep, 4ull * width, rows)) {
+        status = PIC_ERR_BAD_PARAM;
+        return FALSE;
+    }
+    SwapFirstAndThird<unsigned char, 4>(data, width, rows, rowStep);
+    return TRUE;
+}
+
+template <>
+BOOL CPicImgUtilT<unsigned short>::SwapRBRows64(unsigned short* data, uint32_t width, uint32_t rows,
+                                                uint32_t rowStep) {
+    if (data == nullptr || !PicStrideHoldsRow(rowStep, 4ull * width, rows)) {
+        status = PIC_ERR_BAD_PARAM;
+        return FALSE;
+    }
+    SwapFirstAndThird<unsigned short, 4>(data, width, rows, rowStep);
+    return TRUE;
+}
+
+template <>
+BOOL CPicImgUtilT<unsigned short>::SwapRBRows48(unsigned short* data, uint32_t width, uint32_t rows,
+                                                uint32_t rowStep) {
+    if (data == nullptr || !PicStrideHoldsRow(rowStep, 3ull * width, rows)) {
+        status = PIC_ERR_BAD_PARAM;
+        return FALSE;
+    }
+    SwapFirstAndThird<unsigned short, 3>(data, width, rows, rowStep);
+    return TRUE;
+}

@@ -1,0 +1,43 @@
+#include "imaging/core/PicEntryPoints.h"
+
+#include "imaging/core/PicLibrarySettings.h"
+#include "imaging/core/PicOperation.h"
+
+BOOL WINAPI pic_Initialize(void* /*reserved*/) {
+    if (GetThreadState() == nullptr) return FALSE;
+    ReportError(PIC_ERR_OK, "pic_Initialize", nullptr);
+    return PicPool().Start() ? TRUE : FALSE;
+}
+
+void WINAPI pic_Shutdown() { PicPool().Stop(); }
+
+BOOL WINAPI pic_8BitToRGB(const uint8_t* src, uint32_t width, uint32_t height, uint32_t srcStride, uint8_t* dst,
+                          uint32_t dstStride, uint32_t paletteCount, const RGBQUAD* palette, uint32_t flags) {
+    return PicEntryPoint("pic_8BitToRGB", FALSE, [&](CPicOperation& op) {
+        return op.Convert8BitToRGB(src, dst, width, height, srcStride, dstStride, paletteCount, palette, flags);
+    });
+}
+
+BOOL WINAPI pic_RGBToRGBA(const uint8_t* src, uint32_t width, uint32_t height, uint32_t srcStride, uint8_t* dst,
+                          uint32_t dstStride, uint8_t alpha) {
+    return PicEntryPoint("pic_RGBToRGBA", FALSE, [&](CPicOperation& op) {
+        return op.ConvertRGBToRGBA(src, width, height, srcStride, dstStride, alpha, dst);
+    });
+}
+
+BOOL WINAPI pic_SplitRGBAToRGBPlusA(const void* src, uint32_t width, uint32_t height, uint32_t srcStride,
+                                    void* rgb, uint32_t rgbStride, void* alpha, uint32_t alphaStride,
+                                    uint32_t flags) {
+    return PicEntryPoint("pic_SplitRGBAToRGBPlusA", FALSE, [&](CPicOperation& op) {
+        return op.SplitRGBAToRGBPlusA(static_cast<const uint8_t*>(src), width, height, srcStride,
+                                      static_cast<uint8_t*>(rgb), rgbStride, static_cast<uint8_t*>(alpha),
+                                      alphaStride, flags);
+    });
+}
+
+BOOL WINAPI pic_UnpackBufferTo8Bit(const uint8_t* src, uint32_t width, uint32_t height, uint32_t srcStride,
+                                   uint32_t bitsPerPixel, uint8_t* dst, uint32_t dstStride, uint32_t /*unused*/) {
+    return PicEntryPoint("pic_UnpackBufferTo8Bit", FALSE, [&](CPicOperation& op) {
+        return op.UnpackBufferTo8Bit(src, width, height, srcStride, bitsPerPixel, dst, dstStride);
+    });
+}

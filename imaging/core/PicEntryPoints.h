@@ -1,0 +1,34 @@
+// The processing side's entry points: library start-up and shutdown, the last
+// error, conversions and the packed-DIB header queries. Each returns a plain
+// value and leaves a result code as the calling thread's last error
+// (pic_GetLastError, declared in PicThreadState.h).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "imaging/core/PicThreadState.h"
+
+// Starts the worker pool; nonzero when it runs. The argument is reserved.
+BOOL WINAPI pic_Initialize(void* reserved);
+// Stops the worker pool; operations run on the calling thread afterwards.
+void WINAPI pic_Shutdown();
+
+BOOL WINAPI pic_8BitToRGB(const uint8_t* src, uint32_t width, uint32_t height, uint32_t srcStride, uint8_t* dst,
+                          uint32_t dstStride, uint32_t paletteCount, const RGBQUAD* palette, uint32_t flags);
+BOOL WINAPI pic_RGBToRGBA(const uint8_t* src, uint32_t width, uint32_t height, uint32_t srcStride, uint8_t* dst,
+                          uint32_t dstStride, uint8_t alpha);
+// flags & 0x600 == 0x200: 16-bit samples with strides in samples.
+BOOL WINAPI pic_SplitRGBAToRGBPlusA(const void* src, uint32_t width, uint32_t height, uint32_t srcStride,
+                                    void* rgb, uint32_t rgbStride, void* alpha, uint32_t alphaStride,
+                                    uint32_t flags);
+BOOL WINAPI pic_UnpackBufferTo8Bit(const uint8_t* src, uint32_t width, uint32_t height, uint32_t srcStride,
+                                   uint32_t bitsPerPixel, uint8_t* dst, uint32_t dstStride, uint32_t unused);
+
+// Packed-DIB header queries (BITMAPINFOHEADER blocks).
+BOOL WINAPI pic_DIBWidth(const void* dib, int32_t* width);
+BOOL WINAPI pic_DIBHeight(const void* dib, int32_t* height);
+BOOL WINAPI pic_DIBBitCount(const void* dib, uint32_t* bitCount);
+void* WINAPI pic_DIBPixelStart(const void* dib);
+RGBQUAD* WINAPI pic_GetDIBPalette(const void* dib, int32_t* count);

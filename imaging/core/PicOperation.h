@@ -1,0 +1,127 @@
+// The call frame of the library's entry points and the operation object that
+// carries an operation's result code.
+//
+// An entry point:
+//   BOOL WINAPI pic_Something(...) {
+//       return PicEntryPoint("pic_Something", FALSE, [&](CPicOperation& op) {
+//           return op.Something(...);
+//       });
+//   }
+// An operation method checks its arguments, holds a CPicCallDepthGuard while
+// it works, reports rows through CPicProgress and leaves its code in status.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <new>
+
+#include "imaging/core/PicResult.h"
+#include "imaging/core/PicThreadState.h"
+
+// Raises the calling thread's call depth for its lifetime.
+class CPicCallDepthGuard {
+public:
+    CPicCallDepthGuard() { IncrementCallDepth(); }
+    ~CPicCallDepthGuard() { DecrementCallDepth(); }
+    CPicCallDepthGuard(const CPicCallDepthGuard&) = delete;
+    CPicCallDepthGuard& operator=(const CPicCallDepthGuard&) = delete;
+};
+
+// Row-by-row progress of one operation: only the outermost operation on a
+// thread (call depth 1) calls the thread's progress callback.
+class CPicProgress {
+public:
+    CPicProgress();
+    // Reports that row (or channel) `done` of `total` is finished; false when
+    // the callback asked to stop (the operation then sets PIC_ERR_CANCELLED).
+    bool Report(uint32_t done, uint32_t total) const {
+        return !m_enabled || ReportToCallback(done, total);
+    }
+
+private:
+    bool ReportToCallback(uint32_t done, uint32_t total) const;
+    CPicThreadState* m_state;
+    bool m_enabled;
+};
+
+
+class CPicOperation {
+public:
+    int32_t status = 0;
+
+    // ---- stand-alone SIMD row kernels (SSE4.1; see PicRowKernels.h for the plain forms) ----
+    bool BlendColorMaskRowSSE41(uint8_t* dst, const uint8_t* mask, uint32_t count, uint32_t color);
+    bool BlendRGBAOverRGBRowSSE41(const uint8_t* src, uint8_t* dst, uint32_t count);
+    bool SplitRGBARowSSSE3(const uint8_t* src, uint8_t* rgb, uint8_t* alpha, uint32_t count);
+    bool SwapRBRowSSE41(uint8_t* pixels, uint32_t count);
+    bool CopySwapRBRowSSE41(const uint8_t* src, uint8_t* dst, uint32_t count);
+
+    // ---- palette and depth conversions ----
+    BOOL Convert8BitToRGB(const uint8_t* src, uint8_t* dst, uint32_t width, uint32_t height,
+                          uint32_t srcStride, uint32_t dstStride, uint32_t paletteCount,
+                          const RGBQUAD* palette, uint32_t flags);
+    BOOL ConvertRGBToRGBA(const uint8_t* src, uint32_t width, uint32_t height, uint32_t srcStride,
+                          uint32_t dstStride, uint8_t alpha, uint8_t* dst);
+    BOOL SplitRGBAToRGBPlusA(const uint8_t* src, uint32_t width, uint32_t height, uint32_t srcStride,
+                             uint8_t* rgb, uint32_t rgbStride, uint8_t* alpha, uint32_t alphaStride,
+                             uint32_t flags);
+    BOOL UnpackBufferTo8Bit(const uint8_t* src, uint32_t width, uint32_t height, uint32_t srcStride,
+                            uint32_t bits, uint8_t* dst, uint32_t dstStride);
+    BOOL UnpackRowTo8Bit(const uint8_t* src, uint32_t width, uint32_t bits, uint8_t* dst);
+    BOOL PackRowsFrom8Bit(const uint8_t* src, uint32_t width, uint32_t rows, uint32_t srcStride,
+                          uint8_t* dst, uint32_t bits, bool eachRow, uint32_t dstStride);
+    BOOL Convert1BitToRGB(const uint8_t* src, uint32_t width, uint32_t height, uint32_t srcStride,
+                          const RGBQUAD* palette, uint8_t* dst, uint32_t dstStride);
+    BOOL Convert16To8Bit(const uint16_t* src, uint32_t width, uint32_t height, uint32_t channels,
+                         uint32_t srcStride, uint8_t* dst, uint32_t dstStride, uint32_t flags);
+
+    // ---- tables, histograms, copies ----
+    BOOL ApplyChannelLUTs(uint8_t* data, uint32_t width, uint32_t height, uint32_t channels,
+                          uint32_t stride, const uint8_t* const* tables);
+    BOOL ApplyLUTToChannel(uint8_t* data, uint32_t width, uint32_t height, uint32_t channels,
+                           uint32_t stride, const uint8_t* table, uint32_t channel);
+    BOOL GetChannelHistograms(const uint8_t* data, uint32_t width, uint32_t height, uint32_t channels,
+                              uint32_t stride, uint32_t* const* histograms);
+    BOOL CopyRows(const uint8_t* src, uint32_t srcStride, uint32_t rows, uint32_t dstStride, uint8_t* dst);
+    BOOL CropImage(const uint8_t* src, uint8_t* dst, uint32_t width, uint32_t height,
+                   uint32_t bytesPerPixel, uint32_t x, uint32_t y, uint32_t w, uint32_t h,
+                   uint32_t srcStride, uint32_t dstStride);
+    BOOL Crop1Bit(const uint8_t* src, uint8_t* dst, uint32_t width, uint32_t height, uint32_t x,
+                  uint32_t y, uint32_t w, uint32_t h, uint32_t srcStride, uint32_t dstStride);
+
+    // Size of a packed DIB block; 0 with status 5 for another depth, 0 with
+    // status 1 when the block would reach the library's size limit.
+    uint32_t CalcDIBSize(uint32_t width, uint32_t height, uint32_t bits, uint32_t paletteCount);
+
+private:
+    bool Fail(int32_t code) {
+        status = code;
+        return false;
+    }
+    bool Cancelled() { return Fail(PIC_ERR_CANCELLED); }
+};
+
+// Sets the operation's status to 0 and raises the call depth (the caller lowers it).
+inline void BeginOperation(CPicOperation& op) {
+    op.status = 0;
+    IncrementCallDepth();
+}
+
+// Runs body(op) inside the entry-point frame: without a thread state the
+// failure value comes back and nothing is reported; otherwise the operation's
+// status is reported under name. No exception leaves the frame.
+template <class Result, class Body>
+Result PicEntryPoint(const char* name, Result failure, Body&& body) {
+    if (GetThreadState() == nullptr) return failure;
+    CPicOperation op;
+    Result result = failure;
+    try {
+        result = body(op);
+    } catch (...) {
+        op.status = PIC_ERR_OUT_OF_MEMORY;  // std::bad_alloc is the only one expected
+        result = failure;
+    }
+    ReportError(op.status, name, nullptr);
+    return result;
+}
