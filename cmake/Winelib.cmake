@@ -44,26 +44,31 @@ function(qv_gui_program name)
     target_link_options(${name} PRIVATE -mwindows -municode)
 endfunction()
 
-# Compile a .rc file with wrc into a .res object that wineg++ links in.
+# Compile a .rc file with wrc into a .res object that wineg++ links into the
+# target (an executable). The .rc file's folder and the source root are on the
+# include path, so resources can include "res/resource.h" or their neighbours.
 # qv_add_resources(target file.rc [include dirs...])
 function(qv_add_resources target rcfile)
-    get_filename_component(base ${rcfile} NAME_WE)
-    set(out ${CMAKE_CURRENT_BINARY_DIR}/${base}.res)
-    set(incs)
+    get_filename_component(rcpath ${rcfile} ABSOLUTE)
+    get_filename_component(rcdir ${rcpath} DIRECTORY)
+    get_filename_component(base ${rcpath} NAME_WE)
+    set(out ${CMAKE_CURRENT_BINARY_DIR}/${target}_${base}.res)
+    set(incs -I${rcdir} -I${CMAKE_SOURCE_DIR})
     foreach(d ${ARGN})
         list(APPEND incs -I${d})
     endforeach()
-    file(GLOB_RECURSE deps ${CMAKE_CURRENT_SOURCE_DIR}/*.png ${CMAKE_CURRENT_SOURCE_DIR}/*.ico
-         ${CMAKE_CURRENT_SOURCE_DIR}/*.bmp ${CMAKE_CURRENT_SOURCE_DIR}/*.h ${CMAKE_CURRENT_SOURCE_DIR}/*.rc)
+    file(GLOB_RECURSE deps CONFIGURE_DEPENDS ${rcdir}/*.png ${rcdir}/*.ico ${rcdir}/*.bmp ${rcdir}/*.h
+         ${rcdir}/*.rc ${rcdir}/*.xml)
     add_custom_command(OUTPUT ${out}
-        COMMAND ${WRC} -m64 --nostdinc -I${CMAKE_CURRENT_SOURCE_DIR} ${incs}
+        COMMAND ${WRC} -m64 --nostdinc ${incs}
                 -I/usr/include/wine/wine/windows -I/usr/include/wine/windows
-                -DUNICODE -D_UNICODE -J rc -O res -o ${out} ${rcfile}
-        DEPENDS ${rcfile} ${deps}
-        WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+                -DUNICODE -D_UNICODE -J rc -O res -o ${out} ${rcpath}
+        DEPENDS ${rcpath} ${deps}
+        WORKING_DIRECTORY ${rcdir})
     add_custom_target(${target}_res DEPENDS ${out})
     add_dependencies(${target} ${target}_res)
     target_link_options(${target} PRIVATE ${out})
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${out})
 endfunction()
 
 # A GoogleTest program run under wine by ctest: qv_test(name sources... LIBS libs...)

@@ -1,5 +1,7 @@
 #include "framework/CException.h"
 
+#include "framework/AfxMessageBox.h"
+
 BOOL CException::GetErrorMessage(WCHAR* buffer, UINT size, UINT* helpContext) const
 {
     if (helpContext)
@@ -24,7 +26,7 @@ int CException::ReportError(UINT type, UINT defaultMessageId) const
         message.LoadString(defaultMessageId);
     if (message.IsEmpty())
         message = L"An unknown error has occurred.";
-    return MessageBoxW(GetActiveWindow(), message, L"Quorvex", type);
+    return AfxShowMessageBox(GetActiveWindow(), message, nullptr, type);
 }
 
 CFileException::CFileException(int cause, LONG osError, const WCHAR* fileName)

@@ -1,0 +1,10 @@
+#include "framework/CDocument.h"
+
+BOOL CDocument::OnNewDocument()
+{
+    DeleteContents();
+    SetModifiedFlag(FALSE);
+    return TRUE;
+}
+
+void CDocument::DeleteContents() {}
