@@ -29,3 +29,16 @@ int ZipBytesToString(const CPkAutoBuffer& buffer, CString& text, UINT codePage)
     text.ReleaseBuffer(converted > 0 ? converted : 0);
     return converted > 0 ? converted : -1;
 }
+
+int ZipStringToBytesExact(const CString& text, CPkAutoBuffer& buffer, UINT codePage)
+{
+    int count = ZipStringToBytes(text, buffer, codePage);
+    if (count <= 0)
+        return count;
+    CString back;
+    if (ZipBytesToString(buffer, back, codePage) < 0 || back != text) {
+        buffer.Release();
+        return -1;
+    }
+    return count;
+}

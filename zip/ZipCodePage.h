@@ -10,3 +10,6 @@ int ZipStringToBytes(const CString& text, CPkAutoBuffer& buffer, UINT codePage);
 // The buffer's bytes decoded from the code page; the character count, 0 for
 // an empty buffer, -1 on failure. Invalid UTF-8 becomes replacement characters.
 int ZipBytesToString(const CPkAutoBuffer& buffer, CString& text, UINT codePage);
+// As ZipStringToBytes, but -1 (buffer released) unless the bytes decode back
+// to the same text: nothing may silently become a substitute character.
+int ZipStringToBytesExact(const CString& text, CPkAutoBuffer& buffer, UINT codePage);
