@@ -91,6 +91,13 @@ CString& CString::operator=(WCHAR ch)
 
 void CString::Empty() { SetLength(0); }
 
+void CString::SecureEmpty()
+{
+    if (m_data)
+        SecureZeroMemory(m_data, sizeof(WCHAR) * ((size_t)m_capacity + 1));
+    m_length = 0;
+}
+
 void CString::Reserve(int capacity)
 {
     if (capacity <= m_capacity && m_data)

@@ -33,6 +33,9 @@ public:
     int GetLength() const { return m_length; }
     bool IsEmpty() const { return m_length == 0; }
     void Empty();
+    // Overwrites the whole buffer with zeros, then empties the string; for
+    // passwords and other secrets.
+    void SecureEmpty();
     const WCHAR* GetString() const { return m_data ? m_data : EmptyText(); }
     operator const WCHAR*() const { return GetString(); }
     WCHAR GetAt(int index) const { return GetString()[index]; }

@@ -134,3 +134,19 @@ TEST(CStringUtf8, RoundTripsEveryPlane)
 }
 
 }  // namespace
+
+TEST(CStringSecrets, SecureEmptyZeroesTheWholeBufferItKeeps)
+{
+    CString secret(L"correct horse");
+    secret += L" battery";
+    const WCHAR* buffer = secret.GetString();
+    int length = secret.GetLength();
+    secret.SecureEmpty();
+    EXPECT_TRUE(secret.IsEmpty());
+    ASSERT_EQ(secret.GetString(), buffer) << "the buffer is kept, so the check reads live memory";
+    for (int i = 0; i < length; ++i)
+        EXPECT_EQ(buffer[i], 0) << "at " << i;
+    CString never;
+    never.SecureEmpty();
+    EXPECT_TRUE(never.IsEmpty());
+}

@@ -81,7 +81,8 @@ inline void SetText(const CWnd& dialog, int id, const WCHAR* text) { ::SetWindow
 inline void TypeChar(const CWnd& dialog, int id, WCHAR ch)
 {
     HWND edit = Item(dialog, id);
-    ::SendMessageW(edit, EM_SETSEL, (WPARAM)-1, -1);
+    int end = ::GetWindowTextLengthW(edit);
+    ::SendMessageW(edit, EM_SETSEL, (WPARAM)end, end);
     ::SendMessageW(edit, WM_CHAR, ch, 1);
 }
 
