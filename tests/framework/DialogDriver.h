@@ -97,6 +97,43 @@ inline bool Visible(const CWnd& dialog, int id) { return (::GetWindowLongPtrW(It
 inline bool Enabled(const CWnd& dialog, int id) { return ::IsWindowEnabled(Item(dialog, id)) != FALSE; }
 inline int Checked(const CWnd& dialog, int id) { return (int)::SendMessageW(Item(dialog, id), BM_GETCHECK, 0, 0); }
 
+// Caps Lock as the user presses it (simulated key strokes). Its state is
+// shared by every program on the display, so a test that changes it holds
+// this session, which keeps other such tests out (a named mutex) and leaves
+// Caps Lock off at its end.
+class CapsLockSession {
+public:
+    CapsLockSession() : m_mutex(::CreateMutexW(nullptr, FALSE, L"QuorvexTestCapsLock"))
+    {
+        ::WaitForSingleObject(m_mutex, 60000);
+    }
+    ~CapsLockSession()
+    {
+        Set(false);
+        ::ReleaseMutex(m_mutex);
+        ::CloseHandle(m_mutex);
+    }
+    CapsLockSession(const CapsLockSession&) = delete;
+    CapsLockSession& operator=(const CapsLockSession&) = delete;
+
+    static bool IsOn() { return (::GetKeyState(VK_CAPITAL) & 1) != 0; }
+    // Presses the key until Caps Lock is in the wanted state; false when it
+    // does not follow.
+    bool Set(bool on)
+    {
+        for (int attempt = 0; attempt < 3 && IsOn() != on; ++attempt) {
+            keybd_event(VK_CAPITAL, 0x3a, 0, 0);
+            keybd_event(VK_CAPITAL, 0x3a, KEYEVENTF_KEYUP, 0);
+            for (int i = 0; i < 100 && IsOn() != on; ++i)
+                PumpFor(5);
+        }
+        return IsOn() == on;
+    }
+
+private:
+    HANDLE m_mutex;
+};
+
 // Captures every message box while it lives, answering each with `answer`.
 class MessageBoxCapture {
 public:
