@@ -176,3 +176,51 @@ TEST(CDialog, MissingTemplateFailsWithoutAWindow)
     EXPECT_EQ(dlg.DoModal(), -1);
     EXPECT_EQ(dlg.m_hWnd, nullptr);
 }
+
+namespace {
+
+// A window whose handler of a private message runs a modal dialog, as the
+// main window does for a report a worker sends.
+class ReportWnd : public CWnd {
+public:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message != WM_APP)
+            return CWnd::WindowProc(message, wParam, lParam);
+        ExchangeDlg dlg;
+        return RunModal(dlg, [&] {
+            SetText(dlg, IDC_COUNT, L"17");
+            Click(dlg, IDOK);
+        });
+    }
+};
+
+struct SendJob {
+    HWND target;
+    LRESULT answer = 0;
+};
+
+DWORD WINAPI SendFromWorker(void* param)
+{
+    auto* job = static_cast<SendJob*>(param);
+    job->answer = ::SendMessageW(job->target, WM_APP, 0, 0);
+    return 0;
+}
+
+}  // namespace
+
+TEST(CDialog, ModalDialogRunsInsideAMessageAWorkerSendsWhileTheUserInterfaceThreadPumps)
+{
+    ReportWnd wnd;
+    ASSERT_TRUE(wnd.CreateEx(0, CWnd::RegisterWndClass(0), L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr));
+    SendJob job{wnd.m_hWnd};
+    HANDLE worker = ::CreateThread(nullptr, 0, SendFromWorker, &job, 0, nullptr);
+    ASSERT_NE(worker, nullptr);
+    DWORD start = GetTickCount();
+    while (::MsgWaitForMultipleObjects(1, &worker, FALSE, 100, QS_ALLINPUT) != WAIT_OBJECT_0 &&
+           GetTickCount() - start < 10000)
+        PumpPendingMessages();
+    EXPECT_EQ(::WaitForSingleObject(worker, 0), WAIT_OBJECT_0) << "the worker's send was not served";
+    ::CloseHandle(worker);
+    EXPECT_EQ(job.answer, IDOK);
+}
