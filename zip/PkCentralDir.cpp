@@ -13,6 +13,8 @@ using namespace ZipBytes;
 namespace {
 const char kEndSignature[4] = {'P', 'K', 5, 6};
 const char kZip64LocatorSignature[4] = {'P', 'K', 6, 7};
+const char kZip64EndSignature[4] = {'P', 'K', 6, 6};
+const uint64_t kZip64EndRecordSize = 56;
 const uint32_t kEndRecordSize = 22;
 const uint32_t kDescriptorWithSignature = 16;
 }  // namespace
@@ -79,14 +81,27 @@ void CPkCentralDir::ReadDirectory()
     if (commentSize)
         m_storage.Read(m_info.m_pszComment.GetBuffer(), commentSize, true);
 
-    if (m_info.m_uThisVolume == 0xFFFF || m_info.m_uVolumeWithCD == 0xFFFF || m_info.m_uVolumeEntriesNo == 0xFFFF ||
-        m_info.m_uEntriesNumber == 0xFFFF || m_info.m_uSize == 0xFFFFFFFFu || m_info.m_uOffset == 0xFFFFFFFFu) {
-        if (endPosition >= 20) {
-            char locator[4];
-            m_storage.SeekToLogical(endPosition - 20);
-            m_storage.Read(locator, 4, true);
-            if (memcmp(locator, kZip64LocatorSignature, 4) == 0)
+    bool saturated = m_info.m_uThisVolume == 0xFFFF || m_info.m_uVolumeWithCD == 0xFFFF ||
+                     m_info.m_uVolumeEntriesNo == 0xFFFF || m_info.m_uEntriesNumber == 0xFFFF ||
+                     m_info.m_uSize == 0xFFFFFFFFu || m_info.m_uOffset == 0xFFFFFFFFu;
+    // Where the directory ends: before the end record, or before Zip64 end
+    // records that some writers add although nothing needs them.
+    uint64_t directoryEnd = endPosition;
+    if (endPosition >= 20) {
+        char locator[4];
+        m_storage.SeekToLogical(endPosition - 20);
+        m_storage.Read(locator, 4, true);
+        if (memcmp(locator, kZip64LocatorSignature, 4) == 0) {
+            if (saturated)
                 ThrowError(ZipCauseNoZip64);
+            directoryEnd = endPosition - 20;
+            if (endPosition >= 20 + kZip64EndRecordSize) {
+                char record[4];
+                m_storage.SeekToLogical(endPosition - 20 - kZip64EndRecordSize);
+                m_storage.Read(record, 4, true);
+                if (memcmp(record, kZip64EndSignature, 4) == 0)
+                    directoryEnd -= kZip64EndRecordSize;
+            }
         }
     }
     if (!(m_iCheckOptions & coNoVolumeCheck) && m_info.m_uThisVolume == 0 &&
@@ -95,10 +110,11 @@ void CPkCentralDir::ReadDirectory()
 
     m_storage.SetupFromDirectory(m_info.m_uThisVolume);
     // 64-bit sums: a directory that claims to reach past its end record is damage.
-    if (!m_storage.IsSegmented() && endPosition < m_info.m_uOffset + m_info.m_uSize)
+    if (!m_storage.IsSegmented() && directoryEnd < m_info.m_uOffset + m_info.m_uSize)
         ThrowError(ZipCauseBadZipFile);
-    if (m_storage.GetBytesBeforeZip() == 0 && m_info.m_uThisVolume == 0)
-        m_storage.SetBytesBeforeZip(endPosition - m_info.m_uOffset - m_info.m_uSize);
+    if (m_storage.GetBytesBeforeZip() == 0 && m_info.m_uThisVolume == 0 &&
+        directoryEnd >= m_info.m_uOffset + m_info.m_uSize)
+        m_storage.SetBytesBeforeZip(directoryEnd - m_info.m_uOffset - m_info.m_uSize);
     if ((m_info.m_uSize == 0) != (m_info.m_uEntriesNumber == 0))
         ThrowError(ZipCauseBadZipFile);
     // Every central header takes at least 46 bytes.

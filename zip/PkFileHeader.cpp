@@ -441,6 +441,7 @@ bool CPkFileHeader::ReadLocalHeader(CPkCentralDir& owner)
     }
     m_uLocalComprSize = GetU32(buf + 18);
     m_uLocalUncomprSize = GetU32(buf + 22);
+    TakeLocalZip64Sizes();
     uint16_t method = GetU16(buf + 8);
     if (method == 99 && IsEncrypted())
         storage.ThrowError(ZipCauseNoAes);
@@ -453,6 +454,23 @@ bool CPkFileHeader::ReadLocalHeader(CPkCentralDir& owner)
             return false;
     }
     return storage.GetCurrentVolume() == volume || storage.IsBinarySplit();
+}
+
+void CPkFileHeader::TakeLocalZip64Sizes()
+{
+    // Writers that do not know a size in advance (a stream) saturate the
+    // local sizes and give them in a Zip64 record, even when they are small.
+    if (m_uLocalComprSize != 0xFFFFFFFFu && m_uLocalUncomprSize != 0xFFFFFFFFu)
+        return;
+    CPkExtraData* record = m_aLocalExtraData.Find(CPkExtraField::idZip64);
+    if (!record || record->m_data.GetSize() < 16)
+        return;
+    uint64_t uncompressed = GetU64(record->m_data.GetBuffer());
+    uint64_t compressed = GetU64(record->m_data.GetBuffer() + 8);
+    if (uncompressed <= 0xFFFFFFFEull && compressed <= 0xFFFFFFFEull) {
+        m_uLocalUncomprSize = (uint32_t)uncompressed;
+        m_uLocalComprSize = (uint32_t)compressed;
+    }
 }
 
 void CPkFileHeader::WriteLocalHeader(CPkStorage& storage)

@@ -103,6 +103,7 @@ private:
     UINT NamePageForReading() const;
     UINT TextPageForReading() const;
     void ReadNtfsTimes();
+    void TakeLocalZip64Sizes();
     void WriteNtfsTimes();
     void CheckLengths(const CPkStorage& storage, uint32_t extraSize) const;
     DWORD ToWindowsAttributes(uint32_t external, bool& known) const;
