@@ -1,0 +1,30 @@
+// Crc32: the CRC-32 of ISO-HDLC / IEEE 802.3 / zlib (reflected polynomial
+// 0xEDB88320, initial value and final xor 0xFFFFFFFF). Encrypted files and
+// recovery sections store it, so it must match that standard bit for bit.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+
+class Crc32 {
+public:
+    Crc32() = default;
+
+    void Reset() { m_value = 0; }
+    // Continues over more bytes; the value stays the CRC of everything since Reset.
+    void Update(const void* bytes, size_t length);
+    uint32_t GetValue() const { return m_value; }
+    // The value as four bytes, most significant first (the stored order).
+    void GetBytes(uint8_t out[4]) const;
+
+    // CRC of a whole file; false (out untouched) when it cannot be opened or read.
+    bool FileCrc(const WCHAR* path, uint8_t out[4]);
+    // CRC of a buffer, its four stored-order bytes copied into *out's memory,
+    // so that *out compares equal to four CRC bytes read from a file.
+    bool BufferCrc(const void* bytes, size_t length, uint32_t* out);
+
+private:
+    uint32_t m_value = 0;
+};

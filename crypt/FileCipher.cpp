@@ -1,0 +1,404 @@
+#include "crypt/FileCipher.h"
+
+#include "crypt/Crc32.h"
+#include "crypt/EncryptedFileHeader.h"
+#include "crypt/KeyState.h"
+#include "crypt/PathParts.h"
+#include "crypt/RawFile.h"
+#include "crypt/SystemRandom.h"
+#include "crypt/XxteaBlockCipher.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <optional>
+
+std::atomic<unsigned char> g_AbortRequested{0};
+
+namespace {
+
+const size_t kBlock = CIPHER_BLOCK_SIZE;
+// Data is read, transformed and written this many blocks at a time (1 MiB).
+const size_t kChunkBlocks = 8192;
+// A decrypted PlainSize may exceed the size limit by this much before it counts as a wrong key.
+const uint64_t kPlainSizeSlack = 10;
+
+std::atomic<void (*)(uint64_t)> s_blockHook{nullptr};
+
+// Random bytes of one encryption: IV, the fill of both header blocks, the pad of the last block.
+struct RandomBlocks {
+    uint8_t iv[kBlock];
+    uint8_t header1[kBlock];
+    uint8_t header2[kBlock];
+    uint8_t pad[kBlock];
+    ~RandomBlocks() { SecureZeroMemory(this, sizeof *this); }
+};
+
+// Full data blocks, from firstIndex on, that may be processed before an abort request is seen.
+size_t BlocksBeforeAbort(uint64_t firstIndex, size_t count)
+{
+    void (*hook)(uint64_t) = s_blockHook.load(std::memory_order_relaxed);
+    for (size_t i = 0; i < count; ++i) {
+        if (hook)
+            hook(firstIndex + i);
+        if (g_AbortRequested.load(std::memory_order_relaxed))
+            return i;
+    }
+    return count;
+}
+
+}  // namespace
+
+// The files, key copy, cipher and chunk buffer of one operation; wiped when it ends.
+struct CFileCipher::Stream {
+    CRawFile input;
+    CRawFile output;
+    uint8_t key[CIPHER_KEY_SIZE];
+    std::optional<CXxteaBlockCipher> cipher;
+    uint8_t* chunk = nullptr;
+
+    Stream() { memcpy(key, g_FileKey, sizeof key); }
+    ~Stream()
+    {
+        SecureZeroMemory(key, sizeof key);
+        if (chunk) {
+            SecureZeroMemory(chunk, kChunkBlocks * kBlock);
+            delete[] chunk;
+        }
+    }
+    bool AllocateChunk()
+    {
+        chunk = new (std::nothrow) uint8_t[kChunkBlocks * kBlock];
+        return chunk != nullptr;
+    }
+    // Reads a whole block; false when the file ends (or fails) before it.
+    bool ReadBlock(uint8_t block[kBlock]) { return input.Read(block, kBlock) == (int64_t)kBlock; }
+};
+
+const WCHAR* CryptResultName(int result)
+{
+    switch (result) {
+    case CRYPT_OK: return L"CRYPT_OK";
+    case CRYPT_BAD_KEY: return L"CRYPT_BAD_KEY";
+    case CRYPT_OPEN_INPUT_FAILED: return L"CRYPT_OPEN_INPUT_FAILED";
+    case CRYPT_WRITE_FAILED: return L"CRYPT_WRITE_FAILED";
+    case CRYPT_READ_FAILED: return L"CRYPT_READ_FAILED";
+    case CRYPT_TOO_BIG: return L"CRYPT_TOO_BIG";
+    case CRYPT_CRC_MISMATCH: return L"CRYPT_CRC_MISMATCH";
+    case CRYPT_NO_MEMORY: return L"CRYPT_NO_MEMORY";
+    case CRYPT_ABORTED: return L"CRYPT_ABORTED";
+    default: return L"CRYPT_UNKNOWN";
+    }
+}
+
+CFileCipher::CFileCipher()
+{
+    // A new engine withdraws any pending abort request.
+    g_AbortRequested.store(0);
+}
+
+CFileCipher::~CFileCipher() { ReleaseMemory(); }
+
+void CFileCipher::SetBlockHook(void (*hook)(uint64_t blockIndex)) { s_blockHook.store(hook); }
+
+bool CFileCipher::CanEncryptSize(uint64_t plainSize) const
+{
+    if (plainSize > SIZE_LIMIT)
+        return false;
+    uint64_t encrypted = EncryptedFileSize(plainSize);
+    uint64_t trailer = m_trailerSize ? m_trailerSize(encrypted) : 0;
+    return encrypted <= SIZE_LIMIT && trailer <= SIZE_LIMIT - encrypted;
+}
+
+void CFileCipher::ReleaseMemory()
+{
+    if (m_memory) {
+        SecureZeroMemory(m_memory, std::max<uint32_t>(m_memorySize, 1));
+        delete[] m_memory;
+    }
+    m_memory = nullptr;
+    m_memorySize = 0;
+    m_memoryFill = 0;
+}
+
+// Opens the input for reading (shared as the C runtime's "rb" does) and, when
+// given, creates the output.
+int CFileCipher::OpenStream(Stream& stream, const CString& input, const CString* output, DWORD outputShare)
+{
+    if (!stream.input.OpenRead(input, FILE_SHARE_READ | FILE_SHARE_WRITE))
+        return CRYPT_OPEN_INPUT_FAILED;
+    if (output && !stream.output.Create(*output, outputShare)) {
+        stream.input.Close();
+        return CRYPT_WRITE_FAILED;
+    }
+    if (!stream.AllocateChunk())
+        return CRYPT_NO_MEMORY;
+    return CRYPT_OK;
+}
+
+int CFileCipher::CryptFile(const CString& input, const CString& output, int mode, CString& originalName,
+                           uint8_t* crcBytes, BOOL checkCrc)
+{
+    if (!HasKey())
+        return CRYPT_BAD_KEY;
+    int64_t size = CRawFile::SizeOf(input);
+    if (size >= 0 && (mode == CRYPT_MODE_ENCRYPT ? !CanEncryptSize((uint64_t)size) : (uint64_t)size > SIZE_LIMIT))
+        return CRYPT_TOO_BIG;
+    if (g_AbortRequested.load())
+        return CRYPT_ABORTED;
+
+    Stream stream;
+    int result = OpenStream(stream, input, &output, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    if (result != CRYPT_OK)
+        return result;
+    if (mode == CRYPT_MODE_ENCRYPT) {
+        originalName = PathFilePart(input);
+        return EncryptStream(stream, originalName, checkCrc != FALSE);
+    }
+
+    if (crcBytes)
+        memset(crcBytes, 0, 4);
+    EncryptedFileHeader header;
+    result = DecryptStream(stream, false, header);
+    stream.input.Close();
+    stream.output.Close();
+    if (result != CRYPT_OK)
+        return result;
+    originalName = header.GetOriginalName();
+    // Only a complete output is checked, so failures keep their own codes.
+    if (checkCrc && header.HasCrc()) {
+        uint8_t actual[4];
+        Crc32 crc;
+        if (!crc.FileCrc(output, actual) || memcmp(actual, header.CrcBytes, 4) != 0)
+            result = CRYPT_CRC_MISMATCH;
+        if (crcBytes)
+            memcpy(crcBytes, header.CrcBytes, 4);
+    }
+    return result;
+}
+
+int CFileCipher::DecryptFileShared(const CString& input, const CString& output, CString& originalName)
+{
+    if (!HasKey())
+        return CRYPT_BAD_KEY;
+    if (CRawFile::SizeOf(input) > (int64_t)SIZE_LIMIT)
+        return CRYPT_TOO_BIG;
+    if (g_AbortRequested.load())
+        return CRYPT_ABORTED;
+    Stream stream;
+    int result = OpenStream(stream, input, &output, FILE_SHARE_READ);
+    if (result != CRYPT_OK)
+        return result;
+    EncryptedFileHeader header;
+    result = DecryptStream(stream, false, header);
+    if (result == CRYPT_OK)
+        originalName = header.GetOriginalName();
+    return result;
+}
+
+int CFileCipher::DecryptFileToMemory(const CString& path, CString& originalName)
+{
+    if (!HasKey())
+        return CRYPT_BAD_KEY;
+    if (CRawFile::SizeOf(path) > (int64_t)SIZE_LIMIT)
+        return CRYPT_TOO_BIG;
+    Stream stream;
+    int result = OpenStream(stream, path, nullptr, 0);
+    if (result != CRYPT_OK)
+        return result;
+    EncryptedFileHeader header;
+    result = DecryptStream(stream, true, header);
+    if (result == CRYPT_OK)
+        originalName = header.GetOriginalName();
+    return result;
+}
+
+CString CFileCipher::ReadOriginalName(const CString& path)
+{
+    if (!HasKey())
+        return CString();
+    Stream stream;
+    if (!stream.input.OpenRead(path, FILE_SHARE_READ | FILE_SHARE_WRITE))
+        return CString();
+    EncryptedFileHeader header;
+    uint8_t block[kBlock];
+    if (!stream.ReadBlock(header.IV) || !stream.ReadBlock(block))
+        return CString();
+    stream.cipher.emplace(stream.key, header.IV);
+    stream.cipher->DecryptBlocks(block, 1);
+    bool nameFits = header.ReadBlock1(block);
+    SecureZeroMemory(block, sizeof block);
+    if (header.PlainSize > SIZE_LIMIT + kPlainSizeSlack || !nameFits)
+        return CString();
+    return header.GetOriginalName();
+}
+
+// Writes the IV and the header blocks, then the data. The CRC is taken while
+// the data streams through, so it always describes the bytes encrypted, and
+// header block 2 is written again with it at the end.
+int CFileCipher::EncryptStream(Stream& stream, const CString& name, bool storeCrc)
+{
+    int64_t size = stream.input.Size();
+    if (size < 0)
+        return CRYPT_READ_FAILED;
+    if (!CanEncryptSize((uint64_t)size))
+        return CRYPT_TOO_BIG;
+    RandomBlocks random;
+    if (!FillSystemRandom(&random, sizeof random))
+        return CRYPT_WRITE_FAILED;  // no safe IV, so no output can be made
+
+    EncryptedFileHeader header;
+    memcpy(header.IV, random.iv, kBlock);
+    header.PlainSize = (uint64_t)size;
+    header.SetOriginalName(name);
+    stream.cipher.emplace(stream.key, header.IV);
+
+    uint8_t blocks[3 * kBlock];
+    memcpy(blocks, random.iv, kBlock);
+    memcpy(blocks + kBlock, random.header1, kBlock);
+    header.WriteBlock1(blocks + kBlock);
+    memcpy(blocks + 2 * kBlock, random.header2, kBlock);
+    header.WriteBlock2(blocks + 2 * kBlock);
+    stream.cipher->EncryptBlocks(blocks + kBlock, 2);
+    if (stream.output.Write(blocks, sizeof blocks) != sizeof blocks)
+        return CRYPT_WRITE_FAILED;
+
+    Crc32 crc;
+    int result = EncryptDataBlocks(stream, header.PlainSize, storeCrc ? &crc : nullptr);
+    if (result != CRYPT_OK || !storeCrc)
+        return result;
+    crc.GetBytes(header.CrcBytes);
+    if (!header.HasCrc())
+        return CRYPT_OK;
+    uint8_t* block2 = blocks + 2 * kBlock;
+    memcpy(block2, random.header2, kBlock);
+    header.WriteBlock2(block2);
+    stream.cipher->EncryptBlocks(block2, 1);
+    if (!stream.output.Seek(2 * kBlock) || stream.output.Write(block2, kBlock) != kBlock)
+        return CRYPT_WRITE_FAILED;
+    return CRYPT_OK;
+}
+
+// Streams plainSize bytes of the input into encrypted data blocks. The input
+// must hold exactly that many bytes: a file that shrinks or grows meanwhile fails.
+int CFileCipher::EncryptDataBlocks(Stream& stream, uint64_t plainSize, Crc32* crc)
+{
+    uint8_t* chunk = stream.chunk;
+    uint64_t done = 0;
+    while (done < plainSize) {
+        size_t want = (size_t)std::min<uint64_t>(plainSize - done, kChunkBlocks * kBlock);
+        if (stream.input.Read(chunk, want) != (int64_t)want)
+            return CRYPT_READ_FAILED;
+        size_t full = want / kBlock, tail = want % kBlock;
+        size_t ready = BlocksBeforeAbort(done / kBlock, full);
+        if (crc)
+            crc->Update(chunk, ready * kBlock);
+        stream.cipher->EncryptBlocks(chunk, ready);
+        if (stream.output.Write(chunk, ready * kBlock) != ready * kBlock)
+            return CRYPT_WRITE_FAILED;
+        if (ready < full)
+            return CRYPT_ABORTED;
+        if (tail) {
+            // The last, partial block: random pad bytes, no abort test.
+            uint8_t* last = chunk + full * kBlock;
+            if (crc)
+                crc->Update(last, tail);
+            if (!FillSystemRandom(last + tail, kBlock - tail))
+                return CRYPT_WRITE_FAILED;
+            stream.cipher->EncryptBlocks(last, 1);
+            if (stream.output.Write(last, kBlock) != kBlock)
+                return CRYPT_WRITE_FAILED;
+        }
+        done += want;
+    }
+    // Nothing may follow, and the file must still have the size it had.
+    uint8_t probe;
+    if (stream.input.Read(&probe, 1) != 0 || stream.input.Size() != (int64_t)plainSize)
+        return CRYPT_READ_FAILED;
+    return CRYPT_OK;
+}
+
+// Reads the IV and header blocks, then decrypts the data into the output file
+// or the memory buffer.
+int CFileCipher::DecryptStream(Stream& stream, bool toMemory, EncryptedFileHeader& header)
+{
+    uint8_t block[kBlock];
+    if (!stream.ReadBlock(header.IV) || !stream.ReadBlock(block))
+        return CRYPT_BAD_KEY;
+    stream.cipher.emplace(stream.key, header.IV);
+    stream.cipher->DecryptBlocks(block, 1);
+    bool nameFits = header.ReadBlock1(block);
+    if (header.PlainSize > SIZE_LIMIT + kPlainSizeSlack)
+        return CRYPT_BAD_KEY;
+    if (toMemory) {
+        ReleaseMemory();
+        if (header.PlainSize > MEMORY_LIMIT)
+            return CRYPT_BAD_KEY;
+        // One byte at least, so that an empty content has a buffer too.
+        m_memory = new (std::nothrow) uint8_t[std::max<uint64_t>(header.PlainSize, 1)];
+        if (!m_memory)
+            return CRYPT_NO_MEMORY;
+        m_memorySize = (uint32_t)header.PlainSize;
+    }
+    if (!nameFits)
+        return CRYPT_BAD_KEY;
+    if (!stream.ReadBlock(block))
+        return CRYPT_BAD_KEY;
+    stream.cipher->DecryptBlocks(block, 1);
+    header.ReadBlock2(block);
+    SecureZeroMemory(block, sizeof block);
+    return DecryptDataBlocks(stream, header.PlainSize, toMemory);
+}
+
+int CFileCipher::WriteOut(Stream& stream, bool toMemory, const uint8_t* bytes, size_t count)
+{
+    if (toMemory) {
+        if (m_memory + m_memoryFill != bytes)
+            memcpy(m_memory + m_memoryFill, bytes, count);
+        m_memoryFill += (uint32_t)count;
+        return CRYPT_OK;
+    }
+    return stream.output.Write(bytes, count) == count ? CRYPT_OK : CRYPT_WRITE_FAILED;
+}
+
+int CFileCipher::DecryptDataBlocks(Stream& stream, uint64_t plainSize, bool toMemory)
+{
+    uint64_t fullBlocks = plainSize / kBlock, index = 0;
+    while (index < fullBlocks) {
+        size_t want = (size_t)std::min<uint64_t>(fullBlocks - index, kChunkBlocks);
+        // In memory mode the blocks are read and decrypted in place.
+        uint8_t* chunk = toMemory ? m_memory + m_memoryFill : stream.chunk;
+        int64_t got = stream.input.Read(chunk, want * kBlock);
+        if (got < 0)
+            return CRYPT_READ_FAILED;
+        size_t available = (size_t)got / kBlock;
+        // Each block is tested for an abort before it is read, so a missing
+        // block is tested too before it counts as truncation.
+        size_t tested = available < want ? available + 1 : want;
+        size_t clear = BlocksBeforeAbort(index, tested);
+        size_t ready = std::min(clear, available);
+        stream.cipher->DecryptBlocks(chunk, ready);
+        int written = WriteOut(stream, toMemory, chunk, ready * kBlock);
+        if (written != CRYPT_OK)
+            return written;
+        if (clear < tested)
+            return CRYPT_ABORTED;
+        if (available < want)
+            return CRYPT_BAD_KEY;
+        index += want;
+    }
+    size_t tail = (size_t)(plainSize % kBlock);
+    if (tail) {
+        uint8_t last[kBlock];
+        if (!stream.ReadBlock(last))
+            return CRYPT_BAD_KEY;
+        stream.cipher->DecryptBlocks(last, 1);
+        int written = WriteOut(stream, toMemory, last, tail);
+        SecureZeroMemory(last, sizeof last);
+        if (written != CRYPT_OK)
+            return written;
+    }
+    return CRYPT_OK;
+}

@@ -1,0 +1,114 @@
+// CFileCipher: encrypts plain files into the encrypted-file format
+// (EncryptedFileHeader.h) and decrypts them back into files or memory, and
+// reads the original name stored in an encrypted file. Every operation uses
+// the process-wide g_FileKey (KeyState.h) and fails with CRYPT_BAD_KEY
+// without one. Results are CRYPT_* codes; the engine shows no messages.
+//
+// One object is used by one thread at a time; several objects on different
+// threads may work at once. Outputs left by a failed operation stay as far as
+// they were written: removing them is the caller's business.
+#pragma once
+
+#include "framework/CString.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+class Crc32;
+struct EncryptedFileHeader;
+
+enum CryptResult {
+    CRYPT_OK = 0,
+    CRYPT_BAD_KEY = -1,            // no key, wrong key, truncated or damaged header/data
+    CRYPT_OPEN_INPUT_FAILED = -2,  // the input cannot be opened (also a missing input)
+    CRYPT_WRITE_FAILED = -3,       // the output cannot be created or a write fell short
+    CRYPT_READ_FAILED = -4,        // the input could not be read in full, or changed size while read
+    CRYPT_TOO_BIG = -5,            // the input, or the encrypted file it would give, is above the size limit
+    CRYPT_CRC_MISMATCH = -6,       // the decrypted output does not match the stored CRC-32
+    CRYPT_NO_MEMORY = -7,          // the memory buffer cannot be allocated
+    CRYPT_ABORTED = -8,            // g_AbortRequested was seen
+};
+
+// The code's name ("CRYPT_OK", ...), or "CRYPT_UNKNOWN".
+const WCHAR* CryptResultName(int result);
+
+enum CryptMode {
+    CRYPT_MODE_ENCRYPT = 0,
+    CRYPT_MODE_DECRYPT = 1,
+};
+
+// Asks the engine to abandon the file it is working on (tested before every
+// full 128-byte data block). Set by the user interface; cleared by every new
+// CFileCipher (see CFileCipher::CFileCipher).
+extern std::atomic<unsigned char> g_AbortRequested;
+
+class CFileCipher {
+public:
+    // Files of more bytes than this are refused, encrypted or plain.
+    static const uint64_t SIZE_LIMIT = 0x100000000ull;
+    // Largest content DecryptFileToMemory accepts.
+    static const uint64_t MEMORY_LIMIT = 104857600;
+
+    // Bytes a caller will append behind the encrypted data of a file (a
+    // recovery section), given the encrypted file's size; counted in the size limit.
+    typedef uint64_t (*TrailerSizeFunction)(uint64_t encryptedSize);
+
+    // Clears g_AbortRequested, withdrawing any pending abort request.
+    CFileCipher();
+    ~CFileCipher();
+    CFileCipher(const CFileCipher&) = delete;
+    CFileCipher& operator=(const CFileCipher&) = delete;
+
+    // Mode CRYPT_MODE_ENCRYPT: input -> encrypted output; originalName receives
+    // the input's name and extension; with checkCrc the content's CRC-32 is
+    // stored; crcBytes is not touched.
+    // Mode CRYPT_MODE_DECRYPT: encrypted input -> plain output; originalName
+    // receives the stored name; with checkCrc and a stored CRC the output is
+    // checked against it (CRYPT_CRC_MISMATCH) and crcBytes (4 bytes, may be
+    // null) receive the stored bytes, else zeros.
+    int CryptFile(const CString& input, const CString& output, int mode, CString& originalName, uint8_t* crcBytes,
+                  BOOL checkCrc);
+    // Decryption into an output that other programs may read, but not write,
+    // while it grows (a player reading along). No CRC check.
+    int DecryptFileShared(const CString& input, const CString& output, CString& originalName);
+    // Decryption into the object's memory buffer (content up to MEMORY_LIMIT).
+    // After CRYPT_OK the buffer holds exactly the plain content; it stays the
+    // object's until the next call, ReleaseMemory or destruction.
+    int DecryptFileToMemory(const CString& path, CString& originalName);
+    const uint8_t* GetMemoryData() const { return m_memory; }
+    uint32_t GetMemorySize() const { return m_memorySize; }
+    // Wipes and frees the memory buffer.
+    void ReleaseMemory();
+
+    // The original name stored in an encrypted file, or "" on any failure.
+    CString ReadOriginalName(const CString& path);
+
+    // Encrypted file names (EncryptedFileName.h); they use no state of the object.
+    CString MakeStaticEncryptedName(const CString& plainName);
+    CString MakeRandomEncryptedName();
+
+    // Counts bytes appended behind new encrypted files in the size limit (null: none).
+    void SetTrailerSize(TrailerSizeFunction function) { m_trailerSize = function; }
+    // True when a plain file of this size can be encrypted within the size limit.
+    bool CanEncryptSize(uint64_t plainSize) const;
+
+    // Test hook: called before the abort test of every full data block, with the
+    // block's index from 0 (null: none). Process-wide.
+    static void SetBlockHook(void (*hook)(uint64_t blockIndex));
+
+private:
+    struct Stream;
+
+    int OpenStream(Stream& stream, const CString& input, const CString* output, DWORD outputShare);
+    int EncryptStream(Stream& stream, const CString& name, bool storeCrc);
+    int EncryptDataBlocks(Stream& stream, uint64_t plainSize, Crc32* crc);
+    int DecryptStream(Stream& stream, bool toMemory, EncryptedFileHeader& header);
+    int DecryptDataBlocks(Stream& stream, uint64_t plainSize, bool toMemory);
+    int WriteOut(Stream& stream, bool toMemory, const uint8_t* bytes, size_t count);
+
+    TrailerSizeFunction m_trailerSize = nullptr;
+    uint8_t* m_memory = nullptr;
+    uint32_t m_memorySize = 0;
+    uint32_t m_memoryFill = 0;
+};

@@ -1,0 +1,110 @@
+// CFileOps: the file-system work of the jobs and the view that is not
+// encryption: deleting, renaming and copying files and folder trees, reading
+// tests, byte comparison, and secure deletion (overwrite, then delete).
+//
+// Tree operations stop at the first failure, keep its text and system code in
+// m_strError / m_nError and return false (inside they throw CFExeption*).
+// They never descend into folder links (reparse points): a link is removed or
+// skipped as a link, never followed. Secure deletion throws nothing and returns codes.
+#pragma once
+
+#include "framework/CString.h"
+
+#include <windows.h>
+
+#include <cstdint>
+
+// Thrown by pointer inside the tree operations; the catcher copies and deletes it.
+class CFExeption {
+public:
+    // A system error: the text is the system's message for the code.
+    explicit CFExeption(DWORD systemError);
+    // A failure of our own: the text as given, code 0.
+    explicit CFExeption(const CString& text);
+
+    CString GetText() const { return m_strText; }
+    int GetCode() const { return m_nCode; }
+
+private:
+    CString m_strText;
+    int m_nCode;
+};
+
+enum PathType {
+    PATH_UNREADABLE = -1,  // the attributes cannot be read for another reason
+    PATH_MISSING = 0,
+    PATH_FILE = 1,
+    PATH_FOLDER = 2,
+};
+
+enum SecureDeleteResult {
+    SECURE_DELETE_WIPED = 0,       // a wipe was attempted and the file is gone
+    SECURE_DELETE_NOT_WIPED = -1,  // missing path, a folder, or a file deleted without wiping
+    SECURE_DELETE_FAILED = -2,     // the file still exists afterwards
+};
+
+enum WipeResult {
+    WIPE_OK = 0,
+    WIPE_FAILED = 64,     // cannot be opened, a write failed, or the deletion failed
+    WIPE_READ_ONLY = 65,  // the read-only attribute could not be cleared
+};
+
+class CFileOps {
+public:
+    CFileOps() { Init(); }
+    virtual ~CFileOps() = default;
+    void Init();
+
+    // Queries
+    static int GetPathType(const CString& path);
+    // True when the file can be opened for reading with sharing for readers only.
+    static bool CanReadFile(const CString& path);
+    static void AddBackslash(CString& path);
+    // Byte-for-byte comparison; false when either file cannot be read.
+    static bool FilesEqual(const CString& pathA, const CString& pathB);
+    // A folder that is a link (junction, symbolic link): never entered.
+    static bool IsFolderLink(DWORD attributes);
+    static bool IsFolderLink(const CString& path);
+
+    // Tree operations
+    // Deletes a file or a folder tree; true on success, and also when the user
+    // cancelled at a read-only file (m_nError is then 0).
+    bool Delete(const CString& path);
+    bool RenamePath(const CString& oldPath, const CString& newPath);
+    // Copies a file or folder tree into the destination folder (overwriting).
+    bool CopyPathInto(const CString& source, const CString& destinationFolder);
+
+    // Secure deletion (SecureDeleteResult); the quick form wipes only the head.
+    static int SecureDeleteFile(const CString& path);
+    static int SecureDeleteFileQuick(const CString& path);
+    // Overwrite, then delete (WipeResult).
+    static int WipeFileData(const CString& path);
+    static int WipeFileHead(const CString& path);
+    // Overwrites length bytes from the file position with the patterns 0x00,
+    // 0xFF and random (or random only), moving back before each further pass.
+    static bool WritePatternPasses(HANDLE file, uint64_t length, bool randomOnly);
+
+    CString m_strError;
+    int m_nError;
+    BYTE m_bKeptItem;
+    int m_nCopyBudget;
+
+protected:
+    // Asks whether to delete a read-only file: IDYES, IDNO or IDCANCEL.
+    virtual int AskDeleteReadOnly(const CString& fileName);
+
+    void DeletePath(const CString& path);
+    void Rename(const CString& oldPath, const CString& newPath);
+    void Copy(const CString& source, const CString& destination);
+    void CopyTree(const CString& pattern, const CString& destinationFolder);
+    // (CopyFile is the system's macro for CopyFileW, so this member is CopyFileW too.)
+    void CopyFile(const CString& source, const CString& destination);
+    bool ConfirmDeleteReadOnly(const CString& path);
+    void SetCopyBudget(const CString& source, const CString& destination);
+    static CString GetFolderName(const CString& pattern);
+    static bool IsAlreadyInFolder(const CString& source, const CString& destinationFolder);
+
+private:
+    static int SecureDelete(const CString& path, bool headOnly);
+    static int WipeFile(const CString& path, bool headOnly);
+};

@@ -1,0 +1,81 @@
+#include "crypt/RawFile.h"
+
+#include <algorithm>
+
+namespace {
+// ReadFile and WriteFile take 32-bit counts.
+const size_t kMaxIo = 1u << 30;
+}  // namespace
+
+bool CRawFile::OpenRead(const WCHAR* path, DWORD share)
+{
+    Close();
+    m_handle = CreateFileW(path, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    return IsOpen();
+}
+
+bool CRawFile::Create(const WCHAR* path, DWORD share)
+{
+    Close();
+    m_handle = CreateFileW(path, GENERIC_WRITE, share, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+    return IsOpen();
+}
+
+void CRawFile::Close()
+{
+    if (IsOpen())
+        CloseHandle(m_handle);
+    m_handle = INVALID_HANDLE_VALUE;
+}
+
+int64_t CRawFile::Read(void* buffer, size_t count)
+{
+    uint8_t* out = static_cast<uint8_t*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+        DWORD got = 0;
+        if (!ReadFile(m_handle, out + done, (DWORD)std::min(count - done, kMaxIo), &got, nullptr))
+            return -1;
+        if (got == 0)
+            break;
+        done += got;
+    }
+    return (int64_t)done;
+}
+
+size_t CRawFile::Write(const void* buffer, size_t count)
+{
+    const uint8_t* in = static_cast<const uint8_t*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+        DWORD wrote = 0;
+        if (!WriteFile(m_handle, in + done, (DWORD)std::min(count - done, kMaxIo), &wrote, nullptr) || wrote == 0)
+            break;
+        done += wrote;
+    }
+    return done;
+}
+
+bool CRawFile::Seek(uint64_t position)
+{
+    LARGE_INTEGER to;
+    to.QuadPart = (LONGLONG)position;
+    return SetFilePointerEx(m_handle, to, nullptr, FILE_BEGIN) != FALSE;
+}
+
+int64_t CRawFile::Size() const
+{
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(m_handle, &size))
+        return -1;
+    return size.QuadPart;
+}
+
+int64_t CRawFile::SizeOf(const WCHAR* path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data))
+        return -1;
+    return (int64_t)(((uint64_t)data.nFileSizeHigh << 32) | data.nFileSizeLow);
+}

@@ -1,0 +1,39 @@
+// CRawFile: a file handle for the engine's streaming, with results instead of
+// exceptions. Reads and writes loop until the whole count is done, so a short
+// count always means end of file (reads) or a failure (writes).
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+
+class CRawFile {
+public:
+    CRawFile() = default;
+    ~CRawFile() { Close(); }
+    CRawFile(const CRawFile&) = delete;
+    CRawFile& operator=(const CRawFile&) = delete;
+
+    // Opens an existing file for reading with the given sharing.
+    bool OpenRead(const WCHAR* path, DWORD share);
+    // Creates or truncates a file for writing with the given sharing.
+    bool Create(const WCHAR* path, DWORD share);
+    void Close();
+    bool IsOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
+    HANDLE Handle() const { return m_handle; }
+
+    // Bytes read (fewer than asked only at the end of the file), or -1 on a read error.
+    int64_t Read(void* buffer, size_t count);
+    // Bytes written; fewer than asked means the write failed.
+    size_t Write(const void* buffer, size_t count);
+    bool Seek(uint64_t position);
+    // The size as the system reports it for the open handle; -1 on failure.
+    int64_t Size() const;
+
+    // The size of a file by its path as the file system reports it; -1 when unknown.
+    static int64_t SizeOf(const WCHAR* path);
+
+private:
+    HANDLE m_handle = INVALID_HANDLE_VALUE;
+};
