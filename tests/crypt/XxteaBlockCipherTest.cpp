@@ -43,9 +43,9 @@ std::vector<uint8_t> ReferenceEncryptBlocks(const uint8_t key[16], const uint8_t
     return data;
 }
 
-std::vector<uint8_t> Bytes(size_t size, unsigned seed)
+std::vector<uint8_t> Bytes(size_t size, unsigned variant)
 {
-    std::string s = qvtest::PatternBytes(size, seed);
+    std::string s = qvtest::PatternBytes(size, variant);
     return std::vector<uint8_t>(s.begin(), s.end());
 }
 
