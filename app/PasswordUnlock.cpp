@@ -1,0 +1,48 @@
+#include "app/PasswordUnlock.h"
+
+#include "framework/AfxMessageBox.h"
+#include "framework/DataExchange.h"
+#include "res/resource.h"
+
+PasswordUnlock::PasswordUnlock(CWnd* parent) : CDialogEx(IDD_PASSWORD_UNLOCK, parent) {}
+
+PasswordUnlock::~PasswordUnlock() { m_strPassword.SecureEmpty(); }
+
+void PasswordUnlock::DoDataExchange(CDataExchange* dx)
+{
+    CDialogEx::DoDataExchange(dx);
+    DDX_Text(dx, IDC_PASSWORD, m_strPassword);
+    DDX_Check(dx, IDC_RECURSE, m_bRecurse);
+    DDX_Check(dx, IDC_KEEP_PASSWORD, m_bKeepPassword);
+    DDX_Check(dx, IDC_UNLOCK_LOG_ERRORS, m_bLogErrors);
+    DDX_Check(dx, IDC_UNLOCK_LOG_WARNINGS, m_bLogWarnings);
+    DDX_Check(dx, IDC_DISABLE_CRC, m_bDisableCrc);
+    DDX_Check(dx, IDC_UNLOCK_KEEP_DATES, m_bKeepDates);
+}
+
+BOOL PasswordUnlock::OnInitDialog()
+{
+    CDialogEx::OnInitDialog();
+    if (!m_bAllowRecurse)
+        GetDlgItem(IDC_RECURSE)->EnableWindow(FALSE);
+    return TRUE;
+}
+
+BOOL PasswordUnlock::OnCmdMsg(UINT id, int code, CCmdUI* update)
+{
+    if (!update && id == IDC_DISABLE_CRC && code == BN_CLICKED) {
+        OnDisableCrc();
+        return TRUE;
+    }
+    return CDialogEx::OnCmdMsg(id, code, update);
+}
+
+void PasswordUnlock::OnDisableCrc()
+{
+    UpdateData(TRUE);
+    if (m_bDisableCrc)
+        AfxMessageBox(L"If you disable CRC checking then there is no knowing if the encrypted file was not damaged or "
+                      L"tampered with.\n"
+                      L"A single byte change in Encrypted file can result in a large error in the decrypted file.\n"
+                      L"Use only in special circumstances when no recovery record is available.");
+}

@@ -1,0 +1,14 @@
+#include "app/TestIntegrityDlg.h"
+
+#include "framework/DataExchange.h"
+#include "res/resource.h"
+
+CTestIntegrityDlg::CTestIntegrityDlg(CWnd* parent) : CDialogEx(IDD_TEST_INTEGRITY, parent) {}
+
+CTestIntegrityDlg::~CTestIntegrityDlg() { m_strPassword.SecureEmpty(); }
+
+void CTestIntegrityDlg::DoDataExchange(CDataExchange* dx)
+{
+    CDialogEx::DoDataExchange(dx);
+    DDX_Text(dx, IDC_PASSWORD, m_strPassword);
+}
