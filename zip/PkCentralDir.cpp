@@ -239,6 +239,7 @@ CPkFileHeader* CPkCentralDir::AddNewEntry(CPkFileHeader& source, uint16_t replac
                 ThrowError(ZipCauseTooLongData);
             CPkFileHeader* replaced = m_headers[replaceIndex];
             header->m_uOffset = replaced->m_uOffset;
+            m_uNewEntryStart = replaced->m_uOffset;
             header->m_uVolumeStart = replaced->m_uVolumeStart;
             m_storage.SeekToLogical(replaced->m_uOffset);
             delete replaced;
@@ -247,8 +248,8 @@ CPkFileHeader* CPkCentralDir::AddNewEntry(CPkFileHeader& source, uint16_t replac
         } else {
             m_storage.Flush();
             m_storage.GetFile()->SeekToEnd();
-            uint64_t end = m_storage.GetPosition();
-            header->m_uOffset = end > 0xFFFFFFFFull ? 0xFFFFFFFFu : (uint32_t)end;
+            m_uNewEntryStart = m_storage.GetPosition();
+            header->m_uOffset = m_uNewEntryStart > 0xFFFFFFFFull ? 0xFFFFFFFFu : (uint32_t)m_uNewEntryStart;
             header->m_uVolumeStart = m_storage.GetCurrentVolume();
             index = (uint16_t)m_headers.Add(header);
         }
@@ -285,7 +286,7 @@ void CPkCentralDir::AbandonNewEntry()
     for (int i = 0; appended && i < index; ++i)
         if (m_headers[i]->m_uOffset > header->m_uOffset)
             appended = false;
-    uint64_t offset = header->m_uOffset;
+    uint64_t offset = m_uNewEntryStart;
     RemoveEntry(header, (uint16_t)index);
     m_info.m_bInArchive = false;
     m_storage.DiscardWriteBuffer();

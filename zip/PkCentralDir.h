@@ -91,6 +91,6 @@ private:
     CPkStorage& m_storage;
     CArray<CPkFileHeader*> m_headers;
     ZipDirectoryInfo m_info;
-    // Abandoned entries whose bytes could not be cut from the file.
     bool m_bSorted = false;
+    uint64_t m_uNewEntryStart = 0;  // where the entry being written begins
 };
