@@ -8,6 +8,11 @@
 #include <memory>
 #include <new>
 
+#ifdef __WINE__
+#include <unistd.h>
+extern "C" char* CDECL wine_get_unix_file_name(const WCHAR* dosName);
+#endif
+
 namespace {
 
 const DWORD kReadShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
@@ -50,6 +55,25 @@ bool ForEachEntry(const CString& pattern, Visit visit)
             visit(data);
     } while (FindNextFileW(find, &data));
     return true;
+}
+
+// Removes a link to a folder, never what it points to. Wine's folder removal
+// follows a Unix link and would remove an empty target instead, so there the
+// link itself is unlinked on the Unix side.
+bool RemoveFolderLink(const CString& path)
+{
+#ifdef __WINE__
+    char* unixPath = wine_get_unix_file_name(path);
+    if (!unixPath)
+        return false;
+    bool removed = unlink(unixPath) == 0;
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    if (!removed)
+        SetLastError(ERROR_ACCESS_DENIED);
+    return removed;
+#else
+    return RemoveDirectoryW(path) != FALSE;
+#endif
 }
 
 }  // namespace
@@ -207,12 +231,15 @@ void CFileOps::DeletePath(const CString& path)
             throw new CFExeption(GetLastError());
         return;
     }
-    // A folder (or a path that is missing or unreadable, which then fails at the removal).
-    if (!IsFolderLink(path)) {
-        CString folder = path;
-        AddBackslash(folder);
-        ForEachEntry(folder + L"*.*", [&](const WIN32_FIND_DATAW& entry) { DeletePath(folder + entry.cFileName); });
+    if (IsFolderLink(path)) {
+        if (!RemoveFolderLink(path))
+            throw new CFExeption(GetLastError());
+        return;
     }
+    // A folder (or a path that is missing or unreadable, which then fails at the removal).
+    CString folder = path;
+    AddBackslash(folder);
+    ForEachEntry(folder + L"*.*", [&](const WIN32_FIND_DATAW& entry) { DeletePath(folder + entry.cFileName); });
     if (!RemoveDirectoryW(path) && !m_bKeptItem)
         throw new CFExeption(GetLastError());
 }

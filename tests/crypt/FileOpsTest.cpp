@@ -1,0 +1,326 @@
+// File operations on real files in a temporary folder: queries, tree deletion
+// and copying, folder links, and secure deletion checked through a second hard link.
+#include "tests/crypt/CryptTestSupport.h"
+
+#include "crypt/FileOps.h"
+
+#include <unistd.h>
+
+extern "C" char* CDECL wine_get_unix_file_name(const WCHAR* dosName);
+
+namespace {
+
+// Answers the read-only question from the test instead of a message box.
+class ScriptedFileOps : public CFileOps {
+public:
+    int answer = IDYES;
+    int asked = 0;
+    CString askedName;
+
+protected:
+    int AskDeleteReadOnly(const CString& fileName) override
+    {
+        ++asked;
+        askedName = fileName;
+        return answer;
+    }
+};
+
+class FileOpsTest : public ::testing::Test {
+protected:
+    CString Folder(const CString& relative)
+    {
+        CString path = m_folder / relative;
+        CreateDirectoryW(path, nullptr);
+        return path;
+    }
+    CString File(const CString& relative, const std::string& bytes = "content")
+    {
+        return m_folder.WriteFile(relative, bytes);
+    }
+    bool Exists(const CString& relative) { return GetFileAttributesW(m_folder / relative) != INVALID_FILE_ATTRIBUTES; }
+
+    // A link to a folder made on the Unix side; the system shows it as a reparse point.
+    void FolderLink(const CString& link, const CString& target)
+    {
+        char* unixTarget = wine_get_unix_file_name(m_folder / target);
+        char* unixFolder = wine_get_unix_file_name(m_folder.Path());
+        ASSERT_TRUE(unixTarget && unixFolder);
+        std::string unixLink = std::string(unixFolder) + "/" + link.ToUtf8();
+        for (char& ch : unixLink)
+            if (ch == '\\')
+                ch = '/';
+        ASSERT_EQ(symlink(unixTarget, unixLink.c_str()), 0);
+        HeapFree(GetProcessHeap(), 0, unixTarget);
+        HeapFree(GetProcessHeap(), 0, unixFolder);
+        ASSERT_TRUE(CFileOps::IsFolderLink(m_folder / link));
+    }
+
+    qvtest::TempFolder m_folder;
+};
+
+}  // namespace
+
+TEST_F(FileOpsTest, Queries)
+{
+    CString file = File(L"f.txt"), folder = Folder(L"sub");
+    EXPECT_EQ(CFileOps::GetPathType(file), PATH_FILE);
+    EXPECT_EQ(CFileOps::GetPathType(folder), PATH_FOLDER);
+    EXPECT_EQ(CFileOps::GetPathType(m_folder / L"missing"), PATH_MISSING);
+    EXPECT_EQ(CFileOps::GetPathType(m_folder / L"missing\\deeper"), PATH_MISSING);
+
+    EXPECT_TRUE(CFileOps::CanReadFile(file));
+    EXPECT_FALSE(CFileOps::CanReadFile(m_folder / L"missing"));
+    HANDLE writer = CreateFileW(file, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    EXPECT_FALSE(CFileOps::CanReadFile(file));  // another program is writing it
+    CloseHandle(writer);
+
+    const struct {
+        const WCHAR* in;
+        const WCHAR* out;
+    } slashes[] = {{L"C:\\a", L"C:\\a\\"}, {L"C:\\a\\", L"C:\\a\\"}, {L"", L"\\"}};
+    for (const auto& c : slashes) {
+        CString path = c.in;
+        CFileOps::AddBackslash(path);
+        EXPECT_EQ(path, c.out);
+    }
+}
+
+TEST_F(FileOpsTest, FilesEqual)
+{
+    std::string base = qvtest::PatternBytes(20000);
+    std::string changed = base;
+    changed[15000] ^= 1;
+    const struct {
+        const char* what;
+        std::string a, b;
+        bool equal;
+    } cases[] = {
+        {"equal, one block", base.substr(0, 10000), base.substr(0, 10000), true},
+        {"one extra byte after a whole block", base.substr(0, 10000), base.substr(0, 10001), false},
+        {"one extra byte, other way round", base.substr(0, 10001), base.substr(0, 10000), false},
+        {"extra block", base.substr(0, 10000), base, false},
+        {"equal, two blocks", base, base, true},
+        {"one byte differs", base, changed, false},
+        {"both empty", "", "", true},
+        {"empty and one byte", "", "x", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CFileOps::FilesEqual(File(L"a", c.a), File(L"b", c.b)), c.equal) << c.what;
+    }
+    EXPECT_FALSE(CFileOps::FilesEqual(File(L"a", "x"), m_folder / L"missing"));
+}
+
+TEST_F(FileOpsTest, SecureDeleteOverwritesBeforeDeleting)
+{
+    // A second hard link keeps the data reachable after the first name is gone.
+    std::string original = qvtest::PatternBytes(200000, 3);
+    CString path = File(L"secret.bin", original), link = m_folder / L"link.bin";
+    ASSERT_TRUE(CreateHardLinkW(link, path, nullptr));
+    EXPECT_EQ(CFileOps::SecureDeleteFile(path), SECURE_DELETE_WIPED);
+    EXPECT_FALSE(Exists(L"secret.bin"));
+    std::string after = qvtest::ReadFileBytes(link);
+    ASSERT_EQ(after.size(), original.size());
+    size_t same = 0;
+    for (size_t i = 0; i < after.size(); ++i)
+        same += after[i] == original[i];
+    EXPECT_LT(same, original.size() / 50);
+    // The random pattern repeats every 65,536 bytes; the last byte got it last.
+    EXPECT_EQ(after.substr(0, 1000), after.substr(65536, 1000));
+    EXPECT_EQ(after.back(), after[0]);
+}
+
+TEST_F(FileOpsTest, QuickSecureDeleteOverwritesOnlyTheHeadAndLastByte)
+{
+    std::string original = qvtest::PatternBytes(1 << 20, 4);
+    CString path = File(L"big.bin", original), link = m_folder / L"link.bin";
+    ASSERT_TRUE(CreateHardLinkW(link, path, nullptr));
+    EXPECT_EQ(CFileOps::SecureDeleteFileQuick(path), SECURE_DELETE_WIPED);
+    std::string after = qvtest::ReadFileBytes(link);
+    ASSERT_EQ(after.size(), original.size());
+    EXPECT_NE(after.substr(0, 65536), original.substr(0, 65536));
+    EXPECT_TRUE(after.substr(65536, after.size() - 65537) == original.substr(65536, original.size() - 65537));
+    EXPECT_EQ(after.back(), after[0]);
+}
+
+TEST_F(FileOpsTest, SecureDeleteSmallAndSpecialCases)
+{
+    CString empty = File(L"empty.bin", "");
+    EXPECT_EQ(CFileOps::SecureDeleteFile(empty), SECURE_DELETE_WIPED);
+    EXPECT_FALSE(Exists(L"empty.bin"));
+
+    // One byte and two bytes: every byte ends as the first byte of the random pattern.
+    CString one = File(L"one.bin", "Z"), two = File(L"two.bin", "ZZ");
+    ASSERT_TRUE(CreateHardLinkW(m_folder / L"one.link", one, nullptr));
+    ASSERT_TRUE(CreateHardLinkW(m_folder / L"two.link", two, nullptr));
+    EXPECT_EQ(CFileOps::SecureDeleteFile(one), SECURE_DELETE_WIPED);
+    EXPECT_EQ(CFileOps::SecureDeleteFile(two), SECURE_DELETE_WIPED);
+    std::string oneAfter = qvtest::ReadFileBytes(m_folder / L"one.link");
+    std::string twoAfter = qvtest::ReadFileBytes(m_folder / L"two.link");
+    ASSERT_EQ(oneAfter.size(), 1u);
+    EXPECT_EQ(twoAfter, oneAfter + oneAfter);
+
+    CString readOnly = File(L"readonly.bin", "read only");
+    ASSERT_TRUE(SetFileAttributesW(readOnly, FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(CFileOps::SecureDeleteFile(readOnly), SECURE_DELETE_WIPED);
+    EXPECT_FALSE(Exists(L"readonly.bin"));
+
+    EXPECT_EQ(CFileOps::SecureDeleteFile(m_folder / L"missing"), SECURE_DELETE_NOT_WIPED);
+    CString folder = Folder(L"folder");
+    EXPECT_EQ(CFileOps::SecureDeleteFile(folder), SECURE_DELETE_NOT_WIPED);
+    EXPECT_TRUE(qvtest::FolderExists(folder));
+}
+
+TEST_F(FileOpsTest, SecureDeleteReportsAFileThatStays)
+{
+    CString held = File(L"held.bin", "held open");
+    // Another program holds the file without sharing: neither wiping nor deleting works.
+    HANDLE other = CreateFileW(held, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CFileOps::SecureDeleteFile(held), SECURE_DELETE_FAILED);
+    EXPECT_EQ(CFileOps::WipeFileData(held), WIPE_FAILED);
+    CloseHandle(other);
+    EXPECT_EQ(qvtest::ReadFileBytes(held), "held open");
+    EXPECT_EQ(CFileOps::WipeFileData(held), WIPE_OK);
+    EXPECT_FALSE(Exists(L"held.bin"));
+}
+
+TEST_F(FileOpsTest, DeleteTree)
+{
+    Folder(L"tree");
+    Folder(L"tree\\sub");
+    File(L"tree\\a.txt");
+    File(L"tree\\sub\\b.txt");
+    CFileOps ops;
+    EXPECT_TRUE(ops.Delete(m_folder / L"tree"));
+    EXPECT_FALSE(Exists(L"tree"));
+
+    EXPECT_FALSE(ops.Delete(m_folder / L"missing"));
+    EXPECT_NE(ops.m_nError, 0);
+    EXPECT_NE(ops.m_strError, L"No error");
+}
+
+TEST_F(FileOpsTest, DeleteTreeWithAReadOnlyFile)
+{
+    const struct {
+        int answer;
+        bool readOnlyKept;
+    } cases[] = {{IDYES, false}, {IDNO, true}, {IDCANCEL, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        Folder(L"tree");
+        Folder(L"tree\\sub");
+        File(L"tree\\sub\\locked.txt");
+        SetFileAttributesW(m_folder / L"tree\\sub\\locked.txt", FILE_ATTRIBUTE_READONLY);
+        ScriptedFileOps ops;
+        ops.answer = c.answer;
+        EXPECT_TRUE(ops.Delete(m_folder / L"tree"));
+        EXPECT_EQ(ops.m_nError, 0);
+        EXPECT_EQ(ops.asked, 1);
+        EXPECT_EQ(ops.askedName, L"locked.txt");
+        EXPECT_EQ(Exists(L"tree\\sub\\locked.txt"), c.readOnlyKept);
+        EXPECT_EQ(Exists(L"tree"), c.readOnlyKept);
+        SetFileAttributesW(m_folder / L"tree\\sub\\locked.txt", FILE_ATTRIBUTE_NORMAL);
+        qvtest::RemoveTree(m_folder / L"tree");
+    }
+}
+
+TEST_F(FileOpsTest, FolderLinksAreNeverFollowed)
+{
+    Folder(L"target");
+    File(L"target\\keep.txt", "keep me");
+    Folder(L"tree");
+    File(L"tree\\own.txt");
+    FolderLink(L"tree\\link", L"target");
+    Folder(L"empty");
+    FolderLink(L"tree\\to-empty", L"empty");  // an empty target is the easy one to lose
+    Folder(L"dest");
+
+    CFileOps ops;
+    EXPECT_TRUE(ops.CopyPathInto(m_folder / L"tree", m_folder / L"dest"));
+    EXPECT_TRUE(Exists(L"dest\\tree\\own.txt"));
+    EXPECT_FALSE(Exists(L"dest\\tree\\link"));
+    EXPECT_FALSE(ops.CopyPathInto(m_folder / L"tree\\link", m_folder / L"dest"));
+
+    EXPECT_TRUE(ops.Delete(m_folder / L"tree"));
+    EXPECT_FALSE(Exists(L"tree"));
+    EXPECT_EQ(qvtest::ReadFileBytes(m_folder / L"target\\keep.txt"), "keep me");
+    EXPECT_TRUE(qvtest::FolderExists(m_folder / L"empty"));
+}
+
+TEST_F(FileOpsTest, CopyIntoFolders)
+{
+    Folder(L"src");
+    Folder(L"src\\sub");
+    File(L"src\\a.txt", "one");
+    File(L"src\\sub\\b.txt", "two");
+    Folder(L"dest");
+    CFileOps ops;
+    EXPECT_TRUE(ops.CopyPathInto(m_folder / L"src", m_folder / L"dest"));
+    EXPECT_EQ(qvtest::ReadFileBytes(m_folder / L"dest\\src\\sub\\b.txt"), "two");
+    EXPECT_EQ(ops.m_nCopyBudget, -1);
+    // Copying again overwrites.
+    File(L"src\\a.txt", "changed");
+    EXPECT_TRUE(ops.CopyPathInto(m_folder / L"src", m_folder / L"dest"));
+    EXPECT_EQ(qvtest::ReadFileBytes(m_folder / L"dest\\src\\a.txt"), "changed");
+
+    // A file into a folder, and onto a file.
+    EXPECT_TRUE(ops.CopyPathInto(m_folder / L"src\\a.txt", m_folder / L"dest"));
+    EXPECT_EQ(qvtest::ReadFileBytes(m_folder / L"dest\\a.txt"), "changed");
+    File(L"other.txt", "old");
+    EXPECT_TRUE(ops.CopyPathInto(m_folder / L"src\\sub\\b.txt", m_folder / L"other.txt"));
+    EXPECT_EQ(qvtest::ReadFileBytes(m_folder / L"other.txt"), "two");
+
+    // A folder already in the destination is left alone (case does not matter).
+    File(L"marker.txt");
+    EXPECT_TRUE(ops.CopyPathInto(m_folder / L"src", m_folder.Path()));
+    CString upper = m_folder.Path();
+    upper.MakeUpper();
+    EXPECT_TRUE(ops.CopyPathInto(m_folder / L"src", upper));
+}
+
+TEST_F(FileOpsTest, CopyFailures)
+{
+    Folder(L"src");
+    File(L"file.txt");
+    CFileOps ops;
+    EXPECT_FALSE(ops.CopyPathInto(m_folder / L"missing", m_folder / L"src"));
+    EXPECT_EQ(ops.m_strError, m_folder / L"missing not found");
+    EXPECT_FALSE(ops.CopyPathInto(m_folder / L"src", m_folder / L"nowhere"));
+    EXPECT_EQ(ops.m_strError, m_folder / L"nowhere not found");
+    EXPECT_FALSE(ops.CopyPathInto(m_folder / L"src", m_folder / L"file.txt"));
+    EXPECT_EQ(ops.m_strError, L"Wrong operation");
+    EXPECT_EQ(ops.m_nError, 0);
+}
+
+TEST_F(FileOpsTest, CopyIntoItsOwnSubfolderStops)
+{
+    // The destination lies one level deeper: one subfolder may be entered in all.
+    for (bool sameCase : {true, false}) {
+        SCOPED_TRACE(sameCase);
+        Folder(L"a");
+        Folder(L"a\\b");
+        File(L"a\\top.txt");
+        File(L"a\\b\\inner.txt");
+        CString source = m_folder / L"a";
+        if (!sameCase)
+            source.MakeUpper();
+        CFileOps ops;
+        EXPECT_TRUE(ops.CopyPathInto(source, m_folder / L"a\\b"));
+        EXPECT_TRUE(Exists(L"a\\b\\a\\top.txt"));
+        EXPECT_TRUE(Exists(L"a\\b\\a\\b\\inner.txt"));
+        EXPECT_FALSE(Exists(L"a\\b\\a\\b\\a"));
+        qvtest::RemoveTree(m_folder / L"a");
+    }
+}
+
+TEST_F(FileOpsTest, Rename)
+{
+    File(L"old.txt");
+    CFileOps ops;
+    EXPECT_TRUE(ops.RenamePath(m_folder / L"old.txt", m_folder / L"new.txt"));
+    EXPECT_TRUE(Exists(L"new.txt"));
+    EXPECT_FALSE(ops.RenamePath(m_folder / L"old.txt", m_folder / L"again.txt"));
+    EXPECT_EQ(ops.m_nError, ERROR_FILE_NOT_FOUND);
+}
