@@ -7,7 +7,13 @@
 namespace {
 
 constexpr DWORD kWorkerStopWaitMs = 2000;
+
+// Thread-local variables are touched only in functions of the C calling
+// convention and never inlined into WINAPI ones: this compiler's thread-local
+// access from a WINAPI function clobbers a register the function keeps live.
 thread_local bool t_onPoolWorker = false;
+
+__attribute__((noinline)) void MarkPoolWorkerThread() { t_onPoolWorker = true; }
 
 void CloseAll(HANDLE* events, uint32_t n) {
     for (uint32_t i = 0; i < n; ++i)
@@ -16,7 +22,7 @@ void CloseAll(HANDLE* events, uint32_t n) {
 
 }  // namespace
 
-bool IsPoolWorkerThread() { return t_onPoolWorker; }
+__attribute__((noinline)) bool IsPoolWorkerThread() { return t_onPoolWorker; }
 
 VovIredev::CPicThreadData::CPicThreadData() : reportProgress(HasProgressCallback()) {}
 
@@ -44,12 +50,12 @@ bool CPicThreadPoolWorker::WaitForEnd(DWORD milliseconds) {
 }
 
 DWORD WINAPI CPicThreadPoolWorker::ThreadProc(void* worker) {
-    t_onPoolWorker = true;
     static_cast<CPicThreadPoolWorker*>(worker)->Loop();
     return 0;
 }
 
 void CPicThreadPoolWorker::Loop() {
+    MarkPoolWorkerThread();
     HANDLE waitFor[2] = {m_quitEvent, m_workEvent};
     for (;;) {
         SetEvent(m_idleEvent);

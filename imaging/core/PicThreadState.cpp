@@ -142,7 +142,9 @@ void CPicThreadState::DestroyReaderSettings(CPicReaderSettings& settings) {
     for (auto& list : settings.tagLists) list.DeleteAll();
 }
 
-CPicThreadState* GetThreadState() {
+// Not inlined: its thread-local access must stay out of the WINAPI entry points
+// (this compiler's thread-local access from a WINAPI function clobbers a live register).
+__attribute__((noinline)) CPicThreadState* GetThreadState() {
     CPicThreadStateStore& store = Store();
     if (!CPicThreadStateStore::IsAlive()) return nullptr;  // process exit has begun
     CPicThreadState* state = store.Get();
