@@ -8,17 +8,24 @@ namespace {
 
 using GrayBand = CPicImgUtilT<unsigned char>::graySingleStruct;
 
-void GrayRows(const GrayBand& job, uint32_t top, uint32_t bottom) {
-    const bool blueFirst = (job.flags & 1) != 0;
+template <uint32_t kBytesPerPixel, bool kBlueFirst>
+void GrayRowsOf(const uint8_t* src, uint64_t srcStride, uint8_t* dst, uint64_t dstStride, uint32_t width,
+                uint32_t top, uint32_t bottom) {
     for (uint32_t y = top; y < bottom; ++y) {
-        const uint8_t* s = job.src + PicRowOffset(y, job.srcStride);
-        uint8_t* d = job.dst + PicRowOffset(y, job.dstStride);
-        for (uint32_t x = 0; x < job.width; ++x, s += job.bytesPerPixel) {
-            uint32_t red = blueFirst ? s[2] : s[0];
-            uint32_t blue = blueFirst ? s[0] : s[2];
+        const uint8_t* s = src + PicRowOffset(y, srcStride);
+        uint8_t* d = dst + PicRowOffset(y, dstStride);
+        for (uint32_t x = 0; x < width; ++x, s += kBytesPerPixel) {
+            uint32_t red = kBlueFirst ? s[2] : s[0];
+            uint32_t blue = kBlueFirst ? s[0] : s[2];
             d[x] = (uint8_t)((601 * s[1] + 306 * red + 117 * blue) >> 10);
         }
     }
+}
+
+void GrayRows(const GrayBand& job, uint32_t top, uint32_t bottom) {
+    auto rows = job.bytesPerPixel == 3 ? ((job.flags & 1) ? GrayRowsOf<3, true> : GrayRowsOf<3, false>)
+                                       : ((job.flags & 1) ? GrayRowsOf<4, true> : GrayRowsOf<4, false>);
+    rows(job.src, job.srcStride, job.dst, job.dstStride, job.width, top, bottom);
 }
 
 int32_t GrayBandJob(VovIredev::CPicThreadData* data) {

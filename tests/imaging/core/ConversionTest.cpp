@@ -37,6 +37,19 @@ TEST(Convert16To8Bit, RoundsTheSampleDividedBy257) {
         ASSERT_TRUE(op.Convert16To8Bit(src, 2, 1, 1, 2, dst, 2, 1));
         EXPECT_EQ(dst[0], c.low) << std::hex << c.sample;
     }
+    // Long rows take the vector path: every sample still follows the rule.
+    std::vector<uint16_t> samples(1000);
+    for (size_t i = 0; i < samples.size(); ++i) samples[i] = (uint16_t)(i * 65.537 + (i % 7) * 3);
+    for (uint16_t mask : {(uint16_t)0xFFFF, (uint16_t)~PIC_CPU_SSE2}) {
+        imgtest::FeatureMask features(mask);
+        std::vector<uint8_t> out(1000);
+        CPicOperation row;
+        ASSERT_TRUE(row.Convert16To8Bit(samples.data(), 333, 1, 3, 999, out.data(), 999, 0));
+        for (size_t i = 0; i < 999; ++i) {
+            int low = samples[i] & 0xFF, high = samples[i] >> 8;
+            ASSERT_EQ(out[i], low - high > 128 ? high + 1 : high) << i << ", features " << mask;
+        }
+    }
     CPicOperation op;
     uint16_t same[2] = {};
     EXPECT_FALSE(op.Convert16To8Bit(same, 1, 1, 2, 2, (uint8_t*)same, 2, 0));
@@ -122,6 +135,8 @@ TEST(Packing, RowsOnTheirOwnOrAsOneStream) {
 }
 
 TEST(Packing, RoundTripOfRandomRowsAtEveryDepth) {
+  for (uint16_t mask : {(uint16_t)0xFFFF, (uint16_t)~PIC_CPU_SSE2}) {
+    imgtest::FeatureMask features(mask);
     for (uint32_t bits = 1; bits <= 8; ++bits) {
         for (size_t li = 1; li < imgtest::kAwkwardLengthCount; ++li) {
             uint32_t width = imgtest::kAwkwardLengths[li];
@@ -131,9 +146,10 @@ TEST(Packing, RoundTripOfRandomRowsAtEveryDepth) {
             CPicOperation op;
             ASSERT_TRUE(op.PackRowsFrom8Bit(values.data(), width, 1, 0, packed.data(), bits, false, 0));
             ASSERT_TRUE(op.UnpackRowTo8Bit(packed.data(), width, bits, back.data()));
-            ASSERT_EQ(back, values) << bits << " bits, width " << width;
+            ASSERT_EQ(back, values) << bits << " bits, width " << width << ", features " << mask;
         }
     }
+  }
 }
 
 TEST(IndexRows, ExpandAndRepack) {
