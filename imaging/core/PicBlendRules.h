@@ -34,6 +34,22 @@ inline float Sub(float d, float s) { return d - s; }
 inline float RevSub(float d, float s) { return s - d; }
 inline float Diff(float d, float s) { return std::fabs(d - s); }
 
+// The float operations of the kernel sets, with their single-precision result.
+enum FloatOp { kMax, kMin, kAdd, kSub, kRevSub, kDiff, kSource };
+
+template <FloatOp op>
+inline float Result(float d, float s) {
+    switch (op) {
+    case kMax: return Max(d, s);
+    case kMin: return Min(d, s);
+    case kAdd: return Add(d, s);
+    case kSub: return Sub(d, s);
+    case kRevSub: return RevSub(d, s);
+    case kDiff: return Diff(d, s);
+    default: return s;
+    }
+}
+
 // Vector steps: fl(fl(r * xf) + fl(d * yf)) with xf = float(x), yf = float(1 - x).
 inline float StepBlend(float d, float r, float xf, float yf) {
     float weightedR = r * xf;

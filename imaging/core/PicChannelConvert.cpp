@@ -32,19 +32,6 @@ void RGBRowToRGBA(const uint8_t* src, uint8_t* dst, uint32_t width, uint8_t alph
     }
 }
 
-template <class T>
-void SplitRow(const T* src, T* rgb, T* alpha, uint32_t width) {
-    for (uint32_t i = 0; i < width; ++i, src += 4) {
-        if (rgb != nullptr) {
-            rgb[0] = src[0];
-            rgb[1] = src[1];
-            rgb[2] = src[2];
-            rgb += 3;
-        }
-        if (alpha != nullptr) *alpha++ = src[3];
-    }
-}
-
 // The high byte, rounded up when the low byte says the sample is nearer the next
 // multiple of 257: the sample divided by 257, rounded.
 inline uint8_t SampleTo8Bit(uint16_t sample) {
@@ -129,7 +116,7 @@ BOOL CPicOperation::SplitRGBAToRGBPlusA(const uint8_t* src, uint32_t width, uint
         auto* rgb16 = reinterpret_cast<uint16_t*>(rgb);
         auto* alpha16 = reinterpret_cast<uint16_t*>(alpha);
         for (uint32_t y = 0; y < height; ++y)
-            SplitRow(src16 + PicRowOffset(y, srcStride), rgb16 ? rgb16 + PicRowOffset(y, rgbStride) : nullptr,
+            SplitRGBASamples(src16 + PicRowOffset(y, srcStride), rgb16 ? rgb16 + PicRowOffset(y, rgbStride) : nullptr,
                      alpha16 ? alpha16 + PicRowOffset(y, alphaStride) : nullptr, width);
         return TRUE;
     }
@@ -201,35 +188,33 @@ void SwapRB32InPlace(uint8_t* data, uint32_t width, uint32_t rows) {
     SwapFirstAndThird<uint8_t, 4>(data, width, rows, 4ull * width);
 }
 
+namespace {
+// Checks the arguments of a row swap and runs it: 5 for null data or a step shorter than a row.
+template <class T, int kSamples>
+BOOL SwapRBRows(CPicImgUtilT<T>& util, T* data, uint32_t width, uint32_t rows, uint32_t rowStep) {
+    if (data == nullptr || !PicStrideHoldsRow(rowStep, (uint64_t)kSamples * width, rows)) {
+        util.status = PIC_ERR_BAD_PARAM;
+        return FALSE;
+    }
+    SwapFirstAndThird<T, kSamples>(data, width, rows, rowStep);
+    return TRUE;
+}
+}  // namespace
+
 template <>
 BOOL CPicImgUtilT<unsigned char>::SwapRBRows32(unsigned char* data, uint32_t width, uint32_t rows,
                                                uint32_t rowStep) {
-    if (data == nullptr || !PicStrideHoldsRow(rowStep, 4ull * width, rows)) {
-        status = PIC_ERR_BAD_PARAM;
-        return FALSE;
-    }
-    SwapFirstAndThird<unsigned char, 4>(data, width, rows, rowStep);
-    return TRUE;
+    return SwapRBRows<unsigned char, 4>(*this, data, width, rows, rowStep);
 }
 
 template <>
 BOOL CPicImgUtilT<unsigned short>::SwapRBRows64(unsigned short* data, uint32_t width, uint32_t rows,
                                                 uint32_t rowStep) {
-    if (data == nullptr || !PicStrideHoldsRow(rowStep, 4ull * width, rows)) {
-        status = PIC_ERR_BAD_PARAM;
-        return FALSE;
-    }
-    SwapFirstAndThird<unsigned short, 4>(data, width, rows, rowStep);
-    return TRUE;
+    return SwapRBRows<unsigned short, 4>(*this, data, width, rows, rowStep);
 }
 
 template <>
 BOOL CPicImgUtilT<unsigned short>::SwapRBRows48(unsigned short* data, uint32_t width, uint32_t rows,
                                                 uint32_t rowStep) {
-    if (data == nullptr || !PicStrideHoldsRow(rowStep, 3ull * width, rows)) {
-        status = PIC_ERR_BAD_PARAM;
-        return FALSE;
-    }
-    SwapFirstAndThird<unsigned short, 3>(data, width, rows, rowStep);
-    return TRUE;
+    return SwapRBRows<unsigned short, 3>(*this, data, width, rows, rowStep);
 }

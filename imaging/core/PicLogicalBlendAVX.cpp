@@ -80,7 +80,7 @@ __attribute__((target("avx2"))) void BlendByteAvx(uint8_t* dst, const uint8_t* s
     for (; i < n; ++i) dst[i] = PicBlendRules::Blend(dst[i], src[i], c);
 }
 
-enum FloatOp { kMax, kMin, kAdd, kSub, kRevSub, kDiff, kSource };
+using namespace PicBlendRules;
 
 template <FloatOp op>
 __attribute__((target("avx"))) inline __m256 ResultAvx(__m256 d, __m256 s) {
@@ -96,25 +96,12 @@ __attribute__((target("avx"))) inline __m256 ResultAvx(__m256 d, __m256 s) {
 }
 
 template <FloatOp op>
-inline float ResultScalar(float d, float s) {
-    switch (op) {
-    case kMax: return PicBlendRules::Max(d, s);
-    case kMin: return PicBlendRules::Min(d, s);
-    case kAdd: return PicBlendRules::Add(d, s);
-    case kSub: return PicBlendRules::Sub(d, s);
-    case kRevSub: return PicBlendRules::RevSub(d, s);
-    case kDiff: return PicBlendRules::Diff(d, s);
-    default: return s;
-    }
-}
-
-template <FloatOp op>
 __attribute__((target("avx"))) void FloatAvx(float* dst, const float* src, uint32_t n, double x) {
     uint32_t i = 0;
     if (x == 1.0) {
         for (; i + 8 <= n; i += 8)
             _mm256_storeu_ps(dst + i, ResultAvx<op>(_mm256_loadu_ps(dst + i), _mm256_loadu_ps(src + i)));
-        for (; i < n; ++i) dst[i] = ResultScalar<op>(dst[i], src[i]);
+        for (; i < n; ++i) dst[i] = Result<op>(dst[i], src[i]);
         return;
     }
     const __m256 xf = _mm256_set1_ps((float)x);
@@ -128,7 +115,7 @@ __attribute__((target("avx"))) void FloatAvx(float* dst, const float* src, uint3
         if (op == kSource)
             dst[i] = PicBlendRules::TailBlendSource(dst[i], src[i], x);
         else
-            dst[i] = PicBlendRules::TailBlend(dst[i], ResultScalar<op>(dst[i], src[i]), x);
+            dst[i] = PicBlendRules::TailBlend(dst[i], Result<op>(dst[i], src[i]), x);
     }
 }
 

@@ -12,6 +12,19 @@ void BlendColorMaskRow(uint8_t* dst, const uint8_t* mask, uint32_t count, uint32
 void BlendRGBAOverRGBRow(const uint8_t* src, uint8_t* dst, uint32_t count);
 // Bytes 0-2 of count 4-byte pixels to rgb, byte 3 to alpha (either may be null).
 void SplitRGBARow(const uint8_t* src, uint8_t* rgb, uint8_t* alpha, uint32_t count);
+// The same for samples of any size (bytes, 16-bit samples).
+template <class T>
+void SplitRGBASamples(const T* src, T* rgb, T* alpha, uint32_t count) {
+    for (uint32_t i = 0; i < count; ++i, src += 4) {
+        if (rgb != nullptr) {
+            rgb[0] = src[0];
+            rgb[1] = src[1];
+            rgb[2] = src[2];
+            rgb += 3;
+        }
+        if (alpha != nullptr) *alpha++ = src[3];
+    }
+}
 // Exchanges bytes 0 and 2 of count 3-byte pixels in place.
 void SwapRBRow(uint8_t* pixels, uint32_t count);
 // dst pixel i = (src byte 2, byte 1, byte 0) of pixel i; the rows do not overlap.

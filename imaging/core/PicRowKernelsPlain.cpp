@@ -24,15 +24,7 @@ void BlendRGBAOverRGBRow(const uint8_t* src, uint8_t* dst, uint32_t count) {
 }
 
 void SplitRGBARow(const uint8_t* src, uint8_t* rgb, uint8_t* alpha, uint32_t count) {
-    for (uint32_t i = 0; i < count; ++i, src += 4) {
-        if (rgb != nullptr) {
-            rgb[0] = src[0];
-            rgb[1] = src[1];
-            rgb[2] = src[2];
-            rgb += 3;
-        }
-        if (alpha != nullptr) *alpha++ = src[3];
-    }
+    SplitRGBASamples(src, rgb, alpha, count);
 }
 
 void SwapRBRow(uint8_t* pixels, uint32_t count) {
