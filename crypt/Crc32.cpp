@@ -37,7 +37,52 @@ inline uint32_t LoadLe32(const uint8_t* p)
     return v;
 }
 
+// Polynomials modulo the CRC polynomial, bit-reflected as the CRC register is
+// (bit 31 is x^0). Feeding n zero bytes to the register multiplies it by x^(8n).
+const uint32_t kPolynomial = 0xEDB88320u;
+
+uint32_t MultiplyModP(uint32_t a, uint32_t b)
+{
+    uint32_t product = 0;
+    for (uint32_t m = 1u << 31; m; m >>= 1) {
+        if (a & m)
+            product ^= b;
+        b = (b & 1) ? (b >> 1) ^ kPolynomial : b >> 1;
+    }
+    return product;
+}
+
+struct PowerTable {
+    uint32_t x2n[64];  // x^(2^k) mod P
+};
+
+PowerTable MakePowers()
+{
+    PowerTable table;
+    table.x2n[0] = 1u << 30;  // x^1
+    for (int k = 1; k < 64; ++k)
+        table.x2n[k] = MultiplyModP(table.x2n[k - 1], table.x2n[k - 1]);
+    return table;
+}
+
+// x^(8 n) mod P.
+uint32_t ZeroBytesOperator(uint64_t n)
+{
+    static const PowerTable powers = MakePowers();
+    uint32_t result = 1u << 31;  // x^0
+    for (int k = 3; n; n >>= 1, ++k)
+        if (n & 1)
+            result = MultiplyModP(powers.x2n[k], result);
+    return result;
+}
+
 }  // namespace
+
+uint32_t Crc32::Combine(uint32_t crcA, uint32_t crcB, uint64_t lengthB)
+{
+    // crc(A B) = crc(A) x^(8 |B|) + crc(B): the conditioning of both cancels out.
+    return MultiplyModP(ZeroBytesOperator(lengthB), crcA) ^ crcB;
+}
 
 void Crc32::Update(const void* bytes, size_t length)
 {

@@ -16,6 +16,11 @@ public:
     // Continues over more bytes; the value stays the CRC of everything since Reset.
     void Update(const void* bytes, size_t length);
     uint32_t GetValue() const { return m_value; }
+    // Continues with bytes whose own CRC-32 and length are known, as if they
+    // had been given to Update (parts checksummed on other threads).
+    void Append(uint32_t nextCrc, uint64_t nextLength) { m_value = Combine(m_value, nextCrc, nextLength); }
+    // The CRC-32 of A followed by B from the CRC-32s of A and B and B's length.
+    static uint32_t Combine(uint32_t crcA, uint32_t crcB, uint64_t lengthB);
     // The value as four bytes, most significant first (the stored order).
     void GetBytes(uint8_t out[4]) const;
 

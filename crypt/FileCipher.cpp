@@ -1,19 +1,23 @@
 #include "crypt/FileCipher.h"
 
+#include "crypt/AsyncWriter.h"
 #include "crypt/Crc32.h"
 #include "crypt/EncryptedFileHeader.h"
 #include "crypt/KeyState.h"
 #include "crypt/PathParts.h"
 #include "crypt/RawFile.h"
 #include "crypt/SystemRandom.h"
+#include "crypt/WorkerThread.h"
 #include "crypt/XxteaBlockCipher.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <optional>
+#include <vector>
 
 std::atomic<unsigned char> g_AbortRequested{0};
 
@@ -22,6 +26,25 @@ namespace {
 const size_t kBlock = CIPHER_BLOCK_SIZE;
 // Data is read, transformed and written this many blocks at a time (1 MiB).
 const size_t kChunkBlocks = 8192;
+const size_t kChunkBytes = kChunkBlocks * CIPHER_BLOCK_SIZE;
+// Files with this much data are transformed and written by several threads.
+const uint64_t kAsyncThreshold = 4 * kChunkBytes;
+const int kWriterBuffers = 3;
+// The transform of a chunk is shared with up to this many threads ...
+const unsigned kMaxCipherWorkers = 3;
+// ... in parts of at least this many blocks, whole lane groups.
+const size_t kMinPartBlocks = 512;
+const size_t kPartAlignBlocks = 16;
+
+// Helper threads for the transform: the processors left beside the engine's
+// own thread and the writer, one kept free.
+unsigned CipherWorkerCount()
+{
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    unsigned processors = info.dwNumberOfProcessors;
+    return processors > 2 ? std::min(kMaxCipherWorkers, processors - 2) : 0;
+}
 // A decrypted PlainSize may exceed the size limit by this much before it counts as a wrong key.
 const uint64_t kPlainSizeSlack = 10;
 
@@ -51,30 +74,117 @@ size_t BlocksBeforeAbort(uint64_t firstIndex, size_t count)
 
 }  // namespace
 
-// The files, key copy, cipher and chunk buffer of one operation; wiped when it ends.
+// The files, key copy, cipher and buffers of one operation; wiped when it ends.
+// Data goes out through the chunk buffer, or for large files through an
+// asynchronous writer whose thread writes one chunk while the next is prepared.
 struct CFileCipher::Stream {
     CRawFile input;
     CRawFile output;
     uint8_t key[CIPHER_KEY_SIZE];
     std::optional<CXxteaBlockCipher> cipher;
     uint8_t* chunk = nullptr;
+    std::unique_ptr<CAsyncWriter> writer;
+    std::vector<std::unique_ptr<CWorkerThread>> cipherWorkers;
 
     Stream() { memcpy(key, g_FileKey, sizeof key); }
     ~Stream()
     {
+        cipherWorkers.clear();
+        writer.reset();
         SecureZeroMemory(key, sizeof key);
         if (chunk) {
-            SecureZeroMemory(chunk, kChunkBlocks * kBlock);
+            SecureZeroMemory(chunk, kChunkBytes);
             delete[] chunk;
         }
     }
     bool AllocateChunk()
     {
-        chunk = new (std::nothrow) uint8_t[kChunkBlocks * kBlock];
+        chunk = new (std::nothrow) uint8_t[kChunkBytes];
         return chunk != nullptr;
     }
     // Reads a whole block; false when the file ends (or fails) before it.
     bool ReadBlock(uint8_t block[kBlock]) { return input.Read(block, kBlock) == (int64_t)kBlock; }
+
+    // Large files are transformed by several threads and written by a thread
+    // of its own; small ones go through the chunk buffer in order on the
+    // caller's thread.
+    void Prepare(uint64_t dataBytes, bool toFile)
+    {
+        if (dataBytes < kAsyncThreshold)
+            return;
+        for (unsigned i = CipherWorkerCount(); i > 0; --i) {
+            std::unique_ptr<CWorkerThread> worker(new (std::nothrow) CWorkerThread);
+            if (!worker || !worker->Start())
+                break;
+            cipherWorkers.push_back(std::move(worker));
+        }
+        if (!toFile)
+            return;
+        writer.reset(new (std::nothrow) CAsyncWriter(output, kChunkBytes, kWriterBuffers));
+        if (writer && !writer->Start())
+            writer.reset();
+    }
+    // Enciphers or deciphers blocks in place, in parts shared with the
+    // workers. With a CRC, each part also checksums its plain bytes (before
+    // enciphering, after deciphering) and the parts' CRCs are joined in order.
+    void Transform(bool encrypt, uint8_t* blocks, size_t count, Crc32* crc)
+    {
+        const CXxteaBlockCipher& c = *cipher;
+        uint32_t partCrcs[kMaxCipherWorkers + 1];
+        auto part = [&c, &partCrcs, encrypt, crc](size_t index, uint8_t* data, size_t n) {
+            Crc32 plainCrc;
+            if (crc && encrypt)
+                plainCrc.Update(data, n * kBlock);
+            if (encrypt)
+                c.EncryptBlocks(data, n);
+            else
+                c.DecryptBlocks(data, n);
+            if (crc && !encrypt)
+                plainCrc.Update(data, n * kBlock);
+            partCrcs[index] = plainCrc.GetValue();
+        };
+        size_t parts = std::min(cipherWorkers.size() + 1, std::max<size_t>(count / kMinPartBlocks, 1));
+        size_t share = (count / parts + kPartAlignBlocks - 1) / kPartAlignBlocks * kPartAlignBlocks;
+        size_t sizes[kMaxCipherWorkers + 1];
+        sizes[0] = count - std::min(count, share * (parts - 1));
+        for (size_t i = 1, at = sizes[0]; i < parts; at += sizes[i], ++i) {
+            sizes[i] = std::min(share, count - at);
+            uint8_t* data = blocks + at * kBlock;
+            size_t n = sizes[i];
+            cipherWorkers[i - 1]->Run([&part, i, data, n] { part(i, data, n); });
+        }
+        part(0, blocks, sizes[0]);
+        for (size_t i = 0; i < parts; ++i) {
+            if (i > 0)
+                cipherWorkers[i - 1]->Wait();
+            if (crc)
+                crc->Append(partCrcs[i], sizes[i] * kBlock);
+        }
+    }
+    // A buffer of kChunkBytes to fill, or null once an earlier write failed.
+    uint8_t* AcquireBuffer() { return writer ? writer->AcquireBuffer() : chunk; }
+    void ReleaseBuffer(uint8_t* buffer)
+    {
+        if (writer)
+            writer->Release(buffer);
+    }
+    // Writes (or queues) the first count bytes of an acquired buffer.
+    int Emit(uint8_t* buffer, size_t count)
+    {
+        if (writer) {
+            writer->Submit(buffer, count);
+            return CRYPT_OK;
+        }
+        return output.Write(buffer, count) == count ? CRYPT_OK : CRYPT_WRITE_FAILED;
+    }
+    // Waits for queued writes; a failed write outranks any later outcome, as
+    // it would have stopped a sequential writer first.
+    int FinishWrites(int result)
+    {
+        if (writer && !writer->Finish())
+            return CRYPT_WRITE_FAILED;
+        return result;
+    }
 };
 
 const WCHAR* CryptResultName(int result)
@@ -285,39 +395,42 @@ int CFileCipher::EncryptStream(Stream& stream, const CString& name, bool storeCr
 // must hold exactly that many bytes: a file that shrinks or grows meanwhile fails.
 int CFileCipher::EncryptDataBlocks(Stream& stream, uint64_t plainSize, Crc32* crc)
 {
-    uint8_t* chunk = stream.chunk;
-    uint64_t done = 0;
-    while (done < plainSize) {
-        size_t want = (size_t)std::min<uint64_t>(plainSize - done, kChunkBlocks * kBlock);
-        if (stream.input.Read(chunk, want) != (int64_t)want)
-            return CRYPT_READ_FAILED;
+    stream.Prepare(plainSize, true);
+    int result = CRYPT_OK;
+    for (uint64_t done = 0; result == CRYPT_OK && done < plainSize;) {
+        size_t want = (size_t)std::min<uint64_t>(plainSize - done, kChunkBytes);
+        uint8_t* chunk = stream.AcquireBuffer();
+        if (!chunk)
+            return stream.FinishWrites(CRYPT_WRITE_FAILED);
+        if (stream.input.Read(chunk, want) != (int64_t)want) {
+            stream.ReleaseBuffer(chunk);
+            return stream.FinishWrites(CRYPT_READ_FAILED);
+        }
         size_t full = want / kBlock, tail = want % kBlock;
         size_t ready = BlocksBeforeAbort(done / kBlock, full);
-        if (crc)
-            crc->Update(chunk, ready * kBlock);
-        stream.cipher->EncryptBlocks(chunk, ready);
-        if (stream.output.Write(chunk, ready * kBlock) != ready * kBlock)
-            return CRYPT_WRITE_FAILED;
-        if (ready < full)
-            return CRYPT_ABORTED;
-        if (tail) {
+        stream.Transform(true, chunk, ready, crc);
+        size_t count = ready * kBlock;
+        if (ready < full) {
+            result = CRYPT_ABORTED;
+        } else if (tail) {
             // The last, partial block: random pad bytes, no abort test.
-            uint8_t* last = chunk + full * kBlock;
+            uint8_t* last = chunk + count;
             if (crc)
                 crc->Update(last, tail);
-            if (!FillSystemRandom(last + tail, kBlock - tail))
-                return CRYPT_WRITE_FAILED;
+            FillSystemRandom(last + tail, kBlock - tail);
             stream.cipher->EncryptBlocks(last, 1);
-            if (stream.output.Write(last, kBlock) != kBlock)
-                return CRYPT_WRITE_FAILED;
+            count += kBlock;
         }
+        int emitted = stream.Emit(chunk, count);
+        if (emitted != CRYPT_OK)
+            result = emitted;
         done += want;
     }
     // Nothing may follow, and the file must still have the size it had.
     uint8_t probe;
-    if (stream.input.Read(&probe, 1) != 0 || stream.input.Size() != (int64_t)plainSize)
-        return CRYPT_READ_FAILED;
-    return CRYPT_OK;
+    if (result == CRYPT_OK && (stream.input.Read(&probe, 1) != 0 || stream.input.Size() != (int64_t)plainSize))
+        result = CRYPT_READ_FAILED;
+    return stream.FinishWrites(result);
 }
 
 // Reads the IV and header blocks, then decrypts the data into the output file
@@ -352,53 +465,55 @@ int CFileCipher::DecryptStream(Stream& stream, bool toMemory, EncryptedFileHeade
     return DecryptDataBlocks(stream, header.PlainSize, toMemory);
 }
 
-int CFileCipher::WriteOut(Stream& stream, bool toMemory, const uint8_t* bytes, size_t count)
-{
-    if (toMemory) {
-        if (m_memory + m_memoryFill != bytes)
-            memcpy(m_memory + m_memoryFill, bytes, count);
-        m_memoryFill += (uint32_t)count;
-        return CRYPT_OK;
-    }
-    return stream.output.Write(bytes, count) == count ? CRYPT_OK : CRYPT_WRITE_FAILED;
-}
-
 int CFileCipher::DecryptDataBlocks(Stream& stream, uint64_t plainSize, bool toMemory)
 {
+    stream.Prepare(plainSize, !toMemory);
     uint64_t fullBlocks = plainSize / kBlock, index = 0;
     while (index < fullBlocks) {
         size_t want = (size_t)std::min<uint64_t>(fullBlocks - index, kChunkBlocks);
         // In memory mode the blocks are read and decrypted in place.
-        uint8_t* chunk = toMemory ? m_memory + m_memoryFill : stream.chunk;
+        uint8_t* chunk = toMemory ? m_memory + m_memoryFill : stream.AcquireBuffer();
+        if (!chunk)
+            return stream.FinishWrites(CRYPT_WRITE_FAILED);
         int64_t got = stream.input.Read(chunk, want * kBlock);
-        if (got < 0)
-            return CRYPT_READ_FAILED;
+        if (got < 0) {
+            stream.ReleaseBuffer(chunk);
+            return stream.FinishWrites(CRYPT_READ_FAILED);
+        }
         size_t available = (size_t)got / kBlock;
         // Each block is tested for an abort before it is read, so a missing
         // block is tested too before it counts as truncation.
         size_t tested = available < want ? available + 1 : want;
         size_t clear = BlocksBeforeAbort(index, tested);
         size_t ready = std::min(clear, available);
-        stream.cipher->DecryptBlocks(chunk, ready);
-        int written = WriteOut(stream, toMemory, chunk, ready * kBlock);
-        if (written != CRYPT_OK)
-            return written;
-        if (clear < tested)
-            return CRYPT_ABORTED;
-        if (available < want)
-            return CRYPT_BAD_KEY;
+        stream.Transform(false, chunk, ready, nullptr);
+        int result = CRYPT_OK;
+        if (toMemory)
+            m_memoryFill += (uint32_t)(ready * kBlock);
+        else
+            result = stream.Emit(chunk, ready * kBlock);
+        if (result == CRYPT_OK && clear < tested)
+            result = CRYPT_ABORTED;
+        else if (result == CRYPT_OK && available < want)
+            result = CRYPT_BAD_KEY;
+        if (result != CRYPT_OK)
+            return stream.FinishWrites(result);
         index += want;
     }
     size_t tail = (size_t)(plainSize % kBlock);
-    if (tail) {
-        uint8_t last[kBlock];
-        if (!stream.ReadBlock(last))
-            return CRYPT_BAD_KEY;
-        stream.cipher->DecryptBlocks(last, 1);
-        int written = WriteOut(stream, toMemory, last, tail);
-        SecureZeroMemory(last, sizeof last);
-        if (written != CRYPT_OK)
-            return written;
+    if (tail == 0)
+        return stream.FinishWrites(CRYPT_OK);
+    uint8_t* last = toMemory ? stream.chunk : stream.AcquireBuffer();
+    if (!last)
+        return stream.FinishWrites(CRYPT_WRITE_FAILED);
+    if (!stream.ReadBlock(last)) {
+        stream.ReleaseBuffer(last);
+        return stream.FinishWrites(CRYPT_BAD_KEY);
     }
+    stream.cipher->DecryptBlocks(last, 1);
+    if (!toMemory)
+        return stream.FinishWrites(stream.Emit(last, tail));
+    memcpy(m_memory + m_memoryFill, last, tail);
+    m_memoryFill += (uint32_t)tail;
     return CRYPT_OK;
 }

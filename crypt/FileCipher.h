@@ -105,7 +105,6 @@ private:
     int EncryptDataBlocks(Stream& stream, uint64_t plainSize, Crc32* crc);
     int DecryptStream(Stream& stream, bool toMemory, EncryptedFileHeader& header);
     int DecryptDataBlocks(Stream& stream, uint64_t plainSize, bool toMemory);
-    int WriteOut(Stream& stream, bool toMemory, const uint8_t* bytes, size_t count);
 
     TrailerSizeFunction m_trailerSize = nullptr;
     uint8_t* m_memory = nullptr;

@@ -44,26 +44,28 @@ void XorWords(uint32_t v[32], const uint32_t w[32])
         v[i] ^= w[i];
 }
 
-void EncryptScalar(const uint32_t key[4], const uint32_t whitening[32], uint8_t* blocks, size_t count)
+void EncryptScalar(const uint32_t key[4], const uint32_t whitening[32], const uint8_t* in, uint8_t* out,
+                   size_t count)
 {
     uint32_t v[32];
-    for (; count; --count, blocks += CIPHER_BLOCK_SIZE) {
-        memcpy(v, blocks, sizeof v);
+    for (; count; --count, in += CIPHER_BLOCK_SIZE, out += CIPHER_BLOCK_SIZE) {
+        memcpy(v, in, sizeof v);
         XorWords(v, whitening);
         EncryptWords(v, key);
-        memcpy(blocks, v, sizeof v);
+        memcpy(out, v, sizeof v);
     }
     SecureZeroMemory(v, sizeof v);
 }
 
-void DecryptScalar(const uint32_t key[4], const uint32_t whitening[32], uint8_t* blocks, size_t count)
+void DecryptScalar(const uint32_t key[4], const uint32_t whitening[32], const uint8_t* in, uint8_t* out,
+                   size_t count)
 {
     uint32_t v[32];
-    for (; count; --count, blocks += CIPHER_BLOCK_SIZE) {
-        memcpy(v, blocks, sizeof v);
+    for (; count; --count, in += CIPHER_BLOCK_SIZE, out += CIPHER_BLOCK_SIZE) {
+        memcpy(v, in, sizeof v);
         DecryptWords(v, key);
         XorWords(v, whitening);
-        memcpy(blocks, v, sizeof v);
+        memcpy(out, v, sizeof v);
     }
     SecureZeroMemory(v, sizeof v);
 }
@@ -107,34 +109,37 @@ XxteaPath CXxteaBlockCipher::ActivePath()
     return forced;
 }
 
-void CXxteaBlockCipher::EncryptBlocks(uint8_t* blocks, size_t count) const
+namespace {
+
+typedef size_t (*LaneKernel)(const uint32_t*, const uint32_t*, const uint8_t*, uint8_t*, size_t);
+typedef void (*ScalarKernel)(const uint32_t*, const uint32_t*, const uint8_t*, uint8_t*, size_t);
+
+// The widest path does whole lane groups, narrower paths the rest.
+void RunPaths(LaneKernel avx2, LaneKernel sse2, ScalarKernel scalar, const uint32_t* key, const uint32_t* whitening,
+              uint8_t* blocks, size_t count)
 {
     size_t done = 0;
-    switch (ActivePath()) {
+    switch (CXxteaBlockCipher::ActivePath()) {
     case XXTEA_PATH_AVX2:
-        done = xxtea_avx2::EncryptBlocks(m_key, m_whitening, blocks, count);
+        done = avx2(key, whitening, blocks, blocks, count);
         [[fallthrough]];
     case XXTEA_PATH_SSE2:
-        done += xxtea_sse2::EncryptBlocks(m_key, m_whitening, blocks + done * CIPHER_BLOCK_SIZE, count - done);
+        done += sse2(key, whitening, blocks + done * CIPHER_BLOCK_SIZE, blocks + done * CIPHER_BLOCK_SIZE, count - done);
         break;
     default:
         break;
     }
-    EncryptScalar(m_key, m_whitening, blocks + done * CIPHER_BLOCK_SIZE, count - done);
+    scalar(key, whitening, blocks + done * CIPHER_BLOCK_SIZE, blocks + done * CIPHER_BLOCK_SIZE, count - done);
+}
+
+}  // namespace
+
+void CXxteaBlockCipher::EncryptBlocks(uint8_t* blocks, size_t count) const
+{
+    RunPaths(xxtea_avx2::EncryptBlocks, xxtea_sse2::EncryptBlocks, EncryptScalar, m_key, m_whitening, blocks, count);
 }
 
 void CXxteaBlockCipher::DecryptBlocks(uint8_t* blocks, size_t count) const
 {
-    size_t done = 0;
-    switch (ActivePath()) {
-    case XXTEA_PATH_AVX2:
-        done = xxtea_avx2::DecryptBlocks(m_key, m_whitening, blocks, count);
-        [[fallthrough]];
-    case XXTEA_PATH_SSE2:
-        done += xxtea_sse2::DecryptBlocks(m_key, m_whitening, blocks + done * CIPHER_BLOCK_SIZE, count - done);
-        break;
-    default:
-        break;
-    }
-    DecryptScalar(m_key, m_whitening, blocks + done * CIPHER_BLOCK_SIZE, count - done);
+    RunPaths(xxtea_avx2::DecryptBlocks, xxtea_sse2::DecryptBlocks, DecryptScalar, m_key, m_whitening, blocks, count);
 }

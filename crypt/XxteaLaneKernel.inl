@@ -45,15 +45,16 @@ static inline void PrepareConstants(const uint32_t key[4], const uint32_t whiten
         white[i] = Lanes::Set1(whitening[i]);
 }
 
-size_t EncryptBlocks(const uint32_t key[4], const uint32_t whitening[32], uint8_t* blocks, size_t count)
+size_t EncryptBlocks(const uint32_t key[4], const uint32_t whitening[32], const uint8_t* in, uint8_t* out,
+                     size_t count)
 {
     const size_t step = (size_t)Lanes::kCount * kGroups;
     V k[4], white[32];
     PrepareConstants(key, whitening, k, white);
     size_t done = 0;
-    for (; count - done >= step; done += step, blocks += step * 128) {
+    for (; count - done >= step; done += step, in += step * 128, out += step * 128) {
         V v[kGroups][32];
-        LoadGroups(blocks, white, v);
+        LoadGroups(in, white, v);
         uint32_t sum = 0;
         for (int cycle = 0; cycle < XXTEA_CYCLES; ++cycle) {
             sum += XXTEA_DELTA;
@@ -70,20 +71,21 @@ size_t EncryptBlocks(const uint32_t key[4], const uint32_t whitening[32], uint8_
                 }
             }
         }
-        StoreGroups(v, nullptr, blocks);
+        StoreGroups(v, nullptr, out);
     }
     return done;
 }
 
-size_t DecryptBlocks(const uint32_t key[4], const uint32_t whitening[32], uint8_t* blocks, size_t count)
+size_t DecryptBlocks(const uint32_t key[4], const uint32_t whitening[32], const uint8_t* in, uint8_t* out,
+                     size_t count)
 {
     const size_t step = (size_t)Lanes::kCount * kGroups;
     V k[4], white[32];
     PrepareConstants(key, whitening, k, white);
     size_t done = 0;
-    for (; count - done >= step; done += step, blocks += step * 128) {
+    for (; count - done >= step; done += step, in += step * 128, out += step * 128) {
         V v[kGroups][32];
-        LoadGroups(blocks, nullptr, v);
+        LoadGroups(in, nullptr, v);
         uint32_t sum = XXTEA_DELTA * (uint32_t)XXTEA_CYCLES;
         for (int cycle = 0; cycle < XXTEA_CYCLES; ++cycle, sum -= XXTEA_DELTA) {
             const unsigned e = (sum >> 2) & 3;
@@ -99,7 +101,7 @@ size_t DecryptBlocks(const uint32_t key[4], const uint32_t whitening[32], uint8_
                 }
             }
         }
-        StoreGroups(v, white, blocks);
+        StoreGroups(v, white, out);
     }
     return done;
 }

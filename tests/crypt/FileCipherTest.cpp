@@ -129,7 +129,8 @@ protected:
 
 TEST_F(FileCipherTest, LayoutAndRoundTripForEverySizeClass)
 {
-    for (size_t size : {0u, 1u, 127u, 128u, 129u, 3u * 1024 * 1024 + 5}) {
+    // The largest goes through the writer thread.
+    for (size_t size : {0u, 1u, 127u, 128u, 129u, 3u * 1024 * 1024 + 5, 6u * 1024 * 1024 + 200}) {
         SCOPED_TRACE(size);
         std::string content = qvtest::PatternBytes(size, (unsigned)size);
         std::string bytes = qvtest::ReadFileBytes(Encrypt(content));
@@ -225,13 +226,18 @@ TEST_F(FileCipherTest, TamperedBlockFailsTheCrc)
 
 TEST_F(FileCipherTest, WithoutCrcNothingIsStoredOrChecked)
 {
-    CString encrypted = Encrypt(qvtest::PatternBytes(700), L"data.bin", false);
-    OpenedFile file = OpenEncrypted(qvtest::ReadFileBytes(encrypted));
-    EXPECT_FALSE(file.header.HasCrc());
-    CString name;
-    uint8_t stored[4] = {1, 1, 1, 1};
-    EXPECT_EQ(Decrypt(encrypted, name, stored), CRYPT_OK);
-    EXPECT_EQ(Hex(stored, 4), "00000000");
+    for (size_t size : {700u, 6u << 20}) {
+        SCOPED_TRACE(size);
+        std::string content = qvtest::PatternBytes(size);
+        CString encrypted = Encrypt(content, L"data.bin", false);
+        OpenedFile file = OpenEncrypted(qvtest::ReadFileBytes(encrypted));
+        EXPECT_FALSE(file.header.HasCrc());
+        CString name;
+        uint8_t stored[4] = {1, 1, 1, 1};
+        EXPECT_EQ(Decrypt(encrypted, name, stored), CRYPT_OK);
+        EXPECT_EQ(Hex(stored, 4), "00000000");
+        EXPECT_TRUE(Output() == content);
+    }
 }
 
 TEST_F(FileCipherTest, MissingInputAndUncreatableOutput)
@@ -246,13 +252,18 @@ TEST_F(FileCipherTest, MissingInputAndUncreatableOutput)
 
 TEST_F(FileCipherTest, WriteFailureIsReportedAsSuch)
 {
-    // Writes to /dev/full fail with "no space".
-    CString encrypted = Encrypt(qvtest::PatternBytes(2000));
-    CString name;
-    EXPECT_EQ(m_cipher.CryptFile(encrypted, L"Z:\\dev\\full", CRYPT_MODE_DECRYPT, name, nullptr, TRUE),
-              CRYPT_WRITE_FAILED);
-    EXPECT_EQ(m_cipher.CryptFile(m_folder / L"data.bin", L"Z:\\dev\\full", CRYPT_MODE_ENCRYPT, name, nullptr, TRUE),
-              CRYPT_WRITE_FAILED);
+    // Writes to /dev/full fail with "no space"; small files are written
+    // directly, large ones by the writer thread.
+    for (size_t size : {2000u, 6u << 20}) {
+        SCOPED_TRACE(size);
+        CString encrypted = Encrypt(qvtest::PatternBytes(size));
+        CString name;
+        EXPECT_EQ(m_cipher.CryptFile(encrypted, L"Z:\\dev\\full", CRYPT_MODE_DECRYPT, name, nullptr, TRUE),
+                  CRYPT_WRITE_FAILED);
+        EXPECT_EQ(m_cipher.CryptFile(m_folder / L"data.bin", L"Z:\\dev\\full", CRYPT_MODE_ENCRYPT, name, nullptr,
+                                     TRUE),
+                  CRYPT_WRITE_FAILED);
+    }
 }
 
 TEST_F(FileCipherTest, AbortBeforeTheCallCreatesNoOutput)
@@ -269,30 +280,45 @@ TEST_F(FileCipherTest, AbortBeforeTheCallCreatesNoOutput)
 
 TEST_F(FileCipherTest, AbortDuringEncryptionKeepsTheBlocksBeforeIt)
 {
-    CString plain = m_folder.WriteFile(L"p.bin", qvtest::PatternBytes(20 * 128 + 9));
-    BlockHookScope hook([](uint64_t index) {
-        if (index == 5)
-            g_AbortRequested = 1;
-    });
-    CString name;
-    EXPECT_EQ(m_cipher.CryptFile(plain, m_folder / L"p.enc", CRYPT_MODE_ENCRYPT, name, nullptr, TRUE),
-              CRYPT_ABORTED);
-    EXPECT_EQ(qvtest::ReadFileBytes(m_folder / L"p.enc").size(), 384u + 5 * 128);
+    // A small file, and a large one written by the writer thread.
+    const struct {
+        size_t size;
+        uint64_t abortAt;
+    } cases[] = {{20 * 128 + 9, 5}, {(6u << 20) + 9, 30000}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        CString plain = m_folder.WriteFile(L"p.bin", qvtest::PatternBytes(c.size));
+        BlockHookScope hook([&](uint64_t index) {
+            if (index == c.abortAt)
+                g_AbortRequested = 1;
+        });
+        CString name;
+        EXPECT_EQ(m_cipher.CryptFile(plain, m_folder / L"p.enc", CRYPT_MODE_ENCRYPT, name, nullptr, TRUE),
+                  CRYPT_ABORTED);
+        EXPECT_EQ(qvtest::ReadFileBytes(m_folder / L"p.enc").size(), 384 + c.abortAt * 128);
+    }
 }
 
 TEST_F(FileCipherTest, AbortDuringDecryptionIsNotACrcMismatch)
 {
-    std::string content = qvtest::PatternBytes(20 * 128 + 9);
-    CString encrypted = Encrypt(content);
-    BlockHookScope hook([](uint64_t index) {
-        if (index == 7)
-            g_AbortRequested = 1;
-    });
-    CString name;
-    EXPECT_EQ(Decrypt(encrypted, name), CRYPT_ABORTED);
-    EXPECT_EQ(Output(), content.substr(0, 7 * 128));
-    g_AbortRequested = 0;
-    EXPECT_EQ(m_cipher.DecryptFileToMemory(encrypted, name), CRYPT_ABORTED);
+    const struct {
+        size_t size;
+        uint64_t abortAt;
+    } cases[] = {{20 * 128 + 9, 7}, {(6u << 20) + 9, 40000}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        std::string content = qvtest::PatternBytes(c.size);
+        CString encrypted = Encrypt(content);
+        BlockHookScope hook([&](uint64_t index) {
+            if (index == c.abortAt)
+                g_AbortRequested = 1;
+        });
+        CString name;
+        EXPECT_EQ(Decrypt(encrypted, name), CRYPT_ABORTED);
+        EXPECT_TRUE(Output() == content.substr(0, c.abortAt * 128));
+        g_AbortRequested = 0;
+        EXPECT_EQ(m_cipher.DecryptFileToMemory(encrypted, name), CRYPT_ABORTED);
+    }
 }
 
 TEST_F(FileCipherTest, AbortFromAnotherThread)

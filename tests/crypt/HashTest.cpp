@@ -118,6 +118,21 @@ TEST(Crc32, CheckValueAndPieces)
     EXPECT_EQ(crc.GetValue(), 0u);
 }
 
+TEST(Crc32, CombiningPartsGivesTheCrcOfTheWhole)
+{
+    std::string data = qvtest::PatternBytes(300000, 9);
+    Crc32 whole;
+    whole.Update(data.data(), data.size());
+    for (size_t split : {0u, 1u, 128u, 65536u, 299999u, 300000u}) {
+        Crc32 head, tail;
+        head.Update(data.data(), split);
+        tail.Update(data.data() + split, data.size() - split);
+        head.Append(tail.GetValue(), data.size() - split);
+        EXPECT_EQ(head.GetValue(), whole.GetValue()) << split;
+    }
+    EXPECT_EQ(Crc32::Combine(0xCBF43926u, 0, 0), 0xCBF43926u);
+}
+
 TEST(Crc32, BufferCrcStoresBytesInFileOrder)
 {
     Crc32 crc;
