@@ -136,7 +136,6 @@ private:
     CPkFileHeader* GetHeader(uint16_t index) const;
     void AllocateGeneralBuffer();
     void ReleaseGeneralBuffer() { m_pBuffer.Release(); }
-    void SetExtractedTimes(HANDLE file, CPkFileHeader& header) const;
     bool SetExtractedAttributes(const CString& path, CPkFileHeader& header) const;
     bool AddFileDirect(ZipAddRequest& request, CPkFileHeader& header, const CString& path, int level, bool check,
                        bool replacing, bool sizeKnown, uint64_t size);

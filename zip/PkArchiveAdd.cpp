@@ -202,9 +202,8 @@ bool CPkArchive::AddFile(ZipAddRequest& request)
     DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
     int64_t modified = ZipFileSystem::CurrentTime();
     if (!request.m_pFile) {
-        if (!ZipFileSystem::GetAttributes(path, attributes))
+        if (!ZipFileSystem::GetAttributesAndTime(path, attributes, modified))
             ThrowError(ZipCauseFileError, path);
-        ZipFileSystem::GetFileTimes(path, &modified);
     }
     bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     CPkFileHeader header;

@@ -2,6 +2,7 @@
 #include "zip/PkArchive.h"
 
 #include "zip/PkException.h"
+#include "zip/PkExtractFile.h"
 #include "zip/PkPathComponent.h"
 #include "zip/ZipFileSystem.h"
 
@@ -126,14 +127,6 @@ uint32_t CPkArchive::ReadEntryData(void* buffer, uint32_t capacity)
     return m_pCompressor->Decompress(buffer, capacity);
 }
 
-void CPkArchive::SetExtractedTimes(HANDLE file, CPkFileHeader& header) const
-{
-    int64_t modification = header.GetModificationTime();
-    int64_t creation = header.m_tCreationTime;
-    int64_t access = header.m_tLastAccessTime;
-    ZipFileSystem::SetFileTimes(file, &modification, &creation, &access);
-}
-
 bool CPkArchive::SetExtractedAttributes(const CString& path, CPkFileHeader& header) const
 {
     DWORD attributes = header.GetSystemAttributes() & kExtractedAttributes;
@@ -236,7 +229,7 @@ bool CPkArchive::ExtractEntry(uint16_t index, const CString& folder, bool fullPa
     }
 
     CString parent = ParentFolder(target);
-    if (!parent.IsEmpty())
+    if (!parent.IsEmpty() && ZipFileSystem::PathExists(parent) != -1)
         ZipFileSystem::CreateFolderTree(parent);
     bool exists = ZipFileSystem::PathExists(target) != 0;
     if (exists) {
@@ -270,23 +263,12 @@ bool CPkArchive::ExtractToTarget(uint16_t index, CPkFileHeader& header, const CS
     if (!BeginEntryRead(index))
         return false;
     // The data goes to a temporary file beside the target, which replaces the
-    // target only after its CRC was checked: no partial file is left behind
-    // and an existing file is never lost.
-    CString folder = ParentFolder(target);
-    WCHAR tempName[MAX_PATH + 1];
-    CString temp;
-    if (GetTempFileNameW(ZipFileSystem::ToLongPath(folder.IsEmpty() ? CString(L".") : folder, true), L"ZAR", 0,
-                         tempName))
-        temp = tempName;
-    if (temp.IsEmpty()) {
-        DWORD error = GetLastError();
-        EndEntryRead(nullptr, true);
-        CFileException::ThrowOsError((LONG)error, target);
-    }
+    // target only after its CRC was checked.
+    CPkExtractFile output;
     int result = 0;
     bool stoppedComplete = false;
     try {
-        CPkFile output(temp, CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite | CFile::shareDenyWrite);
+        output.Create(ParentFolder(target));
         CPkAutoBuffer buffer(bufferSize, false);
         if (callback)
             callback->SetTotal(header.m_uUncomprSize);
@@ -305,25 +287,23 @@ bool CPkArchive::ExtractToTarget(uint16_t index, CPkFileHeader& header, const CS
         }
         if (!stoppedComplete && callback && !callback->RequestLastCallback())
             stoppedComplete = true;
-        SetExtractedTimes(output.m_hFile, header);
-        output.Close();
         result = EndEntryRead(nullptr, false);
         if (result == -1)
             ThrowError(ZipCauseBadZipFile, target);
+        if (!output.SetTimesAndAttributes(header.GetModificationTime(), header.m_tCreationTime,
+                                          header.m_tLastAccessTime,
+                                          header.GetSystemAttributes() & kExtractedAttributes))
+            result = -2;
         if (targetExists && (flags & ZipFileSystem::RemoveToRecycleBin))
             ZipFileSystem::RemoveFile(target, flags, true);
         if (targetExists && (flags & ZipFileSystem::RemoveClearReadOnly))
             ZipFileSystem::SetAttributes(target, FILE_ATTRIBUTE_ARCHIVE);
-        if (!MoveFileExW(ZipFileSystem::ToLongPath(temp, false), ZipFileSystem::ToLongPath(target, false),
-                         MOVEFILE_REPLACE_EXISTING))
+        if (!output.ReplaceTarget(target))
             ThrowError(targetExists ? ZipCauseNotRemoved : ZipCauseNotRenamed, target);
     } catch (...) {
         EndEntryRead(nullptr, true);
-        DeleteFileW(ZipFileSystem::ToLongPath(temp, false));
-        throw;
+        throw;  // the temporary file is deleted with its object
     }
-    if (!SetExtractedAttributes(target, header))
-        result = -2;
     if (stoppedComplete)
         ThrowError(result == 1 ? ZipCauseAbortedSafely : ZipCauseAbortedAction, target);
     return result == 1;

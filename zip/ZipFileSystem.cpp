@@ -207,6 +207,17 @@ bool GetFileTimes(const CString& path, int64_t* modification, int64_t* creation)
     return ok;
 }
 
+bool GetAttributesAndTime(const CString& path, DWORD& attributes, int64_t& modification)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(ToLongPath(path, true), GetFileExInfoStandard, &data))
+        return false;
+    attributes = data.dwFileAttributes;
+    if (!FileTimeToSeconds(data.ftLastWriteTime, modification) || modification <= 0)
+        modification = CurrentTime();
+    return true;
+}
+
 bool SetFileTimes(HANDLE file, const int64_t* modification, const int64_t* creation, const int64_t* access)
 {
     int64_t now = CurrentTime();

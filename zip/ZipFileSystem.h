@@ -33,6 +33,9 @@ bool GetCurrentFolder(CString& folder);
 bool GetAttributes(const CString& path, DWORD& attributes);
 bool SetAttributes(const CString& path, DWORD attributes);
 bool GetFileTimes(const CString& path, int64_t* modification, int64_t* creation = nullptr);
+// Attributes and modification time in one query (the time falls back to now);
+// false when the attributes cannot be read.
+bool GetAttributesAndTime(const CString& path, DWORD& attributes, int64_t& modification);
 // A time of 0 or less becomes the current time; a null pointer leaves that time.
 bool SetFileTimes(const CString& path, const int64_t* modification, const int64_t* creation, const int64_t* access);
 bool SetFileTimes(HANDLE file, const int64_t* modification, const int64_t* creation, const int64_t* access);
