@@ -34,22 +34,27 @@ bool CPkArchive::OpenArchive(const CString& path, int mode, uint64_t volumeSize)
     if (IsOpen())
         return false;
     m_storage.OpenStorage(path, mode, volumeSize);
-    ResetState();
-    if (mode & CPkStorage::omOpen) {
-        try {
-            m_centralDir.ReadDirectory();
-        } catch (...) {
-            // An archive that could not be read is never written to.
-            m_storage.SetReadOnly();
-            throw;
-        }
-        if (m_centralDir.GetCount() > 0) {
-            int code = m_centralDir.GetAt(0)->m_iSystemCompatibility;
-            if (CPkFileHeader::IsKnownSystem(code))
-                m_iArchiveSystCompatib = code;
-        }
-    }
+    ReadOpenedArchive(mode);
     return true;
+}
+
+void CPkArchive::ReadOpenedArchive(int mode)
+{
+    ResetState();
+    if (!(mode & CPkStorage::omOpen))
+        return;
+    try {
+        m_centralDir.ReadDirectory();
+    } catch (...) {
+        // An archive that could not be read is never written to.
+        m_storage.SetReadOnly();
+        throw;
+    }
+    if (m_centralDir.GetCount() > 0) {
+        int code = m_centralDir.GetAt(0)->m_iSystemCompatibility;
+        if (CPkFileHeader::IsKnownSystem(code))
+            m_iArchiveSystCompatib = code;
+    }
 }
 
 bool CPkArchive::OpenArchive(CPkAbstractFile& file, int mode)
@@ -57,17 +62,7 @@ bool CPkArchive::OpenArchive(CPkAbstractFile& file, int mode)
     if (IsOpen())
         return false;
     m_storage.OpenMemory(file, mode);
-    ResetState();
-    if (mode & CPkStorage::omOpen) {
-        try {
-            m_centralDir.ReadDirectory();
-        } catch (...) {
-            m_storage.SetReadOnly();
-            throw;
-        }
-        if (m_centralDir.GetCount() > 0 && CPkFileHeader::IsKnownSystem(m_centralDir.GetAt(0)->m_iSystemCompatibility))
-            m_iArchiveSystCompatib = m_centralDir.GetAt(0)->m_iSystemCompatibility;
-    }
+    ReadOpenedArchive(mode);
     return true;
 }
 

@@ -132,6 +132,7 @@ protected:
 
 private:
     void ResetState();
+    void ReadOpenedArchive(int mode);
     bool CanWriteEntries() const;
     CPkFileHeader* GetHeader(uint16_t index) const;
     void AllocateGeneralBuffer();

@@ -37,19 +37,6 @@ private:
     bool m_active;
 };
 
-// Tells a callback its end when it goes out of scope.
-class CallbackScope {
-public:
-    explicit CallbackScope(CPkActionCallback* callback) : m_callback(callback) {}
-    ~CallbackScope()
-    {
-        if (m_callback)
-            m_callback->CallbackEnd();
-    }
-
-private:
-    CPkActionCallback* m_callback;
-};
 
 bool StartsWithFolder(const CString& path, const CString& base)
 {
@@ -217,7 +204,7 @@ bool CPkArchive::AddFile(ZipAddRequest& request)
 
     if (folder) {
         CPkActionCallback* callback = GetCallback(CPkActionCallback::cbAdd);
-        CallbackScope scope(callback);
+        CPkCallbackScope scope(callback);
         if (callback) {
             callback->Init(request.m_szFileNameInZip, path);
             callback->SetTotal(0);
@@ -301,7 +288,7 @@ bool CPkArchive::AddFileDirect(ZipAddRequest& request, CPkFileHeader& header, co
     CString name = request.m_szFileNameInZip;
     bool stopped = false, unfinished = false;
     try {
-        CallbackScope scope(callback);
+        CPkCallbackScope scope(callback);
         if (callback) {
             callback->Init(name, path);
             callback->SetTotal(size);

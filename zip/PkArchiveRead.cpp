@@ -71,18 +71,6 @@ CString ParentFolder(const CString& path)
     return slash > 0 ? path.Left(slash) : CString();
 }
 
-class CallbackScope {
-public:
-    explicit CallbackScope(CPkActionCallback* callback) : m_callback(callback) {}
-    ~CallbackScope()
-    {
-        if (m_callback)
-            m_callback->CallbackEnd();
-    }
-
-private:
-    CPkActionCallback* m_callback;
-};
 }  // namespace
 
 bool CPkArchive::BeginEntryRead(uint16_t index)
@@ -216,7 +204,7 @@ bool CPkArchive::ExtractEntry(uint16_t index, const CString& folder, bool fullPa
     CString name = header->GetEntryName(true);
     CString target = PredictExtractedName(name, folder, fullPath, newName);
     CPkActionCallback* callback = GetCallback(CPkActionCallback::cbExtract);
-    CallbackScope scope(callback);
+    CPkCallbackScope scope(callback);
     if (callback)
         callback->Init(name, target);
 
@@ -317,7 +305,7 @@ bool CPkArchive::TestEntry(uint16_t index, uint32_t bufferSize)
         ThrowError(ZipCauseGeneric);
     CPkFileHeader* header = m_centralDir.GetAt(index);
     CPkActionCallback* callback = GetCallback(CPkActionCallback::cbTest);
-    CallbackScope scope(callback);
+    CPkCallbackScope scope(callback);
     if (callback)
         callback->Init(header->GetEntryName(), nullptr);
     if (header->IsDirectory()) {

@@ -64,6 +64,22 @@ public:
     int m_iCode = 0;
 };
 
+// Tells a callback (or nothing) its end when it goes out of scope.
+class CPkCallbackScope {
+public:
+    explicit CPkCallbackScope(CPkActionCallback* callback) : m_callback(callback) {}
+    ~CPkCallbackScope()
+    {
+        if (m_callback)
+            m_callback->CallbackEnd();
+    }
+    CPkCallbackScope(const CPkCallbackScope&) = delete;
+    CPkCallbackScope& operator=(const CPkCallbackScope&) = delete;
+
+private:
+    CPkActionCallback* m_callback;
+};
+
 namespace PkArchiveLib {
 // Registered callbacks by type; does not own them.
 class CPkCallbackProvider {

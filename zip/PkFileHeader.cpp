@@ -365,6 +365,19 @@ void CPkFileHeader::CheckLengths(const CPkStorage& storage, uint32_t extraSize) 
         storage.ThrowError(ZipCauseTooLongData);
 }
 
+void CPkFileHeader::WriteCommonFields(char* p, uint32_t comprSize, uint32_t uncomprSize) const
+{
+    // The run of fields that local and central headers share.
+    PutU16(p, m_uVersionNeeded);
+    PutU16(p + 2, m_uFlag);
+    PutU16(p + 4, m_uMethod);
+    PutU16(p + 6, m_uModTime);
+    PutU16(p + 8, m_uModDate);
+    PutU32(p + 10, m_uCrc32);
+    PutU32(p + 14, comprSize);
+    PutU32(p + 18, uncomprSize);
+}
+
 uint32_t CPkFileHeader::WriteCentral(CPkStorage& storage)
 {
     m_aCentralExtraData.RemoveInternalHeaders();
@@ -384,14 +397,7 @@ uint32_t CPkFileHeader::WriteCentral(CPkStorage& storage)
     memcpy(buf, kCentralSignature, 4);
     buf[4] = (char)m_uVersionMadeBy;
     buf[5] = (char)m_iSystemCompatibility;
-    PutU16(buf + 6, m_uVersionNeeded);
-    PutU16(buf + 8, m_uFlag);
-    PutU16(buf + 10, m_uMethod);
-    PutU16(buf + 12, m_uModTime);
-    PutU16(buf + 14, m_uModDate);
-    PutU32(buf + 16, m_uCrc32);
-    PutU32(buf + 20, m_uComprSize);
-    PutU32(buf + 24, m_uUncomprSize);
+    WriteCommonFields(buf + 6, m_uComprSize, m_uUncomprSize);
     PutU16(buf + 28, (uint16_t)nameSize);
     PutU16(buf + 30, (uint16_t)extraSize);
     PutU16(buf + 32, (uint16_t)commentSize);
@@ -492,14 +498,7 @@ void CPkFileHeader::WriteLocalHeader(CPkStorage& storage)
     CPkAutoBuffer record(total, false);
     char* buf = record.GetBuffer();
     memcpy(buf, kLocalSignature, 4);
-    PutU16(buf + 4, m_uVersionNeeded);
-    PutU16(buf + 6, m_uFlag);
-    PutU16(buf + 8, m_uMethod);
-    PutU16(buf + 10, m_uModTime);
-    PutU16(buf + 12, m_uModDate);
-    PutU32(buf + 14, m_uCrc32);
-    PutU32(buf + 18, m_uLocalComprSize);
-    PutU32(buf + 22, m_uLocalUncomprSize);
+    WriteCommonFields(buf + 4, m_uLocalComprSize, m_uLocalUncomprSize);
     PutU16(buf + 26, (uint16_t)nameSize);
     PutU16(buf + 28, (uint16_t)extraSize);
     if (nameSize)

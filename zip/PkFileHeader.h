@@ -105,6 +105,7 @@ private:
     void ReadNtfsTimes();
     void TakeLocalZip64Sizes();
     void WriteNtfsTimes();
+    void WriteCommonFields(char* p, uint32_t comprSize, uint32_t uncomprSize) const;
     void CheckLengths(const CPkStorage& storage, uint32_t extraSize) const;
     DWORD ToWindowsAttributes(uint32_t external, bool& known) const;
 

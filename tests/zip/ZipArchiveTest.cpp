@@ -396,6 +396,19 @@ TEST(PkArchive, SplitAndBinarySplitVolumes)
     EXPECT_TRUE(archive.TestEntry(0));
     EXPECT_FALSE(Info(archive, 0)->HasDataDescriptor());
     archive.CloseArchive();
+
+    // The same when the volume was already written out: converted in a file mapping.
+    archive.SetIoBuffers(1024, 65536, 32768);
+    CString noise = dir.WriteFile(L"noise.bin", qvtest::PatternBytes(3000, 6));
+    archive.OpenArchive(dir / L"mapped.zip", 0x104, 100000);
+    Pack(archive, dir.Path(), {noise, smallFile});
+    archive.CloseArchive();
+    bytes = ReadFileBytes(dir / L"mapped.zip");
+    EXPECT_EQ(bytes.substr(0, 4), std::string("PK\x03\x04", 4));
+    EXPECT_FALSE(qvtest::FileExists(dir / L"mapped.z01"));
+    archive.OpenArchive(dir / L"mapped.zip", CPkStorage::omOpen);
+    EXPECT_TRUE(archive.TestEntry(0) && archive.TestEntry(1));
+    archive.CloseArchive();
 }
 
 TEST(PkArchive, RenamesMoveTheFollowingEntries)
