@@ -6,9 +6,15 @@
 #include "framework/CCmdTarget.h"
 #include "framework/CString.h"
 
+#include <vector>
+
+class CView;
+class CSingleDocTemplate;
+
 class CDocument : public CCmdTarget {
 public:
     CDocument() = default;
+    ~CDocument() override;
     CDocument(const CDocument&) = delete;
     CDocument& operator=(const CDocument&) = delete;
 
@@ -22,7 +28,21 @@ public:
     BOOL IsModified() const { return m_bModified; }
     void SetModifiedFlag(BOOL modified = TRUE) { m_bModified = modified; }
 
+    // Views showing this document, in the order they were attached.
+    const std::vector<CView*>& GetViews() const { return m_views; }
+    void AddView(CView* view);
+    void RemoveView(CView* view);
+    // Tells every view but `sender` that the document changed (CView::OnUpdate).
+    void UpdateAllViews(CView* sender, LPARAM hint = 0);
+    // Closes the frames of the views, then deletes the document when
+    // m_bAutoDelete is set (a document made by its template).
+    virtual void OnCloseDocument();
+
+    BOOL m_bAutoDelete = TRUE;
+    CSingleDocTemplate* m_pDocTemplate = nullptr;
+
 private:
     CString m_strTitle;
     BOOL m_bModified = FALSE;
+    std::vector<CView*> m_views;
 };

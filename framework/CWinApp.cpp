@@ -61,15 +61,52 @@ int CWinApp::Run()
             if (!OnIdle(idleCount++))
                 idle = false;
         }
+        if (!idle && WaitForInputOrWakeHandle()) {
+            idle = true;
+            idleCount = 0;
+            continue;
+        }
         do {
             if (!PumpMessage())
                 return ExitInstance();
+            m_spentWakeHandles.clear();
             if (IsIdleMessage(&m_msgCur)) {
                 idle = true;
                 idleCount = 0;
             }
         } while (::PeekMessageW(&peeked, nullptr, 0, 0, PM_NOREMOVE));
     }
+}
+
+void CWinApp::AddWakeHandle(HANDLE handle)
+{
+    if (handle && std::find(m_wakeHandles.begin(), m_wakeHandles.end(), handle) == m_wakeHandles.end())
+        m_wakeHandles.push_back(handle);
+}
+
+void CWinApp::RemoveWakeHandle(HANDLE handle)
+{
+    m_wakeHandles.erase(std::remove(m_wakeHandles.begin(), m_wakeHandles.end(), handle), m_wakeHandles.end());
+    m_spentWakeHandles.erase(std::remove(m_spentWakeHandles.begin(), m_spentWakeHandles.end(), handle),
+                             m_spentWakeHandles.end());
+}
+
+bool CWinApp::WaitForInputOrWakeHandle()
+{
+    std::vector<HANDLE> handles;
+    for (HANDLE handle : m_wakeHandles) {
+        if (std::find(m_spentWakeHandles.begin(), m_spentWakeHandles.end(), handle) == m_spentWakeHandles.end())
+            handles.push_back(handle);
+    }
+    if (handles.empty() || handles.size() >= MAXIMUM_WAIT_OBJECTS)
+        return false;
+    DWORD count = (DWORD)handles.size();
+    DWORD result = ::MsgWaitForMultipleObjectsEx(count, handles.data(), INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (result < WAIT_OBJECT_0 + count) {
+        m_spentWakeHandles.push_back(handles[result - WAIT_OBJECT_0]);
+        return true;
+    }
+    return false;
 }
 
 BOOL CWinApp::PumpMessage()

@@ -12,6 +12,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 class CWnd;
 
 class CWinApp : public CCmdTarget {
@@ -41,6 +43,13 @@ public:
     virtual BOOL IsIdleMessage(const MSG* msg);
     // Retrieves and dispatches one message; FALSE on WM_QUIT.
     BOOL PumpMessage();
+    // Handles that end the loop's wait like a message does: once one is
+    // signalled, idle processing runs again (a folder-change notification,
+    // polled at idle time). A handle still signalled after that pass is not
+    // waited for again until the next message, so one that nobody resets
+    // cannot keep the loop busy.
+    void AddWakeHandle(HANDLE handle);
+    void RemoveWakeHandle(HANDLE handle);
 
     // Registry profile
     void SetRegistryKey(const WCHAR* company);
@@ -59,7 +68,12 @@ private:
 
     CString m_strRegistryKey;
     CString m_strProfileName;
+    // Waits for input or a wake handle; true when a wake handle ended it.
+    bool WaitForInputOrWakeHandle();
+
     MSG m_msgCur = {};
+    std::vector<HANDLE> m_wakeHandles;
+    std::vector<HANDLE> m_spentWakeHandles;  // signalled since the last message
     POINT m_ptLastMouse = {-1, -1};
     UINT m_lastMouseMessage = 0;
 };

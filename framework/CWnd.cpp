@@ -331,6 +331,16 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
             return ReflectToChild(item->hwndItem, message, wParam, lParam, result);
         return FALSE;
     }
+    case WM_MEASUREITEM: {
+        const MEASUREITEMSTRUCT* item = (const MEASUREITEMSTRUCT*)lParam;
+        if (item && item->CtlType != ODT_MENU)
+            return ReflectToChild(::GetDlgItem(m_hWnd, (int)item->CtlID), message, wParam, lParam, result);
+        return FALSE;
+    }
+    case WM_COMPAREITEM: {
+        const COMPAREITEMSTRUCT* item = (const COMPAREITEMSTRUCT*)lParam;
+        return item && ReflectToChild(item->hwndItem, message, wParam, lParam, result);
+    }
     default:
         return FALSE;
     }

@@ -1,0 +1,86 @@
+// CShellTreeCtrl: the folder tree over the shell's folders, rooted at the
+// Desktop. Children are listed when an item is first expanded and dropped
+// again when it collapses. Each item keeps a ShellItemInfo in its data.
+//
+// A derived tree changes what it shows through the virtual hooks: the text
+// of an item (OnGetItemText), the listing of a folder's children
+// (EnumObjects, with CreateItemInfo and InsertShellItem as building
+// blocks), the filling of an item (FillChildren), expansion
+// (OnItemExpanding) and custom drawing (OnCustomDraw). A related list
+// (SetRelatedList) is shown the folder the user selects.
+#pragma once
+
+#include "framework/CTreeCtrl.h"
+
+#include <shlobj.h>
+
+// The record of one tree item.
+struct ShellItemInfo {
+    IShellFolder* pParentFolder = nullptr;  // holds a reference; null for the Desktop
+    LPITEMIDLIST pidlFQ = nullptr;          // from the Desktop
+    LPITEMIDLIST pidlRel = nullptr;         // relative to the parent folder
+};
+
+// The list the tree shows its selected folder in.
+class CShellTreeListLink {
+public:
+    virtual ~CShellTreeListLink() = default;
+    virtual void DisplayFolder(LPCITEMIDLIST pidl) = 0;
+};
+
+class CShellTreeCtrl : public CTreeCtrl {
+public:
+    CShellTreeCtrl() = default;
+    ~CShellTreeCtrl() override;
+
+    // Creates the tree and fills its root (the Desktop, expanded).
+    BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
+    // Empties the tree and fills the root again.
+    void Refresh();
+
+    void SetRelatedList(CShellTreeListLink* list) { m_pRelatedList = list; }
+    CShellTreeListLink* GetRelatedList() const { return m_pRelatedList; }
+
+    ShellItemInfo* GetItemInfo(HTREEITEM item) const { return (ShellItemInfo*)GetItemData(item); }
+    // The file-system path of the item's folder; FALSE when it has none.
+    BOOL GetItemPath(CString& path, HTREEITEM item) const;
+    // Collapses the item and drops its children; they are listed again on
+    // the next expansion.
+    void CollapseAndDiscard(HTREEITEM item);
+    // Selects without telling the related list.
+    void SelectItemQuietly(HTREEITEM item);
+
+    DWORD m_dwEnumFlags = SHCONTF_FOLDERS;
+
+    // Hooks
+    virtual CString OnGetItemText(const ShellItemInfo* info);
+    virtual HRESULT EnumObjects(HTREEITEM parent, IShellFolder* parentFolder, LPCITEMIDLIST parentPidl);
+    virtual BOOL FillChildren(HTREEITEM item);
+    // TRUE forbids the change.
+    virtual BOOL OnItemExpanding(NMTREEVIEWW* info);
+    virtual void OnCustomDraw(NMTVCUSTOMDRAW* draw, LRESULT* result);
+
+    // A new record for child `relative` of a folder (copies of the lists;
+    // the folder's reference count is raised).
+    ShellItemInfo* CreateItemInfo(IShellFolder* parentFolder, LPCITEMIDLIST parentPidl, LPCITEMIDLIST relative);
+    // Inserts the item last under `parent`; its icons are asked from the
+    // shell when first drawn. The record belongs to the item from here on.
+    HTREEITEM InsertShellItem(HTREEITEM parent, ShellItemInfo* info, const CString& text, ULONG attributes);
+    // Sorts the children of `parent` in the folder's own order.
+    void SortChildren(HTREEITEM parent, IShellFolder* folder);
+    // The shell folder of an item (the Desktop for the root); the caller
+    // releases it. Null when it cannot be bound.
+    IShellFolder* BindItemFolder(HTREEITEM item) const;
+
+    BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+protected:
+    bool m_bQuietSelection = false;
+
+private:
+    static int CALLBACK CompareItems(LPARAM first, LPARAM second, LPARAM folder);
+    static void FreeItemInfo(ShellItemInfo* info);
+    void OnGetDispInfo(NMTVDISPINFOW* info);
+
+    CShellTreeListLink* m_pRelatedList = nullptr;
+};
