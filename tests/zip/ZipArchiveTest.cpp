@@ -457,3 +457,45 @@ TEST(PkArchive, CopyingEncryptsPlainEntriesAndKeepsEncryptedOnes)
 }
 
 }  // namespace
+
+namespace {
+
+class StoppingCallback : public CPkActionCallback {
+public:
+    explicit StoppingCallback(int stopAt) : m_stopAt(stopAt) {}
+    bool Callback(uint64_t) override { return ++m_calls < m_stopAt; }
+    int m_calls = 0;
+    int m_stopAt;
+};
+
+TEST(PkArchive, CallbacksStopCleanly)
+{
+    qvtest::TempFolder dir;
+    CString keep = dir.WriteFile(L"keep.txt", "kept");
+    CString big = dir.WriteFile(L"big.bin", qvtest::PatternBytes(300000, 7));
+    CPkArchive archive;
+    StoppingCallback stopAdding(1);
+    archive.OpenArchive(dir / L"a.zip", CPkStorage::omCreate);
+    Pack(archive, dir.Path(), {keep});
+    archive.SetCallback(&stopAdding, CPkActionCallback::cbAdd);
+    ZipAddRequest request(big, false);
+    EXPECT_EQ(ziptest::CauseOf([&] { archive.AddFile(request); }), ZipCauseAbortedSafely);
+    EXPECT_EQ(archive.GetEntryCount(), 1) << "the unfinished entry is removed";
+    archive.SetCallback(nullptr, CPkActionCallback::cbAll);
+    Pack(archive, dir.Path(), {big});
+    archive.CloseArchive();
+
+    archive.OpenArchive(dir / L"a.zip", CPkStorage::omOpen);
+    EXPECT_TRUE(archive.TestEntry(0) && archive.TestEntry(1));
+    StoppingCallback stopExtracting(1);
+    archive.SetCallback(&stopExtracting, CPkActionCallback::cbExtract | CPkActionCallback::cbTest);
+    CString out = dir / L"out";
+    EXPECT_EQ(ziptest::CauseOf([&] { archive.ExtractEntry(1, out, true); }), ZipCauseAbortedAction);
+    EXPECT_FALSE(qvtest::FileExists(out + L"\\big.bin")) << "a stopped extraction leaves no partial file";
+    EXPECT_EQ(archive.GetEntryState(), 0);
+    EXPECT_EQ(ziptest::CauseOf([&] { archive.TestEntry(1); }), ZipCauseAbortedAction);
+    EXPECT_EQ(archive.GetEntryState(), 0);
+    archive.CloseArchive();
+}
+
+}  // namespace
