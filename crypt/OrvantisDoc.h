@@ -1,0 +1,152 @@
+// COrvantisDoc: the application's single document. It holds no file content;
+// it holds the inputs of the encryption jobs (the selected items, the folders,
+// the password and the job options), owns the worker thread that runs them
+// one at a time, and offers the commands that start them.
+//
+// A command runs on the user-interface thread: it shows its password dialog,
+// stores what the user confirmed, installs the key, sets g_JobCode and starts
+// the worker. The worker's Run picks the job by g_JobCode and reports every
+// step to the main window with UWM_JOB_PROGRESS (crypt/doc/JobProtocol.h).
+// While a job runs the progress window keeps the main window disabled, so the
+// inputs do not change under the worker.
+#pragma once
+
+#include "crypt/AddInfo.h"
+#include "crypt/NameCrypt.h"
+#include "crypt/doc/JobProtocol.h"
+#include "crypt/doc/Thread.h"
+#include "framework/CDocument.h"
+#include "framework/CString.h"
+#include "framework/Collections.h"
+
+#include <windows.h>
+
+#include <cstdint>
+
+class CFileCipher;
+
+class COrvantisDoc : public CDocument, public CThread {
+public:
+    // Reads the stored job options from the profile.
+    COrvantisDoc();
+    // Saves the options, then asks a running job to stop and waits for it
+    // (pumping) without a time limit.
+    ~COrvantisDoc() override;
+
+    BOOL OnNewDocument() override;
+    // Handles "Allow Encrypt Root Folder" (ID_ALLOW_ROOT_FOLDER).
+    BOOL OnCmdMsg(UINT id, int code, CCmdUI* update) override;
+
+    // Commands (user-interface thread). The "To" commands copy the selection
+    // from `source` (the folder shown) into `destination` first and work on
+    // the copies; the "InPlace" ones work on m_Selection where it lies.
+    void EncryptCurrentFolder(const CString& folder);
+    void EncryptSelectedTo(const CString& destination, const CString& source);
+    void EncryptSelectedInPlace();
+    void DecryptCurrentFolder(const CString& folder);
+    void DecryptSelectedTo(const CString& destination, const CString& source);
+    void DecryptSelectedInPlace();
+    // Verifies (repair false) or repairs the encrypted files of a folder with the key already installed.
+    void StartRecoveryJob(const CString& folder, bool repair);
+    // True when the test job was started.
+    bool StartIntegrityTest(const CString& folder);
+    // True when the user confirmed a password (an empty one clears the key).
+    bool EnterPassword();
+    // Command "Allow Encrypt Root Folder": toggles m_bAllowRootFolder.
+    void OnAllowRootFolder();
+    // Check marks of the two commands (until command-update objects exist).
+    bool IsAllowRootFolderChecked() const { return m_bAllowRootFolder != 0; }
+    bool IsEnterPasswordChecked() const { return !m_strPassword.IsEmpty(); }
+
+    // False after telling the user why the folder may not be encrypted in place.
+    bool CheckFolderPolicy(const CString& folder);
+    static CString GetSpecialFolderPath(int csidl);
+    // Installs the key state for a password; an empty one clears it.
+    static void SetPasswordKey(const CString& password);
+    // Ends a running job by force (stop request, 3000 ms, termination) and
+    // returns when the worker has ended.
+    int StopWorker();
+    void SaveSettings();
+    // Deletes a temporary file of the backup jobs; false (and, with report, a
+    // message box) when it cannot be deleted.
+    bool RemoveTempFile(const CString& path, bool report);
+
+    // Job lists
+    bool CollectFolderItems(const CString& folder, CAddInfoList& list);
+    bool AddFileItem(const CString& path, CAddInfoList& list);
+    // A new empty file "ENC....tmp" in the user's temporary folder; "" on failure.
+    static CString MakeTempFileName();
+    // Appends the files under `folder` whose shown name (the plain name of an
+    // encrypted file while a key is set) contains `text`, without regard to case.
+    void FindFilesByName(const CString& folder, const CString& text, CStringArray& results);
+
+    // Job bodies (worker thread), run by Run according to g_JobCode.
+    bool EncryptFolderJob();
+    bool EncryptSelectedJob();
+    bool EncryptItemList(CAddInfoList& list);
+    bool DecryptFolderJob();
+    bool DecryptSelectedJob();
+    bool DecryptItemList(CAddInfoList& list);
+    bool RecoveryJob(bool repair);
+    bool IntegrityTestJob();
+    // Deletes one file, wiping it first with m_bSecureDelete; clears a
+    // read-only attribute first. False when it cannot be deleted.
+    bool DeleteOriginal(const CString& path);
+
+    // Reports to the main window (any thread; nothing without a main window).
+    static void ProgressSetTitle(const CString& title);
+    static void ProgressFinish(bool keepLog, const CString& caption);
+    static void ProgressClose();
+    static void ProgressSetFile(const CString& text);
+    // `text` is formatted with `value` (FormatLogValue) unless value is LOG_NO_VALUE.
+    static void ProgressLog(int kind, const CString& text, int value = LOG_NO_VALUE);
+    static void ProgressSetCount(int count);
+    static void ProgressSetIndex(int index);
+    static void ProgressEnded();
+    static void ProgressLongOperation(int on);
+
+    // The worker's body: clears the stop flags, runs the job g_JobCode names,
+    // then reports PROGRESS_JOB_ENDED.
+    void Run() override;
+
+    // Job inputs
+    CNameCrypt m_NameCrypt;
+    CStringArray m_Selection;      // full paths, refilled by the view before every "Selected" command
+    CString m_strCurrentFolder;    // folder of the folder, recovery and integrity jobs
+    CString m_strSourcePath;       // "To" commands: both end in "\"; both empty for in-place work
+    CString m_strDestPath;
+    CString m_strPassword;         // the active password; empty: none
+
+    // Job options (0 or 1). Stored ones are read at start and written at exit.
+    int m_bRecurse = 1;
+    int m_bKeepPassword = 1;
+    int m_bVerify = 1;             // "VerifyEnc"
+    int m_bSecureDelete = 0;       // "SecureDelete"
+    int m_bKeepLogOnErrors = 1;
+    int m_bKeepLogOnSkips = 0;
+    int m_bAddRecovery = 0;        // "AddRecovery"
+    int m_bKeepDates = 1;          // "KeepDates"
+    int m_bRandomNames = 1;        // "RandomFileNames"
+    int m_bEncryptFolderNames = 1; // "EncryptFolderNames"
+    int m_bCheckCrc = 1;
+    int m_bAllowRootFolder = 0;
+
+private:
+    static HWND ReportWindow();
+    void StartJob(int jobCode);
+    bool RunPasswordLock(bool passFolderNames);
+    bool RunPasswordUnlock();
+    bool ListSelection(CAddInfoList& list);
+    void EncryptFolderNames(CAddInfoList& list, int& errors, int& skipped);
+    void DecryptFolderNames(CAddInfoList& list, int& errors, int& skipped);
+    void ForgetPasswordUnlessKept();
+};
+
+// The three times of a file, read before it is replaced and set on its successor.
+struct FileTimes {
+    FILETIME created = {}, accessed = {}, written = {};
+    bool valid = false;
+
+    void ReadFrom(const CString& path);
+    bool ApplyTo(const CString& path) const;
+};

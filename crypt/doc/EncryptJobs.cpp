@@ -1,0 +1,296 @@
+// COrvantisDoc: the encryption jobs. Every file is encrypted into a temporary
+// file, optionally given a recovery section, decrypted again and compared
+// with its source, moved next to the source under an encrypted name, given
+// the source's times, and then the source is deleted (wiped on request).
+// Folder names are encrypted last, deepest first.
+#include "crypt/OrvantisDoc.h"
+
+#include "crypt/FileCipher.h"
+#include "crypt/FileOps.h"
+#include "crypt/PathParts.h"
+#include "crypt/RecoveryRecord.h"
+#include "crypt/doc/JobNames.h"
+#include "crypt/doc/JobSteps.h"
+
+namespace {
+
+// What happened to one file of the list.
+enum FileOutcome { FILE_DONE, FILE_FAILED, FILE_STOPPED };
+
+}  // namespace
+
+bool COrvantisDoc::EncryptFolderJob()
+{
+    ProgressSetTitle(L"Encrypting");
+    ProgressLog(LOG_PLAIN, L"Counting files");
+    CAddInfoList list;
+    CollectFolderItems(m_strCurrentFolder, list);
+    return EncryptItemList(list);
+}
+
+bool COrvantisDoc::EncryptSelectedJob()
+{
+    ProgressSetTitle(L"Encrypting Selected Files");
+    ProgressLog(LOG_PLAIN, L"Counting files");
+    CAddInfoList list;
+    ListSelection(list);
+    return EncryptItemList(list);
+}
+
+// The per-file work of EncryptItemList.
+class CEncryptFileStep {
+public:
+    CEncryptFileStep(COrvantisDoc& doc, const CString& encryptedTemp, const CString& verifyTemp)
+        : m_doc(doc), m_t1(encryptedTemp), m_t2(verifyTemp)
+    {
+        if (doc.m_bAddRecovery)
+            m_cipher.SetTrailerSize(&CRecoveryRecord::SectionSize);
+    }
+
+    int errors = 0, skipped = 0, refused = 0;
+
+    FileOutcome Encrypt(const CString& path)
+    {
+        const CString name = PathFilePart(path);
+        const CString folder = PathFolderPart(path);
+        COrvantisDoc::ProgressSetFile(path);
+        COrvantisDoc::ProgressLog(LOG_PLAIN, L"Encrypting: " + name);
+        FileTimes times;
+        if (m_doc.m_bKeepDates)
+            times.ReadFrom(path);
+        CString storedName;
+        int result = m_cipher.CryptFile(path, m_t1, CRYPT_MODE_ENCRYPT, storedName, nullptr, TRUE);
+        // The section covers the file as written, before the verification reads it.
+        bool recoveryFailed = result == CRYPT_OK && m_doc.m_bAddRecovery && CRecoveryRecord::Append(m_t1) != RECOVERY_OK;
+        if (g_StopRequested) {
+            if (CanOpenForReading(m_t1))
+                m_doc.DeleteOriginal(m_t1);
+            return FILE_STOPPED;
+        }
+        if (result != CRYPT_OK) {
+            ReportEncryptionFailure(result);
+            return FILE_FAILED;
+        }
+        if (recoveryFailed) {
+            COrvantisDoc::ProgressLog(LOG_ERROR, L"ERROR - Recovery Record could not be added");
+            ++skipped;
+            m_doc.DeleteOriginal(m_t1);
+            return FILE_FAILED;
+        }
+        if (m_doc.m_bVerify && !Verify(path)) {
+            m_doc.DeleteOriginal(m_t1);
+            return FILE_FAILED;
+        }
+        return Place(path, name, folder, times) ? FILE_DONE : FILE_FAILED;
+    }
+
+private:
+    void ReportEncryptionFailure(int result)
+    {
+        ++skipped;
+        switch (result) {
+        case CRYPT_OPEN_INPUT_FAILED:
+            COrvantisDoc::ProgressLog(LOG_ERROR, L"ERROR code %d - Can't read input file", result);
+            break;
+        case CRYPT_WRITE_FAILED:
+            COrvantisDoc::ProgressLog(LOG_ERROR, L"ERROR code %d - Can't create output file", result);
+            break;
+        case CRYPT_TOO_BIG:
+            COrvantisDoc::ProgressLog(LOG_ERROR, L"(Skippig) Input file too big to encrypt");
+            ++refused;
+            break;
+        default: break;
+        }
+    }
+
+    // Decrypts the new encrypted file into the second temporary file and
+    // compares it with the source.
+    bool Verify(const CString& path)
+    {
+        COrvantisDoc::ProgressLog(LOG_PLAIN, L"Veryfying encryption");
+        uint8_t crc[4] = {};
+        CString storedName;
+        int result = m_cipher.CryptFile(m_t1, m_t2, CRYPT_MODE_DECRYPT, storedName, crc, TRUE);
+        bool verified = false;
+        if (result == CRYPT_BAD_KEY) {
+            COrvantisDoc::ProgressLog(LOG_ERROR, L"Decryption Error");
+        } else if (result == CRYPT_CRC_MISMATCH) {
+            COrvantisDoc::ProgressLog(LOG_ERROR, L"Data Error - CRC failed");
+            COrvantisDoc::ProgressLog(LOG_ERROR, CrcLine(crc, false));
+        } else if (result != CRYPT_OK) {
+            COrvantisDoc::ProgressLog(LOG_ERROR, L"ERROR decryption code %d", result);
+        } else {
+            if (HasCrcBytes(crc))
+                COrvantisDoc::ProgressLog(LOG_OK, CrcLine(crc, true));
+            COrvantisDoc::ProgressLog(LOG_PLAIN, L"Binary Comparing Files");
+            verified = CFileOps::FilesEqual(path, m_t2);
+            if (verified)
+                COrvantisDoc::ProgressLog(LOG_OK, L"Binary Compare operation finished: 100% match");
+            else
+                COrvantisDoc::ProgressLog(
+                    LOG_ERROR, L"ERROR - Decrypted File is not same as encrypted = Encryption FAILED (skipping)");
+        }
+        m_doc.DeleteOriginal(m_t2);
+        return verified;
+    }
+
+    // The encrypted name in the source's folder. An existing file is never
+    // replaced: a random name is drawn again, and a static name that is taken
+    // gives way to a random one.
+    CString ChooseEncryptedName(const CString& name, const CString& folder)
+    {
+        auto exists = [&](const CString& candidate) {
+            return GetFileAttributesW(folder + candidate) != INVALID_FILE_ATTRIBUTES;
+        };
+        CString newName;
+        if (!m_doc.m_bRandomNames) {
+            newName = m_cipher.MakeStaticEncryptedName(name);
+            if (!exists(newName))
+                return newName;
+            COrvantisDoc::ProgressLog(LOG_WARNING, L"A file named " + newName + L" already exists, using a random name");
+        }
+        do
+            newName = m_cipher.MakeRandomEncryptedName();
+        while (exists(newName));
+        return newName;
+    }
+
+    // Moves the encrypted file next to the source, then deletes the source.
+    bool Place(const CString& path, const CString& name, const CString& folder, const FileTimes& times)
+    {
+        COrvantisDoc::ProgressLog(LOG_PLAIN, L"Encrypting Filename");
+        CString newName = ChooseEncryptedName(name, folder);
+        COrvantisDoc::ProgressLog(LOG_PLAIN, newName);
+        CString target = NetworkLongPath(folder + newName);
+        COrvantisDoc::ProgressLog(LOG_PLAIN, L"Attempt to create:" + target);
+        if (!MoveToNewName(m_t1, target)) {
+            COrvantisDoc::ProgressLog(LOG_ERROR, L"ERROR - FAILED to move encrypted FILE to destination folder");
+            return false;
+        }
+        if (!CanOpenForReading(target)) {
+            COrvantisDoc::ProgressLog(LOG_ERROR, L"Something wrong, the encrypted file cannot be written to destination?");
+            return false;
+        }
+        if (m_doc.m_bKeepDates)
+            times.ApplyTo(target);
+        if (m_doc.m_bSecureDelete)
+            COrvantisDoc::ProgressLog(LOG_WARNING, L"Secure Delete Original");
+        bool deleted = !IsSameFile(path, target) && m_doc.DeleteOriginal(path);
+        COrvantisDoc::ProgressLog(LOG_OK, L"Ok: " + name + L" >>> " + newName);
+        if (!deleted) {
+            COrvantisDoc::ProgressLog(LOG_ERROR, L"Error, can't delete original (file is open?): " + path);
+            ++errors;
+        }
+        return true;
+    }
+
+    COrvantisDoc& m_doc;
+    CFileCipher m_cipher;
+    CString m_t1, m_t2;
+};
+
+bool COrvantisDoc::EncryptItemList(CAddInfoList& list)
+{
+    const int n = list.GetSize();
+    ProgressSetCount(n);
+    ProgressLog(LOG_INFO, L"Files: %d", n);
+    CString t1 = MakeTempFileName(), t2 = MakeTempFileName();
+    if (t1 == t2)
+        t2 += L"0";
+    ProgressLog(LOG_HEADING, L"Encrypting files");
+
+    CEncryptFileStep step(*this, t1, t2);
+    bool stopped = false;
+    for (int i = 0; i < n && !stopped; ++i) {
+        const CAddInfo* item = list.GetAt(i);
+        if (item->m_bFolder) {
+            ProgressSetIndex(i);
+            continue;
+        }
+        CString name = PathFilePart(item->m_strPath);
+        if (IsGeneratedEncryptedFileName(name)) {
+            ProgressLog(LOG_WARNING, L"File: " + name + L" seems to be already Encrypted (Skipping)");
+            ++step.skipped;
+            stopped = g_StopRequested != 0;
+            continue;
+        }
+        FileOutcome outcome = step.Encrypt(item->m_strPath);
+        if (outcome == FILE_STOPPED) {
+            stopped = true;
+            break;
+        }
+        if (outcome == FILE_FAILED)
+            ++step.errors;
+        ProgressSetIndex(i);
+    }
+    if (!stopped && m_bEncryptFolderNames)
+        EncryptFolderNames(list, step.errors, step.skipped);
+
+    ProgressLog(LOG_PLAIN, L"Cleanup...");
+    DeleteOriginal(t2);
+    // The first temporary file holds encrypted data only; it must not stay behind.
+    if (GetFileAttributesW(t1) != INVALID_FILE_ATTRIBUTES)
+        DeleteFileW(t1);
+    const int errors = step.errors, skipped = step.skipped, refused = step.refused;
+    if (errors == 0) {
+        ProgressLog(LOG_HEADING_OK, L"Finished with No Errors");
+    } else if (errors == refused) {
+        ProgressLog(LOG_OK, L"Finished with %d file(s) not allowed to encrypt (4GB size restriction)", errors);
+    } else {
+        CString line;
+        line.Format(L"Finished with %d Erros and %d restricted (>4GB) file(s)", errors - refused, refused);
+        ProgressLog(LOG_ERROR, line);
+    }
+    if (skipped > 0)
+        ProgressLog(LOG_HEADING_ERROR, L"Skipped %d items", skipped);
+    ForgetPasswordUnlessKept();
+    bool keepLog = (errors > 0 && m_bKeepLogOnErrors) || (skipped > 0 && m_bKeepLogOnSkips);
+    ProgressFinish(keepLog, L"Encrypting Folder: ");
+    m_strDestPath.Empty();
+    m_strSourcePath.Empty();
+    return true;
+}
+
+void COrvantisDoc::EncryptFolderNames(CAddInfoList& list, int& errors, int& skipped)
+{
+    ProgressLog(LOG_HEADING, L"Encrypting folders");
+    for (int i = list.GetSize() - 1; i >= 0; --i) {
+        const CAddInfo* item = list.GetAt(i);
+        if (!item->m_bFolder)
+            continue;
+        const CString& path = item->m_strPath;
+        ProgressSetFile(path);
+        CString name = PathFilePart(path);
+        if (m_NameCrypt.DecryptName(name) != name) {
+            ProgressLog(LOG_WARNING, L"Folder Already Encrypted (skipping):" + name);
+            ++skipped;
+            continue;
+        }
+        CString encrypted = m_NameCrypt.EncryptName(name);
+        ProgressLog(LOG_PLAIN, L"Encrypting Folder to:" + name);
+        CString check = m_NameCrypt.DecryptName(encrypted);
+        ProgressLog(LOG_PLAIN, L"Verify by dedcripting:" + check);
+        if (check != name) {
+            ProgressLog(LOG_ERROR, L"Encryption of folder failed");
+            ++errors;
+            ++skipped;
+            continue;
+        }
+        CString newPath = PathFolderPart(path) + encrypted;
+        if (newPath == path)
+            continue;
+        if (GetFileAttributesW(newPath) != INVALID_FILE_ATTRIBUTES) {
+            ProgressLog(LOG_ERROR, L"Error Encrypting Folder: " + path);
+            ProgressLog(LOG_ERROR, L"Folder: '" + encrypted + L"' already exist. Folder name will stay un-encrypted: " +
+                                       encrypted);
+            ++errors;
+        } else if (!MoveFileW(path, newPath)) {
+            ++errors;
+            ProgressLog(LOG_ERROR, newPath);
+            ProgressLog(LOG_ERROR, L"ERROR: Is any file inside open by other app?, Does other folder with that "
+                                   L"encrypted name exist?");
+        } else {
+            ProgressLog(LOG_OK, L"OK :" + newPath);
+        }
+    }
+}

@@ -1,0 +1,19 @@
+// Small steps shared by the job bodies of the document.
+#pragma once
+
+#include "framework/CString.h"
+
+#include <cstdint>
+
+// "CRC: " and the four stored CRC bytes in hex, then " (OK)" or " (Failed)".
+CString CrcLine(const uint8_t crc[4], bool ok);
+bool HasCrcBytes(const uint8_t crc[4]);
+// True when the file exists and can be opened for reading.
+bool CanOpenForReading(const CString& path);
+// Wipes a temporary file that may hold plain data; nothing when it is gone.
+void WipeTemporary(const CString& path);
+// Moves a finished temporary file to its target without replacing anything
+// there; a copy is made when the two lie on different volumes.
+bool MoveToNewName(const CString& from, const CString& to);
+// Text of an integer, for lines that join numbers and names without formatting them together.
+CString NumberText(int64_t value);

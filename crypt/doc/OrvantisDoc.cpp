@@ -1,0 +1,346 @@
+// COrvantisDoc: options, password, commands and the worker's life.
+#include "crypt/OrvantisDoc.h"
+
+#include "app/PasswordLock.h"
+#include "app/PasswordSet.h"
+#include "app/PasswordUnlock.h"
+#include "app/TestIntegrityDlg.h"
+#include "crypt/FileCipher.h"
+#include "crypt/FileOps.h"
+#include "crypt/KeyState.h"
+#include "framework/AfxMessageBox.h"
+#include "framework/CWinApp.h"
+#include "res/resource.h"
+#include "zip/PkException.h"
+#include "zip/ZipFileSystem.h"
+
+#include <objbase.h>
+
+#ifndef ID_ALLOW_ROOT_FOLDER
+#define ID_ALLOW_ROOT_FOLDER 32793
+#endif
+
+namespace {
+
+const WCHAR kSettings[] = L"Settings";
+
+// A stored option, or its default without an application profile.
+int ReadOption(const WCHAR* name, int defaultValue)
+{
+    CWinApp* app = AfxGetApp();
+    return app ? (int)app->GetProfileInt(kSettings, name, defaultValue) : defaultValue;
+}
+
+void WriteOption(const WCHAR* name, int value)
+{
+    if (CWinApp* app = AfxGetApp())
+        app->WriteProfileInt(kSettings, name, value);
+}
+
+CString WithBackslash(const CString& path)
+{
+    CString copy = path;
+    CFileOps::AddBackslash(copy);
+    return copy;
+}
+
+// 32 lower-case hexadecimal digits of a new GUID.
+CString RandomTestPassword()
+{
+    GUID guid = {};
+    CoCreateGuid(&guid);
+    CString text;
+    text.Format(L"%08lx%04x%04x%02x%02x%02x%02x%02x%02x%02x%02x", (uint32_t)guid.Data1, guid.Data2, guid.Data3,
+                guid.Data4[0], guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5],
+                guid.Data4[6], guid.Data4[7]);
+    SecureZeroMemory(&guid, sizeof guid);
+    return text;
+}
+
+}  // namespace
+
+COrvantisDoc::COrvantisDoc()
+{
+    m_bVerify = ReadOption(L"VerifyEnc", 1);
+    m_bSecureDelete = ReadOption(L"SecureDelete", 0);
+    m_bAddRecovery = ReadOption(L"AddRecovery", 0);
+    m_bKeepDates = ReadOption(L"KeepDates", 1);
+    m_bRandomNames = ReadOption(L"RandomFileNames", 1);
+    m_bEncryptFolderNames = ReadOption(L"EncryptFolderNames", 1);
+}
+
+COrvantisDoc::~COrvantisDoc()
+{
+    SaveSettings();
+    if (IsRunning()) {
+        g_StopRequested = 1;
+        g_AbortRequested = 1;
+        while (IsRunning())
+            WaitForExit(100);
+    }
+    m_strPassword.SecureEmpty();
+}
+
+BOOL COrvantisDoc::OnNewDocument() { return CDocument::OnNewDocument(); }
+
+BOOL COrvantisDoc::OnCmdMsg(UINT id, int code, CCmdUI* update)
+{
+    if (!update && code == 0 && id == ID_ALLOW_ROOT_FOLDER) {
+        OnAllowRootFolder();
+        return TRUE;
+    }
+    return CDocument::OnCmdMsg(id, code, update);
+}
+
+void COrvantisDoc::SaveSettings()
+{
+    WriteOption(L"AddRecovery", m_bAddRecovery);
+    WriteOption(L"SecureDelete", m_bSecureDelete);
+    WriteOption(L"VerifyEnc", m_bVerify);
+    WriteOption(L"KeepDates", m_bKeepDates);
+    WriteOption(L"RandomFileNames", m_bRandomNames);
+    WriteOption(L"EncryptFolderNames", m_bEncryptFolderNames);
+}
+
+void COrvantisDoc::SetPasswordKey(const CString& password)
+{
+    SetNameKey(password);
+    if (password.IsEmpty())
+        ClearKey();
+    else
+        SetKeyFromDigest(g_NameKey);
+}
+
+void COrvantisDoc::StartJob(int jobCode)
+{
+    g_JobCode = jobCode;
+    Start();
+}
+
+// PasswordLock with the password in both fields and the ten options; on OK
+// the password and the options are taken over. `passFolderNames` false opens
+// "Encrypt Folder Names" cleared.
+bool COrvantisDoc::RunPasswordLock(bool passFolderNames)
+{
+    PasswordLock dlg;
+    dlg.m_strPassword = m_strPassword;
+    dlg.m_strRepeat = m_strPassword;
+    dlg.m_bRecurse = m_bRecurse;
+    dlg.m_bKeepPassword = m_bKeepPassword;
+    dlg.m_bVerify = m_bVerify;
+    dlg.m_bSecureDelete = m_bSecureDelete;
+    dlg.m_bLogErrors = m_bKeepLogOnErrors;
+    dlg.m_bLogWarnings = m_bKeepLogOnSkips;
+    dlg.m_bAddRecovery = m_bAddRecovery;
+    dlg.m_bKeepDates = m_bKeepDates;
+    dlg.m_bRandomNames = m_bRandomNames;
+    dlg.m_bEncryptFolderNames = passFolderNames ? m_bEncryptFolderNames : 0;
+    if (dlg.DoModal() != IDOK)
+        return false;
+    m_strPassword = dlg.m_strPassword;
+    m_bRecurse = dlg.m_bRecurse;
+    m_bKeepPassword = dlg.m_bKeepPassword;
+    m_bVerify = dlg.m_bVerify;
+    m_bSecureDelete = dlg.m_bSecureDelete;
+    m_bKeepLogOnErrors = dlg.m_bLogErrors;
+    m_bKeepLogOnSkips = dlg.m_bLogWarnings;
+    m_bAddRecovery = dlg.m_bAddRecovery;
+    m_bKeepDates = dlg.m_bKeepDates;
+    m_bRandomNames = dlg.m_bRandomNames;
+    m_bEncryptFolderNames = dlg.m_bEncryptFolderNames;
+    return true;
+}
+
+bool COrvantisDoc::RunPasswordUnlock()
+{
+    PasswordUnlock dlg;
+    dlg.m_strPassword = m_strPassword;
+    dlg.m_bRecurse = m_bRecurse;
+    dlg.m_bKeepPassword = m_bKeepPassword;
+    dlg.m_bLogErrors = m_bKeepLogOnErrors;
+    dlg.m_bLogWarnings = m_bKeepLogOnSkips;
+    dlg.m_bDisableCrc = 0;
+    dlg.m_bKeepDates = m_bKeepDates;
+    if (dlg.DoModal() != IDOK)
+        return false;
+    m_bCheckCrc = !dlg.m_bDisableCrc;
+    m_strPassword = dlg.m_strPassword;
+    m_bRecurse = dlg.m_bRecurse;
+    m_bKeepPassword = dlg.m_bKeepPassword;
+    m_bKeepLogOnErrors = dlg.m_bLogErrors;
+    m_bKeepLogOnSkips = dlg.m_bLogWarnings;
+    m_bKeepDates = dlg.m_bKeepDates;
+    return true;
+}
+
+void COrvantisDoc::EncryptCurrentFolder(const CString& folder)
+{
+    if (!CheckFolderPolicy(folder))
+        return;
+    m_strDestPath.Empty();
+    m_strSourcePath.Empty();
+    if (!RunPasswordLock(true))
+        return;
+    m_strCurrentFolder = folder;
+    SetPasswordKey(m_strPassword);
+    if (!m_strPassword.IsEmpty())
+        StartJob(JOB_ENCRYPT_FOLDER);
+}
+
+void COrvantisDoc::EncryptSelectedTo(const CString& destination, const CString& source)
+{
+    m_strDestPath = WithBackslash(destination);
+    m_strSourcePath = WithBackslash(source);
+    // The same folder in any case of letters: the copies would land on the originals.
+    if (m_strDestPath.CompareNoCase(m_strSourcePath) == 0) {
+        m_strDestPath.Empty();
+        m_strSourcePath.Empty();
+        AfxMessageBox(L"Souce and Destination folders are same, use Encrypt Folder or Encrypt Selected if you want to "
+                      L"encrypt in place",
+                      MB_OK);
+        return;
+    }
+    if (!RunPasswordLock(false)) {
+        m_strDestPath.Empty();
+        m_strSourcePath.Empty();
+        return;
+    }
+    m_strCurrentFolder.Empty();
+    SetPasswordKey(m_strPassword);
+    if (!m_strPassword.IsEmpty())
+        StartJob(JOB_ENCRYPT_SELECTED);
+}
+
+void COrvantisDoc::EncryptSelectedInPlace()
+{
+    m_strDestPath.Empty();
+    m_strSourcePath.Empty();
+    if (!RunPasswordLock(false))
+        return;
+    m_strCurrentFolder.Empty();
+    SetPasswordKey(m_strPassword);
+    if (!m_strPassword.IsEmpty())
+        StartJob(JOB_ENCRYPT_SELECTED);
+}
+
+void COrvantisDoc::DecryptCurrentFolder(const CString& folder)
+{
+    m_strDestPath.Empty();
+    m_strSourcePath.Empty();
+    if (!RunPasswordUnlock())
+        return;
+    m_strCurrentFolder = folder;
+    SetPasswordKey(m_strPassword);
+    if (!m_strPassword.IsEmpty())
+        StartJob(JOB_DECRYPT_FOLDER);
+}
+
+void COrvantisDoc::DecryptSelectedTo(const CString& destination, const CString& source)
+{
+    m_strDestPath = WithBackslash(destination);
+    m_strSourcePath = WithBackslash(source);
+    if (m_strDestPath.CompareNoCase(m_strSourcePath) == 0) {
+        m_strDestPath.Empty();
+        m_strSourcePath.Empty();
+        AfxMessageBox(L"Souce and Destination folders are same, use Decrypt Folder or Decrypt Selected if you want to "
+                      L"decrypt in place",
+                      MB_OK);
+        return;
+    }
+    if (!RunPasswordUnlock()) {
+        m_strDestPath.Empty();
+        m_strSourcePath.Empty();
+        return;
+    }
+    m_strCurrentFolder.Empty();
+    SetPasswordKey(m_strPassword);
+    if (!m_strPassword.IsEmpty())
+        StartJob(JOB_DECRYPT_SELECTED);
+}
+
+void COrvantisDoc::DecryptSelectedInPlace()
+{
+    m_strDestPath.Empty();
+    m_strSourcePath.Empty();
+    if (!RunPasswordUnlock())
+        return;
+    m_strCurrentFolder.Empty();
+    SetPasswordKey(m_strPassword);
+    if (!m_strPassword.IsEmpty())
+        StartJob(JOB_DECRYPT_SELECTED);
+}
+
+void COrvantisDoc::StartRecoveryJob(const CString& folder, bool repair)
+{
+    m_strDestPath.Empty();
+    m_strSourcePath.Empty();
+    m_strCurrentFolder = folder;
+    StartJob(repair ? JOB_REPAIR_RECOVERY : JOB_VERIFY_RECOVERY);
+}
+
+bool COrvantisDoc::StartIntegrityTest(const CString& folder)
+{
+    CTestIntegrityDlg dlg;
+    dlg.m_strPassword = RandomTestPassword();
+    if (dlg.DoModal() != IDOK)
+        return false;
+    m_strPassword = dlg.m_strPassword;
+    m_strCurrentFolder = folder;
+    if (m_strPassword.IsEmpty())
+        return false;
+    StartJob(JOB_INTEGRITY_TEST);
+    return true;
+}
+
+bool COrvantisDoc::EnterPassword()
+{
+    PasswordSet dlg;
+    dlg.m_strPassword = m_strPassword;
+    if (dlg.DoModal() != IDOK)
+        return false;
+    m_strPassword = dlg.m_strPassword;
+    SetPasswordKey(m_strPassword);
+    return true;
+}
+
+void COrvantisDoc::OnAllowRootFolder()
+{
+    m_bAllowRootFolder = !m_bAllowRootFolder;
+    if (m_bAllowRootFolder)
+        AfxMessageBox(L"Encrypting a whole disk from the Root Folder is normally not a good idea, unless you are "
+                      L"certain you want all the data encrypted on entire disk.",
+                      MB_OK);
+}
+
+int COrvantisDoc::StopWorker()
+{
+    if (IsRunning()) {
+        Stop();
+        while (IsRunning())
+            WaitForExit(100);
+    }
+    return 0;
+}
+
+bool COrvantisDoc::RemoveTempFile(const CString& path, bool report)
+{
+    if (path.IsEmpty())
+        return false;
+    try {
+        ZipFileSystem::RemoveFile(path, 0, true);
+        return true;
+    } catch (CPkException* e) {
+        e->Delete();
+        if (report)
+            AfxMessageBox(L"Error - temp file not removed", MB_OK | MB_ICONERROR);
+        return false;
+    }
+}
+
+void COrvantisDoc::ForgetPasswordUnlessKept()
+{
+    if (m_bKeepPassword)
+        return;
+    m_strPassword.SecureEmpty();
+    SetPasswordKey(m_strPassword);
+}
