@@ -36,14 +36,14 @@ const unsigned kMaxCipherWorkers = 3;
 const size_t kMinPartBlocks = 512;
 const size_t kPartAlignBlocks = 16;
 
-// Helper threads for the transform: the processors left beside the engine's
-// own thread and the writer, one kept free.
+// Helper threads for the transform: one per processor beside the engine's own
+// thread (the writer mostly waits for the disk).
 unsigned CipherWorkerCount()
 {
     SYSTEM_INFO info;
     GetSystemInfo(&info);
     unsigned processors = info.dwNumberOfProcessors;
-    return processors > 2 ? std::min(kMaxCipherWorkers, processors - 2) : 0;
+    return processors > 1 ? std::min(kMaxCipherWorkers, processors - 1) : 0;
 }
 // A decrypted PlainSize may exceed the size limit by this much before it counts as a wrong key.
 const uint64_t kPlainSizeSlack = 10;
@@ -251,75 +251,73 @@ int CFileCipher::OpenStream(Stream& stream, const CString& input, const CString*
 int CFileCipher::CryptFile(const CString& input, const CString& output, int mode, CString& originalName,
                            uint8_t* crcBytes, BOOL checkCrc)
 {
+    if (mode != CRYPT_MODE_ENCRYPT)
+        return DecryptToFile(input, output, originalName, crcBytes, checkCrc != FALSE);
     if (!HasKey())
         return CRYPT_BAD_KEY;
     int64_t size = CRawFile::SizeOf(input);
-    if (size >= 0 && (mode == CRYPT_MODE_ENCRYPT ? !CanEncryptSize((uint64_t)size) : (uint64_t)size > SIZE_LIMIT))
+    if (size >= 0 && !CanEncryptSize((uint64_t)size))
         return CRYPT_TOO_BIG;
     if (g_AbortRequested.load())
         return CRYPT_ABORTED;
-
     Stream stream;
     int result = OpenStream(stream, input, &output, FILE_SHARE_READ | FILE_SHARE_WRITE);
     if (result != CRYPT_OK)
         return result;
-    if (mode == CRYPT_MODE_ENCRYPT) {
-        originalName = PathFilePart(input);
-        return EncryptStream(stream, originalName, checkCrc != FALSE);
-    }
+    originalName = PathFilePart(input);
+    return EncryptStream(stream, originalName, checkCrc != FALSE);
+}
 
+int CFileCipher::DecryptToFile(const CString& input, const CString& output, CString& originalName,
+                               uint8_t* crcBytes, bool checkCrc)
+{
     if (crcBytes)
         memset(crcBytes, 0, 4);
     EncryptedFileHeader header;
-    result = DecryptStream(stream, false, header);
-    stream.input.Close();
-    stream.output.Close();
-    if (result != CRYPT_OK)
-        return result;
-    originalName = header.GetOriginalName();
+    int result = Decrypt(input, &output, FILE_SHARE_READ | FILE_SHARE_WRITE, header, originalName);
     // Only a complete output is checked, so failures keep their own codes.
-    if (checkCrc && header.HasCrc()) {
-        uint8_t actual[4];
-        Crc32 crc;
-        if (!crc.FileCrc(output, actual) || memcmp(actual, header.CrcBytes, 4) != 0)
-            result = CRYPT_CRC_MISMATCH;
-        if (crcBytes)
-            memcpy(crcBytes, header.CrcBytes, 4);
-    }
+    if (result != CRYPT_OK || !checkCrc || !header.HasCrc())
+        return result;
+    uint8_t actual[4];
+    Crc32 crc;
+    if (!crc.FileCrc(output, actual) || memcmp(actual, header.CrcBytes, 4) != 0)
+        result = CRYPT_CRC_MISMATCH;
+    if (crcBytes)
+        memcpy(crcBytes, header.CrcBytes, 4);
     return result;
 }
 
 int CFileCipher::DecryptFileShared(const CString& input, const CString& output, CString& originalName)
 {
-    if (!HasKey())
-        return CRYPT_BAD_KEY;
-    if (CRawFile::SizeOf(input) > (int64_t)SIZE_LIMIT)
-        return CRYPT_TOO_BIG;
-    if (g_AbortRequested.load())
-        return CRYPT_ABORTED;
-    Stream stream;
-    int result = OpenStream(stream, input, &output, FILE_SHARE_READ);
-    if (result != CRYPT_OK)
-        return result;
     EncryptedFileHeader header;
-    result = DecryptStream(stream, false, header);
-    if (result == CRYPT_OK)
-        originalName = header.GetOriginalName();
-    return result;
+    return Decrypt(input, &output, FILE_SHARE_READ, header, originalName);
 }
 
 int CFileCipher::DecryptFileToMemory(const CString& path, CString& originalName)
 {
+    EncryptedFileHeader header;
+    return Decrypt(path, nullptr, 0, header, originalName);
+}
+
+// Decryption into an output file (shared as given) or, without one, into the
+// memory buffer; the files are closed when it returns.
+int CFileCipher::Decrypt(const CString& input, const CString* output, DWORD outputShare, EncryptedFileHeader& header,
+                         CString& originalName)
+{
     if (!HasKey())
         return CRYPT_BAD_KEY;
-    if (CRawFile::SizeOf(path) > (int64_t)SIZE_LIMIT)
+    if (CRawFile::SizeOf(input) > (int64_t)SIZE_LIMIT)
         return CRYPT_TOO_BIG;
-    Stream stream;
-    int result = OpenStream(stream, path, nullptr, 0);
-    if (result != CRYPT_OK)
-        return result;
-    EncryptedFileHeader header;
-    result = DecryptStream(stream, true, header);
+    // The memory mode starts without an abort test.
+    if (output && g_AbortRequested.load())
+        return CRYPT_ABORTED;
+    int result;
+    {
+        Stream stream;
+        result = OpenStream(stream, input, output, outputShare);
+        if (result == CRYPT_OK)
+            result = DecryptStream(stream, output == nullptr, header);
+    }
     if (result == CRYPT_OK)
         originalName = header.GetOriginalName();
     return result;

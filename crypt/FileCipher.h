@@ -100,6 +100,10 @@ public:
 private:
     struct Stream;
 
+    int DecryptToFile(const CString& input, const CString& output, CString& originalName, uint8_t* crcBytes,
+                      bool checkCrc);
+    int Decrypt(const CString& input, const CString* output, DWORD outputShare, EncryptedFileHeader& header,
+                CString& originalName);
     int OpenStream(Stream& stream, const CString& input, const CString* output, DWORD outputShare);
     int EncryptStream(Stream& stream, const CString& name, bool storeCrc);
     int EncryptDataBlocks(Stream& stream, uint64_t plainSize, Crc32* crc);

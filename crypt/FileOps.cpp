@@ -152,23 +152,12 @@ bool CFileOps::FilesEqual(const CString& pathA, const CString& pathB)
     return equal;
 }
 
-bool CFileOps::Delete(const CString& path)
+// Runs a throwing step; a failure's text and code are kept in the object. False after a failure.
+template <class Step>
+bool CFileOps::Guarded(Step step)
 {
     try {
-        DeletePath(path);
-    } catch (CFExeption* e) {
-        m_strError = e->GetText();
-        m_nError = e->GetCode();
-        delete e;
-        return m_nError == 0;
-    }
-    return true;
-}
-
-bool CFileOps::RenamePath(const CString& oldPath, const CString& newPath)
-{
-    try {
-        Rename(oldPath, newPath);
+        step();
     } catch (CFExeption* e) {
         m_strError = e->GetText();
         m_nError = e->GetCode();
@@ -178,19 +167,20 @@ bool CFileOps::RenamePath(const CString& oldPath, const CString& newPath)
     return true;
 }
 
+bool CFileOps::Delete(const CString& path)
+{
+    // A cancelled deletion (code 0) counts as success.
+    return Guarded([&] { DeletePath(path); }) || m_nError == 0;
+}
+
+bool CFileOps::RenamePath(const CString& oldPath, const CString& newPath)
+{
+    return Guarded([&] { Rename(oldPath, newPath); });
+}
+
 bool CFileOps::CopyPathInto(const CString& source, const CString& destinationFolder)
 {
-    bool ok = true;
-    if (!IsAlreadyInFolder(source, destinationFolder)) {
-        try {
-            Copy(source, destinationFolder);
-        } catch (CFExeption* e) {
-            m_strError = e->GetText();
-            m_nError = e->GetCode();
-            delete e;
-            ok = false;
-        }
-    }
+    bool ok = IsAlreadyInFolder(source, destinationFolder) || Guarded([&] { Copy(source, destinationFolder); });
     m_nCopyBudget = -1;
     return ok;
 }

@@ -105,6 +105,8 @@ protected:
     static bool IsAlreadyInFolder(const CString& source, const CString& destinationFolder);
 
 private:
+    template <class Step>
+    bool Guarded(Step step);
     static int SecureDelete(const CString& path, bool headOnly);
     static int WipeFile(const CString& path, bool headOnly);
 };

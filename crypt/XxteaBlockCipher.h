@@ -40,6 +40,6 @@ public:
     static XxteaPath ActivePath();
 
 private:
-    alignas(32) uint32_t m_whitening[CIPHER_BLOCK_WORDS];
+    uint32_t m_whitening[CIPHER_BLOCK_WORDS];
     uint32_t m_key[4];
 };
