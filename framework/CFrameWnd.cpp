@@ -33,6 +33,8 @@ CString LoadStringPart(UINT id, int part)
     return end < 0 ? text.Mid(start) : text.Mid(start, end - start);
 }
 
+CFrameWnd::CFrameWnd() = default;
+
 CFrameWnd::~CFrameWnd()
 {
     if (m_hAccelTable)
@@ -336,6 +338,14 @@ BOOL CFrameWnd::OnCmdMsg(UINT id, int code, CCmdUI* update)
     // application.
     if (m_pActiveView && m_pActiveView->OnCmdMsg(id, code, update))
         return TRUE;
+    if (OnFrameCmdMsg(id, code, update))
+        return TRUE;
+    CWinApp* app = AfxGetApp();
+    return app && app->OnCmdMsg(id, code, update);
+}
+
+BOOL CFrameWnd::OnFrameCmdMsg(UINT id, int code, CCmdUI* update)
+{
     static const CommandEntry<CFrameWnd> commands[] = {
         Cmd(ID_VIEW_TOOLBAR, &CFrameWnd::OnViewToolBar),
         CmdUpdate(ID_VIEW_TOOLBAR, &CFrameWnd::OnUpdateViewToolBar),
@@ -343,12 +353,7 @@ BOOL CFrameWnd::OnCmdMsg(UINT id, int code, CCmdUI* update)
         CmdUpdate(ID_VIEW_STATUS_BAR, &CFrameWnd::OnUpdateViewStatusBar),
         CmdUpdateRange(ID_INDICATOR_CAPS, ID_INDICATOR_SCRL, &CFrameWnd::OnUpdateKeyIndicator),
     };
-    if (DispatchCommand(this, commands, id, code, update))
-        return TRUE;
-    if (CWnd::OnCmdMsg(id, code, update))
-        return TRUE;
-    CWinApp* app = AfxGetApp();
-    return app && app->OnCmdMsg(id, code, update);
+    return DispatchCommand(this, commands, id, code, update) || CWnd::OnCmdMsg(id, code, update);
 }
 
 void CFrameWnd::OnViewToolBar()

@@ -38,7 +38,7 @@ constexpr DWORD FWS_ADDTOTITLE = 0x00008000;
 
 class CFrameWnd : public CWnd {
 public:
-    CFrameWnd() = default;
+    CFrameWnd();
     ~CFrameWnd() override;
 
     // Creates the window from the resources of `resourceId` (menu,
@@ -92,7 +92,12 @@ public:
     BOOL TranslateFrameAccelerator(const MSG* msg);
 
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+    // The route: the active view (and its document), the frame's own
+    // commands (OnFrameCmdMsg), the application.
     BOOL OnCmdMsg(UINT id, int code, CCmdUI* update) override;
+    // The frame's own commands; a derived frame adds its table here and
+    // chains to the base.
+    virtual BOOL OnFrameCmdMsg(UINT id, int code, CCmdUI* update);
     BOOL PreTranslateMessage(MSG* msg) override;
     int OnCreate(CREATESTRUCTW* cs) override;
     void OnClose() override;

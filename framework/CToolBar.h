@@ -68,8 +68,10 @@ public:
     // Every toolbar that has a window, in creation order.
     static const std::vector<CToolBar*>& AllToolBars();
 
-private:
+    // The frame that receives the bar's commands and notifications.
     CFrameWnd* GetFrame() const { return m_pFrame; }
+
+private:
     void SetButtons(const std::vector<CToolBarButton*>& buttons);
     std::vector<CToolBarButton*> CurrentButtons() const;
     CToolBarButton* Adopt(std::unique_ptr<CToolBarButton> button);

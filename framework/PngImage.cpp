@@ -1,11 +1,14 @@
 #include "framework/PngImage.h"
 
 #include <objbase.h>
-// The codec interfaces' ids are defined here: no import library has them.
-#include <initguid.h>
 #include <wincodec.h>
 
 namespace {
+
+// The codec ids this file uses (no import library defines them).
+const CLSID kImagingFactoryClass = {0xcacaf262, 0x9370, 0x4615, {0xa1, 0x3b, 0x9f, 0x55, 0x39, 0xda, 0x4c, 0x0a}};
+const IID kImagingFactoryInterface = {0xec5ec8a9, 0xc395, 0x4314, {0x9c, 0x77, 0x54, 0xd7, 0xa9, 0x35, 0xff, 0x70}};
+const GUID kPremultipliedBgra32 = {0x6fddc324, 0x4e03, 0x4bfe, {0xb1, 0x85, 0x3d, 0x77, 0x76, 0x8d, 0xc9, 0x10}};
 
 template <class T>
 void Release(T*& object)
@@ -53,13 +56,13 @@ BOOL CPngImage::LoadFromMemory(const void* bytes, size_t size)
     IWICBitmapFrameDecode* frame = nullptr;
     IWICFormatConverter* converter = nullptr;
     UINT width = 0, height = 0;
-    bool ok = SUCCEEDED(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                           IID_IWICImagingFactory, (void**)&factory)) &&
+    bool ok = SUCCEEDED(::CoCreateInstance(kImagingFactoryClass, nullptr, CLSCTX_INPROC_SERVER,
+                                           kImagingFactoryInterface, (void**)&factory)) &&
               SUCCEEDED(factory->CreateStream(&stream)) &&
               SUCCEEDED(stream->InitializeFromMemory((BYTE*)bytes, (DWORD)size)) &&
               SUCCEEDED(factory->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnDemand, &decoder)) &&
               SUCCEEDED(decoder->GetFrame(0, &frame)) && SUCCEEDED(factory->CreateFormatConverter(&converter)) &&
-              SUCCEEDED(converter->Initialize(frame, GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr,
+              SUCCEEDED(converter->Initialize(frame, kPremultipliedBgra32, WICBitmapDitherTypeNone, nullptr,
                                               0.0, WICBitmapPaletteTypeCustom)) &&
               SUCCEEDED(converter->GetSize(&width, &height)) && width > 0 && height > 0 && width < 16384 &&
               height < 16384;

@@ -2,6 +2,8 @@
 // Included by the .rc files (compiled by wrc) and by the C++ code.
 #pragma once
 
+#include "framework/StandardIds.h"
+
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)
 #endif
@@ -51,3 +53,80 @@
 #define IDC_ASYNC_VIDEO 1008
 #define IDC_VIDEO_SECURE_SHRED 1017
 #define IDC_VIDEO_QUICK_CLEAN 1018
+
+// Main window: menu, accelerators, toolbar, icon and title string
+#define IDR_MAINFRAME 128
+#define IDR_TOOLBAR_MENU 131
+#define IDR_HISTORY_MENU 154
+#define IDR_VIEWS_MENU 155
+#define IDR_BACKUP_MENU 316
+#define IDR_EXTRA_IMAGES 322     // toolbar resource naming the commands of the extra images
+
+// PNG images
+#define IDB_TOOLBAR_HOT 151
+#define IDB_TOOLBAR_COLD 152
+#define IDB_TOOLBAR_MENU 155
+#define IDB_EXTRA_MENU 325
+#define IDB_EXTRA_IMAGES 326
+
+// Strings
+#define IDS_OLE_INIT_FAILED 100
+#define IDS_TOOLBAR_STANDARD 101
+
+// Dialogs of the main window
+#define IDD_ABOUTBOX 102
+#define IDD_LOG 313
+#define IDD_PROGRESS 314
+
+// Items of the progress and log dialogs
+#define IDC_LOG_ERRORS_ONLY 1001
+#define IDC_PROGRESS_BAR 1006
+#define IDC_PROGRESS_PERCENT 1007
+#define IDC_PROGRESS_STATUS 1008
+#define IDC_LOG_LIST 1010
+#define IDC_LOG_TEXT 1011
+#define IDC_TERMINATE 1016
+
+// Commands
+#define ID_FIND_FILE 103
+#define ID_VIEW_CUSTOMIZE 32770
+#define ID_VIEW_TOOLBARS 32771       // placeholder item of the "Toolbars" submenu
+#define ID_ZIP_FOLDER 32775
+#define ID_UNZIP_FOLDER 32776
+#define ID_ENCRYPT_FOLDER 32777
+#define ID_DECRYPT_FOLDER 32778
+#define ID_ENTER_PASSWORD 32779
+#define ID_INTEGRITY_TEST 32780
+#define ID_DECRYPT_FOLDER_TO 32787
+#define ID_ALLOW_ROOT_FOLDER 32793
+#define ID_ENCRYPT_SELECTED 32795
+#define ID_DECRYPT_SELECTED 32796
+#define ID_ALLOW_DOUBLE_CLICK 32798
+#define ID_CLEAR_HISTORY 32799
+#define ID_VIEW_PREVIEW 32800        // also the "Image Preview" pane's id
+#define ID_USE_SECURE_PREVIEW 32801
+#define ID_USE_SECURE_TEXT_EDITOR 32802
+#define ID_DECRYPT_SELECTED_TO 32810
+#define ID_VERIFY_RECOVERY 32814
+#define ID_REPAIR_FILES 32815
+#define ID_EXTRA_IMAGE_1 32817
+#define ID_EXTRA_IMAGE_2 32818
+#define ID_USE_SECURE_IMAGE_VIEWER 32819
+#define ID_THUMBNAILS 32821
+#define ID_VIEW_FOLDERS 32822        // also the "Folders" pane's id
+#define ID_GO_UP 32823
+#define ID_GO_BACK 32824
+#define ID_GO_FORWARD 32825
+#define ID_VIEWS_MENU 32828
+#define ID_REFRESH 32830
+#define ID_ENCRYPT_SELECTED_TO 32831
+#define ID_SETTINGS 32832
+#define ID_THUMB_SMALL 32833
+#define ID_THUMB_LARGE 32834
+#define ID_THUMB_XLARGE 32835
+#define ID_THUMB_SIZE 32836
+#define ID_HISTORY_FIRST 4096        // history entries of the Back drop-down: 4096 + index
+#define ID_HISTORY_LAST 4115
+
+// Child windows of the main window
+#define IDC_ADDRESS_BOX 0xE801
