@@ -9,3 +9,19 @@
 #define IDC_THIRD 1005
 #define IDC_OTHER 1006
 #define IDC_LABEL 1007
+
+// The test frame: menu, accelerators, toolbar, title string
+#define IDR_TEST_FRAME 700
+#define IDR_TEST_POPUP 701
+#define IDB_TEST_STRIP 702
+#define ID_VIEW_COMMAND 7001
+#define ID_DOC_COMMAND 7002
+#define ID_FRAME_COMMAND 7003
+#define ID_APP_COMMAND 7004
+#define ID_SHARED_COMMAND 7005
+#define ID_UNHANDLED_COMMAND 7006
+#define ID_CHECKED_COMMAND 7007
+#define ID_RADIO_COMMAND 7008
+#define ID_DROPDOWN_COMMAND 7009
+#define ID_COMBO_COMMAND 7010
+#define ID_TEST_COPY 57634
