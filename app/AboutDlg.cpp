@@ -1,0 +1,5 @@
+#include "app/AboutDlg.h"
+
+#include "res/resource.h"
+
+CAboutDlg::CAboutDlg(CWnd* parent) : CDialogEx(IDD_ABOUTBOX, parent) {}

@@ -1,0 +1,9 @@
+// CAboutDlg: the About box (product, version, maker, notes).
+#pragma once
+
+#include "framework/CDialogEx.h"
+
+class CAboutDlg : public CDialogEx {
+public:
+    explicit CAboutDlg(CWnd* parent = nullptr);
+};
