@@ -48,6 +48,15 @@ void CView::OnIdleUpdateCmdUI() {}
 BOOL CView::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
 {
     switch (message) {
+    case WM_PRINTCLIENT: {
+        // Drawn into a given context (a picture of the window).
+        CDC dc;
+        dc.Attach((HDC)wParam);
+        OnDraw(&dc);
+        dc.Detach();
+        *result = 0;
+        return TRUE;
+    }
     case WM_IDLEUPDATECMDUI:
         OnIdleUpdateCmdUI();
         *result = 0;

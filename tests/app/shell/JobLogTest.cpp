@@ -1,0 +1,242 @@
+#include "tests/QvTest.h"
+#include "tests/app/shell/ShellTestSupport.h"
+#include "tests/framework/DialogDriver.h"
+
+#include "app/ColorListBox.h"
+#include "app/LogDlg.h"
+#include "app/ProgressDlg.h"
+#include "crypt/doc/JobProtocol.h"
+#include "res/resource.h"
+
+#include <memory>
+
+namespace {
+
+// A window holding an owner-drawn log list as the dialogs make it.
+class LogHost : public CWnd {
+public:
+    LogHost()
+    {
+        CreateEx(0, RegisterWndClass(0, nullptr, (HBRUSH)(COLOR_WINDOW + 1)), L"Log host", WS_POPUP, 0, 0, 400, 200,
+                 nullptr, nullptr);
+        HWND list = ::CreateWindowExW(0, L"LISTBOX", L"",
+                                      WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | LBS_OWNERDRAWFIXED |
+                                          LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT,
+                                      0, 0, 400, 200, m_hWnd, (HMENU)IDC_LOG_LIST, nullptr, nullptr);
+        m_list.SubclassWindow(list);
+    }
+    CColorListBox m_list;
+};
+
+int TextIndexOf(const CString& encoded)
+{
+    int text = 0, background = 0;
+    CString line;
+    CColorListBox::DecodeLine(encoded, text, background, line);
+    return text;
+}
+
+int BackgroundIndexOf(const CString& encoded)
+{
+    int text = 0, background = 0;
+    CString line;
+    CColorListBox::DecodeLine(encoded, text, background, line);
+    return background;
+}
+
+}  // namespace
+
+TEST(ColorListBox, EachLogKindHasItsColours)
+{
+    struct Case {
+        int kind;
+        int text;
+        int background;
+    };
+    const Case cases[] = {
+        {LOG_PLAIN, 13, 1},          {LOG_INFO, 0, 1},          {LOG_ERROR, 10, 1},
+        {LOG_OK, 3, 1},              {LOG_WARNING, 9, 1},       {LOG_HEADING, 1, 13},
+        {LOG_HEADING_ERROR, 1, 10},  {LOG_HEADING_OK, 1, 3},    {LOG_HEADING_WARNING, 1, 9},
+        {77, 13, 1} /* unknown kinds are blue */,
+    };
+    for (const Case& c : cases) {
+        int text = -1, background = -1;
+        CColorListBox::KindColors(c.kind, text, background);
+        EXPECT_EQ(c.text, text) << c.kind;
+        EXPECT_EQ(c.background, background) << c.kind;
+    }
+    EXPECT_EQ(RGB(255, 0, 0), CColorListBox::TableColor(10));
+    EXPECT_EQ(RGB(0, 0, 255), CColorListBox::TableColor(13));
+    EXPECT_EQ(RGB(0, 255, 255), CColorListBox::TableColor(15));
+}
+
+TEST(ColorListBox, LinesKeepTheirColoursAndStayOnOneLine)
+{
+    LogHost host;
+    CColorListBox& list = host.m_list;
+    struct Case {
+        const char* name;
+        int text;
+        int background;
+        const WCHAR* line;
+        int storedText;
+        int storedBackground;
+        const WCHAR* storedLine;
+    };
+    const Case cases[] = {
+        {"plain", 10, 1, L"failed", 10, 1, L"failed"},
+        {"line breaks become spaces", 0, 1, L"two\r\nwords", 0, 1, L"two  words"},
+        {"text colour past the table is black", 16, 1, L"a", 0, 1, L"a"},
+        {"negative text colour is black", -3, 13, L"b", 0, 13, L"b"},
+        {"background past the table is held at its end", 1, 40, L"c", 1, 15, L"c"},
+        {"negative background is held at the start", 1, -2, L"d", 1, 0, L"d"},
+        {"empty text", 3, 1, L"", 3, 1, L""},
+    };
+    for (const Case& c : cases) {
+        list.ResetContent();
+        list.AddLine(c.text, c.background, c.line);
+        ASSERT_EQ(1, list.GetCount()) << c.name;
+        CString stored = list.GetText(0);
+        int text = -1, background = -1;
+        CString line;
+        EXPECT_TRUE(CColorListBox::DecodeLine(stored, text, background, line)) << c.name;
+        EXPECT_EQ(c.storedText, text) << c.name;
+        EXPECT_EQ(c.storedBackground, background) << c.name;
+        EXPECT_EQ(CString(c.storedLine), line) << c.name;
+    }
+    // A stored line whose colour characters lie outside the table is drawn
+    // with colours held in the table.
+    int text = -1, background = -1;
+    CString line;
+    CColorListBox::DecodeLine(CString(L"\x40\x00x", 3), text, background, line);
+    EXPECT_EQ(15, text);
+    EXPECT_EQ(0, background);
+}
+
+TEST(ColorListBox, FiltersCopiesAndDrawsItsColours)
+{
+    LogHost host;
+    CColorListBox& list = host.m_list;
+    list.AddLine(13, 1, L"Start");
+    list.AddLine(10, 1, L"error one");
+    list.AddLine(1, 10, L"heading of errors");
+    list.AddLine(3, 1, L"fine");
+    list.AddLine(10, 1, L"error two");
+    EXPECT_EQ(-1, list.GetCurSel()) << "no selection after a line";
+    CStringArray lines;
+    list.SaveLines(lines);
+    ASSERT_EQ(5, lines.GetSize());
+
+    struct Case {
+        const char* name;
+        int text;
+        int background;
+        int count;
+    };
+    const Case cases[] = {
+        {"red text only: errors, not the white-on-red heading", 10, -1, 2},
+        {"no filter", -1, -1, 5},
+        {"red background", -1, 10, 1},
+        {"both filters below 1 keep everything", 0, 0, 5},
+    };
+    for (const Case& c : cases) {
+        list.ResetContent();
+        list.FillFiltered(lines, c.text, c.background);
+        EXPECT_EQ(c.count, list.GetCount()) << c.name;
+    }
+
+    LogHost other;
+    other.m_list.CopyFrom(&list);
+    EXPECT_EQ(list.GetCount(), other.m_list.GetCount());
+    for (int i = 0; i < list.GetCount(); ++i)
+        EXPECT_EQ(list.GetText(i), other.m_list.GetText(i));
+
+    // What the lines look like: a red-background heading, green and red text.
+    list.ResetContent();
+    list.FillFiltered(lines, -1, -1);
+    host.ShowWindow(SW_SHOWNOACTIVATE);
+    qvtest::ColourCounts colours = qvtest::CountClientColours(list.m_hWnd);
+    int itemHeight = (int)list.SendMessage(LB_GETITEMHEIGHT);
+    EXPECT_GE(qvtest::CountOf(colours, RGB(255, 0, 0)), 380 * itemHeight / 2) << "the heading's background";
+    EXPECT_GT(qvtest::CountOf(colours, RGB(0, 128, 0)), 5) << "green text";
+    EXPECT_GT(qvtest::CountOf(colours, RGB(0, 0, 255)), 5) << "blue text";
+    EXPECT_GT(list.m_nMaxExtent, 0) << "drawing measures the widest line";
+}
+
+TEST(ProgressDlg, ShowsThePercentageOfItsRange)
+{
+    struct Case {
+        const char* name;
+        int upper;
+        int position;
+        const WCHAR* shown;
+    };
+    const Case cases[] = {
+        {"start", 3, 0, L"0%"},     {"a third", 3, 1, L"33%"},   {"two thirds", 3, 2, L"66%"},
+        {"done", 3, 3, L"100%"},    {"past the end wraps", 100, 250, L"50%"},
+        {"empty job: range 0..1", 0, 1, L"100%"}, {"below the range", 10, -5, L"0%"},
+    };
+    CWnd owner;
+    ASSERT_TRUE(owner.CreateEx(0, CWnd::RegisterWndClass(0), L"Owner", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr));
+    auto* dialog = new CProgressDlg(L"Encrypting");
+    ASSERT_TRUE(dialog->Create(&owner));
+    EXPECT_FALSE(owner.IsWindowEnabled()) << "the job window keeps its owner disabled";
+    EXPECT_EQ(L"Encrypting", dialog->GetWindowText());
+    ASSERT_EQ(1, dialog->m_list.GetCount());
+    EXPECT_EQ(13, TextIndexOf(dialog->m_list.GetText(0))) << "the first line, \"Start\", is blue";
+    for (const Case& c : cases) {
+        dialog->SetRange(0, c.upper);
+        dialog->SetPos(c.position);
+        EXPECT_EQ(CString(c.shown), qvtest::Text(*dialog, IDC_PROGRESS_PERCENT)) << c.name;
+    }
+    dialog->SetRange(0, 0);
+    int lower = -1, upper = -1;
+    dialog->m_wndProgress.GetRange(lower, upper);
+    EXPECT_EQ(1, upper) << "a range of 0 steps is 0..1";
+
+    // A long operation: "Long Operation" and a bar that moves by 5 every 500 ms.
+    dialog->SetLongOperation(TRUE);
+    EXPECT_EQ(L"Long Operation", qvtest::Text(*dialog, IDC_PROGRESS_PERCENT));
+    qvtest::PumpFor(1100);
+    EXPECT_EQ(10, dialog->m_wndProgress.GetPos());
+    dialog->SetLongOperation(FALSE);
+    EXPECT_EQ(0, dialog->m_wndProgress.GetPos());
+    dialog->SetRange(0, 4);
+    dialog->SetPos(2);
+    EXPECT_EQ(L"50%", qvtest::Text(*dialog, IDC_PROGRESS_PERCENT)) << "the next position shows the stored range";
+
+    dialog->SetStatus(L"C:\\file.txt");
+    EXPECT_EQ(L"C:\\file.txt", qvtest::Text(*dialog, IDC_PROGRESS_STATUS));
+    EXPECT_FALSE(qvtest::Visible(*dialog, IDC_TERMINATE)) << "Terminate only after a second Cancel";
+    dialog->Close();
+    EXPECT_TRUE(owner.IsWindowEnabled()) << "closing the job window frees its owner";
+    owner.DestroyWindow();
+}
+
+TEST(LogDlg, ShowsTheCopiedLinesAndCanKeepOnlyTheErrors)
+{
+    LogHost source;
+    source.m_list.AddLine(13, 1, L"Start");
+    source.m_list.AddLine(10, 1, L"Can't read input file");
+    source.m_list.AddLine(1, 10, L"Errors: 1");
+    source.m_list.AddLine(10, 1, L"Terminate button enabled.");
+    source.m_list.AddLine(3, 1, L"OK");
+    CLogDlg log;
+    log.m_strText = L"Encrypt Folder";
+    log.m_pSource = &source.m_list;
+    std::vector<int> counts;
+    qvtest::RunModal(log, [&] {
+        counts.push_back(log.m_list.GetCount());
+        EXPECT_EQ(L"Encrypt Folder", qvtest::Text(log, IDC_LOG_TEXT));
+        EXPECT_EQ(-1, log.m_list.GetCurSel());
+        qvtest::Click(log, IDC_LOG_ERRORS_ONLY);
+        counts.push_back(log.m_list.GetCount());
+        for (int i = 0; i < log.m_list.GetCount(); ++i)
+            EXPECT_EQ(10, TextIndexOf(log.m_list.GetText(i)));
+        qvtest::Click(log, IDC_LOG_ERRORS_ONLY);
+        counts.push_back(log.m_list.GetCount());
+        qvtest::Click(log, IDCANCEL);
+    });
+    EXPECT_EQ(std::vector<int>({5, 2, 5}), counts);
+    EXPECT_EQ(1, BackgroundIndexOf(log.m_lines[1]));
+}

@@ -1,0 +1,96 @@
+// Starts the program in this process as it starts itself (the application
+// object's InitInstance with an empty profile) and closes it as the user
+// does.
+#pragma once
+
+#include "tests/QvTest.h"
+#include "tests/framework/DialogDriver.h"
+
+#include "app/MainFrame.h"
+#include "app/OrvantisApp.h"
+#include "app/OrvantisView.h"
+#include "crypt/OrvantisDoc.h"
+
+#include <memory>
+
+namespace qvtest {
+
+inline const WCHAR* const kProgramProfile = L"Software\\Halvercombe\\Quorvex";
+
+// A DWORD of the program's profile, or `missing`.
+inline int ProfileInt(const WCHAR* section, const WCHAR* name, int missing = -1)
+{
+    DWORD value = 0, size = sizeof value;
+    CString key = CString(kProgramProfile) + L"\\" + section;
+    if (::RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS)
+        return missing;
+    return (int)value;
+}
+
+inline CString ProfileString(const WCHAR* section, const WCHAR* name)
+{
+    WCHAR value[1024] = {};
+    DWORD size = sizeof value;
+    CString key = CString(kProgramProfile) + L"\\" + section;
+    if (::RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+        return CString(L"<missing>");
+    return CString(value);
+}
+
+inline void WriteProfileIntValue(const WCHAR* section, const WCHAR* name, int value)
+{
+    CString key = CString(kProgramProfile) + L"\\" + section;
+    HKEY handle = nullptr;
+    ::RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr);
+    DWORD data = (DWORD)value;
+    ::RegSetValueExW(handle, name, 0, REG_DWORD, (const BYTE*)&data, sizeof data);
+    ::RegCloseKey(handle);
+}
+
+class ProgramTest : public testing::Test {
+protected:
+    void SetUp() override { ::RegDeleteTreeW(HKEY_CURRENT_USER, kProgramProfile); }
+    void TearDown() override
+    {
+        Stop();
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, kProgramProfile);
+    }
+    void Start()
+    {
+        app = std::make_unique<COrvantisApp>();
+        ASSERT_TRUE(app->InitInstance());
+        frame = dynamic_cast<CMainFrame*>(app->m_pMainWnd);
+        ASSERT_NE(nullptr, frame);
+        view = dynamic_cast<COrvantisView*>(frame->GetActiveView());
+        ASSERT_NE(nullptr, view);
+        document = view->GetDocument();
+        ASSERT_NE(nullptr, document);
+        PumpFor(30);
+    }
+    // Closes the main window as the user does, then ends the application
+    // object; the quit message the window leaves is taken back.
+    void Stop()
+    {
+        if (!app)
+            return;
+        if (app->m_pMainWnd)
+            app->m_pMainWnd->SendMessage(WM_CLOSE);
+        frame = nullptr;
+        view = nullptr;
+        document = nullptr;
+        PumpPendingMessages();
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
+        app->ExitInstance();
+        app.reset();
+    }
+    void Command(UINT id) { frame->SendMessage(WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+
+    std::unique_ptr<COrvantisApp> app;
+    CMainFrame* frame = nullptr;
+    COrvantisView* view = nullptr;
+    COrvantisDoc* document = nullptr;
+};
+
+}  // namespace qvtest
