@@ -1,0 +1,257 @@
+#include "tests/app/shell/MainWindowSupport.h"
+#include "tests/app/shell/ShellTestSupport.h"
+
+#include "app/LogDlg.h"
+#include "app/ProgressDlg.h"
+#include "crypt/KeyState.h"
+#include "crypt/doc/JobProtocol.h"
+#include "res/resource.h"
+
+#include <functional>
+#include <set>
+#include <vector>
+
+namespace {
+
+// Sees every job report before and after the main frame handles it.
+struct ReportSpy {
+    static inline WNDPROC s_frameProc = nullptr;
+    static inline std::function<void(WPARAM, LPARAM)> s_before;
+    static inline std::function<void(WPARAM, LPARAM)> s_after;
+
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == UWM_JOB_PROGRESS && s_before)
+            s_before(wParam, lParam);
+        LRESULT result = ::CallWindowProcW(s_frameProc, hwnd, message, wParam, lParam);
+        if (message == UWM_JOB_PROGRESS && s_after)
+            s_after(wParam, lParam);
+        return result;
+    }
+    static void Install(HWND frame)
+    {
+        s_frameProc = (WNDPROC)::SetWindowLongPtrW(frame, GWLP_WNDPROC, (LONG_PTR)Proc);
+    }
+    static void Remove(HWND frame)
+    {
+        ::SetWindowLongPtrW(frame, GWLP_WNDPROC, (LONG_PTR)s_frameProc);
+        s_before = nullptr;
+        s_after = nullptr;
+    }
+};
+
+// The colours of a stored log line.
+std::pair<int, int> ColoursOf(const CString& encoded)
+{
+    int text = -1, background = -1;
+    CString line;
+    CColorListBox::DecodeLine(encoded, text, background, line);
+    return {text, background};
+}
+
+CString TextOf(const CString& encoded) { return encoded.Mid(2); }
+
+// The jobs' temporary files ("ENC...") in the temporary folder.
+std::set<CString> JobTempFiles()
+{
+    std::set<CString> files;
+    WCHAR folder[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH, folder);
+    WIN32_FIND_DATAW found = {};
+    HANDLE search = ::FindFirstFileW(CString(folder) + L"ENC*", &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return files;
+    do {
+        files.insert(found.cFileName);
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    return files;
+}
+
+class JobDisplayTest : public qvtest::ProgramTest {
+protected:
+    void SetUp() override
+    {
+        qvtest::ProgramTest::SetUp();
+        Start();
+        ReportSpy::Install(frame->m_hWnd);
+        for (const WCHAR* name : {L"a.txt", L"b.txt", L"c.txt"})
+            folder.WriteFile(name, qvtest::PatternBytes(40000));
+    }
+    void TearDown() override
+    {
+        if (frame)
+            ReportSpy::Remove(frame->m_hWnd);
+        qvtest::ProgramTest::TearDown();
+    }
+    // Starts an integrity test of the folder and waits until the views
+    // hear that it ended (or, with `ended` false, until the worker is gone).
+    void RunIntegrityTest(bool waitForEnd = true)
+    {
+        document->m_strCurrentFolder = folder.Path();
+        document->m_strPassword = L"test password";
+        g_JobCode = JOB_INTEGRITY_TEST;
+        ASSERT_TRUE(document->Start());
+        DWORD deadline = GetTickCount() + 30000;
+        while ((waitForEnd ? !jobEnded : document->IsRunning()) && (LONG)(GetTickCount() - deadline) < 0)
+            qvtest::PumpFor(10);
+        qvtest::PumpFor(20);
+    }
+    void Record(WPARAM value, LPARAM code)
+    {
+        codes.push_back((int)code);
+        if (code == PROGRESS_JOB_ENDED)
+            jobEnded = true;
+        CProgressDlg* dialog = frame->m_pProgressDlg;
+        if (!dialog)
+            return;
+        if (code == PROGRESS_BEGIN) {
+            ownerDisabledWhileRunning = !frame->IsWindowEnabled();
+            title = dialog->GetWindowText();
+        } else if (code == PROGRESS_SET_RANGE) {
+            int lower = -1, upper = -1;
+            dialog->m_wndProgress.GetRange(lower, upper);
+            ranges.push_back(upper);
+        } else if (code == PROGRESS_SET_POS) {
+            percents.push_back(qvtest::Text(*dialog, IDC_PROGRESS_PERCENT));
+        } else if (code == PROGRESS_LOG) {
+            int text = -1, background = -1;
+            CColorListBox::KindColors((int)value, text, background);
+            auto shown = ColoursOf(dialog->m_list.GetText(dialog->m_list.GetCount() - 1));
+            if (shown != std::make_pair(text, background))
+                ++wrongColours;
+            ++logLines;
+        }
+    }
+    // Checks the log dialog while it is open and closes it.
+    bool CheckLogAndClose(const CString& caption)
+    {
+        HWND window = qvtest::FindThreadWindow(L"Log");
+        auto* log = dynamic_cast<CLogDlg*>(CWnd::FromHandlePermanent(window));
+        if (!log)
+            return false;
+        logCaption = qvtest::Text(*log, IDC_LOG_TEXT);
+        EXPECT_EQ(caption, logCaption);
+        for (int i = 0; i < log->m_list.GetCount(); ++i)
+            logTexts.push_back(log->m_list.GetText(i));
+        qvtest::Click(*log, IDC_LOG_ERRORS_ONLY);
+        errorsOnly = log->m_list.GetCount();
+        for (int i = 0; i < errorsOnly; ++i)
+            EXPECT_EQ(10, ColoursOf(log->m_list.GetText(i)).first) << "only red lines";
+        qvtest::Click(*log, IDC_LOG_ERRORS_ONLY);
+        EXPECT_EQ((int)logTexts.size(), log->m_list.GetCount());
+        qvtest::Click(*log, IDCANCEL);
+        return true;
+    }
+    bool LogHas(const WCHAR* text, std::pair<int, int> colours) const
+    {
+        for (const CString& line : logTexts) {
+            if (TextOf(line) == text && ColoursOf(line) == colours)
+                return true;
+        }
+        return false;
+    }
+
+    qvtest::TempFolder folder;
+    std::vector<int> codes;
+    std::vector<int> ranges;
+    std::vector<CString> percents;
+    std::vector<CString> logTexts;
+    CString title;
+    CString logCaption;
+    int logLines = 0;
+    int wrongColours = 0;
+    int errorsOnly = -1;
+    bool jobEnded = false;
+    bool ownerDisabledWhileRunning = false;
+};
+
+}  // namespace
+
+TEST_F(JobDisplayTest, AJobShowsItsProgressAndEndsWithItsColouredLog)
+{
+    // A file the job cannot read gives a red error line.
+    CString locked = folder.WriteFile(L"d.txt", "locked");
+    HANDLE lock = ::CreateFileW(locked, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+    ReportSpy::s_after = [this](WPARAM value, LPARAM code) { Record(value, code); };
+    qvtest::TimerScript script([this] { return CheckLogAndClose(L"Integrity Test"); });
+    RunIntegrityTest();
+    ::CloseHandle(lock);
+
+    ASSERT_TRUE(jobEnded);
+    EXPECT_TRUE(script.Done() && !script.TimedOut()) << "the log dialog showed";
+    EXPECT_EQ(PROGRESS_BEGIN, codes.front());
+    EXPECT_EQ(PROGRESS_JOB_ENDED, codes.back());
+    EXPECT_EQ(L"Integrity test", title);
+    EXPECT_TRUE(ownerDisabledWhileRunning);
+    ASSERT_EQ(1u, ranges.size());
+    EXPECT_EQ(4, ranges[0]) << "the four files";
+    EXPECT_EQ(std::vector<CString>({L"0%", L"25%", L"50%", L"75%"}), percents) << "after each file";
+    EXPECT_GT(logLines, 10);
+    EXPECT_EQ(0, wrongColours) << "every line in its kind's colours";
+    EXPECT_EQ(std::make_pair(13, 1), ColoursOf(logTexts.front())) << "\"Start\"";
+    EXPECT_GE(errorsOnly, 1) << "the unreadable file";
+    EXPECT_TRUE(LogHas(L"Compare 100% Match", {3, 1}));
+    EXPECT_EQ(nullptr, frame->m_pProgressDlg);
+    EXPECT_TRUE(frame->IsWindowEnabled());
+    EXPECT_FALSE(HasKey()) << "the integrity test forgets its password";
+}
+
+TEST_F(JobDisplayTest, CancelAsksTheJobToStopThenTerminateEndsItByForce)
+{
+    std::set<CString> tempBefore = JobTempFiles();
+    bool done = false;
+    std::vector<std::pair<int, int>> afterFirstCancel, afterSecondCancel;
+    bool terminateAfterFirst = true, terminateAfterSecond = false;
+    bool workerGone = false;
+    std::set<CString> tempAfter;
+    std::unique_ptr<qvtest::TimerScript> script;
+    // Inside the first position report the worker waits for this thread, so
+    // it cannot see the stop request: Terminate has to end it.
+    ReportSpy::s_before = [&](WPARAM, LPARAM code) {
+        if (done || code != PROGRESS_SET_POS || !frame->m_pProgressDlg)
+            return;
+        done = true;
+        CProgressDlg* dialog = frame->m_pProgressDlg;
+        auto lastLines = [dialog](int count) {
+            std::vector<std::pair<int, int>> colours;
+            for (int i = dialog->m_list.GetCount() - count; i < dialog->m_list.GetCount(); ++i)
+                colours.push_back(ColoursOf(dialog->m_list.GetText(i)));
+            return colours;
+        };
+        qvtest::Click(*dialog, IDCANCEL);
+        afterFirstCancel = lastLines(1);
+        terminateAfterFirst = qvtest::Visible(*dialog, IDC_TERMINATE);
+        EXPECT_EQ(1, g_StopRequested.load());
+        qvtest::Click(*dialog, IDCANCEL);
+        afterSecondCancel = lastLines(2);
+        terminateAfterSecond = qvtest::Visible(*dialog, IDC_TERMINATE);
+        script = std::make_unique<qvtest::TimerScript>([this] { return CheckLogAndClose(L"Integrity test (terminated)"); });
+        qvtest::Click(*dialog, IDC_TERMINATE);
+        workerGone = !document->IsRunning();
+        tempAfter = JobTempFiles();
+    };
+    RunIntegrityTest(false);
+    qvtest::PumpFor(100);
+
+    ASSERT_TRUE(done);
+    using Colours = std::vector<std::pair<int, int>>;
+    EXPECT_EQ(Colours({{1, 10}}), afterFirstCancel) << "white on red";
+    EXPECT_FALSE(terminateAfterFirst);
+    EXPECT_EQ(Colours({{10, 1}, {10, 1}}), afterSecondCancel) << "two red lines";
+    EXPECT_TRUE(terminateAfterSecond);
+    EXPECT_TRUE(workerGone);
+    ASSERT_TRUE(script && script->Done() && !script->TimedOut()) << "the log dialog showed";
+    EXPECT_TRUE(LogHas(L"Stop request received - WAIT for last operation to finish", {1, 10}));
+    EXPECT_TRUE(LogHas(L"Terminate button enabled.", {10, 1}));
+    EXPECT_TRUE(LogHas(L"You can Terminate the process, but you are risking the last data may be corrupted.", {10, 1}));
+    EXPECT_TRUE(LogHas(L"Received Thread termination request - bad way to exit", {1, 13}));
+    EXPECT_TRUE(LogHas(L"Thread Closing", {0, 1}));
+    EXPECT_EQ(tempBefore, tempAfter) << "the job's temporary files are wiped";
+    EXPECT_FALSE(HasKey()) << "the test password is forgotten";
+    EXPECT_TRUE(document->m_strPassword.IsEmpty());
+    EXPECT_EQ(nullptr, frame->m_pProgressDlg);
+    EXPECT_EQ(nullptr, qvtest::FindThreadWindow(L"Integrity test")) << "the progress window is gone";
+    EXPECT_TRUE(frame->IsWindowEnabled());
+}
