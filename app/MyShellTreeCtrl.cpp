@@ -2,7 +2,10 @@
 
 #include <vector>
 
-CString CMyMFCShellTreeCtrl::OnGetItemText(const ShellItemInfo* info) { return m_NameCache.GetName(info->pidlFQ); }
+CString CMyMFCShellTreeCtrl::OnGetItemText(const ShellItemInfo* info)
+{
+    return m_NameCache.GetName(info->pidlFQ, info->pParentFolder, info->pidlRel);
+}
 
 HRESULT CMyMFCShellTreeCtrl::EnumObjects(HTREEITEM parent, IShellFolder* parentFolder, LPCITEMIDLIST parentPidl)
 {
@@ -20,7 +23,7 @@ HRESULT CMyMFCShellTreeCtrl::EnumObjects(HTREEITEM parent, IShellFolder* parentF
             if (plain != text)
                 text = plain + L"*";
         }
-        ULONG attributes = SFGAO_HASSUBFOLDER | SFGAO_FILESYSANCESTOR | SFGAO_SHARE;
+        ULONG attributes = SFGAO_HASSUBFOLDER | SFGAO_FILESYSANCESTOR | SFGAO_SHARE | SFGAO_FILESYSTEM | SFGAO_FOLDER;
         parentFolder->GetAttributesOf(1, (LPCITEMIDLIST*)&relative, &attributes);
         InsertShellItem(parent, info, text, attributes);
         ::CoTaskMemFree(relative);

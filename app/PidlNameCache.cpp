@@ -1,6 +1,7 @@
 #include "app/PidlNameCache.h"
 
 #include <shellapi.h>
+#include <shlwapi.h>
 
 std::vector<BYTE> CPidlNameCache::Bytes(LPCITEMIDLIST pidl)
 {
@@ -60,15 +61,22 @@ void CPidlNameCache::SetName(LPCITEMIDLIST pidl, const CString& name)
         Add(pidl, name);
 }
 
-CString CPidlNameCache::GetName(LPCITEMIDLIST pidl)
+CString CPidlNameCache::GetName(LPCITEMIDLIST pidl, IShellFolder* parentFolder, LPCITEMIDLIST relative)
 {
     CString name = Find(pidl);
     if (!name.IsEmpty())
         return name;
-    SHFILEINFOW file = {};
-    if (!::SHGetFileInfoW((LPCWSTR)pidl, 0, &file, sizeof file, SHGFI_PIDL | SHGFI_DISPLAYNAME))
-        return CString(L"???");
-    name = file.szDisplayName;
+    STRRET answer = {};
+    WCHAR buffer[MAX_PATH] = {};
+    if (parentFolder && relative && SUCCEEDED(parentFolder->GetDisplayNameOf(relative, SHGDN_NORMAL, &answer)) &&
+        SUCCEEDED(::StrRetToBufW(&answer, relative, buffer, MAX_PATH))) {
+        name = buffer;
+    } else {
+        SHFILEINFOW file = {};
+        if (!::SHGetFileInfoW((LPCWSTR)pidl, 0, &file, sizeof file, SHGFI_PIDL | SHGFI_DISPLAYNAME))
+            return CString(L"???");
+        name = file.szDisplayName;
+    }
     Add(pidl, name);
     return name;
 }

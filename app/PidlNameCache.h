@@ -17,7 +17,10 @@ class CPidlNameCache {
 public:
     // The cached name, or the shell's display name (cached then); "???" when
     // the shell cannot name the item (not cached, asked again next time).
-    CString GetName(LPCITEMIDLIST pidl);
+    // With the item's parent folder and its relative list the name is asked
+    // of that folder, which gives the same name without finding the folder
+    // again from the Desktop.
+    CString GetName(LPCITEMIDLIST pidl, IShellFolder* parentFolder = nullptr, LPCITEMIDLIST relative = nullptr);
     // The first entry of the same list gets the name; without one, a new
     // entry is added.
     void SetName(LPCITEMIDLIST pidl, const CString& name);

@@ -77,6 +77,11 @@ void CShellTreeCtrl::SelectItemQuietly(HTREEITEM item)
 
 CString CShellTreeCtrl::OnGetItemText(const ShellItemInfo* info)
 {
+    STRRET answer = {};
+    WCHAR buffer[MAX_PATH] = {};
+    if (info->pParentFolder && SUCCEEDED(info->pParentFolder->GetDisplayNameOf(info->pidlRel, SHGDN_NORMAL, &answer)) &&
+        SUCCEEDED(::StrRetToBufW(&answer, info->pidlRel, buffer, MAX_PATH)))
+        return CString(buffer);
     SHFILEINFOW file = {};
     if (::SHGetFileInfoW((LPCWSTR)info->pidlFQ, 0, &file, sizeof file, SHGFI_PIDL | SHGFI_DISPLAYNAME))
         return CString(file.szDisplayName);
@@ -106,6 +111,32 @@ void CShellTreeCtrl::FreeItemInfo(ShellItemInfo* info)
     delete info;
 }
 
+int CShellTreeCtrl::PlainFolderIcon(bool open)
+{
+    static int icons[2] = {-2, -2};
+    int& icon = icons[open ? 1 : 0];
+    if (icon == -2) {
+        SHFILEINFOW file = {};
+        UINT flags = SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | (open ? SHGFI_OPENICON : 0);
+        icon = ::SHGetFileInfoW(L"C:\\Folder", FILE_ATTRIBUTE_DIRECTORY, &file, sizeof file, flags) ? file.iIcon : -1;
+    }
+    return icon;
+}
+
+bool CShellTreeCtrl::IsPlainFileSystemFolder(const ShellItemInfo* info, ULONG attributes)
+{
+    const ULONG wanted = SFGAO_FILESYSTEM | SFGAO_FOLDER;
+    if (!info->pParentFolder || (attributes & wanted) != wanted || PlainFolderIcon(false) < 0)
+        return false;
+    // Read-only and system folders may carry icons of their own; drives
+    // and other items without find data are asked too.
+    WIN32_FIND_DATAW data = {};
+    if (FAILED(::SHGetDataFromIDListW(info->pParentFolder, info->pidlRel, SHGDFIL_FINDDATA, &data, sizeof data)))
+        return false;
+    return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(data.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_REPARSE_POINT));
+}
+
 HTREEITEM CShellTreeCtrl::InsertShellItem(HTREEITEM parent, ShellItemInfo* info, const CString& text, ULONG attributes)
 {
     TVINSERTSTRUCTW insert = {};
@@ -116,6 +147,13 @@ HTREEITEM CShellTreeCtrl::InsertShellItem(HTREEITEM parent, ShellItemInfo* info,
     item.pszText = const_cast<WCHAR*>(text.GetString());
     item.iImage = I_IMAGECALLBACK;
     item.iSelectedImage = I_IMAGECALLBACK;
+    // A plain folder of the file system shows the common folder icons, known
+    // without asking the shell for each item (which is slow); others are
+    // asked when they are first drawn.
+    if (IsPlainFileSystemFolder(info, attributes)) {
+        item.iImage = PlainFolderIcon(false);
+        item.iSelectedImage = PlainFolderIcon(true);
+    }
     item.lParam = (LPARAM)info;
     item.cChildren = (attributes & (SFGAO_HASSUBFOLDER | SFGAO_FILESYSANCESTOR)) ? 1 : 0;
     if (attributes & SFGAO_SHARE) {
@@ -140,7 +178,7 @@ HRESULT CShellTreeCtrl::EnumObjects(HTREEITEM parent, IShellFolder* parentFolder
     while (items->Next(1, &relative, &fetched) == S_OK && fetched == 1) {
         ShellItemInfo* info = CreateItemInfo(parentFolder, parentPidl, relative);
         CString text = OnGetItemText(info);
-        ULONG attributes = SFGAO_HASSUBFOLDER | SFGAO_FILESYSANCESTOR | SFGAO_SHARE;
+        ULONG attributes = SFGAO_HASSUBFOLDER | SFGAO_FILESYSANCESTOR | SFGAO_SHARE | SFGAO_FILESYSTEM | SFGAO_FOLDER;
         parentFolder->GetAttributesOf(1, (LPCITEMIDLIST*)&relative, &attributes);
         InsertShellItem(parent, info, text, attributes);
         ::CoTaskMemFree(relative);
@@ -234,14 +272,22 @@ void CShellTreeCtrl::OnGetDispInfo(NMTVDISPINFOW* display)
     auto* info = (ShellItemInfo*)item.lParam;
     if (!info || !(item.mask & (TVIF_IMAGE | TVIF_SELECTEDIMAGE)))
         return;
-    SHFILEINFOW file = {};
-    ::SHGetFileInfoW((LPCWSTR)info->pidlFQ, 0, &file, sizeof file, SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
-    int normal = file.iIcon;
-    file = {};
-    ::SHGetFileInfoW((LPCWSTR)info->pidlFQ, 0, &file, sizeof file,
-                     SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_OPENICON);
+    // Asked of the parent folder where there is one: finding the folder
+    // again from the Desktop for every item costs far more.
+    int normal = -1, open = -1;
+    if (info->pParentFolder)
+        normal = ::SHMapPIDLToSystemImageListIndex(info->pParentFolder, info->pidlRel, &open);
+    if (normal < 0) {
+        SHFILEINFOW file = {};
+        ::SHGetFileInfoW((LPCWSTR)info->pidlFQ, 0, &file, sizeof file, SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
+        normal = file.iIcon;
+        file = {};
+        ::SHGetFileInfoW((LPCWSTR)info->pidlFQ, 0, &file, sizeof file,
+                         SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_OPENICON);
+        open = file.iIcon;
+    }
     item.iImage = normal;
-    item.iSelectedImage = file.iIcon;
+    item.iSelectedImage = open >= 0 ? open : normal;
     item.mask |= TVIF_DI_SETITEM;
 }
 

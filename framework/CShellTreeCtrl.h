@@ -63,8 +63,10 @@ public:
     // A new record for child `relative` of a folder (copies of the lists;
     // the folder's reference count is raised).
     ShellItemInfo* CreateItemInfo(IShellFolder* parentFolder, LPCITEMIDLIST parentPidl, LPCITEMIDLIST relative);
-    // Inserts the item last under `parent`; its icons are asked from the
-    // shell when first drawn. The record belongs to the item from here on.
+    // Inserts the item last under `parent`. `attributes` are the item's
+    // SFGAO_ flags (with SFGAO_FILESYSTEM and SFGAO_FOLDER asked for, plain
+    // folders get their icons at once; other items' icons are asked of the
+    // shell when first drawn). The record belongs to the item from here on.
     HTREEITEM InsertShellItem(HTREEITEM parent, ShellItemInfo* info, const CString& text, ULONG attributes);
     // Sorts the children of `parent` in the folder's own order.
     void SortChildren(HTREEITEM parent, IShellFolder* folder);
@@ -78,6 +80,8 @@ protected:
     bool m_bQuietSelection = false;
 
 private:
+    static int PlainFolderIcon(bool open);
+    static bool IsPlainFileSystemFolder(const ShellItemInfo* info, ULONG attributes);
     static int CALLBACK CompareItems(LPARAM first, LPARAM second, LPARAM folder);
     static void FreeItemInfo(ShellItemInfo* info);
     void OnGetDispInfo(NMTVDISPINFOW* info);
