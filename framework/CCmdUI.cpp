@@ -7,30 +7,32 @@ void CCmdUI::Enable(BOOL on)
     m_bEnableChanged = TRUE;
 }
 
-void CCmdUI::SetCheck(int check)
+namespace {
+
+// Checks or clears a menu item, with the dot of a radio choice or a tick.
+void CheckMenuItemAt(HMENU menu, UINT index, bool on, bool radio)
 {
-    if (!m_hMenu)
-        return;
     MENUITEMINFOW info = {};
     info.cbSize = sizeof info;
     info.fMask = MIIM_FTYPE | MIIM_STATE;
-    ::GetMenuItemInfoW(m_hMenu, m_nIndex, TRUE, &info);
-    info.fType &= ~MFT_RADIOCHECK;
-    info.fState = (info.fState & ~MFS_CHECKED) | (check ? MFS_CHECKED : 0);
-    ::SetMenuItemInfoW(m_hMenu, m_nIndex, TRUE, &info);
+    ::GetMenuItemInfoW(menu, index, TRUE, &info);
+    info.fType = radio ? (info.fType | MFT_RADIOCHECK) : (info.fType & ~MFT_RADIOCHECK);
+    info.fState = (info.fState & ~MFS_CHECKED) | (on ? MFS_CHECKED : 0);
+    ::SetMenuItemInfoW(menu, index, TRUE, &info);
+}
+
+}  // namespace
+
+void CCmdUI::SetCheck(int check)
+{
+    if (m_hMenu)
+        CheckMenuItemAt(m_hMenu, m_nIndex, check != 0, false);
 }
 
 void CCmdUI::SetRadio(BOOL on)
 {
-    if (!m_hMenu)
-        return;
-    MENUITEMINFOW info = {};
-    info.cbSize = sizeof info;
-    info.fMask = MIIM_FTYPE | MIIM_STATE;
-    ::GetMenuItemInfoW(m_hMenu, m_nIndex, TRUE, &info);
-    info.fType |= MFT_RADIOCHECK;
-    info.fState = (info.fState & ~MFS_CHECKED) | (on ? MFS_CHECKED : 0);
-    ::SetMenuItemInfoW(m_hMenu, m_nIndex, TRUE, &info);
+    if (m_hMenu)
+        CheckMenuItemAt(m_hMenu, m_nIndex, on != FALSE, true);
 }
 
 void CCmdUI::SetText(const WCHAR* text)

@@ -1,5 +1,7 @@
 #include "framework/PngImage.h"
 
+#include "framework/GdiObjects.h"
+
 #include <objbase.h>
 #include <wincodec.h>
 
@@ -84,16 +86,9 @@ BOOL CPngImage::LoadFromMemory(const void* bytes, size_t size)
 
 HBITMAP CPngImage::CreateBitmap(int left, int width, bool disabled) const
 {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -m_height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    CBitmap bitmap;
     void* bits = nullptr;
-    HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!bitmap)
+    if (!bitmap.CreateDibSection32(width, m_height, &bits))
         return nullptr;
     auto* out = (uint32_t*)bits;
     for (int y = 0; y < m_height; ++y) {
@@ -110,7 +105,7 @@ HBITMAP CPngImage::CreateBitmap(int left, int width, bool disabled) const
             out[(size_t)y * width + x] = pixel;
         }
     }
-    return bitmap;
+    return (HBITMAP)bitmap.Detach();
 }
 
 HIMAGELIST CPngImage::CreateImageList(int imageWidth, bool disabled) const

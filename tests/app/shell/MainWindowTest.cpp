@@ -185,6 +185,12 @@ TEST_F(MainWindowTest, AddressBoxKeepsConfirmedAddressesAndTheLastDrivePath)
     Command(IDOK);
     EXPECT_EQ(2, frame->m_wndAddressBox.GetCount()) << "no duplicate test";
     EXPECT_EQ(L"C:\\windows", frame->m_wndAddressBox.GetItemText(1));
+    // Enter in the edit field is the same command.
+    frame->m_wndAddressBox.SetEditText(L"C:\\users");
+    ::SendMessageW(frame->m_wndAddressBox.GetEditHwnd(), WM_KEYDOWN, VK_RETURN, 0);
+    qvtest::PumpFor(20);
+    ASSERT_EQ(3, frame->m_wndAddressBox.GetCount());
+    EXPECT_EQ(L"C:\\users", frame->m_wndAddressBox.GetItemText(2));
 
     frame->SetAddressPath(L"C:\\users");
     EXPECT_EQ(L"C:\\users", frame->m_wndAddressBox.GetEditText());
