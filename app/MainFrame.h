@@ -87,4 +87,5 @@ private:
 
     CString m_strJobTitle;             // title of the running job's progress window
     std::set<CString> m_tempFilesAtBegin;  // "ENC" files in the temporary folder when the job began
+    ULONGLONG m_jobBegan = 0;              // that moment, as a file time
 };

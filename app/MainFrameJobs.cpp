@@ -27,8 +27,9 @@ std::vector<COrvantisView*> ProgramViews(CDocument* document)
     return views;
 }
 
-// The files in the user's temporary folder that carry the jobs' prefix.
-std::set<CString> TempFilesOfJobs()
+// The files in the user's temporary folder that carry the jobs' prefix and
+// were made after `since` (all of them for 0).
+std::set<CString> TempFilesOfJobs(ULONGLONG since = 0)
 {
     std::set<CString> files;
     WCHAR folder[MAX_PATH + 1] = {};
@@ -40,7 +41,8 @@ std::set<CString> TempFilesOfJobs()
     if (search == INVALID_HANDLE_VALUE)
         return files;
     do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        ULONGLONG created = ((ULONGLONG)found.ftCreationTime.dwHighDateTime << 32) | found.ftCreationTime.dwLowDateTime;
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && created >= since)
             files.insert(CString(folder) + found.cFileName);
     } while (::FindNextFileW(search, &found));
     ::FindClose(search);
@@ -63,11 +65,19 @@ void CMainFrame::CloseProgressWindow()
         dialog->Close();
 }
 
-void CMainFrame::RememberTempFiles() { m_tempFilesAtBegin = TempFilesOfJobs(); }
+void CMainFrame::RememberTempFiles()
+{
+    FILETIME now = {};
+    ::GetSystemTimeAsFileTime(&now);
+    m_jobBegan = ((ULONGLONG)now.dwHighDateTime << 32) | now.dwLowDateTime;
+    m_tempFilesAtBegin = TempFilesOfJobs();
+}
 
 void CMainFrame::WipeNewTempFiles()
 {
-    for (const CString& path : TempFilesOfJobs()) {
+    // The job made its temporary files after it began; files that were
+    // there before are someone else's.
+    for (const CString& path : TempFilesOfJobs(m_jobBegan)) {
         if (!m_tempFilesAtBegin.count(path))
             CFileOps::SecureDeleteFile(path);
     }

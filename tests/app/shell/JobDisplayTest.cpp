@@ -55,8 +55,8 @@ CString TextOf(const CString& encoded) { return encoded.Mid(2); }
 std::set<CString> JobTempFiles()
 {
     std::set<CString> files;
-    WCHAR folder[MAX_PATH + 1] = {};
-    ::GetTempPathW(MAX_PATH, folder);
+    WCHAR folder[MAX_PATH + 2] = {};
+    ::GetTempPathW(MAX_PATH + 1, folder);
     WIN32_FIND_DATAW found = {};
     HANDLE search = ::FindFirstFileW(CString(folder) + L"ENC*", &found);
     if (search == INVALID_HANDLE_VALUE)
@@ -72,6 +72,11 @@ class JobDisplayTest : public qvtest::ProgramTest {
 protected:
     void SetUp() override
     {
+        // The jobs' temporary files go to a folder of this test alone.
+        WCHAR saved[MAX_PATH] = {};
+        ::GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
+        savedTmp = saved;
+        ::SetEnvironmentVariableW(L"TMP", tempFolder.Path());
         qvtest::ProgramTest::SetUp();
         Start();
         ReportSpy::Install(frame->m_hWnd);
@@ -83,6 +88,7 @@ protected:
         if (frame)
             ReportSpy::Remove(frame->m_hWnd);
         qvtest::ProgramTest::TearDown();
+        ::SetEnvironmentVariableW(L"TMP", savedTmp.IsEmpty() ? nullptr : savedTmp.GetString());
     }
     // Starts an integrity test of the folder and waits until the views
     // hear that it ended (or, with `ended` false, until the worker is gone).
@@ -152,6 +158,8 @@ protected:
         return false;
     }
 
+    qvtest::TempFolder tempFolder;
+    CString savedTmp;
     qvtest::TempFolder folder;
     std::vector<int> codes;
     std::vector<int> ranges;
@@ -205,7 +213,7 @@ TEST_F(JobDisplayTest, CancelAsksTheJobToStopThenTerminateEndsItByForce)
     std::vector<std::pair<int, int>> afterFirstCancel, afterSecondCancel;
     bool terminateAfterFirst = true, terminateAfterSecond = false;
     bool workerGone = false;
-    std::set<CString> tempAfter;
+    std::set<CString> tempDuringJob, tempAfter;
     std::unique_ptr<qvtest::TimerScript> script;
     // Inside the first position report the worker waits for this thread, so
     // it cannot see the stop request: Terminate has to end it.
@@ -228,6 +236,7 @@ TEST_F(JobDisplayTest, CancelAsksTheJobToStopThenTerminateEndsItByForce)
         afterSecondCancel = lastLines(2);
         terminateAfterSecond = qvtest::Visible(*dialog, IDC_TERMINATE);
         script = std::make_unique<qvtest::TimerScript>([this] { return CheckLogAndClose(L"Integrity test (terminated)"); });
+        tempDuringJob = JobTempFiles();
         qvtest::Click(*dialog, IDC_TERMINATE);
         workerGone = !document->IsRunning();
         tempAfter = JobTempFiles();
@@ -248,7 +257,9 @@ TEST_F(JobDisplayTest, CancelAsksTheJobToStopThenTerminateEndsItByForce)
     EXPECT_TRUE(LogHas(L"You can Terminate the process, but you are risking the last data may be corrupted.", {10, 1}));
     EXPECT_TRUE(LogHas(L"Received Thread termination request - bad way to exit", {1, 13}));
     EXPECT_TRUE(LogHas(L"Thread Closing", {0, 1}));
-    EXPECT_EQ(tempBefore, tempAfter) << "the job's temporary files are wiped";
+    EXPECT_TRUE(tempBefore.empty());
+    EXPECT_FALSE(tempDuringJob.empty()) << "the job had made its temporary files";
+    EXPECT_TRUE(tempAfter.empty()) << "the job's temporary files are wiped";
     EXPECT_FALSE(HasKey()) << "the test password is forgotten";
     EXPECT_TRUE(document->m_strPassword.IsEmpty());
     EXPECT_EQ(nullptr, frame->m_pProgressDlg);
