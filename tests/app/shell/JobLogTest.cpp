@@ -197,8 +197,13 @@ TEST(ProgressDlg, ShowsThePercentageOfItsRange)
     // A long operation: "Long Operation" and a bar that moves by 5 every 500 ms.
     dialog->SetLongOperation(TRUE);
     EXPECT_EQ(L"Long Operation", qvtest::Text(*dialog, IDC_PROGRESS_PERCENT));
-    qvtest::PumpFor(1100);
-    EXPECT_EQ(10, dialog->m_wndProgress.GetPos());
+    std::vector<int> positions;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 5000 && dialog->m_wndProgress.GetPos() < 10;) {
+        qvtest::PumpFor(20);
+        if (positions.empty() || positions.back() != dialog->m_wndProgress.GetPos())
+            positions.push_back(dialog->m_wndProgress.GetPos());
+    }
+    EXPECT_EQ(std::vector<int>({0, 5, 10}), positions);
     dialog->SetLongOperation(FALSE);
     EXPECT_EQ(0, dialog->m_wndProgress.GetPos());
     dialog->SetRange(0, 4);
