@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <new>
 #include <optional>
@@ -29,9 +30,9 @@ const size_t kChunkBlocks = 8192;
 const size_t kChunkBytes = kChunkBlocks * CIPHER_BLOCK_SIZE;
 // Files with this much data are transformed and written by several threads.
 const uint64_t kAsyncThreshold = 4 * kChunkBytes;
-const int kWriterBuffers = 3;
-// The transform of a chunk is shared with up to this many threads ...
-const unsigned kMaxCipherWorkers = 3;
+// Up to this many helper threads encipher whole chunks side by side, or share
+// the deciphering of one chunk ...
+const unsigned kMaxCipherWorkers = 7;
 // ... in parts of at least this many blocks, whole lane groups.
 const size_t kMinPartBlocks = 512;
 const size_t kPartAlignBlocks = 16;
@@ -120,7 +121,10 @@ struct CFileCipher::Stream {
         }
         if (!toFile)
             return;
-        writer.reset(new (std::nothrow) CAsyncWriter(output, kChunkBytes, kWriterBuffers));
+        // Buffers for the chunks in flight on the workers, one being read and
+        // two for the writer.
+        int buffers = (int)cipherWorkers.size() + 3;
+        writer.reset(new (std::nothrow) CAsyncWriter(output, kChunkBytes, buffers));
         if (writer && !writer->Start())
             writer.reset();
     }
@@ -129,40 +133,91 @@ struct CFileCipher::Stream {
     // enciphering, after deciphering) and the parts' CRCs are joined in order.
     void Transform(bool encrypt, uint8_t* blocks, size_t count, Crc32* crc)
     {
-        const CXxteaBlockCipher& c = *cipher;
-        uint32_t partCrcs[kMaxCipherWorkers + 1];
-        auto part = [&c, &partCrcs, encrypt, crc](size_t index, uint8_t* data, size_t n) {
-            Crc32 plainCrc;
-            if (crc && encrypt)
-                plainCrc.Update(data, n * kBlock);
-            if (encrypt)
-                c.EncryptBlocks(data, n);
-            else
-                c.DecryptBlocks(data, n);
-            if (crc && !encrypt)
-                plainCrc.Update(data, n * kBlock);
-            partCrcs[index] = plainCrc.GetValue();
-        };
-        size_t parts = std::min(cipherWorkers.size() + 1, std::max<size_t>(count / kMinPartBlocks, 1));
-        size_t share = (count / parts + kPartAlignBlocks - 1) / kPartAlignBlocks * kPartAlignBlocks;
+        size_t n = std::min(cipherWorkers.size() + 1, std::max<size_t>(count / kMinPartBlocks, 1));
+        size_t share = (count / n + kPartAlignBlocks - 1) / kPartAlignBlocks * kPartAlignBlocks;
         size_t sizes[kMaxCipherWorkers + 1];
-        sizes[0] = count - std::min(count, share * (parts - 1));
-        for (size_t i = 1, at = sizes[0]; i < parts; at += sizes[i], ++i) {
+        uint32_t crcs[kMaxCipherWorkers + 1];
+        for (size_t i = 0, at = 0; i < n; at += sizes[i], ++i) {
             sizes[i] = std::min(share, count - at);
             uint8_t* data = blocks + at * kBlock;
-            size_t n = sizes[i];
-            cipherWorkers[i - 1]->Run([&part, i, data, n] { part(i, data, n); });
+            size_t blocksInPart = sizes[i];
+            uint32_t* partCrc = &crcs[i];
+            if (i > 0)  // part 0 is the caller's own, below
+                cipherWorkers[i - 1]->Run([this, encrypt, crc, data, blocksInPart, partCrc] {
+                    *partCrc = TransformPart(*cipher, encrypt, crc != nullptr, data, blocksInPart);
+                });
         }
-        part(0, blocks, sizes[0]);
-        for (size_t i = 0; i < parts; ++i) {
+        crcs[0] = TransformPart(*cipher, encrypt, crc != nullptr, blocks, sizes[0]);
+        for (size_t i = 0; i < n; ++i) {
             if (i > 0)
                 cipherWorkers[i - 1]->Wait();
             if (crc)
-                crc->Append(partCrcs[i], sizes[i] * kBlock);
+                crc->Append(crcs[i], sizes[i] * kBlock);
         }
+    }
+    // The CRC of the part's plain bytes (0 without withCrc).
+    static uint32_t TransformPart(const CXxteaBlockCipher& c, bool encrypt, bool withCrc, uint8_t* data, size_t count)
+    {
+        Crc32 crc;
+        if (withCrc && encrypt)
+            crc.Update(data, count * kBlock);
+        if (encrypt)
+            c.EncryptBlocks(data, count);
+        else
+            c.DecryptBlocks(data, count);
+        if (withCrc && !encrypt)
+            crc.Update(data, count * kBlock);
+        return crc.GetValue();
+    }
+
+    // A chunk of plain bytes on its way to the output: enciphered on a worker
+    // (or at once), then written in order.
+    struct Enciphering {
+        uint8_t* buffer;
+        size_t plainBytes;  // checksummed
+        size_t blocks;      // enciphered and written (pad included)
+        CWorkerThread* worker;
+        uint32_t plainCrc;
+    };
+    void Encipher(Enciphering& job, bool withCrc)
+    {
+        auto work = [this, &job, withCrc] {
+            Crc32 crc;
+            if (withCrc)
+                crc.Update(job.buffer, job.plainBytes);
+            job.plainCrc = crc.GetValue();
+            cipher->EncryptBlocks(job.buffer, job.blocks);
+        };
+        if (job.worker)
+            job.worker->Run(work);
+        else
+            work();
+    }
+    // Waits for the chunk, adds its CRC and writes it.
+    int Complete(Enciphering& job, Crc32* crc)
+    {
+        if (job.worker)
+            job.worker->Wait();
+        if (crc)
+            crc->Append(job.plainCrc, job.plainBytes);
+        return Emit(job.buffer, job.blocks * kBlock);
     }
     // A buffer of kChunkBytes to fill, or null once an earlier write failed.
     uint8_t* AcquireBuffer() { return writer ? writer->AcquireBuffer() : chunk; }
+    // The plain bytes from offset on, at most a chunk of them, in a buffer of their own.
+    struct Chunk {
+        uint8_t* buffer = nullptr;  // null: an earlier write failed
+        size_t size = 0;
+        bool complete = false;      // all size bytes were read
+    };
+    Chunk ReadChunk(uint64_t offset, uint64_t plainSize)
+    {
+        Chunk read;
+        read.size = (size_t)std::min<uint64_t>(plainSize - offset, kChunkBytes);
+        read.buffer = AcquireBuffer();
+        read.complete = read.buffer && input.Read(read.buffer, read.size) == (int64_t)read.size;
+        return read;
+    }
     void ReleaseBuffer(uint8_t* buffer)
     {
         if (writer)
@@ -394,36 +449,54 @@ int CFileCipher::EncryptStream(Stream& stream, const CString& name, bool storeCr
 int CFileCipher::EncryptDataBlocks(Stream& stream, uint64_t plainSize, Crc32* crc)
 {
     stream.Prepare(plainSize, true);
+    // Large files: whole chunks are enciphered on the workers side by side
+    // while this thread reads the next ones; they are written in order.
+    size_t workers = stream.writer ? stream.cipherWorkers.size() : 0;
+    std::deque<Stream::Enciphering> inFlight;
     int result = CRYPT_OK;
-    for (uint64_t done = 0; result == CRYPT_OK && done < plainSize;) {
-        size_t want = (size_t)std::min<uint64_t>(plainSize - done, kChunkBytes);
-        uint8_t* chunk = stream.AcquireBuffer();
-        if (!chunk)
-            return stream.FinishWrites(CRYPT_WRITE_FAILED);
-        if (stream.input.Read(chunk, want) != (int64_t)want) {
-            stream.ReleaseBuffer(chunk);
-            return stream.FinishWrites(CRYPT_READ_FAILED);
+    for (uint64_t done = 0, index = 0; result == CRYPT_OK && done < plainSize; ++index) {
+        if (workers && inFlight.size() == workers) {
+            result = stream.Complete(inFlight.front(), crc);
+            inFlight.pop_front();
+            if (result != CRYPT_OK)
+                break;
         }
-        size_t full = want / kBlock, tail = want % kBlock;
+        Stream::Chunk chunk = stream.ReadChunk(done, plainSize);
+        if (!chunk.buffer) {
+            result = CRYPT_WRITE_FAILED;
+            break;
+        }
+        if (!chunk.complete) {
+            stream.ReleaseBuffer(chunk.buffer);
+            result = CRYPT_READ_FAILED;
+            break;
+        }
+        size_t full = chunk.size / kBlock, tail = chunk.size % kBlock;
         size_t ready = BlocksBeforeAbort(done / kBlock, full);
-        stream.Transform(true, chunk, ready, crc);
-        size_t count = ready * kBlock;
+        Stream::Enciphering job{chunk.buffer, ready * kBlock, ready, nullptr, 0};
         if (ready < full) {
             result = CRYPT_ABORTED;
         } else if (tail) {
             // The last, partial block: random pad bytes, no abort test.
-            uint8_t* last = chunk + count;
-            if (crc)
-                crc->Update(last, tail);
-            FillSystemRandom(last + tail, kBlock - tail);
-            stream.cipher->EncryptBlocks(last, 1);
-            count += kBlock;
+            FillSystemRandom(chunk.buffer + chunk.size, kBlock - tail);
+            job.plainBytes += tail;
+            job.blocks += 1;
         }
-        int emitted = stream.Emit(chunk, count);
-        if (emitted != CRYPT_OK)
-            result = emitted;
-        done += want;
+        if (workers)
+            job.worker = stream.cipherWorkers[index % workers].get();
+        inFlight.push_back(job);
+        stream.Encipher(inFlight.back(), crc != nullptr);
+        if (!workers) {
+            int emitted = stream.Complete(inFlight.front(), crc);
+            inFlight.pop_front();
+            if (emitted != CRYPT_OK)
+                result = emitted;
+        }
+        done += chunk.size;
     }
+    // The chunks handed over go out in order, before whatever stopped the loop.
+    for (; !inFlight.empty(); inFlight.pop_front())
+        stream.Complete(inFlight.front(), crc);
     // Nothing may follow, and the file must still have the size it had.
     uint8_t probe;
     if (result == CRYPT_OK && (stream.input.Read(&probe, 1) != 0 || stream.input.Size() != (int64_t)plainSize))

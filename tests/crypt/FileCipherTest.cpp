@@ -346,25 +346,26 @@ TEST_F(FileCipherTest, AbortFromAnotherThread)
 
 TEST_F(FileCipherTest, SourceChangingSizeWhileEncryptedFails)
 {
-    CString plain = m_folder.WriteFile(L"grows.bin", qvtest::PatternBytes(30 * 128));
-    for (bool grow : {true, false}) {
-        SCOPED_TRACE(grow);
-        qvtest::WriteFileBytes(plain, qvtest::PatternBytes(30 * 128));
-        BlockHookScope hook([&](uint64_t index) {
-            if (index != 3)
-                return;
-            HANDLE file = CreateFileW(plain, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      0, nullptr);
-            LARGE_INTEGER at;
-            at.QuadPart = grow ? 40 * 128 : 2 * 128;
-            SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
-            SetEndOfFile(file);
-            CloseHandle(file);
-        });
-        CString name;
-        // One chunk holds this whole file, so shrinking shows at once and growing at the end.
-        EXPECT_EQ(m_cipher.CryptFile(plain, m_folder / L"grows.enc", CRYPT_MODE_ENCRYPT, name, nullptr, TRUE),
-                  CRYPT_READ_FAILED);
+    // A file read in one chunk, and one read in many while workers encipher.
+    for (uint64_t size : {(uint64_t)30 * 128, (uint64_t)6 << 20}) {
+        for (bool grow : {true, false}) {
+            SCOPED_TRACE(testing::Message() << size << (grow ? " grows" : " shrinks"));
+            CString plain = m_folder.WriteFile(L"changing.bin", qvtest::PatternBytes((size_t)size));
+            BlockHookScope hook([&](uint64_t index) {
+                if (index != 3)
+                    return;
+                HANDLE file = CreateFileW(plain, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr);
+                LARGE_INTEGER at;
+                at.QuadPart = grow ? (LONGLONG)size + 10 * 128 : 2 * 128;
+                SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
+                SetEndOfFile(file);
+                CloseHandle(file);
+            });
+            CString name;
+            EXPECT_EQ(m_cipher.CryptFile(plain, m_folder / L"changing.enc", CRYPT_MODE_ENCRYPT, name, nullptr, TRUE),
+                      CRYPT_READ_FAILED);
+        }
     }
 }
 
