@@ -20,7 +20,8 @@ set(WINELIB_DEFINES
     UNICODE _UNICODE NOMINMAX)
 
 add_compile_definitions(${WINELIB_DEFINES})
-add_compile_options(-m64 -fshort-wchar -fPIC -ffp-contract=off -Wall -Wextra
+# -maccumulate-outgoing-args: GCC 12 mis-addresses over-aligned locals around ms_abi calls without it.
+add_compile_options(-m64 -fshort-wchar -fPIC -ffp-contract=off -maccumulate-outgoing-args -Wall -Wextra
                     -include ${CMAKE_CURRENT_LIST_DIR}/winelib-prelude.h)
 include_directories(SYSTEM /usr/include/wine/wine/windows /usr/include/wine/windows)
 include_directories(AFTER /usr/include/wine)
