@@ -18,7 +18,7 @@ public:
     // Selects the tree item of the folder, expanding the path to it; with
     // `expand` the folder opens too. True when an item was selected. From
     // the first call on, folder names are shown decrypted.
-    bool SelectPidl(LPCITEMIDLIST pidl, bool expand);
+    bool SelectPidl(LPCITEMIDLIST pidl, bool expand) override;
     // The list's name for an item replaces the shell's.
     void CacheDisplayName(LPCITEMIDLIST pidl, const CString& name);
     // Collapses the selected folder and drops its children; they are listed

@@ -75,6 +75,43 @@ void CShellTreeCtrl::SelectItemQuietly(HTREEITEM item)
     m_bQuietSelection = previous;
 }
 
+bool CShellTreeCtrl::SelectPidl(LPCITEMIDLIST pidl, bool expand)
+{
+    HTREEITEM current = GetRootItem();
+    // Walk down one identifier at a time: the item of each level has the
+    // list made of the identifiers up to that level.
+    for (LPCITEMIDLIST link = pidl; current && link && link->mkid.cb;) {
+        link = (LPCITEMIDLIST)((const BYTE*)link + link->mkid.cb);
+        if (!GetChildItem(current)) {
+            FillChildren(current);
+            Expand(current, TVE_EXPAND);
+        }
+        size_t length = (size_t)((const BYTE*)link - (const BYTE*)pidl);
+        auto prefix = (LPITEMIDLIST)::CoTaskMemAlloc(length + sizeof(USHORT));
+        if (!prefix)
+            return false;
+        memcpy(prefix, pidl, length);
+        *(USHORT*)((BYTE*)prefix + length) = 0;
+        HTREEITEM found = nullptr;
+        for (HTREEITEM child = GetChildItem(current); child && !found; child = GetNextSiblingItem(child)) {
+            ShellItemInfo* info = GetItemInfo(child);
+            if (info && ::ILIsEqual(info->pidlFQ, prefix))
+                found = child;
+        }
+        ::CoTaskMemFree(prefix);
+        current = found;
+    }
+    if (!current)
+        return false;
+    SelectItemQuietly(current);
+    if (expand && !GetChildItem(current)) {
+        FillChildren(current);
+        Expand(current, TVE_EXPAND);
+    }
+    EnsureVisible(current);
+    return true;
+}
+
 CString CShellTreeCtrl::OnGetItemText(const ShellItemInfo* info)
 {
     STRRET answer = {};

@@ -49,6 +49,11 @@ public:
     void CollapseAndDiscard(HTREEITEM item);
     // Selects without telling the related list.
     void SelectItemQuietly(HTREEITEM item);
+    // Selects (quietly) the item of the folder `pidl` (from the Desktop),
+    // listing the folders on the way; with `expand` the folder opens too.
+    // True when an item was selected. The related list calls it when it
+    // shows another folder.
+    virtual bool SelectPidl(LPCITEMIDLIST pidl, bool expand);
 
     DWORD m_dwEnumFlags = SHCONTF_FOLDERS;
 
