@@ -258,11 +258,9 @@ const WCHAR* CryptResultName(int result)
     }
 }
 
-CFileCipher::CFileCipher()
-{
-    // A new engine withdraws any pending abort request.
-    g_AbortRequested.store(0);
-}
+// A new engine leaves g_AbortRequested alone: an engine made on another thread
+// (a preview decoding) must not withdraw the user's request to abort a job.
+CFileCipher::CFileCipher() = default;
 
 CFileCipher::~CFileCipher() { ReleaseMemory(); }
 

@@ -39,8 +39,8 @@ enum CryptMode {
 };
 
 // Asks the engine to abandon the file it is working on (tested before every
-// full 128-byte data block). Set by the user interface; cleared by every new
-// CFileCipher (see CFileCipher::CFileCipher).
+// full 128-byte data block). Set by the user interface; cleared by the owner
+// of the work when a new job starts (never by a new CFileCipher).
 extern std::atomic<unsigned char> g_AbortRequested;
 
 class CFileCipher {
@@ -54,7 +54,6 @@ public:
     // recovery section), given the encrypted file's size; counted in the size limit.
     typedef uint64_t (*TrailerSizeFunction)(uint64_t encryptedSize);
 
-    // Clears g_AbortRequested, withdrawing any pending abort request.
     CFileCipher();
     ~CFileCipher();
     CFileCipher(const CFileCipher&) = delete;

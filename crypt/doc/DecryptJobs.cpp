@@ -132,7 +132,8 @@ private:
             times.ApplyTo(target);
         if (m_doc.m_bSecureDelete)
             COrvantisDoc::ProgressLog(LOG_WARNING, L"Secure Delete Original");
-        if (!IsSameFile(path, target))
+        // The move never replaces a file, so the target is new and never the encrypted file itself.
+        if (target.CompareNoCase(path) != 0)
             m_doc.DeleteOriginal(path);
         COrvantisDoc::ProgressLog(LOG_OK, L"Ok: " + name + L" >>> " + plainName);
         return FILE_DONE;

@@ -175,7 +175,9 @@ private:
             times.ApplyTo(target);
         if (m_doc.m_bSecureDelete)
             COrvantisDoc::ProgressLog(LOG_WARNING, L"Secure Delete Original");
-        bool deleted = !IsSameFile(path, target) && m_doc.DeleteOriginal(path);
+        // The move never replaces a file, so the target is a new file; the
+        // comparison only guards against a system that moves a file onto itself.
+        bool deleted = target.CompareNoCase(path) != 0 && m_doc.DeleteOriginal(path);
         COrvantisDoc::ProgressLog(LOG_OK, L"Ok: " + name + L" >>> " + newName);
         if (!deleted) {
             COrvantisDoc::ProgressLog(LOG_ERROR, L"Error, can't delete original (file is open?): " + path);

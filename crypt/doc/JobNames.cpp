@@ -10,17 +10,6 @@ bool IsHexDigit(WCHAR ch) { return (ch >= '0' && ch <= '9') || (ch >= 'a' && ch 
 
 bool Exists(const CString& path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
 
-bool GetIdentity(const CString& path, BY_HANDLE_FILE_INFORMATION& info)
-{
-    HANDLE file = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    bool ok = GetFileInformationByHandle(file, &info) != FALSE;
-    CloseHandle(file);
-    return ok;
-}
-
 }  // namespace
 
 bool IsGeneratedEncryptedFileName(const CString& name)
@@ -86,13 +75,4 @@ CString NetworkLongPath(const CString& path)
     if (path.Left(2) != L"\\\\" || path.Left(4) == L"\\\\?\\" || path.Left(4) == L"\\\\.\\")
         return path;
     return L"\\\\?\\UNC\\" + path.Mid(2);
-}
-
-bool IsSameFile(const CString& a, const CString& b)
-{
-    BY_HANDLE_FILE_INFORMATION x, y;
-    if (GetIdentity(a, x) && GetIdentity(b, y))
-        return x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
-               x.nFileIndexLow == y.nFileIndexLow;
-    return a.CompareNoCase(b) == 0;
 }

@@ -25,7 +25,3 @@ CString ShortenedStoredName(const CString& storedName);
 // A network path "\\server\..." in its long form "\\?\UNC\server\...";
 // every other path unchanged.
 CString NetworkLongPath(const CString& path);
-
-// True when both paths name the same existing file (compared by the file
-// system's identity, or by path without regard to case when that is unknown).
-bool IsSameFile(const CString& a, const CString& b);

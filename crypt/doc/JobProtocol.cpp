@@ -11,38 +11,59 @@ CString g_ProgressText;
 
 namespace {
 
-// Guards g_ProgressText from the moment a report's text is stored until its
-// handler has returned. A mutex, not a critical section: a worker terminated
-// inside a report leaves it abandoned, and the next report still gets it.
-HANDLE ReportMutex()
-{
-    static HANDLE mutex = ::CreateMutexW(nullptr, FALSE, nullptr);
-    return mutex;
-}
-
+// The guard of g_ProgressText, held from the moment a report's text is stored
+// until its handler has returned: the holder's thread id and how often it
+// holds it (a handler may report again). Taking it free costs one atomic
+// operation, without a system call. A worker terminated inside a report
+// leaves it held; the next reporter sees that thread gone and takes it over.
+std::atomic<DWORD> s_holder{0};
+int s_holdCount = 0;  // touched by the holder only
 // Set while the holder of the slot waits inside its send.
 std::atomic<bool> s_holderSending{false};
 
-bool Acquired(DWORD waitResult) { return waitResult == WAIT_OBJECT_0 || waitResult == WAIT_ABANDONED_0; }
+bool ThreadIsGone(DWORD id)
+{
+    HANDLE thread = ::OpenThread(SYNCHRONIZE, FALSE, id);
+    if (!thread)
+        return true;
+    bool gone = ::WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
+    ::CloseHandle(thread);
+    return gone;
+}
 
 // True when the slot was taken; false when this thread handles a report whose
 // sender holds the slot and waits for it, so the slot is borrowed unlocked
 // (the caller restores the text before that handler goes on).
 bool TakeSlot()
 {
-    HANDLE mutex = ReportMutex();
-    if (Acquired(::WaitForSingleObject(mutex, 0)))
-        return true;
+    const DWORD self = ::GetCurrentThreadId();
     for (;;) {
+        DWORD holder = 0;
+        if (s_holder.compare_exchange_strong(holder, self)) {
+            s_holdCount = 1;
+            return true;
+        }
+        if (holder == self) {
+            ++s_holdCount;
+            return true;
+        }
         if (s_holderSending.load() && ::InSendMessage())
             return false;
+        if (ThreadIsGone(holder)) {
+            s_holder.compare_exchange_strong(holder, 0);
+            continue;
+        }
         // The holder may be sending to a window of this thread: serve it meanwhile.
-        DWORD result = ::MsgWaitForMultipleObjects(1, &mutex, FALSE, 50, QS_SENDMESSAGE);
-        if (Acquired(result))
-            return true;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_SENDMESSAGE);
         MSG msg;
         ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
+}
+
+void ReleaseSlot()
+{
+    if (--s_holdCount == 0)
+        s_holder = 0;
 }
 
 bool IsFlag(WCHAR ch) { return ch == '-' || ch == '+' || ch == ' ' || ch == '#' || ch == '0'; }
@@ -59,12 +80,12 @@ void SendJobReport(HWND target, int code, WPARAM value, const CString* text)
     CString previous = g_ProgressText;
     if (text)
         g_ProgressText = *text;
-    bool wasSending = s_holderSending.exchange(locked || s_holderSending.load());
+    bool wasSending = s_holderSending.exchange(true);
     ::SendMessageW(target, UWM_JOB_PROGRESS, value, (LPARAM)code);
     s_holderSending = wasSending;
     g_ProgressText = previous;
     if (locked)
-        ::ReleaseMutex(ReportMutex());
+        ReleaseSlot();
 }
 
 CString FormatLogValue(const CString& text, int value)

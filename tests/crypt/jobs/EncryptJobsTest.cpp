@@ -49,6 +49,12 @@ protected:
     }
 };
 
+DWORD WINAPI MakeAnEngine(void*)
+{
+    CFileCipher preview;
+    return 0;
+}
+
 std::vector<std::string> Sorted(std::vector<std::string> lines)
 {
     std::sort(lines.begin(), lines.end());
@@ -304,6 +310,30 @@ TEST_F(EncryptJobsTest, AbortWithinAFileLeavesTheSourceAndNoEncryptedFile)
     EXPECT_EQ(qvtest::ReadFileBytes(plain), content);
     EXPECT_EQ(TreeListing(m_folder.Path(), false), (std::vector<std::string>{"big.bin"}));
     EXPECT_EQ(m_window.LogTexts().back(), "Finished with No Errors");
+}
+
+// The user's Cancel arrives while another thread (a preview decoding, say)
+// starts an engine of its own: the job still sees the abort.
+TEST_F(EncryptJobsTest, AnEngineMadeElsewhereDoesNotSwallowTheAbort)
+{
+    const std::string content = qvtest::PatternBytes(100000, 2);
+    CString plain = WriteFile(L"big.bin", content);
+    CFileCipher::SetBlockHook([](uint64_t index) {
+        if (index != 20)
+            return;
+        g_StopRequested = 1;
+        g_AbortRequested = 1;
+        HANDLE other = CreateThread(nullptr, 0, MakeAnEngine, nullptr, 0, nullptr);
+        WaitForSingleObject(other, INFINITE);
+        CloseHandle(other);
+    });
+    EncryptFolder(m_folder.Path());
+    CFileCipher::SetBlockHook(nullptr);
+    EXPECT_EQ(qvtest::ReadFileBytes(plain), content);
+    EXPECT_EQ(TreeListing(m_folder.Path(), false), (std::vector<std::string>{"big.bin"}));
+    // The next job starts with the flags cleared.
+    EncryptFolder(m_folder.Path());
+    EXPECT_FALSE(qvtest::FileExists(plain));
 }
 
 TEST_F(EncryptJobsTest, FilesThatVanishAreReadOnlyOrLockedMidJob)
