@@ -34,7 +34,7 @@ public:
     ~COrvantisDoc() override;
 
     BOOL OnNewDocument() override;
-    // Handles "Allow Encrypt Root Folder" (ID_ALLOW_ROOT_FOLDER).
+    // "Allow Encrypt Root Folder" and the check marks of it and of "Enter Password...".
     BOOL OnCmdMsg(UINT id, int code, CCmdUI* update) override;
 
     // Commands (user-interface thread). The "To" commands copy the selection
@@ -54,9 +54,10 @@ public:
     bool EnterPassword();
     // Command "Allow Encrypt Root Folder": toggles m_bAllowRootFolder.
     void OnAllowRootFolder();
-    // Check marks of the two commands (until command-update objects exist).
-    bool IsAllowRootFolderChecked() const { return m_bAllowRootFolder != 0; }
-    bool IsEnterPasswordChecked() const { return !m_strPassword.IsEmpty(); }
+    // Check marks: on "Allow Encrypt Root Folder" while roots are allowed, on
+    // "Enter Password..." while a password is set.
+    void OnUpdateAllowRootFolder(CCmdUI* cmdUI);
+    void OnUpdateEnterPassword(CCmdUI* cmdUI);
 
     // False after telling the user why the folder may not be encrypted in place.
     bool CheckFolderPolicy(const CString& folder);

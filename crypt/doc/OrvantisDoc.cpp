@@ -10,15 +10,12 @@
 #include "crypt/KeyState.h"
 #include "framework/AfxMessageBox.h"
 #include "framework/CWinApp.h"
+#include "framework/CommandMap.h"
 #include "res/resource.h"
 #include "zip/PkException.h"
 #include "zip/ZipFileSystem.h"
 
 #include <objbase.h>
-
-#ifndef ID_ALLOW_ROOT_FOLDER
-#define ID_ALLOW_ROOT_FOLDER 32793
-#endif
 
 namespace {
 
@@ -85,12 +82,17 @@ BOOL COrvantisDoc::OnNewDocument() { return CDocument::OnNewDocument(); }
 
 BOOL COrvantisDoc::OnCmdMsg(UINT id, int code, CCmdUI* update)
 {
-    if (!update && code == 0 && id == ID_ALLOW_ROOT_FOLDER) {
-        OnAllowRootFolder();
-        return TRUE;
-    }
-    return CDocument::OnCmdMsg(id, code, update);
+    static const CommandEntry<COrvantisDoc> commands[] = {
+        Cmd(ID_ALLOW_ROOT_FOLDER, &COrvantisDoc::OnAllowRootFolder),
+        CmdUpdate(ID_ALLOW_ROOT_FOLDER, &COrvantisDoc::OnUpdateAllowRootFolder),
+        CmdUpdate(ID_ENTER_PASSWORD, &COrvantisDoc::OnUpdateEnterPassword),
+    };
+    return DispatchCommand(this, commands, id, code, update) || CDocument::OnCmdMsg(id, code, update);
 }
+
+void COrvantisDoc::OnUpdateAllowRootFolder(CCmdUI* cmdUI) { cmdUI->SetCheck(m_bAllowRootFolder ? 1 : 0); }
+
+void COrvantisDoc::OnUpdateEnterPassword(CCmdUI* cmdUI) { cmdUI->SetCheck(m_strPassword.IsEmpty() ? 0 : 1); }
 
 void COrvantisDoc::SaveSettings()
 {

@@ -3,11 +3,8 @@
 
 #include "crypt/KeyState.h"
 #include "crypt/doc/FolderPolicy.h"
+#include "framework/CCmdUI.h"
 #include "res/resource.h"
-
-#ifndef ID_ALLOW_ROOT_FOLDER
-#define ID_ALLOW_ROOT_FOLDER 32793
-#endif
 
 #include <vector>
 
@@ -20,8 +17,23 @@ using qvtest::Text;
 
 namespace {
 
+// The check mark an update handler gives a command's item.
+class CheckState : public CCmdUI {
+public:
+    void SetCheck(int check) override { checked = check; }
+    int checked = -1;
+};
+
 class DocumentCommandsTest : public JobTest {
 protected:
+    int CheckMark(UINT id)
+    {
+        CheckState state;
+        state.m_nID = id;
+        EXPECT_TRUE(m_doc->OnCmdMsg(id, CN_UPDATE_COMMAND_UI, &state));
+        return state.checked;
+    }
+
     int StoredOption(const WCHAR* name) { return (int)m_app->GetProfileInt(L"Settings", name, -1); }
 
     std::vector<int> LockOptions() const
@@ -229,7 +241,7 @@ TEST_F(DocumentCommandsTest, IntegrityTestProposesARandomPasswordAndTakesTheOneL
     EXPECT_TRUE(m_window.HasLog(LOG_HEADING_OK, "Integrity Test Finished with Zero Compare Errors."));
     EXPECT_TRUE(m_doc->m_strPassword.IsEmpty()) << "the test password and the one before are gone";
     EXPECT_FALSE(HasKey());
-    EXPECT_FALSE(m_doc->IsEnterPasswordChecked());
+    EXPECT_EQ(CheckMark(ID_ENTER_PASSWORD), 0);
 }
 
 TEST_F(DocumentCommandsTest, EnterPasswordSetsAndResetsTheKey)
@@ -242,7 +254,7 @@ TEST_F(DocumentCommandsTest, EnterPasswordSetsAndResetsTheKey)
                });
     EXPECT_TRUE(confirmed);
     EXPECT_TRUE(HasKey());
-    EXPECT_TRUE(m_doc->IsEnterPasswordChecked());
+    EXPECT_EQ(CheckMark(ID_ENTER_PASSWORD), 1);
     CString shown;
     WithDialog([&] { confirmed = m_doc->EnterPassword(); },
                [&](CWnd& dlg) {
@@ -255,16 +267,19 @@ TEST_F(DocumentCommandsTest, EnterPasswordSetsAndResetsTheKey)
     WithDialog([&] { confirmed = m_doc->EnterPassword(); }, [](CWnd& dlg) { Click(dlg, IDC_RESET); });
     EXPECT_TRUE(confirmed);
     EXPECT_FALSE(HasKey());
-    EXPECT_FALSE(m_doc->IsEnterPasswordChecked());
+    EXPECT_EQ(CheckMark(ID_ENTER_PASSWORD), 0);
 }
 
 TEST_F(DocumentCommandsTest, AllowRootFolderTogglesAndWarnsWhenSwitchedOn)
 {
     MessageBoxCapture boxes;
+    CheckState query;
+    EXPECT_TRUE(m_doc->OnCmdMsg(ID_ALLOW_ROOT_FOLDER, CN_COMMAND_QUERY, &query)) << "the command has a handler";
+    EXPECT_EQ(CheckMark(ID_ALLOW_ROOT_FOLDER), 0);
     EXPECT_TRUE(m_doc->OnCmdMsg(ID_ALLOW_ROOT_FOLDER, 0, nullptr));
-    EXPECT_TRUE(m_doc->IsAllowRootFolderChecked());
+    EXPECT_EQ(CheckMark(ID_ALLOW_ROOT_FOLDER), 1);
     EXPECT_TRUE(m_doc->OnCmdMsg(ID_ALLOW_ROOT_FOLDER, 0, nullptr));
-    EXPECT_FALSE(m_doc->IsAllowRootFolderChecked());
+    EXPECT_EQ(CheckMark(ID_ALLOW_ROOT_FOLDER), 0);
     ASSERT_EQ(boxes.texts.size(), 1u);
     EXPECT_EQ(boxes.texts[0].Left(40), CString(L"Encrypting a whole disk from the Root Fo"));
 }
