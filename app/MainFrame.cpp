@@ -173,14 +173,19 @@ void CMainFrame::OnViewFolders()
 {
     bool visible = m_wndFolderBar.IsVisible() != FALSE;
     m_wndFolderBar.ShowPane(!visible, FALSE, TRUE);
+    if (!visible) {
+        if (COrvantisView* view = GetOrvantisView())
+            view->SyncTreeToList();
+    }
     RecalcLayout();
 }
 
 void CMainFrame::OnUpdateViewFolders(CCmdUI* ui) { ui->SetCheck(m_wndFolderBar.IsVisible() ? 1 : 0); }
 
-void CMainFrame::DisplayFolderInList(const CString&)
+void CMainFrame::DisplayFolderInList(const CString& path)
 {
-    // The file list that shows a folder comes with the view.
+    if (COrvantisView* view = GetOrvantisView())
+        view->GetList().DisplayFolder(path.GetString());
 }
 
 void CMainFrame::OnAddressSelEndOk()

@@ -105,7 +105,9 @@ LRESULT CMainFrame::OnJobProgress(WPARAM value, LPARAM code)
         return 0;
     }
     case PROGRESS_TEMP_DECRYPTED:
-        // The views' pending temporary opens come with the file list.
+        // wParam carries the decryption's result.
+        for (COrvantisView* view : ProgramViews(document))
+            view->OnTempDecrypted((int)(INT_PTR)value);
         return 0;
     case PROGRESS_JOB_ENDED:
         for (COrvantisView* view : ProgramViews(document))

@@ -1,28 +1,197 @@
-// COrvantisView: the view of the document template, which fills the main
-// window's client area. This is its first stage: an empty window with the
-// few members the main frame already calls. The file list, the thumbnail
-// browser, the history, the folder watch and the commands come with the
-// view's own work.
+// COrvantisView: the view of the document template. Its client area is the
+// file list. It keeps the folder history behind Back, Forward and the
+// history drop-down, watches the shown folder for changes, runs the find
+// box, and turns every menu, toolbar and context-menu command into calls
+// of the document after filling the document's selection. It also holds
+// the display settings.
+//
+// Its second side (OrvantisViewOpen.cpp) opens the files the list hands
+// it: previews and secure viewers through the document, encrypted files
+// through a plain temporary copy that is wiped once the program it was
+// handed to lets go of it.
 #pragma once
 
+#include "app/MyMFCShellListCtrl.h"
 #include "framework/CView.h"
 #include "framework/Collections.h"
 
+#include <shlobj.h>
+
+#include <memory>
+#include <vector>
+
 class COrvantisDoc;
+class CMainFrame;
+class CToolBarComboBoxButton;
 
 class COrvantisView : public CView {
 public:
+    // Reads the display settings.
+    COrvantisView();
+    // Wipes the temporary copies still waiting.
+    ~COrvantisView() override;
+
     COrvantisDoc* GetDocument() const;
+    CMyMFCShellListCtrl& GetList() { return m_wndList; }
+
     // The folders visited, for the Back drop-down.
     const CStringArray& GetHistory() const { return m_History; }
+    int GetHistoryPos() const { return m_nHistoryPos; }
     // Closes the folder watch when there is one and forgets it.
     void CloseChangeNotification();
-    // After a job: the folder tree lists the selected folder again.
+    bool IsWatchingFolder() const { return m_hChangeNotification != nullptr; }
+    // After a job: tree and list are listed again, the watch returns 500 ms later.
     void OnJobEnded();
+    // The tree's selected folder and the list are listed again.
+    void RefreshAll();
+    // The tree selects and opens the list's folder.
+    void SyncTreeToList();
+    // The list's folder, or "" when it has no file-system path.
+    CString GetCurrentFolder() const;
+    // The end of an asynchronous temporary decryption (PROGRESS_TEMP_DECRYPTED),
+    // with the job's CRYPT_* result.
+    void OnTempDecrypted(int result);
+    // A new empty "ENC" file in the user's temporary folder, or "".
+    static CString MakeTempFileName();
 
+    BOOL PreCreateWindow(CREATESTRUCTW& cs) override;
+    BOOL DestroyWindow() override;
+    void OnInitialUpdate() override;
+    void OnActivateView(BOOL activate, CView* activated, CView* deactivated) override;
     void OnDraw(CDC* dc) override;
+    void OnIdleUpdateCmdUI() override;
+    int OnCreate(CREATESTRUCTW* cs) override;
+    void OnSize(UINT type, int cx, int cy) override;
+    void OnTimer(UINT_PTR id) override;
+    BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+    BOOL OnCmdMsg(UINT id, int code, CCmdUI* update) override;
+
+    // Timers
+    static const UINT_PTR TIMER_WIPE = 1;       // temporary copies handed to other programs
+    static const UINT_PTR TIMER_WATCH = 2;      // the folder watch after a job
+    static const UINT_PTR TIMER_PLAYBACK = 4;   // external playback of a growing copy
 
 protected:
+    // Folder changes, history and watch
+    void OnChangeCurrentFolder();
+    void WatchFolder(const CString& path);
+    CString ShownFolderText() const;
+    void AddToHistory(const CString& text);
+    // Shows history entry `index`, or the next live one in `step` direction
+    // when it is gone; false when none could be shown.
+    bool ShowHistoryEntry(int index, int step);
+
+    // Commands
+    void OnViewStyle(UINT id);
+    void OnUpdateViewStyle(CCmdUI* ui);
+    void OnGoUp();
+    void OnUpdateGoUp(CCmdUI* ui);
+    void OnRefresh();
+    void OnGoBack();
+    void OnUpdateGoBack(CCmdUI* ui);
+    void OnGoForward();
+    void OnUpdateGoForward(CCmdUI* ui);
+    void OnHistoryEntry(UINT id);
+    void OnClearHistory();
+    void OnEncryptFolder();
+    void OnDecryptFolder();
+    void OnEnterPassword();
+    void OnIntegrityTest();
+    void OnEncryptSelected();
+    void OnDecryptSelected();
+    void OnEncryptSelectedTo();
+    void OnDecryptSelectedTo();
+    void OnVerifyRecovery();
+    void OnRepairFiles();
+    void OnZipFolder();
+    void OnUnzipFolder();
+    void OnDecryptFolderTo();
+    void OnAllowDoubleClick();
+    void OnUpdateAllowDoubleClick(CCmdUI* ui);
+    void OnUseSecurePreview();
+    void OnUpdateUseSecurePreview(CCmdUI* ui);
+    void OnUseSecureTextEditor();
+    void OnUpdateUseSecureTextEditor(CCmdUI* ui);
+    void OnUseSecureImageViewer();
+    void OnUpdateUseSecureImageViewer(CCmdUI* ui);
+    void OnThumbSize(UINT id);
+    void OnUpdateThumbSize(CCmdUI* ui);
+    void OnSettings();
+    void OnFindFile();
+    void UpdateFindHistory(CToolBarComboBoxButton* combo, bool fromBox);
+
+    // The folder a current-folder command works on; "" after telling the
+    // user that the list shows no folder of the file system.
+    CString FolderForCommand();
+    // Refills the document's selection from the list; false when empty.
+    bool FillSelection();
+    // A "To" command: the folder chosen to copy into, or "" when cancelled.
+    CString ChooseDestination(const WCHAR* title, const CString& start);
+    CMainFrame* GetMainFrame() const;
+    void WriteSetting(const WCHAR* name, int value);
+
+    // Opening files (OrvantisViewOpen.cpp)
+    LRESULT OnListSelChanged();
+    LRESULT OnOpenSecureViewer(WPARAM kind);
+    LRESULT OnListCommand(WPARAM command);
+    // Hands a complete copy to the application registered for its type and
+    // watches it until it can be wiped; `copy` false for a file opened where
+    // it lies, which is never wiped.
+    void OpenAndWatch(const CString& path, bool copy);
+    void WatchTempCopy(const CString& path);
+    void CheckTempCopies();
+    void WipeAllTempCopies();
+    void OnPlaybackTimer();
+    // The next selection is previewed again, even of the same file.
+    void ForgetLastPreview();
+
+public:
+    // Members (in the order of the design)
     HANDLE m_hChangeNotification = nullptr;
+    BYTE m_bRefreshPending = 0;
+    CStringArray m_FindResults;
+    CString m_strLastFind;
+    CString m_strTempCopy;        // the copy a running temporary decryption writes
+    int m_nFindIndex = 0;
     CStringArray m_History;
+    int m_nHistoryPos = -1;
+    int m_bAutopreview = 1;
+    int m_bTextView = 1;
+    int m_bImageView = 1;
+    int m_bAsyncVideo = 1;
+    BYTE m_nPlaybackState = 0;    // 0 none, 1 waiting for the playback timer, 2 started on the growing copy
+    BYTE m_bVideoMode = 0;        // the running decryption feeds the program's player
+    int m_nVideoCache = 0;
+    int m_nThumbSize = 0;
+    CString m_strTempToWipe;      // the copy last handed to another program
+    CMyMFCShellListCtrl m_wndList;
+
+    // How often and how long a copy handed to another program is looked at
+    // before it is wiped whether or not that program still holds it.
+    static const UINT WIPE_FIRST_DELAY = 1500;
+    static const UINT WIPE_RETRY_DELAY = 1000;
+    static const int WIPE_ATTEMPTS = 3600;
+
+protected:
+    // The item list of every history entry, so that folders without a path
+    // can be shown again.
+    struct PidlCopy {
+        explicit PidlCopy(LPCITEMIDLIST pidl) : pidl(pidl ? ::ILClone(pidl) : nullptr) {}
+        ~PidlCopy() { ::ILFree(pidl); }
+        PidlCopy(const PidlCopy&) = delete;
+        PidlCopy& operator=(const PidlCopy&) = delete;
+        LPITEMIDLIST pidl;
+    };
+    std::vector<std::unique_ptr<PidlCopy>> m_historyPidls;
+
+    // Copies handed to other programs, wiped once free or at the latest at exit.
+    struct TempCopy {
+        CString path;
+        int attemptsLeft;
+    };
+    std::vector<TempCopy> m_tempCopies;
+    bool m_bTempCopyIsCopy = false;   // the running decryption's result is a copy of ours
+    bool m_bTempCopyIsMedia = false;
+    // Whether names were last listed under a key, and which.
+    uint64_t m_nListedKey = 0;
 };

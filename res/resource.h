@@ -61,6 +61,10 @@
 #define IDR_VIEWS_MENU 155
 #define IDR_BACKUP_MENU 316
 #define IDR_EXTRA_IMAGES 322     // toolbar resource naming the commands of the extra images
+// Context menus of the file list, above the shell's items
+#define IDR_LIST_MENU_PLAIN 317      // plain items: encrypt
+#define IDR_LIST_MENU_ENCRYPTED 318  // encrypted items while a key is set: decrypt
+#define IDR_LIST_MENU_LOCKED 319     // encrypted items without a key: enter the password
 
 // PNG images
 #define IDB_TOOLBAR_HOT 151
@@ -72,6 +76,11 @@
 // Strings
 #define IDS_OLE_INIT_FAILED 100
 #define IDS_TOOLBAR_STANDARD 101
+// Column titles of the file list
+#define IDS_COLUMN_NAME 17128
+#define IDS_COLUMN_SIZE 17129
+#define IDS_COLUMN_TYPE 17130
+#define IDS_COLUMN_MODIFIED 17131
 
 // Dialogs of the main window
 #define IDD_ABOUTBOX 102

@@ -154,6 +154,7 @@ TEST_F(MainWindowTest, ToolbarMenusWhileCustomisingAndTheBackDropDown)
     EXPECT_TRUE(frame->OnShowPopupMenu(&placeholder, 0));
 
     // Back's drop-down with an empty history: only "Clear History".
+    Command(ID_CLEAR_HISTORY);
     auto* back = dynamic_cast<CToolBarMenuButton*>(Bar().GetButton(0));
     CMenu history = back->CreatePopup();
     EXPECT_TRUE(frame->OnShowPopupMenu(&history, ID_GO_BACK));
@@ -261,14 +262,14 @@ TEST_F(MainWindowTest, KeysTabF3AndAcceleratorsOfDisabledCommands)
     EXPECT_EQ(frame->GetFolderTree()->m_hWnd, ::GetFocus()) << "from the address box to the folder tree";
     tab.hwnd = ::GetFocus();
     AfxPreTranslateMessage(&tab);
-    EXPECT_EQ(view->m_hWnd, ::GetFocus()) << "from the tree through the frame to the view";
+    EXPECT_EQ(view->GetList().m_hWnd, ::GetFocus()) << "from the tree through the frame to the view's list";
     tab.hwnd = ::GetFocus();
     AfxPreTranslateMessage(&tab);
     EXPECT_EQ(addressEdit, ::GetFocus()) << "from the view to the address box";
     Command(ID_VIEW_FOLDERS);
     tab.hwnd = ::GetFocus();
     AfxPreTranslateMessage(&tab);
-    EXPECT_EQ(view->m_hWnd, ::GetFocus()) << "folders hidden: from the address box to the view";
+    EXPECT_EQ(view->GetList().m_hWnd, ::GetFocus()) << "folders hidden: from the address box to the view's list";
 
     // F3: the find box gets the focus and its command is posted again.
     MSG drain;
@@ -310,14 +311,18 @@ TEST_F(MainWindowTest, AboutBoxShowsTheVersion)
 TEST_F(MainWindowTest, TheWindowLooksLikeTheProgram)
 {
     Start();
-    // The tree draws its folders; the empty view is plain window colour.
+    // The tree draws its folders, the view's list the Desktop's items.
     qvtest::ColourCounts tree = qvtest::CountClientColours(frame->GetFolderTree()->m_hWnd);
     CRect treeRect;
     frame->GetFolderTree()->GetClientRect(&treeRect);
     int window = qvtest::CountOf(tree, ::GetSysColor(COLOR_WINDOW));
     EXPECT_GT(treeRect.Width() * treeRect.Height() - window, 300) << "the tree has drawn its items";
-    qvtest::ColourCounts viewColours = qvtest::CountClientColours(view->m_hWnd);
-    CRect viewRect;
+    HWND list = view->GetList().m_hWnd;
+    qvtest::ColourCounts listColours = qvtest::CountClientColours(list);
+    CRect listRect, viewRect;
+    ::GetClientRect(list, &listRect);
     view->GetClientRect(&viewRect);
-    EXPECT_EQ(viewRect.Width() * viewRect.Height(), qvtest::CountOf(viewColours, ::GetSysColor(COLOR_WINDOW)));
+    EXPECT_EQ(viewRect.Size(), listRect.Size()) << "the list fills the view";
+    EXPECT_GT(listRect.Width() * listRect.Height() - qvtest::CountOf(listColours, ::GetSysColor(COLOR_WINDOW)), 300)
+        << "the list has drawn its items";
 }

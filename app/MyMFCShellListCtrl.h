@@ -1,0 +1,89 @@
+// CMyMFCShellListCtrl: the file list of the view. Beyond the framework's
+// shell list it shows encrypted files under the plain name stored in their
+// header and encrypted folder names decrypted, both followed by "*" and
+// drawn in colour; takes the Type column of encrypted files from the stored
+// name; routes a double-click or Enter to the secure viewers, the temporary
+// opening of encrypted files or the shell; puts the program's commands on
+// top of the shell's context menu; lets its items be dragged out to other
+// programs as files; and tells the view of selections and open requests
+// with the messages of ListMessages.h.
+#pragma once
+
+#include "app/ListMessages.h"
+#include "crypt/FileCipher.h"
+#include "crypt/NameCrypt.h"
+#include "framework/CShellListCtrl.h"
+#include "framework/Collections.h"
+
+class CMyMFCShellTreeCtrl;
+
+class CMyMFCShellListCtrl : public CShellListCtrl {
+public:
+    CMyMFCShellListCtrl();
+
+    using CShellListCtrl::DisplayFolder;
+
+    // The full path of the focused item, or "".
+    CString GetFocusedItemPath() const;
+    // Appends the paths of the selected items that have one, first selected
+    // position onwards; the array is not emptied first.
+    void GetSelectedPaths(CStringArray& paths) const;
+    // Shows the file's folder when another one is shown and selects the
+    // file (only it), scrolled into view; an empty path does nothing. 0.
+    int SelectItemByPath(const CString& path);
+    // Runs the shell's default command of a file given by its path, owned by
+    // the view; quiet on any failure.
+    void OpenWithDefaultVerb(const CString& path);
+
+    // Hooks of the framework's list
+    void OnSetColumns() override;
+    HRESULT EnumObjects(IShellFolder* folder, LPCITEMIDLIST parentPidl) override;
+    int OnCompareItems(LPARAM item1, LPARAM item2, int column) override;
+    void DoDefault(int item) override;
+    void OnContextMenu(CPoint point) override;
+    BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+    BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+    // Data of the messages to the view
+    CString m_strCommandPath;   // UWM_LIST_COMMAND
+    int m_nCommand = 0;
+    // Copies of the view's settings
+    int m_bTextView = 0;        // a double-click on a text file opens the secure editor
+    int m_bImageView = 0;       // ... on an image, the secure image viewer
+    int m_bVideoPlayer = 0;     // ... on a media file, the program's player (when loaded)
+    int m_bAllowDoubleClick;    // "Settings"/"allowdoubleclick": 0 leaves files alone
+    CNameCrypt m_NameCrypt;
+    CFileCipher m_FileCipher;   // reads the plain names of encrypted files
+    CString m_strSelPath;       // UWM_LIST_SELCHANGED, UWM_OPEN_SECURE_VIEWER
+    CString m_strSelName;
+
+    // Text colours of decrypted names, and the colours of encrypted images.
+    static const COLORREF ENCRYPTED_TEXT = RGB(205, 55, 55);
+    static const COLORREF ENCRYPTED_IMAGE_TEXT = RGB(190, 55, 39);
+    static const COLORREF ENCRYPTED_GIF_BACK = RGB(230, 229, 255);
+    static const COLORREF ENCRYPTED_IMAGE_BACK = RGB(253, 255, 208);
+
+    // Name lists (lower case)
+    // The last four characters of an image's name.
+    static bool IsImageTail(const CString& name);
+    // A whole extension, dot included.
+    static bool IsDoubleClickImage(const CString& extension);
+    static bool IsTextExtension(const CString& extension);
+
+protected:
+    // LVN_BEGINDRAG: the selected items leave as files (ShellListDragDrop.cpp).
+    void OnBeginDrag();
+
+private:
+    CMyMFCShellTreeCtrl* RelatedShellTree() const;
+    // The Type text of an encrypted file from its stored plain name.
+    static CString TypeExtensionOf(const CString& plainName);
+    void OnCustomDraw(NMLVCUSTOMDRAW* draw, LRESULT* result);
+    void OnItemChanged(const NMLISTVIEW* change);
+    void OnDoubleClick(CPoint point);
+    // Sends UWM_LIST_COMMAND with ID_OPEN_TEMP_DECRYPTED for the path.
+    void SendOpenTempDecrypted(const CString& path);
+    void SendOpenViewer(const CString& path, ViewerKind kind);
+    int CompareFileStatus(const ShellItemInfo* a, const ShellItemInfo* b, int column) const;
+    CString SortTypeOf(const ShellItemInfo* info);
+};
