@@ -1,5 +1,6 @@
 #include "framework/CShellContextMenu.h"
 
+#include <shellapi.h>
 #include <shlwapi.h>
 
 IContextMenu2* CShellContextMenu::s_pOpenMenu2 = nullptr;
@@ -18,6 +19,20 @@ void CShellContextMenu::Release()
     m_pMenu3 = nullptr;
     m_pMenu2 = nullptr;
     m_pMenu = nullptr;
+    m_strFilePath.Empty();
+    m_nDefaultId = 0;
+}
+
+CString CShellContextMenu::FilePathOf(IShellFolder* folder, LPCITEMIDLIST item)
+{
+    ULONG attributes = SFGAO_FILESYSTEM | SFGAO_FOLDER;
+    STRRET answer = {};
+    WCHAR path[MAX_PATH] = {};
+    if (FAILED(folder->GetAttributesOf(1, &item, &attributes)) || !(attributes & SFGAO_FILESYSTEM) ||
+        (attributes & SFGAO_FOLDER) || FAILED(folder->GetDisplayNameOf(item, SHGDN_FORPARSING, &answer)) ||
+        FAILED(::StrRetToBufW(&answer, item, path, MAX_PATH)))
+        return CString();
+    return CString(path);
 }
 
 bool CShellContextMenu::Create(IShellFolder* folder, HWND owner, const std::vector<LPCITEMIDLIST>& items)
@@ -36,6 +51,8 @@ bool CShellContextMenu::Create(IShellFolder* folder, HWND owner, const std::vect
         m_pMenu2 = nullptr;
     if (FAILED(m_pMenu->QueryInterface(IID_IContextMenu3, (void**)&m_pMenu3)))
         m_pMenu3 = nullptr;
+    if (items.size() == 1)
+        m_strFilePath = FilePathOf(folder, items[0]);
     return true;
 }
 
@@ -78,7 +95,12 @@ bool CShellContextMenu::CreateForPath(const CString& path, HWND owner)
 
 bool CShellContextMenu::Fill(HMENU popup, UINT flags)
 {
-    return m_pMenu && SUCCEEDED(m_pMenu->QueryContextMenu(popup, 0, FIRST_ID, LAST_ID, flags));
+    if (!m_pMenu || FAILED(m_pMenu->QueryContextMenu(popup, 0, FIRST_ID, LAST_ID, flags)))
+        return false;
+    UINT id = ::GetMenuDefaultItem(popup, FALSE, 0);
+    if (id != (UINT)-1)
+        m_nDefaultId = id;
+    return true;
 }
 
 UINT CShellContextMenu::GetDefaultCommand()
@@ -108,6 +130,15 @@ bool CShellContextMenu::Invoke(UINT id, HWND owner, int show)
 {
     if (!m_pMenu || id < FIRST_ID || id > LAST_ID)
         return false;
+    if (id == m_nDefaultId && !m_strFilePath.IsEmpty()) {
+        SHELLEXECUTEINFOW execute = {};
+        execute.cbSize = sizeof execute;
+        execute.fMask = SEE_MASK_FLAG_NO_UI;
+        execute.hwnd = owner;
+        execute.lpFile = m_strFilePath;
+        execute.nShow = show;
+        return ::ShellExecuteExW(&execute) != FALSE;
+    }
     CMINVOKECOMMANDINFO info = {};
     info.cbSize = sizeof info;
     info.hwnd = owner;

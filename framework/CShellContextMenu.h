@@ -41,7 +41,10 @@ public:
     // menu is asked for its whole menu.
     UINT GetDefaultCommand();
     // Runs the shell's command `id` (from Fill) with `owner` as the parent
-    // of anything it shows; true on success.
+    // of anything it shows; true on success. The default command of one
+    // file of the file system runs as the shell's execution of that file
+    // (the action registered for its type), which every shell carries out
+    // for files, quietly failing when there is none.
     bool Invoke(UINT id, HWND owner, int show = SW_SHOWNORMAL);
 
     // Publishes this menu as the open one until the returned guard ends.
@@ -61,7 +64,12 @@ public:
 private:
     void Release();
 
+    // The one file of the file system the menu is for, or "".
+    static CString FilePathOf(IShellFolder* folder, LPCITEMIDLIST item);
+
     IContextMenu* m_pMenu = nullptr;
+    CString m_strFilePath;
+    UINT m_nDefaultId = 0;
     IContextMenu2* m_pMenu2 = nullptr;
     IContextMenu3* m_pMenu3 = nullptr;
 

@@ -1,0 +1,417 @@
+#include "tests/app/view/ViewTestSupport.h"
+
+#include "crypt/EncryptedFileName.h"
+#include "crypt/KeyState.h"
+#include "crypt/NameCrypt.h"
+#include "res/resource.h"
+
+#include <algorithm>
+#include <map>
+
+using viewtest::EncryptInto;
+using viewtest::ListParent;
+
+namespace {
+
+const WCHAR kPassword[] = L"list password";
+
+// The file list in a window of its own over a folder of plain and
+// encrypted items.
+class FileListTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ::OleInitialize(nullptr);
+        COrvantisDoc::SetPasswordKey(kPassword);
+        for (const WCHAR* name : {L"photo.jpeg", L"clip.gif", L"report.pdf", L"README", L"a.txt", L"page.pcx"})
+            encrypted[name] = EncryptInto(folder, name, "content of " + CString(name).ToUtf8());
+        folder.WriteFile(L"plain.txt", std::string(2500, 'p'));
+        folder.WriteFile(L"x.tiff", "tiff");
+        folder.WriteFile(L"x.pcx", "pcx");
+        ASSERT_TRUE(::CreateDirectoryW(folder / L"Alpha", nullptr));
+        encryptedFolder = CNameCrypt().EncryptName(L"Secret");
+        ASSERT_TRUE(::CreateDirectoryW(folder / encryptedFolder, nullptr));
+        ASSERT_TRUE(parent.CreateEx(0, CWnd::RegisterWndClass(CS_DBLCLKS), L"List parent", WS_POPUP, 0, 0, 700, 500,
+                                    nullptr, nullptr));
+        parent.list = &list;
+        ASSERT_TRUE(list.Create(WS_VISIBLE | LVS_REPORT | LVS_SHOWSELALWAYS, CRect(0, 0, 700, 500), &parent, 1));
+        list.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+        parent.ShowWindow(SW_SHOWNORMAL);
+    }
+    void TearDown() override
+    {
+        parent.DestroyWindow();
+        COrvantisDoc::SetPasswordKey(CString());
+        ::OleUninitialize();
+    }
+    void Show() { ASSERT_EQ(S_OK, list.DisplayFolder(folder.Path().GetString())); }
+    int Find(const CString& name)
+    {
+        for (int i = 0; i < list.GetItemCount(); ++i) {
+            if (list.GetItemText(i, CShellListCtrl::COLUMN_NAME) == name)
+                return i;
+        }
+        return -1;
+    }
+    CString Type(const CString& name) { return list.GetItemText(Find(name), CShellListCtrl::COLUMN_TYPE); }
+    std::vector<CString> Names()
+    {
+        std::vector<CString> names;
+        for (int i = 0; i < list.GetItemCount(); ++i)
+            names.push_back(list.GetItemText(i, CShellListCtrl::COLUMN_NAME));
+        return names;
+    }
+    // Focuses and selects one item, as a click does.
+    void Select(int item)
+    {
+        list.SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+        list.SetItemState(item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    }
+    CPoint CentreOf(int item)
+    {
+        CRect bounds;
+        list.GetItemRect(item, &bounds, LVIR_LABEL);
+        return bounds.CenterPoint();
+    }
+    void DoubleClick(CPoint point) { list.SendMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(point.x, point.y)); }
+
+    qvtest::TempFolder folder;
+    std::map<CString, CString> encrypted;
+    CString encryptedFolder;
+    ListParent parent;
+    CMyMFCShellListCtrl list;
+};
+
+}  // namespace
+
+TEST_F(FileListTest, EncryptedItemsShowTheirPlainNamesAndStoredTypes)
+{
+    Show();
+    EXPECT_EQ(4, list.GetColumnCount());
+    const WCHAR* titles[] = {L"Name", L"Size", L"Type", L"Modified"};
+    HWND header = list.GetHeaderCtrl();
+    for (int i = 0; i < 4; ++i) {
+        WCHAR text[40] = {};
+        HDITEMW item = {};
+        item.mask = HDI_TEXT | HDI_WIDTH;
+        item.pszText = text;
+        item.cchTextMax = 40;
+        ::SendMessageW(header, HDM_GETITEMW, (WPARAM)i, (LPARAM)&item);
+        EXPECT_EQ(CString(titles[i]), CString(text));
+        const int widths[] = {250, 75, 140, 140};
+        EXPECT_EQ(widths[i], item.cxy);
+    }
+
+    struct Row {
+        const WCHAR* shown;
+        const WCHAR* type;
+    };
+    const Row rows[] = {
+        {L"photo.jpeg*", L"Image File"},  // an image by the tail of its stored name
+        {L"clip.gif*", L"Image File"},
+        {L"page.pcx*", L"Image File"},
+        {L"report.pdf*", L"PDF File"},    // the stored extension
+        {L"README*", L"README File"},     // no extension: the whole name
+        {L"a.txt*", L"A.TXT File"},       // its "." stands at index 1
+        {L"Secret*", nullptr},            // a folder name decrypted
+    };
+    for (const Row& row : rows) {
+        ASSERT_GE(Find(row.shown), 0) << CString(row.shown).ToUtf8();
+        if (row.type) {
+            EXPECT_EQ(CString(row.type), Type(row.shown)) << CString(row.shown).ToUtf8();
+        }
+    }
+    EXPECT_GE(Find(L"plain.txt"), 0);
+    EXPECT_EQ(CString(L"3 KB"), list.GetItemText(Find(L"plain.txt"), CShellListCtrl::COLUMN_SIZE));
+    EXPECT_GE(Find(L"Alpha"), 0);
+    EXPECT_EQ(-1, Find(encryptedFolder));
+    EXPECT_EQ(11u, Names().size());
+}
+
+TEST_F(FileListTest, WithoutAKeyOrWithAnotherKeyTheStoredNamesStay)
+{
+    for (const WCHAR* password : {L"", L"another password"}) {
+        COrvantisDoc::SetPasswordKey(password);
+        Show();
+        for (const auto& file : encrypted) {
+            CString stored = file.second.Mid(file.second.ReverseFind(L'\\') + 1);
+            int item = Find(stored);
+            ASSERT_GE(item, 0) << stored.ToUtf8();
+            EXPECT_NE(CString(L"Image File"), Type(stored));
+        }
+        EXPECT_GE(Find(encryptedFolder), 0) << "a folder name that does not decrypt stays";
+        for (const CString& name : Names())
+            EXPECT_NE(L'*', name[name.GetLength() - 1]) << name.ToUtf8();
+        // Sorted by Type, an encrypted file whose name cannot be read counts
+        // as " File", before every other type.
+        list.Sort(CShellListCtrl::COLUMN_TYPE, TRUE);
+        std::vector<CString> names = Names();
+        for (size_t i = 0; i < encrypted.size(); ++i)
+            EXPECT_TRUE(IsEncryptedFileName(names[i])) << i << " " << names[i].ToUtf8();
+    }
+}
+
+TEST_F(FileListTest, SortingBySizeTypeAndName)
+{
+    Show();
+    list.Sort(CShellListCtrl::COLUMN_SIZE, TRUE);
+    std::vector<CString> names = Names();
+    EXPECT_TRUE(names[0] == L"Alpha" || names[0] == L"Secret*");
+    EXPECT_TRUE(names[1] == L"Alpha" || names[1] == L"Secret*") << "folders before files";
+    EXPECT_EQ(CString(L"plain.txt"), names.back()) << "the largest file last";
+    list.Sort(CShellListCtrl::COLUMN_SIZE, FALSE);
+    EXPECT_EQ(CString(L"plain.txt"), Names().front());
+
+    // By Type the stored names' types take part: "A.TXT File" < "Image File" < "PDF File" < "README File".
+    list.Sort(CShellListCtrl::COLUMN_TYPE, TRUE);
+    names = Names();
+    auto position = [&](const WCHAR* name) { return std::find(names.begin(), names.end(), CString(name)) - names.begin(); };
+    EXPECT_LT(position(L"a.txt*"), position(L"photo.jpeg*"));
+    EXPECT_LT(position(L"photo.jpeg*"), position(L"report.pdf*"));
+    EXPECT_LT(position(L"report.pdf*"), position(L"README*"));
+
+    // By Name the folder's own order of the stored names.
+    list.Sort(CShellListCtrl::COLUMN_NAME, TRUE);
+    names = Names();
+    EXPECT_LT(position(L"Alpha"), position(L"plain.txt")) << "folders first";
+}
+
+TEST_F(FileListTest, DecryptedNamesAreDrawnInTheirColours)
+{
+    Show();
+    list.SetFocus();
+    qvtest::ColourCounts colours = qvtest::CountClientColours(list.m_hWnd);
+    EXPECT_GT(qvtest::CountOf(colours, CMyMFCShellListCtrl::ENCRYPTED_IMAGE_BACK), 100) << "photo.jpeg, page.pcx";
+    EXPECT_GT(qvtest::CountOf(colours, CMyMFCShellListCtrl::ENCRYPTED_GIF_BACK), 100) << "clip.gif";
+    EXPECT_GT(qvtest::CountOf(colours, CMyMFCShellListCtrl::ENCRYPTED_IMAGE_TEXT), 20);
+    EXPECT_GT(qvtest::CountOf(colours, CMyMFCShellListCtrl::ENCRYPTED_TEXT), 20) << "report.pdf*, README*, Secret*";
+
+    // A selection the list cannot highlight is framed: red dots around a
+    // row without the focus state.
+    list.SetItemState(Find(L"plain.txt"), LVIS_SELECTED, LVIS_SELECTED | LVIS_FOCUSED);
+    parent.SetFocus();
+    colours = qvtest::CountClientColours(list.m_hWnd);
+    EXPECT_GT(qvtest::CountOf(colours, RGB(255, 0, 0)), 50);
+
+    COrvantisDoc::SetPasswordKey(CString());
+    Show();
+    colours = qvtest::CountClientColours(list.m_hWnd);
+    for (COLORREF colour : {CMyMFCShellListCtrl::ENCRYPTED_IMAGE_BACK, CMyMFCShellListCtrl::ENCRYPTED_GIF_BACK,
+                            CMyMFCShellListCtrl::ENCRYPTED_IMAGE_TEXT, CMyMFCShellListCtrl::ENCRYPTED_TEXT})
+        EXPECT_EQ(0, qvtest::CountOf(colours, colour)) << "no key: default colours";
+}
+
+TEST_F(FileListTest, ASelectionChangeTellsTheParentThePathAndShownName)
+{
+    Show();
+    Select(Find(L"photo.jpeg*"));
+    ASSERT_GE(parent.Count(UWM_LIST_SELCHANGED), 1);
+    EXPECT_EQ(encrypted[L"photo.jpeg"], parent.selPath);
+    EXPECT_EQ(CString(L"photo.jpeg*"), parent.selName);
+    EXPECT_EQ(encrypted[L"photo.jpeg"], list.GetFocusedItemPath());
+
+    list.SetItemState(Find(L"plain.txt"), LVIS_SELECTED, LVIS_SELECTED);
+    CStringArray paths;
+    paths.Add(L"kept");
+    list.GetSelectedPaths(paths);
+    ASSERT_EQ(3, paths.GetSize()) << "appended to what the array holds";
+    EXPECT_EQ(CString(L"kept"), paths[0]);
+}
+
+TEST_F(FileListTest, DoubleClicksGoWhereTheSettingsSay)
+{
+    // A file type of the test's own, whose "open" leaves a mark.
+    CString mark = folder / L"opened.mark";
+    HKEY key = nullptr;
+    ::RegCreateKeyExW(HKEY_CLASSES_ROOT, L".qvtestopen", 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                      nullptr);
+    ::RegSetValueExW(key, nullptr, 0, REG_SZ, (const BYTE*)L"qvtestopenfile", 30);
+    ::RegCloseKey(key);
+    ::RegCreateKeyExW(HKEY_CLASSES_ROOT, L"qvtestopenfile\\shell\\open\\command", 0, nullptr, 0,
+                      KEY_WRITE, nullptr, &key, nullptr);
+    CString command = L"cmd /c echo x > \"" + mark + L"\"";
+    ::RegSetValueExW(key, nullptr, 0, REG_SZ, (const BYTE*)command.GetString(), (command.GetLength() + 1) * 2);
+    ::RegCloseKey(key);
+    folder.WriteFile(L"doc.qvtestopen", "doc");
+
+    Show();
+    struct Case {
+        const WCHAR* item;
+        int imageView, textView;
+        UINT message;  // 0: no message (the shell's command runs, when the type has one)
+        WPARAM wParam;
+    };
+    const Case cases[] = {
+        {L"x.tiff", 1, 1, UWM_OPEN_SECURE_VIEWER, VIEWER_IMAGE},
+        {L"photo.jpeg*", 1, 1, UWM_OPEN_SECURE_VIEWER, VIEWER_IMAGE},  // by its plain name
+        {L"photo.jpeg*", 0, 1, UWM_LIST_COMMAND, ID_OPEN_TEMP_DECRYPTED},
+        {L"page.pcx*", 1, 1, UWM_LIST_COMMAND, ID_OPEN_TEMP_DECRYPTED},  // no secure viewer for .pcx
+        {L"a.txt*", 1, 1, UWM_LIST_COMMAND, ID_OPEN_TEMP_DECRYPTED},      // "." at index 1: the stored .dat counts
+        {L"plain.txt", 1, 1, UWM_OPEN_SECURE_VIEWER, VIEWER_TEXT},
+        {L"x.pcx", 1, 1, 0, 0},  // no program of ours for it, nor a registered one here
+        {L"doc.qvtestopen", 1, 1, AfterShellCommandMessage(), 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(CString(c.item).ToUtf8());
+        list.m_bImageView = c.imageView;
+        list.m_bTextView = c.textView;
+        int item = Find(c.item);
+        ASSERT_GE(item, 0);
+        Select(item);
+        parent.messages.clear();
+        DoubleClick(CentreOf(item));
+        if (!c.message) {
+            EXPECT_TRUE(parent.messages.empty());
+            continue;
+        }
+        ASSERT_EQ(1u, parent.messages.size());
+        EXPECT_EQ(c.message, parent.messages[0].message);
+        CString path;
+        list.GetItemPath(path, item);
+        if (c.message == UWM_OPEN_SECURE_VIEWER) {
+            EXPECT_EQ(c.wParam, parent.messages[0].wParam);
+            EXPECT_EQ(path, parent.selPath);
+        } else if (c.message == UWM_LIST_COMMAND) {
+            EXPECT_EQ(c.wParam, parent.messages[0].wParam);
+            EXPECT_EQ(path, parent.commandPath);
+            EXPECT_EQ((int)ID_OPEN_TEMP_DECRYPTED, list.m_nCommand);
+        }
+    }
+    // The shell's command ran the registered program on the file.
+    for (int i = 0; i < 500 && !qvtest::FileExists(mark); ++i)
+        qvtest::PumpFor(10);
+    EXPECT_TRUE(qvtest::FileExists(mark));
+    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L".qvtestopen");
+    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L"qvtestopenfile");
+}
+
+TEST_F(FileListTest, WithoutDoubleClicksFilesStayClosedButFoldersOpen)
+{
+    Show();
+    list.m_bAllowDoubleClick = 0;
+    list.m_bImageView = 1;
+    int photo = Find(L"photo.jpeg*");
+    Select(photo);
+    DoubleClick(CentreOf(photo));
+    EXPECT_TRUE(parent.messages.empty() || parent.messages.back().message == UWM_LIST_SELCHANGED);
+
+    parent.messages.clear();
+    int alpha = Find(L"Alpha");
+    Select(alpha);
+    DoubleClick(CentreOf(alpha));
+    CString current;
+    ASSERT_TRUE(list.GetCurrentFolder(current));
+    EXPECT_EQ(folder / L"Alpha", current);
+    EXPECT_EQ(1, parent.Count(ChangeCurrentFolderMessage()));
+
+    // Empty space: the parent folder.
+    DoubleClick(CPoint(400, 450));
+    ASSERT_TRUE(list.GetCurrentFolder(current));
+    EXPECT_EQ(folder.Path(), current);
+}
+
+TEST_F(FileListTest, SelectingOneFileByPathShowsItsFolder)
+{
+    ASSERT_EQ(S_OK, list.DisplayFolder((folder / L"Alpha").GetString()));
+    list.SelectItemByPath(CString());
+    CString current;
+    list.GetCurrentFolder(current);
+    EXPECT_EQ(folder / L"Alpha", current) << "an empty path does nothing";
+
+    list.SelectItemByPath(encrypted[L"report.pdf"]);
+    list.GetCurrentFolder(current);
+    EXPECT_EQ(folder.Path(), current);
+    EXPECT_EQ(1, list.GetSelectedCount());
+    EXPECT_EQ(encrypted[L"report.pdf"], list.GetFocusedItemPath());
+
+    // In the folder shown already nothing is listed again.
+    int changes = parent.Count(ChangeCurrentFolderMessage());
+    list.SelectItemByPath(folder / L"plain.txt");
+    EXPECT_EQ(changes, parent.Count(ChangeCurrentFolderMessage()));
+    EXPECT_EQ(1, list.GetSelectedCount());
+    EXPECT_EQ(folder / L"plain.txt", list.GetFocusedItemPath());
+}
+
+TEST_F(FileListTest, ContextMenusPutTheProgramsCommandsAboveTheShells)
+{
+    Show();
+    auto open = [&](int item) {
+        return [this, item] {
+            CPoint point = CentreOf(item);
+            ::ClientToScreen(list.m_hWnd, &point);
+            list.SendMessage(WM_CONTEXTMENU, (WPARAM)list.m_hWnd, MAKELPARAM(point.x, point.y));
+        };
+    };
+    struct Case {
+        const WCHAR* item;
+        const WCHAR* password;
+        std::vector<CString> first;
+        UINT firstCommand;
+    };
+    const Case cases[] = {
+        {L"plain.txt", kPassword, {L"Encrypt Selected In-Place", L"Encrypt Selected To...", L""}, ID_ENCRYPT_SELECTED},
+        {L"report.pdf*", kPassword, {L"Decrypt Selected In-Place", L"DeCrypt Selected To...", L""}, ID_DECRYPT_SELECTED},
+        {L"Secret*", kPassword, {L"Decrypt Selected In-Place", L"DeCrypt Selected To...", L""}, ID_DECRYPT_SELECTED},
+        {nullptr, L"", {L"Enter Password...", L""}, ID_ENTER_PASSWORD},  // an encrypted file without a key
+    };
+    for (const Case& c : cases) {
+        COrvantisDoc::SetPasswordKey(c.password);
+        Show();
+        CString name = c.item ? CString(c.item) : encrypted[L"report.pdf"].Mid(encrypted[L"report.pdf"].ReverseFind(L'\\') + 1);
+        SCOPED_TRACE(name.ToUtf8());
+        int item = Find(name);
+        ASSERT_GE(item, 0);
+        Select(item);
+        parent.messages.clear();
+        std::vector<CString> texts;
+        ASSERT_TRUE(viewtest::WithPopupMenu(open(item), 0, &texts));
+        ASSERT_GT(texts.size(), c.first.size() + 1) << "the shell's items follow";
+        EXPECT_EQ(c.first, std::vector<CString>(texts.begin(), texts.begin() + (long)c.first.size()));
+        ASSERT_EQ(1u, parent.messages.size());
+        EXPECT_EQ((UINT)WM_COMMAND, parent.messages[0].message);
+        EXPECT_EQ((WPARAM)c.firstCommand, parent.messages[0].wParam);
+    }
+
+    // Off the items there is no menu.
+    COrvantisDoc::SetPasswordKey(kPassword);
+    Show();
+    EXPECT_FALSE(viewtest::WithPopupMenu(
+        [&] {
+            CPoint point(400, 450);
+            ::ClientToScreen(list.m_hWnd, &point);
+            list.SendMessage(WM_CONTEXTMENU, (WPARAM)list.m_hWnd, MAKELPARAM(point.x, point.y));
+        },
+        -1));
+
+    // From the keyboard the first selected item decides: an encrypted one
+    // gives the decrypting menu.
+    int report = Find(L"report.pdf*");
+    Select(report);
+    list.SetItemState(Find(L"plain.txt"), LVIS_SELECTED, LVIS_SELECTED);
+    std::vector<CString> texts;
+    ASSERT_TRUE(viewtest::WithPopupMenu(
+        [&] { list.SendMessage(WM_CONTEXTMENU, (WPARAM)list.m_hWnd, MAKELPARAM(-1, -1)); }, -1, &texts));
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(CString(L"Decrypt Selected In-Place"), texts[0]);
+}
+
+TEST_F(FileListTest, TheShellsDefaultCommandOpensThroughTheProgramWhileAKeyIsSet)
+{
+    Show();
+    int report = Find(L"report.pdf*");
+    Select(report);
+    std::vector<CString> texts;
+    parent.messages.clear();
+    // The program's three items, then the shell's default (its first item).
+    ASSERT_TRUE(viewtest::WithPopupMenu(
+        [&] {
+            CPoint point = CentreOf(report);
+            ::ClientToScreen(list.m_hWnd, &point);
+            list.SendMessage(WM_CONTEXTMENU, (WPARAM)list.m_hWnd, MAKELPARAM(point.x, point.y));
+        },
+        3, &texts));
+    ASSERT_EQ(1u, parent.messages.size());
+    EXPECT_EQ(UWM_LIST_COMMAND, parent.messages[0].message);
+    EXPECT_EQ((WPARAM)ID_OPEN_TEMP_DECRYPTED, parent.messages[0].wParam);
+    EXPECT_EQ(encrypted[L"report.pdf"], parent.commandPath);
+}

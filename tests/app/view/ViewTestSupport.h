@@ -1,0 +1,169 @@
+// Helpers of the file list and view tests: encrypted fixtures made with the
+// program's own engine, a window that stands in for the list's parent and
+// records what the list tells it, popup menus and modal dialogs driven as a
+// user would.
+#pragma once
+
+#include "tests/QvTest.h"
+#include "tests/app/shell/ShellTestSupport.h"
+#include "tests/framework/DialogDriver.h"
+
+#include "app/MyMFCShellListCtrl.h"
+#include "crypt/FileCipher.h"
+#include "crypt/OrvantisDoc.h"
+#include "framework/CShellListCtrl.h"
+
+#include <functional>
+#include <vector>
+
+namespace viewtest {
+
+// Encrypts `content` stored under `plainName` into `folder` under a random
+// encrypted name (with the key installed now); the encrypted file's path.
+inline CString EncryptInto(const qvtest::TempFolder& folder, const CString& plainName, const std::string& content)
+{
+    qvtest::TempFolder staging;
+    CString plain = staging.WriteFile(plainName, content);
+    CFileCipher cipher;
+    CString encrypted = folder / cipher.MakeRandomEncryptedName();
+    CString stored;
+    EXPECT_EQ(CRYPT_OK, cipher.CryptFile(plain, encrypted, CRYPT_MODE_ENCRYPT, stored, nullptr, TRUE));
+    return encrypted;
+}
+
+struct Message {
+    UINT message;
+    WPARAM wParam;
+};
+
+// The list's parent: records the private messages, commands, folder changes
+// and shell commands it hears, with the list's data at that moment.
+class ListParent : public CWnd {
+public:
+    BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override
+    {
+        bool mine = message == UWM_LIST_COMMAND || message == UWM_LIST_SELCHANGED ||
+                    message == UWM_OPEN_SECURE_VIEWER || message == ChangeCurrentFolderMessage() ||
+                    message == AfterShellCommandMessage() || (message == WM_COMMAND && lParam == 0);
+        if (!mine)
+            return CWnd::OnWndMsg(message, wParam, lParam, result);
+        messages.push_back({message, wParam});
+        if (list) {
+            commandPath = list->m_strCommandPath;
+            selPath = list->m_strSelPath;
+            selName = list->m_strSelName;
+        }
+        *result = 0;
+        return TRUE;
+    }
+    int Count(UINT message) const
+    {
+        int count = 0;
+        for (const Message& m : messages)
+            count += m.message == message ? 1 : 0;
+        return count;
+    }
+    CMyMFCShellListCtrl* list = nullptr;
+    std::vector<Message> messages;
+    CString commandPath, selPath, selName;
+};
+
+struct WindowOfClass {
+    const WCHAR* className;
+    HWND found;
+};
+
+inline BOOL CALLBACK MatchWindowOfClass(HWND hwnd, LPARAM param)
+{
+    auto* search = (WindowOfClass*)param;
+    WCHAR name[32] = {};
+    ::GetClassNameW(hwnd, name, 32);
+    if (::IsWindowVisible(hwnd) && ::IsWindowEnabled(hwnd) && CString(name) == search->className) {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible, enabled top-level window of this thread of the class, or null.
+inline HWND ThreadWindowOfClass(const WCHAR* className)
+{
+    WindowOfClass search = {className, nullptr};
+    ::EnumThreadWindows(::GetCurrentThreadId(), MatchWindowOfClass, (LPARAM)&search);
+    return search.found;
+}
+
+// The popup menu open now (a menu window of this thread), or null.
+inline HWND OpenMenuWindow() { return ThreadWindowOfClass(L"#32768"); }
+
+// The texts of a menu's items ("" for separators).
+inline std::vector<CString> MenuTexts(HMENU menu)
+{
+    std::vector<CString> texts;
+    for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
+        WCHAR text[200] = {};
+        ::GetMenuStringW(menu, (UINT)i, text, 200, MF_BYPOSITION);
+        texts.push_back(text);
+    }
+    return texts;
+}
+
+// Runs `open` (which tracks a popup menu) and, once the menu shows, records
+// its items and chooses the item at `position` (separators count; -1
+// closes the menu without a choice). False when no menu showed.
+inline bool WithPopupMenu(const std::function<void()>& open, int position, std::vector<CString>* texts = nullptr)
+{
+    bool shown = false;
+    qvtest::TimerScript script([&] {
+        HWND window = OpenMenuWindow();
+        if (!window)
+            return false;
+        shown = true;
+        HMENU menu = (HMENU)::SendMessageW(window, MN_GETHMENU, 0, 0);
+        if (texts)
+            *texts = MenuTexts(menu);
+        if (position < 0) {
+            ::PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
+            return true;
+        }
+        // Down arrows pass separators by themselves.
+        int steps = 0;
+        for (int i = 0; i <= position; ++i)
+            steps += ::GetMenuItemID(menu, i) != 0 ? 1 : 0;
+        for (int i = 0; i < steps; ++i)
+            ::PostMessageW(window, WM_KEYDOWN, VK_DOWN, 0);
+        ::PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
+        return true;
+    });
+    open();
+    return shown;
+}
+
+// Runs `command` (which opens a modal dialog or message loop) and, once a
+// visible, enabled dialog of this thread (class "#32770") shows, `script`
+// with it; the script must close it. False when no dialog showed.
+inline bool WithDialog(const std::function<void()>& command, const std::function<void(HWND dialog)>& script)
+{
+    bool started = false;
+    qvtest::TimerScript timer([&] {
+        HWND found = ThreadWindowOfClass(L"#32770");
+        if (!found)
+            return false;
+        started = true;
+        script(found);
+        return true;
+    });
+    command();
+    return started;
+}
+
+inline CString ItemText(HWND dialog, int id)
+{
+    CString text;
+    CWnd::GetWindowTextOf(::GetDlgItem(dialog, id), text);
+    return text;
+}
+
+inline void Press(HWND dialog, int id) { ::SendMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+}  // namespace viewtest
