@@ -23,7 +23,15 @@
 
 #include <cstdint>
 
-class CFileCipher;
+
+// The three times of a file, read before it is replaced and set on its successor.
+struct FileTimes {
+    FILETIME created = {}, accessed = {}, written = {};
+    bool valid = false;
+
+    void ReadFrom(const CString& path);
+    bool ApplyTo(const CString& path) const;
+};
 
 class COrvantisDoc : public CDocument, public CThread {
 public:
@@ -93,6 +101,15 @@ public:
     // Deletes one file, wiping it first with m_bSecureDelete; clears a
     // read-only attribute first. False when it cannot be deleted.
     bool DeleteOriginal(const CString& path);
+    // The start of one file's work: status and log line, and the file's times
+    // when they are to be kept.
+    FileTimes BeginFile(const CString& path, const CString& line);
+    // The end of one file's work once its new form stands under its new name:
+    // false (after the job's line) when that file cannot be read; otherwise it
+    // gets the times of the original, and the original is deleted (wiped on
+    // request), `deleted` telling whether that worked.
+    bool ReplaceOriginal(const CString& original, const CString& target, const FileTimes& times,
+                         bool& deleted);
 
     // Reports to the main window (any thread; nothing without a main window).
     static void ProgressSetTitle(const CString& title);
@@ -137,17 +154,11 @@ private:
     void StartJob(int jobCode);
     bool RunPasswordLock(bool passFolderNames);
     bool RunPasswordUnlock();
+    bool SetCopyFolders(const CString& destination, const CString& source, const WCHAR* sameFolderMessage);
+    void ClearCopyFolders();
+    void RunFileCommand(int jobCode, bool encrypt, bool passFolderNames, const CString& currentFolder);
     bool ListSelection(CAddInfoList& list);
     void EncryptFolderNames(CAddInfoList& list, int& errors, int& skipped);
     void DecryptFolderNames(CAddInfoList& list, int& errors, int& skipped);
-    void ForgetPasswordUnlessKept();
-};
-
-// The three times of a file, read before it is replaced and set on its successor.
-struct FileTimes {
-    FILETIME created = {}, accessed = {}, written = {};
-    bool valid = false;
-
-    void ReadFrom(const CString& path);
-    bool ApplyTo(const CString& path) const;
+    void FinishFileJob(int errors, int skipped, const WCHAR* caption);
 };

@@ -229,14 +229,21 @@ private:
     CRawFile m_crcs;  // walks the stored CRCs alongside
 };
 
-int CRecoveryRecord::Verify(const CString& path, int64_t& badIndex, int64_t& badCount)
+// The start of both operations: the section is read, and its block size noted.
+int CRecoveryRecord::OpenSection(Reader& reader, Section& section)
 {
     m_nBlockCount = 0;
-    Reader reader(path);
-    Section section;
     int result = reader.ReadSection(section);
     if (section.blockSize)
         m_nBlockSize = section.blockSize;
+    return result;
+}
+
+int CRecoveryRecord::Verify(const CString& path, int64_t& badIndex, int64_t& badCount)
+{
+    Reader reader(path);
+    Section section;
+    int result = OpenSection(reader, section);
     if (result != RECOVERY_OK)
         return result;
     BadBlocks bad;
@@ -250,12 +257,9 @@ int CRecoveryRecord::Verify(const CString& path, int64_t& badIndex, int64_t& bad
 
 int CRecoveryRecord::Repair(const CString& path)
 {
-    m_nBlockCount = 0;
     Reader reader(path);
     Section section;
-    int result = reader.ReadSection(section);
-    if (section.blockSize)
-        m_nBlockSize = section.blockSize;
+    int result = OpenSection(reader, section);
     if (result != RECOVERY_OK)
         return result;
     auto accumulator = Allocate(section.blockSize);

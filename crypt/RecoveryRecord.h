@@ -66,6 +66,8 @@ private:
     struct BadBlocks;
     class Reader;
 
+    int OpenSection(Reader& reader, Section& section);
+
     int64_t m_nBlockCount = 0;
     uint32_t m_nBlockSize = 1024;
 };

@@ -23,6 +23,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -190,15 +191,28 @@ JobBench& Bench()
     return bench;
 }
 
-void Report(benchmark::State& state, double copy, double encrypt, double decrypt, double rounds, long files)
+// Rounds of the plain copy (the reference, its seconds returned by `copy`),
+// then the encryption job and the decryption job on `folder`.
+void RunRounds(benchmark::State& state, const CString& folder, long files, const std::function<double()>& copy)
 {
-    state.counters["copy_s"] = copy / rounds;
-    state.counters["encrypt_s"] = encrypt / rounds;
-    state.counters["decrypt_s"] = decrypt / rounds;
-    state.counters["encrypt_times_copy"] = encrypt / copy;
-    state.counters["decrypt_times_copy"] = decrypt / copy;
-    state.counters["encrypt_files_per_s"] = (double)files * rounds / encrypt;
-    state.counters["decrypt_files_per_s"] = (double)files * rounds / decrypt;
+    JobBench& bench = Bench();
+    double copySeconds = 0, encryptSeconds = 0, decryptSeconds = 0;
+    for (auto _ : state) {
+        copySeconds += copy();
+        double encrypted = bench.RunJob(JOB_ENCRYPT_FOLDER, folder);
+        double decrypted = bench.RunJob(JOB_DECRYPT_FOLDER, folder);
+        encryptSeconds += encrypted;
+        decryptSeconds += decrypted;
+        state.SetIterationTime(encrypted + decrypted);
+    }
+    double rounds = (double)state.iterations();
+    state.counters["copy_s"] = copySeconds / rounds;
+    state.counters["encrypt_s"] = encryptSeconds / rounds;
+    state.counters["decrypt_s"] = decryptSeconds / rounds;
+    state.counters["encrypt_times_copy"] = encryptSeconds / copySeconds;
+    state.counters["decrypt_times_copy"] = decryptSeconds / copySeconds;
+    state.counters["encrypt_files_per_s"] = (double)files * rounds / encryptSeconds;
+    state.counters["decrypt_files_per_s"] = (double)files * rounds / decryptSeconds;
 }
 
 void LargeFile(benchmark::State& state)
@@ -212,22 +226,15 @@ void LargeFile(benchmark::State& state)
         return;
     }
     CString copy = bench.Folder(L"large-copy.bin");
-    double copySeconds = 0, encryptSeconds = 0, decryptSeconds = 0;
-    for (auto _ : state) {
+    RunRounds(state, folder, 1, [&] {
         double start = Now();
         CopyFileW(source, copy, FALSE);
         double copied = Now() - start;
         DeleteFileW(copy);
-        double encrypted = bench.RunJob(JOB_ENCRYPT_FOLDER, folder);
-        double decrypted = bench.RunJob(JOB_DECRYPT_FOLDER, folder);
-        copySeconds += copied;
-        encryptSeconds += encrypted;
-        decryptSeconds += decrypted;
-        state.SetIterationTime(encrypted + decrypted);
-    }
+        return copied;
+    });
     if (GetFileAttributesW(source) == INVALID_FILE_ATTRIBUTES)
         state.SkipWithError("the round trip lost the file");
-    Report(state, copySeconds, encryptSeconds, decryptSeconds, (double)state.iterations(), 1);
     state.SetBytesProcessed((int64_t)(kLargeSize * 2 * state.iterations()));
     RemoveTree(folder);
 }
@@ -256,8 +263,7 @@ void SmallFiles(benchmark::State& state)
     ListFiles(folder, files);
     long reportsBefore = bench.Reports();
     CString mirror = bench.Folder(L"small-copy");
-    double copySeconds = 0, encryptSeconds = 0, decryptSeconds = 0;
-    for (auto _ : state) {
+    RunRounds(state, folder, (long)files.size(), [&] {
         CreateDirectoryW(mirror, nullptr);
         double start = Now();
         int n = 0;
@@ -268,18 +274,12 @@ void SmallFiles(benchmark::State& state)
         }
         double copied = Now() - start;
         RemoveTree(mirror);
-        double encrypted = bench.RunJob(JOB_ENCRYPT_FOLDER, folder);
-        double decrypted = bench.RunJob(JOB_DECRYPT_FOLDER, folder);
-        copySeconds += copied;
-        encryptSeconds += encrypted;
-        decryptSeconds += decrypted;
-        state.SetIterationTime(encrypted + decrypted);
-    }
+        return copied;
+    });
     std::vector<CString> after;
     ListFiles(folder, after);
     if (after.size() != files.size())
         state.SkipWithError("the round trip lost files");
-    Report(state, copySeconds, encryptSeconds, decryptSeconds, (double)state.iterations(), (long)files.size());
     state.counters["reports_per_file"] = (double)(bench.Reports() - reportsBefore) / (double)state.iterations() /
                                          (double)files.size();
     RemoveTree(folder);

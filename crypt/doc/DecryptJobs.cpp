@@ -49,11 +49,7 @@ public:
     {
         const CString name = PathFilePart(path);
         const CString folder = PathFolderPart(path);
-        COrvantisDoc::ProgressSetFile(path);
-        COrvantisDoc::ProgressLog(LOG_PLAIN, L"Decrypting: " + name);
-        FileTimes times;
-        if (m_doc.m_bKeepDates)
-            times.ReadFrom(path);
+        FileTimes times = m_doc.BeginFile(path, L"Decrypting: " + name);
         CString storedName;
         uint8_t crc[4] = {};
         int result = m_cipher.CryptFile(path, m_temp, CRYPT_MODE_DECRYPT, storedName, crc, m_doc.m_bCheckCrc);
@@ -79,25 +75,8 @@ private:
     void ReportDecryptionFailure(int result, const uint8_t crc[4])
     {
         ++skipped;
-        switch (result) {
-        case CRYPT_BAD_KEY:
-            COrvantisDoc::ProgressLog(LOG_ERROR, L"Decryption Failed (Wrong password or not encrypted file)");
-            break;
-        case CRYPT_OPEN_INPUT_FAILED:
-            COrvantisDoc::ProgressLog(LOG_ERROR, L"ERROR code %d - Can't read input file", result);
-            break;
-        case CRYPT_WRITE_FAILED:
-            COrvantisDoc::ProgressLog(LOG_ERROR, L"ERROR code %d - Can't create output file", result);
-            break;
-        case CRYPT_TOO_BIG:
-            COrvantisDoc::ProgressLog(LOG_ERROR, L"ERROR code %d - Input file too big > 4GB ", result);
-            break;
-        case CRYPT_CRC_MISMATCH:
-            COrvantisDoc::ProgressLog(LOG_ERROR, L"Data Error - CRC failed");
-            COrvantisDoc::ProgressLog(LOG_ERROR, CrcLine(crc, false));
-            break;
-        default: break;
-        }
+        LogCryptFailure(result, crc, L"Decryption Failed (Wrong password or not encrypted file)",
+                        L"ERROR code %d - Input file too big > 4GB ");
         COrvantisDoc::ProgressLog(LOG_ERROR, L"ERROR - Decoding Filename failed");
     }
 
@@ -124,17 +103,9 @@ private:
             COrvantisDoc::ProgressLog(LOG_ERROR, L"???? Perhaps the filename is wrong or too long");
             return KeepEncryptedUnderShortName(folder, storedName);
         }
-        if (!CanOpenForReading(target)) {
-            COrvantisDoc::ProgressLog(LOG_ERROR, L"Something wrong, the encrypted file cannot be written to destination?");
+        bool deleted = false;  // a failed deletion is not reported: the encrypted file may stay
+        if (!m_doc.ReplaceOriginal(path, target, times, deleted))
             return FILE_FAILED;
-        }
-        if (m_doc.m_bKeepDates)
-            times.ApplyTo(target);
-        if (m_doc.m_bSecureDelete)
-            COrvantisDoc::ProgressLog(LOG_WARNING, L"Secure Delete Original");
-        // The move never replaces a file, so the target is new and never the encrypted file itself.
-        if (target.CompareNoCase(path) != 0)
-            m_doc.DeleteOriginal(path);
         COrvantisDoc::ProgressLog(LOG_OK, L"Ok: " + name + L" >>> " + plainName);
         return FILE_DONE;
     }
@@ -217,11 +188,7 @@ bool COrvantisDoc::DecryptItemList(CAddInfoList& list)
     else
         ProgressLog(LOG_HEADING_ERROR, L"Finished with %d Errors", errors);
     ProgressLog(LOG_INFO, L"Skipped %d items", skipped);
-    ForgetPasswordUnlessKept();
-    bool keepLog = (errors > 0 && m_bKeepLogOnErrors) || (skipped > 0 && m_bKeepLogOnSkips);
-    ProgressFinish(keepLog, L"Decryping Folder: ");
-    m_strDestPath.Empty();
-    m_strSourcePath.Empty();
+    FinishFileJob(errors, skipped, L"Decryping Folder: ");
     return true;
 }
 

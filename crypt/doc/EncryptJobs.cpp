@@ -53,11 +53,7 @@ public:
     {
         const CString name = PathFilePart(path);
         const CString folder = PathFolderPart(path);
-        COrvantisDoc::ProgressSetFile(path);
-        COrvantisDoc::ProgressLog(LOG_PLAIN, L"Encrypting: " + name);
-        FileTimes times;
-        if (m_doc.m_bKeepDates)
-            times.ReadFrom(path);
+        FileTimes times = m_doc.BeginFile(path, L"Encrypting: " + name);
         CString storedName;
         int result = m_cipher.CryptFile(path, m_t1, CRYPT_MODE_ENCRYPT, storedName, nullptr, TRUE);
         // The section covers the file as written, before the verification reads it.
@@ -88,19 +84,10 @@ private:
     void ReportEncryptionFailure(int result)
     {
         ++skipped;
-        switch (result) {
-        case CRYPT_OPEN_INPUT_FAILED:
-            COrvantisDoc::ProgressLog(LOG_ERROR, L"ERROR code %d - Can't read input file", result);
-            break;
-        case CRYPT_WRITE_FAILED:
-            COrvantisDoc::ProgressLog(LOG_ERROR, L"ERROR code %d - Can't create output file", result);
-            break;
-        case CRYPT_TOO_BIG:
-            COrvantisDoc::ProgressLog(LOG_ERROR, L"(Skippig) Input file too big to encrypt");
+        if (result == CRYPT_TOO_BIG)
             ++refused;
-            break;
-        default: break;
-        }
+        const uint8_t noCrc[4] = {};
+        LogCryptFailure(result, noCrc, nullptr, L"(Skippig) Input file too big to encrypt");
     }
 
     // Decrypts the new encrypted file into the second temporary file and
@@ -167,17 +154,9 @@ private:
             COrvantisDoc::ProgressLog(LOG_ERROR, L"ERROR - FAILED to move encrypted FILE to destination folder");
             return false;
         }
-        if (!CanOpenForReading(target)) {
-            COrvantisDoc::ProgressLog(LOG_ERROR, L"Something wrong, the encrypted file cannot be written to destination?");
+        bool deleted = false;
+        if (!m_doc.ReplaceOriginal(path, target, times, deleted))
             return false;
-        }
-        if (m_doc.m_bKeepDates)
-            times.ApplyTo(target);
-        if (m_doc.m_bSecureDelete)
-            COrvantisDoc::ProgressLog(LOG_WARNING, L"Secure Delete Original");
-        // The move never replaces a file, so the target is a new file; the
-        // comparison only guards against a system that moves a file onto itself.
-        bool deleted = target.CompareNoCase(path) != 0 && m_doc.DeleteOriginal(path);
         COrvantisDoc::ProgressLog(LOG_OK, L"Ok: " + name + L" >>> " + newName);
         if (!deleted) {
             COrvantisDoc::ProgressLog(LOG_ERROR, L"Error, can't delete original (file is open?): " + path);
@@ -245,11 +224,7 @@ bool COrvantisDoc::EncryptItemList(CAddInfoList& list)
     }
     if (skipped > 0)
         ProgressLog(LOG_HEADING_ERROR, L"Skipped %d items", skipped);
-    ForgetPasswordUnlessKept();
-    bool keepLog = (errors > 0 && m_bKeepLogOnErrors) || (skipped > 0 && m_bKeepLogOnSkips);
-    ProgressFinish(keepLog, L"Encrypting Folder: ");
-    m_strDestPath.Empty();
-    m_strSourcePath.Empty();
+    FinishFileJob(errors, skipped, L"Encrypting Folder: ");
     return true;
 }
 

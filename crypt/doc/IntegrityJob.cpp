@@ -19,27 +19,6 @@ double FileSizeInMegabytes(const CString& path)
     return (double)size / 1048576.0;
 }
 
-void ReportFailedDecryption(int result, const uint8_t crc[4])
-{
-    switch (result) {
-    case CRYPT_BAD_KEY: COrvantisDoc::ProgressLog(LOG_ERROR, L"(Wrong password or not encrypted file)"); break;
-    case CRYPT_OPEN_INPUT_FAILED:
-        COrvantisDoc::ProgressLog(LOG_ERROR, L"ERROR code %d - Can't read input file", result);
-        break;
-    case CRYPT_WRITE_FAILED:
-        COrvantisDoc::ProgressLog(LOG_ERROR, L"ERROR code %d - Can't create output file", result);
-        break;
-    case CRYPT_TOO_BIG:
-        COrvantisDoc::ProgressLog(LOG_ERROR, L"ERROR code %d - Input file too big > 4GB ", result);
-        break;
-    case CRYPT_CRC_MISMATCH:
-        COrvantisDoc::ProgressLog(LOG_ERROR, L"Data Error - CRC failed");
-        COrvantisDoc::ProgressLog(LOG_ERROR, CrcLine(crc, false));
-        break;
-    default: break;
-    }
-}
-
 }  // namespace
 
 bool COrvantisDoc::IntegrityTestJob()
@@ -84,7 +63,8 @@ bool COrvantisDoc::IntegrityTestJob()
                 break;
             if (result != CRYPT_OK) {
                 ++failedDecryptions;
-                ReportFailedDecryption(result, crc);
+                LogCryptFailure(result, crc, L"(Wrong password or not encrypted file)",
+                                L"ERROR code %d - Input file too big > 4GB ");
             } else {
                 if (HasCrcBytes(crc))
                     ProgressLog(LOG_OK, CrcLine(crc, true));

@@ -6,6 +6,7 @@
 #include "crypt/FileOps.h"
 #include "crypt/KeyState.h"
 #include "crypt/PathParts.h"
+#include "crypt/doc/JobSteps.h"
 
 namespace {
 
@@ -151,6 +152,33 @@ bool COrvantisDoc::DeleteOriginal(const CString& path)
         return GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES;
     }
     return DeleteFileW(path) != FALSE;
+}
+
+FileTimes COrvantisDoc::BeginFile(const CString& path, const CString& line)
+{
+    ProgressSetFile(path);
+    ProgressLog(LOG_PLAIN, line);
+    FileTimes times;
+    if (m_bKeepDates)
+        times.ReadFrom(path);
+    return times;
+}
+
+bool COrvantisDoc::ReplaceOriginal(const CString& original, const CString& target, const FileTimes& times,
+                                   bool& deleted)
+{
+    if (!CanOpenForReading(target)) {
+        ProgressLog(LOG_ERROR, L"Something wrong, the encrypted file cannot be written to destination?");
+        return false;
+    }
+    if (m_bKeepDates)
+        times.ApplyTo(target);
+    if (m_bSecureDelete)
+        ProgressLog(LOG_WARNING, L"Secure Delete Original");
+    // The jobs' moves never replace a file, so the target is a new file; the
+    // comparison only guards against a system that moves a file onto itself.
+    deleted = target.CompareNoCase(original) != 0 && DeleteOriginal(original);
+    return true;
 }
 
 void FileTimes::ReadFrom(const CString& path)

@@ -1,6 +1,8 @@
 #include "crypt/doc/JobSteps.h"
 
+#include "crypt/FileCipher.h"
 #include "crypt/FileOps.h"
+#include "crypt/OrvantisDoc.h"
 
 #include <windows.h>
 
@@ -31,6 +33,28 @@ void WipeTemporary(const CString& path)
 bool MoveToNewName(const CString& from, const CString& to)
 {
     return MoveFileExW(from, to, MOVEFILE_COPY_ALLOWED) != FALSE;
+}
+
+void LogCryptFailure(int result, const uint8_t crc[4], const WCHAR* badKeyLine, const WCHAR* tooBigLine)
+{
+    switch (result) {
+    case CRYPT_BAD_KEY:
+        if (badKeyLine)
+            COrvantisDoc::ProgressLog(LOG_ERROR, badKeyLine);
+        break;
+    case CRYPT_OPEN_INPUT_FAILED:
+        COrvantisDoc::ProgressLog(LOG_ERROR, L"ERROR code %d - Can't read input file", result);
+        break;
+    case CRYPT_WRITE_FAILED:
+        COrvantisDoc::ProgressLog(LOG_ERROR, L"ERROR code %d - Can't create output file", result);
+        break;
+    case CRYPT_TOO_BIG: COrvantisDoc::ProgressLog(LOG_ERROR, tooBigLine, result); break;
+    case CRYPT_CRC_MISMATCH:
+        COrvantisDoc::ProgressLog(LOG_ERROR, L"Data Error - CRC failed");
+        COrvantisDoc::ProgressLog(LOG_ERROR, CrcLine(crc, false));
+        break;
+    default: break;
+    }
 }
 
 CString NumberText(int64_t value)

@@ -15,5 +15,10 @@ void WipeTemporary(const CString& path);
 // Moves a finished temporary file to its target without replacing anything
 // there; a copy is made when the two lie on different volumes.
 bool MoveToNewName(const CString& from, const CString& to);
+// The log lines of a failed engine call on one file, as the jobs word them:
+// `badKeyLine` for a wrong key (no line when null), `tooBigLine` for a file
+// over the size limit (a %d in it shows the code), the read and write
+// failures with their codes, and the two lines of a CRC mismatch.
+void LogCryptFailure(int result, const uint8_t crc[4], const WCHAR* badKeyLine, const WCHAR* tooBigLine);
 // Text of an integer, for lines that join numbers and names without formatting them together.
 CString NumberText(int64_t value);

@@ -175,107 +175,87 @@ bool COrvantisDoc::RunPasswordUnlock()
     return true;
 }
 
+// The source and destination folders of a "To" command, each ending in "\".
+// False, after the message, when they are the same folder in any case of
+// letters: the copies would land on the originals.
+bool COrvantisDoc::SetCopyFolders(const CString& destination, const CString& source, const WCHAR* sameFolderMessage)
+{
+    m_strDestPath = WithBackslash(destination);
+    m_strSourcePath = WithBackslash(source);
+    if (m_strDestPath.CompareNoCase(m_strSourcePath) != 0)
+        return true;
+    ClearCopyFolders();
+    AfxMessageBox(sameFolderMessage, MB_OK);
+    return false;
+}
+
+void COrvantisDoc::ClearCopyFolders()
+{
+    m_strDestPath.Empty();
+    m_strSourcePath.Empty();
+}
+
+// Shows the password dialog of an encryption (PasswordLock) or decryption
+// (PasswordUnlock) and, after OK, installs the key and starts the job, unless
+// the password is empty.
+void COrvantisDoc::RunFileCommand(int jobCode, bool encrypt, bool passFolderNames, const CString& currentFolder)
+{
+    bool confirmed = encrypt ? RunPasswordLock(passFolderNames) : RunPasswordUnlock();
+    if (!confirmed) {
+        ClearCopyFolders();
+        return;
+    }
+    m_strCurrentFolder = currentFolder;
+    SetPasswordKey(m_strPassword);
+    if (!m_strPassword.IsEmpty())
+        StartJob(jobCode);
+}
+
 void COrvantisDoc::EncryptCurrentFolder(const CString& folder)
 {
     if (!CheckFolderPolicy(folder))
         return;
-    m_strDestPath.Empty();
-    m_strSourcePath.Empty();
-    if (!RunPasswordLock(true))
-        return;
-    m_strCurrentFolder = folder;
-    SetPasswordKey(m_strPassword);
-    if (!m_strPassword.IsEmpty())
-        StartJob(JOB_ENCRYPT_FOLDER);
+    ClearCopyFolders();
+    RunFileCommand(JOB_ENCRYPT_FOLDER, true, true, folder);
 }
 
 void COrvantisDoc::EncryptSelectedTo(const CString& destination, const CString& source)
 {
-    m_strDestPath = WithBackslash(destination);
-    m_strSourcePath = WithBackslash(source);
-    // The same folder in any case of letters: the copies would land on the originals.
-    if (m_strDestPath.CompareNoCase(m_strSourcePath) == 0) {
-        m_strDestPath.Empty();
-        m_strSourcePath.Empty();
-        AfxMessageBox(L"Souce and Destination folders are same, use Encrypt Folder or Encrypt Selected if you want to "
-                      L"encrypt in place",
-                      MB_OK);
-        return;
-    }
-    if (!RunPasswordLock(false)) {
-        m_strDestPath.Empty();
-        m_strSourcePath.Empty();
-        return;
-    }
-    m_strCurrentFolder.Empty();
-    SetPasswordKey(m_strPassword);
-    if (!m_strPassword.IsEmpty())
-        StartJob(JOB_ENCRYPT_SELECTED);
+    if (SetCopyFolders(destination, source,
+                       L"Souce and Destination folders are same, use Encrypt Folder or Encrypt Selected if you want to "
+                       L"encrypt in place"))
+        RunFileCommand(JOB_ENCRYPT_SELECTED, true, false, CString());
 }
 
 void COrvantisDoc::EncryptSelectedInPlace()
 {
-    m_strDestPath.Empty();
-    m_strSourcePath.Empty();
-    if (!RunPasswordLock(false))
-        return;
-    m_strCurrentFolder.Empty();
-    SetPasswordKey(m_strPassword);
-    if (!m_strPassword.IsEmpty())
-        StartJob(JOB_ENCRYPT_SELECTED);
+    ClearCopyFolders();
+    RunFileCommand(JOB_ENCRYPT_SELECTED, true, false, CString());
 }
 
 void COrvantisDoc::DecryptCurrentFolder(const CString& folder)
 {
-    m_strDestPath.Empty();
-    m_strSourcePath.Empty();
-    if (!RunPasswordUnlock())
-        return;
-    m_strCurrentFolder = folder;
-    SetPasswordKey(m_strPassword);
-    if (!m_strPassword.IsEmpty())
-        StartJob(JOB_DECRYPT_FOLDER);
+    ClearCopyFolders();
+    RunFileCommand(JOB_DECRYPT_FOLDER, false, false, folder);
 }
 
 void COrvantisDoc::DecryptSelectedTo(const CString& destination, const CString& source)
 {
-    m_strDestPath = WithBackslash(destination);
-    m_strSourcePath = WithBackslash(source);
-    if (m_strDestPath.CompareNoCase(m_strSourcePath) == 0) {
-        m_strDestPath.Empty();
-        m_strSourcePath.Empty();
-        AfxMessageBox(L"Souce and Destination folders are same, use Decrypt Folder or Decrypt Selected if you want to "
-                      L"decrypt in place",
-                      MB_OK);
-        return;
-    }
-    if (!RunPasswordUnlock()) {
-        m_strDestPath.Empty();
-        m_strSourcePath.Empty();
-        return;
-    }
-    m_strCurrentFolder.Empty();
-    SetPasswordKey(m_strPassword);
-    if (!m_strPassword.IsEmpty())
-        StartJob(JOB_DECRYPT_SELECTED);
+    if (SetCopyFolders(destination, source,
+                       L"Souce and Destination folders are same, use Decrypt Folder or Decrypt Selected if you want to "
+                       L"decrypt in place"))
+        RunFileCommand(JOB_DECRYPT_SELECTED, false, false, CString());
 }
 
 void COrvantisDoc::DecryptSelectedInPlace()
 {
-    m_strDestPath.Empty();
-    m_strSourcePath.Empty();
-    if (!RunPasswordUnlock())
-        return;
-    m_strCurrentFolder.Empty();
-    SetPasswordKey(m_strPassword);
-    if (!m_strPassword.IsEmpty())
-        StartJob(JOB_DECRYPT_SELECTED);
+    ClearCopyFolders();
+    RunFileCommand(JOB_DECRYPT_SELECTED, false, false, CString());
 }
 
 void COrvantisDoc::StartRecoveryJob(const CString& folder, bool repair)
 {
-    m_strDestPath.Empty();
-    m_strSourcePath.Empty();
+    ClearCopyFolders();
     m_strCurrentFolder = folder;
     StartJob(repair ? JOB_REPAIR_RECOVERY : JOB_VERIFY_RECOVERY);
 }
@@ -339,10 +319,16 @@ bool COrvantisDoc::RemoveTempFile(const CString& path, bool report)
     }
 }
 
-void COrvantisDoc::ForgetPasswordUnlessKept()
+// The end of an encryption or decryption job: the password goes unless it is
+// kept, the log is shown after errors or skips when the user asked for it,
+// and the folders of a "To" command are forgotten.
+void COrvantisDoc::FinishFileJob(int errors, int skipped, const WCHAR* caption)
 {
-    if (m_bKeepPassword)
-        return;
-    m_strPassword.SecureEmpty();
-    SetPasswordKey(m_strPassword);
+    if (!m_bKeepPassword) {
+        m_strPassword.SecureEmpty();
+        SetPasswordKey(m_strPassword);
+    }
+    bool keepLog = (errors > 0 && m_bKeepLogOnErrors) || (skipped > 0 && m_bKeepLogOnSkips);
+    ProgressFinish(keepLog, caption);
+    ClearCopyFolders();
 }

@@ -26,8 +26,7 @@ bool COrvantisDoc::RecoveryJob(bool repair)
     ProgressLog(LOG_INFO, L"Files: %d", n);
     if (repair)
         ProgressLog(LOG_PLAIN, L"Searching for repairable files.....");
-    m_strDestPath.Empty();
-    m_strSourcePath.Empty();
+    ClearCopyFolders();
 
     CRecoveryRecord record;
     CFileCipher cipher;
