@@ -362,6 +362,18 @@ TEST_F(EncryptJobsTest, FilesThatVanishAreReadOnlyOrLockedMidJob)
     EXPECT_EQ(m_window.reports[m_window.reports.size() - 2], Finish(true, "Encrypting Folder: "));
 }
 
+TEST_F(EncryptJobsTest, ASecureDeleteThatCannotDeleteIsAnErrorAndWipesNothing)
+{
+    CString locked = WriteFile(L"locked.txt", "still here");
+    m_doc->m_bSecureDelete = 1;
+    HANDLE lock = CreateFileW(locked, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    EncryptFolder(m_folder.Path());
+    CloseHandle(lock);
+    EXPECT_TRUE(m_window.HasLog(LOG_ERROR, "Error, can't delete original (file is open?): " + U8(locked)));
+    EXPECT_EQ(qvtest::ReadFileBytes(locked), "still here");
+    EXPECT_TRUE(qvtest::FileExists(Path(StaticName(L"locked.txt"))));
+}
+
 TEST_F(EncryptJobsTest, FilesTooBigAreRefusedAndTheRecoverySectionCountsInTheLimit)
 {
     // Sparse files: the size check comes before any read.
@@ -379,6 +391,16 @@ TEST_F(EncryptJobsTest, FilesTooBigAreRefusedAndTheRecoverySectionCountsInTheLim
     EXPECT_TRUE(m_window.HasLog(LOG_ERROR, "(Skippig) Input file too big to encrypt"));
     EXPECT_TRUE(m_window.HasLog(LOG_OK, "Finished with 1 file(s) not allowed to encrypt (4GB size restriction)"));
     EXPECT_TRUE(m_window.HasLog(LOG_HEADING_ERROR, "Skipped 1 items"));
+    // One more error of another kind.
+    WriteFile(L"vanishing.txt", "gone");
+    m_window.onReport = [&](const Report& r) {
+        if (r.code == PROGRESS_STATUS && r.text == U8(Path(L"vanishing.txt")))
+            DeleteFileW(Path(L"vanishing.txt"));
+    };
+    EncryptFolder(m_folder.Path());
+    m_window.onReport = nullptr;
+    EXPECT_TRUE(m_window.HasLog(LOG_ERROR, "Finished with 1 Erros and 1 restricted (>4GB) file(s)"));
+    EXPECT_TRUE(m_window.HasLog(LOG_HEADING_ERROR, "Skipped 2 items"));
     DeleteFileW(Path(L"huge.bin"));
 
     // Fits alone, but not with a recovery section behind it.

@@ -154,6 +154,10 @@ TEST_F(IntegrityJobTest, ASmallTreeIsTestedInTheTemporaryFolderOnly)
     EXPECT_EQ(TreeListing(m_folder.Path()), before);
     std::vector<std::string> logs = m_window.LogTexts();
     EXPECT_EQ(m_window.CountLogs("Compare 100% Match"), 3);
+    int crcLines = 0;
+    for (const std::string& line : logs)
+        crcLines += line.rfind("CRC: ", 0) == 0;
+    EXPECT_EQ(crcLines, 2) << "the empty file has no CRC line";
     EXPECT_EQ(m_window.CountLogs("Comparing with original bit by bit"), 3);
     EXPECT_EQ(m_window.CountLogs("Encrypting:" + U8(big)), 1);
     ASSERT_GE(logs.size(), 5u);
