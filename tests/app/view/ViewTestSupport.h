@@ -11,6 +11,7 @@
 #include "app/MyMFCShellListCtrl.h"
 #include "crypt/FileCipher.h"
 #include "crypt/OrvantisDoc.h"
+#include "crypt/doc/JobProtocol.h"
 #include "framework/CShellListCtrl.h"
 
 #include <functional>
@@ -156,6 +157,48 @@ inline bool WithDialog(const std::function<void()>& command, const std::function
     command();
     return started;
 }
+
+// Records the texts of the job log lines the main window receives, while it lives.
+class JobLogSpy {
+public:
+    explicit JobLogSpy(HWND frame) : m_frame(frame)
+    {
+        s_current = this;
+        m_previous = (WNDPROC)::SetWindowLongPtrW(frame, GWLP_WNDPROC, (LONG_PTR)Proc);
+    }
+    ~JobLogSpy()
+    {
+        ::SetWindowLongPtrW(m_frame, GWLP_WNDPROC, (LONG_PTR)m_previous);
+        s_current = nullptr;
+    }
+    JobLogSpy(const JobLogSpy&) = delete;
+    JobLogSpy& operator=(const JobLogSpy&) = delete;
+    bool Contains(const CString& part) const
+    {
+        for (const CString& line : lines) {
+            if (line.Find(part) >= 0)
+                return true;
+        }
+        return false;
+    }
+    std::vector<CString> lines;
+    std::vector<int> codes;
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        JobLogSpy* spy = s_current;
+        if (spy && message == UWM_JOB_PROGRESS) {
+            spy->codes.push_back((int)lParam);
+            if (lParam == PROGRESS_LOG)
+                spy->lines.push_back(g_ProgressText);
+        }
+        return ::CallWindowProcW(spy->m_previous, hwnd, message, wParam, lParam);
+    }
+    static inline JobLogSpy* s_current = nullptr;
+    HWND m_frame;
+    WNDPROC m_previous = nullptr;
+};
 
 inline CString ItemText(HWND dialog, int id)
 {

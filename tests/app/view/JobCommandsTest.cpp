@@ -1,0 +1,191 @@
+#include "tests/app/shell/MainWindowSupport.h"
+#include "tests/app/view/ViewTestSupport.h"
+
+#include "app/LogDlg.h"
+#include "crypt/EncryptedFileName.h"
+#include "crypt/KeyState.h"
+#include "crypt/NameCrypt.h"
+#include "res/resource.h"
+
+#include <vector>
+
+namespace {
+
+const WCHAR kPassword[] = L"Correct Horse 1";
+
+class JobCommandsTest : public qvtest::ProgramTest {
+protected:
+    void SetUp() override
+    {
+        // The jobs' temporary files go to a folder of this test alone.
+        WCHAR saved[MAX_PATH] = {};
+        ::GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
+        savedTmp = saved;
+        ::SetEnvironmentVariableW(L"TMP", temp.Path());
+        qvtest::ProgramTest::SetUp();
+    }
+    void TearDown() override
+    {
+        qvtest::ProgramTest::TearDown();
+        COrvantisDoc::SetPasswordKey(CString());
+        ::SetEnvironmentVariableW(L"TMP", savedTmp.IsEmpty() ? nullptr : savedTmp.GetString());
+    }
+    CMyMFCShellListCtrl& List() { return view->GetList(); }
+    int Find(const CString& name)
+    {
+        for (int i = 0; i < List().GetItemCount(); ++i) {
+            if (List().GetItemText(i, CShellListCtrl::COLUMN_NAME) == name)
+                return i;
+        }
+        return -1;
+    }
+    void Select(std::initializer_list<CString> names)
+    {
+        List().SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+        for (const CString& name : names)
+            List().SetItemState(Find(name), LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    }
+    // Pumps until the document's worker has ended and its reports are handled.
+    void WaitForJob()
+    {
+        DWORD deadline = GetTickCount() + 30000;
+        while (document->IsRunning() && (LONG)(GetTickCount() - deadline) < 0)
+            qvtest::PumpFor(10);
+        qvtest::PumpFor(30);
+    }
+    // Texts of the tree's items below (and with) `item`.
+    void TreeTexts(HTREEITEM item, std::vector<CString>& texts)
+    {
+        CMyMFCShellTreeCtrl* tree = frame->GetFolderTree();
+        for (; item; item = tree->GetNextSiblingItem(item)) {
+            texts.push_back(tree->GetItemText(item));
+            TreeTexts(tree->GetChildItem(item), texts);
+        }
+    }
+
+    qvtest::TempFolder folder;
+    qvtest::TempFolder temp;
+    CString savedTmp;
+};
+
+}  // namespace
+
+TEST_F(JobCommandsTest, EncryptSelectedInPlaceFromTheListWithItsLog)
+{
+    Start();
+    folder.WriteFile(L"a.txt", "first file");
+    folder.WriteFile(L"b.txt", "second file");
+    folder.WriteFile(L"c.txt", "not selected");
+    COrvantisDoc::SetPasswordKey(kPassword);
+    CString already = viewtest::EncryptInto(folder, L"old.txt", "encrypted before");
+    COrvantisDoc::SetPasswordKey(CString());
+    ASSERT_EQ(S_OK, List().DisplayFolder(folder.Path().GetString()));
+    CString alreadyName = already.Mid(already.ReverseFind(L'\\') + 1);
+    Select({L"a.txt", L"b.txt", alreadyName});
+
+    bool asked = viewtest::WithDialog([&] { Command(ID_ENCRYPT_SELECTED); },
+                                      [&](HWND dialog) {
+                                          EXPECT_EQ(BST_UNCHECKED, ::IsDlgButtonChecked(dialog, IDC_ENCRYPT_FOLDER_NAMES));
+                                          ::SetDlgItemTextW(dialog, IDC_PASSWORD, kPassword);
+                                          ::SetDlgItemTextW(dialog, IDC_REPEAT, kPassword);
+                                          ::CheckDlgButton(dialog, IDC_LOG_WARNINGS, BST_CHECKED);
+                                          viewtest::Press(dialog, IDOK);
+                                      });
+    ASSERT_TRUE(asked);
+    ASSERT_EQ(3, document->m_Selection.GetSize()) << "in the list's order";
+    // The log shows because the encrypted file is skipped and "Warnings" is on.
+    CString caption;
+    std::vector<CString> lines;
+    qvtest::TimerScript logReader([&] {
+        auto* log = dynamic_cast<CLogDlg*>(CWnd::FromHandlePermanent(qvtest::FindThreadWindow(L"Log")));
+        if (!log)
+            return false;
+        caption = qvtest::Text(*log, IDC_LOG_TEXT);
+        for (int i = 0; i < log->m_list.GetCount(); ++i)
+            lines.push_back(log->m_list.GetText(i).Mid(2));
+        log->EndDialog(IDOK);
+        return true;
+    });
+    WaitForJob();
+    for (int i = 0; i < 200 && !logReader.Done(); ++i)
+        qvtest::PumpFor(10);
+    EXPECT_TRUE(logReader.Done() && !logReader.TimedOut()) << "the log was shown";
+    EXPECT_FALSE(caption.IsEmpty());
+    bool skipped = false;
+    for (const CString& line : lines)
+        skipped = skipped || line.Find(alreadyName) >= 0;
+    EXPECT_TRUE(skipped) << "the log names the file that was skipped";
+
+    // The files are encrypted where they lay, and the list shows them under
+    // their plain names once the views have heard of the end.
+    for (int i = 0; i < 100 && Find(L"a.txt*") < 0; ++i)
+        qvtest::PumpFor(10);
+    EXPECT_FALSE(qvtest::FileExists(folder / L"a.txt"));
+    EXPECT_FALSE(qvtest::FileExists(folder / L"b.txt"));
+    EXPECT_TRUE(qvtest::FileExists(folder / L"c.txt"));
+    EXPECT_GE(Find(L"a.txt*"), 0);
+    EXPECT_GE(Find(L"b.txt*"), 0);
+    EXPECT_GE(Find(L"old.txt*"), 0);
+    EXPECT_GE(Find(L"c.txt"), 0);
+    // The watch comes back half a second after the job.
+    for (int i = 0; i < 100 && !view->IsWatchingFolder(); ++i)
+        qvtest::PumpFor(10);
+    EXPECT_TRUE(view->IsWatchingFolder());
+}
+
+TEST_F(JobCommandsTest, ClearingTheKeyListsEveryOpenBranchAgain)
+{
+    Start();
+    COrvantisDoc::SetPasswordKey(kPassword);
+    CString encryptedName = CNameCrypt().EncryptName(L"Secret");
+    COrvantisDoc::SetPasswordKey(CString());
+    ASSERT_TRUE(::CreateDirectoryW(folder / L"Outer", nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(folder / L"Outer\\" + encryptedName, nullptr));
+    ASSERT_EQ(S_OK, List().DisplayFolder((folder / L"Outer").GetString()));
+
+    bool asked = viewtest::WithDialog([&] { Command(ID_ENTER_PASSWORD); },
+                                      [&](HWND dialog) {
+                                          ::SetDlgItemTextW(dialog, IDC_PASSWORD, kPassword);
+                                          viewtest::Press(dialog, IDOK);
+                                      });
+    ASSERT_TRUE(asked);
+    EXPECT_TRUE(HasKey());
+    EXPECT_GE(Find(L"Secret*"), 0) << "the list shows the name decrypted";
+    std::vector<CString> texts;
+    TreeTexts(frame->GetFolderTree()->GetRootItem(), texts);
+    EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(), CString(L"Secret*"))) << "and the tree";
+
+    // The other folder's branch is left open while the list moves up.
+    ASSERT_EQ(S_OK, List().DisplayFolder(folder.Path().GetString()));
+    asked = viewtest::WithDialog([&] { Command(ID_ENTER_PASSWORD); },
+                                 [&](HWND dialog) { viewtest::Press(dialog, IDC_RESET); });
+    ASSERT_TRUE(asked);
+    EXPECT_FALSE(HasKey());
+    texts.clear();
+    TreeTexts(frame->GetFolderTree()->GetRootItem(), texts);
+    for (const CString& text : texts)
+        EXPECT_NE(CString(L"Secret*"), text) << "no decrypted name lingers";
+    EXPECT_EQ(-1, Find(L"Secret*"));
+}
+
+TEST_F(JobCommandsTest, VerifyUnderAnotherPasswordNamesFilesItCannotRead)
+{
+    Start();
+    COrvantisDoc::SetPasswordKey(kPassword);
+    viewtest::EncryptInto(folder, L"kept.txt", "kept");
+    COrvantisDoc::SetPasswordKey(L"another password");
+    document->m_strPassword = L"another password";
+    ASSERT_EQ(S_OK, List().DisplayFolder(folder.Path().GetString()));
+    viewtest::JobLogSpy spy(frame->m_hWnd);
+    Command(ID_VERIFY_RECOVERY);
+    // The verify job always ends with its log shown.
+    qvtest::TimerScript closeLog([&] {
+        auto* log = dynamic_cast<CLogDlg*>(CWnd::FromHandlePermanent(qvtest::FindThreadWindow(L"Log")));
+        if (log)
+            log->EndDialog(IDOK);
+        return log != nullptr;
+    });
+    WaitForJob();
+    EXPECT_TRUE(spy.Contains(L"BAD PASSWORD? ")) << "a file the key cannot read is named so in the log";
+    EXPECT_EQ(document->m_strCurrentFolder, folder.Path());
+}
