@@ -72,9 +72,12 @@ function(qv_add_resources target rcfile)
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${out})
 endfunction()
 
-# A GoogleTest program run under wine by ctest: qv_test(name sources... LIBS libs...)
+# A GoogleTest program run under wine by ctest:
+# qv_test(name sources... LIBS libs... [NEEDS_DISPLAY] [TIMEOUT s] [LOCKS resources...])
+# Programs that share a resource of the test prefix (such as the program's own
+# registry profile) name it in LOCKS, so ctest never runs two of them at once.
 function(qv_test name)
-    cmake_parse_arguments(T "NEEDS_DISPLAY" "TIMEOUT" "LIBS" ${ARGN})
+    cmake_parse_arguments(T "NEEDS_DISPLAY" "TIMEOUT" "LIBS;LOCKS" ${ARGN})
     qv_console_program(${name} ${T_UNPARSED_ARGUMENTS})
     target_link_libraries(${name} PRIVATE ${T_LIBS} qv_test_main)
     add_test(NAME ${name}
@@ -87,4 +90,7 @@ function(qv_test name)
         set(T_TIMEOUT 900)
     endif()
     set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT ${T_TIMEOUT})
+    if(T_LOCKS)
+        set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${T_LOCKS}")
+    endif()
 endfunction()
