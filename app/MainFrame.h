@@ -11,6 +11,7 @@
 #include "app/AddressBox.h"
 #include "app/FolderBar.h"
 #include "app/PreviewBar.h"
+#include "crypt/doc/PreviewHost.h"
 #include "framework/CFrameWnd.h"
 #include "framework/CReBar.h"
 #include "framework/CStatusBar.h"
@@ -21,7 +22,7 @@
 class CProgressDlg;
 class COrvantisView;
 
-class CMainFrame : public CFrameWnd {
+class CMainFrame : public CFrameWnd, public CPreviewHost {
 public:
     CMainFrame();
     // Keeps a drive folder as "Settings"/"LastPath".
@@ -33,9 +34,9 @@ public:
     // clears the preview.
     void SetAddressPath(const CString& path);
     // An empty path clears and hides the preview pane; a path shows it there.
-    void ShowImagePreview(const CString& path);
-    void ShowImagePreviewAs(const CString& path, const CString& shownName);
-    void StopImagePreview();
+    void ShowImagePreview(const CString& path) override;
+    void ShowImagePreviewAs(const CString& path, const CString& shownName) override;
+    void StopImagePreview() override;
     CToolBarComboBoxButton* GetFindCombo() const;
     CToolBarComboBoxButton* GetFocusedFindCombo() const;
 

@@ -18,6 +18,7 @@
 #include "framework/CDocument.h"
 #include "framework/CString.h"
 #include "framework/Collections.h"
+#include "zip/PkArchive.h"
 
 #include <windows.h>
 
@@ -31,6 +32,22 @@ struct FileTimes {
 
     void ReadFrom(const CString& path);
     bool ApplyTo(const CString& path) const;
+};
+
+class CFullImgView;  // the secure image viewer window (comes with the viewers)
+
+// What COrvantisDoc::OpenTempDecrypted found out besides the path it returns.
+struct TempOpenInfo {
+    enum VideoKind { VIDEO_NONE = 0, VIDEO_MEDIA = 1, VIDEO_WMV = 2 };
+
+    int passwordAsked = 0;    // 1: a password had to be asked for
+    int asynchronous = 0;     // 1: JOB_TEMP_DECRYPT still writes the copy; PROGRESS_TEMP_DECRYPTED ends it
+    int showProgress = 0;     // 1: the asynchronous copy is over 20,000,000 bytes
+    int videoKind = VIDEO_NONE;
+    // True: the path is a plain copy made for this open, to be wiped after
+    // use. False: the path is the user's own file (a plain file is opened
+    // where it lies) and must never be wiped or deleted.
+    bool isTempCopy = false;
 };
 
 class COrvantisDoc : public CDocument, public CThread {
@@ -80,6 +97,38 @@ public:
     // message box) when it cannot be deleted.
     bool RemoveTempFile(const CString& path, bool report);
 
+    // Opening single files (user-interface thread; TempDecrypt.cpp).
+    //
+    // The file to open for `path`: an encrypted file is decrypted into a plain
+    // temporary copy ("ENC...." in the temporary folder plus the plain name's
+    // extension, none for media the program's player takes when
+    // `videoAllowed`), at once up to 10,000,000 bytes, else by the
+    // JOB_TEMP_DECRYPT job, which ends with PROGRESS_TEMP_DECRYPTED (wParam:
+    // its CRYPT_* result) and no PROGRESS_JOB_ENDED. A plain file comes back
+    // as itself with info.isTempCopy false. "" when nothing can be opened (no
+    // password, or a failed decryption: its message was shown and the partial
+    // copy wiped).
+    CString OpenTempDecrypted(const CString& path, TempOpenInfo& info, bool videoAllowed);
+    // Hands an image (plain, or encrypted shown as `shownName`) to the main
+    // window's preview pane; anything else clears and hides the pane.
+    void OpenImagePreview(const CString& path, const CString& shownName);
+    // VIEWER_TEXT, VIEWER_IMAGE or VIEWER_VIDEO (app/ListMessages.h).
+    void OpenSecureViewer(const CString& path, int kind);
+    // Stops the preview pane's work, clears and hides it (the start of every
+    // command that runs a job or asks for a password).
+    void ClearImagePreview();
+
+    // Folder backup (user-interface thread, no job reports; BackupJobs.cpp).
+    // Packs `folder` into `tempArchive`, checks it, places it as
+    // folder\compressed.zip and deletes the files it holds. True when all of
+    // that was done.
+    bool ZipFolderBackup(const CString& folder, const CString& tempArchive);
+    // True when every entry tests sound and none contradicts the size of the
+    // file of its name in `folder`.
+    bool VerifyZipPackage(const CString& folder, const CString& archive);
+    // True when every entry was extracted under `destination`.
+    bool UnzipFolderBackup(const CString& destination, const CString& archive);
+
     // Job lists
     bool CollectFolderItems(const CString& folder, CAddInfoList& list);
     bool AddFileItem(const CString& path, CAddInfoList& list);
@@ -98,6 +147,8 @@ public:
     bool DecryptItemList(CAddInfoList& list);
     bool RecoveryJob(bool repair);
     bool IntegrityTestJob();
+    // JOB_TEMP_DECRYPT: m_strSourcePath into the copy m_strDestPath.
+    bool AsyncTempDecryptJob();
     // Deletes one file, wiping it first with m_bSecureDelete; clears a
     // read-only attribute first. False when it cannot be deleted.
     bool DeleteOriginal(const CString& path);
@@ -124,12 +175,14 @@ public:
     static void ProgressLongOperation(int on);
 
     // The worker's body: clears the stop flags, runs the job g_JobCode names,
-    // then reports PROGRESS_JOB_ENDED.
+    // then reports PROGRESS_JOB_ENDED (not after JOB_TEMP_DECRYPT).
     void Run() override;
 
+    int m_bMediaFile = 0;          // the file being decrypted for opening is media the program's player takes
     // Job inputs
     CNameCrypt m_NameCrypt;
     CStringArray m_Selection;      // full paths, refilled by the view before every "Selected" command
+    CFullImgView* m_pImageViewer = nullptr;  // the open secure image viewer; it clears this when it closes
     CString m_strCurrentFolder;    // folder of the folder, recovery and integrity jobs
     CString m_strSourcePath;       // "To" commands: both end in "\"; both empty for in-place work
     CString m_strDestPath;
@@ -147,6 +200,10 @@ public:
     int m_bRandomNames = 1;        // "RandomFileNames"
     int m_bEncryptFolderNames = 1; // "EncryptFolderNames"
     int m_bCheckCrc = 1;
+    int m_bVideoViewOpen = 0;      // the video window plays the copy being decrypted (set by the view)
+
+    CPkArchive m_Archive;          // the backup jobs' archive
+    CString m_strLastPreview;      // the path last handed to the preview pane; "" after the pane was cleared
     int m_bAllowRootFolder = 0;
 
 private:
@@ -161,4 +218,7 @@ private:
     void EncryptFolderNames(CAddInfoList& list, int& errors, int& skipped);
     void DecryptFolderNames(CAddInfoList& list, int& errors, int& skipped);
     void FinishFileJob(int errors, int skipped, const WCHAR* caption);
+    CString DecryptCopyNow(const CString& path, const CString& copy);
+    void NotifyTempDecrypted(int result);
+    bool CheckBackupFolder(const CString& folder);
 };

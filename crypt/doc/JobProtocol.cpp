@@ -185,6 +185,10 @@ void COrvantisDoc::Run()
     case JOB_DECRYPT_SELECTED: DecryptSelectedJob(); break;
     case JOB_VERIFY_RECOVERY: RecoveryJob(false); break;
     case JOB_REPAIR_RECOVERY: RecoveryJob(true); break;
+    case JOB_TEMP_DECRYPT:
+        // Ends with PROGRESS_TEMP_DECRYPTED: the views open the copy rather than refresh.
+        AsyncTempDecryptJob();
+        return;
     default: break;
     }
     ProgressEnded();

@@ -216,11 +216,13 @@ void COrvantisDoc::EncryptCurrentFolder(const CString& folder)
     if (!CheckFolderPolicy(folder))
         return;
     ClearCopyFolders();
+    ClearImagePreview();
     RunFileCommand(JOB_ENCRYPT_FOLDER, true, true, folder);
 }
 
 void COrvantisDoc::EncryptSelectedTo(const CString& destination, const CString& source)
 {
+    ClearImagePreview();
     if (SetCopyFolders(destination, source,
                        L"Souce and Destination folders are same, use Encrypt Folder or Encrypt Selected if you want to "
                        L"encrypt in place"))
@@ -229,6 +231,7 @@ void COrvantisDoc::EncryptSelectedTo(const CString& destination, const CString& 
 
 void COrvantisDoc::EncryptSelectedInPlace()
 {
+    ClearImagePreview();
     ClearCopyFolders();
     RunFileCommand(JOB_ENCRYPT_SELECTED, true, false, CString());
 }
@@ -236,11 +239,13 @@ void COrvantisDoc::EncryptSelectedInPlace()
 void COrvantisDoc::DecryptCurrentFolder(const CString& folder)
 {
     ClearCopyFolders();
+    ClearImagePreview();
     RunFileCommand(JOB_DECRYPT_FOLDER, false, false, folder);
 }
 
 void COrvantisDoc::DecryptSelectedTo(const CString& destination, const CString& source)
 {
+    ClearImagePreview();
     if (SetCopyFolders(destination, source,
                        L"Souce and Destination folders are same, use Decrypt Folder or Decrypt Selected if you want to "
                        L"decrypt in place"))
@@ -249,6 +254,7 @@ void COrvantisDoc::DecryptSelectedTo(const CString& destination, const CString& 
 
 void COrvantisDoc::DecryptSelectedInPlace()
 {
+    ClearImagePreview();
     ClearCopyFolders();
     RunFileCommand(JOB_DECRYPT_SELECTED, false, false, CString());
 }
@@ -256,6 +262,7 @@ void COrvantisDoc::DecryptSelectedInPlace()
 void COrvantisDoc::StartRecoveryJob(const CString& folder, bool repair)
 {
     ClearCopyFolders();
+    ClearImagePreview();
     m_strCurrentFolder = folder;
     StartJob(repair ? JOB_REPAIR_RECOVERY : JOB_VERIFY_RECOVERY);
 }
@@ -276,6 +283,7 @@ bool COrvantisDoc::StartIntegrityTest(const CString& folder)
 
 bool COrvantisDoc::EnterPassword()
 {
+    ClearImagePreview();
     PasswordSet dlg;
     dlg.m_strPassword = m_strPassword;
     if (dlg.DoModal() != IDOK)
