@@ -18,6 +18,7 @@
 #define IDD_PASSWORD_SET 312
 #define IDD_TEST_INTEGRITY 317
 #define IDD_SETTINGS 337
+#define IDD_CLEANUP 333
 
 // Items of the password dialogs
 #define IDC_PASSWORD 1000
@@ -139,3 +140,6 @@
 
 // Child windows of the main window
 #define IDC_ADDRESS_BOX 0xE801
+
+// Items of the clean-up dialog (its button is IDOK)
+#define IDC_CLEANUP_TEXT 1200
