@@ -4,16 +4,7 @@
 // chunks of 1 MiB (times_copy: time against that copy), both references
 // measured in the same run. Goals: the wide path at least 4 times the scalar
 // one, file encryption within 1.5 times the copy.
-#pragma push_macro("_WIN32")
-#pragma push_macro("_WIN64")
-#pragma push_macro("WIN32")
-#undef _WIN32
-#undef _WIN64
-#undef WIN32
-#include <benchmark/benchmark.h>
-#pragma pop_macro("WIN32")
-#pragma pop_macro("_WIN64")
-#pragma pop_macro("_WIN32")
+#include "bench/BenchSupport.h"
 
 #include "crypt/FileCipher.h"
 #include "crypt/KeyState.h"
@@ -26,6 +17,8 @@
 
 namespace {
 
+using benchsupport::Now;
+
 const size_t kFileSize = 256u << 20;
 const size_t kCopyChunk = 1u << 20;
 
@@ -33,14 +26,6 @@ const size_t kCopyChunk = 1u << 20;
 // (benchmarks run in the order they are registered).
 double g_scalarSeconds[2];  // encrypt, decrypt
 double g_copySeconds;
-
-double Now()
-{
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return (double)counter.QuadPart / (double)frequency.QuadPart;
-}
 
 // Time spent in the timed part of the rounds, to set ratios against a reference.
 class RoundTimer {
