@@ -218,12 +218,12 @@ bool COrvantisDoc::CheckBackupFolder(const CString& folder)
 
 bool COrvantisDoc::ZipFolderBackup(const CString& folder, const CString& tempArchive)
 {
-    if (!CheckBackupFolder(folder))
-        return false;
     if (IsDriveRoot(folder)) {
         AfxMessageBox(L"For security reasons adding root folder into single protected archive is forbidden", MB_OK);
         return false;
     }
+    if (!CheckBackupFolder(folder))
+        return false;
     CWaitCursor wait;
     CString base = folder;
     base.TrimRight(L'\\');
@@ -233,6 +233,11 @@ bool COrvantisDoc::ZipFolderBackup(const CString& folder, const CString& tempArc
 
     CAddInfoList items;
     CollectFolderItems(base, items);
+    if (items.GetSize() > kMaxEntries) {
+        AfxMessageBox(L"The folder holds more than 65535 files and folders, more than one archive can hold.\nAborting.",
+                      MB_OK);
+        return false;
+    }
     uint64_t total = 0;
     for (int i = 0; i < items.GetSize(); ++i) {
         uint64_t size = 0;
@@ -241,11 +246,6 @@ bool COrvantisDoc::ZipFolderBackup(const CString& folder, const CString& tempArc
     }
     if (total > kMaxBackupBytes) {
         AfxMessageBox(L"The result archive must be < 2GB\nAborting.", MB_OK);
-        return false;
-    }
-    if (items.GetSize() > kMaxEntries) {
-        AfxMessageBox(L"The folder holds more than 65535 files and folders, more than one archive can hold.\nAborting.",
-                      MB_OK);
         return false;
     }
 
