@@ -386,16 +386,21 @@ CString CShellListCtrl::OnGetItemText(int, int column, const ShellItemInfo* info
 {
     if (!info || !info->pParentFolder || !info->pidlRel)
         return CString();
+    WIN32_FIND_DATAW data = {};
+    bool found = SUCCEEDED(::SHGetDataFromIDListW(info->pParentFolder, info->pidlRel, SHGDFIL_FINDDATA, &data,
+                                                  sizeof data));
+    bool folder = found && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
     if (column == COLUMN_NAME) {
+        // A file of the file system is shown under its name: asking the
+        // shell for each file's display name costs far more in a long
+        // folder. Folders and other items may carry names of their own.
+        if (found && !folder && data.cFileName[0])
+            return CString(data.cFileName);
         STRRET answer = {};
         if (FAILED(info->pParentFolder->GetDisplayNameOf(info->pidlRel, SHGDN_INFOLDER, &answer)))
             return CString();
         return StrRetText(answer, info->pidlRel);
     }
-    WIN32_FIND_DATAW data = {};
-    bool found = SUCCEEDED(::SHGetDataFromIDListW(info->pParentFolder, info->pidlRel, SHGDFIL_FINDDATA, &data,
-                                                  sizeof data));
-    bool folder = found && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
     switch (column) {
     case COLUMN_SIZE: {
         if (!found || folder)
