@@ -9,7 +9,6 @@
 #include "framework/GdiObjects.h"
 #include "res/resource.h"
 
-#include <vector>
 
 namespace {
 
@@ -295,27 +294,17 @@ void CMyMFCShellListCtrl::OnDoubleClick(CPoint point)
 
 void CMyMFCShellListCtrl::OnContextMenu(CPoint point)
 {
-    if (CShellContextMenu::GetOpenMenu2())
-        return;
-    if (!m_bContextMenu) {
-        Default();
-        return;
-    }
-    if (!m_psfCurFolder)
+    if (!CanShowContextMenu())
         return;
     int clicked = -1;
-    bool fromKeyboard = point.x == -1 && point.y == -1;
-    if (fromKeyboard) {
+    if (point.x == -1 && point.y == -1) {
         int first = GetNextItem(-1, LVNI_SELECTED);
         if (first < 0)
             return;
         int last = first;
         for (int next = first; next >= 0; next = GetNextItem(next, LVNI_SELECTED))
             last = next;
-        CRect bounds;
-        GetItemRect(last, &bounds, LVIR_BOUNDS);
-        point = CPoint(bounds.left, bounds.bottom + 1);
-        ::ClientToScreen(m_hWnd, &point);
+        point = MenuPointBelow(last);
         // The menu is the one of the first selected item.
         clicked = first;
     } else {
@@ -335,28 +324,15 @@ void CMyMFCShellListCtrl::OnContextMenu(CPoint point)
     if (!fileName.IsEmpty() && (IsEncryptedFileName(fileName) || IsEncryptedName(fileName)))
         menuId = HasKey() ? IDR_LIST_MENU_ENCRYPTED : IDR_LIST_MENU_LOCKED;
 
-    std::vector<LPCITEMIDLIST> items;
-    if (ShellItemInfo* info = GetItemInfo(clicked))
-        items.push_back(info->pidlRel);
-    for (int item = GetNextItem(-1, LVNI_SELECTED); item >= 0; item = GetNextItem(item, LVNI_SELECTED)) {
-        ShellItemInfo* info = GetItemInfo(item);
-        if (item != clicked && info)
-            items.push_back(info->pidlRel);
-    }
     CShellContextMenu shellMenu;
     CMenu popup;
-    if (!shellMenu.Create(m_psfCurFolder, m_hWnd, items) || !popup.CreatePopupMenu() ||
-        !shellMenu.Fill(popup, CMF_EXPLORE))
+    if (!CreateShellMenu(shellMenu, popup, MenuItems(clicked)))
         return;
     CMenu programMenu;
     if (programMenu.LoadMenu(menuId))
         InsertProgramItems(popup, programMenu.GetSubMenu(0));
 
-    UINT id;
-    {
-        CShellContextMenu::OpenGuard open(&shellMenu);
-        id = popup.TrackPopupMenu(TPM_RETURNCMD | TPM_RIGHTBUTTON, point.x, point.y, this);
-    }
+    UINT id = TrackShellMenu(shellMenu, popup, point);
     if (!id)
         return;
     if (id >= FIRST_PROGRAM_COMMAND) {

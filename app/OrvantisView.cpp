@@ -507,31 +507,32 @@ void COrvantisView::OnDecryptSelected()
     GetDocument()->DecryptSelectedInPlace();
 }
 
-void COrvantisView::OnEncryptSelectedTo()
+CString COrvantisView::FolderAndSelectionForCopy(const WCHAR* title, CString& destination)
 {
     CString folder = FolderForCommand();
     if (folder.IsEmpty())
-        return;
+        return folder;
     if (!FillSelection()) {
         AfxMessageBox(L"Select files and/or folders in the list first", MB_OK);
-        return;
+        return CString();
     }
-    CString destination = ChooseDestination(L"Copy and Encrypt Selected files/folders to :", folder);
-    if (!destination.IsEmpty())
+    destination = ChooseDestination(title, folder);
+    return destination.IsEmpty() ? CString() : folder;
+}
+
+void COrvantisView::OnEncryptSelectedTo()
+{
+    CString destination;
+    CString folder = FolderAndSelectionForCopy(L"Copy and Encrypt Selected files/folders to :", destination);
+    if (!folder.IsEmpty())
         GetDocument()->EncryptSelectedTo(destination, folder);
 }
 
 void COrvantisView::OnDecryptSelectedTo()
 {
-    CString folder = FolderForCommand();
-    if (folder.IsEmpty())
-        return;
-    if (!FillSelection()) {
-        AfxMessageBox(L"Select files and/or folders in the list first", MB_OK);
-        return;
-    }
-    CString destination = ChooseDestination(L"Copy and Decrypt Selected files/folders to :", folder);
-    if (!destination.IsEmpty())
+    CString destination;
+    CString folder = FolderAndSelectionForCopy(L"Copy and Decrypt Selected files/folders to :", destination);
+    if (!folder.IsEmpty())
         GetDocument()->DecryptSelectedTo(destination, folder);
 }
 

@@ -127,6 +127,9 @@ protected:
     bool FillSelection();
     // A "To" command: the folder chosen to copy into, or "" when cancelled.
     CString ChooseDestination(const WCHAR* title, const CString& start);
+    // The folder shown, with the selection filled and a destination chosen;
+    // "" after a refusal (with its message) or a cancelled choice.
+    CString FolderAndSelectionForCopy(const WCHAR* title, CString& destination);
     CMainFrame* GetMainFrame() const;
     void WriteSetting(const WCHAR* name, int value);
 

@@ -475,40 +475,65 @@ void CShellListCtrl::DoDefault(int item)
     RunDefaultShellCommand(info->pParentFolder, info->pidlRel);
 }
 
-void CShellListCtrl::OnContextMenu(CPoint point)
+bool CShellListCtrl::CanShowContextMenu()
 {
     if (CShellContextMenu::GetOpenMenu2())
-        return;
+        return false;
     if (!m_bContextMenu) {
         Default();
-        return;
+        return false;
     }
-    if (!m_psfCurFolder)
-        return;
+    return m_psfCurFolder != nullptr;
+}
+
+CPoint CShellListCtrl::MenuPointBelow(int item) const
+{
+    CRect bounds;
+    GetItemRect(item, &bounds, LVIR_BOUNDS);
+    CPoint point(bounds.left, bounds.bottom + 1);
+    ::ClientToScreen(m_hWnd, &point);
+    return point;
+}
+
+std::vector<LPCITEMIDLIST> CShellListCtrl::MenuItems(int first) const
+{
     std::vector<LPCITEMIDLIST> items;
+    if (ShellItemInfo* info = GetItemInfo(first))
+        items.push_back(info->pidlRel);
     for (int item = GetNextItem(-1, LVNI_SELECTED); item >= 0; item = GetNextItem(item, LVNI_SELECTED)) {
-        if (ShellItemInfo* info = GetItemInfo(item))
+        ShellItemInfo* info = GetItemInfo(item);
+        if (item != first && info)
             items.push_back(info->pidlRel);
     }
-    if (items.empty())
+    return items;
+}
+
+bool CShellListCtrl::CreateShellMenu(CShellContextMenu& shellMenu, CMenu& popup, const std::vector<LPCITEMIDLIST>& items)
+{
+    return !items.empty() && shellMenu.Create(m_psfCurFolder, m_hWnd, items) && popup.CreatePopupMenu() &&
+           shellMenu.Fill(popup, CMF_EXPLORE);
+}
+
+UINT CShellListCtrl::TrackShellMenu(CShellContextMenu& shellMenu, CMenu& popup, CPoint point)
+{
+    CShellContextMenu::OpenGuard open(&shellMenu);
+    return popup.TrackPopupMenu(TPM_RETURNCMD | TPM_RIGHTBUTTON, point.x, point.y, this);
+}
+
+void CShellListCtrl::OnContextMenu(CPoint point)
+{
+    if (!CanShowContextMenu())
         return;
-    if (point.x == -1 && point.y == -1) {
-        CRect bounds;
-        GetItemRect(GetNextItem(-1, LVNI_SELECTED), &bounds, LVIR_BOUNDS);
-        point = CPoint(bounds.left, bounds.bottom + 1);
-        ::ClientToScreen(m_hWnd, &point);
-    }
+    int first = GetNextItem(-1, LVNI_SELECTED);
+    if (first < 0)
+        return;
+    if (point.x == -1 && point.y == -1)
+        point = MenuPointBelow(first);
     CShellContextMenu shellMenu;
     CMenu popup;
-    if (!shellMenu.Create(m_psfCurFolder, m_hWnd, items) || !popup.CreatePopupMenu() ||
-        !shellMenu.Fill(popup, CMF_EXPLORE))
+    if (!CreateShellMenu(shellMenu, popup, MenuItems(first)))
         return;
-    UINT id;
-    {
-        CShellContextMenu::OpenGuard open(&shellMenu);
-        id = popup.TrackPopupMenu(TPM_RETURNCMD | TPM_RIGHTBUTTON, point.x, point.y, this);
-    }
-    if (id)
+    if (UINT id = TrackShellMenu(shellMenu, popup, point))
         RunShellCommand(shellMenu, id);
 }
 

@@ -17,11 +17,13 @@
 #pragma once
 
 #include "framework/CListCtrl.h"
+#include "framework/CMenu.h"
 #include "framework/CShellContextMenu.h"
 #include "framework/CShellTreeCtrl.h"
 #include "framework/Geometry.h"
 
 #include <map>
+#include <vector>
 
 // Sent to the parent after the list showed another folder.
 UINT ChangeCurrentFolderMessage();
@@ -118,6 +120,17 @@ public:
     bool RunDefaultShellCommand(IShellFolder* folder, LPCITEMIDLIST relative);
     // Runs command `id` of a filled shell menu and tells the parent.
     bool RunShellCommand(CShellContextMenu& menu, UINT id);
+    // Whether a context menu may show now: none is open, the shell's menu
+    // is enabled (else the default handling runs) and a folder is shown.
+    bool CanShowContextMenu();
+    // The screen point just below the item's lower-left corner.
+    CPoint MenuPointBelow(int item) const;
+    // The relative lists of `first` and of the other selected items.
+    std::vector<LPCITEMIDLIST> MenuItems(int first) const;
+    // The shell's menu of the items in a new popup; false on any failure.
+    bool CreateShellMenu(CShellContextMenu& shellMenu, CMenu& popup, const std::vector<LPCITEMIDLIST>& items);
+    // Tracks the popup with the shell's menu open: the command chosen, or 0.
+    UINT TrackShellMenu(CShellContextMenu& shellMenu, CMenu& popup, CPoint point);
 
     BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;

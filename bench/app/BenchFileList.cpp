@@ -4,16 +4,7 @@
 // folder (times_listing) and, for the encrypted folder, beside reading the
 // stored names alone (times_name_reads), which is most of its cost. Goals:
 // under 2 s for the encrypted folder and under 0.5 s for the plain one.
-#pragma push_macro("_WIN32")
-#pragma push_macro("_WIN64")
-#pragma push_macro("WIN32")
-#undef _WIN32
-#undef _WIN64
-#undef WIN32
-#include <benchmark/benchmark.h>
-#pragma pop_macro("WIN32")
-#pragma pop_macro("_WIN64")
-#pragma pop_macro("_WIN32")
+#include "bench/BenchSupport.h"
 
 #include "app/MyMFCShellListCtrl.h"
 #include "crypt/FileCipher.h"
@@ -27,16 +18,10 @@
 
 namespace {
 
+using benchsupport::Now;
+
 const int kFiles = 10000;
 const WCHAR kPassword[] = L"benchmark password";
-
-double Now()
-{
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return (double)counter.QuadPart / (double)frequency.QuadPart;
-}
 
 CString TempPath(const WCHAR* name)
 {

@@ -180,14 +180,7 @@ protected:
         qvtest::ProgramTest::TearDown();
     }
     CMyMFCShellListCtrl& List() { return view->GetList(); }
-    int Find(const CString& name)
-    {
-        for (int i = 0; i < List().GetItemCount(); ++i) {
-            if (List().GetItemText(i, CShellListCtrl::COLUMN_NAME) == name)
-                return i;
-        }
-        return -1;
-    }
+    int Find(const CString& name) { return viewtest::FindItem(List(), name); }
     // Drags the selected items, starting on `from`; the list's selection is
     // made by the press on that item with the others kept by Ctrl.
     void Drag(const CString& from, bool cancel)

@@ -45,14 +45,7 @@ protected:
         ::OleUninitialize();
     }
     void Show() { ASSERT_EQ(S_OK, list.DisplayFolder(folder.Path().GetString())); }
-    int Find(const CString& name)
-    {
-        for (int i = 0; i < list.GetItemCount(); ++i) {
-            if (list.GetItemText(i, CShellListCtrl::COLUMN_NAME) == name)
-                return i;
-        }
-        return -1;
-    }
+    int Find(const CString& name) { return viewtest::FindItem(list, name); }
     CString Type(const CString& name) { return list.GetItemText(Find(name), CShellListCtrl::COLUMN_TYPE); }
     std::vector<CString> Names()
     {

@@ -31,14 +31,7 @@ protected:
         ::SetEnvironmentVariableW(L"TMP", savedTmp.IsEmpty() ? nullptr : savedTmp.GetString());
     }
     CMyMFCShellListCtrl& List() { return view->GetList(); }
-    int Find(const CString& name)
-    {
-        for (int i = 0; i < List().GetItemCount(); ++i) {
-            if (List().GetItemText(i, CShellListCtrl::COLUMN_NAME) == name)
-                return i;
-        }
-        return -1;
-    }
+    int Find(const CString& name) { return viewtest::FindItem(List(), name); }
     void Select(std::initializer_list<CString> names)
     {
         List().SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);

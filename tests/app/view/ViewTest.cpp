@@ -49,14 +49,7 @@ protected:
         return state;
     }
     void Idle() { frame->SendMessage(WM_IDLEUPDATECMDUI, TRUE); }
-    int Find(const CString& name)
-    {
-        for (int i = 0; i < List().GetItemCount(); ++i) {
-            if (List().GetItemText(i, CShellListCtrl::COLUMN_NAME) == name)
-                return i;
-        }
-        return -1;
-    }
+    int Find(const CString& name) { return viewtest::FindItem(List(), name); }
     void SelectOnly(std::initializer_list<const WCHAR*> names)
     {
         List().SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);

@@ -32,6 +32,16 @@ inline CString EncryptInto(const qvtest::TempFolder& folder, const CString& plai
     return encrypted;
 }
 
+// The list's item shown under `name`, or -1.
+inline int FindItem(const CListCtrl& list, const CString& name)
+{
+    for (int i = 0; i < list.GetItemCount(); ++i) {
+        if (list.GetItemText(i, CShellListCtrl::COLUMN_NAME) == name)
+            return i;
+    }
+    return -1;
+}
+
 struct Message {
     UINT message;
     WPARAM wParam;
