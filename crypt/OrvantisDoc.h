@@ -119,9 +119,10 @@ public:
     void ClearImagePreview();
 
     // Folder backup (user-interface thread, no job reports; BackupJobs.cpp).
-    // Packs `folder` into `tempArchive`, checks it, places it as
-    // folder\compressed.zip and deletes the files it holds. True when all of
-    // that was done.
+    // Packs `folder` into `tempArchive`, checks it, moves it into place as
+    // folder\compressed.zip and deletes the files whose entries tested sound
+    // at their size; a file that could not be packed stays. True when every
+    // item was packed and every packed file removed.
     bool ZipFolderBackup(const CString& folder, const CString& tempArchive);
     // True when every entry tests sound and none contradicts the size of the
     // file of its name in `folder`.

@@ -8,6 +8,9 @@
 // PROGRESS_BEGIN; any number of PROGRESS_LOG, PROGRESS_SET_RANGE,
 // PROGRESS_SET_POS, PROGRESS_STATUS and PROGRESS_LONG_OPERATION;
 // PROGRESS_FINISH (or PROGRESS_CLOSE); then the worker sends PROGRESS_JOB_ENDED.
+// The temporary-decryption job (JOB_TEMP_DECRYPT) sends PROGRESS_TEMP_DECRYPTED
+// instead, once: after its finish when the copy is complete, before the copy
+// is wiped (and before the finish) when it failed.
 #pragma once
 
 #include "framework/CString.h"
@@ -28,7 +31,7 @@ enum ProgressCode {
     PROGRESS_LOG = 5,              // wParam: LogKind; text: the line
     PROGRESS_JOB_ENDED = 6,        // the views refresh
     PROGRESS_LONG_OPERATION = 7,   // wParam 1 on, 0 off
-    PROGRESS_TEMP_DECRYPTED = 8,   // a temporary copy for opening is complete
+    PROGRESS_TEMP_DECRYPTED = 8,   // wParam: the temporary decryption's CRYPT_* result; only CRYPT_OK (0) leaves a copy to open
     PROGRESS_CLOSE = 9,            // the progress window closes without a log
 };
 

@@ -61,17 +61,6 @@ int RunHostCommand(const qvtest::TempFolder& scratch, const std::string& command
     return -1;
 }
 
-// A file of `size` bytes that takes no room on disk.
-void MakeSparseFile(const CString& path, uint64_t size)
-{
-    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    LARGE_INTEGER end;
-    end.QuadPart = (LONGLONG)size;
-    SetFilePointerEx(file, end, nullptr, FILE_BEGIN);
-    SetEndOfFile(file);
-    CloseHandle(file);
-}
-
 // Appends to a file while the library adds the entry named `when`.
 class GrowFileWhileAdding : public CPkActionCallback {
 public:

@@ -89,6 +89,16 @@ int RecordingWindow::CountLogs(const std::string& text) const
     return count;
 }
 
+void MakeSparseFile(const CString& path, uint64_t size)
+{
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = (LONGLONG)size;
+    SetFilePointerEx(file, end, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+    CloseHandle(file);
+}
+
 std::set<std::string> TempFiles()
 {
     std::set<std::string> names;

@@ -59,6 +59,9 @@ public:
     int CountLogs(const std::string& text) const;
 };
 
+// A file of `size` bytes that takes no room on disk (for size limits).
+void MakeSparseFile(const CString& path, uint64_t size);
+
 // The names of the "ENC" temporary files now in the user's temporary folder.
 std::set<std::string> TempFiles();
 

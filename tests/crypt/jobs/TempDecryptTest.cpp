@@ -286,12 +286,7 @@ TEST_F(TempDecryptTest, FailedJobTellsTheViewsItsResultBeforeWipingTheCopy)
     SetPassword(L"secret");
     // Over 20,000,000 bytes of something that is no encrypted file, kept sparse.
     CString fake = Path(L"7c{1234567890-ABCD}.dat");
-    HANDLE file = CreateFileW(fake, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    LARGE_INTEGER size;
-    size.QuadPart = 20000001;
-    SetFilePointerEx(file, size, nullptr, FILE_BEGIN);
-    SetEndOfFile(file);
-    CloseHandle(file);
+    MakeSparseFile(fake, 20000001);
     TempOpenInfo info;
     CString copy = Open(fake, info, false);
     EXPECT_EQ(info.asynchronous, 1);
