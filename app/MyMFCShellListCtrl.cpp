@@ -4,6 +4,7 @@
 #include "crypt/EncryptedFileName.h"
 #include "crypt/KeyState.h"
 #include "crypt/PathParts.h"
+#include "crypt/doc/FileKinds.h"
 #include "framework/CMenu.h"
 #include "framework/CWinApp.h"
 #include "framework/GdiObjects.h"
@@ -34,16 +35,6 @@ bool InList(const WCHAR* const (&list)[N], CString text)
 }
 
 bool EndsWithStar(const CString& text) { return !text.IsEmpty() && text[text.GetLength() - 1] == L'*'; }
-
-// Media files the program's player takes: the last four characters of a
-// name, lower-cased.
-bool LooksLikeMedia(const CString& name)
-{
-    static const WCHAR* const endings[] = {L".vlc", L".mp4", L".avi", L".flv", L".mkv", L".mp3", L".mpv",
-                                           L".m4v", L".wmv", L".mpg", L".mov", L".vob", L".3gp", L"mpeg",
-                                           L".mts", L".wav", L".aac", L".ogg", L"flac", L"webm"};
-    return InList(endings, name.Right(4));
-}
 
 // Copies the items of `source`, last to first, to the top of `popup`, so
 // they stand above what it holds in their own order.
@@ -276,7 +267,7 @@ void CMyMFCShellListCtrl::DoDefault(int item)
         SendOpenViewer(path, VIEWER_TEXT);
     else if (IsEncryptedFileName(fileName))
         SendOpenTempDecrypted(path);
-    else if (m_bVideoPlayer && LooksLikeMedia(path))
+    else if (m_bVideoPlayer && IsMediaFile(path))
         SendOpenViewer(path, VIEWER_VIDEO);
     else
         RunDefaultShellCommand(info->pParentFolder, info->pidlRel);

@@ -9,6 +9,7 @@
 #include "crypt/OrvantisDoc.h"
 #include "framework/AfxMessageBox.h"
 #include "framework/CDC.h"
+#include "framework/CWaitCursor.h"
 #include "framework/CWinApp.h"
 #include "framework/CommandMap.h"
 #include "framework/FolderChooser.h"
@@ -555,6 +556,10 @@ void COrvantisView::OnZipFolder()
     CString folder = FolderForCommand();
     if (folder.IsEmpty() || !GetDocument())
         return;
+    CWaitCursor wait;
+    GetDocument()->ZipFolderBackup(folder, MakeTempFileName());
+    // The backup sends no job reports: the list shows the folder as it is now.
+    RefreshAll();
 }
 
 void COrvantisView::OnUnzipFolder()
@@ -565,6 +570,9 @@ void COrvantisView::OnUnzipFolder()
     CString folder = FolderForCommand();
     if (folder.IsEmpty() || !GetDocument())
         return;
+    CWaitCursor wait;
+    GetDocument()->UnzipFolderBackup(folder, archive);
+    RefreshAll();
 }
 
 void COrvantisView::OnDecryptFolderTo() {}

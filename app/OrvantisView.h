@@ -137,11 +137,12 @@ protected:
     LRESULT OnListSelChanged();
     LRESULT OnOpenSecureViewer(WPARAM kind);
     LRESULT OnListCommand(WPARAM command);
-    // Hands a complete copy to the application registered for its type and
-    // watches it until it can be wiped; `copy` false for a file opened where
-    // it lies, which is never wiped.
-    void OpenAndWatch(const CString& path, bool copy);
+    // A copy handed to another program: a media file's is watched by the
+    // clean-up dialog, any other (and a media copy the dialog left) by the
+    // view's timer, until it can be wiped.
+    void HandOverCopy(const CString& copy, bool media);
     void WatchTempCopy(const CString& path);
+    void ForgetPlaceholderOf(const CString& copy);
     void CheckTempCopies();
     void WipeAllTempCopies();
     void OnPlaybackTimer();

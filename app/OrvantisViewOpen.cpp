@@ -1,32 +1,202 @@
-// COrvantisView: opening the files the list hands over.
+// COrvantisView: opening the files the list hands over. Previews and the
+// secure viewers are the document's; an encrypted file opens through a
+// plain temporary copy, which is handed to the application registered for
+// its type and wiped once that application lets go of it (at the latest
+// when the program ends). A file opened where it lies is never wiped.
 #include "app/OrvantisView.h"
 
+#include "app/CleanUp.h"
+#include "crypt/FileCipher.h"
 #include "crypt/FileOps.h"
 #include "crypt/OrvantisDoc.h"
+#include "crypt/doc/FileKinds.h"
 #include "framework/CWaitCursor.h"
 
-LRESULT COrvantisView::OnListSelChanged() { return 0; }
+namespace {
 
-LRESULT COrvantisView::OnOpenSecureViewer(WPARAM) { return 0; }
+// The empty file whose name a copy with an added extension took: the copy's
+// path up to its ".tmp"; "" when the copy has no extension of its own.
+CString PlaceholderOf(const CString& copy)
+{
+    CString lower = copy;
+    lower.MakeLower();
+    int slash = lower.ReverseFind(L'\\');
+    int tmp = lower.Find(L".tmp", slash + 1);
+    if (tmp < 0 || tmp + 4 >= copy.GetLength())
+        return CString();
+    return copy.Left(tmp + 4);
+}
 
-LRESULT COrvantisView::OnListCommand(WPARAM) { return 0; }
+// No other handle is open on the file (it opens with no sharing at all).
+bool IsFileFree(const CString& path)
+{
+    HANDLE file = ::CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    ::CloseHandle(file);
+    return true;
+}
 
-void COrvantisView::OnTempDecrypted(int) {}
+void DeletePlaceholderOf(const CString& copy)
+{
+    CString placeholder = PlaceholderOf(copy);
+    if (!placeholder.IsEmpty())
+        ::DeleteFileW(placeholder);
+}
 
-void COrvantisView::ForgetLastPreview() {}
+void WipeCopy(const CString& copy)
+{
+    if (::GetFileAttributesW(copy) != INVALID_FILE_ATTRIBUTES)
+        CFileOps::SecureDeleteFile(copy);
+    DeletePlaceholderOf(copy);
+}
 
-void COrvantisView::OpenAndWatch(const CString&, bool) {}
+}  // namespace
+
+void COrvantisView::ForgetLastPreview()
+{
+    if (COrvantisDoc* document = GetDocument())
+        document->m_strLastPreview.Empty();
+}
+
+LRESULT COrvantisView::OnListSelChanged()
+{
+    COrvantisDoc* document = GetDocument();
+    if (!m_bAutopreview || !document)
+        return 0;
+    document->OpenImagePreview(m_wndList.m_strSelPath, m_wndList.m_strSelName);
+    return 0;
+}
+
+LRESULT COrvantisView::OnOpenSecureViewer(WPARAM kind)
+{
+    if (COrvantisDoc* document = GetDocument())
+        document->OpenSecureViewer(m_wndList.m_strSelPath, (int)kind);
+    return 0;
+}
+
+LRESULT COrvantisView::OnListCommand(WPARAM command)
+{
+    COrvantisDoc* document = GetDocument();
+    if (command != ID_OPEN_TEMP_DECRYPTED || !document)
+        return 0;
+    CString path = m_wndList.m_strCommandPath;
+    m_nPlaybackState = 0;
+    m_bVideoMode = 0;
+    if (path.IsEmpty())
+        return 0;
+    TempOpenInfo info;
+    // The program's own player is not part of this build: media files go to
+    // the application registered for their type.
+    const bool videoAllowed = false;
+    CString opened = document->OpenTempDecrypted(path, info, videoAllowed);
+    if (opened.IsEmpty())
+        return 0;
+    if (info.passwordAsked)
+        RefreshAll();
+    // Only a copy made for this open is wiped: a plain file is opened where
+    // it lies.
+    bool copy = info.isTempCopy && opened.CompareNoCase(path) != 0;
+    // Without the program's player a media copy keeps its extension.
+    bool media = info.videoKind != TempOpenInfo::VIDEO_NONE || IsMediaFile(opened);
+    if (info.asynchronous) {
+        // The job is still writing the copy; its end continues in OnTempDecrypted.
+        m_strTempCopy = opened;
+        m_bTempCopyIsCopy = copy;
+        m_bTempCopyIsMedia = media;
+        return 0;
+    }
+    m_wndList.OpenWithDefaultVerb(opened);
+    if (copy)
+        HandOverCopy(opened, media);
+    return 0;
+}
+
+void COrvantisView::HandOverCopy(const CString& copy, bool media)
+{
+    m_strTempToWipe = copy;
+    if (media) {
+        // A media player holds its file for long: the monitor wipes it once free.
+        CCleanUp monitor(this);
+        monitor.m_strPath = copy;
+        monitor.DoModal();
+        if (::GetFileAttributesW(copy) == INVALID_FILE_ATTRIBUTES) {
+            DeletePlaceholderOf(copy);
+            return;
+        }
+    }
+    // Watched until the application lets go of it, then wiped.
+    WatchTempCopy(copy);
+}
+
+void COrvantisView::OnTempDecrypted(int result)
+{
+    if (m_bVideoMode || m_strTempCopy.IsEmpty())
+        return;
+    if (m_nPlaybackState == 1)
+        KillTimer(TIMER_PLAYBACK);
+    CString copy = m_strTempCopy;
+    m_strTempCopy.Empty();
+    if (result != CRYPT_OK) {
+        // A copy that failed to decrypt is never opened: what it holds is
+        // not the file's content. The job wipes it once the views have let
+        // go of it; its placeholder goes here.
+        if (m_bTempCopyIsCopy)
+            ForgetPlaceholderOf(copy);
+        return;
+    }
+    if (!CFileOps::CanReadFile(copy))
+        return;
+    if (m_nPlaybackState != 2)
+        m_wndList.OpenWithDefaultVerb(copy);
+    if (m_bTempCopyIsCopy)
+        HandOverCopy(copy, m_bTempCopyIsMedia);
+}
 
 void COrvantisView::WatchTempCopy(const CString& path)
 {
-    m_strTempToWipe = path;
+    for (const TempCopy& pending : m_tempCopies) {
+        if (pending.path.CompareNoCase(path) == 0)
+            return;
+    }
     m_tempCopies.push_back({path, WIPE_ATTEMPTS});
     KillTimer(TIMER_WIPE);
     SetTimer(TIMER_WIPE, WIPE_FIRST_DELAY);
 }
 
-void COrvantisView::CheckTempCopies() {}
+void COrvantisView::CheckTempCopies()
+{
+    CWaitCursor wait;
+    for (size_t i = 0; i < m_tempCopies.size();) {
+        TempCopy& pending = m_tempCopies[i];
+        bool gone = ::GetFileAttributesW(pending.path) == INVALID_FILE_ATTRIBUTES;
+        // Free, gone, or waited for long enough: the wipe's own fallbacks
+        // take a file still held.
+        if (gone || IsFileFree(pending.path) || --pending.attemptsLeft <= 0) {
+            WipeCopy(pending.path);
+            m_tempCopies.erase(m_tempCopies.begin() + (long)i);
+            continue;
+        }
+        ++i;
+    }
+    if (!m_tempCopies.empty())
+        SetTimer(TIMER_WIPE, WIPE_RETRY_DELAY);
+}
 
-void COrvantisView::WipeAllTempCopies() {}
+void COrvantisView::ForgetPlaceholderOf(const CString& copy) { DeletePlaceholderOf(copy); }
 
-void COrvantisView::OnPlaybackTimer() {}
+void COrvantisView::WipeAllTempCopies()
+{
+    for (const TempCopy& pending : m_tempCopies)
+        WipeCopy(pending.path);
+    m_tempCopies.clear();
+}
+
+void COrvantisView::OnPlaybackTimer()
+{
+    COrvantisDoc::ProgressLog(LOG_HEADING, L"Asynchronous playback is ON: Streaming of partial file started");
+    COrvantisDoc::ProgressLog(LOG_INFO,
+                              L"Continue decrypting... don't move forward the video untill the full decryption finished");
+    m_nPlaybackState = 2;
+    m_wndList.OpenWithDefaultVerb(m_strTempCopy);
+}

@@ -215,16 +215,7 @@ TEST_F(FileListTest, DoubleClicksGoWhereTheSettingsSay)
 {
     // A file type of the test's own, whose "open" leaves a mark.
     CString mark = folder / L"opened.mark";
-    HKEY key = nullptr;
-    ::RegCreateKeyExW(HKEY_CLASSES_ROOT, L".qvtestopen", 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                      nullptr);
-    ::RegSetValueExW(key, nullptr, 0, REG_SZ, (const BYTE*)L"qvtestopenfile", 30);
-    ::RegCloseKey(key);
-    ::RegCreateKeyExW(HKEY_CLASSES_ROOT, L"qvtestopenfile\\shell\\open\\command", 0, nullptr, 0,
-                      KEY_WRITE, nullptr, &key, nullptr);
-    CString command = L"cmd /c echo x > \"" + mark + L"\"";
-    ::RegSetValueExW(key, nullptr, 0, REG_SZ, (const BYTE*)command.GetString(), (command.GetLength() + 1) * 2);
-    ::RegCloseKey(key);
+    viewtest::TestFileType type(L".qvtestopen", L"cmd /c echo x > \"" + mark + L"\"");
     folder.WriteFile(L"doc.qvtestopen", "doc");
 
     Show();
@@ -271,11 +262,7 @@ TEST_F(FileListTest, DoubleClicksGoWhereTheSettingsSay)
         }
     }
     // The shell's command ran the registered program on the file.
-    for (int i = 0; i < 500 && !qvtest::FileExists(mark); ++i)
-        qvtest::PumpFor(10);
-    EXPECT_TRUE(qvtest::FileExists(mark));
-    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L".qvtestopen");
-    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L"qvtestopenfile");
+    EXPECT_TRUE(viewtest::PumpUntil([&] { return qvtest::FileExists(mark); }, 5000));
 }
 
 TEST_F(FileListTest, WithoutDoubleClicksFilesStayClosedButFoldersOpen)

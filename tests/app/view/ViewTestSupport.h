@@ -42,6 +42,49 @@ inline int FindItem(const CListCtrl& list, const CString& name)
     return -1;
 }
 
+// A file type of the test's own whose "open" runs `command` ("%1" stands
+// for the file), registered while the object lives.
+class TestFileType {
+public:
+    TestFileType(const CString& extension, const CString& command) : m_extension(extension)
+    {
+        CString className = L"qvtest" + extension.Mid(1) + L"file";
+        SetDefault(extension, className);
+        SetDefault(className + L"\\shell\\open\\command", command);
+        m_class = className;
+    }
+    ~TestFileType()
+    {
+        ::RegDeleteTreeW(HKEY_CLASSES_ROOT, m_extension);
+        ::RegDeleteTreeW(HKEY_CLASSES_ROOT, m_class);
+    }
+    TestFileType(const TestFileType&) = delete;
+    TestFileType& operator=(const TestFileType&) = delete;
+
+private:
+    static void SetDefault(const CString& key, const CString& value)
+    {
+        HKEY handle = nullptr;
+        ::RegCreateKeyExW(HKEY_CLASSES_ROOT, key, 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr);
+        ::RegSetValueExW(handle, nullptr, 0, REG_SZ, (const BYTE*)value.GetString(),
+                         (DWORD)((value.GetLength() + 1) * sizeof(WCHAR)));
+        ::RegCloseKey(handle);
+    }
+    CString m_extension, m_class;
+};
+
+// Pumps messages until `done` holds or `milliseconds` pass; the last answer.
+inline bool PumpUntil(const std::function<bool()>& done, DWORD milliseconds)
+{
+    DWORD deadline = GetTickCount() + milliseconds;
+    while (!done()) {
+        if ((LONG)(GetTickCount() - deadline) > 0)
+            return false;
+        qvtest::PumpFor(10);
+    }
+    return true;
+}
+
 struct Message {
     UINT message;
     WPARAM wParam;

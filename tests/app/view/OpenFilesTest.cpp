@@ -1,0 +1,184 @@
+// Opening files from the list: encrypted files through a plain temporary
+// copy handed to the application registered for their type (a command of
+// the test's own that copies what it is given) and wiped once free; plain
+// files where they lie, never wiped.
+#include "tests/app/shell/MainWindowSupport.h"
+#include "tests/app/view/ViewTestSupport.h"
+
+#include "app/LogDlg.h"
+#include "crypt/FileCipher.h"
+#include "res/resource.h"
+
+#include <set>
+
+namespace {
+
+const WCHAR kPassword[] = L"open password";
+
+class OpenFilesTest : public qvtest::ProgramTest {
+protected:
+    void SetUp() override
+    {
+        // The copies go to a temporary folder of this test alone.
+        WCHAR saved[MAX_PATH] = {};
+        ::GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
+        savedTmp = saved;
+        ::SetEnvironmentVariableW(L"TMP", temp.Path());
+        qvtest::ProgramTest::SetUp();
+        Start();
+        COrvantisDoc::SetPasswordKey(kPassword);
+        document->m_strPassword = kPassword;
+    }
+    void TearDown() override
+    {
+        qvtest::ProgramTest::TearDown();
+        COrvantisDoc::SetPasswordKey(CString());
+        ::SetEnvironmentVariableW(L"TMP", savedTmp.IsEmpty() ? nullptr : savedTmp.GetString());
+    }
+    CMyMFCShellListCtrl& List() { return view->GetList(); }
+    // What the temporary folder holds now.
+    std::set<CString> TempFiles()
+    {
+        std::set<CString> names;
+        WIN32_FIND_DATAW found;
+        HANDLE search = ::FindFirstFileW(temp / L"*", &found);
+        if (search == INVALID_HANDLE_VALUE)
+            return names;
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                names.insert(found.cFileName);
+        } while (::FindNextFileW(search, &found));
+        ::FindClose(search);
+        return names;
+    }
+    // The list's "Open File (Temp Decypt)" for a path.
+    void OpenThroughList(const CString& path)
+    {
+        List().m_strCommandPath = path;
+        view->SendMessage(UWM_LIST_COMMAND, ID_OPEN_TEMP_DECRYPTED, 0);
+    }
+    CString Mark() { return folder / L"received.txt"; }
+    // The command of the test's file type copies what it is given to the mark.
+    CString CopyCommand() { return L"cmd /c copy /y \"%1\" \"" + Mark() + L"\""; }
+
+    qvtest::TempFolder folder;
+    qvtest::TempFolder temp;
+    CString savedTmp;
+};
+
+}  // namespace
+
+TEST_F(OpenFilesTest, AnEncryptedFileOpensFromACopyThatIsWipedOnceFree)
+{
+    viewtest::TestFileType type(L".qvtestdoc", CopyCommand());
+    CString encrypted = viewtest::EncryptInto(folder, L"letter.qvtestdoc", "the plain letter");
+    ASSERT_EQ(S_OK, List().DisplayFolder(folder.Path().GetString()));
+    int item = viewtest::FindItem(List(), L"letter.qvtestdoc*");
+    ASSERT_GE(item, 0);
+    // A double-click, as the user opens it.
+    List().SetItemState(item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    CRect label;
+    List().GetItemRect(item, &label, LVIR_LABEL);
+    List().SendMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(label.CenterPoint().x, label.CenterPoint().y));
+
+    ASSERT_TRUE(viewtest::PumpUntil([&] { return qvtest::FileExists(Mark()); }, 8000)) << "the program got the copy";
+    EXPECT_EQ("the plain letter", qvtest::ReadFileBytes(Mark()));
+    CString copy = view->m_strTempToWipe;
+    EXPECT_EQ(0, copy.Find(temp.Path())) << copy.ToUtf8();
+    EXPECT_TRUE(viewtest::PumpUntil([&] { return TempFiles().empty(); }, 8000))
+        << "the copy and its placeholder are gone once the program let go";
+    EXPECT_TRUE(qvtest::FileExists(encrypted));
+}
+
+TEST_F(OpenFilesTest, APlainFileOpensWhereItLiesAndIsNeverWiped)
+{
+    viewtest::TestFileType type(L".qvtestdoc", CopyCommand());
+    CString plain = folder.WriteFile(L"plain.qvtestdoc", "my own words");
+    OpenThroughList(plain);
+    ASSERT_TRUE(viewtest::PumpUntil([&] { return qvtest::FileExists(Mark()); }, 8000));
+    EXPECT_EQ("my own words", qvtest::ReadFileBytes(Mark()));
+    qvtest::PumpFor(2500);
+    EXPECT_TRUE(qvtest::FileExists(plain)) << "opening a plain file must not destroy it";
+    EXPECT_EQ("my own words", qvtest::ReadFileBytes(plain));
+    EXPECT_TRUE(TempFiles().empty());
+}
+
+TEST_F(OpenFilesTest, ACopyStillHeldIsWipedWhenTheProgramEnds)
+{
+    // A type nothing opens: the copy waits to be let go.
+    viewtest::TestFileType type(L".qvtestheld", L"cmd /c exit");
+    CString encrypted = viewtest::EncryptInto(folder, L"held.qvtestheld", "held content");
+    OpenThroughList(encrypted);
+    CString copy = view->m_strTempToWipe;
+    ASSERT_FALSE(copy.IsEmpty());
+    HANDLE holder = ::CreateFileW(copy, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    qvtest::PumpFor(2200);
+    EXPECT_TRUE(qvtest::FileExists(copy)) << "held: not wiped yet";
+    ::CloseHandle(holder);
+    Stop();
+    EXPECT_TRUE(TempFiles().empty()) << "the copy and its placeholder are wiped at exit";
+}
+
+TEST_F(OpenFilesTest, AMediaCopyIsWatchedByTheCleanUpMonitor)
+{
+    CString encrypted = viewtest::EncryptInto(folder, L"clip.mp4", "not really a video");
+    bool sawMonitor = false;
+    qvtest::TimerScript watch([&] {
+        sawMonitor = sawMonitor || qvtest::FindThreadWindow(L"Streaming Format Monitor") != nullptr;
+        return false;
+    });
+    OpenThroughList(encrypted);
+    EXPECT_TRUE(sawMonitor);
+    EXPECT_TRUE(viewtest::PumpUntil([&] { return TempFiles().empty(); }, 3000));
+}
+
+TEST_F(OpenFilesTest, AFailedDecryptionOpensNothingAndLeavesNoCopy)
+{
+    viewtest::TestFileType type(L".qvtestdoc", CopyCommand());
+    COrvantisDoc::SetPasswordKey(L"another password");
+    CString encrypted = viewtest::EncryptInto(folder, L"other.qvtestdoc", "other content");
+    COrvantisDoc::SetPasswordKey(kPassword);
+    qvtest::MessageBoxCapture boxes;
+    OpenThroughList(encrypted);
+    ASSERT_EQ(1u, boxes.texts.size());
+    EXPECT_EQ(CString(L"The current active password cannot unlock this file. Click on 'Enter Password' to enter the "
+                      L"correct password"),
+              boxes.texts[0]);
+    qvtest::PumpFor(500);
+    EXPECT_FALSE(qvtest::FileExists(Mark()));
+    for (const CString& name : TempFiles())
+        EXPECT_EQ(-1, name.Find(L".qvtestdoc")) << "no copy: " << name.ToUtf8();
+}
+
+TEST_F(OpenFilesTest, ALargeCopyIsOpenedWhenTheJobEndsAndAFailedOneNever)
+{
+    viewtest::TestFileType type(L".qvtestdoc", CopyCommand());
+    std::string content = qvtest::PatternBytes(10100000, 7);
+    CString sound = viewtest::EncryptInto(folder, L"large.qvtestdoc", content);
+    // Large too, but under another password: the job cannot decrypt it.
+    COrvantisDoc::SetPasswordKey(L"another password");
+    CString foreign = viewtest::EncryptInto(folder, L"foreign.qvtestdoc", content);
+    COrvantisDoc::SetPasswordKey(kPassword);
+
+    OpenThroughList(sound);
+    EXPECT_FALSE(view->m_strTempCopy.IsEmpty()) << "the job writes the copy";
+    ASSERT_TRUE(viewtest::PumpUntil([&] { return qvtest::FileExists(Mark()); }, 20000));
+    EXPECT_EQ(content.size(), qvtest::ReadFileBytes(Mark()).size());
+    EXPECT_TRUE(viewtest::PumpUntil([&] { return TempFiles().empty(); }, 8000));
+    ::DeleteFileW(Mark());
+
+    // The failed job ends with its log; nothing is opened.
+    qvtest::TimerScript closeLog([&] {
+        auto* log = dynamic_cast<CLogDlg*>(CWnd::FromHandlePermanent(qvtest::FindThreadWindow(L"Log")));
+        if (log)
+            log->EndDialog(IDOK);
+        return log != nullptr;
+    });
+    OpenThroughList(foreign);
+    ASSERT_TRUE(viewtest::PumpUntil([&] { return !document->IsRunning() && closeLog.Done(); }, 20000));
+    EXPECT_TRUE(view->m_strTempCopy.IsEmpty());
+    qvtest::PumpFor(2000);
+    EXPECT_FALSE(qvtest::FileExists(Mark())) << "a failed copy is never opened";
+    EXPECT_TRUE(TempFiles().empty()) << "nor left behind";
+}
