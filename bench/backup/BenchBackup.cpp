@@ -117,8 +117,8 @@ void BM_Ratio(benchmark::State& state)
     // The tree holds the archive alone, and it unpacks to what Info-ZIP packed.
     state.counters["tree_left"] = Shell("test \"$(ls -A " + root + "/tree)\" = compressed.zip") != 0;
     state.counters["archives_differ"] =
-        Shell("cd " + root + " && unzip -qq iz.zip -d out-iz && mkdir -p out-ours/tree && unzip -qq tree/compressed.zip -d out-ours/tree && "
-              "diff -r -q out-iz out-ours >/dev/null") != 0;
+        Shell("cd " + root + " && unzip -qq iz.zip -d out-iz && mkdir -p out-ours/tree && " +
+              "unzip -qq tree/compressed.zip -d out-ours/tree && diff -r -q out-iz out-ours >/dev/null") != 0;
     Shell("rm -rf " + root);
 }
 

@@ -113,10 +113,11 @@ CString StoredName(const CNameCrypt& names, const CString& base, const CString& 
 // item the library refuses or fails on is left out and the rest go on. The
 // files added are listed in `packed`. False when not every item was added.
 bool PackItems(CPkArchive& archive, const CNameCrypt& names, const CString& base, const CString& archivePath,
-               const CAddInfoList& items, std::vector<PackedFile>& packed)
+               const CAddInfoList& items, std::vector<PackedFile>& packed, bool& created)
 {
     ArchiveCloser closer(archive);
     archive.SetIoBuffers(1500000, 65536, 32768);
+    created = false;
     try {
         archive.OpenArchive(archivePath, CPkStorage::omCreate, 0);
     } catch (CException* e) {
@@ -124,6 +125,7 @@ bool PackItems(CPkArchive& archive, const CNameCrypt& names, const CString& base
         e->Delete();
         return false;
     }
+    created = true;
     archive.SetPassword(nullptr);
     archive.SetBaseFolder(base);
     bool allAdded = true;
@@ -250,7 +252,12 @@ bool COrvantisDoc::ZipFolderBackup(const CString& folder, const CString& tempArc
     }
 
     std::vector<PackedFile> packed;
-    bool allPacked = PackItems(m_Archive, m_NameCrypt, base, tempArchive, items, packed);
+    bool created = false;
+    bool allPacked = PackItems(m_Archive, m_NameCrypt, base, tempArchive, items, packed, created);
+    if (!created) {
+        RemoveTempFile(tempArchive, false);
+        return false;
+    }
     // Every packed file must stand in the archive as an entry of its size
     // that tested sound before anything is deleted.
     SoundEntries sound;
@@ -264,7 +271,10 @@ bool COrvantisDoc::ZipFolderBackup(const CString& folder, const CString& tempArc
     if (!checked)
         AfxMessageBox(L"Error when checking package. \nThe original files will not be removed for safety.", MB_OK);
 
-    bool placed = PlaceArchive(tempArchive, target);
+    // An archive that failed its check never replaces an older one, which
+    // may hold the only copy of files an earlier backup deleted.
+    bool olderArchive = GetFileAttributesW(target) != INVALID_FILE_ATTRIBUTES;
+    bool placed = (checked || !olderArchive) && PlaceArchive(tempArchive, target);
     // The temporary archive is a plain copy of the folder's files.
     if (GetFileAttributesW(tempArchive) != INVALID_FILE_ATTRIBUTES)
         RemoveTempFile(tempArchive, false);

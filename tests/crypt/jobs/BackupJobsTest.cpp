@@ -216,6 +216,20 @@ TEST_F(BackupJobsTest, FileChangedWhilePackingFailsTheCheckAndNothingIsDeleted)
     EXPECT_TRUE(qvtest::FileExists(Archive())) << "the archive is placed whether or not the check passed";
 }
 
+TEST_F(BackupJobsTest, ArchiveThatFailedItsCheckNeverReplacesAnOlderOne)
+{
+    WriteFile(L"compressed.zip", "an older archive");
+    MakeTree();
+    GrowFileWhileAdding grow(Path(L"sub\\b.bin"), Path(L"a.txt"));
+    m_doc->m_Archive.SetCallback(&grow, CPkActionCallback::cbAdd);
+    MessageBoxCapture boxes;
+    EXPECT_FALSE(Backup());
+    m_doc->m_Archive.SetCallback(nullptr);
+    EXPECT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(qvtest::ReadFileBytes(Archive()), "an older archive");
+    EXPECT_EQ(qvtest::ReadFileBytes(Path(L"sub\\b.bin")), qvtest::PatternBytes(300000, 2));
+}
+
 TEST_F(BackupJobsTest, OlderArchiveInTheFolderIsPackedThenReplaced)
 {
     WriteFile(L"compressed.zip", "an older archive");

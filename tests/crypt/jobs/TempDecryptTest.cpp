@@ -167,7 +167,8 @@ TEST_F(TempDecryptTest, MediaTakesNoExtensionWhenThePlayerMayPlayIt)
         int mediaFile;
         const WCHAR* ending;
     };
-    for (const Case& c : {Case{true, TempOpenInfo::VIDEO_WMV, 1, L".tmp"}, Case{false, TempOpenInfo::VIDEO_NONE, 0, L".wmv"}}) {
+    const Case cases[] = {{true, TempOpenInfo::VIDEO_WMV, 1, L".tmp"}, {false, TempOpenInfo::VIDEO_NONE, 0, L".wmv"}};
+    for (const Case& c : cases) {
         TempOpenInfo info;
         CString copy = Open(encrypted, info, c.videoAllowed);
         EXPECT_EQ(info.videoKind, c.videoKind) << c.videoAllowed;
