@@ -1,0 +1,96 @@
+// "zip Folder" and "unzip Folder" from the view: the folder shown is packed
+// into its compressed.zip, checked, and unpacked again from the archive the
+// list has focused.
+#include "tests/app/shell/MainWindowSupport.h"
+#include "tests/app/view/ViewTestSupport.h"
+
+#include "res/resource.h"
+
+namespace {
+
+class BackupCommandsTest : public qvtest::ProgramTest {
+protected:
+    void SetUp() override
+    {
+        WCHAR saved[MAX_PATH] = {};
+        ::GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
+        savedTmp = saved;
+        ::SetEnvironmentVariableW(L"TMP", temp.Path());
+        qvtest::ProgramTest::SetUp();
+        Start();
+    }
+    void TearDown() override
+    {
+        qvtest::ProgramTest::TearDown();
+        COrvantisDoc::SetPasswordKey(CString());
+        ::SetEnvironmentVariableW(L"TMP", savedTmp.IsEmpty() ? nullptr : savedTmp.GetString());
+    }
+    CMyMFCShellListCtrl& List() { return view->GetList(); }
+
+    qvtest::TempFolder folder;
+    qvtest::TempFolder temp;
+    CString savedTmp;
+};
+
+}  // namespace
+
+TEST_F(BackupCommandsTest, AFolderIsPackedCheckedAndUnpackedAgain)
+{
+    COrvantisDoc::SetPasswordKey(L"backup password");
+    document->m_strPassword = L"backup password";
+    folder.WriteFile(L"a.txt", "alpha");
+    ::CreateDirectoryW(folder / L"Sub", nullptr);
+    folder.WriteFile(L"Sub\\b.txt", qvtest::PatternBytes(70000, 3));
+    ASSERT_EQ(S_OK, List().DisplayFolder(folder.Path().GetString()));
+
+    {
+        qvtest::MessageBoxCapture boxes;
+        Command(ID_ZIP_FOLDER);
+        EXPECT_TRUE(boxes.texts.empty()) << (boxes.texts.empty() ? "" : boxes.texts[0].ToUtf8());
+    }
+    EXPECT_TRUE(qvtest::FileExists(folder / L"compressed.zip"));
+    EXPECT_FALSE(qvtest::FileExists(folder / L"a.txt")) << "packed files go once the archive tested sound";
+    EXPECT_FALSE(qvtest::FileExists(folder / L"Sub\\b.txt"));
+    int archive = viewtest::FindItem(List(), L"compressed.zip");
+    ASSERT_GE(archive, 0) << "the list shows the folder as it is now";
+    EXPECT_EQ(-1, viewtest::FindItem(List(), L"a.txt"));
+
+    List().SetItemState(archive, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    {
+        qvtest::MessageBoxCapture boxes;
+        Command(ID_UNZIP_FOLDER);
+        EXPECT_TRUE(boxes.texts.empty()) << (boxes.texts.empty() ? "" : boxes.texts[0].ToUtf8());
+    }
+    EXPECT_EQ("alpha", qvtest::ReadFileBytes(folder / L"a.txt"));
+    EXPECT_EQ(qvtest::PatternBytes(70000, 3), qvtest::ReadFileBytes(folder / L"Sub\\b.txt"));
+    EXPECT_GE(viewtest::FindItem(List(), L"a.txt"), 0);
+}
+
+TEST_F(BackupCommandsTest, UnzipNeedsAFocusedArchiveAndRefusesOtherFiles)
+{
+    folder.WriteFile(L"not a zip.txt", "plain text");
+    ASSERT_EQ(S_OK, List().DisplayFolder(folder.Path().GetString()));
+    {
+        qvtest::MessageBoxCapture boxes;
+        Command(ID_UNZIP_FOLDER);
+        EXPECT_TRUE(boxes.texts.empty()) << "nothing focused: nothing happens";
+    }
+    List().SetItemState(viewtest::FindItem(List(), L"not a zip.txt"), LVIS_SELECTED | LVIS_FOCUSED,
+                        LVIS_SELECTED | LVIS_FOCUSED);
+    qvtest::MessageBoxCapture boxes;
+    Command(ID_UNZIP_FOLDER);
+    ASSERT_EQ(1u, boxes.texts.size());
+    EXPECT_EQ(CString(L"incorrect header file"), boxes.texts[0]);
+}
+
+TEST_F(BackupCommandsTest, ADriveRootIsNeverPacked)
+{
+    ASSERT_EQ(S_OK, List().DisplayFolder(L"C:\\"));
+    ASSERT_EQ(CString(L"C:\\"), view->GetCurrentFolder());
+    qvtest::MessageBoxCapture boxes;
+    Command(ID_ZIP_FOLDER);
+    ASSERT_EQ(1u, boxes.texts.size());
+    EXPECT_EQ(CString(L"For security reasons adding root folder into single protected archive is forbidden"),
+              boxes.texts[0]);
+    EXPECT_FALSE(qvtest::FileExists(L"C:\\compressed.zip"));
+}
