@@ -377,15 +377,7 @@ TEST_F(EncryptJobsTest, ASecureDeleteThatCannotDeleteIsAnErrorAndWipesNothing)
 TEST_F(EncryptJobsTest, FilesTooBigAreRefusedAndTheRecoverySectionCountsInTheLimit)
 {
     // Sparse files: the size check comes before any read.
-    auto sparse = [&](const CString& name, uint64_t size) {
-        CString path = Path(name);
-        HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        LARGE_INTEGER at;
-        at.QuadPart = (LONGLONG)size;
-        SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
-        SetEndOfFile(file);
-        CloseHandle(file);
-    };
+    auto sparse = [&](const CString& name, uint64_t size) { MakeSparseFile(Path(name), size); };
     sparse(L"huge.bin", CFileCipher::SIZE_LIMIT + 1);
     EncryptFolder(m_folder.Path());
     EXPECT_TRUE(m_window.HasLog(LOG_ERROR, "(Skippig) Input file too big to encrypt"));
