@@ -1,5 +1,6 @@
 // COrvantisDoc: the job lists, temporary files, one-file deletion and file times.
 #include "crypt/OrvantisDoc.h"
+#include "/tmp/perfprobe/Probe.h"
 
 #include "crypt/EncryptedFileName.h"
 #include "crypt/FileCipher.h"
@@ -19,11 +20,23 @@ CString WithoutTrailingBackslashes(const CString& path)
     return copy;
 }
 
+// "X:" or "X:\..." or a network or device path "\\...". An empty or
+// relative folder would be taken from the current drive or folder.
+bool IsFullFolderPath(const CString& path)
+{
+    WCHAR drive = path.IsEmpty() ? 0 : (WCHAR)(path[0] | 0x20);
+    if (path.GetLength() >= 2 && drive >= L'a' && drive <= L'z' && path[1] == L':')
+        return path.GetLength() == 2 || path[2] == L'\\';
+    return path.GetLength() > 2 && path[0] == L'\\' && path[1] == L'\\';
+}
+
 }  // namespace
 
 bool COrvantisDoc::CollectFolderItems(const CString& folder, CAddInfoList& list)
 {
     CString base = WithoutTrailingBackslashes(folder);
+    if (!IsFullFolderPath(base))
+        return true;
     CAddInfoList files, folders;
     WIN32_FIND_DATAW entry;
     HANDLE find = FindFirstFileW(base + L"\\*", &entry);
@@ -167,17 +180,18 @@ FileTimes COrvantisDoc::BeginFile(const CString& path, const CString& line)
 bool COrvantisDoc::ReplaceOriginal(const CString& original, const CString& target, const FileTimes& times,
                                    bool& deleted)
 {
-    if (!CanOpenForReading(target)) {
+    bool canOpen; { PROBE("  canOpen"); canOpen = CanOpenForReading(target); }
+    if (!canOpen) {
         ProgressLog(LOG_ERROR, L"Something wrong, the encrypted file cannot be written to destination?");
         return false;
     }
-    if (m_bKeepDates)
-        times.ApplyTo(target);
+    if (m_bKeepDates) { PROBE("  applyTimes");
+        times.ApplyTo(target); }
     if (m_bSecureDelete)
         ProgressLog(LOG_WARNING, L"Secure Delete Original");
     // The jobs' moves never replace a file, so the target is a new file; the
     // comparison only guards against a system that moves a file onto itself.
-    deleted = target.CompareNoCase(original) != 0 && DeleteOriginal(original);
+    { PROBE("  delete"); deleted = target.CompareNoCase(original) != 0 && DeleteOriginal(original); }
     return true;
 }
 

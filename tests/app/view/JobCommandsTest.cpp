@@ -182,3 +182,27 @@ TEST_F(JobCommandsTest, VerifyUnderAnotherPasswordNamesFilesItCannotRead)
     EXPECT_TRUE(spy.Contains(L"BAD PASSWORD? ")) << "a file the key cannot read is named so in the log";
     EXPECT_EQ(document->m_strCurrentFolder, folder.Path());
 }
+
+TEST_F(JobCommandsTest, TheDocumentListsNothingForAFolderWithoutAFullPath)
+{
+    Start();
+    // Relative to the current folder, and empty (the current drive's root).
+    ::CreateDirectoryW(folder / L"Relative", nullptr);
+    folder.WriteFile(L"Relative\\inside.txt", "x");
+    WCHAR saved[MAX_PATH] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, saved);
+    ::SetCurrentDirectoryW(folder.Path());
+    document->m_bRecurse = 0;
+    for (const WCHAR* given : {L"Relative", L"", L"\\", L"Relative\\"}) {
+        CAddInfoList list;
+        document->CollectFolderItems(given, list);
+        EXPECT_EQ(0, list.GetSize()) << CString(given).ToUtf8();
+        CStringArray found;
+        document->FindFilesByName(given, L"i", found);
+        EXPECT_EQ(0, found.GetSize()) << CString(given).ToUtf8();
+    }
+    CAddInfoList full;
+    document->CollectFolderItems(folder / L"Relative", full);
+    EXPECT_EQ(1, full.GetSize());
+    ::SetCurrentDirectoryW(saved);
+}
