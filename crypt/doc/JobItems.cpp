@@ -1,6 +1,5 @@
 // COrvantisDoc: the job lists, temporary files, one-file deletion and file times.
 #include "crypt/OrvantisDoc.h"
-#include "/tmp/perfprobe/Probe.h"
 
 #include "crypt/EncryptedFileName.h"
 #include "crypt/FileCipher.h"
@@ -180,18 +179,17 @@ FileTimes COrvantisDoc::BeginFile(const CString& path, const CString& line)
 bool COrvantisDoc::ReplaceOriginal(const CString& original, const CString& target, const FileTimes& times,
                                    bool& deleted)
 {
-    bool canOpen; { PROBE("  canOpen"); canOpen = CanOpenForReading(target); }
-    if (!canOpen) {
+    if (!CanOpenForReading(target)) {
         ProgressLog(LOG_ERROR, L"Something wrong, the encrypted file cannot be written to destination?");
         return false;
     }
-    if (m_bKeepDates) { PROBE("  applyTimes");
-        times.ApplyTo(target); }
+    if (m_bKeepDates)
+        times.ApplyTo(target);
     if (m_bSecureDelete)
         ProgressLog(LOG_WARNING, L"Secure Delete Original");
     // The jobs' moves never replace a file, so the target is a new file; the
     // comparison only guards against a system that moves a file onto itself.
-    { PROBE("  delete"); deleted = target.CompareNoCase(original) != 0 && DeleteOriginal(original); }
+    deleted = target.CompareNoCase(original) != 0 && DeleteOriginal(original);
     return true;
 }
 
