@@ -108,19 +108,19 @@ std::string NarrowSpec(const Spec& s, const char* length, char conversion)
     return f;
 }
 
-void AppendNarrowNumber(CString& out, const std::string& spec, ...)
+void AppendNarrowNumber(CString& out, const std::string& pattern, ...)
 {
     char buf[512];
     va_list args;
-    va_start(args, spec);
-    int n = vsnprintf(buf, sizeof buf, spec.c_str(), args);
+    va_start(args, pattern);
+    int n = vsnprintf(buf, sizeof buf, pattern.c_str(), args);
     va_end(args);
     if (n < 0)
         return;
     if (n >= (int)sizeof buf) {
         std::string big((size_t)n + 1, '\0');
-        va_start(args, spec);
-        vsnprintf(big.data(), big.size(), spec.c_str(), args);
+        va_start(args, pattern);
+        vsnprintf(big.data(), big.size(), pattern.c_str(), args);
         va_end(args);
         for (int i = 0; i < n; ++i)
             out += (WCHAR)(unsigned char)big[i];
@@ -133,7 +133,7 @@ void AppendNarrowNumber(CString& out, const std::string& spec, ...)
 void AppendInteger(CString& out, const Spec& s, va_list& args)
 {
     bool isSigned = s.conversion == 'd' || s.conversion == 'i';
-    std::string spec = NarrowSpec(s, "ll", (char)(s.conversion == 'i' ? 'd' : s.conversion));
+    std::string pattern = NarrowSpec(s, "ll", (char)(s.conversion == 'i' ? 'd' : s.conversion));
     long long value;
     switch (s.size) {
     case Size::Long64:
@@ -150,7 +150,7 @@ void AppendInteger(CString& out, const Spec& s, va_list& args)
         value = isSigned ? (long long)va_arg(args, int) : (long long)va_arg(args, unsigned int);
         break;
     }
-    AppendNarrowNumber(out, spec, value);
+    AppendNarrowNumber(out, pattern, value);
 }
 
 void AppendFloat(CString& out, const Spec& s, va_list& args)

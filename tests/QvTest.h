@@ -48,7 +48,7 @@ bool WriteFileBytes(const CString& path, const std::string& bytes);
 bool FileExists(const CString& path);
 bool FolderExists(const CString& path);
 // Deterministic pseudo-random bytes for fixtures.
-std::string PatternBytes(size_t size, unsigned seed = 1);
+std::string PatternBytes(size_t size, unsigned variant = 1);
 // Removes a folder tree (files first); used by TempFolder and by tests.
 void RemoveTree(const CString& path);
 }  // namespace qvtest

@@ -75,10 +75,10 @@ bool FolderExists(const CString& path)
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::string PatternBytes(size_t size, unsigned seed)
+std::string PatternBytes(size_t size, unsigned variant)
 {
     std::string out(size, '\0');
-    unsigned x = seed * 2654435761u + 12345u;
+    unsigned x = variant * 2654435761u + 12345u;
     for (size_t i = 0; i < size; ++i) {
         x ^= x << 13;
         x ^= x >> 17;
