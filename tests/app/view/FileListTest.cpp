@@ -395,3 +395,34 @@ TEST_F(FileListTest, TheShellsDefaultCommandOpensThroughTheProgramWhileAKeyIsSet
     EXPECT_EQ((WPARAM)ID_OPEN_TEMP_DECRYPTED, parent.messages[0].wParam);
     EXPECT_EQ(encrypted[L"report.pdf"], parent.commandPath);
 }
+
+TEST_F(FileListTest, OnADriveRootTheFolderIsNotListedAgainAndItemsWithoutAPathAreLeftOut)
+{
+    CString rootFile;
+    rootFile.Format(L"C:\\qvtest-root-%lu.txt", ::GetCurrentProcessId());
+    ASSERT_TRUE(qvtest::WriteFileBytes(rootFile, "root"));
+    ASSERT_EQ(S_OK, list.DisplayFolder(L"C:\\"));
+    int changes = parent.Count(ChangeCurrentFolderMessage());
+    list.SelectItemByPath(rootFile);
+    EXPECT_EQ(changes, parent.Count(ChangeCurrentFolderMessage())) << "C:\\ is the folder shown";
+    EXPECT_EQ(rootFile, list.GetFocusedItemPath());
+    ::DeleteFileW(rootFile);
+
+    // The Desktop's "My Computer" has no path: it is no file to hand on.
+    ITEMIDLIST desktop = {};
+    ASSERT_EQ(S_OK, list.DisplayFolderPidl(&desktop));
+    LPITEMIDLIST computer = nullptr;
+    ASSERT_EQ(S_OK, ::SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer));
+    int item = -1;
+    for (int i = 0; i < list.GetItemCount() && item < 0; ++i) {
+        if (::ILIsEqual(list.GetItemInfo(i)->pidlFQ, computer))
+            item = i;
+    }
+    ::ILFree(computer);
+    ASSERT_GE(item, 0);
+    list.SetItemState(-1, 0, LVIS_SELECTED);
+    list.SetItemState(item, LVIS_SELECTED, LVIS_SELECTED);
+    CStringArray paths;
+    list.GetSelectedPaths(paths);
+    EXPECT_EQ(0, paths.GetSize());
+}
