@@ -37,6 +37,14 @@ const unsigned kMaxCipherWorkers = 7;
 const size_t kMinPartBlocks = 512;
 const size_t kPartAlignBlocks = 16;
 
+// The chunk buffer for this much data: whole blocks, at least one, at most a
+// chunk, so that small files cost no large allocation.
+size_t ChunkBytesFor(uint64_t dataBytes)
+{
+    uint64_t blocks = std::max<uint64_t>((dataBytes + kBlock - 1) / kBlock, 1);
+    return (size_t)std::min<uint64_t>(blocks * kBlock, kChunkBytes);
+}
+
 // Helper threads for the transform: one per processor beside the engine's own
 // thread (the writer mostly waits for the disk).
 unsigned CipherWorkerCount()
@@ -78,56 +86,70 @@ size_t BlocksBeforeAbort(uint64_t firstIndex, size_t count)
 // The files, key copy, cipher and buffers of one operation; wiped when it ends.
 // Data goes out through the chunk buffer, or for large files through an
 // asynchronous writer whose thread writes one chunk while the next is prepared.
+// A verification reads the plain file it compares with into a buffer of the
+// chunk's size.
 struct CFileCipher::Stream {
     CRawFile input;
     CRawFile output;
+    CRawFile plain;
+    bool sameContent = false;  // the plain file matched the decrypted data so far
     uint8_t key[CIPHER_KEY_SIZE];
     std::optional<CXxteaBlockCipher> cipher;
     uint8_t* chunk = nullptr;
+    uint8_t* plainChunk = nullptr;
+    size_t chunkBytes = 0;
     std::unique_ptr<CAsyncWriter> writer;
-    std::vector<std::unique_ptr<CWorkerThread>> cipherWorkers;
+    // The engine's helper threads, for large files only; every job handed to
+    // them is waited for before the stream ends.
+    std::vector<CWorkerThread*> cipherWorkers;
 
     Stream() { memcpy(key, g_FileKey, sizeof key); }
     ~Stream()
     {
-        cipherWorkers.clear();
         writer.reset();
         SecureZeroMemory(key, sizeof key);
-        if (chunk) {
-            SecureZeroMemory(chunk, kChunkBytes);
-            delete[] chunk;
-        }
+        FreeBuffer(chunk);
+        FreeBuffer(plainChunk);
     }
-    bool AllocateChunk()
+    void FreeBuffer(uint8_t* buffer)
     {
-        chunk = new (std::nothrow) uint8_t[kChunkBytes];
-        return chunk != nullptr;
+        if (buffer) {
+            SecureZeroMemory(buffer, chunkBytes);
+            delete[] buffer;
+        }
     }
     // Reads a whole block; false when the file ends (or fails) before it.
     bool ReadBlock(uint8_t block[kBlock]) { return input.Read(block, kBlock) == (int64_t)kBlock; }
 
-    // Large files are transformed by several threads and written by a thread
+    // The buffers for dataBytes of data going to `sink` (the memory buffer
+    // needs one block of its own, for the last one). Large files are
+    // transformed by the given helper threads as well and written by a thread
     // of its own; small ones go through the chunk buffer in order on the
-    // caller's thread.
-    void Prepare(uint64_t dataBytes, bool toFile)
+    // caller's thread. False when the memory cannot be had.
+    bool Prepare(uint64_t dataBytes, Sink sink, const std::vector<std::unique_ptr<CWorkerThread>>* workers)
     {
-        if (dataBytes < kAsyncThreshold)
-            return;
-        for (unsigned i = CipherWorkerCount(); i > 0; --i) {
-            std::unique_ptr<CWorkerThread> worker(new (std::nothrow) CWorkerThread);
-            if (!worker || !worker->Start())
-                break;
-            cipherWorkers.push_back(std::move(worker));
-        }
-        if (!toFile)
-            return;
+        chunkBytes = sink == Sink::Memory ? kBlock : ChunkBytesFor(dataBytes);
+        chunk = new (std::nothrow) uint8_t[chunkBytes];
+        if (sink == Sink::Compare)
+            plainChunk = new (std::nothrow) uint8_t[chunkBytes];
+        if (!chunk || (sink == Sink::Compare && !plainChunk))
+            return false;
+        if (!workers)
+            return true;
+        for (const auto& worker : *workers)
+            cipherWorkers.push_back(worker.get());
+        if (sink != Sink::File)
+            return true;
         // Buffers for the chunks in flight on the workers, one being read and
         // two for the writer.
         int buffers = (int)cipherWorkers.size() + 3;
         writer.reset(new (std::nothrow) CAsyncWriter(output, kChunkBytes, buffers));
         if (writer && !writer->Start())
             writer.reset();
+        return true;
     }
+    // Bytes an acquired buffer holds.
+    size_t BufferBytes() const { return writer ? kChunkBytes : chunkBytes; }
     // Enciphers or deciphers blocks in place, in parts shared with the
     // workers. With a CRC, each part also checksums its plain bytes (before
     // enciphering, after deciphering) and the parts' CRCs are joined in order.
@@ -135,7 +157,7 @@ struct CFileCipher::Stream {
     {
         size_t n = std::min(cipherWorkers.size() + 1, std::max<size_t>(count / kMinPartBlocks, 1));
         size_t share = (count / n + kPartAlignBlocks - 1) / kPartAlignBlocks * kPartAlignBlocks;
-        size_t sizes[kMaxCipherWorkers + 1];
+        size_t sizes[kMaxCipherWorkers + 1] = {};
         uint32_t crcs[kMaxCipherWorkers + 1];
         for (size_t i = 0, at = 0; i < n; at += sizes[i], ++i) {
             sizes[i] = std::min(share, count - at);
@@ -202,7 +224,7 @@ struct CFileCipher::Stream {
             crc->Append(job.plainCrc, job.plainBytes);
         return Emit(job.buffer, job.blocks * kBlock);
     }
-    // A buffer of kChunkBytes to fill, or null once an earlier write failed.
+    // A buffer of BufferBytes() to fill, or null once an earlier write failed.
     uint8_t* AcquireBuffer() { return writer ? writer->AcquireBuffer() : chunk; }
     // The plain bytes from offset on, at most a chunk of them, in a buffer of their own.
     struct Chunk {
@@ -213,7 +235,7 @@ struct CFileCipher::Stream {
     Chunk ReadChunk(uint64_t offset, uint64_t plainSize)
     {
         Chunk read;
-        read.size = (size_t)std::min<uint64_t>(plainSize - offset, kChunkBytes);
+        read.size = (size_t)std::min<uint64_t>(plainSize - offset, BufferBytes());
         read.buffer = AcquireBuffer();
         read.complete = read.buffer && input.Read(read.buffer, read.size) == (int64_t)read.size;
         return read;
@@ -231,6 +253,13 @@ struct CFileCipher::Stream {
             return CRYPT_OK;
         }
         return output.Write(buffer, count) == count ? CRYPT_OK : CRYPT_WRITE_FAILED;
+    }
+    // Compares decrypted bytes with the plain file's next bytes, until the
+    // first difference.
+    void ComparePlain(const uint8_t* decrypted, size_t bytes)
+    {
+        if (sameContent)
+            sameContent = plain.Read(plainChunk, bytes) == (int64_t)bytes && memcmp(plainChunk, decrypted, bytes) == 0;
     }
     // Waits for queued writes; a failed write outranks any later outcome, as
     // it would have stopped a sequential writer first.
@@ -264,6 +293,22 @@ CFileCipher::CFileCipher() = default;
 
 CFileCipher::~CFileCipher() { ReleaseMemory(); }
 
+const std::vector<std::unique_ptr<CWorkerThread>>* CFileCipher::WorkersFor(uint64_t dataBytes)
+{
+    if (dataBytes < kAsyncThreshold)
+        return nullptr;
+    if (!m_workersStarted) {
+        m_workersStarted = true;
+        for (unsigned i = CipherWorkerCount(); i > 0; --i) {
+            std::unique_ptr<CWorkerThread> worker(new (std::nothrow) CWorkerThread);
+            if (!worker || !worker->Start())
+                break;
+            m_workers.push_back(std::move(worker));
+        }
+    }
+    return &m_workers;
+}
+
 void CFileCipher::SetBlockHook(void (*hook)(uint64_t blockIndex)) { s_blockHook.store(hook); }
 
 bool CFileCipher::CanEncryptSize(uint64_t plainSize) const
@@ -296,8 +341,6 @@ int CFileCipher::OpenStream(Stream& stream, const CString& input, const CString*
         stream.input.Close();
         return CRYPT_WRITE_FAILED;
     }
-    if (!stream.AllocateChunk())
-        return CRYPT_NO_MEMORY;
     return CRYPT_OK;
 }
 
@@ -327,49 +370,107 @@ int CFileCipher::DecryptToFile(const CString& input, const CString& output, CStr
     if (crcBytes)
         memset(crcBytes, 0, 4);
     EncryptedFileHeader header;
-    int result = Decrypt(input, &output, FILE_SHARE_READ | FILE_SHARE_WRITE, header, originalName);
+    // The CRC is taken over the decrypted bytes as they are handed to the
+    // writer, so it covers exactly what the output receives.
+    Crc32 crc;
+    int result = Decrypt(input, &output, FILE_SHARE_READ | FILE_SHARE_WRITE, header, originalName,
+                         checkCrc ? &crc : nullptr);
     // Only a complete output is checked, so failures keep their own codes.
     if (result != CRYPT_OK || !checkCrc || !header.HasCrc())
         return result;
     uint8_t actual[4];
-    Crc32 crc;
-    if (!crc.FileCrc(output, actual) || memcmp(actual, header.CrcBytes, 4) != 0)
+    crc.GetBytes(actual);
+    if (memcmp(actual, header.CrcBytes, 4) != 0)
         result = CRYPT_CRC_MISMATCH;
     if (crcBytes)
         memcpy(crcBytes, header.CrcBytes, 4);
     return result;
 }
 
+int CFileCipher::VerifyEncryptedFile(const CString& encrypted, const CString& plain, uint8_t* crcBytes,
+                                     bool& sameContent)
+{
+    sameContent = false;
+    if (crcBytes)
+        memset(crcBytes, 0, 4);
+    int result = CheckDecryptionStart(encrypted, true);
+    if (result != CRYPT_OK)
+        return result;
+    EncryptedFileHeader header;
+    Crc32 crc;
+    bool equal = false;
+    {
+        Stream stream;
+        result = OpenStream(stream, encrypted, nullptr, 0);
+        if (result != CRYPT_OK)
+            return result;
+        // Readers only: no one may change the plain file while it is compared.
+        bool plainOpen = stream.plain.OpenRead(plain, FILE_SHARE_READ);
+        result = ReadHeaders(stream, Sink::Compare, header);
+        if (result == CRYPT_OK) {
+            stream.sameContent = plainOpen && stream.plain.Size() == (int64_t)header.PlainSize;
+            result = DecryptDataBlocks(stream, header.PlainSize, Sink::Compare, &crc);
+        }
+        // Both end together: nothing may follow in the plain file.
+        uint8_t probe;
+        equal = result == CRYPT_OK && stream.sameContent && stream.plain.Read(&probe, 1) == 0;
+    }
+    if (result != CRYPT_OK || !header.HasCrc()) {
+        sameContent = equal;
+        return result;
+    }
+    uint8_t actual[4];
+    crc.GetBytes(actual);
+    if (memcmp(actual, header.CrcBytes, 4) != 0)
+        result = CRYPT_CRC_MISMATCH;
+    if (crcBytes)
+        memcpy(crcBytes, header.CrcBytes, 4);
+    sameContent = result == CRYPT_OK && equal;
+    return result;
+}
+
 int CFileCipher::DecryptFileShared(const CString& input, const CString& output, CString& originalName)
 {
     EncryptedFileHeader header;
-    return Decrypt(input, &output, FILE_SHARE_READ, header, originalName);
+    return Decrypt(input, &output, FILE_SHARE_READ, header, originalName, nullptr);
 }
 
 int CFileCipher::DecryptFileToMemory(const CString& path, CString& originalName)
 {
     EncryptedFileHeader header;
-    return Decrypt(path, nullptr, 0, header, originalName);
+    return Decrypt(path, nullptr, 0, header, originalName, nullptr);
 }
 
-// Decryption into an output file (shared as given) or, without one, into the
-// memory buffer; the files are closed when it returns.
-int CFileCipher::Decrypt(const CString& input, const CString* output, DWORD outputShare, EncryptedFileHeader& header,
-                         CString& originalName)
+// What every decryption tests before it opens anything.
+int CFileCipher::CheckDecryptionStart(const CString& input, bool abortTest) const
 {
     if (!HasKey())
         return CRYPT_BAD_KEY;
     if (CRawFile::SizeOf(input) > (int64_t)SIZE_LIMIT)
         return CRYPT_TOO_BIG;
-    // The memory mode starts without an abort test.
-    if (output && g_AbortRequested.load())
+    if (abortTest && g_AbortRequested.load())
         return CRYPT_ABORTED;
-    int result;
+    return CRYPT_OK;
+}
+
+// Decryption into an output file (shared as given) or, without one, into the
+// memory buffer, with the CRC of the plain data when asked; the files are
+// closed when it returns.
+int CFileCipher::Decrypt(const CString& input, const CString* output, DWORD outputShare, EncryptedFileHeader& header,
+                         CString& originalName, Crc32* crc)
+{
+    // The memory mode starts without an abort test.
+    int result = CheckDecryptionStart(input, output != nullptr);
+    if (result != CRYPT_OK)
+        return result;
     {
         Stream stream;
+        Sink sink = output ? Sink::File : Sink::Memory;
         result = OpenStream(stream, input, output, outputShare);
         if (result == CRYPT_OK)
-            result = DecryptStream(stream, output == nullptr, header);
+            result = ReadHeaders(stream, sink, header);
+        if (result == CRYPT_OK)
+            result = DecryptDataBlocks(stream, header.PlainSize, sink, crc);
     }
     if (result == CRYPT_OK)
         originalName = header.GetOriginalName();
@@ -406,6 +507,8 @@ int CFileCipher::EncryptStream(Stream& stream, const CString& name, bool storeCr
         return CRYPT_READ_FAILED;
     if (!CanEncryptSize((uint64_t)size))
         return CRYPT_TOO_BIG;
+    if (!stream.Prepare((uint64_t)size, Sink::File, WorkersFor((uint64_t)size)))
+        return CRYPT_NO_MEMORY;
     RandomBlocks random;
     if (!FillSystemRandom(&random, sizeof random))
         return CRYPT_WRITE_FAILED;  // no safe IV, so no output can be made
@@ -446,7 +549,6 @@ int CFileCipher::EncryptStream(Stream& stream, const CString& name, bool storeCr
 // must hold exactly that many bytes: a file that shrinks or grows meanwhile fails.
 int CFileCipher::EncryptDataBlocks(Stream& stream, uint64_t plainSize, Crc32* crc)
 {
-    stream.Prepare(plainSize, true);
     // Large files: whole chunks are enciphered on the workers side by side
     // while this thread reads the next ones; they are written in order.
     size_t workers = stream.writer ? stream.cipherWorkers.size() : 0;
@@ -481,7 +583,7 @@ int CFileCipher::EncryptDataBlocks(Stream& stream, uint64_t plainSize, Crc32* cr
             job.blocks += 1;
         }
         if (workers)
-            job.worker = stream.cipherWorkers[index % workers].get();
+            job.worker = stream.cipherWorkers[index % workers];
         inFlight.push_back(job);
         stream.Encipher(inFlight.back(), crc != nullptr);
         if (!workers) {
@@ -502,9 +604,9 @@ int CFileCipher::EncryptDataBlocks(Stream& stream, uint64_t plainSize, Crc32* cr
     return stream.FinishWrites(result);
 }
 
-// Reads the IV and header blocks, then decrypts the data into the output file
-// or the memory buffer.
-int CFileCipher::DecryptStream(Stream& stream, bool toMemory, EncryptedFileHeader& header)
+// Reads the IV and the header blocks; the memory buffer is made for the
+// content once its size is known.
+int CFileCipher::ReadHeaders(Stream& stream, Sink sink, EncryptedFileHeader& header)
 {
     uint8_t block[kBlock];
     if (!stream.ReadBlock(header.IV) || !stream.ReadBlock(block))
@@ -514,7 +616,7 @@ int CFileCipher::DecryptStream(Stream& stream, bool toMemory, EncryptedFileHeade
     bool nameFits = header.ReadBlock1(block);
     if (header.PlainSize > SIZE_LIMIT + kPlainSizeSlack)
         return CRYPT_BAD_KEY;
-    if (toMemory) {
+    if (sink == Sink::Memory) {
         ReleaseMemory();
         if (header.PlainSize > MEMORY_LIMIT)
             return CRYPT_BAD_KEY;
@@ -531,17 +633,38 @@ int CFileCipher::DecryptStream(Stream& stream, bool toMemory, EncryptedFileHeade
     stream.cipher->DecryptBlocks(block, 1);
     header.ReadBlock2(block);
     SecureZeroMemory(block, sizeof block);
-    return DecryptDataBlocks(stream, header.PlainSize, toMemory);
+    return CRYPT_OK;
 }
 
-int CFileCipher::DecryptDataBlocks(Stream& stream, uint64_t plainSize, bool toMemory)
+// Hands decrypted bytes to the sink: the output file, the memory buffer (where
+// they may already stand), or the comparison with the plain file.
+int CFileCipher::Deliver(Stream& stream, Sink sink, uint8_t* data, size_t bytes)
 {
-    stream.Prepare(plainSize, !toMemory);
+    switch (sink) {
+    case Sink::File: return stream.Emit(data, bytes);
+    case Sink::Memory:
+        if (data != m_memory + m_memoryFill)
+            memcpy(m_memory + m_memoryFill, data, bytes);
+        m_memoryFill += (uint32_t)bytes;
+        return CRYPT_OK;
+    case Sink::Compare: stream.ComparePlain(data, bytes); return CRYPT_OK;
+    }
+    return CRYPT_OK;
+}
+
+// Decrypts plainSize bytes of data blocks into the sink, with their CRC when
+// asked (taken before they are handed on).
+int CFileCipher::DecryptDataBlocks(Stream& stream, uint64_t plainSize, Sink sink, Crc32* crc)
+{
+    if (!stream.Prepare(plainSize, sink, WorkersFor(plainSize)))
+        return CRYPT_NO_MEMORY;
+    // In memory mode the blocks are read and decrypted in place.
+    const bool inPlace = sink == Sink::Memory;
+    const size_t chunkBlocks = inPlace ? kChunkBlocks : stream.BufferBytes() / kBlock;
     uint64_t fullBlocks = plainSize / kBlock, index = 0;
     while (index < fullBlocks) {
-        size_t want = (size_t)std::min<uint64_t>(fullBlocks - index, kChunkBlocks);
-        // In memory mode the blocks are read and decrypted in place.
-        uint8_t* chunk = toMemory ? m_memory + m_memoryFill : stream.AcquireBuffer();
+        size_t want = (size_t)std::min<uint64_t>(fullBlocks - index, chunkBlocks);
+        uint8_t* chunk = inPlace ? m_memory + m_memoryFill : stream.AcquireBuffer();
         if (!chunk)
             return stream.FinishWrites(CRYPT_WRITE_FAILED);
         int64_t got = stream.input.Read(chunk, want * kBlock);
@@ -555,12 +678,8 @@ int CFileCipher::DecryptDataBlocks(Stream& stream, uint64_t plainSize, bool toMe
         size_t tested = available < want ? available + 1 : want;
         size_t clear = BlocksBeforeAbort(index, tested);
         size_t ready = std::min(clear, available);
-        stream.Transform(false, chunk, ready, nullptr);
-        int result = CRYPT_OK;
-        if (toMemory)
-            m_memoryFill += (uint32_t)(ready * kBlock);
-        else
-            result = stream.Emit(chunk, ready * kBlock);
+        stream.Transform(false, chunk, ready, crc);
+        int result = Deliver(stream, sink, chunk, ready * kBlock);
         if (result == CRYPT_OK && clear < tested)
             result = CRYPT_ABORTED;
         else if (result == CRYPT_OK && available < want)
@@ -572,7 +691,7 @@ int CFileCipher::DecryptDataBlocks(Stream& stream, uint64_t plainSize, bool toMe
     size_t tail = (size_t)(plainSize % kBlock);
     if (tail == 0)
         return stream.FinishWrites(CRYPT_OK);
-    uint8_t* last = toMemory ? stream.chunk : stream.AcquireBuffer();
+    uint8_t* last = inPlace ? stream.chunk : stream.AcquireBuffer();
     if (!last)
         return stream.FinishWrites(CRYPT_WRITE_FAILED);
     if (!stream.ReadBlock(last)) {
@@ -580,9 +699,7 @@ int CFileCipher::DecryptDataBlocks(Stream& stream, uint64_t plainSize, bool toMe
         return stream.FinishWrites(CRYPT_BAD_KEY);
     }
     stream.cipher->DecryptBlocks(last, 1);
-    if (!toMemory)
-        return stream.FinishWrites(stream.Emit(last, tail));
-    memcpy(m_memory + m_memoryFill, last, tail);
-    m_memoryFill += (uint32_t)tail;
-    return CRYPT_OK;
+    if (crc)
+        crc->Update(last, tail);
+    return stream.FinishWrites(Deliver(stream, sink, last, tail));
 }

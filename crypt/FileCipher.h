@@ -14,7 +14,10 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
+class CWorkerThread;
 class Crc32;
 struct EncryptedFileHeader;
 
@@ -80,6 +83,16 @@ public:
     // Wipes and frees the memory buffer.
     void ReleaseMemory();
 
+    // Verifies a new encrypted file without writing its plain content
+    // anywhere: decrypts `encrypted` block by block in memory and compares
+    // the result with the file `plain`. The result is the code that
+    // CryptFile(encrypted, ..., CRYPT_MODE_DECRYPT, ..., checkCrc TRUE) would
+    // return, CRYPT_CRC_MISMATCH included, and crcBytes (4 bytes, may be
+    // null) receive what it would give them. sameContent is true only when the
+    // result is CRYPT_OK and `plain`, which no one may be writing to (it is
+    // opened with sharing for readers only), holds exactly the decrypted bytes.
+    int VerifyEncryptedFile(const CString& encrypted, const CString& plain, uint8_t* crcBytes, bool& sameContent);
+
     // The original name stored in an encrypted file, or "" on any failure.
     CString ReadOriginalName(const CString& path);
 
@@ -98,18 +111,27 @@ public:
 
 private:
     struct Stream;
+    // Where decrypted data goes.
+    enum class Sink { File, Memory, Compare };
 
     int DecryptToFile(const CString& input, const CString& output, CString& originalName, uint8_t* crcBytes,
                       bool checkCrc);
     int Decrypt(const CString& input, const CString* output, DWORD outputShare, EncryptedFileHeader& header,
-                CString& originalName);
+                CString& originalName, Crc32* crc);
+    int CheckDecryptionStart(const CString& input, bool abortTest) const;
     int OpenStream(Stream& stream, const CString& input, const CString* output, DWORD outputShare);
     int EncryptStream(Stream& stream, const CString& name, bool storeCrc);
     int EncryptDataBlocks(Stream& stream, uint64_t plainSize, Crc32* crc);
-    int DecryptStream(Stream& stream, bool toMemory, EncryptedFileHeader& header);
-    int DecryptDataBlocks(Stream& stream, uint64_t plainSize, bool toMemory);
+    int ReadHeaders(Stream& stream, Sink sink, EncryptedFileHeader& header);
+    int DecryptDataBlocks(Stream& stream, uint64_t plainSize, Sink sink, Crc32* crc);
+    int Deliver(Stream& stream, Sink sink, uint8_t* data, size_t bytes);
+    // The helper threads for this much data: none for small files; for large
+    // ones started by the first that needs them and kept for later files.
+    const std::vector<std::unique_ptr<CWorkerThread>>* WorkersFor(uint64_t dataBytes);
 
     TrailerSizeFunction m_trailerSize = nullptr;
+    std::vector<std::unique_ptr<CWorkerThread>> m_workers;
+    bool m_workersStarted = false;
     uint8_t* m_memory = nullptr;
     uint32_t m_memorySize = 0;
     uint32_t m_memoryFill = 0;

@@ -1,8 +1,9 @@
 // COrvantisDoc: the encryption jobs. Every file is encrypted into a temporary
-// file, optionally given a recovery section, decrypted again and compared
-// with its source, moved next to the source under an encrypted name, given
-// the source's times, and then the source is deleted (wiped on request).
-// Folder names are encrypted last, deepest first.
+// file, optionally given a recovery section, decrypted again in memory and
+// compared with its source (no plain copy is written), moved next to the
+// source under an encrypted name, given the source's times, and then the
+// source is deleted (wiped on request). Folder names are encrypted last,
+// deepest first.
 #include "crypt/OrvantisDoc.h"
 
 #include "crypt/FileCipher.h"
@@ -40,8 +41,7 @@ bool COrvantisDoc::EncryptSelectedJob()
 // The per-file work of EncryptItemList.
 class CEncryptFileStep {
 public:
-    CEncryptFileStep(COrvantisDoc& doc, const CString& encryptedTemp, const CString& verifyTemp)
-        : m_doc(doc), m_t1(encryptedTemp), m_t2(verifyTemp)
+    CEncryptFileStep(COrvantisDoc& doc, const CString& encryptedTemp) : m_doc(doc), m_t1(encryptedTemp)
     {
         if (doc.m_bAddRecovery)
             m_cipher.SetTrailerSize(&CRecoveryRecord::SectionSize);
@@ -90,14 +90,15 @@ private:
         LogCryptFailure(result, noCrc, nullptr, L"(Skippig) Input file too big to encrypt");
     }
 
-    // Decrypts the new encrypted file into the second temporary file and
-    // compares it with the source.
+    // Decrypts the new encrypted file in memory, checking its CRC, and
+    // compares it with the source; the lines are those of a decryption into
+    // a file followed by a comparison of the two files.
     bool Verify(const CString& path)
     {
         COrvantisDoc::ProgressLog(LOG_PLAIN, L"Veryfying encryption");
         uint8_t crc[4] = {};
-        CString storedName;
-        int result = m_cipher.CryptFile(m_t1, m_t2, CRYPT_MODE_DECRYPT, storedName, crc, TRUE);
+        bool same = false;
+        int result = m_cipher.VerifyEncryptedFile(m_t1, path, crc, same);
         bool verified = false;
         if (result == CRYPT_BAD_KEY) {
             COrvantisDoc::ProgressLog(LOG_ERROR, L"Decryption Error");
@@ -110,47 +111,55 @@ private:
             if (HasCrcBytes(crc))
                 COrvantisDoc::ProgressLog(LOG_OK, CrcLine(crc, true));
             COrvantisDoc::ProgressLog(LOG_PLAIN, L"Binary Comparing Files");
-            verified = CFileOps::FilesEqual(path, m_t2);
+            verified = same;
             if (verified)
                 COrvantisDoc::ProgressLog(LOG_OK, L"Binary Compare operation finished: 100% match");
             else
                 COrvantisDoc::ProgressLog(
                     LOG_ERROR, L"ERROR - Decrypted File is not same as encrypted = Encryption FAILED (skipping)");
         }
-        m_doc.DeleteOriginal(m_t2);
         return verified;
     }
 
-    // The encrypted name in the source's folder. An existing file is never
-    // replaced: a random name is drawn again, and a static name that is taken
-    // gives way to a random one.
+    // The encrypted name in the source's folder. A static name that is taken
+    // gives way to a random one. Random names are not looked up first: a
+    // lookup of a name that is not there costs a search through the whole
+    // folder on some systems, and the move, which never replaces a file,
+    // finds the one time in 2^56 that a random name is taken.
     CString ChooseEncryptedName(const CString& name, const CString& folder)
     {
-        auto exists = [&](const CString& candidate) {
-            return GetFileAttributesW(folder + candidate) != INVALID_FILE_ATTRIBUTES;
-        };
-        CString newName;
-        if (!m_doc.m_bRandomNames) {
-            newName = m_cipher.MakeStaticEncryptedName(name);
-            if (!exists(newName))
-                return newName;
-            COrvantisDoc::ProgressLog(LOG_WARNING, L"A file named " + newName + L" already exists, using a random name");
-        }
-        do
+        if (m_doc.m_bRandomNames)
+            return m_cipher.MakeRandomEncryptedName();
+        CString newName = m_cipher.MakeStaticEncryptedName(name);
+        if (GetFileAttributesW(folder + newName) == INVALID_FILE_ATTRIBUTES)
+            return newName;
+        COrvantisDoc::ProgressLog(LOG_WARNING, L"A file named " + newName + L" already exists, using a random name");
+        return m_cipher.MakeRandomEncryptedName();
+    }
+
+    // Logs the new name and moves the encrypted file there; a random name
+    // that turns out to be taken is drawn again (a few times at most).
+    bool MoveToEncryptedName(const CString& name, const CString& folder, CString& newName, CString& target)
+    {
+        newName = ChooseEncryptedName(name, folder);
+        for (int attempt = 0;; ++attempt) {
+            COrvantisDoc::ProgressLog(LOG_PLAIN, newName);
+            target = NetworkLongPath(folder + newName);
+            COrvantisDoc::ProgressLog(LOG_PLAIN, L"Attempt to create:" + target);
+            if (MoveToNewName(m_t1, target))
+                return true;
+            if (!IsNameTaken(GetLastError()) || attempt == 8)
+                return false;
             newName = m_cipher.MakeRandomEncryptedName();
-        while (exists(newName));
-        return newName;
+        }
     }
 
     // Moves the encrypted file next to the source, then deletes the source.
     bool Place(const CString& path, const CString& name, const CString& folder, const FileTimes& times)
     {
         COrvantisDoc::ProgressLog(LOG_PLAIN, L"Encrypting Filename");
-        CString newName = ChooseEncryptedName(name, folder);
-        COrvantisDoc::ProgressLog(LOG_PLAIN, newName);
-        CString target = NetworkLongPath(folder + newName);
-        COrvantisDoc::ProgressLog(LOG_PLAIN, L"Attempt to create:" + target);
-        if (!MoveToNewName(m_t1, target)) {
+        CString newName, target;
+        if (!MoveToEncryptedName(name, folder, newName, target)) {
             COrvantisDoc::ProgressLog(LOG_ERROR, L"ERROR - FAILED to move encrypted FILE to destination folder");
             return false;
         }
@@ -167,7 +176,7 @@ private:
 
     COrvantisDoc& m_doc;
     CFileCipher m_cipher;
-    CString m_t1, m_t2;
+    CString m_t1;
 };
 
 bool COrvantisDoc::EncryptItemList(CAddInfoList& list)
@@ -175,12 +184,10 @@ bool COrvantisDoc::EncryptItemList(CAddInfoList& list)
     const int n = list.GetSize();
     ProgressSetCount(n);
     ProgressLog(LOG_INFO, L"Files: %d", n);
-    CString t1 = MakeTempFileName(), t2 = MakeTempFileName();
-    if (t1 == t2)
-        t2 += L"0";
+    CString t1 = MakeTempFileName();
     ProgressLog(LOG_HEADING, L"Encrypting files");
 
-    CEncryptFileStep step(*this, t1, t2);
+    CEncryptFileStep step(*this, t1);
     bool stopped = false;
     for (int i = 0; i < n && !stopped; ++i) {
         const CAddInfo* item = list.GetAt(i);
@@ -208,8 +215,7 @@ bool COrvantisDoc::EncryptItemList(CAddInfoList& list)
         EncryptFolderNames(list, step.errors, step.skipped);
 
     ProgressLog(LOG_PLAIN, L"Cleanup...");
-    DeleteOriginal(t2);
-    // The first temporary file holds encrypted data only; it must not stay behind.
+    // The temporary file holds encrypted data only; it must not stay behind.
     if (GetFileAttributesW(t1) != INVALID_FILE_ATTRIBUTES)
         DeleteFileW(t1);
     const int errors = step.errors, skipped = step.skipped, refused = step.refused;

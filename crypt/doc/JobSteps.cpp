@@ -35,6 +35,8 @@ bool MoveToNewName(const CString& from, const CString& to)
     return MoveFileExW(from, to, MOVEFILE_COPY_ALLOWED) != FALSE;
 }
 
+bool IsNameTaken(DWORD error) { return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS; }
+
 void LogCryptFailure(int result, const uint8_t crc[4], const WCHAR* badKeyLine, const WCHAR* tooBigLine)
 {
     switch (result) {

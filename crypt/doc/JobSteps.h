@@ -3,6 +3,8 @@
 
 #include "framework/CString.h"
 
+#include <windows.h>
+
 #include <cstdint>
 
 // "CRC: " and the four stored CRC bytes in hex, then " (OK)" or " (Failed)".
@@ -15,6 +17,8 @@ void WipeTemporary(const CString& path);
 // Moves a finished temporary file to its target without replacing anything
 // there; a copy is made when the two lie on different volumes.
 bool MoveToNewName(const CString& from, const CString& to);
+// True for the system errors of a move whose target name is taken.
+bool IsNameTaken(DWORD error);
 // The log lines of a failed engine call on one file, as the jobs word them:
 // `badKeyLine` for a wrong key (no line when null), `tooBigLine` for a file
 // over the size limit (a %d in it shows the code), the read and write
