@@ -337,6 +337,10 @@ int CFileCipher::OpenStream(Stream& stream, const CString& input, const CString*
 {
     if (!stream.input.OpenRead(input, FILE_SHARE_READ | FILE_SHARE_WRITE))
         return CRYPT_OPEN_INPUT_FAILED;
+    // The times come from the open handle: another opening only for them
+    // would cost a file system round trip per file.
+    m_inputTimesValid =
+        GetFileTime(stream.input.Handle(), &m_inputTimes[0], &m_inputTimes[1], &m_inputTimes[2]) != FALSE;
     if (output && !stream.output.Create(*output, outputShare)) {
         stream.input.Close();
         return CRYPT_WRITE_FAILED;
@@ -347,6 +351,7 @@ int CFileCipher::OpenStream(Stream& stream, const CString& input, const CString*
 int CFileCipher::CryptFile(const CString& input, const CString& output, int mode, CString& originalName,
                            uint8_t* crcBytes, BOOL checkCrc)
 {
+    m_inputTimesValid = false;
     if (mode != CRYPT_MODE_ENCRYPT)
         return DecryptToFile(input, output, originalName, crcBytes, checkCrc != FALSE);
     if (!HasKey())
@@ -475,6 +480,16 @@ int CFileCipher::Decrypt(const CString& input, const CString* output, DWORD outp
     if (result == CRYPT_OK)
         originalName = header.GetOriginalName();
     return result;
+}
+
+bool CFileCipher::GetInputTimes(FILETIME& created, FILETIME& accessed, FILETIME& written) const
+{
+    if (!m_inputTimesValid)
+        return false;
+    created = m_inputTimes[0];
+    accessed = m_inputTimes[1];
+    written = m_inputTimes[2];
+    return true;
 }
 
 CString CFileCipher::ReadOriginalName(const CString& path)

@@ -93,6 +93,11 @@ public:
     // opened with sharing for readers only), holds exactly the decrypted bytes.
     int VerifyEncryptedFile(const CString& encrypted, const CString& plain, uint8_t* crcBytes, bool& sameContent);
 
+    // The creation, last-access and last-write times the input of the last
+    // CryptFile had when it was opened, before anything was read; false when
+    // that call did not open its input or could not read them.
+    bool GetInputTimes(FILETIME& created, FILETIME& accessed, FILETIME& written) const;
+
     // The original name stored in an encrypted file, or "" on any failure.
     CString ReadOriginalName(const CString& path);
 
@@ -132,6 +137,8 @@ private:
     TrailerSizeFunction m_trailerSize = nullptr;
     std::vector<std::unique_ptr<CWorkerThread>> m_workers;
     bool m_workersStarted = false;
+    FILETIME m_inputTimes[3] = {};
+    bool m_inputTimesValid = false;
     uint8_t* m_memory = nullptr;
     uint32_t m_memorySize = 0;
     uint32_t m_memoryFill = 0;

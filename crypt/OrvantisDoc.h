@@ -30,7 +30,6 @@ struct FileTimes {
     FILETIME created = {}, accessed = {}, written = {};
     bool valid = false;
 
-    void ReadFrom(const CString& path);
     bool ApplyTo(const CString& path) const;
 };
 
@@ -153,9 +152,9 @@ public:
     // Deletes one file, wiping it first with m_bSecureDelete; clears a
     // read-only attribute first. False when it cannot be deleted.
     bool DeleteOriginal(const CString& path);
-    // The start of one file's work: status and log line, and the file's times
-    // when they are to be kept.
-    FileTimes BeginFile(const CString& path, const CString& line);
+    // The start of one file's work: status and log line. (The file's times
+    // come from the engine, which reads them as it opens the file.)
+    void BeginFile(const CString& path, const CString& line);
     // The end of one file's work once its new form stands under its new name:
     // false (after the job's line) when that file cannot be read; otherwise it
     // gets the times of the original, and the original is deleted (wiped on

@@ -49,10 +49,11 @@ public:
     {
         const CString name = PathFilePart(path);
         const CString folder = PathFolderPart(path);
-        FileTimes times = m_doc.BeginFile(path, L"Decrypting: " + name);
+        m_doc.BeginFile(path, L"Decrypting: " + name);
         CString storedName;
         uint8_t crc[4] = {};
         int result = m_cipher.CryptFile(path, m_temp, CRYPT_MODE_DECRYPT, storedName, crc, m_doc.m_bCheckCrc);
+        FileTimes times = m_doc.m_bKeepDates ? InputTimesOf(m_cipher) : FileTimes();
         if (g_StopRequested) {
             WipeTemporary(m_temp);
             return FILE_STOPPED;

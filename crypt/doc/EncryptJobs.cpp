@@ -53,9 +53,10 @@ public:
     {
         const CString name = PathFilePart(path);
         const CString folder = PathFolderPart(path);
-        FileTimes times = m_doc.BeginFile(path, L"Encrypting: " + name);
+        m_doc.BeginFile(path, L"Encrypting: " + name);
         CString storedName;
         int result = m_cipher.CryptFile(path, m_t1, CRYPT_MODE_ENCRYPT, storedName, nullptr, TRUE);
+        FileTimes times = m_doc.m_bKeepDates ? InputTimesOf(m_cipher) : FileTimes();
         // The section covers the file as written, before the verification reads it.
         bool recoveryFailed = result == CRYPT_OK && m_doc.m_bAddRecovery && CRecoveryRecord::Append(m_t1) != RECOVERY_OK;
         if (g_StopRequested) {

@@ -166,41 +166,28 @@ bool COrvantisDoc::DeleteOriginal(const CString& path)
     return DeleteFileW(path) != FALSE;
 }
 
-FileTimes COrvantisDoc::BeginFile(const CString& path, const CString& line)
+void COrvantisDoc::BeginFile(const CString& path, const CString& line)
 {
     ProgressSetFile(path);
     ProgressLog(LOG_PLAIN, line);
-    FileTimes times;
-    if (m_bKeepDates)
-        times.ReadFrom(path);
-    return times;
 }
 
 bool COrvantisDoc::ReplaceOriginal(const CString& original, const CString& target, const FileTimes& times,
                                    bool& deleted)
 {
-    if (!CanOpenForReading(target)) {
+    // Setting the times opens the target for reading and writing, which shows
+    // that it can be read; only without that is it opened once more.
+    bool timesSet = m_bKeepDates && times.ApplyTo(target);
+    if (!timesSet && !CanOpenForReading(target)) {
         ProgressLog(LOG_ERROR, L"Something wrong, the encrypted file cannot be written to destination?");
         return false;
     }
-    if (m_bKeepDates)
-        times.ApplyTo(target);
     if (m_bSecureDelete)
         ProgressLog(LOG_WARNING, L"Secure Delete Original");
     // The jobs' moves never replace a file, so the target is a new file; the
     // comparison only guards against a system that moves a file onto itself.
     deleted = target.CompareNoCase(original) != 0 && DeleteOriginal(original);
     return true;
-}
-
-void FileTimes::ReadFrom(const CString& path)
-{
-    valid = false;
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
-    valid = GetFileTime(file, &created, &accessed, &written) != FALSE;
-    CloseHandle(file);
 }
 
 bool FileTimes::ApplyTo(const CString& path) const

@@ -59,6 +59,13 @@ void LogCryptFailure(int result, const uint8_t crc[4], const WCHAR* badKeyLine, 
     }
 }
 
+FileTimes InputTimesOf(const CFileCipher& cipher)
+{
+    FileTimes times;
+    times.valid = cipher.GetInputTimes(times.created, times.accessed, times.written);
+    return times;
+}
+
 CString NumberText(int64_t value)
 {
     CString text;

@@ -3,6 +3,9 @@
 
 #include "framework/CString.h"
 
+class CFileCipher;
+struct FileTimes;
+
 #include <windows.h>
 
 #include <cstdint>
@@ -24,5 +27,8 @@ bool IsNameTaken(DWORD error);
 // over the size limit (a %d in it shows the code), the read and write
 // failures with their codes, and the two lines of a CRC mismatch.
 void LogCryptFailure(int result, const uint8_t crc[4], const WCHAR* badKeyLine, const WCHAR* tooBigLine);
+// The times of the input of the engine's last CryptFile (not valid when it
+// did not open its input).
+FileTimes InputTimesOf(const CFileCipher& cipher);
 // Text of an integer, for lines that join numbers and names without formatting them together.
 CString NumberText(int64_t value);

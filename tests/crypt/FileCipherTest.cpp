@@ -572,3 +572,35 @@ TEST(CryptResultName, NamesEveryCode)
     EXPECT_EQ(CString(CryptResultName(CRYPT_ABORTED)), L"CRYPT_ABORTED");
     EXPECT_EQ(CString(CryptResultName(42)), L"CRYPT_UNKNOWN");
 }
+
+TEST_F(FileCipherTest, InputTimesAreThoseBeforeTheCall)
+{
+    CString plain = m_folder.WriteFile(L"dated.txt", "dated");
+    SYSTEMTIME st = {2003, 4, 0, 5, 6, 7, 8, 0};
+    FILETIME old;
+    SystemTimeToFileTime(&st, &old);
+    HANDLE file = CreateFileW(plain, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_TRUE(SetFileTime(file, &old, &old, &old));
+    CloseHandle(file);
+    CString name;
+    FILETIME created, accessed, written;
+    ASSERT_EQ(m_cipher.CryptFile(plain, m_folder / L"dated.enc", CRYPT_MODE_ENCRYPT, name, nullptr, TRUE), CRYPT_OK);
+    ASSERT_TRUE(m_cipher.GetInputTimes(created, accessed, written));
+    EXPECT_EQ(CompareFileTime(&written, &old), 0);
+    EXPECT_EQ(CompareFileTime(&accessed, &old), 0) << "read before the content";
+
+    // Decryption gives the encrypted file's times; a call that opens nothing gives none.
+    FILETIME encryptedWritten;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    ASSERT_TRUE(GetFileAttributesExW(m_folder / L"dated.enc", GetFileExInfoStandard, &data));
+    encryptedWritten = data.ftLastWriteTime;
+    ASSERT_EQ(Decrypt(m_folder / L"dated.enc", name), CRYPT_OK);
+    ASSERT_TRUE(m_cipher.GetInputTimes(created, accessed, written));
+    EXPECT_EQ(CompareFileTime(&written, &encryptedWritten), 0);
+    EXPECT_EQ(Decrypt(m_folder / L"missing.enc", name), CRYPT_OPEN_INPUT_FAILED);
+    EXPECT_FALSE(m_cipher.GetInputTimes(created, accessed, written));
+    EXPECT_EQ(m_cipher.CryptFile(plain, m_folder / L"never", CRYPT_MODE_ENCRYPT, name, nullptr, TRUE), CRYPT_OK);
+    PasswordScope::Set(CString());
+    EXPECT_EQ(m_cipher.CryptFile(plain, m_folder / L"never", CRYPT_MODE_ENCRYPT, name, nullptr, TRUE), CRYPT_BAD_KEY);
+    EXPECT_FALSE(m_cipher.GetInputTimes(created, accessed, written));
+}
