@@ -94,6 +94,13 @@ BOOL COrvantisView::DestroyWindow()
     return CView::DestroyWindow();
 }
 
+void COrvantisView::OnDestroy()
+{
+    // The frame's destruction takes the view with it without DestroyWindow.
+    CloseChangeNotification();
+    CView::OnDestroy();
+}
+
 void COrvantisView::OnDraw(CDC*) {}
 
 void COrvantisView::OnActivateView(BOOL activate, CView* activated, CView* deactivated)

@@ -56,6 +56,7 @@ public:
 
     BOOL PreCreateWindow(CREATESTRUCTW& cs) override;
     BOOL DestroyWindow() override;
+    void OnDestroy() override;
     void OnInitialUpdate() override;
     void OnActivateView(BOOL activate, CView* activated, CView* deactivated) override;
     void OnDraw(CDC* dc) override;
