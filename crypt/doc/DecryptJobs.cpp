@@ -9,6 +9,7 @@
 #include "crypt/FileCipher.h"
 #include "crypt/FileOps.h"
 #include "crypt/PathParts.h"
+#include "crypt/doc/FolderNameCache.h"
 #include "crypt/doc/JobNames.h"
 #include "crypt/doc/JobSteps.h"
 
@@ -91,22 +92,28 @@ private:
             COrvantisDoc::ProgressLog(LOG_ERROR, L"The stored name cannot be used as a file name");
             return KeepEncryptedUnderShortName(folder, storedName);
         }
-        CString plainName = UniqueNameInFolder(folder, storedName);
+        CString plainName =
+            UniqueNameInFolder(storedName, [&](const CString& candidate) { return m_names.Exists(folder, candidate); });
         if (plainName != storedName)
             COrvantisDoc::ProgressLog(LOG_WARNING, L"A file named " + storedName + L" already exists, saving as: " +
                                                        plainName);
         CString target = NetworkLongPath(folder + plainName);
         COrvantisDoc::ProgressLog(LOG_PLAIN, L"Creating:" + target);
         if (!MoveToNewName(m_temp, target)) {
+            if (IsNameTaken(GetLastError()))
+                m_names.Added(folder, plainName);  // made by someone else meanwhile
             COrvantisDoc::ProgressLog(LOG_ERROR, L"ERROR - FAILED to create Decrypted File in the destination folder");
             if (!CanOpenForReading(m_temp))
                 return ReportVanishedTemp(name);
             COrvantisDoc::ProgressLog(LOG_ERROR, L"???? Perhaps the filename is wrong or too long");
             return KeepEncryptedUnderShortName(folder, storedName);
         }
+        m_names.Added(folder, plainName);
         bool deleted = false;  // a failed deletion is not reported: the encrypted file may stay
         if (!m_doc.ReplaceOriginal(path, target, times, deleted))
             return FILE_FAILED;
+        if (deleted)
+            m_names.Removed(folder, name);
         COrvantisDoc::ProgressLog(LOG_OK, L"Ok: " + name + L" >>> " + plainName);
         return FILE_DONE;
     }
@@ -132,16 +139,19 @@ private:
     {
         CString shortName = UniqueNameInFolder(folder, ShortenedStoredName(storedName));
         COrvantisDoc::ProgressLog(LOG_ERROR, L"Trying to shorten the name to: " + shortName);
-        if (MoveToNewName(m_temp, folder + shortName))
+        if (MoveToNewName(m_temp, folder + shortName)) {
+            m_names.Added(folder, shortName);
             COrvantisDoc::ProgressLog(LOG_OK, L"Shortening Worked, but we will still keep the encrypted file");
-        else
+        } else {
             WipeTemporary(m_temp);
+        }
         return FILE_FAILED;
     }
 
     COrvantisDoc& m_doc;
     CFileCipher m_cipher;
     CString m_temp;
+    CFolderNameCache m_names;
 };
 
 bool COrvantisDoc::DecryptItemList(CAddInfoList& list)

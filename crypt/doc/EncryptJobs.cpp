@@ -10,6 +10,7 @@
 #include "crypt/FileOps.h"
 #include "crypt/PathParts.h"
 #include "crypt/RecoveryRecord.h"
+#include "crypt/doc/FolderNameCache.h"
 #include "crypt/doc/JobNames.h"
 #include "crypt/doc/JobSteps.h"
 
@@ -132,7 +133,7 @@ private:
         if (m_doc.m_bRandomNames)
             return m_cipher.MakeRandomEncryptedName();
         CString newName = m_cipher.MakeStaticEncryptedName(name);
-        if (GetFileAttributesW(folder + newName) == INVALID_FILE_ATTRIBUTES)
+        if (!m_names.Exists(folder, newName))
             return newName;
         COrvantisDoc::ProgressLog(LOG_WARNING, L"A file named " + newName + L" already exists, using a random name");
         return m_cipher.MakeRandomEncryptedName();
@@ -147,8 +148,10 @@ private:
             COrvantisDoc::ProgressLog(LOG_PLAIN, newName);
             target = NetworkLongPath(folder + newName);
             COrvantisDoc::ProgressLog(LOG_PLAIN, L"Attempt to create:" + target);
-            if (MoveToNewName(m_t1, target))
+            if (MoveToNewName(m_t1, target)) {
+                m_names.Added(folder, newName);
                 return true;
+            }
             if (!IsNameTaken(GetLastError()) || attempt == 8)
                 return false;
             newName = m_cipher.MakeRandomEncryptedName();
@@ -167,6 +170,8 @@ private:
         bool deleted = false;
         if (!m_doc.ReplaceOriginal(path, target, times, deleted))
             return false;
+        if (deleted)
+            m_names.Removed(folder, name);
         COrvantisDoc::ProgressLog(LOG_OK, L"Ok: " + name + L" >>> " + newName);
         if (!deleted) {
             COrvantisDoc::ProgressLog(LOG_ERROR, L"Error, can't delete original (file is open?): " + path);
@@ -178,6 +183,7 @@ private:
     COrvantisDoc& m_doc;
     CFileCipher m_cipher;
     CString m_t1;
+    CFolderNameCache m_names;
 };
 
 bool COrvantisDoc::EncryptItemList(CAddInfoList& list)

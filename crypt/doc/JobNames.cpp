@@ -41,7 +41,12 @@ bool IsUsableNamePart(const CString& name)
 
 CString UniqueNameInFolder(const CString& folder, const CString& name)
 {
-    if (!Exists(folder + name))
+    return UniqueNameInFolder(name, [&](const CString& candidate) { return Exists(folder + candidate); });
+}
+
+CString UniqueNameInFolder(const CString& name, const std::function<bool(const CString& name)>& taken)
+{
+    if (!taken(name))
         return name;
     CString extension = FileExtension(name);
     // A leading dot alone (".profile") is a name, not an extension.
@@ -52,7 +57,7 @@ CString UniqueNameInFolder(const CString& folder, const CString& name)
         CString number;
         number.Format(L" (%d)", n);
         CString candidate = stem + number + extension;
-        if (!Exists(folder + candidate))
+        if (!taken(candidate))
             return candidate;
     }
 }

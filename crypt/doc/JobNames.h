@@ -3,6 +3,8 @@
 
 #include "framework/CString.h"
 
+#include <functional>
+
 // True only for a name exactly as the encrypted-name generator makes it: two
 // hex digits, "{", ten hex digits, "-", four hex digits, "}.dat" (hex digits
 // and the extension in either case). A plain "Setup{1234-5678}.log" is not one.
@@ -15,6 +17,8 @@ bool IsUsableNamePart(const CString& name);
 // The name itself when nothing of that name exists in `folder` (which ends in
 // a separator), else the first free "stem (n).ext" from n = 2.
 CString UniqueNameInFolder(const CString& folder, const CString& name);
+// The same with `taken` telling whether a name is in use in the folder.
+CString UniqueNameInFolder(const CString& name, const std::function<bool(const CString& name)>& taken);
 
 // The short name the decryption falls back to when a stored name cannot be
 // created: its first 20 characters when it is longer than 20, else "_file",

@@ -229,3 +229,18 @@ TEST_F(DecryptJobsTest, AbortWithinAFileWipesThePartialPlainCopy)
     EXPECT_EQ(std::vector<std::string>(logs.end() - 3, logs.end()),
               (std::vector<std::string>{"Cleanup...", "Finished with No Errors", "Skipped 0 items"}));
 }
+
+TEST_F(DecryptJobsTest, TwoFilesStoringOneNameBothArriveUnderFreeNames)
+{
+    // The second file's target is a name the job itself has just made.
+    Encrypted(L"1.txt", "first");
+    Encrypted(L"2.txt", "second");
+    ForgeStoredName(Path(MakeStaticEncryptedFileName(L"1.txt")), "same.txt");
+    ForgeStoredName(Path(MakeStaticEncryptedFileName(L"2.txt")), "same.txt");
+    WriteFile(L"same (2).txt", "was there before");
+    DecryptFolder();
+    EXPECT_TRUE(m_window.HasLog(LOG_HEADING_OK, "Finished with No Errors"));
+    EXPECT_TRUE(m_window.HasLog(LOG_WARNING, "A file named same.txt already exists, saving as: same (3).txt"));
+    EXPECT_EQ(TreeListing(m_folder.Path()), (std::vector<std::string>{"same (2).txt=was there before",
+                                                                      "same (3).txt=second", "same.txt=first"}));
+}
