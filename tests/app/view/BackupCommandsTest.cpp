@@ -1,35 +1,20 @@
 // "zip Folder" and "unzip Folder" from the view: the folder shown is packed
 // into its compressed.zip, checked, and unpacked again from the archive the
 // list has focused.
-#include "tests/app/shell/MainWindowSupport.h"
-#include "tests/app/view/ViewTestSupport.h"
+#include "tests/app/view/ViewProgramTest.h"
 
 #include "res/resource.h"
 
 namespace {
 
-class BackupCommandsTest : public qvtest::ProgramTest {
+class BackupCommandsTest : public viewtest::ViewProgramTest {
 protected:
     void SetUp() override
     {
-        WCHAR saved[MAX_PATH] = {};
-        ::GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
-        savedTmp = saved;
-        ::SetEnvironmentVariableW(L"TMP", temp.Path());
-        qvtest::ProgramTest::SetUp();
+        viewtest::ViewProgramTest::SetUp();
         Start();
     }
-    void TearDown() override
-    {
-        qvtest::ProgramTest::TearDown();
-        COrvantisDoc::SetPasswordKey(CString());
-        ::SetEnvironmentVariableW(L"TMP", savedTmp.IsEmpty() ? nullptr : savedTmp.GetString());
-    }
-    CMyMFCShellListCtrl& List() { return view->GetList(); }
 
-    qvtest::TempFolder folder;
-    qvtest::TempFolder temp;
-    CString savedTmp;
 };
 
 }  // namespace

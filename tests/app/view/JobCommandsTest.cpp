@@ -1,5 +1,4 @@
-#include "tests/app/shell/MainWindowSupport.h"
-#include "tests/app/view/ViewTestSupport.h"
+#include "tests/app/view/ViewProgramTest.h"
 
 #include "app/LogDlg.h"
 #include "crypt/EncryptedFileName.h"
@@ -13,25 +12,8 @@ namespace {
 
 const WCHAR kPassword[] = L"Correct Horse 1";
 
-class JobCommandsTest : public qvtest::ProgramTest {
+class JobCommandsTest : public viewtest::ViewProgramTest {
 protected:
-    void SetUp() override
-    {
-        // The jobs' temporary files go to a folder of this test alone.
-        WCHAR saved[MAX_PATH] = {};
-        ::GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
-        savedTmp = saved;
-        ::SetEnvironmentVariableW(L"TMP", temp.Path());
-        qvtest::ProgramTest::SetUp();
-    }
-    void TearDown() override
-    {
-        qvtest::ProgramTest::TearDown();
-        COrvantisDoc::SetPasswordKey(CString());
-        ::SetEnvironmentVariableW(L"TMP", savedTmp.IsEmpty() ? nullptr : savedTmp.GetString());
-    }
-    CMyMFCShellListCtrl& List() { return view->GetList(); }
-    int Find(const CString& name) { return viewtest::FindItem(List(), name); }
     void Select(std::initializer_list<CString> names)
     {
         List().SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
@@ -56,9 +38,6 @@ protected:
         }
     }
 
-    qvtest::TempFolder folder;
-    qvtest::TempFolder temp;
-    CString savedTmp;
 };
 
 }  // namespace

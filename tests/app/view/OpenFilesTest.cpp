@@ -2,8 +2,7 @@
 // copy handed to the application registered for their type (a command of
 // the test's own that copies what it is given) and wiped once free; plain
 // files where they lie, never wiped.
-#include "tests/app/shell/MainWindowSupport.h"
-#include "tests/app/view/ViewTestSupport.h"
+#include "tests/app/view/ViewProgramTest.h"
 
 #include "app/LogDlg.h"
 #include "crypt/FileCipher.h"
@@ -15,27 +14,15 @@ namespace {
 
 const WCHAR kPassword[] = L"open password";
 
-class OpenFilesTest : public qvtest::ProgramTest {
+class OpenFilesTest : public viewtest::ViewProgramTest {
 protected:
     void SetUp() override
     {
-        // The copies go to a temporary folder of this test alone.
-        WCHAR saved[MAX_PATH] = {};
-        ::GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
-        savedTmp = saved;
-        ::SetEnvironmentVariableW(L"TMP", temp.Path());
-        qvtest::ProgramTest::SetUp();
+        viewtest::ViewProgramTest::SetUp();
         Start();
         COrvantisDoc::SetPasswordKey(kPassword);
         document->m_strPassword = kPassword;
     }
-    void TearDown() override
-    {
-        qvtest::ProgramTest::TearDown();
-        COrvantisDoc::SetPasswordKey(CString());
-        ::SetEnvironmentVariableW(L"TMP", savedTmp.IsEmpty() ? nullptr : savedTmp.GetString());
-    }
-    CMyMFCShellListCtrl& List() { return view->GetList(); }
     // What the temporary folder holds now.
     std::set<CString> TempFiles()
     {
@@ -61,9 +48,6 @@ protected:
     // The command of the test's file type copies what it is given to the mark.
     CString CopyCommand() { return L"cmd /c copy /y \"%1\" \"" + Mark() + L"\""; }
 
-    qvtest::TempFolder folder;
-    qvtest::TempFolder temp;
-    CString savedTmp;
 };
 
 }  // namespace
