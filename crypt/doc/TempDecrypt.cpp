@@ -90,9 +90,10 @@ CString COrvantisDoc::OpenTempDecrypted(const CString& path, TempOpenInfo& info,
 
     // The copy takes the plain name's extension, except media the program's
     // own player takes; the empty placeholder keeps the unique name reserved.
-    CString copy = MakeTempFileName();
-    if (copy.IsEmpty())
+    const CString placeholder = MakeTempFileName();
+    if (placeholder.IsEmpty())
         return CString();
+    CString copy = placeholder;
     CString plainName = CFileCipher().ReadOriginalName(path);
     CString extension = FileExtension(PathFilePart(plainName));
     extension.MakeLower();
@@ -110,6 +111,9 @@ CString COrvantisDoc::OpenTempDecrypted(const CString& path, TempOpenInfo& info,
     if (!ReadFileSize(path, size) || size <= kSynchronousLimit) {
         CString opened = DecryptCopyNow(path, copy);
         info.isTempCopy = !opened.IsEmpty();
+        // Nobody will ever learn the name of a failed copy, so its placeholder goes too.
+        if (opened.IsEmpty() && copy != placeholder)
+            ::DeleteFileW(placeholder);
         return opened;
     }
     info.showProgress = size > kShowProgressSize ? 1 : 0;
