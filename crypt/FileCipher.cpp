@@ -30,12 +30,8 @@ const size_t kChunkBlocks = 8192;
 const size_t kChunkBytes = kChunkBlocks * CIPHER_BLOCK_SIZE;
 // Files with this much data are transformed and written by several threads.
 const uint64_t kAsyncThreshold = 4 * kChunkBytes;
-// Up to this many helper threads encipher whole chunks side by side, or share
-// the deciphering of one chunk ...
+// Up to this many helper threads transform whole chunks side by side.
 const unsigned kMaxCipherWorkers = 7;
-// ... in parts of at least this many blocks, whole lane groups.
-const size_t kMinPartBlocks = 512;
-const size_t kPartAlignBlocks = 16;
 
 // The chunk buffer for this much data: whole blocks, at least one, at most a
 // chunk, so that small files cost no large allocation.
@@ -83,11 +79,24 @@ size_t BlocksBeforeAbort(uint64_t firstIndex, size_t count)
 
 }  // namespace
 
+// A chunk on its way: transformed on a helper thread (or at once), then
+// finished in order.
+struct CFileCipher::ChunkJob {
+    uint8_t* buffer = nullptr;
+    size_t blocks = 0;               // blocks transformed
+    size_t plainBytes = 0;           // checksummed, and handed on after decryption (no pad)
+    const uint8_t* plain = nullptr;  // decryption: the plain file's bytes to compare with, if any
+    CWorkerThread* worker = nullptr;
+    uint32_t crc = 0;                // of the plain bytes
+    bool same = false;               // the plain bytes equal `plain`
+};
+
 // The files, key copy, cipher and buffers of one operation; wiped when it ends.
-// Data goes out through the chunk buffer, or for large files through an
-// asynchronous writer whose thread writes one chunk while the next is prepared.
-// A verification reads the plain file it compares with into a buffer of the
-// chunk's size.
+// Data travels a chunk at a time. Large files are transformed a whole chunk
+// per helper thread while this thread reads the next chunks, and the chunks
+// are finished in order (written, kept in memory or compared); towards a file
+// an asynchronous writer writes one chunk while the next are prepared. A
+// verification reads the plain file it compares with into buffers of its own.
 struct CFileCipher::Stream {
     CRawFile input;
     CRawFile output;
@@ -95,150 +104,138 @@ struct CFileCipher::Stream {
     bool sameContent = false;  // the plain file matched the decrypted data so far
     uint8_t key[CIPHER_KEY_SIZE];
     std::optional<CXxteaBlockCipher> cipher;
-    uint8_t* chunk = nullptr;
-    uint8_t* plainChunk = nullptr;
+    // Chunk buffers taken in turn (the writer has buffers of its own), and
+    // for a comparison the plain file's bytes beside each.
+    std::vector<uint8_t*> buffers, plainBuffers;
     size_t chunkBytes = 0;
     std::unique_ptr<CAsyncWriter> writer;
     // The engine's helper threads, for large files only; every job handed to
     // them is waited for before the stream ends.
     std::vector<CWorkerThread*> cipherWorkers;
+    // Chunks that may be on the helper threads at once; 0: each chunk is
+    // transformed and finished at once on this thread.
+    size_t depth = 0;
 
     Stream() { memcpy(key, g_FileKey, sizeof key); }
     ~Stream()
     {
         writer.reset();
         SecureZeroMemory(key, sizeof key);
-        FreeBuffer(chunk);
-        FreeBuffer(plainChunk);
-    }
-    void FreeBuffer(uint8_t* buffer)
-    {
-        if (buffer) {
-            SecureZeroMemory(buffer, chunkBytes);
-            delete[] buffer;
-        }
+        for (std::vector<uint8_t*>* list : {&buffers, &plainBuffers})
+            for (uint8_t* buffer : *list) {
+                SecureZeroMemory(buffer, chunkBytes);
+                delete[] buffer;
+            }
     }
     // Reads a whole block; false when the file ends (or fails) before it.
     bool ReadBlock(uint8_t block[kBlock]) { return input.Read(block, kBlock) == (int64_t)kBlock; }
 
     // The buffers for dataBytes of data going to `sink` (the memory buffer
-    // needs one block of its own, for the last one). Large files are
-    // transformed by the given helper threads as well and written by a thread
-    // of its own; small ones go through the chunk buffer in order on the
-    // caller's thread. False when the memory cannot be had.
+    // needs one block of its own, for the last one). Large files use the given
+    // helper threads, and towards a file a writer thread. False when the
+    // memory cannot be had.
     bool Prepare(uint64_t dataBytes, Sink sink, const std::vector<std::unique_ptr<CWorkerThread>>* workers)
     {
         chunkBytes = sink == Sink::Memory ? kBlock : ChunkBytesFor(dataBytes);
-        chunk = new (std::nothrow) uint8_t[chunkBytes];
-        if (sink == Sink::Compare)
-            plainChunk = new (std::nothrow) uint8_t[chunkBytes];
-        if (!chunk || (sink == Sink::Compare && !plainChunk))
+        if (workers) {
+            for (const auto& worker : *workers)
+                cipherWorkers.push_back(worker.get());
+            depth = cipherWorkers.size();
+        }
+        if (sink == Sink::File && depth) {
+            // Buffers for the chunks in flight on the workers, one being read
+            // and two for the writer.
+            int count = (int)depth + 3;
+            writer.reset(new (std::nothrow) CAsyncWriter(output, kChunkBytes, count));
+            if (writer && !writer->Start())
+                writer.reset();
+            if (writer)
+                return true;
+            depth = 0;  // one buffer, in order
+        }
+        // A comparison needs a pair of buffers per chunk in flight and one
+        // being read; with fewer, fewer chunks are in flight.
+        size_t wanted = sink == Sink::Compare ? depth + 1 : 1;
+        for (size_t i = 0; i < wanted; ++i) {
+            uint8_t* buffer = new (std::nothrow) uint8_t[chunkBytes];
+            if (buffer)
+                buffers.push_back(buffer);
+            uint8_t* plainBuffer = sink == Sink::Compare && buffer ? new (std::nothrow) uint8_t[chunkBytes] : nullptr;
+            if (plainBuffer)
+                plainBuffers.push_back(plainBuffer);
+            if (!buffer || (sink == Sink::Compare && !plainBuffer))
+                break;
+        }
+        size_t pairs = sink == Sink::Compare ? std::min(buffers.size(), plainBuffers.size()) : buffers.size();
+        if (pairs == 0)
             return false;
-        if (!workers)
-            return true;
-        for (const auto& worker : *workers)
-            cipherWorkers.push_back(worker.get());
-        if (sink != Sink::File)
-            return true;
-        // Buffers for the chunks in flight on the workers, one being read and
-        // two for the writer.
-        int buffers = (int)cipherWorkers.size() + 3;
-        writer.reset(new (std::nothrow) CAsyncWriter(output, kChunkBytes, buffers));
-        if (writer && !writer->Start())
-            writer.reset();
+        if (sink == Sink::Compare)
+            depth = std::min(depth, pairs - 1);
         return true;
     }
     // Bytes an acquired buffer holds.
     size_t BufferBytes() const { return writer ? kChunkBytes : chunkBytes; }
-    // Enciphers or deciphers blocks in place, in parts shared with the
-    // workers. With a CRC, each part also checksums its plain bytes (before
-    // enciphering, after deciphering) and the parts' CRCs are joined in order.
-    void Transform(bool encrypt, uint8_t* blocks, size_t count, Crc32* crc)
-    {
-        size_t n = std::min(cipherWorkers.size() + 1, std::max<size_t>(count / kMinPartBlocks, 1));
-        size_t share = (count / n + kPartAlignBlocks - 1) / kPartAlignBlocks * kPartAlignBlocks;
-        size_t sizes[kMaxCipherWorkers + 1] = {};
-        uint32_t crcs[kMaxCipherWorkers + 1];
-        for (size_t i = 0, at = 0; i < n; at += sizes[i], ++i) {
-            sizes[i] = std::min(share, count - at);
-            uint8_t* data = blocks + at * kBlock;
-            size_t blocksInPart = sizes[i];
-            uint32_t* partCrc = &crcs[i];
-            if (i > 0)  // part 0 is the caller's own, below
-                cipherWorkers[i - 1]->Run([this, encrypt, crc, data, blocksInPart, partCrc] {
-                    *partCrc = TransformPart(*cipher, encrypt, crc != nullptr, data, blocksInPart);
-                });
-        }
-        crcs[0] = TransformPart(*cipher, encrypt, crc != nullptr, blocks, sizes[0]);
-        for (size_t i = 0; i < n; ++i) {
-            if (i > 0)
-                cipherWorkers[i - 1]->Wait();
-            if (crc)
-                crc->Append(crcs[i], sizes[i] * kBlock);
-        }
-    }
-    // The CRC of the part's plain bytes (0 without withCrc).
-    static uint32_t TransformPart(const CXxteaBlockCipher& c, bool encrypt, bool withCrc, uint8_t* data, size_t count)
-    {
-        Crc32 crc;
-        if (withCrc && encrypt)
-            crc.Update(data, count * kBlock);
-        if (encrypt)
-            c.EncryptBlocks(data, count);
-        else
-            c.DecryptBlocks(data, count);
-        if (withCrc && !encrypt)
-            crc.Update(data, count * kBlock);
-        return crc.GetValue();
-    }
+    // The helper thread of the chunk read in the given round, or none.
+    CWorkerThread* WorkerFor(uint64_t round) const { return depth ? cipherWorkers[round % depth] : nullptr; }
 
-    // A chunk of plain bytes on its way to the output: enciphered on a worker
-    // (or at once), then written in order.
-    struct Enciphering {
-        uint8_t* buffer;
-        size_t plainBytes;  // checksummed
-        size_t blocks;      // enciphered and written (pad included)
-        CWorkerThread* worker;
-        uint32_t plainCrc;
-    };
-    void Encipher(Enciphering& job, bool withCrc)
+    // Checksums the plain bytes before enciphering or after deciphering, and
+    // compares them with the plain file's.
+    void Start(ChunkJob& job, bool encrypt, bool withCrc)
     {
-        auto work = [this, &job, withCrc] {
+        auto work = [this, &job, encrypt, withCrc] {
             Crc32 crc;
-            if (withCrc)
-                crc.Update(job.buffer, job.plainBytes);
-            job.plainCrc = crc.GetValue();
-            cipher->EncryptBlocks(job.buffer, job.blocks);
+            if (encrypt) {
+                if (withCrc)
+                    crc.Update(job.buffer, job.plainBytes);
+                cipher->EncryptBlocks(job.buffer, job.blocks);
+            } else {
+                cipher->DecryptBlocks(job.buffer, job.blocks);
+                if (withCrc)
+                    crc.Update(job.buffer, job.plainBytes);
+                job.same = job.plain && memcmp(job.plain, job.buffer, job.plainBytes) == 0;
+            }
+            job.crc = crc.GetValue();
         };
         if (job.worker)
             job.worker->Run(work);
         else
             work();
     }
-    // Waits for the chunk, adds its CRC and writes it.
-    int Complete(Enciphering& job, Crc32* crc)
+    // Waits for the chunk and adds its CRC.
+    void Wait(ChunkJob& job, Crc32* crc)
     {
         if (job.worker)
             job.worker->Wait();
         if (crc)
-            crc->Append(job.plainCrc, job.plainBytes);
-        return Emit(job.buffer, job.blocks * kBlock);
+            crc->Append(job.crc, job.plainBytes);
     }
-    // A buffer of BufferBytes() to fill, or null once an earlier write failed.
-    uint8_t* AcquireBuffer() { return writer ? writer->AcquireBuffer() : chunk; }
+
+    // A buffer of BufferBytes() to fill in the given round, or null once an
+    // earlier write failed.
+    uint8_t* AcquireBuffer(uint64_t round) { return writer ? writer->AcquireBuffer() : buffers[round % buffers.size()]; }
     // The plain bytes from offset on, at most a chunk of them, in a buffer of their own.
     struct Chunk {
         uint8_t* buffer = nullptr;  // null: an earlier write failed
         size_t size = 0;
         bool complete = false;      // all size bytes were read
     };
-    Chunk ReadChunk(uint64_t offset, uint64_t plainSize)
+    Chunk ReadChunk(uint64_t offset, uint64_t plainSize, uint64_t round)
     {
         Chunk read;
         read.size = (size_t)std::min<uint64_t>(plainSize - offset, BufferBytes());
-        read.buffer = AcquireBuffer();
+        read.buffer = AcquireBuffer(round);
         read.complete = read.buffer && input.Read(read.buffer, read.size) == (int64_t)read.size;
         return read;
+    }
+    // The plain file's next bytes, beside the chunk of the given round; null
+    // (and no longer the same content) when the file ends before them.
+    const uint8_t* ReadPlain(uint64_t round, size_t bytes)
+    {
+        uint8_t* buffer = plainBuffers[round % plainBuffers.size()];
+        if (plain.Read(buffer, bytes) == (int64_t)bytes)
+            return buffer;
+        sameContent = false;
+        return nullptr;
     }
     void ReleaseBuffer(uint8_t* buffer)
     {
@@ -253,13 +250,6 @@ struct CFileCipher::Stream {
             return CRYPT_OK;
         }
         return output.Write(buffer, count) == count ? CRYPT_OK : CRYPT_WRITE_FAILED;
-    }
-    // Compares decrypted bytes with the plain file's next bytes, until the
-    // first difference.
-    void ComparePlain(const uint8_t* decrypted, size_t bytes)
-    {
-        if (sameContent)
-            sameContent = plain.Read(plainChunk, bytes) == (int64_t)bytes && memcmp(plainChunk, decrypted, bytes) == 0;
     }
     // Waits for queued writes; a failed write outranks any later outcome, as
     // it would have stopped a sequential writer first.
@@ -564,19 +554,19 @@ int CFileCipher::EncryptStream(Stream& stream, const CString& name, bool storeCr
 // must hold exactly that many bytes: a file that shrinks or grows meanwhile fails.
 int CFileCipher::EncryptDataBlocks(Stream& stream, uint64_t plainSize, Crc32* crc)
 {
-    // Large files: whole chunks are enciphered on the workers side by side
-    // while this thread reads the next ones; they are written in order.
-    size_t workers = stream.writer ? stream.cipherWorkers.size() : 0;
-    std::deque<Stream::Enciphering> inFlight;
+    std::deque<ChunkJob> inFlight;
+    auto finishOldest = [&] {
+        ChunkJob& job = inFlight.front();
+        stream.Wait(job, crc);
+        int emitted = stream.Emit(job.buffer, job.blocks * kBlock);
+        inFlight.pop_front();
+        return emitted;
+    };
     int result = CRYPT_OK;
-    for (uint64_t done = 0, index = 0; result == CRYPT_OK && done < plainSize; ++index) {
-        if (workers && inFlight.size() == workers) {
-            result = stream.Complete(inFlight.front(), crc);
-            inFlight.pop_front();
-            if (result != CRYPT_OK)
-                break;
-        }
-        Stream::Chunk chunk = stream.ReadChunk(done, plainSize);
+    for (uint64_t done = 0, round = 0; result == CRYPT_OK && done < plainSize; ++round) {
+        if (stream.depth && inFlight.size() == stream.depth && (result = finishOldest()) != CRYPT_OK)
+            break;
+        Stream::Chunk chunk = stream.ReadChunk(done, plainSize, round);
         if (!chunk.buffer) {
             result = CRYPT_WRITE_FAILED;
             break;
@@ -587,9 +577,12 @@ int CFileCipher::EncryptDataBlocks(Stream& stream, uint64_t plainSize, Crc32* cr
             break;
         }
         size_t full = chunk.size / kBlock, tail = chunk.size % kBlock;
-        size_t ready = BlocksBeforeAbort(done / kBlock, full);
-        Stream::Enciphering job{chunk.buffer, ready * kBlock, ready, nullptr, 0};
-        if (ready < full) {
+        ChunkJob job;
+        job.buffer = chunk.buffer;
+        job.blocks = BlocksBeforeAbort(done / kBlock, full);
+        job.plainBytes = job.blocks * kBlock;
+        job.worker = stream.WorkerFor(round);
+        if (job.blocks < full) {
             result = CRYPT_ABORTED;
         } else if (tail) {
             // The last, partial block: random pad bytes, no abort test.
@@ -597,21 +590,18 @@ int CFileCipher::EncryptDataBlocks(Stream& stream, uint64_t plainSize, Crc32* cr
             job.plainBytes += tail;
             job.blocks += 1;
         }
-        if (workers)
-            job.worker = stream.cipherWorkers[index % workers];
         inFlight.push_back(job);
-        stream.Encipher(inFlight.back(), crc != nullptr);
-        if (!workers) {
-            int emitted = stream.Complete(inFlight.front(), crc);
-            inFlight.pop_front();
+        stream.Start(inFlight.back(), true, crc != nullptr);
+        if (!stream.depth) {
+            int emitted = finishOldest();
             if (emitted != CRYPT_OK)
                 result = emitted;
         }
         done += chunk.size;
     }
     // The chunks handed over go out in order, before whatever stopped the loop.
-    for (; !inFlight.empty(); inFlight.pop_front())
-        stream.Complete(inFlight.front(), crc);
+    while (!inFlight.empty())
+        finishOldest();
     // Nothing may follow, and the file must still have the size it had.
     uint8_t probe;
     if (result == CRYPT_OK && (stream.input.Read(&probe, 1) != 0 || stream.input.Size() != (int64_t)plainSize))
@@ -651,18 +641,18 @@ int CFileCipher::ReadHeaders(Stream& stream, Sink sink, EncryptedFileHeader& hea
     return CRYPT_OK;
 }
 
-// Hands decrypted bytes to the sink: the output file, the memory buffer (where
-// they may already stand), or the comparison with the plain file.
-int CFileCipher::Deliver(Stream& stream, Sink sink, uint8_t* data, size_t bytes)
+// Hands a decrypted chunk to the sink: the output file, the memory buffer
+// (where it may already stand), or the comparison with the plain file.
+int CFileCipher::Deliver(Stream& stream, Sink sink, const ChunkJob& job)
 {
     switch (sink) {
-    case Sink::File: return stream.Emit(data, bytes);
+    case Sink::File: return stream.Emit(job.buffer, job.plainBytes);
     case Sink::Memory:
-        if (data != m_memory + m_memoryFill)
-            memcpy(m_memory + m_memoryFill, data, bytes);
-        m_memoryFill += (uint32_t)bytes;
+        if (job.buffer != m_memory + m_memoryFill)
+            memcpy(m_memory + m_memoryFill, job.buffer, job.plainBytes);
+        m_memoryFill += (uint32_t)job.plainBytes;
         return CRYPT_OK;
-    case Sink::Compare: stream.ComparePlain(data, bytes); return CRYPT_OK;
+    case Sink::Compare: stream.sameContent = stream.sameContent && job.same; return CRYPT_OK;
     }
     return CRYPT_OK;
 }
@@ -676,45 +666,76 @@ int CFileCipher::DecryptDataBlocks(Stream& stream, uint64_t plainSize, Sink sink
     // In memory mode the blocks are read and decrypted in place.
     const bool inPlace = sink == Sink::Memory;
     const size_t chunkBlocks = inPlace ? kChunkBlocks : stream.BufferBytes() / kBlock;
-    uint64_t fullBlocks = plainSize / kBlock, index = 0;
-    while (index < fullBlocks) {
+    std::deque<ChunkJob> inFlight;
+    auto finishOldest = [&] {
+        ChunkJob& job = inFlight.front();
+        stream.Wait(job, crc);
+        int delivered = Deliver(stream, sink, job);
+        inFlight.pop_front();
+        return delivered;
+    };
+    auto start = [&](ChunkJob& job, uint64_t round) {
+        if (sink == Sink::Compare && stream.sameContent)
+            job.plain = stream.ReadPlain(round, job.plainBytes);
+        inFlight.push_back(job);
+        stream.Start(inFlight.back(), false, crc != nullptr);
+    };
+    int result = CRYPT_OK;
+    uint64_t fullBlocks = plainSize / kBlock, round = 0;
+    for (uint64_t index = 0; result == CRYPT_OK && index < fullBlocks; ++round) {
+        if (stream.depth && inFlight.size() == stream.depth && (result = finishOldest()) != CRYPT_OK)
+            break;
         size_t want = (size_t)std::min<uint64_t>(fullBlocks - index, chunkBlocks);
-        uint8_t* chunk = inPlace ? m_memory + m_memoryFill : stream.AcquireBuffer();
-        if (!chunk)
-            return stream.FinishWrites(CRYPT_WRITE_FAILED);
+        uint8_t* chunk = inPlace ? m_memory + index * kBlock : stream.AcquireBuffer(round);
+        if (!chunk) {
+            result = CRYPT_WRITE_FAILED;
+            break;
+        }
         int64_t got = stream.input.Read(chunk, want * kBlock);
         if (got < 0) {
             stream.ReleaseBuffer(chunk);
-            return stream.FinishWrites(CRYPT_READ_FAILED);
+            result = CRYPT_READ_FAILED;
+            break;
         }
         size_t available = (size_t)got / kBlock;
         // Each block is tested for an abort before it is read, so a missing
         // block is tested too before it counts as truncation.
         size_t tested = available < want ? available + 1 : want;
         size_t clear = BlocksBeforeAbort(index, tested);
-        size_t ready = std::min(clear, available);
-        stream.Transform(false, chunk, ready, crc);
-        int result = Deliver(stream, sink, chunk, ready * kBlock);
+        ChunkJob job;
+        job.buffer = chunk;
+        job.blocks = std::min(clear, available);
+        job.plainBytes = job.blocks * kBlock;
+        job.worker = stream.WorkerFor(round);
+        start(job, round);
+        if (!stream.depth)
+            result = finishOldest();
         if (result == CRYPT_OK && clear < tested)
             result = CRYPT_ABORTED;
         else if (result == CRYPT_OK && available < want)
             result = CRYPT_BAD_KEY;
-        if (result != CRYPT_OK)
-            return stream.FinishWrites(result);
         index += want;
     }
+    // The chunks handed over are finished in order, before whatever stopped the loop.
+    while (!inFlight.empty()) {
+        int finished = finishOldest();
+        if (result == CRYPT_OK)
+            result = finished;
+    }
     size_t tail = (size_t)(plainSize % kBlock);
-    if (tail == 0)
-        return stream.FinishWrites(CRYPT_OK);
-    uint8_t* last = inPlace ? stream.chunk : stream.AcquireBuffer();
-    if (!last)
+    if (result != CRYPT_OK || tail == 0)
+        return stream.FinishWrites(result);
+    // The last, partial block, at once.
+    ChunkJob last;
+    last.buffer = inPlace ? stream.buffers[0] : stream.AcquireBuffer(round);
+    if (!last.buffer)
         return stream.FinishWrites(CRYPT_WRITE_FAILED);
-    if (!stream.ReadBlock(last)) {
-        stream.ReleaseBuffer(last);
+    if (!stream.ReadBlock(last.buffer)) {
+        stream.ReleaseBuffer(last.buffer);
         return stream.FinishWrites(CRYPT_BAD_KEY);
     }
-    stream.cipher->DecryptBlocks(last, 1);
-    if (crc)
-        crc->Update(last, tail);
-    return stream.FinishWrites(Deliver(stream, sink, last, tail));
+    last.blocks = 1;
+    last.plainBytes = tail;
+    start(last, round);
+    return stream.FinishWrites(finishOldest());
 }

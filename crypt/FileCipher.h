@@ -115,6 +115,7 @@ public:
     static void SetBlockHook(void (*hook)(uint64_t blockIndex));
 
 private:
+    struct ChunkJob;
     struct Stream;
     // Where decrypted data goes.
     enum class Sink { File, Memory, Compare };
@@ -129,7 +130,7 @@ private:
     int EncryptDataBlocks(Stream& stream, uint64_t plainSize, Crc32* crc);
     int ReadHeaders(Stream& stream, Sink sink, EncryptedFileHeader& header);
     int DecryptDataBlocks(Stream& stream, uint64_t plainSize, Sink sink, Crc32* crc);
-    int Deliver(Stream& stream, Sink sink, uint8_t* data, size_t bytes);
+    int Deliver(Stream& stream, Sink sink, const ChunkJob& job);
     // The helper threads for this much data: none for small files; for large
     // ones started by the first that needs them and kept for later files.
     const std::vector<std::unique_ptr<CWorkerThread>>* WorkersFor(uint64_t dataBytes);
