@@ -85,7 +85,8 @@ struct CFileCipher::ChunkJob {
     uint8_t* buffer = nullptr;
     size_t blocks = 0;               // blocks transformed
     size_t plainBytes = 0;           // checksummed, and handed on after decryption (no pad)
-    const uint8_t* plain = nullptr;  // decryption: the plain file's bytes to compare with, if any
+    uint8_t* plain = nullptr;         // decryption: room for the plain file's bytes to compare with, if any
+    uint64_t plainOffset = 0;        // where they stand in the plain file
     CWorkerThread* worker = nullptr;
     uint32_t crc = 0;                // of the plain bytes
     bool same = false;               // the plain bytes equal `plain`
@@ -179,7 +180,8 @@ struct CFileCipher::Stream {
     CWorkerThread* WorkerFor(uint64_t round) const { return depth ? cipherWorkers[round % depth] : nullptr; }
 
     // Checksums the plain bytes before enciphering or after deciphering, and
-    // compares them with the plain file's.
+    // compares them with the plain file's, which the job reads itself: the
+    // helper threads read their parts of the plain file side by side.
     void Start(ChunkJob& job, bool encrypt, bool withCrc)
     {
         auto work = [this, &job, encrypt, withCrc] {
@@ -192,7 +194,9 @@ struct CFileCipher::Stream {
                 cipher->DecryptBlocks(job.buffer, job.blocks);
                 if (withCrc)
                     crc.Update(job.buffer, job.plainBytes);
-                job.same = job.plain && memcmp(job.plain, job.buffer, job.plainBytes) == 0;
+                job.same = job.plain &&
+                           plain.ReadAt(job.plain, job.plainBytes, job.plainOffset) == (int64_t)job.plainBytes &&
+                           memcmp(job.plain, job.buffer, job.plainBytes) == 0;
             }
             job.crc = crc.GetValue();
         };
@@ -227,16 +231,8 @@ struct CFileCipher::Stream {
         read.complete = read.buffer && input.Read(read.buffer, read.size) == (int64_t)read.size;
         return read;
     }
-    // The plain file's next bytes, beside the chunk of the given round; null
-    // (and no longer the same content) when the file ends before them.
-    const uint8_t* ReadPlain(uint64_t round, size_t bytes)
-    {
-        uint8_t* buffer = plainBuffers[round % plainBuffers.size()];
-        if (plain.Read(buffer, bytes) == (int64_t)bytes)
-            return buffer;
-        sameContent = false;
-        return nullptr;
-    }
+    // Room for the plain file's bytes beside the chunk of the given round.
+    uint8_t* PlainBuffer(uint64_t round) { return plainBuffers[round % plainBuffers.size()]; }
     void ReleaseBuffer(uint8_t* buffer)
     {
         if (writer)
@@ -408,7 +404,7 @@ int CFileCipher::VerifyEncryptedFile(const CString& encrypted, const CString& pl
         }
         // Both end together: nothing may follow in the plain file.
         uint8_t probe;
-        equal = result == CRYPT_OK && stream.sameContent && stream.plain.Read(&probe, 1) == 0;
+        equal = result == CRYPT_OK && stream.sameContent && stream.plain.ReadAt(&probe, 1, header.PlainSize) == 0;
     }
     if (result != CRYPT_OK || !header.HasCrc()) {
         sameContent = equal;
@@ -674,9 +670,11 @@ int CFileCipher::DecryptDataBlocks(Stream& stream, uint64_t plainSize, Sink sink
         inFlight.pop_front();
         return delivered;
     };
-    auto start = [&](ChunkJob& job, uint64_t round) {
-        if (sink == Sink::Compare && stream.sameContent)
-            job.plain = stream.ReadPlain(round, job.plainBytes);
+    auto start = [&](ChunkJob& job, uint64_t round, uint64_t offset) {
+        if (sink == Sink::Compare && stream.sameContent) {
+            job.plain = stream.PlainBuffer(round);
+            job.plainOffset = offset;
+        }
         inFlight.push_back(job);
         stream.Start(inFlight.back(), false, crc != nullptr);
     };
@@ -707,7 +705,7 @@ int CFileCipher::DecryptDataBlocks(Stream& stream, uint64_t plainSize, Sink sink
         job.blocks = std::min(clear, available);
         job.plainBytes = job.blocks * kBlock;
         job.worker = stream.WorkerFor(round);
-        start(job, round);
+        start(job, round, index * kBlock);
         if (!stream.depth)
             result = finishOldest();
         if (result == CRYPT_OK && clear < tested)
@@ -736,6 +734,6 @@ int CFileCipher::DecryptDataBlocks(Stream& stream, uint64_t plainSize, Sink sink
     }
     last.blocks = 1;
     last.plainBytes = tail;
-    start(last, round);
+    start(last, round, fullBlocks * kBlock);
     return stream.FinishWrites(finishOldest());
 }

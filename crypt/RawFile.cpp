@@ -44,6 +44,24 @@ int64_t CRawFile::Read(void* buffer, size_t count)
     return (int64_t)done;
 }
 
+int64_t CRawFile::ReadAt(void* buffer, size_t count, uint64_t offset)
+{
+    uint8_t* out = static_cast<uint8_t*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+        OVERLAPPED at = {};
+        at.Offset = (DWORD)(offset + done);
+        at.OffsetHigh = (DWORD)((offset + done) >> 32);
+        DWORD got = 0;
+        if (!ReadFile(m_handle, out + done, (DWORD)std::min(count - done, kMaxIo), &got, &at))
+            return GetLastError() == ERROR_HANDLE_EOF ? (int64_t)done : -1;
+        if (got == 0)
+            break;
+        done += got;
+    }
+    return (int64_t)done;
+}
+
 size_t CRawFile::Write(const void* buffer, size_t count)
 {
     const uint8_t* in = static_cast<const uint8_t*>(buffer);

@@ -25,6 +25,9 @@ public:
 
     // Bytes read (fewer than asked only at the end of the file), or -1 on a read error.
     int64_t Read(void* buffer, size_t count);
+    // The same from the given offset; several threads may read so at once.
+    // The file position afterwards is not defined.
+    int64_t ReadAt(void* buffer, size_t count, uint64_t offset);
     // Bytes written; fewer than asked means the write failed.
     size_t Write(const void* buffer, size_t count);
     bool Seek(uint64_t position);
