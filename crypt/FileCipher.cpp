@@ -83,13 +83,13 @@ size_t BlocksBeforeAbort(uint64_t firstIndex, size_t count)
 // finished in order.
 struct CFileCipher::ChunkJob {
     uint8_t* buffer = nullptr;
-    size_t blocks = 0;               // blocks transformed
-    size_t plainBytes = 0;           // checksummed, and handed on after decryption (no pad)
+    size_t blocks = 0;                // blocks transformed
+    size_t plainBytes = 0;            // checksummed, and handed on after decryption (no pad)
     uint8_t* plain = nullptr;         // decryption: room for the plain file's bytes to compare with, if any
-    uint64_t plainOffset = 0;        // where they stand in the plain file
-    CWorkerThread* worker = nullptr;
-    uint32_t crc = 0;                // of the plain bytes
-    bool same = false;               // the plain bytes equal `plain`
+    uint64_t plainOffset = 0;         // where they stand in the plain file
+    CWorkerThread* worker = nullptr;  // null: transformed at once
+    uint32_t crc = 0;                 // of the plain bytes
+    bool same = false;                // the plain bytes equal the plain file's
 };
 
 // The files, key copy, cipher and buffers of one operation; wiped when it ends.
@@ -101,7 +101,7 @@ struct CFileCipher::ChunkJob {
 struct CFileCipher::Stream {
     CRawFile input;
     CRawFile output;
-    CRawFile plain;
+    CRawFile plainFile;  // a verification's plain file
     bool sameContent = false;  // the plain file matched the decrypted data so far
     uint8_t key[CIPHER_KEY_SIZE];
     std::optional<CXxteaBlockCipher> cipher;
@@ -195,7 +195,7 @@ struct CFileCipher::Stream {
                 if (withCrc)
                     crc.Update(job.buffer, job.plainBytes);
                 job.same = job.plain &&
-                           plain.ReadAt(job.plain, job.plainBytes, job.plainOffset) == (int64_t)job.plainBytes &&
+                           plainFile.ReadAt(job.plain, job.plainBytes, job.plainOffset) == (int64_t)job.plainBytes &&
                            memcmp(job.plain, job.buffer, job.plainBytes) == 0;
             }
             job.crc = crc.GetValue();
@@ -396,15 +396,15 @@ int CFileCipher::VerifyEncryptedFile(const CString& encrypted, const CString& pl
         if (result != CRYPT_OK)
             return result;
         // Readers only: no one may change the plain file while it is compared.
-        bool plainOpen = stream.plain.OpenRead(plain, FILE_SHARE_READ);
+        bool plainOpen = stream.plainFile.OpenRead(plain, FILE_SHARE_READ);
         result = ReadHeaders(stream, Sink::Compare, header);
         if (result == CRYPT_OK) {
-            stream.sameContent = plainOpen && stream.plain.Size() == (int64_t)header.PlainSize;
+            stream.sameContent = plainOpen && stream.plainFile.Size() == (int64_t)header.PlainSize;
             result = DecryptDataBlocks(stream, header.PlainSize, Sink::Compare, &crc);
         }
         // Both end together: nothing may follow in the plain file.
         uint8_t probe;
-        equal = result == CRYPT_OK && stream.sameContent && stream.plain.ReadAt(&probe, 1, header.PlainSize) == 0;
+        equal = result == CRYPT_OK && stream.sameContent && stream.plainFile.ReadAt(&probe, 1, header.PlainSize) == 0;
     }
     if (result != CRYPT_OK || !header.HasCrc()) {
         sameContent = equal;
