@@ -36,10 +36,7 @@ private:
 // true when it was ended.
 bool PumpUntilEnded(const CDialog& dialog, DWORD milliseconds)
 {
-    DWORD start = ::GetTickCount();
-    while (dialog.GetResult() == -1 && ::GetTickCount() - start < milliseconds)
-        PumpFor(10);
-    return dialog.GetResult() != -1;
+    return PumpUntil([&] { return dialog.GetResult() != -1; }, milliseconds);
 }
 
 }  // namespace

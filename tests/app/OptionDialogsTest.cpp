@@ -1,4 +1,5 @@
 #include "tests/QvTest.h"
+#include "tests/app/PasswordTestSupport.h"
 #include "tests/framework/DialogDriver.h"
 
 #include "app/PasswordSet.h"
@@ -18,11 +19,6 @@ const WCHAR* const kCrcWarning =
     L"If you disable CRC checking then there is no knowing if the encrypted file was not damaged or tampered with.\n"
     L"A single byte change in Encrypted file can result in a large error in the decrypted file.\n"
     L"Use only in special circumstances when no recovery record is available.";
-
-bool HasStyle(const CWnd& dialog, int id, LONG_PTR style)
-{
-    return (::GetWindowLongPtrW(Item(dialog, id), GWL_STYLE) & style) == style;
-}
 
 }  // namespace
 
@@ -55,13 +51,7 @@ TEST(PasswordUnlock, OpensWithTheCallersValuesAndTakesThemBack)
 
 TEST(PasswordUnlock, AcceptsEveryPasswordSoOldFilesStayReadable)
 {
-    CString weak;
-    for (int i = 0; weak.IsEmpty() && i < 10000; ++i) {
-        CString candidate;
-        candidate.Format(L"weak%d", i);
-        if (IsWeakPassword(candidate))
-            weak = candidate;
-    }
+    CString weak = FindWeakPassword();
     ASSERT_FALSE(weak.IsEmpty());
     for (const CString& password : {weak, CString(L"")}) {
         MessageBoxCapture boxes;

@@ -1,4 +1,5 @@
 #include "tests/QvTest.h"
+#include "tests/app/PasswordTestSupport.h"
 #include "tests/framework/DialogDriver.h"
 
 #include "app/PasswordLock.h"
@@ -10,18 +11,6 @@
 using namespace qvtest;
 
 namespace {
-
-// The first of a few candidates whose key would be weak.
-CString FindWeakPassword()
-{
-    for (int i = 0; i < 10000; ++i) {
-        CString candidate;
-        candidate.Format(L"weak%d", i);
-        if (IsWeakPassword(candidate))
-            return candidate;
-    }
-    return CString();
-}
 
 const CString kGood = L"Correct Horse 1";
 

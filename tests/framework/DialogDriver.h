@@ -1,16 +1,21 @@
-// Driving real dialogs from tests: RunModal starts a modal dialog and runs a
+// Driving real windows from tests: RunModal starts a modal dialog and runs a
 // script inside the dialog's own message loop once the dialog is on screen;
-// the script types, clicks and reads controls as a user would. Message boxes
-// are captured (MessageBoxCapture) instead of shown.
+// the script types, clicks and reads controls as a user would (the helpers
+// take any window, a CWnd or a bare handle). Message boxes are captured
+// (MessageBoxCapture) instead of shown; keys are held through the keyboard
+// state (KeyboardState); lists are searched and selected by their items' texts.
 #pragma once
 
 #include "tests/QvTest.h"
 
 #include "framework/AfxMessageBox.h"
 #include "framework/CDialog.h"
+#include "framework/CListCtrl.h"
+#include "framework/CWinApp.h"
 #include "framework/MessagePump.h"
 
 #include <functional>
+#include <initializer_list>
 #include <vector>
 
 namespace qvtest {
@@ -69,16 +74,40 @@ inline void PumpFor(DWORD milliseconds)
     } while (GetTickCount() - start < milliseconds);
 }
 
-inline HWND Item(const CWnd& dialog, int id) { return ::GetDlgItem(dialog.m_hWnd, id); }
+// Dispatches messages until `done` holds or `milliseconds` pass; the last answer.
+inline bool PumpUntil(const std::function<bool()>& done, DWORD milliseconds)
+{
+    DWORD deadline = GetTickCount() + milliseconds;
+    while (!done()) {
+        if ((LONG)(GetTickCount() - deadline) > 0)
+            return false;
+        PumpFor(10);
+    }
+    return true;
+}
+
+// Closes the application's main window as the user does and takes back the
+// quit message its end leaves for the program's loop.
+inline void CloseMainWindow(CWinApp& app)
+{
+    if (app.m_pMainWnd)
+        app.m_pMainWnd->SendMessage(WM_CLOSE);
+    PumpPendingMessages();
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
+inline HWND Item(HWND dialog, int id) { return ::GetDlgItem(dialog, id); }
 
 // A click of the user on a button, check box or radio button.
-inline void Click(const CWnd& dialog, int id) { ::SendMessageW(Item(dialog, id), BM_CLICK, 0, 0); }
+inline void Click(HWND dialog, int id) { ::SendMessageW(Item(dialog, id), BM_CLICK, 0, 0); }
 
 // Replaces an edit field's text, which the control reports with EN_CHANGE.
-inline void SetText(const CWnd& dialog, int id, const WCHAR* text) { ::SetWindowTextW(Item(dialog, id), text); }
+inline void SetText(HWND dialog, int id, const WCHAR* text) { ::SetWindowTextW(Item(dialog, id), text); }
 
 // Types one character at the end of an edit field.
-inline void TypeChar(const CWnd& dialog, int id, WCHAR ch)
+inline void TypeChar(HWND dialog, int id, WCHAR ch)
 {
     HWND edit = Item(dialog, id);
     int end = ::GetWindowTextLengthW(edit);
@@ -86,16 +115,71 @@ inline void TypeChar(const CWnd& dialog, int id, WCHAR ch)
     ::SendMessageW(edit, WM_CHAR, ch, 1);
 }
 
-inline CString Text(const CWnd& dialog, int id)
+inline CString Text(HWND dialog, int id)
 {
     CString text;
     CWnd::GetWindowTextOf(Item(dialog, id), text);
     return text;
 }
 
-inline bool Visible(const CWnd& dialog, int id) { return (::GetWindowLongPtrW(Item(dialog, id), GWL_STYLE) & WS_VISIBLE) != 0; }
-inline bool Enabled(const CWnd& dialog, int id) { return ::IsWindowEnabled(Item(dialog, id)) != FALSE; }
-inline int Checked(const CWnd& dialog, int id) { return (int)::SendMessageW(Item(dialog, id), BM_GETCHECK, 0, 0); }
+// Whether the control has all the style bits of `style`.
+inline bool HasStyle(HWND dialog, int id, LONG_PTR style)
+{
+    return (::GetWindowLongPtrW(Item(dialog, id), GWL_STYLE) & style) == style;
+}
+inline bool Visible(HWND dialog, int id) { return HasStyle(dialog, id, WS_VISIBLE); }
+inline bool Enabled(HWND dialog, int id) { return ::IsWindowEnabled(Item(dialog, id)) != FALSE; }
+inline int Checked(HWND dialog, int id) { return (int)::SendMessageW(Item(dialog, id), BM_GETCHECK, 0, 0); }
+
+// The list's item whose first column reads `text`, or -1.
+inline int FindListItem(const CListCtrl& list, const CString& text)
+{
+    for (int i = 0; i < list.GetItemCount(); ++i) {
+        if (list.GetItemText(i, 0) == text)
+            return i;
+    }
+    return -1;
+}
+
+// The texts of the list's first column, top to bottom.
+inline std::vector<CString> ListItemTexts(const CListCtrl& list)
+{
+    std::vector<CString> texts;
+    for (int i = 0; i < list.GetItemCount(); ++i)
+        texts.push_back(list.GetItemText(i, 0));
+    return texts;
+}
+
+// Selects and focuses the items, and only them, as clicks with Ctrl do.
+inline void SelectOnly(CListCtrl& list, std::initializer_list<int> items)
+{
+    list.SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    for (int item : items)
+        list.SetItemState(item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+}
+
+// This thread's keyboard state as the program reads it (GetKeyState), with
+// keys held or toggled while the object lives; restored at its end.
+class KeyboardState {
+public:
+    KeyboardState() { ::GetKeyboardState(m_saved); }
+    ~KeyboardState() { Restore(); }
+    KeyboardState(const KeyboardState&) = delete;
+    KeyboardState& operator=(const KeyboardState&) = delete;
+
+    // 0x80 holds a key down, 0x01 toggles it on (Caps Lock), 0 releases it.
+    void Set(int key, BYTE state)
+    {
+        BYTE keys[256];
+        ::GetKeyboardState(keys);
+        keys[key] = state;
+        ::SetKeyboardState(keys);
+    }
+    void Restore() { ::SetKeyboardState(m_saved); }
+
+private:
+    BYTE m_saved[256] = {};
+};
 
 // Caps Lock as the user presses it (simulated key strokes). Its state is
 // shared by every program on the display, so a test that changes it holds

@@ -7,89 +7,33 @@
 #include "crypt/doc/JobProtocol.h"
 #include "res/resource.h"
 
-#include <functional>
+#include <memory>
 #include <set>
 #include <vector>
 
 namespace {
 
-// Sees every job report before and after the main frame handles it.
-struct ReportSpy {
-    static inline WNDPROC s_frameProc = nullptr;
-    static inline std::function<void(WPARAM, LPARAM)> s_before;
-    static inline std::function<void(WPARAM, LPARAM)> s_after;
-
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-    {
-        if (message == UWM_JOB_PROGRESS && s_before)
-            s_before(wParam, lParam);
-        LRESULT result = ::CallWindowProcW(s_frameProc, hwnd, message, wParam, lParam);
-        if (message == UWM_JOB_PROGRESS && s_after)
-            s_after(wParam, lParam);
-        return result;
-    }
-    static void Install(HWND frame)
-    {
-        s_frameProc = (WNDPROC)::SetWindowLongPtrW(frame, GWLP_WNDPROC, (LONG_PTR)Proc);
-    }
-    static void Remove(HWND frame)
-    {
-        ::SetWindowLongPtrW(frame, GWLP_WNDPROC, (LONG_PTR)s_frameProc);
-        s_before = nullptr;
-        s_after = nullptr;
-    }
-};
-
-// The colours of a stored log line.
-std::pair<int, int> ColoursOf(const CString& encoded)
-{
-    int text = -1, background = -1;
-    CString line;
-    CColorListBox::DecodeLine(encoded, text, background, line);
-    return {text, background};
-}
+using qvtest::LogLineColours;
 
 CString TextOf(const CString& encoded) { return encoded.Mid(2); }
-
-// The jobs' temporary files ("ENC...") in the temporary folder.
-std::set<CString> JobTempFiles()
-{
-    std::set<CString> files;
-    WCHAR folder[MAX_PATH + 2] = {};
-    ::GetTempPathW(MAX_PATH + 1, folder);
-    WIN32_FIND_DATAW found = {};
-    HANDLE search = ::FindFirstFileW(CString(folder) + L"ENC*", &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return files;
-    do {
-        files.insert(found.cFileName);
-    } while (::FindNextFileW(search, &found));
-    ::FindClose(search);
-    return files;
-}
 
 class JobDisplayTest : public qvtest::ProgramTest {
 protected:
     void SetUp() override
     {
-        // The jobs' temporary files go to a folder of this test alone.
-        WCHAR saved[MAX_PATH] = {};
-        ::GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
-        savedTmp = saved;
-        ::SetEnvironmentVariableW(L"TMP", tempFolder.Path());
         qvtest::ProgramTest::SetUp();
         Start();
-        ReportSpy::Install(frame->m_hWnd);
+        spy = std::make_unique<qvtest::JobReportSpy>(frame->m_hWnd);
         for (const WCHAR* name : {L"a.txt", L"b.txt", L"c.txt"})
             folder.WriteFile(name, qvtest::PatternBytes(40000));
     }
     void TearDown() override
     {
-        if (frame)
-            ReportSpy::Remove(frame->m_hWnd);
+        spy.reset();
         qvtest::ProgramTest::TearDown();
-        ::SetEnvironmentVariableW(L"TMP", savedTmp.IsEmpty() ? nullptr : savedTmp.GetString());
     }
+    // The jobs' temporary files ("ENC...").
+    std::set<CString> JobTempFiles() const { return qvtest::FileNamesMatching(tempFolder / L"ENC*"); }
     // Starts an integrity test of the folder and waits until the views
     // hear that it ended (or, with `ended` false, until the worker is gone).
     void RunIntegrityTest(bool waitForEnd = true)
@@ -98,9 +42,7 @@ protected:
         document->m_strPassword = L"test password";
         g_JobCode = JOB_INTEGRITY_TEST;
         ASSERT_TRUE(document->Start());
-        DWORD deadline = GetTickCount() + 30000;
-        while ((waitForEnd ? !jobEnded : document->IsRunning()) && (LONG)(GetTickCount() - deadline) < 0)
-            qvtest::PumpFor(10);
+        qvtest::PumpUntil([&] { return waitForEnd ? jobEnded : !document->IsRunning(); }, 30000);
         qvtest::PumpFor(20);
     }
     void Record(WPARAM value, LPARAM code)
@@ -123,7 +65,7 @@ protected:
         } else if (code == PROGRESS_LOG) {
             int text = -1, background = -1;
             CColorListBox::KindColors((int)value, text, background);
-            auto shown = ColoursOf(dialog->m_list.GetText(dialog->m_list.GetCount() - 1));
+            auto shown = LogLineColours(dialog->m_list.GetText(dialog->m_list.GetCount() - 1));
             if (shown != std::make_pair(text, background))
                 ++wrongColours;
             ++logLines;
@@ -132,8 +74,7 @@ protected:
     // Checks the log dialog while it is open and closes it.
     bool CheckLogAndClose(const CString& caption)
     {
-        HWND window = qvtest::FindThreadWindow(L"Log");
-        auto* log = dynamic_cast<CLogDlg*>(CWnd::FromHandlePermanent(window));
+        CLogDlg* log = qvtest::ShownLogDialog();
         if (!log)
             return false;
         logCaption = qvtest::Text(*log, IDC_LOG_TEXT);
@@ -143,7 +84,7 @@ protected:
         qvtest::Click(*log, IDC_LOG_ERRORS_ONLY);
         errorsOnly = log->m_list.GetCount();
         for (int i = 0; i < errorsOnly; ++i)
-            EXPECT_EQ(10, ColoursOf(log->m_list.GetText(i)).first) << "only red lines";
+            EXPECT_EQ(10, LogLineColours(log->m_list.GetText(i)).first) << "only red lines";
         qvtest::Click(*log, IDC_LOG_ERRORS_ONLY);
         EXPECT_EQ((int)logTexts.size(), log->m_list.GetCount());
         qvtest::Click(*log, IDCANCEL);
@@ -152,15 +93,16 @@ protected:
     bool LogHas(const WCHAR* text, std::pair<int, int> colours) const
     {
         for (const CString& line : logTexts) {
-            if (TextOf(line) == text && ColoursOf(line) == colours)
+            if (TextOf(line) == text && LogLineColours(line) == colours)
                 return true;
         }
         return false;
     }
 
-    qvtest::TempFolder tempFolder;
-    CString savedTmp;
+    // The jobs' temporary files go to a folder of this test alone.
+    qvtest::MovedTempFolder tempFolder;
     qvtest::TempFolder folder;
+    std::unique_ptr<qvtest::JobReportSpy> spy;
     std::vector<int> codes;
     std::vector<int> ranges;
     std::vector<CString> percents;
@@ -182,7 +124,7 @@ TEST_F(JobDisplayTest, AJobShowsItsProgressAndEndsWithItsColouredLog)
     CString locked = folder.WriteFile(L"d.txt", "locked");
     HANDLE lock = ::CreateFileW(locked, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, lock);
-    ReportSpy::s_after = [this](WPARAM value, LPARAM code) { Record(value, code); };
+    spy->after = [this](WPARAM value, LPARAM code) { Record(value, code); };
     qvtest::TimerScript script([this] { return CheckLogAndClose(L"Integrity Test"); });
     RunIntegrityTest();
     ::CloseHandle(lock);
@@ -198,7 +140,7 @@ TEST_F(JobDisplayTest, AJobShowsItsProgressAndEndsWithItsColouredLog)
     EXPECT_EQ(std::vector<CString>({L"0%", L"25%", L"50%", L"75%"}), percents) << "after each file";
     EXPECT_GT(logLines, 10);
     EXPECT_EQ(0, wrongColours) << "every line in its kind's colours";
-    EXPECT_EQ(std::make_pair(13, 1), ColoursOf(logTexts.front())) << "\"Start\"";
+    EXPECT_EQ(std::make_pair(13, 1), LogLineColours(logTexts.front())) << "\"Start\"";
     EXPECT_GE(errorsOnly, 1) << "the unreadable file";
     EXPECT_TRUE(LogHas(L"Compare 100% Match", {3, 1}));
     EXPECT_EQ(nullptr, frame->m_pProgressDlg);
@@ -217,7 +159,7 @@ TEST_F(JobDisplayTest, CancelAsksTheJobToStopThenTerminateEndsItByForce)
     std::unique_ptr<qvtest::TimerScript> script;
     // Inside the first position report the worker waits for this thread, so
     // it cannot see the stop request: Terminate has to end it.
-    ReportSpy::s_before = [&](WPARAM, LPARAM code) {
+    spy->before = [&](WPARAM, LPARAM code) {
         if (done || code != PROGRESS_SET_POS || !frame->m_pProgressDlg)
             return;
         done = true;
@@ -225,7 +167,7 @@ TEST_F(JobDisplayTest, CancelAsksTheJobToStopThenTerminateEndsItByForce)
         auto lastLines = [dialog](int count) {
             std::vector<std::pair<int, int>> colours;
             for (int i = dialog->m_list.GetCount() - count; i < dialog->m_list.GetCount(); ++i)
-                colours.push_back(ColoursOf(dialog->m_list.GetText(i)));
+                colours.push_back(LogLineColours(dialog->m_list.GetText(i)));
             return colours;
         };
         qvtest::Click(*dialog, IDCANCEL);

@@ -28,21 +28,9 @@ public:
     CColorListBox m_list;
 };
 
-int TextIndexOf(const CString& encoded)
-{
-    int text = 0, background = 0;
-    CString line;
-    CColorListBox::DecodeLine(encoded, text, background, line);
-    return text;
-}
+int TextIndexOf(const CString& encoded) { return qvtest::LogLineColours(encoded).first; }
 
-int BackgroundIndexOf(const CString& encoded)
-{
-    int text = 0, background = 0;
-    CString line;
-    CColorListBox::DecodeLine(encoded, text, background, line);
-    return background;
-}
+int BackgroundIndexOf(const CString& encoded) { return qvtest::LogLineColours(encoded).second; }
 
 }  // namespace
 

@@ -17,12 +17,15 @@ namespace qvtest {
 
 inline const WCHAR* const kProgramProfile = L"Software\\Halvercombe\\Quorvex";
 
+// The registry key of a section of the program's profile.
+inline CString ProfileKey(const WCHAR* section) { return CString(kProgramProfile) + L"\\" + section; }
+
 // A DWORD of the program's profile, or `missing`.
 inline int ProfileInt(const WCHAR* section, const WCHAR* name, int missing = -1)
 {
     DWORD value = 0, size = sizeof value;
-    CString key = CString(kProgramProfile) + L"\\" + section;
-    if (::RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS)
+    if (::RegGetValueW(HKEY_CURRENT_USER, ProfileKey(section), name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+        ERROR_SUCCESS)
         return missing;
     return (int)value;
 }
@@ -31,20 +34,22 @@ inline CString ProfileString(const WCHAR* section, const WCHAR* name)
 {
     WCHAR value[1024] = {};
     DWORD size = sizeof value;
-    CString key = CString(kProgramProfile) + L"\\" + section;
-    if (::RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+    if (::RegGetValueW(HKEY_CURRENT_USER, ProfileKey(section), name, RRF_RT_REG_SZ, nullptr, value, &size) !=
+        ERROR_SUCCESS)
         return CString(L"<missing>");
     return CString(value);
 }
 
 inline void WriteProfileIntValue(const WCHAR* section, const WCHAR* name, int value)
 {
-    CString key = CString(kProgramProfile) + L"\\" + section;
-    HKEY handle = nullptr;
-    ::RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr);
     DWORD data = (DWORD)value;
-    ::RegSetValueExW(handle, name, 0, REG_DWORD, (const BYTE*)&data, sizeof data);
-    ::RegCloseKey(handle);
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, ProfileKey(section), name, REG_DWORD, &data, sizeof data);
+}
+
+inline void WriteProfileStringValue(const WCHAR* section, const WCHAR* name, const CString& value)
+{
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, ProfileKey(section), name, REG_SZ, value.GetString(),
+                      (DWORD)((value.GetLength() + 1) * sizeof(WCHAR)));
 }
 
 class ProgramTest : public testing::Test {
@@ -73,15 +78,10 @@ protected:
     {
         if (!app)
             return;
-        if (app->m_pMainWnd)
-            app->m_pMainWnd->SendMessage(WM_CLOSE);
+        CloseMainWindow(*app);
         frame = nullptr;
         view = nullptr;
         document = nullptr;
-        PumpPendingMessages();
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-        }
         app->ExitInstance();
         app.reset();
     }

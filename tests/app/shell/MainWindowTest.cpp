@@ -244,15 +244,12 @@ TEST_F(MainWindowTest, KeysTabF3AndAcceleratorsOfDisabledCommands)
 
     // Ctrl+C in the address box: the command has no handler here, so the
     // key goes on to the edit field.
-    BYTE keys[256] = {};
-    ::GetKeyboardState(keys);
-    BYTE saved[256];
-    memcpy(saved, keys, sizeof saved);
-    keys[VK_CONTROL] = 0x80;
-    ::SetKeyboardState(keys);
-    MSG copy = {addressEdit, WM_KEYDOWN, 'C', 0, 0, {0, 0}};
-    EXPECT_FALSE(AfxPreTranslateMessage(&copy));
-    ::SetKeyboardState(saved);
+    {
+        qvtest::KeyboardState keys;
+        keys.Set(VK_CONTROL, 0x80);
+        MSG copy = {addressEdit, WM_KEYDOWN, 'C', 0, 0, {0, 0}};
+        EXPECT_FALSE(AfxPreTranslateMessage(&copy));
+    }
 
     // Tab cycles tree, view, address box.
     MSG tab = {nullptr, WM_KEYUP, VK_TAB, 0, 0, {0, 0}};
@@ -300,7 +297,7 @@ TEST_F(MainWindowTest, AboutBoxShowsTheVersion)
             if (text.Find(L"Version") >= 0)
                 version = text;
         }
-        ::SendMessageW(::GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
+        qvtest::Click(about, IDOK);
         return true;
     });
     Command(ID_APP_ABOUT);

@@ -1,4 +1,5 @@
 #include "tests/QvTest.h"
+#include "tests/app/shell/ShellTestSupport.h"
 
 #include "app/MemDC2.h"
 
@@ -18,8 +19,7 @@ public:
     COLORREF At(int x, int y) const
     {
         ::GdiFlush();
-        uint32_t p = m_bits[y * 40 + x];
-        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+        return qvtest::PixelColour(m_bits[y * 40 + x]);
     }
     CDC m_dc;
 

@@ -1,17 +1,28 @@
 // Helpers of the application shell's window tests: pictures of windows
-// counted by colour, dialogs of this thread, shell item lists of paths.
+// counted by colour, top-level windows of this thread, shell item lists of
+// paths, the temporary folder moved aside, and the job reports and the job
+// log as the main window sees them.
 #pragma once
 
 #include "tests/QvTest.h"
 
+#include "app/ColorListBox.h"
+#include "app/LogDlg.h"
+#include "crypt/doc/JobProtocol.h"
+#include "framework/CDC.h"
 #include "framework/CWnd.h"
 
 #include <shlobj.h>
 
 #include <functional>
 #include <map>
+#include <set>
+#include <utility>
 
 namespace qvtest {
+
+// The colour of a pixel of a 32-bit bitmap (blue in the low byte).
+inline COLORREF PixelColour(uint32_t pixel) { return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF); }
 
 // The colours of a picture and how many pixels have each.
 using ColourCounts = std::map<COLORREF, int>;
@@ -27,28 +38,18 @@ inline ColourCounts CountClientColours(HWND window)
     ColourCounts counts;
     if (width <= 0 || height <= 0)
         return counts;
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    CDC memory;
+    memory.CreateCompatibleDC(nullptr);
+    CBitmap bitmap;
     void* bits = nullptr;
-    HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = ::SelectObject(memory, bitmap);
-    ::SendMessageW(window, WM_PRINTCLIENT, (WPARAM)memory, PRF_CLIENT | PRF_ERASEBKGND);
+    bitmap.CreateDibSection32(width, height, &bits);
+    HGDIOBJ old = memory.SelectObject(&bitmap);
+    ::SendMessageW(window, WM_PRINTCLIENT, (WPARAM)memory.m_hDC, PRF_CLIENT | PRF_ERASEBKGND);
     ::GdiFlush();
     const uint32_t* pixels = (const uint32_t*)bits;
-    for (int i = 0; i < width * height; ++i) {
-        uint32_t p = pixels[i];
-        ++counts[RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF)];
-    }
-    ::SelectObject(memory, old);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
+    for (int i = 0; i < width * height; ++i)
+        ++counts[PixelColour(pixels[i])];
+    memory.SelectObject(old);
     return counts;
 }
 
@@ -59,28 +60,67 @@ inline int CountOf(const ColourCounts& counts, COLORREF colour)
 }
 
 struct ThreadWindowSearch {
-    const WCHAR* title;
+    const std::function<bool(HWND)>* matches;
     HWND found;
 };
 
 inline BOOL CALLBACK MatchThreadWindow(HWND hwnd, LPARAM param)
 {
     auto* search = (ThreadWindowSearch*)param;
-    CString text;
-    CWnd::GetWindowTextOf(hwnd, text);
-    if (::IsWindowVisible(hwnd) && text == search->title) {
+    if (::IsWindowVisible(hwnd) && (*search->matches)(hwnd)) {
         search->found = hwnd;
         return FALSE;
     }
     return TRUE;
 }
 
+// The first visible top-level window of this thread that `matches`, or null.
+inline HWND FindThreadWindowWhere(const std::function<bool(HWND)>& matches)
+{
+    ThreadWindowSearch search = {&matches, nullptr};
+    ::EnumThreadWindows(::GetCurrentThreadId(), MatchThreadWindow, (LPARAM)&search);
+    return search.found;
+}
+
 // A visible top-level window of this thread with the title, or null.
 inline HWND FindThreadWindow(const WCHAR* title)
 {
-    ThreadWindowSearch search = {title, nullptr};
-    ::EnumThreadWindows(::GetCurrentThreadId(), MatchThreadWindow, (LPARAM)&search);
-    return search.found;
+    return FindThreadWindowWhere([title](HWND hwnd) {
+        CString text;
+        CWnd::GetWindowTextOf(hwnd, text);
+        return text == title;
+    });
+}
+
+// A visible, enabled top-level window of this thread of the class, or null.
+inline HWND ThreadWindowOfClass(const WCHAR* className)
+{
+    return FindThreadWindowWhere([className](HWND hwnd) {
+        WCHAR name[32] = {};
+        ::GetClassNameW(hwnd, name, 32);
+        return ::IsWindowEnabled(hwnd) && CString(name) == className;
+    });
+}
+
+// The job log dialog shown now, or null.
+inline CLogDlg* ShownLogDialog() { return dynamic_cast<CLogDlg*>(CWnd::FromHandlePermanent(FindThreadWindow(L"Log"))); }
+
+// Closes the job log dialog when it shows; whether it did.
+inline bool CloseShownLogDialog()
+{
+    CLogDlg* log = ShownLogDialog();
+    if (log)
+        log->EndDialog(IDOK);
+    return log != nullptr;
+}
+
+// The colours (text, background) of a stored log line.
+inline std::pair<int, int> LogLineColours(const CString& encoded)
+{
+    int text = -1, background = -1;
+    CString line;
+    CColorListBox::DecodeLine(encoded, text, background, line);
+    return {text, background};
 }
 
 // The shell's item list of a path (freed with CoTaskMemFree), or null.
@@ -103,6 +143,86 @@ public:
 
 private:
     LPITEMIDLIST m_pidl;
+};
+
+// The names of the files (not folders) a pattern such as "C:\\dir\\ENC*" matches.
+inline std::set<CString> FileNamesMatching(const CString& pattern)
+{
+    std::set<CString> names;
+    WIN32_FIND_DATAW found = {};
+    HANDLE search = ::FindFirstFileW(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.insert(found.cFileName);
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    return names;
+}
+
+// The user's temporary folder (TMP) moved to a folder of the test alone
+// while the object lives, so that the copies and temporary files the
+// program makes can be counted and never mix with other programs'.
+class MovedTempFolder {
+public:
+    MovedTempFolder()
+    {
+        WCHAR saved[MAX_PATH] = {};
+        ::GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
+        m_saved = saved;
+        ::SetEnvironmentVariableW(L"TMP", m_folder.Path());
+    }
+    ~MovedTempFolder() { ::SetEnvironmentVariableW(L"TMP", m_saved.IsEmpty() ? nullptr : m_saved.GetString()); }
+    MovedTempFolder(const MovedTempFolder&) = delete;
+    MovedTempFolder& operator=(const MovedTempFolder&) = delete;
+
+    const CString& Path() const { return m_folder.Path(); }
+    CString operator/(const CString& name) const { return m_folder / name; }
+
+private:
+    TempFolder m_folder;
+    CString m_saved;
+};
+
+// Sees every job report (UWM_JOB_PROGRESS) the main window receives while
+// it lives: `before` runs before the window handles it, `after` once it has.
+class JobReportSpy {
+public:
+    using Hook = std::function<void(WPARAM value, LPARAM code)>;
+
+    explicit JobReportSpy(HWND frame) : m_frame(frame)
+    {
+        s_current = this;
+        m_previous = (WNDPROC)::SetWindowLongPtrW(frame, GWLP_WNDPROC, (LONG_PTR)Proc);
+    }
+    ~JobReportSpy()
+    {
+        ::SetWindowLongPtrW(m_frame, GWLP_WNDPROC, (LONG_PTR)m_previous);
+        s_current = nullptr;
+    }
+    JobReportSpy(const JobReportSpy&) = delete;
+    JobReportSpy& operator=(const JobReportSpy&) = delete;
+
+    Hook before;
+    Hook after;
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        JobReportSpy* spy = s_current;
+        bool report = message == UWM_JOB_PROGRESS;
+        if (report && spy->before)
+            spy->before(wParam, lParam);
+        LRESULT result = ::CallWindowProcW(spy->m_previous, hwnd, message, wParam, lParam);
+        if (report && spy->after)
+            spy->after(wParam, lParam);
+        return result;
+    }
+
+    static inline JobReportSpy* s_current = nullptr;
+    HWND m_frame;
+    WNDPROC m_previous = nullptr;
 };
 
 // Runs `step` from a thread timer every 20 ms until it returns true (or 10 s

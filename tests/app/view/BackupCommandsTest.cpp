@@ -14,7 +14,6 @@ protected:
         viewtest::ViewProgramTest::SetUp();
         Start();
     }
-
 };
 
 }  // namespace
@@ -36,9 +35,9 @@ TEST_F(BackupCommandsTest, AFolderIsPackedCheckedAndUnpackedAgain)
     EXPECT_TRUE(qvtest::FileExists(folder / L"compressed.zip"));
     EXPECT_FALSE(qvtest::FileExists(folder / L"a.txt")) << "packed files go once the archive tested sound";
     EXPECT_FALSE(qvtest::FileExists(folder / L"Sub\\b.txt"));
-    int archive = viewtest::FindItem(List(), L"compressed.zip");
+    int archive = Find(L"compressed.zip");
     ASSERT_GE(archive, 0) << "the list shows the folder as it is now";
-    EXPECT_EQ(-1, viewtest::FindItem(List(), L"a.txt"));
+    EXPECT_EQ(-1, Find(L"a.txt"));
 
     List().SetItemState(archive, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     {
@@ -48,7 +47,7 @@ TEST_F(BackupCommandsTest, AFolderIsPackedCheckedAndUnpackedAgain)
     }
     EXPECT_EQ("alpha", qvtest::ReadFileBytes(folder / L"a.txt"));
     EXPECT_EQ(qvtest::PatternBytes(70000, 3), qvtest::ReadFileBytes(folder / L"Sub\\b.txt"));
-    EXPECT_GE(viewtest::FindItem(List(), L"a.txt"), 0);
+    EXPECT_GE(Find(L"a.txt"), 0);
 }
 
 TEST_F(BackupCommandsTest, UnzipNeedsAFocusedArchiveAndRefusesOtherFiles)
@@ -60,7 +59,7 @@ TEST_F(BackupCommandsTest, UnzipNeedsAFocusedArchiveAndRefusesOtherFiles)
         Command(ID_UNZIP_FOLDER);
         EXPECT_TRUE(boxes.texts.empty()) << "nothing focused: nothing happens";
     }
-    List().SetItemState(viewtest::FindItem(List(), L"not a zip.txt"), LVIS_SELECTED | LVIS_FOCUSED,
+    List().SetItemState(Find(L"not a zip.txt"), LVIS_SELECTED | LVIS_FOCUSED,
                         LVIS_SELECTED | LVIS_FOCUSED);
     qvtest::MessageBoxCapture boxes;
     Command(ID_UNZIP_FOLDER);

@@ -158,7 +158,6 @@ protected:
         Start();
         for (const WCHAR* name : {L"a.txt", L"b.txt", L"c.txt"})
             folder.WriteFile(name, "drag me");
-        ::CreateDirectoryW(elsewhere.Path(), nullptr);
         target.moveTo = elsewhere.Path();
         // On top of everything, so that the input reaches this program.
         ::SetWindowPos(frame->m_hWnd, HWND_TOPMOST, 0, 0, 900, 700, SWP_SHOWWINDOW);
@@ -180,7 +179,7 @@ protected:
         qvtest::ProgramTest::TearDown();
     }
     CMyMFCShellListCtrl& List() { return view->GetList(); }
-    int Find(const CString& name) { return viewtest::FindItem(List(), name); }
+    int Find(const CString& name) { return qvtest::FindListItem(List(), name); }
     // Drags the selected items, starting on `from`; the list's selection is
     // made by the press on that item with the others kept by Ctrl.
     void Drag(const CString& from, bool cancel)
@@ -189,8 +188,6 @@ protected:
         List().GetItemRect(Find(from), &label, LVIR_LABEL);
         POINT start = {label.left + 10, label.CenterPoint().y};
         ::ClientToScreen(List().m_hWnd, &start);
-        RECT frameRect;
-        ::GetWindowRect(frame->m_hWnd, &frameRect);
         POINT origin = {0, 0};
         ::ClientToScreen(frame->m_hWnd, &origin);
         DragRun run;
@@ -200,9 +197,7 @@ protected:
         run.cancel = cancel;
         run.frameOrigin = origin;
         HANDLE thread = ::CreateThread(nullptr, 0, DragRun::Thread, &run, 0, nullptr);
-        DWORD deadline = GetTickCount() + 10000;
-        while (!run.done && (LONG)(GetTickCount() - deadline) < 0)
-            qvtest::PumpFor(10);
+        qvtest::PumpUntil([&] { return run.done.load(); }, 10000);
         ::WaitForSingleObject(thread, 5000);
         ::CloseHandle(thread);
         qvtest::PumpFor(100);
@@ -211,8 +206,7 @@ protected:
     }
     void SelectTwo()
     {
-        List().SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-        List().SetItemState(Find(L"a.txt"), LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        qvtest::SelectOnly(List(), {Find(L"a.txt")});
         List().SetItemState(Find(L"b.txt"), LVIS_SELECTED, LVIS_SELECTED);
     }
 

@@ -3,6 +3,7 @@
 #include "crypt/EncryptedFileName.h"
 #include "crypt/KeyState.h"
 #include "crypt/NameCrypt.h"
+#include "crypt/PathParts.h"
 #include "res/resource.h"
 
 #include <algorithm>
@@ -45,21 +46,11 @@ protected:
         ::OleUninitialize();
     }
     void Show() { ASSERT_EQ(S_OK, list.DisplayFolder(folder.Path().GetString())); }
-    int Find(const CString& name) { return viewtest::FindItem(list, name); }
+    int Find(const CString& name) { return qvtest::FindListItem(list, name); }
     CString Type(const CString& name) { return list.GetItemText(Find(name), CShellListCtrl::COLUMN_TYPE); }
-    std::vector<CString> Names()
-    {
-        std::vector<CString> names;
-        for (int i = 0; i < list.GetItemCount(); ++i)
-            names.push_back(list.GetItemText(i, CShellListCtrl::COLUMN_NAME));
-        return names;
-    }
+    std::vector<CString> Names() { return qvtest::ListItemTexts(list); }
     // Focuses and selects one item, as a click does.
-    void Select(int item)
-    {
-        list.SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-        list.SetItemState(item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-    }
+    void Select(int item) { qvtest::SelectOnly(list, {item}); }
     CPoint CentreOf(int item)
     {
         CRect bounds;
@@ -67,6 +58,12 @@ protected:
         return bounds.CenterPoint();
     }
     void DoubleClick(CPoint point) { list.SendMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(point.x, point.y)); }
+    // A right click at a point of the list's client area.
+    void ContextMenuAt(CPoint point)
+    {
+        ::ClientToScreen(list.m_hWnd, &point);
+        list.SendMessage(WM_CONTEXTMENU, (WPARAM)list.m_hWnd, MAKELPARAM(point.x, point.y));
+    }
 
     qvtest::TempFolder folder;
     std::map<CString, CString> encrypted;
@@ -127,7 +124,7 @@ TEST_F(FileListTest, WithoutAKeyOrWithAnotherKeyTheStoredNamesStay)
         COrvantisDoc::SetPasswordKey(password);
         Show();
         for (const auto& file : encrypted) {
-            CString stored = file.second.Mid(file.second.ReverseFind(L'\\') + 1);
+            CString stored = PathFilePart(file.second);
             int item = Find(stored);
             ASSERT_GE(item, 0) << stored.ToUtf8();
             EXPECT_NE(CString(L"Image File"), Type(stored));
@@ -262,7 +259,7 @@ TEST_F(FileListTest, DoubleClicksGoWhereTheSettingsSay)
         }
     }
     // The shell's command ran the registered program on the file.
-    EXPECT_TRUE(viewtest::PumpUntil([&] { return qvtest::FileExists(mark); }, 5000));
+    EXPECT_TRUE(qvtest::PumpUntil([&] { return qvtest::FileExists(mark); }, 5000));
 }
 
 TEST_F(FileListTest, WithoutDoubleClicksFilesStayClosedButFoldersOpen)
@@ -315,13 +312,7 @@ TEST_F(FileListTest, SelectingOneFileByPathShowsItsFolder)
 TEST_F(FileListTest, ContextMenusPutTheProgramsCommandsAboveTheShells)
 {
     Show();
-    auto open = [&](int item) {
-        return [this, item] {
-            CPoint point = CentreOf(item);
-            ::ClientToScreen(list.m_hWnd, &point);
-            list.SendMessage(WM_CONTEXTMENU, (WPARAM)list.m_hWnd, MAKELPARAM(point.x, point.y));
-        };
-    };
+    auto open = [&](int item) { return [this, item] { ContextMenuAt(CentreOf(item)); }; };
     struct Case {
         const WCHAR* item;
         const WCHAR* password;
@@ -337,7 +328,7 @@ TEST_F(FileListTest, ContextMenusPutTheProgramsCommandsAboveTheShells)
     for (const Case& c : cases) {
         COrvantisDoc::SetPasswordKey(c.password);
         Show();
-        CString name = c.item ? CString(c.item) : encrypted[L"report.pdf"].Mid(encrypted[L"report.pdf"].ReverseFind(L'\\') + 1);
+        CString name = c.item ? CString(c.item) : PathFilePart(encrypted[L"report.pdf"]);
         SCOPED_TRACE(name.ToUtf8());
         int item = Find(name);
         ASSERT_GE(item, 0);
@@ -355,13 +346,7 @@ TEST_F(FileListTest, ContextMenusPutTheProgramsCommandsAboveTheShells)
     // Off the items there is no menu.
     COrvantisDoc::SetPasswordKey(kPassword);
     Show();
-    EXPECT_FALSE(viewtest::WithPopupMenu(
-        [&] {
-            CPoint point(400, 450);
-            ::ClientToScreen(list.m_hWnd, &point);
-            list.SendMessage(WM_CONTEXTMENU, (WPARAM)list.m_hWnd, MAKELPARAM(point.x, point.y));
-        },
-        -1));
+    EXPECT_FALSE(viewtest::WithPopupMenu([&] { ContextMenuAt(CPoint(400, 450)); }, -1));
 
     // From the keyboard the first selected item decides: an encrypted one
     // gives the decrypting menu.
@@ -383,13 +368,7 @@ TEST_F(FileListTest, TheShellsDefaultCommandOpensThroughTheProgramWhileAKeyIsSet
     std::vector<CString> texts;
     parent.messages.clear();
     // The program's three items, then the shell's default (its first item).
-    ASSERT_TRUE(viewtest::WithPopupMenu(
-        [&] {
-            CPoint point = CentreOf(report);
-            ::ClientToScreen(list.m_hWnd, &point);
-            list.SendMessage(WM_CONTEXTMENU, (WPARAM)list.m_hWnd, MAKELPARAM(point.x, point.y));
-        },
-        3, &texts));
+    ASSERT_TRUE(viewtest::WithPopupMenu([&] { ContextMenuAt(CentreOf(report)); }, 3, &texts));
     ASSERT_EQ(1u, parent.messages.size());
     EXPECT_EQ(UWM_LIST_COMMAND, parent.messages[0].message);
     EXPECT_EQ((WPARAM)ID_OPEN_TEMP_DECRYPTED, parent.messages[0].wParam);

@@ -4,6 +4,7 @@
 #include "crypt/EncryptedFileName.h"
 #include "crypt/KeyState.h"
 #include "crypt/NameCrypt.h"
+#include "crypt/PathParts.h"
 #include "res/resource.h"
 
 #include <vector>
@@ -14,18 +15,10 @@ const WCHAR kPassword[] = L"Correct Horse 1";
 
 class JobCommandsTest : public viewtest::ViewProgramTest {
 protected:
-    void Select(std::initializer_list<CString> names)
-    {
-        List().SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-        for (const CString& name : names)
-            List().SetItemState(Find(name), LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-    }
     // Pumps until the document's worker has ended and its reports are handled.
     void WaitForJob()
     {
-        DWORD deadline = GetTickCount() + 30000;
-        while (document->IsRunning() && (LONG)(GetTickCount() - deadline) < 0)
-            qvtest::PumpFor(10);
+        qvtest::PumpUntil([this] { return !document->IsRunning(); }, 30000);
         qvtest::PumpFor(30);
     }
     // Texts of the tree's items below (and with) `item`.
@@ -37,7 +30,6 @@ protected:
             TreeTexts(tree->GetChildItem(item), texts);
         }
     }
-
 };
 
 }  // namespace
@@ -52,8 +44,8 @@ TEST_F(JobCommandsTest, EncryptSelectedInPlaceFromTheListWithItsLog)
     CString already = viewtest::EncryptInto(folder, L"old.txt", "encrypted before");
     COrvantisDoc::SetPasswordKey(CString());
     ASSERT_EQ(S_OK, List().DisplayFolder(folder.Path().GetString()));
-    CString alreadyName = already.Mid(already.ReverseFind(L'\\') + 1);
-    Select({L"a.txt", L"b.txt", alreadyName});
+    CString alreadyName = PathFilePart(already);
+    qvtest::SelectOnly(List(), {Find(L"a.txt"), Find(L"b.txt"), Find(alreadyName)});
 
     bool asked = viewtest::WithDialog([&] { Command(ID_ENCRYPT_SELECTED); },
                                       [&](HWND dialog) {
@@ -61,7 +53,7 @@ TEST_F(JobCommandsTest, EncryptSelectedInPlaceFromTheListWithItsLog)
                                           ::SetDlgItemTextW(dialog, IDC_PASSWORD, kPassword);
                                           ::SetDlgItemTextW(dialog, IDC_REPEAT, kPassword);
                                           ::CheckDlgButton(dialog, IDC_LOG_WARNINGS, BST_CHECKED);
-                                          viewtest::Press(dialog, IDOK);
+                                          qvtest::Click(dialog, IDOK);
                                       });
     ASSERT_TRUE(asked);
     ASSERT_EQ(3, document->m_Selection.GetSize()) << "in the list's order";
@@ -69,7 +61,7 @@ TEST_F(JobCommandsTest, EncryptSelectedInPlaceFromTheListWithItsLog)
     CString caption;
     std::vector<CString> lines;
     qvtest::TimerScript logReader([&] {
-        auto* log = dynamic_cast<CLogDlg*>(CWnd::FromHandlePermanent(qvtest::FindThreadWindow(L"Log")));
+        CLogDlg* log = qvtest::ShownLogDialog();
         if (!log)
             return false;
         caption = qvtest::Text(*log, IDC_LOG_TEXT);
@@ -79,8 +71,7 @@ TEST_F(JobCommandsTest, EncryptSelectedInPlaceFromTheListWithItsLog)
         return true;
     });
     WaitForJob();
-    for (int i = 0; i < 200 && !logReader.Done(); ++i)
-        qvtest::PumpFor(10);
+    qvtest::PumpUntil([&] { return logReader.Done(); }, 2000);
     EXPECT_TRUE(logReader.Done() && !logReader.TimedOut()) << "the log was shown";
     EXPECT_FALSE(caption.IsEmpty());
     bool skipped = false;
@@ -90,8 +81,7 @@ TEST_F(JobCommandsTest, EncryptSelectedInPlaceFromTheListWithItsLog)
 
     // The files are encrypted where they lay, and the list shows them under
     // their plain names once the views have heard of the end.
-    for (int i = 0; i < 100 && Find(L"a.txt*") < 0; ++i)
-        qvtest::PumpFor(10);
+    qvtest::PumpUntil([&] { return Find(L"a.txt*") >= 0; }, 1000);
     EXPECT_FALSE(qvtest::FileExists(folder / L"a.txt"));
     EXPECT_FALSE(qvtest::FileExists(folder / L"b.txt"));
     EXPECT_TRUE(qvtest::FileExists(folder / L"c.txt"));
@@ -100,8 +90,7 @@ TEST_F(JobCommandsTest, EncryptSelectedInPlaceFromTheListWithItsLog)
     EXPECT_GE(Find(L"old.txt*"), 0);
     EXPECT_GE(Find(L"c.txt"), 0);
     // The watch comes back half a second after the job.
-    for (int i = 0; i < 100 && !view->IsWatchingFolder(); ++i)
-        qvtest::PumpFor(10);
+    qvtest::PumpUntil([&] { return view->IsWatchingFolder(); }, 1000);
     EXPECT_TRUE(view->IsWatchingFolder());
 }
 
@@ -118,7 +107,7 @@ TEST_F(JobCommandsTest, ClearingTheKeyListsEveryOpenBranchAgain)
     bool asked = viewtest::WithDialog([&] { Command(ID_ENTER_PASSWORD); },
                                       [&](HWND dialog) {
                                           ::SetDlgItemTextW(dialog, IDC_PASSWORD, kPassword);
-                                          viewtest::Press(dialog, IDOK);
+                                          qvtest::Click(dialog, IDOK);
                                       });
     ASSERT_TRUE(asked);
     EXPECT_TRUE(HasKey());
@@ -130,7 +119,7 @@ TEST_F(JobCommandsTest, ClearingTheKeyListsEveryOpenBranchAgain)
     // The other folder's branch is left open while the list moves up.
     ASSERT_EQ(S_OK, List().DisplayFolder(folder.Path().GetString()));
     asked = viewtest::WithDialog([&] { Command(ID_ENTER_PASSWORD); },
-                                 [&](HWND dialog) { viewtest::Press(dialog, IDC_RESET); });
+                                 [&](HWND dialog) { qvtest::Click(dialog, IDC_RESET); });
     ASSERT_TRUE(asked);
     EXPECT_FALSE(HasKey());
     texts.clear();
@@ -151,12 +140,7 @@ TEST_F(JobCommandsTest, VerifyUnderAnotherPasswordNamesFilesItCannotRead)
     viewtest::JobLogSpy spy(frame->m_hWnd);
     Command(ID_VERIFY_RECOVERY);
     // The verify job always ends with its log shown.
-    qvtest::TimerScript closeLog([&] {
-        auto* log = dynamic_cast<CLogDlg*>(CWnd::FromHandlePermanent(qvtest::FindThreadWindow(L"Log")));
-        if (log)
-            log->EndDialog(IDOK);
-        return log != nullptr;
-    });
+    qvtest::TimerScript closeLog(qvtest::CloseShownLogDialog);
     WaitForJob();
     EXPECT_TRUE(spy.Contains(L"BAD PASSWORD? ")) << "a file the key cannot read is named so in the log";
     EXPECT_EQ(document->m_strCurrentFolder, folder.Path());

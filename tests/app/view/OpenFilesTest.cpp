@@ -4,7 +4,6 @@
 // files where they lie, never wiped.
 #include "tests/app/view/ViewProgramTest.h"
 
-#include "app/LogDlg.h"
 #include "crypt/FileCipher.h"
 #include "res/resource.h"
 
@@ -24,20 +23,7 @@ protected:
         document->m_strPassword = kPassword;
     }
     // What the temporary folder holds now.
-    std::set<CString> TempFiles()
-    {
-        std::set<CString> names;
-        WIN32_FIND_DATAW found;
-        HANDLE search = ::FindFirstFileW(temp / L"*", &found);
-        if (search == INVALID_HANDLE_VALUE)
-            return names;
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                names.insert(found.cFileName);
-        } while (::FindNextFileW(search, &found));
-        ::FindClose(search);
-        return names;
-    }
+    std::set<CString> TempFiles() const { return qvtest::FileNamesMatching(temp / L"*"); }
     // The list's "Open File (Temp Decypt)" for a path.
     void OpenThroughList(const CString& path)
     {
@@ -47,7 +33,6 @@ protected:
     CString Mark() { return folder / L"received.txt"; }
     // The command of the test's file type copies what it is given to the mark.
     CString CopyCommand() { return L"cmd /c copy /y \"%1\" \"" + Mark() + L"\""; }
-
 };
 
 }  // namespace
@@ -57,7 +42,7 @@ TEST_F(OpenFilesTest, AnEncryptedFileOpensFromACopyThatIsWipedOnceFree)
     viewtest::TestFileType type(L".qvtestdoc", CopyCommand());
     CString encrypted = viewtest::EncryptInto(folder, L"letter.qvtestdoc", "the plain letter");
     ASSERT_EQ(S_OK, List().DisplayFolder(folder.Path().GetString()));
-    int item = viewtest::FindItem(List(), L"letter.qvtestdoc*");
+    int item = Find(L"letter.qvtestdoc*");
     ASSERT_GE(item, 0);
     // A double-click, as the user opens it.
     List().SetItemState(item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
@@ -65,11 +50,11 @@ TEST_F(OpenFilesTest, AnEncryptedFileOpensFromACopyThatIsWipedOnceFree)
     List().GetItemRect(item, &label, LVIR_LABEL);
     List().SendMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(label.CenterPoint().x, label.CenterPoint().y));
 
-    ASSERT_TRUE(viewtest::PumpUntil([&] { return qvtest::FileExists(Mark()); }, 8000)) << "the program got the copy";
+    ASSERT_TRUE(qvtest::PumpUntil([&] { return qvtest::FileExists(Mark()); }, 8000)) << "the program got the copy";
     EXPECT_EQ("the plain letter", qvtest::ReadFileBytes(Mark()));
     CString copy = view->m_strTempToWipe;
     EXPECT_EQ(0, copy.Find(temp.Path())) << copy.ToUtf8();
-    EXPECT_TRUE(viewtest::PumpUntil([&] { return TempFiles().empty(); }, 8000))
+    EXPECT_TRUE(qvtest::PumpUntil([&] { return TempFiles().empty(); }, 8000))
         << "the copy and its placeholder are gone once the program let go";
     EXPECT_TRUE(qvtest::FileExists(encrypted));
 }
@@ -79,7 +64,7 @@ TEST_F(OpenFilesTest, APlainFileOpensWhereItLiesAndIsNeverWiped)
     viewtest::TestFileType type(L".qvtestdoc", CopyCommand());
     CString plain = folder.WriteFile(L"plain.qvtestdoc", "my own words");
     OpenThroughList(plain);
-    ASSERT_TRUE(viewtest::PumpUntil([&] { return qvtest::FileExists(Mark()); }, 8000));
+    ASSERT_TRUE(qvtest::PumpUntil([&] { return qvtest::FileExists(Mark()); }, 8000));
     EXPECT_EQ("my own words", qvtest::ReadFileBytes(Mark()));
     qvtest::PumpFor(2500);
     EXPECT_TRUE(qvtest::FileExists(plain)) << "opening a plain file must not destroy it";
@@ -114,7 +99,7 @@ TEST_F(OpenFilesTest, AMediaCopyIsWatchedByTheCleanUpMonitor)
     });
     OpenThroughList(encrypted);
     EXPECT_TRUE(sawMonitor);
-    EXPECT_TRUE(viewtest::PumpUntil([&] { return TempFiles().empty(); }, 3000));
+    EXPECT_TRUE(qvtest::PumpUntil([&] { return TempFiles().empty(); }, 3000));
 }
 
 TEST_F(OpenFilesTest, AFailedDecryptionOpensNothingAndLeavesNoCopy)
@@ -147,20 +132,15 @@ TEST_F(OpenFilesTest, ALargeCopyIsOpenedWhenTheJobEndsAndAFailedOneNever)
 
     OpenThroughList(sound);
     EXPECT_FALSE(view->m_strTempCopy.IsEmpty()) << "the job writes the copy";
-    ASSERT_TRUE(viewtest::PumpUntil([&] { return qvtest::FileExists(Mark()); }, 20000));
+    ASSERT_TRUE(qvtest::PumpUntil([&] { return qvtest::FileExists(Mark()); }, 20000));
     EXPECT_EQ(content.size(), qvtest::ReadFileBytes(Mark()).size());
-    EXPECT_TRUE(viewtest::PumpUntil([&] { return TempFiles().empty(); }, 8000));
+    EXPECT_TRUE(qvtest::PumpUntil([&] { return TempFiles().empty(); }, 8000));
     ::DeleteFileW(Mark());
 
     // The failed job ends with its log; nothing is opened.
-    qvtest::TimerScript closeLog([&] {
-        auto* log = dynamic_cast<CLogDlg*>(CWnd::FromHandlePermanent(qvtest::FindThreadWindow(L"Log")));
-        if (log)
-            log->EndDialog(IDOK);
-        return log != nullptr;
-    });
+    qvtest::TimerScript closeLog(qvtest::CloseShownLogDialog);
     OpenThroughList(foreign);
-    ASSERT_TRUE(viewtest::PumpUntil([&] { return !document->IsRunning() && closeLog.Done(); }, 20000));
+    ASSERT_TRUE(qvtest::PumpUntil([&] { return !document->IsRunning() && closeLog.Done(); }, 20000));
     EXPECT_TRUE(view->m_strTempCopy.IsEmpty());
     qvtest::PumpFor(2000);
     EXPECT_FALSE(qvtest::FileExists(Mark())) << "a failed copy is never opened";

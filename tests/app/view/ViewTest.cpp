@@ -29,16 +29,7 @@ protected:
     }
     void Show(const CString& path) { ASSERT_EQ(S_OK, List().DisplayFolder(path.GetString())); }
     CString Current() { return view->GetCurrentFolder(); }
-    // The state a menu item or button would get now.
-    bool IsEnabled(UINT id)
-    {
-        HMENU menu = ::CreatePopupMenu();
-        ::AppendMenuW(menu, MF_STRING, id, L"x");
-        CCmdUI::UpdateMenu(menu, frame, TRUE);
-        bool enabled = !(::GetMenuState(menu, id, MF_BYCOMMAND) & MF_GRAYED);
-        ::DestroyMenu(menu);
-        return enabled;
-    }
+    // The state (MF_*) a menu item of the command would get now.
     UINT MenuState(UINT id)
     {
         HMENU menu = ::CreatePopupMenu();
@@ -48,14 +39,9 @@ protected:
         ::DestroyMenu(menu);
         return state;
     }
+    bool IsEnabled(UINT id) { return !(MenuState(id) & MF_GRAYED); }
     void Idle() { frame->SendMessage(WM_IDLEUPDATECMDUI, TRUE); }
-    int Find(const CString& name) { return viewtest::FindItem(List(), name); }
-    void SelectOnly(std::initializer_list<const WCHAR*> names)
-    {
-        List().SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-        for (const WCHAR* name : names)
-            List().SetItemState(Find(name), LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-    }
+    int Find(const CString& name) { return qvtest::FindListItem(List(), name); }
     // Shows "My Computer", a folder without a file-system path.
     void ShowComputer()
     {
@@ -153,11 +139,7 @@ TEST_F(ViewTest, FoldersWithoutAPathAreShownAgainFromTheHistory)
 TEST_F(ViewTest, TheLastFolderIsShownAtStartOrTheDesktopWhenItIsGone)
 {
     qvtest::WriteProfileIntValue(L"Settings", L"Appversion", 13);
-    CString key = CString(qvtest::kProgramProfile) + L"\\Settings";
-    auto writeLastPath = [&](const CString& path) {
-        ::RegSetKeyValueW(HKEY_CURRENT_USER, key, L"LastPath", REG_SZ, path.GetString(),
-                          (DWORD)((path.GetLength() + 1) * sizeof(WCHAR)));
-    };
+    auto writeLastPath = [](const CString& path) { qvtest::WriteProfileStringValue(L"Settings", L"LastPath", path); };
     writeLastPath(folder.Path());
     Start();
     EXPECT_EQ(folder.Path(), Current());
@@ -193,11 +175,12 @@ TEST_F(ViewTest, AFileMadeFromOutsideShowsAtTheNextIdleTime)
     Show(folder.Path());
     ASSERT_TRUE(view->IsWatchingFolder());
     folder.WriteFile(L"outside.txt", "x");
-    DWORD deadline = GetTickCount() + 5000;
-    while (Find(L"outside.txt") < 0 && (LONG)(GetTickCount() - deadline) < 0) {
-        qvtest::PumpFor(20);
-        Idle();
-    }
+    qvtest::PumpUntil(
+        [&] {
+            Idle();
+            return Find(L"outside.txt") >= 0;
+        },
+        5000);
     EXPECT_GE(Find(L"outside.txt"), 0);
 
     // A shell command refreshes too, whatever it was.
@@ -215,7 +198,7 @@ TEST_F(ViewTest, CommandsOnTheFolderRefuseAFolderWithoutAPath)
     // Any dialog that opens fails the test and is closed.
     bool dialogOpened = false;
     qvtest::TimerScript guard([&] {
-        if (HWND dialog = viewtest::ThreadWindowOfClass(L"#32770")) {
+        if (HWND dialog = qvtest::ThreadWindowOfClass(L"#32770")) {
             dialogOpened = true;
             ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
         }
@@ -267,7 +250,7 @@ TEST_F(ViewTest, CommandsOnTheSelectionNeedOne)
     // A cancelled folder choice ends a "To" command quietly.
     folder.WriteFile(L"one.txt", "1");
     List().Refresh();
-    SelectOnly({L"one.txt"});
+    qvtest::SelectOnly(List(), {Find(L"one.txt")});
     CString asked, start;
     AfxSetFolderChooserHook([&](HWND, const CString& title, const CString& from, CString&) {
         asked = title;
@@ -323,11 +306,11 @@ TEST_F(ViewTest, DisplayCommandsAndSettingsAreRemembered)
                                       [&](HWND dialog) {
                                           EXPECT_EQ(BST_UNCHECKED, ::IsDlgButtonChecked(dialog, IDC_DOUBLE_CLICK));
                                           EXPECT_EQ(CString(L"Missing libraries"),
-                                                    viewtest::ItemText(dialog, IDC_PLAYER_STATUS));
-                                          viewtest::Press(dialog, IDC_DOUBLE_CLICK);
-                                          viewtest::Press(dialog, IDC_TEXT_VIEW);
-                                          viewtest::Press(dialog, IDC_ALLOW_ROOT);
-                                          viewtest::Press(dialog, IDOK);
+                                                    qvtest::Text(dialog, IDC_PLAYER_STATUS));
+                                          qvtest::Click(dialog, IDC_DOUBLE_CLICK);
+                                          qvtest::Click(dialog, IDC_TEXT_VIEW);
+                                          qvtest::Click(dialog, IDC_ALLOW_ROOT);
+                                          qvtest::Click(dialog, IDOK);
                                       });
     EXPECT_TRUE(shown);
     EXPECT_EQ(1, List().m_bAllowDoubleClick);

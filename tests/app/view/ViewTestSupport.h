@@ -32,16 +32,6 @@ inline CString EncryptInto(const qvtest::TempFolder& folder, const CString& plai
     return encrypted;
 }
 
-// The list's item shown under `name`, or -1.
-inline int FindItem(const CListCtrl& list, const CString& name)
-{
-    for (int i = 0; i < list.GetItemCount(); ++i) {
-        if (list.GetItemText(i, CShellListCtrl::COLUMN_NAME) == name)
-            return i;
-    }
-    return -1;
-}
-
 // A file type of the test's own whose "open" runs `command` ("%1" stands
 // for the file), registered while the object lives.
 class TestFileType {
@@ -72,18 +62,6 @@ private:
     }
     CString m_extension, m_class;
 };
-
-// Pumps messages until `done` holds or `milliseconds` pass; the last answer.
-inline bool PumpUntil(const std::function<bool()>& done, DWORD milliseconds)
-{
-    DWORD deadline = GetTickCount() + milliseconds;
-    while (!done()) {
-        if ((LONG)(GetTickCount() - deadline) > 0)
-            return false;
-        qvtest::PumpFor(10);
-    }
-    return true;
-}
 
 struct Message {
     UINT message;
@@ -122,33 +100,8 @@ public:
     CString commandPath, selPath, selName;
 };
 
-struct WindowOfClass {
-    const WCHAR* className;
-    HWND found;
-};
-
-inline BOOL CALLBACK MatchWindowOfClass(HWND hwnd, LPARAM param)
-{
-    auto* search = (WindowOfClass*)param;
-    WCHAR name[32] = {};
-    ::GetClassNameW(hwnd, name, 32);
-    if (::IsWindowVisible(hwnd) && ::IsWindowEnabled(hwnd) && CString(name) == search->className) {
-        search->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// A visible, enabled top-level window of this thread of the class, or null.
-inline HWND ThreadWindowOfClass(const WCHAR* className)
-{
-    WindowOfClass search = {className, nullptr};
-    ::EnumThreadWindows(::GetCurrentThreadId(), MatchWindowOfClass, (LPARAM)&search);
-    return search.found;
-}
-
 // The popup menu open now (a menu window of this thread), or null.
-inline HWND OpenMenuWindow() { return ThreadWindowOfClass(L"#32768"); }
+inline HWND OpenMenuWindow() { return qvtest::ThreadWindowOfClass(L"#32768"); }
 
 // The texts of a menu's items ("" for separators).
 inline std::vector<CString> MenuTexts(HMENU menu)
@@ -200,7 +153,7 @@ inline bool WithDialog(const std::function<void()>& command, const std::function
 {
     bool started = false;
     qvtest::TimerScript timer([&] {
-        HWND found = ThreadWindowOfClass(L"#32770");
+        HWND found = qvtest::ThreadWindowOfClass(L"#32770");
         if (!found)
             return false;
         started = true;
@@ -211,21 +164,18 @@ inline bool WithDialog(const std::function<void()>& command, const std::function
     return started;
 }
 
-// Records the texts of the job log lines the main window receives, while it lives.
+// Records the codes of the job reports and the texts of the job log lines
+// the main window receives, while it lives.
 class JobLogSpy {
 public:
-    explicit JobLogSpy(HWND frame) : m_frame(frame)
+    explicit JobLogSpy(HWND frame) : m_spy(frame)
     {
-        s_current = this;
-        m_previous = (WNDPROC)::SetWindowLongPtrW(frame, GWLP_WNDPROC, (LONG_PTR)Proc);
+        m_spy.before = [this](WPARAM, LPARAM code) {
+            codes.push_back((int)code);
+            if (code == PROGRESS_LOG)
+                lines.push_back(g_ProgressText);
+        };
     }
-    ~JobLogSpy()
-    {
-        ::SetWindowLongPtrW(m_frame, GWLP_WNDPROC, (LONG_PTR)m_previous);
-        s_current = nullptr;
-    }
-    JobLogSpy(const JobLogSpy&) = delete;
-    JobLogSpy& operator=(const JobLogSpy&) = delete;
     bool Contains(const CString& part) const
     {
         for (const CString& line : lines) {
@@ -238,28 +188,7 @@ public:
     std::vector<int> codes;
 
 private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-    {
-        JobLogSpy* spy = s_current;
-        if (spy && message == UWM_JOB_PROGRESS) {
-            spy->codes.push_back((int)lParam);
-            if (lParam == PROGRESS_LOG)
-                spy->lines.push_back(g_ProgressText);
-        }
-        return ::CallWindowProcW(spy->m_previous, hwnd, message, wParam, lParam);
-    }
-    static inline JobLogSpy* s_current = nullptr;
-    HWND m_frame;
-    WNDPROC m_previous = nullptr;
+    qvtest::JobReportSpy m_spy;
 };
-
-inline CString ItemText(HWND dialog, int id)
-{
-    CString text;
-    CWnd::GetWindowTextOf(::GetDlgItem(dialog, id), text);
-    return text;
-}
-
-inline void Press(HWND dialog, int id) { ::SendMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
 }  // namespace viewtest

@@ -190,18 +190,11 @@ protected:
         frame->ShowWindow(app->m_nCmdShow);
         qvtest::PumpFor(20);
     }
-    // Closes the main window as the user does, then takes back the quit
-    // message that ends a program's loop.
     void CloseFrame()
     {
-        if (app->m_pMainWnd)
-            app->m_pMainWnd->SendMessage(WM_CLOSE);
+        qvtest::CloseMainWindow(*app);
         frame = nullptr;
         view = nullptr;
-        PumpPendingMessages();
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-        }
     }
     HMENU CommandsMenu() const { return ::GetSubMenu(::GetMenu(frame->m_hWnd), 0); }
     void OpenMenu(HMENU menu) { frame->SendMessage(WM_INITMENUPOPUP, (WPARAM)menu, 0); }
@@ -335,12 +328,8 @@ TEST_F(FrameTest, AnAcceleratorRunsOnlyWhenItsCommandIsEnabled)
     HWND edit = ::CreateWindowExW(0, L"EDIT", L"text", WS_CHILD | WS_VISIBLE, 0, 0, 80, 20, view->m_hWnd, nullptr,
                                   nullptr, nullptr);
     ASSERT_NE(nullptr, edit);
-    BYTE keys[256] = {};
-    ::GetKeyboardState(keys);
-    BYTE saved[256];
-    memcpy(saved, keys, sizeof saved);
-    keys[VK_CONTROL] = 0x80;
-    ::SetKeyboardState(keys);
+    qvtest::KeyboardState keys;
+    keys.Set(VK_CONTROL, 0x80);
     MSG copy = {edit, WM_KEYDOWN, 'C', 0, 0, {0, 0}};
 
     view->copyEnabled = FALSE;
@@ -352,7 +341,7 @@ TEST_F(FrameTest, AnAcceleratorRunsOnlyWhenItsCommandIsEnabled)
     EXPECT_TRUE(AfxPreTranslateMessage(&copy));
     EXPECT_EQ(std::vector<CString>({L"copy"}), g_ran);
 
-    ::SetKeyboardState(saved);
+    keys.Restore();
     g_ran.clear();
     EXPECT_FALSE(AfxPreTranslateMessage(&copy)) << "plain C is not the accelerator";
     MSG f5 = {edit, WM_KEYDOWN, VK_F5, 0, 0, {0, 0}};
@@ -466,19 +455,14 @@ TEST_F(FrameTest, WorkspaceIsRestoredAtTheNextStartAndCleanStateDropsIt)
 
 TEST_F(FrameTest, StatusIndicatorShowsItsTextWhileTheKeyIsLocked)
 {
-    BYTE keys[256] = {};
-    ::GetKeyboardState(keys);
-    BYTE saved[256];
-    memcpy(saved, keys, sizeof saved);
-    keys[VK_CAPITAL] = 0x01;
-    ::SetKeyboardState(keys);
+    qvtest::KeyboardState keys;
+    keys.Set(VK_CAPITAL, 0x01);
     app->OnIdle(0);
     EXPECT_EQ(L"CAP", frame->status.GetPaneText(1));
-    keys[VK_CAPITAL] = 0;
-    ::SetKeyboardState(keys);
+    keys.Set(VK_CAPITAL, 0);
     app->OnIdle(0);
     EXPECT_EQ(L"", frame->status.GetPaneText(1));
-    ::SetKeyboardState(saved);
+    keys.Restore();
     // Menu prompts reach the message pane; leaving the menu restores it.
     frame->SendMessage(WM_MENUSELECT, MAKEWPARAM(ID_VIEW_COMMAND, 0), (LPARAM)CommandsMenu());
     EXPECT_EQ(L"Runs the view's command", frame->status.GetPaneText(0));

@@ -53,21 +53,8 @@ protected:
         host.DestroyWindow();
         ::OleUninitialize();
     }
-    std::vector<CString> Names()
-    {
-        std::vector<CString> names;
-        for (int i = 0; i < list.GetItemCount(); ++i)
-            names.push_back(list.GetItemText(i, CShellListCtrl::COLUMN_NAME));
-        return names;
-    }
-    int Find(const CString& name)
-    {
-        for (int i = 0; i < list.GetItemCount(); ++i) {
-            if (list.GetItemText(i, CShellListCtrl::COLUMN_NAME) == name)
-                return i;
-        }
-        return -1;
-    }
+    std::vector<CString> Names() { return qvtest::ListItemTexts(list); }
+    int Find(const CString& name) { return qvtest::FindListItem(list, name); }
 
     qvtest::TempFolder folder;
     ListHost host;
