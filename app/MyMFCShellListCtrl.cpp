@@ -102,64 +102,38 @@ CString CMyMFCShellListCtrl::TypeExtensionOf(const CString& plainName)
     return extension;
 }
 
-HRESULT CMyMFCShellListCtrl::EnumObjects(IShellFolder* folder, LPCITEMIDLIST parentPidl)
+void CMyMFCShellListCtrl::SetItemTexts(int item, const ShellItemInfo* info, ULONG attributes)
 {
-    WCHAR buffer[MAX_PATH] = {};
-    CString folderPath;
-    if (::SHGetPathFromIDListW(parentPidl, buffer))
-        folderPath = buffer;
-    if (!folderPath.IsEmpty() && folderPath[folderPath.GetLength() - 1] != L'\\')
-        folderPath += L'\\';
-
-    IEnumIDList* items = nullptr;
-    HRESULT result = folder->EnumObjects(::GetParent(m_hWnd), m_dwEnumFlags, &items);
-    if (FAILED(result) || !items)
-        return result;
-    CMyMFCShellTreeCtrl* tree = RelatedShellTree();
-    int columns = GetColumnCount();
-    LPITEMIDLIST batch[64];
-    ULONG fetched = 0;
-    while (SUCCEEDED(items->Next(64, batch, &fetched)) && fetched > 0) {
-        for (ULONG i = 0; i < fetched; ++i) {
-            ShellItemInfo* info = CreateItemInfo(folder, parentPidl, batch[i]);
-            ULONG attributes = SFGAO_SHARE | SFGAO_GHOSTED | SFGAO_FOLDER;
-            folder->GetAttributesOf(1, (LPCITEMIDLIST*)&batch[i], &attributes);
-            ::CoTaskMemFree(batch[i]);
-            int index = InsertShellItem(info, attributes);
-            if (index < 0)
-                continue;
-            bool image = false;
-            CString typeExtension;
-            for (int column = 0; column < columns; ++column) {
-                CString text = OnGetItemText(index, column, info);
-                if (column == COLUMN_NAME) {
-                    if (tree && (attributes & SFGAO_FOLDER))
-                        tree->CacheDisplayName(info->pidlFQ, text);
-                    if (IsEncryptedName(text)) {
-                        CString plain = m_NameCrypt.DecryptName(text);
-                        if (plain != text)
-                            text = plain + L"*";
-                    } else if (IsEncryptedFileName(text) && !folderPath.IsEmpty()) {
-                        CString plain = m_FileCipher.ReadOriginalName(folderPath + text);
-                        if (!plain.IsEmpty()) {
-                            image = IsImageTail(plain);
-                            typeExtension = TypeExtensionOf(plain);
-                            text = plain + L"*";
-                        }
-                    }
-                } else if (column == COLUMN_TYPE) {
-                    if (image)
-                        text = L"Image File";
-                    else if (!typeExtension.IsEmpty())
-                        text = typeExtension + L" File";
-                }
-                SetItemText(index, column, text);
+    bool image = false;
+    CString typeExtension;
+    for (int column = COLUMN_NAME; column <= COLUMN_MODIFIED; ++column) {
+        CString text = OnGetItemText(item, column, info);
+        if (column == COLUMN_NAME) {
+            if (attributes & SFGAO_FOLDER) {
+                if (CMyMFCShellTreeCtrl* tree = RelatedShellTree())
+                    tree->CacheDisplayName(info->pidlFQ, text);
             }
+            CString path;
+            if (IsEncryptedName(text)) {
+                CString plain = m_NameCrypt.DecryptName(text);
+                if (plain != text)
+                    text = plain + L"*";
+            } else if (IsEncryptedFileName(text) && GetItemPath(path, item)) {
+                CString plain = m_FileCipher.ReadOriginalName(path);
+                if (!plain.IsEmpty()) {
+                    image = IsImageTail(plain);
+                    typeExtension = TypeExtensionOf(plain);
+                    text = plain + L"*";
+                }
+            }
+        } else if (column == COLUMN_TYPE) {
+            if (image)
+                text = L"Image File";
+            else if (!typeExtension.IsEmpty())
+                text = typeExtension + L" File";
         }
-        fetched = 0;
+        SetItemText(item, column, text);
     }
-    items->Release();
-    return S_OK;
 }
 
 CString CMyMFCShellListCtrl::SortTypeOf(const ShellItemInfo* info)
@@ -168,23 +142,21 @@ CString CMyMFCShellListCtrl::SortTypeOf(const ShellItemInfo* info)
     if (!::SHGetFileInfoW((LPCWSTR)info->pidlFQ, 0, &file, sizeof file, SHGFI_PIDL | SHGFI_TYPENAME | SHGFI_DISPLAYNAME))
         return CString(L"\x01");  // the shell cannot describe it
     CString type = file.szTypeName;
-    WCHAR path[MAX_PATH] = {};
-    if (IsEncryptedFileName(file.szDisplayName) && ::SHGetPathFromIDListW(info->pidlFQ, path) &&
-        ::GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES) {
-        CString plain = m_FileCipher.ReadOriginalName(path);
-        type = (plain.IsEmpty() ? CString() : TypeExtensionOf(plain)) + L" File";
-    }
-    return type;
+    if (!IsEncryptedFileName(file.szDisplayName))
+        return type;
+    CString path = PathOfPidl(info->pidlFQ);
+    if (path.IsEmpty() || ::GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES)
+        return type;
+    CString plain = m_FileCipher.ReadOriginalName(path);
+    return (plain.IsEmpty() ? CString() : TypeExtensionOf(plain)) + L" File";
 }
 
 int CMyMFCShellListCtrl::CompareFileStatus(const ShellItemInfo* a, const ShellItemInfo* b, int column) const
 {
     WIN32_FILE_ATTRIBUTE_DATA first = {}, second = {};
-    WCHAR path[MAX_PATH] = {};
-    if (!::SHGetPathFromIDListW(a->pidlFQ, path) || !::GetFileAttributesExW(path, GetFileExInfoStandard, &first))
+    if (!::GetFileAttributesExW(PathOfPidl(a->pidlFQ), GetFileExInfoStandard, &first))
         return -1;
-    path[0] = 0;
-    if (!::SHGetPathFromIDListW(b->pidlFQ, path) || !::GetFileAttributesExW(path, GetFileExInfoStandard, &second))
+    if (!::GetFileAttributesExW(PathOfPidl(b->pidlFQ), GetFileExInfoStandard, &second))
         return 1;
     if (column == COLUMN_MODIFIED)
         return ::CompareFileTime(&first.ftLastWriteTime, &second.ftLastWriteTime);

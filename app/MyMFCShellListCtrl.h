@@ -37,7 +37,10 @@ public:
 
     // Hooks of the framework's list
     void OnSetColumns() override;
-    HRESULT EnumObjects(IShellFolder* folder, LPCITEMIDLIST parentPidl) override;
+    // The shell's texts, with encrypted names shown decrypted and the type
+    // of an encrypted file taken from its stored name; folder names go to
+    // the related tree's name cache.
+    void SetItemTexts(int item, const ShellItemInfo* info, ULONG attributes) override;
     int OnCompareItems(LPARAM item1, LPARAM item2, int column) override;
     void DoDefault(int item) override;
     void OnContextMenu(CPoint point) override;

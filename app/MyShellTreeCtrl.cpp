@@ -4,33 +4,13 @@
 
 CString CMyMFCShellTreeCtrl::OnGetItemText(const ShellItemInfo* info)
 {
-    return m_NameCache.GetName(info->pidlFQ, info->pParentFolder, info->pidlRel);
-}
-
-HRESULT CMyMFCShellTreeCtrl::EnumObjects(HTREEITEM parent, IShellFolder* parentFolder, LPCITEMIDLIST parentPidl)
-{
-    IEnumIDList* items = nullptr;
-    HRESULT result = parentFolder->EnumObjects(m_hWnd, m_dwEnumFlags, &items);
-    if (FAILED(result) || !items)
-        return result;
-    LPITEMIDLIST relative = nullptr;
-    ULONG fetched = 0;
-    while (items->Next(1, &relative, &fetched) == S_OK && fetched == 1) {
-        ShellItemInfo* info = CreateItemInfo(parentFolder, parentPidl, relative);
-        CString text = OnGetItemText(info);
-        if (m_bDecryptNames && IsEncryptedName(text)) {
-            CString plain = m_NameCrypt.DecryptName(text);
-            if (plain != text)
-                text = plain + L"*";
-        }
-        ULONG attributes = SFGAO_HASSUBFOLDER | SFGAO_FILESYSANCESTOR | SFGAO_SHARE | SFGAO_FILESYSTEM | SFGAO_FOLDER;
-        parentFolder->GetAttributesOf(1, (LPCITEMIDLIST*)&relative, &attributes);
-        InsertShellItem(parent, info, text, attributes);
-        ::CoTaskMemFree(relative);
-        relative = nullptr;
+    CString text = m_NameCache.GetName(info->pidlFQ, info->pParentFolder, info->pidlRel);
+    if (m_bDecryptNames && IsEncryptedName(text)) {
+        CString plain = m_NameCrypt.DecryptName(text);
+        if (plain != text)
+            return plain + L"*";
     }
-    items->Release();
-    return S_OK;
+    return text;
 }
 
 void CMyMFCShellTreeCtrl::OnCustomDraw(NMTVCUSTOMDRAW* draw, LRESULT* result)

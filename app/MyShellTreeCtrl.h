@@ -11,8 +11,9 @@
 
 class CMyMFCShellTreeCtrl : public CShellTreeCtrl {
 public:
+    // The cached name; once names are decrypted, a folder name the key
+    // decrypts is shown as the plain name and "*".
     CString OnGetItemText(const ShellItemInfo* info) override;
-    HRESULT EnumObjects(HTREEITEM parent, IShellFolder* parentFolder, LPCITEMIDLIST parentPidl) override;
     void OnCustomDraw(NMTVCUSTOMDRAW* draw, LRESULT* result) override;
 
     // Selects the tree item of the folder, expanding the path to it; with

@@ -287,9 +287,8 @@ bool COrvantisView::ShowHistoryEntry(int index, int step)
         LPCITEMIDLIST pidl = m_historyPidls[(size_t)index]->pidl;
         // A folder of the disk that is gone would still bind (its item list
         // names it) and show as empty.
-        WCHAR path[MAX_PATH] = {};
-        bool gone = pidl && ::SHGetPathFromIDListW(pidl, path) && path[0] &&
-                    ::GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES;
+        CString path = PathOfPidl(pidl);
+        bool gone = !path.IsEmpty() && ::GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES;
         HRESULT shown = E_FAIL;
         if (!gone)
             shown = pidl ? m_wndList.DisplayFolderPidl(pidl) : m_wndList.DisplayFolder(m_History[index].GetString());

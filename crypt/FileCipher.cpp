@@ -216,7 +216,10 @@ struct CFileCipher::Stream {
 
     // A buffer of BufferBytes() to fill in the given round, or null once an
     // earlier write failed.
-    uint8_t* AcquireBuffer(uint64_t round) { return writer ? writer->AcquireBuffer() : buffers[round % buffers.size()]; }
+    uint8_t* AcquireBuffer(uint64_t round)
+    {
+        return writer ? writer->AcquireBuffer() : buffers[round % buffers.size()];
+    }
     // The plain bytes from offset on, at most a chunk of them, in a buffer of their own.
     struct Chunk {
         uint8_t* buffer = nullptr;  // null: an earlier write failed

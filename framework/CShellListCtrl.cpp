@@ -228,10 +228,10 @@ HRESULT CShellListCtrl::DisplayParentFolder()
 
 BOOL CShellListCtrl::GetCurrentFolder(CString& path) const
 {
-    WCHAR buffer[MAX_PATH] = {};
-    if (!m_pidlCurFQ || !::SHGetPathFromIDListW(m_pidlCurFQ, buffer) || !buffer[0])
+    CString found = PathOfPidl(m_pidlCurFQ);
+    if (found.IsEmpty())
         return FALSE;
-    path = buffer;
+    path = found;
     return TRUE;
 }
 
@@ -248,10 +248,10 @@ BOOL CShellListCtrl::GetCurrentFolderName(CString& name) const
 BOOL CShellListCtrl::GetItemPath(CString& path, int item) const
 {
     ShellItemInfo* info = GetItemInfo(item);
-    WCHAR buffer[MAX_PATH] = {};
-    if (!info || !info->pidlFQ || !::SHGetPathFromIDListW(info->pidlFQ, buffer) || !buffer[0])
+    CString found = info ? PathOfPidl(info->pidlFQ) : CString();
+    if (found.IsEmpty())
         return FALSE;
-    path = buffer;
+    path = found;
     return TRUE;
 }
 
@@ -284,28 +284,6 @@ void CShellListCtrl::TellRelatedTree()
     m_pRelatedTree->SelectPidl(m_pidlCurFQ, !network);
 }
 
-ShellItemInfo* CShellListCtrl::CreateItemInfo(IShellFolder* folder, LPCITEMIDLIST parentPidl, LPCITEMIDLIST relative)
-{
-    auto* info = new ShellItemInfo;
-    info->pParentFolder = folder;
-    if (folder)
-        folder->AddRef();
-    info->pidlFQ = ::ILCombine(parentPidl, relative);
-    info->pidlRel = ::ILClone(relative);
-    return info;
-}
-
-void CShellListCtrl::FreeItemInfo(ShellItemInfo* info)
-{
-    if (!info)
-        return;
-    if (info->pParentFolder)
-        info->pParentFolder->Release();
-    ::ILFree(info->pidlFQ);
-    ::ILFree(info->pidlRel);
-    delete info;
-}
-
 int CShellListCtrl::InsertShellItem(ShellItemInfo* info, ULONG attributes)
 {
     LVITEMW item = {};
@@ -326,7 +304,7 @@ int CShellListCtrl::InsertShellItem(ShellItemInfo* info, ULONG attributes)
     }
     int index = InsertItem(item);
     if (index < 0)
-        FreeItemInfo(info);
+        FreeShellItemInfo(info);
     return index;
 }
 
@@ -336,23 +314,29 @@ HRESULT CShellListCtrl::EnumObjects(IShellFolder* folder, LPCITEMIDLIST parentPi
     HRESULT result = folder->EnumObjects(::GetParent(m_hWnd), m_dwEnumFlags, &items);
     if (FAILED(result) || !items)
         return result;
-    int columns = GetColumnCount();
     LPITEMIDLIST batch[64];
     ULONG fetched = 0;
     while (SUCCEEDED(items->Next(64, batch, &fetched)) && fetched > 0) {
         for (ULONG i = 0; i < fetched; ++i) {
-            ShellItemInfo* info = CreateItemInfo(folder, parentPidl, batch[i]);
-            ULONG attributes = SFGAO_SHARE | SFGAO_GHOSTED;
+            ShellItemInfo* info = CreateShellItemInfo(folder, parentPidl, batch[i]);
+            ULONG attributes = SFGAO_SHARE | SFGAO_GHOSTED | SFGAO_FOLDER;
             folder->GetAttributesOf(1, (LPCITEMIDLIST*)&batch[i], &attributes);
-            int index = InsertShellItem(info, attributes);
-            for (int column = 0; index >= 0 && column < columns; ++column)
-                SetItemText(index, column, OnGetItemText(index, column, info));
             ::CoTaskMemFree(batch[i]);
+            int index = InsertShellItem(info, attributes);
+            if (index >= 0)
+                SetItemTexts(index, info, attributes);
         }
         fetched = 0;
     }
     items->Release();
     return S_OK;
+}
+
+void CShellListCtrl::SetItemTexts(int item, const ShellItemInfo* info, ULONG)
+{
+    int columns = GetColumnCount();
+    for (int column = 0; column < columns; ++column)
+        SetItemText(item, column, OnGetItemText(item, column, info));
 }
 
 CString CShellListCtrl::TypeNameOf(const ShellItemInfo* info, const WIN32_FIND_DATAW* data)
@@ -563,7 +547,7 @@ BOOL CShellListCtrl::OnChildNotify(UINT message, WPARAM, LPARAM lParam, LRESULT*
     *result = 0;
     switch (header->code) {
     case LVN_DELETEITEM:
-        FreeItemInfo((ShellItemInfo*)((NMLISTVIEW*)header)->lParam);
+        FreeShellItemInfo((ShellItemInfo*)((NMLISTVIEW*)header)->lParam);
         return TRUE;
     case LVN_DELETEALLITEMS:
         *result = FALSE;  // one LVN_DELETEITEM per item, which frees its record

@@ -3,11 +3,10 @@
 // Each item keeps a ShellItemInfo in its data (freed when the item goes).
 //
 // A derived list changes what it shows through the virtual hooks: the
-// columns (OnSetColumns), the listing of a folder (EnumObjects, with
-// CreateItemInfo, InsertShellItem and OnGetItemText as building blocks),
-// the order of a sort (OnCompareItems), the showing of a folder
-// (DisplayFolder), what opening an item does (DoDefault, reached by a
-// double-click and by Enter) and the context menu (OnContextMenu).
+// columns (OnSetColumns), the texts of a listed item (SetItemTexts, with the
+// shell's texts from OnGetItemText), the order of a sort (OnCompareItems),
+// what opening an item does (DoDefault, reached by a double-click and by
+// Enter) and the context menu (OnContextMenu).
 //
 // The list tells its parent when it shows another folder (the registered
 // ChangeCurrentFolderMessage) and after it ran one of the shell's commands
@@ -48,9 +47,9 @@ public:
     // told. A null record lists the current folder again, telling no one.
     // A folder that cannot be bound leaves the list empty and without a
     // current folder; the error is returned.
-    virtual HRESULT DisplayFolder(const ShellItemInfo* item);
+    HRESULT DisplayFolder(const ShellItemInfo* item);
     // A folder by its path (parsed from the Desktop).
-    virtual HRESULT DisplayFolder(const WCHAR* path);
+    HRESULT DisplayFolder(const WCHAR* path);
     // A folder by its list from the Desktop (the related tree's choice).
     void DisplayFolder(LPCITEMIDLIST pidl) override;
     HRESULT DisplayFolderPidl(LPCITEMIDLIST pidl);
@@ -91,8 +90,9 @@ public:
 
     // Hooks
     virtual void OnSetColumns();
-    // Lists the items of `folder` (whose list from the Desktop is `parentPidl`).
-    virtual HRESULT EnumObjects(IShellFolder* folder, LPCITEMIDLIST parentPidl);
+    // Sets the texts of an item just listed; `attributes` are its SFGAO_
+    // flags (SFGAO_FOLDER among them). The shell's texts by default.
+    virtual void SetItemTexts(int item, const ShellItemInfo* info, ULONG attributes);
     // Compares two item records (item data) for a column: negative, 0 or
     // positive; a descending sort negates it.
     virtual int OnCompareItems(LPARAM item1, LPARAM item2, int column);
@@ -102,19 +102,11 @@ public:
     // The context menu at a screen point ((-1,-1) from the keyboard): the
     // shell's menu of the selected items.
     virtual void OnContextMenu(CPoint point);
-    // The list's text of an item's column: the shell's name, the size
-    // ("12 KB"), the type name and the time of the last change.
-    virtual CString OnGetItemText(int item, int column, const ShellItemInfo* info);
 
     // Building blocks
-    // A new record for child `relative` of `folder` (copies of the lists;
-    // the folder's reference count is raised).
-    static ShellItemInfo* CreateItemInfo(IShellFolder* folder, LPCITEMIDLIST parentPidl, LPCITEMIDLIST relative);
-    static void FreeItemInfo(ShellItemInfo* info);
-    // Appends an item for the record (which the item owns from here on);
-    // `attributes` are its SFGAO_* flags (shared and ghosted items are
-    // marked). The item's index, or -1 (the record is then freed).
-    int InsertShellItem(ShellItemInfo* info, ULONG attributes);
+    // The shell's text of an item's column: its name, the size ("12 KB"),
+    // the type name and the time of the last change.
+    CString OnGetItemText(int item, int column, const ShellItemInfo* info);
     // Runs the shell's default command of the item, owned by the parent
     // window, and tells the parent; true when a command ran.
     bool RunDefaultShellCommand(IShellFolder* folder, LPCITEMIDLIST relative);
@@ -136,21 +128,27 @@ public:
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
 protected:
+    CShellTreeCtrl* m_pRelatedTree = nullptr;
+
+private:
     // Makes the folder current (the record's folder bound), or none on failure.
     HRESULT SetCurrentFolder(const ShellItemInfo* item);
     void ReleaseCurrentFolder();
     void TellRelatedTree();
+    // Lists the items of `folder` (whose list from the Desktop is `parentPidl`).
+    HRESULT EnumObjects(IShellFolder* folder, LPCITEMIDLIST parentPidl);
+    // Appends an item for the record (which the item owns from here on);
+    // `attributes` are its SFGAO_* flags (shared and ghosted items are
+    // marked). The item's index, or -1 (the record is then freed).
+    int InsertShellItem(ShellItemInfo* info, ULONG attributes);
     CString TypeNameOf(const ShellItemInfo* info, const WIN32_FIND_DATAW* data);
+    static int CALLBACK CompareCallback(LPARAM item1, LPARAM item2, LPARAM sort);
+    void OnGetDispInfo(NMLVDISPINFOW* info);
 
     IShellFolder* m_psfCurFolder = nullptr;
     LPITEMIDLIST m_pidlCurFQ = nullptr;
-    CShellTreeCtrl* m_pRelatedTree = nullptr;
     int m_nSortColumn = COLUMN_NAME;
     BOOL m_bAscending = TRUE;
-
-private:
-    static int CALLBACK CompareCallback(LPARAM item1, LPARAM item2, LPARAM sort);
-    void OnGetDispInfo(NMLVDISPINFOW* info);
 
     // Type names of plain files by lower-case extension ("" for none), and
     // of file-system folders under L"\\".

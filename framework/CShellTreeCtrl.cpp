@@ -32,7 +32,7 @@ void CShellTreeCtrl::Refresh()
     info->pidlFQ = (LPITEMIDLIST)::CoTaskMemAlloc(sizeof(ITEMIDLIST));
     info->pidlRel = (LPITEMIDLIST)::CoTaskMemAlloc(sizeof(ITEMIDLIST));
     if (!info->pidlFQ || !info->pidlRel) {
-        FreeItemInfo(info);
+        FreeShellItemInfo(info);
         return;
     }
     ZeroMemory(info->pidlFQ, sizeof(ITEMIDLIST));
@@ -46,10 +46,10 @@ void CShellTreeCtrl::Refresh()
 BOOL CShellTreeCtrl::GetItemPath(CString& path, HTREEITEM item) const
 {
     ShellItemInfo* info = item ? GetItemInfo(item) : nullptr;
-    WCHAR buffer[MAX_PATH] = {};
-    if (!info || !::SHGetPathFromIDListW(info->pidlFQ, buffer))
+    CString found = info ? PathOfPidl(info->pidlFQ) : CString();
+    if (found.IsEmpty())
         return FALSE;
-    path = buffer;
+    path = found;
     return TRUE;
 }
 
@@ -125,29 +125,6 @@ CString CShellTreeCtrl::OnGetItemText(const ShellItemInfo* info)
     return CString(L"???");
 }
 
-ShellItemInfo* CShellTreeCtrl::CreateItemInfo(IShellFolder* parentFolder, LPCITEMIDLIST parentPidl,
-                                              LPCITEMIDLIST relative)
-{
-    auto* info = new ShellItemInfo;
-    info->pParentFolder = parentFolder;
-    if (parentFolder)
-        parentFolder->AddRef();
-    info->pidlFQ = ::ILCombine(parentPidl, relative);
-    info->pidlRel = ::ILClone(relative);
-    return info;
-}
-
-void CShellTreeCtrl::FreeItemInfo(ShellItemInfo* info)
-{
-    if (!info)
-        return;
-    if (info->pParentFolder)
-        info->pParentFolder->Release();
-    ::CoTaskMemFree(info->pidlFQ);
-    ::CoTaskMemFree(info->pidlRel);
-    delete info;
-}
-
 int CShellTreeCtrl::PlainFolderIcon(bool open)
 {
     static int icons[2] = {-2, -2};
@@ -200,7 +177,7 @@ HTREEITEM CShellTreeCtrl::InsertShellItem(HTREEITEM parent, ShellItemInfo* info,
     }
     HTREEITEM inserted = InsertItem(insert);
     if (!inserted)
-        FreeItemInfo(info);
+        FreeShellItemInfo(info);
     return inserted;
 }
 
@@ -213,7 +190,7 @@ HRESULT CShellTreeCtrl::EnumObjects(HTREEITEM parent, IShellFolder* parentFolder
     LPITEMIDLIST relative = nullptr;
     ULONG fetched = 0;
     while (items->Next(1, &relative, &fetched) == S_OK && fetched == 1) {
-        ShellItemInfo* info = CreateItemInfo(parentFolder, parentPidl, relative);
+        ShellItemInfo* info = CreateShellItemInfo(parentFolder, parentPidl, relative);
         CString text = OnGetItemText(info);
         ULONG attributes = SFGAO_HASSUBFOLDER | SFGAO_FILESYSANCESTOR | SFGAO_SHARE | SFGAO_FILESYSTEM | SFGAO_FOLDER;
         parentFolder->GetAttributesOf(1, (LPCITEMIDLIST*)&relative, &attributes);
@@ -339,7 +316,7 @@ BOOL CShellTreeCtrl::OnChildNotify(UINT message, WPARAM, LPARAM lParam, LRESULT*
         *result = OnItemExpanding((NMTREEVIEWW*)header);
         return TRUE;
     case TVN_DELETEITEMW:
-        FreeItemInfo((ShellItemInfo*)((NMTREEVIEWW*)header)->itemOld.lParam);
+        FreeShellItemInfo((ShellItemInfo*)((NMTREEVIEWW*)header)->itemOld.lParam);
         return TRUE;
     case TVN_GETDISPINFOW:
         OnGetDispInfo((NMTVDISPINFOW*)header);

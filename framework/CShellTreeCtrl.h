@@ -3,23 +3,13 @@
 // again when it collapses. Each item keeps a ShellItemInfo in its data.
 //
 // A derived tree changes what it shows through the virtual hooks: the text
-// of an item (OnGetItemText), the listing of a folder's children
-// (EnumObjects, with CreateItemInfo and InsertShellItem as building
-// blocks), the filling of an item (FillChildren), expansion
-// (OnItemExpanding) and custom drawing (OnCustomDraw). A related list
-// (SetRelatedList) is shown the folder the user selects.
+// of an item (OnGetItemText), the selection of a folder (SelectPidl) and
+// custom drawing (OnCustomDraw). A related list (SetRelatedList) is shown
+// the folder the user selects.
 #pragma once
 
 #include "framework/CTreeCtrl.h"
-
-#include <shlobj.h>
-
-// The record of one tree item.
-struct ShellItemInfo {
-    IShellFolder* pParentFolder = nullptr;  // holds a reference; null for the Desktop
-    LPITEMIDLIST pidlFQ = nullptr;          // from the Desktop
-    LPITEMIDLIST pidlRel = nullptr;         // relative to the parent folder
-};
+#include "framework/ShellItemInfo.h"
 
 // The list the tree shows its selected folder in.
 class CShellTreeListLink {
@@ -57,17 +47,19 @@ public:
 
     DWORD m_dwEnumFlags = SHCONTF_FOLDERS;
 
+    // Lists the children of an item that has none listed.
+    BOOL FillChildren(HTREEITEM item);
+
     // Hooks
     virtual CString OnGetItemText(const ShellItemInfo* info);
-    virtual HRESULT EnumObjects(HTREEITEM parent, IShellFolder* parentFolder, LPCITEMIDLIST parentPidl);
-    virtual BOOL FillChildren(HTREEITEM item);
-    // TRUE forbids the change.
-    virtual BOOL OnItemExpanding(NMTREEVIEWW* info);
     virtual void OnCustomDraw(NMTVCUSTOMDRAW* draw, LRESULT* result);
 
-    // A new record for child `relative` of a folder (copies of the lists;
-    // the folder's reference count is raised).
-    ShellItemInfo* CreateItemInfo(IShellFolder* parentFolder, LPCITEMIDLIST parentPidl, LPCITEMIDLIST relative);
+    BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+private:
+    // Lists the children of `parent`, whose folder is `parentFolder` (with
+    // the list `parentPidl` from the Desktop).
+    HRESULT EnumObjects(HTREEITEM parent, IShellFolder* parentFolder, LPCITEMIDLIST parentPidl);
     // Inserts the item last under `parent`. `attributes` are the item's
     // SFGAO_ flags (with SFGAO_FILESYSTEM and SFGAO_FOLDER asked for, plain
     // folders get their icons at once; other items' icons are asked of the
@@ -78,18 +70,13 @@ public:
     // The shell folder of an item (the Desktop for the root); the caller
     // releases it. Null when it cannot be bound.
     IShellFolder* BindItemFolder(HTREEITEM item) const;
-
-    BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
-
-protected:
-    bool m_bQuietSelection = false;
-
-private:
+    // TVN_ITEMEXPANDING: TRUE forbids the change.
+    BOOL OnItemExpanding(NMTREEVIEWW* info);
     static int PlainFolderIcon(bool open);
     static bool IsPlainFileSystemFolder(const ShellItemInfo* info, ULONG attributes);
     static int CALLBACK CompareItems(LPARAM first, LPARAM second, LPARAM folder);
-    static void FreeItemInfo(ShellItemInfo* info);
     void OnGetDispInfo(NMTVDISPINFOW* info);
 
+    bool m_bQuietSelection = false;
     CShellTreeListLink* m_pRelatedList = nullptr;
 };

@@ -1,5 +1,7 @@
 #include "framework/FolderChooser.h"
 
+#include "framework/ShellItemInfo.h"
+
 #include <shlobj.h>
 
 namespace {
@@ -41,10 +43,10 @@ bool AfxChooseFolder(HWND owner, const CString& title, const CString& start, CSt
     LPITEMIDLIST pidl = ::SHBrowseForFolderW(&info);
     if (!pidl)
         return false;
-    WCHAR path[MAX_PATH] = {};
-    bool found = ::SHGetPathFromIDListW(pidl, path) && path[0];
+    CString path = PathOfPidl(pidl);
     ::CoTaskMemFree(pidl);
-    if (found)
-        chosen = path;
-    return found;
+    if (path.IsEmpty())
+        return false;
+    chosen = path;
+    return true;
 }

@@ -28,6 +28,8 @@ namespace qvtest {
 class TempFolder {
 public:
     TempFolder();
+    // A new folder in `parent` (ending in "\\") instead of the temporary folder.
+    explicit TempFolder(const CString& parent);
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;

@@ -4,14 +4,23 @@
 
 namespace qvtest {
 
-TempFolder::TempFolder()
+namespace {
+CString TemporaryFolder()
 {
     WCHAR base[MAX_PATH];
     GetTempPathW(MAX_PATH, base);
+    return base;
+}
+}  // namespace
+
+TempFolder::TempFolder() : TempFolder(TemporaryFolder()) {}
+
+TempFolder::TempFolder(const CString& base)
+{
     static LONG counter = 0;
     for (;;) {
         CString candidate;
-        candidate.Format(L"%sqvtest-%lu-%ld", base, GetCurrentProcessId(), InterlockedIncrement(&counter));
+        candidate.Format(L"%sqvtest-%lu-%ld", (LPCWSTR)base, GetCurrentProcessId(), InterlockedIncrement(&counter));
         if (CreateDirectoryW(candidate, nullptr)) {
             m_path = candidate;
             return;

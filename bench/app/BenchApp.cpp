@@ -5,16 +5,7 @@
 // 2,000 subfolders with encrypted names in the folder tree, beside a plain
 // listing of the same folder (times_listing). Goals: warm start-up under
 // 1.5 s, the expansion under 0.5 s.
-#pragma push_macro("_WIN32")
-#pragma push_macro("_WIN64")
-#pragma push_macro("WIN32")
-#undef _WIN32
-#undef _WIN64
-#undef WIN32
-#include <benchmark/benchmark.h>
-#pragma pop_macro("WIN32")
-#pragma pop_macro("_WIN64")
-#pragma pop_macro("_WIN32")
+#include "bench/app/AppBenchSupport.h"
 
 #include "app/FolderBar.h"
 #include "app/MainFrame.h"
@@ -24,52 +15,18 @@
 #include "framework/MessagePump.h"
 #include "res/resource.h"
 
-#include <windows.h>
-#include <ole2.h>
 #include <shlobj.h>
 
 #include <memory>
 
 namespace {
 
+using appbench::RemoveTree;
+using appbench::TempPath;
+using benchsupport::Now;
+
 const int kSubfolders = 2000;
 const WCHAR* const kProfile = L"Software\\Halvercombe\\Quorvex";
-
-double Now()
-{
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return (double)counter.QuadPart / (double)frequency.QuadPart;
-}
-
-CString TempPath(const WCHAR* name)
-{
-    WCHAR base[MAX_PATH];
-    ::GetTempPathW(MAX_PATH, base);
-    CString path;
-    path.Format(L"%s%s-%lu", base, name, ::GetCurrentProcessId());
-    return path;
-}
-
-void RemoveTree(const CString& folder)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE search = ::FindFirstFileW(folder + L"\\*", &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            CString name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(folder + L"\\" + name);
-            else
-                ::DeleteFileW(folder + L"\\" + name);
-        } while (::FindNextFileW(search, &found));
-        ::FindClose(search);
-    }
-    ::RemoveDirectoryW(folder);
-}
 
 void WriteLastPath(const CString& path)
 {
@@ -179,18 +136,8 @@ void PlainListing(benchmark::State& state)
 {
     EncryptedFolders folders;
     double total = 0;
-    for (auto _ : state) {
-        double started = Now();
-        int count = 0;
-        WIN32_FIND_DATAW found;
-        HANDLE search = ::FindFirstFileW(folders.Path() + L"\\*", &found);
-        do {
-            ++count;
-        } while (::FindNextFileW(search, &found));
-        ::FindClose(search);
-        benchmark::DoNotOptimize(count);
-        total += Now() - started;
-    }
+    for (auto _ : state)
+        total += appbench::EnumerationSeconds(folders.Path());
     g_listingSeconds = total / (double)state.iterations();
 }
 
@@ -243,12 +190,4 @@ BENCHMARK_CAPTURE(StartUp, warm, false)->Iterations(5)->UseManualTime()->Unit(be
 BENCHMARK(PlainListing)->Iterations(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(ExpandTree)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-int main(int argc, char** argv)
-{
-    ::OleInitialize(nullptr);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    ::OleUninitialize();
-    return 0;
-}
+int main(int argc, char** argv) { return appbench::RunBenchmarks(argc, argv); }

@@ -4,47 +4,23 @@
 // folder (times_listing) and, for the encrypted folder, beside reading the
 // stored names alone (times_name_reads), which is most of its cost. Goals:
 // under 2 s for the encrypted folder and under 0.5 s for the plain one.
-#include "bench/BenchSupport.h"
+#include "bench/app/AppBenchSupport.h"
 
 #include "app/MyMFCShellListCtrl.h"
 #include "crypt/FileCipher.h"
 #include "crypt/OrvantisDoc.h"
 #include "framework/MessagePump.h"
 
-#include <windows.h>
-#include <ole2.h>
-
 #include <vector>
 
 namespace {
 
+using appbench::EnumerationSeconds;
+using appbench::TempPath;
 using benchsupport::Now;
 
 const int kFiles = 10000;
 const WCHAR kPassword[] = L"benchmark password";
-
-CString TempPath(const WCHAR* name)
-{
-    WCHAR base[MAX_PATH];
-    ::GetTempPathW(MAX_PATH, base);
-    CString path;
-    path.Format(L"%s%s-%lu", base, name, ::GetCurrentProcessId());
-    return path;
-}
-
-void RemoveFolder(const CString& folder)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE search = ::FindFirstFileW(folder + L"\\*", &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                ::DeleteFileW(folder + L"\\" + found.cFileName);
-        } while (::FindNextFileW(search, &found));
-        ::FindClose(search);
-    }
-    ::RemoveDirectoryW(folder);
-}
 
 void WriteSmallFile(const CString& path, const CString& content)
 {
@@ -80,7 +56,7 @@ public:
         }
         ::RemoveDirectoryW(staging);
     }
-    ~FileFolder() { RemoveFolder(m_path); }
+    ~FileFolder() { appbench::RemoveTree(m_path); }
     const CString& Path() const { return m_path; }
 
 private:
@@ -104,20 +80,6 @@ double NameReadSeconds(const CString& folder)
     for (const CString& path : paths)
         named += cipher.ReadOriginalName(path).IsEmpty() ? 0 : 1;
     benchmark::DoNotOptimize(named);
-    return Now() - started;
-}
-
-double EnumerationSeconds(const CString& folder)
-{
-    double started = Now();
-    int count = 0;
-    WIN32_FIND_DATAW found;
-    HANDLE search = ::FindFirstFileW(folder + L"\\*", &found);
-    do {
-        ++count;
-    } while (::FindNextFileW(search, &found));
-    ::FindClose(search);
-    benchmark::DoNotOptimize(count);
     return Now() - started;
 }
 
@@ -161,12 +123,4 @@ void ShowFolder(benchmark::State& state, bool encrypted)
 BENCHMARK_CAPTURE(ShowFolder, encrypted_10000, true)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(ShowFolder, plain_10000, false)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-int main(int argc, char** argv)
-{
-    ::OleInitialize(nullptr);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    ::OleUninitialize();
-    return 0;
-}
+int main(int argc, char** argv) { return appbench::RunBenchmarks(argc, argv); }

@@ -7,7 +7,6 @@
 #include "crypt/OrvantisDoc.h"
 
 #include "crypt/FileCipher.h"
-#include "crypt/FileOps.h"
 #include "crypt/PathParts.h"
 #include "crypt/RecoveryRecord.h"
 #include "crypt/doc/FolderNameCache.h"
