@@ -1,7 +1,8 @@
 // The one way benchmarks include Google Benchmark: its headers switch to a
 // Windows mode when they see _WIN32 and then want MSVC headers, so the Windows
 // macros are hidden around them and restored before <windows.h>. Also the
-// clock the benchmarks time their own rounds and references with.
+// clock the benchmarks time their own rounds and references with, and the
+// removal of their fixture folders.
 #pragma once
 
 #pragma push_macro("_WIN32")
@@ -17,6 +18,8 @@
 
 #include <windows.h>
 
+#include "framework/CString.h"
+
 namespace benchsupport {
 
 // Seconds on the performance counter.
@@ -26,6 +29,26 @@ inline double Now()
     QueryPerformanceCounter(&counter);
     QueryPerformanceFrequency(&frequency);
     return (double)counter.QuadPart / (double)frequency.QuadPart;
+}
+
+// Removes a folder with everything in it.
+inline void RemoveTree(const CString& folder)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW(folder + L"\\*", &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            CString name = found.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(folder + L"\\" + name);
+            else
+                ::DeleteFileW(folder + L"\\" + name);
+        } while (::FindNextFileW(search, &found));
+        ::FindClose(search);
+    }
+    ::RemoveDirectoryW(folder);
 }
 
 }  // namespace benchsupport

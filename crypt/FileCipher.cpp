@@ -77,6 +77,17 @@ size_t BlocksBeforeAbort(uint64_t firstIndex, size_t count)
     return count;
 }
 
+// CRYPT_OK when the CRC taken over the plain bytes matches the stored one,
+// which goes to crcBytes when given.
+int CompareStoredCrc(const Crc32& crc, const EncryptedFileHeader& header, uint8_t* crcBytes)
+{
+    uint8_t actual[4];
+    crc.GetBytes(actual);
+    if (crcBytes)
+        memcpy(crcBytes, header.CrcBytes, 4);
+    return memcmp(actual, header.CrcBytes, 4) == 0 ? CRYPT_OK : CRYPT_CRC_MISMATCH;
+}
+
 }  // namespace
 
 // A chunk on its way: transformed on a helper thread (or at once), then
@@ -372,13 +383,7 @@ int CFileCipher::DecryptToFile(const CString& input, const CString& output, CStr
     // Only a complete output is checked, so failures keep their own codes.
     if (result != CRYPT_OK || !checkCrc || !header.HasCrc())
         return result;
-    uint8_t actual[4];
-    crc.GetBytes(actual);
-    if (memcmp(actual, header.CrcBytes, 4) != 0)
-        result = CRYPT_CRC_MISMATCH;
-    if (crcBytes)
-        memcpy(crcBytes, header.CrcBytes, 4);
-    return result;
+    return CompareStoredCrc(crc, header, crcBytes);
 }
 
 int CFileCipher::VerifyEncryptedFile(const CString& encrypted, const CString& plain, uint8_t* crcBytes,
@@ -413,12 +418,7 @@ int CFileCipher::VerifyEncryptedFile(const CString& encrypted, const CString& pl
         sameContent = equal;
         return result;
     }
-    uint8_t actual[4];
-    crc.GetBytes(actual);
-    if (memcmp(actual, header.CrcBytes, 4) != 0)
-        result = CRYPT_CRC_MISMATCH;
-    if (crcBytes)
-        memcpy(crcBytes, header.CrcBytes, 4);
+    result = CompareStoredCrc(crc, header, crcBytes);
     sameContent = result == CRYPT_OK && equal;
     return result;
 }

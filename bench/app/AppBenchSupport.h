@@ -22,25 +22,7 @@ inline CString TempPath(const WCHAR* name)
     return path;
 }
 
-// Removes a folder with everything in it.
-inline void RemoveTree(const CString& folder)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE search = ::FindFirstFileW(folder + L"\\*", &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            CString name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(folder + L"\\" + name);
-            else
-                ::DeleteFileW(folder + L"\\" + name);
-        } while (::FindNextFileW(search, &found));
-        ::FindClose(search);
-    }
-    ::RemoveDirectoryW(folder);
-}
+using benchsupport::RemoveTree;
 
 // The seconds a bare enumeration of the folder's entries takes.
 inline double EnumerationSeconds(const CString& folder)

@@ -49,25 +49,7 @@ public:
     bool ended = false;
 };
 
-void RemoveTree(const CString& path)
-{
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW(path + L"\\*", &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            CString name = entry.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            CString child = path + L"\\" + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(child);
-            else
-                DeleteFileW(child);
-        } while (FindNextFileW(find, &entry));
-        FindClose(find);
-    }
-    RemoveDirectoryW(path);
-}
+using benchsupport::RemoveTree;
 
 // Fast pseudo-random bytes (xorshift), so the data does not compress or repeat.
 void FillPattern(uint8_t* bytes, size_t length, uint64_t& state)
@@ -80,13 +62,13 @@ void FillPattern(uint8_t* bytes, size_t length, uint64_t& state)
     }
 }
 
-bool WriteData(const CString& path, uint64_t size, uint64_t seed)
+bool WriteData(const CString& path, uint64_t size, uint64_t variant)
 {
     HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     std::vector<uint8_t> chunk(1 << 20);
-    uint64_t state = seed * 0x9E3779B97F4A7C15ull + 1;
+    uint64_t state = variant * 0x9E3779B97F4A7C15ull + 1;
     bool ok = true;
     for (uint64_t done = 0; ok && done < size;) {
         DWORD piece = (DWORD)std::min<uint64_t>(chunk.size(), size - done), wrote = 0;
