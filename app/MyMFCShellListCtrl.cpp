@@ -113,13 +113,12 @@ void CMyMFCShellListCtrl::SetItemTexts(int item, const ShellItemInfo* info, ULON
                 if (CMyMFCShellTreeCtrl* tree = RelatedShellTree())
                     tree->CacheDisplayName(info->pidlFQ, text);
             }
-            CString path;
             if (IsEncryptedName(text)) {
                 CString plain = m_NameCrypt.DecryptName(text);
                 if (plain != text)
                     text = plain + L"*";
-            } else if (IsEncryptedFileName(text) && GetItemPath(path, item)) {
-                CString plain = m_FileCipher.ReadOriginalName(path);
+            } else if (IsEncryptedFileName(text) && !m_strListedFolder.IsEmpty()) {
+                CString plain = m_FileCipher.ReadOriginalName(m_strListedFolder + text);
                 if (!plain.IsEmpty()) {
                     image = IsImageTail(plain);
                     typeExtension = TypeExtensionOf(plain);

@@ -314,6 +314,9 @@ HRESULT CShellListCtrl::EnumObjects(IShellFolder* folder, LPCITEMIDLIST parentPi
     HRESULT result = folder->EnumObjects(::GetParent(m_hWnd), m_dwEnumFlags, &items);
     if (FAILED(result) || !items)
         return result;
+    m_strListedFolder = PathOfPidl(parentPidl);
+    if (!m_strListedFolder.IsEmpty() && m_strListedFolder[m_strListedFolder.GetLength() - 1] != L'\\')
+        m_strListedFolder += L'\\';
     LPITEMIDLIST batch[64];
     ULONG fetched = 0;
     while (SUCCEEDED(items->Next(64, batch, &fetched)) && fetched > 0) {

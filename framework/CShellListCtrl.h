@@ -129,6 +129,10 @@ public:
 
 protected:
     CShellTreeCtrl* m_pRelatedTree = nullptr;
+    // While a folder is listed: its path ending in "\\", or "" when it has
+    // none; found once per listing, as the path of each item costs the shell
+    // a walk of its whole item list.
+    CString m_strListedFolder;
 
 private:
     // Makes the folder current (the record's folder bound), or none on failure.
