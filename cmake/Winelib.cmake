@@ -21,8 +21,10 @@ set(WINELIB_DEFINES
 
 add_compile_definitions(${WINELIB_DEFINES})
 # -maccumulate-outgoing-args: GCC 12 mis-addresses over-aligned locals around ms_abi calls without it.
-add_compile_options(-m64 -fshort-wchar -fPIC -ffp-contract=off -maccumulate-outgoing-args -Wall -Wextra
-                    -include ${CMAKE_CURRENT_LIST_DIR}/winelib-prelude.h)
+add_compile_options(-m64 -fshort-wchar -fPIC -ffp-contract=off -maccumulate-outgoing-args -Wall -Wextra)
+# winelib-prelude.h reaches every translation unit as the first header of the
+# precompiled set (cmake/Precompiled.cmake): GCC takes a precompiled header only
+# when it comes before any other forced include.
 include_directories(SYSTEM /usr/include/wine/wine/windows /usr/include/wine/windows)
 include_directories(AFTER /usr/include/wine)
 
