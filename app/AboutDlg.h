@@ -1,7 +1,7 @@
 // CAboutDlg: the About box (product, version, maker, notes).
 #pragma once
 
-#include "framework/CDialogEx.h"
+#include "framework/windows/CDialogEx.h"
 
 class CAboutDlg : public CDialogEx {
 public:

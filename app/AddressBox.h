@@ -3,7 +3,7 @@
 // reaches the frame as the command IDOK.
 #pragma once
 
-#include "framework/CComboBox.h"
+#include "framework/windows/CComboBox.h"
 
 class CAddressBox : public CComboBoxEx {
 public:

@@ -1,7 +1,7 @@
 #include "app/CleanUp.h"
 
 #include "crypt/FileOps.h"
-#include "framework/CWaitCursor.h"
+#include "framework/windows/CWaitCursor.h"
 #include "res/resource.h"
 
 CCleanUp::CCleanUp(CWnd* parent) : CDialogEx(IDD_CLEANUP, parent) {}

@@ -6,7 +6,7 @@
 // way it ends without wiping.
 #pragma once
 
-#include "framework/CDialogEx.h"
+#include "framework/windows/CDialogEx.h"
 
 class CCleanUp : public CDialogEx {
 public:

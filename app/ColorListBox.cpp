@@ -1,7 +1,7 @@
 #include "app/ColorListBox.h"
 
-#include "crypt/doc/JobProtocol.h"
-#include "framework/CDC.h"
+#include "doc/JobProtocol.h"
+#include "framework/windows/CDC.h"
 
 #include <algorithm>
 

@@ -5,8 +5,8 @@
 // both scroll bars (the log items of the progress and log dialogs).
 #pragma once
 
-#include "framework/CListBox.h"
-#include "framework/Collections.h"
+#include "framework/windows/CListBox.h"
+#include "framework/base/Collections.h"
 
 class CColorListBox : public CListBox {
 public:

@@ -3,8 +3,8 @@
 // and otherwise follows the framework's rules.
 #pragma once
 
-#include "framework/COleDropSource.h"
-#include "framework/Collections.h"
+#include "framework/windows/COleDropSource.h"
+#include "framework/base/Collections.h"
 
 class CDropSource : public COleDropSource {
 public:

@@ -2,7 +2,7 @@
 // drop-down that keeps the texts searched.
 #pragma once
 
-#include "framework/CToolBarButtons.h"
+#include "framework/windows/CToolBarButtons.h"
 
 class CFindComboButton : public CToolBarComboBoxButton {
 public:

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/MyShellTreeCtrl.h"
-#include "framework/CDockablePane.h"
+#include "framework/windows/CDockablePane.h"
 
 class CFolderBar : public CDockablePane {
 public:

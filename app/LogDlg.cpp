@@ -1,6 +1,6 @@
 #include "app/LogDlg.h"
 
-#include "framework/DataExchange.h"
+#include "framework/windows/DataExchange.h"
 #include "res/resource.h"
 
 CLogDlg::CLogDlg(CWnd* parent) : CDialogEx(IDD_LOG, parent) {}

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "app/ColorListBox.h"
-#include "framework/CDialogEx.h"
+#include "framework/windows/CDialogEx.h"
 
 class CLogDlg : public CDialogEx {
 public:

@@ -3,11 +3,11 @@
 #include "app/FindComboButton.h"
 #include "app/OrvantisView.h"
 #include "app/ProgressDlg.h"
-#include "crypt/doc/JobProtocol.h"
-#include "framework/CMenu.h"
-#include "framework/CWinApp.h"
-#include "framework/CommandImages.h"
-#include "framework/CommandMap.h"
+#include "doc/JobProtocol.h"
+#include "framework/windows/CMenu.h"
+#include "framework/windows/CWinApp.h"
+#include "framework/windows/CommandImages.h"
+#include "framework/windows/CommandMap.h"
 #include "res/resource.h"
 
 namespace {

@@ -11,11 +11,11 @@
 #include "app/AddressBox.h"
 #include "app/FolderBar.h"
 #include "app/PreviewBar.h"
-#include "crypt/doc/PreviewHost.h"
-#include "framework/CFrameWnd.h"
-#include "framework/CReBar.h"
-#include "framework/CStatusBar.h"
-#include "framework/CToolBar.h"
+#include "doc/PreviewHost.h"
+#include "framework/windows/CFrameWnd.h"
+#include "framework/windows/CReBar.h"
+#include "framework/windows/CStatusBar.h"
+#include "framework/windows/CToolBar.h"
 
 #include <set>
 

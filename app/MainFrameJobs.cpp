@@ -6,9 +6,9 @@
 #include "app/ProgressDlg.h"
 #include "crypt/FileCipher.h"
 #include "crypt/FileOps.h"
-#include "crypt/OrvantisDoc.h"
-#include "crypt/doc/JobProtocol.h"
-#include "framework/CDocument.h"
+#include "doc/OrvantisDoc.h"
+#include "doc/JobProtocol.h"
+#include "framework/windows/CDocument.h"
 
 #include <vector>
 

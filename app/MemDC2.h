@@ -4,7 +4,7 @@
 // destroyed. On a printer context it draws straight into the target.
 #pragma once
 
-#include "framework/CDC.h"
+#include "framework/windows/CDC.h"
 
 class CMemDC2 : public CDC {
 public:

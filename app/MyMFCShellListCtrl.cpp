@@ -4,10 +4,10 @@
 #include "crypt/EncryptedFileName.h"
 #include "crypt/KeyState.h"
 #include "crypt/PathParts.h"
-#include "crypt/doc/FileKinds.h"
-#include "framework/CMenu.h"
-#include "framework/CWinApp.h"
-#include "framework/GdiObjects.h"
+#include "doc/FileKinds.h"
+#include "framework/windows/CMenu.h"
+#include "framework/windows/CWinApp.h"
+#include "framework/windows/GdiObjects.h"
 #include "res/resource.h"
 
 

@@ -12,8 +12,8 @@
 #include "app/ListMessages.h"
 #include "crypt/FileCipher.h"
 #include "crypt/NameCrypt.h"
-#include "framework/CShellListCtrl.h"
-#include "framework/Collections.h"
+#include "framework/windows/CShellListCtrl.h"
+#include "framework/base/Collections.h"
 
 class CMyMFCShellTreeCtrl;
 

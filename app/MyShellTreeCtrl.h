@@ -7,7 +7,7 @@
 
 #include "app/PidlNameCache.h"
 #include "crypt/NameCrypt.h"
-#include "framework/CShellTreeCtrl.h"
+#include "framework/windows/CShellTreeCtrl.h"
 
 class CMyMFCShellTreeCtrl : public CShellTreeCtrl {
 public:

@@ -6,7 +6,7 @@
 // library.
 #pragma once
 
-#include "framework/CWinAppEx.h"
+#include "framework/windows/CWinAppEx.h"
 
 class COrvantisApp : public CWinAppEx {
 public:

@@ -12,8 +12,8 @@
 #pragma once
 
 #include "app/MyMFCShellListCtrl.h"
-#include "framework/CView.h"
-#include "framework/Collections.h"
+#include "framework/windows/CView.h"
+#include "framework/base/Collections.h"
 
 #include <shlobj.h>
 

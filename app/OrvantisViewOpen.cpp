@@ -8,9 +8,9 @@
 #include "app/CleanUp.h"
 #include "crypt/FileCipher.h"
 #include "crypt/FileOps.h"
-#include "crypt/OrvantisDoc.h"
-#include "crypt/doc/FileKinds.h"
-#include "framework/CWaitCursor.h"
+#include "doc/OrvantisDoc.h"
+#include "doc/FileKinds.h"
+#include "framework/windows/CWaitCursor.h"
 
 namespace {
 

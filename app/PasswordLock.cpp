@@ -1,8 +1,8 @@
 #include "app/PasswordLock.h"
 
 #include "crypt/KeyState.h"
-#include "framework/AfxMessageBox.h"
-#include "framework/DataExchange.h"
+#include "framework/windows/AfxMessageBox.h"
+#include "framework/windows/DataExchange.h"
 #include "res/resource.h"
 
 namespace {

@@ -4,8 +4,8 @@
 // weak (IsWeakPassword); everything else is the caller's to judge.
 #pragma once
 
-#include "framework/CDialogEx.h"
-#include "framework/CStatic.h"
+#include "framework/windows/CDialogEx.h"
+#include "framework/windows/CStatic.h"
 
 class PasswordLock : public CDialogEx {
 public:

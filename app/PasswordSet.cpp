@@ -1,6 +1,6 @@
 #include "app/PasswordSet.h"
 
-#include "framework/DataExchange.h"
+#include "framework/windows/DataExchange.h"
 #include "res/resource.h"
 
 PasswordSet::PasswordSet(CWnd* parent) : CDialogEx(IDD_PASSWORD_SET, parent) {}

@@ -2,7 +2,7 @@
 // dialog with IDOK and an empty password, which clears the key.
 #pragma once
 
-#include "framework/CDialogEx.h"
+#include "framework/windows/CDialogEx.h"
 
 class PasswordSet : public CDialogEx {
 public:

@@ -1,7 +1,7 @@
 #include "app/PasswordUnlock.h"
 
-#include "framework/AfxMessageBox.h"
-#include "framework/DataExchange.h"
+#include "framework/windows/AfxMessageBox.h"
+#include "framework/windows/DataExchange.h"
 #include "res/resource.h"
 
 PasswordUnlock::PasswordUnlock(CWnd* parent) : CDialogEx(IDD_PASSWORD_UNLOCK, parent) {}

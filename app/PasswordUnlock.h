@@ -2,7 +2,7 @@
 // password is accepted, so files encrypted with any password stay readable.
 #pragma once
 
-#include "framework/CDialogEx.h"
+#include "framework/windows/CDialogEx.h"
 
 class PasswordUnlock : public CDialogEx {
 public:

@@ -5,7 +5,7 @@
 // kept. The cache only grows while its tree lives.
 #pragma once
 
-#include "framework/CString.h"
+#include "framework/base/CString.h"
 
 #include <shlobj.h>
 

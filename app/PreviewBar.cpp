@@ -1,6 +1,6 @@
 #include "app/PreviewBar.h"
 
-#include "framework/CDC.h"
+#include "framework/windows/CDC.h"
 
 void CPreviewBar::ClearPreview()
 {

@@ -5,7 +5,7 @@
 // show, free or stop.
 #pragma once
 
-#include "framework/CDockablePane.h"
+#include "framework/windows/CDockablePane.h"
 
 class CPreviewBar : public CDockablePane {
 public:

@@ -1,8 +1,8 @@
 #include "app/ProgressDlg.h"
 
 #include "app/MainFrame.h"
-#include "framework/CWinApp.h"
-#include "framework/DataExchange.h"
+#include "framework/windows/CWinApp.h"
+#include "framework/windows/DataExchange.h"
 #include "res/resource.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #pragma once
 
 #include "app/ColorListBox.h"
-#include "framework/CDialogEx.h"
-#include "framework/CProgressCtrl.h"
+#include "framework/windows/CDialogEx.h"
+#include "framework/windows/CProgressCtrl.h"
 
 class CProgressDlg : public CDialogEx {
 public:

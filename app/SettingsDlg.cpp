@@ -1,6 +1,6 @@
 #include "app/SettingsDlg.h"
 
-#include "framework/DataExchange.h"
+#include "framework/windows/DataExchange.h"
 #include "res/resource.h"
 
 CSettingsDlg::CSettingsDlg(CWnd* parent) : CDialogEx(IDD_SETTINGS, parent) {}

@@ -2,7 +2,7 @@
 // the members (and SetPlayerStatus), runs DoModal and stores them after IDOK.
 #pragma once
 
-#include "framework/CDialogEx.h"
+#include "framework/windows/CDialogEx.h"
 
 class CSettingsDlg : public CDialogEx {
 public:

@@ -3,7 +3,7 @@
 #include "app/DropSource.h"
 #include "app/MyMFCShellListCtrl.h"
 #include "app/OrvantisApp.h"
-#include "framework/COleDataSource.h"
+#include "framework/windows/COleDataSource.h"
 
 #include <shlobj.h>
 

@@ -1,6 +1,6 @@
 #include "app/TestIntegrityDlg.h"
 
-#include "framework/DataExchange.h"
+#include "framework/windows/DataExchange.h"
 #include "res/resource.h"
 
 CTestIntegrityDlg::CTestIntegrityDlg(CWnd* parent) : CDialogEx(IDD_TEST_INTEGRITY, parent) {}

@@ -2,7 +2,7 @@
 // will use, which the user may replace. The caller proposes the password.
 #pragma once
 
-#include "framework/CDialogEx.h"
+#include "framework/windows/CDialogEx.h"
 
 class CTestIntegrityDlg : public CDialogEx {
 public:

@@ -18,7 +18,7 @@
 
 #include <windows.h>
 
-#include "framework/CString.h"
+#include "framework/base/CString.h"
 
 namespace benchsupport {
 

@@ -6,9 +6,9 @@
 // a folder's name changes only after everything inside it.
 #pragma once
 
-#include "framework/CObject.h"
-#include "framework/CString.h"
-#include "framework/Collections.h"
+#include "framework/base/CObject.h"
+#include "framework/base/CString.h"
+#include "framework/base/Collections.h"
 
 #include <windows.h>
 

@@ -10,7 +10,7 @@
 // block (a recovery section) is not part of the format and is ignored.
 #pragma once
 
-#include "framework/CString.h"
+#include "framework/base/CString.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // The plain name lives inside the file.
 #pragma once
 
-#include "framework/CString.h"
+#include "framework/base/CString.h"
 
 // Derived from the plain name (name and extension) alone: the same name always
 // gives the same encrypted name, in any folder and under any password.

@@ -9,7 +9,7 @@
 // they were written: removing them is the caller's business.
 #pragma once
 
-#include "framework/CString.h"
+#include "framework/base/CString.h"
 
 #include <atomic>
 #include <cstddef>

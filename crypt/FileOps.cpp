@@ -2,7 +2,7 @@
 
 #include "crypt/PathParts.h"
 #include "crypt/RawFile.h"
-#include "framework/CException.h"
+#include "framework/base/CException.h"
 
 #include <algorithm>
 #include <memory>

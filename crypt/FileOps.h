@@ -8,7 +8,7 @@
 // skipped as a link, never followed. Secure deletion throws nothing and returns codes.
 #pragma once
 
-#include "framework/CString.h"
+#include "framework/base/CString.h"
 
 #include <windows.h>
 

@@ -2,7 +2,7 @@
 
 #include "crypt/Md5.h"
 #include "crypt/Sha256.h"
-#include "zip/ZipCodePage.h"
+#include "framework/base/ZipCodePage.h"
 
 #include <cstring>
 

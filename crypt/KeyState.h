@@ -10,8 +10,8 @@
 // worker at a job boundary) and read by every engine without a lock.
 #pragma once
 
-#include "framework/CString.h"
-#include "zip/PkAutoBuffer.h"
+#include "framework/base/CString.h"
+#include "framework/base/PkAutoBuffer.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -10,7 +10,7 @@
 // no state and only reads the key.
 #pragma once
 
-#include "framework/CString.h"
+#include "framework/base/CString.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // extension, the extension from the last ".").
 #pragma once
 
-#include "framework/CString.h"
+#include "framework/base/CString.h"
 
 // Name and extension: the text after the last separator (or after the drive).
 CString PathFilePart(const CString& path);

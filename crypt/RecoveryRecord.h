@@ -16,7 +16,7 @@
 // agree with each other or with the file before they trust any of them.
 #pragma once
 
-#include "framework/CString.h"
+#include "framework/base/CString.h"
 
 #include <cstdint>
 

@@ -2,7 +2,7 @@
 // Included by the .rc files (compiled by wrc) and by the C++ code.
 #pragma once
 
-#include "framework/StandardIds.h"
+#include "framework/windows/StandardIds.h"
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -18,7 +18,7 @@
 #include <ostream>
 #include <string>
 
-#include "framework/CString.h"
+#include "framework/base/CString.h"
 
 // GoogleTest's wide printers assume a 4-byte wchar_t; print our strings as UTF-8.
 inline void PrintTo(const CString& s, std::ostream* os) { *os << '"' << s.ToUtf8() << '"'; }

@@ -3,8 +3,8 @@
 // and lengths are 64-bit.
 #pragma once
 
-#include "framework/CFile.h"
-#include "framework/CString.h"
+#include "framework/base/CFile.h"
+#include "framework/base/CString.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
 #include "zip/PkArchive.h"
 
 #include "zip/PkException.h"
-#include "zip/ZipCodePage.h"
+#include "framework/base/ZipCodePage.h"
 #include "zip/ZipFileSystem.h"
 
 CPkArchive::CPkArchive() : m_centralDir(*this, m_storage) {}

@@ -4,9 +4,9 @@
 // CPkException* (or the framework's CFileException*), deleted by the catcher.
 #pragma once
 
-#include "framework/CString.h"
+#include "framework/base/CString.h"
 #include "zip/PkAbstractFile.h"
-#include "zip/PkAutoBuffer.h"
+#include "framework/base/PkAutoBuffer.h"
 #include "zip/PkCallback.h"
 #include "zip/PkCentralDir.h"
 #include "zip/PkCompressor.h"

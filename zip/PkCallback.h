@@ -2,7 +2,7 @@
 // segmented archives, and the registry that holds them by type.
 #pragma once
 
-#include "framework/CString.h"
+#include "framework/base/CString.h"
 
 #include <cstdint>
 #include <map>

@@ -3,8 +3,8 @@
 // removes headers, and writes the directory when the archive closes.
 #pragma once
 
-#include "framework/Collections.h"
-#include "zip/PkAutoBuffer.h"
+#include "framework/base/Collections.h"
+#include "framework/base/PkAutoBuffer.h"
 #include "zip/PkFileHeader.h"
 
 #include <cstdint>

@@ -3,7 +3,7 @@
 // zlib's raw streams and keeps the CRC-32.
 #pragma once
 
-#include "zip/PkAutoBuffer.h"
+#include "framework/base/PkAutoBuffer.h"
 
 #include <zlib.h>
 

@@ -3,7 +3,7 @@
 // encryption header, a byte-wise stream cipher).
 #pragma once
 
-#include "zip/PkAutoBuffer.h"
+#include "framework/base/PkAutoBuffer.h"
 
 #include <cstdint>
 

@@ -2,8 +2,8 @@
 // pointer (ThrowZipException); the catcher calls Delete().
 #pragma once
 
-#include "framework/CException.h"
-#include "framework/CString.h"
+#include "framework/base/CException.h"
+#include "framework/base/CString.h"
 
 // Cause codes: C runtime error numbers 1-30, the library's own 200-223 and the
 // compression library's 500-507.

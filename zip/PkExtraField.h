@@ -1,8 +1,8 @@
 // Extra fields of an entry: a list of records (ID, size, data) in file order.
 #pragma once
 
-#include "framework/Collections.h"
-#include "zip/PkAutoBuffer.h"
+#include "framework/base/Collections.h"
+#include "framework/base/PkAutoBuffer.h"
 
 #include <cstdint>
 

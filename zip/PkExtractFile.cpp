@@ -1,7 +1,7 @@
 #include "zip/PkExtractFile.h"
 
-#include "framework/CException.h"
-#include "zip/PkAutoBuffer.h"
+#include "framework/base/CException.h"
+#include "framework/base/PkAutoBuffer.h"
 #include "zip/ZipFileSystem.h"
 
 #include <cstring>

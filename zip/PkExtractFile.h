@@ -4,7 +4,7 @@
 // partial file is left and an existing file is never lost.
 #pragma once
 
-#include "framework/CString.h"
+#include "framework/base/CString.h"
 
 #include <cstdint>
 

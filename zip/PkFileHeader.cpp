@@ -4,7 +4,7 @@
 #include "zip/PkException.h"
 #include "zip/PkStorage.h"
 #include "zip/ZipBytes.h"
-#include "zip/ZipCodePage.h"
+#include "framework/base/ZipCodePage.h"
 #include "zip/ZipFileSystem.h"
 
 #include <cstring>

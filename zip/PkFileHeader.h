@@ -2,8 +2,8 @@
 // its local header, central header and data descriptor.
 #pragma once
 
-#include "framework/CString.h"
-#include "zip/PkAutoBuffer.h"
+#include "framework/base/CString.h"
+#include "framework/base/PkAutoBuffer.h"
 #include "zip/PkExtraField.h"
 
 #include <cstdint>

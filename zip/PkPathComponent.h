@@ -2,7 +2,7 @@
 // and extension, and joins the parts again.
 #pragma once
 
-#include "framework/CString.h"
+#include "framework/base/CString.h"
 
 class CPkPathComponent {
 public:

@@ -2,7 +2,7 @@
 // split archives, archive.zip.001 ... for binary split ones.
 #pragma once
 
-#include "framework/CString.h"
+#include "framework/base/CString.h"
 
 class CPkSplitNamesHandler {
 public:

@@ -3,9 +3,9 @@
 // split, binary split and spanned volumes.
 #pragma once
 
-#include "framework/Collections.h"
+#include "framework/base/Collections.h"
 #include "zip/PkAbstractFile.h"
-#include "zip/PkAutoBuffer.h"
+#include "framework/base/PkAutoBuffer.h"
 #include "zip/PkCallback.h"
 #include "zip/PkSplitNames.h"
 

@@ -1,7 +1,7 @@
 #include "zip/ZipFileSystem.h"
 
 #include "zip/PkAbstractFile.h"
-#include "zip/PkAutoBuffer.h"
+#include "framework/base/PkAutoBuffer.h"
 #include "zip/PkException.h"
 #include "zip/PkPathComponent.h"
 

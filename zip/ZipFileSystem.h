@@ -3,7 +3,7 @@
 // deletion and renaming. Times are signed seconds since 1970-01-01 UTC.
 #pragma once
 
-#include "framework/CString.h"
+#include "framework/base/CString.h"
 
 #include <cstdint>
 

@@ -6,7 +6,7 @@
 
 #include "bench/BenchSupport.h"
 
-#include "framework/CString.h"
+#include "framework/base/CString.h"
 
 #include <ole2.h>
 

@@ -11,8 +11,8 @@
 #include "app/MainFrame.h"
 #include "app/OrvantisApp.h"
 #include "crypt/NameCrypt.h"
-#include "crypt/OrvantisDoc.h"
-#include "framework/MessagePump.h"
+#include "doc/OrvantisDoc.h"
+#include "framework/base/MessagePump.h"
 #include "res/resource.h"
 
 #include <shlobj.h>

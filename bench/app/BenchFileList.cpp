@@ -8,8 +8,8 @@
 
 #include "app/MyMFCShellListCtrl.h"
 #include "crypt/FileCipher.h"
-#include "crypt/OrvantisDoc.h"
-#include "framework/MessagePump.h"
+#include "doc/OrvantisDoc.h"
+#include "framework/base/MessagePump.h"
 
 #include <vector>
 

@@ -7,8 +7,8 @@
 // everything lives in /tmp/qv-bench-backup and is removed at the end.
 #include "bench/BenchSupport.h"
 
-#include "crypt/OrvantisDoc.h"
-#include "framework/AfxMessageBox.h"
+#include "doc/OrvantisDoc.h"
+#include "framework/windows/AfxMessageBox.h"
 
 #include <cstdlib>
 #include <random>

@@ -11,9 +11,9 @@
 // temporary folder and is removed at the end.
 #include "bench/BenchSupport.h"
 
-#include "crypt/OrvantisDoc.h"
-#include "framework/CWinApp.h"
-#include "framework/CWnd.h"
+#include "doc/OrvantisDoc.h"
+#include "framework/windows/CWinApp.h"
+#include "framework/windows/CWnd.h"
 
 #include <windows.h>
 

@@ -1,5 +1,5 @@
 #include "tests/QvTest.h"
-#include "tests/framework/DialogDriver.h"
+#include "tests/framework/windows/DialogDriver.h"
 
 #include "app/CleanUp.h"
 #include "res/resource.h"

@@ -1,6 +1,6 @@
 #include "tests/QvTest.h"
 #include "tests/app/PasswordTestSupport.h"
-#include "tests/framework/DialogDriver.h"
+#include "tests/framework/windows/DialogDriver.h"
 
 #include "app/PasswordSet.h"
 #include "app/PasswordUnlock.h"

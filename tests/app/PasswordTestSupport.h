@@ -2,7 +2,7 @@
 #pragma once
 
 #include "crypt/KeyState.h"
-#include "framework/CString.h"
+#include "framework/base/CString.h"
 
 namespace qvtest {
 

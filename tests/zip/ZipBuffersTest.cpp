@@ -1,6 +1,6 @@
 // Byte containers, the memory file, the disk file and the exception texts.
 #include "tests/zip/ZipTestSupport.h"
-#include "zip/ZipCodePage.h"
+#include "framework/base/ZipCodePage.h"
 
 #include <cerrno>
 

@@ -1,11 +1,11 @@
 #include "tests/QvTest.h"
 #include "tests/app/shell/ShellTestSupport.h"
-#include "tests/framework/DialogDriver.h"
+#include "tests/framework/windows/DialogDriver.h"
 
 #include "app/FolderBar.h"
 #include "crypt/KeyState.h"
 #include "crypt/NameCrypt.h"
-#include "crypt/OrvantisDoc.h"
+#include "doc/OrvantisDoc.h"
 
 #include <memory>
 

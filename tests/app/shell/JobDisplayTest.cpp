@@ -4,7 +4,7 @@
 #include "app/LogDlg.h"
 #include "app/ProgressDlg.h"
 #include "crypt/KeyState.h"
-#include "crypt/doc/JobProtocol.h"
+#include "doc/JobProtocol.h"
 #include "res/resource.h"
 
 #include <memory>

@@ -1,11 +1,11 @@
 #include "tests/QvTest.h"
 #include "tests/app/shell/ShellTestSupport.h"
-#include "tests/framework/DialogDriver.h"
+#include "tests/framework/windows/DialogDriver.h"
 
 #include "app/ColorListBox.h"
 #include "app/LogDlg.h"
 #include "app/ProgressDlg.h"
-#include "crypt/doc/JobProtocol.h"
+#include "doc/JobProtocol.h"
 #include "res/resource.h"
 
 #include <memory>

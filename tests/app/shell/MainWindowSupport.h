@@ -4,12 +4,12 @@
 #pragma once
 
 #include "tests/QvTest.h"
-#include "tests/framework/DialogDriver.h"
+#include "tests/framework/windows/DialogDriver.h"
 
 #include "app/MainFrame.h"
 #include "app/OrvantisApp.h"
 #include "app/OrvantisView.h"
-#include "crypt/OrvantisDoc.h"
+#include "doc/OrvantisDoc.h"
 
 #include <memory>
 

@@ -1,9 +1,9 @@
 #include "tests/app/shell/MainWindowSupport.h"
 #include "tests/app/shell/ShellTestSupport.h"
 
-#include "framework/CDockColumn.h"
-#include "framework/CMenu.h"
-#include "framework/CommandImages.h"
+#include "framework/windows/CDockColumn.h"
+#include "framework/windows/CMenu.h"
+#include "framework/windows/CommandImages.h"
 #include "res/resource.h"
 
 #include <vector>

@@ -8,9 +8,9 @@
 
 #include "app/ColorListBox.h"
 #include "app/LogDlg.h"
-#include "crypt/doc/JobProtocol.h"
-#include "framework/CDC.h"
-#include "framework/CWnd.h"
+#include "doc/JobProtocol.h"
+#include "framework/windows/CDC.h"
+#include "framework/windows/CWnd.h"
 
 #include <shlobj.h>
 

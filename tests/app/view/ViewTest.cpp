@@ -4,9 +4,9 @@
 #include "app/SettingsDlg.h"
 #include "crypt/KeyState.h"
 #include "crypt/NameCrypt.h"
-#include "framework/CCmdUI.h"
-#include "framework/CMenu.h"
-#include "framework/FolderChooser.h"
+#include "framework/windows/CCmdUI.h"
+#include "framework/windows/CMenu.h"
+#include "framework/windows/FolderChooser.h"
 #include "res/resource.h"
 
 #include <vector>

@@ -6,13 +6,13 @@
 
 #include "tests/QvTest.h"
 #include "tests/app/shell/ShellTestSupport.h"
-#include "tests/framework/DialogDriver.h"
+#include "tests/framework/windows/DialogDriver.h"
 
 #include "app/MyMFCShellListCtrl.h"
 #include "crypt/FileCipher.h"
-#include "crypt/OrvantisDoc.h"
-#include "crypt/doc/JobProtocol.h"
-#include "framework/CShellListCtrl.h"
+#include "doc/OrvantisDoc.h"
+#include "doc/JobProtocol.h"
+#include "framework/windows/CShellListCtrl.h"
 
 #include <functional>
 #include <vector>

@@ -1,10 +1,10 @@
 #include "tests/QvTest.h"
-#include "tests/framework/DialogDriver.h"
+#include "tests/framework/windows/DialogDriver.h"
 #include "tests/framework/windows/test_dialogs.h"
 
-#include "framework/CDialogEx.h"
-#include "framework/CStatic.h"
-#include "framework/DataExchange.h"
+#include "framework/windows/CDialogEx.h"
+#include "framework/windows/CStatic.h"
+#include "framework/windows/DataExchange.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include "tests/QvTest.h"
-#include "tests/framework/DialogDriver.h"
+#include "tests/framework/windows/DialogDriver.h"
 
-#include "framework/COleDataSource.h"
-#include "framework/CShellContextMenu.h"
-#include "framework/CShellListCtrl.h"
-#include "framework/CShellTreeCtrl.h"
+#include "framework/windows/COleDataSource.h"
+#include "framework/windows/CShellContextMenu.h"
+#include "framework/windows/CShellListCtrl.h"
+#include "framework/windows/CShellTreeCtrl.h"
 
 #include <shlobj.h>
 

@@ -1,8 +1,8 @@
 #include "tests/QvTest.h"
 
-#include "framework/CDocument.h"
-#include "framework/CWinApp.h"
-#include "framework/CWnd.h"
+#include "framework/windows/CDocument.h"
+#include "framework/windows/CWinApp.h"
+#include "framework/windows/CWnd.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,12 +1,12 @@
 #include "tests/QvTest.h"
-#include "tests/framework/DialogDriver.h"
+#include "tests/framework/windows/DialogDriver.h"
 
-#include "framework/CButton.h"
-#include "framework/CEdit.h"
-#include "framework/CException.h"
-#include "framework/CStatic.h"
-#include "framework/CWnd.h"
-#include "framework/MessagePump.h"
+#include "framework/windows/CButton.h"
+#include "framework/windows/CEdit.h"
+#include "framework/base/CException.h"
+#include "framework/windows/CStatic.h"
+#include "framework/windows/CWnd.h"
+#include "framework/base/MessagePump.h"
 
 #include <vector>
 

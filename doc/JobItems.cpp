@@ -1,0 +1,204 @@
+// COrvantisDoc: the job lists, temporary files, one-file deletion and file times.
+#include "doc/OrvantisDoc.h"
+
+#include "crypt/EncryptedFileName.h"
+#include "crypt/FileCipher.h"
+#include "crypt/FileOps.h"
+#include "crypt/KeyState.h"
+#include "crypt/PathParts.h"
+#include "doc/JobSteps.h"
+
+namespace {
+
+bool IsDotEntry(const WCHAR* name) { return lstrcmpW(name, L".") == 0 || lstrcmpW(name, L"..") == 0; }
+
+CString WithoutTrailingBackslashes(const CString& path)
+{
+    CString copy = path;
+    copy.TrimRight(L'\\');
+    return copy;
+}
+
+// "X:" or "X:\..." or a network or device path "\\...". An empty or
+// relative folder would be taken from the current drive or folder.
+bool IsFullFolderPath(const CString& path)
+{
+    WCHAR drive = path.IsEmpty() ? 0 : (WCHAR)(path[0] | 0x20);
+    if (path.GetLength() >= 2 && drive >= L'a' && drive <= L'z' && path[1] == L':')
+        return path.GetLength() == 2 || path[2] == L'\\';
+    return path.GetLength() > 2 && path[0] == L'\\' && path[1] == L'\\';
+}
+
+}  // namespace
+
+bool COrvantisDoc::CollectFolderItems(const CString& folder, CAddInfoList& list)
+{
+    CString base = WithoutTrailingBackslashes(folder);
+    if (!IsFullFolderPath(base))
+        return true;
+    CAddInfoList files, folders;
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW(base + L"\\*", &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            if (IsDotEntry(entry.cFileName))
+                continue;
+            CString path = base + L"\\" + entry.cFileName;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                folders.Add(new CAddInfo(path, 0, 1));
+            else
+                files.Add(new CAddInfo(path, entry.nFileSizeLow, 0));
+        } while (FindNextFileW(find, &entry));
+        FindClose(find);
+    }
+    files.SetCompare(CompareAddInfo);
+    files.Sort();
+    folders.SetCompare(CompareAddInfo);
+    folders.Sort();
+    list.TakeAllFrom(files);
+    for (int i = 0; i < folders.GetSize(); ++i) {
+        CAddInfo* item = folders.GetAt(i);
+        list.Add(item);
+        folders.ElementAt(i) = nullptr;  // the output owns it now
+        // A folder link is listed but never entered: it may lead outside the
+        // tree or back into it without end.
+        if (m_bRecurse && !CFileOps::IsFolderLink(item->m_strPath))
+            CollectFolderItems(item->m_strPath, list);
+    }
+    return true;
+}
+
+bool COrvantisDoc::AddFileItem(const CString& path, CAddInfoList& list)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    DWORD size = GetFileAttributesExW(path, GetFileExInfoStandard, &data) ? data.nFileSizeLow : 0;
+    list.Add(new CAddInfo(path, size, 0));
+    return true;
+}
+
+CString COrvantisDoc::MakeTempFileName()
+{
+    WCHAR folder[MAX_PATH + 1];
+    DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    if (length == 0 || length > MAX_PATH)
+        return CString();
+    WCHAR name[MAX_PATH];
+    if (!GetTempFileNameW(folder, L"ENC", 0, name))
+        return CString();
+    return name;
+}
+
+void COrvantisDoc::FindFilesByName(const CString& folder, const CString& text, CStringArray& results)
+{
+    HCURSOR previous = SetCursor(LoadCursorW(nullptr, (LPCWSTR)IDC_WAIT));
+    CAddInfoList list;
+    CollectFolderItems(folder, list);
+    bool keySet = HasKey();
+    CString wanted = text;
+    wanted.MakeLower();
+    CFileCipher cipher;
+    for (int i = 0; i < list.GetSize(); ++i) {
+        const CAddInfo* item = list.GetAt(i);
+        if (item->m_bFolder)
+            continue;
+        CString shown = PathFilePart(item->m_strPath);
+        if (keySet && IsEncryptedFileName(shown)) {
+            CString plain = cipher.ReadOriginalName(item->m_strPath);
+            if (!plain.IsEmpty())
+                shown = plain;
+        }
+        shown.MakeLower();
+        if (shown.Find(wanted) >= 0)
+            results.Add(item->m_strPath);
+    }
+    SetCursor(previous);
+}
+
+// The selection as a job list. In copy mode each selected item is copied into
+// the destination first and the copy is listed: its path is the destination
+// plus the item's name, so a failed copy is never replaced by the original.
+// A selected folder stands before its contents.
+bool COrvantisDoc::ListSelection(CAddInfoList& list)
+{
+    bool copyMode = !m_strSourcePath.IsEmpty() && !m_strDestPath.IsEmpty();
+    CFileOps ops;
+    for (int i = 0; i < m_Selection.GetSize(); ++i) {
+        CString selected = WithoutTrailingBackslashes(m_Selection[i]);
+        CString path = copyMode ? m_strDestPath + PathFilePart(selected) : selected;
+        if (CFileOps::GetPathType(selected) == PATH_FOLDER) {
+            int insertAt = list.GetSize();
+            if (copyMode) {
+                ProgressLog(LOG_PLAIN, L"Copy Folder: " + selected + L" >>> " + path);
+                ProgressLog(LOG_PLAIN, L"May take some time depending on the file sizes...");
+                if (ops.CopyPathInto(selected, m_strDestPath))
+                    ProgressLog(LOG_OK, L"Copy ok");
+                else
+                    ProgressLog(LOG_ERROR, L"Copy FAILED");
+            }
+            CollectFolderItems(path, list);
+            list.InsertAt(insertAt, new CAddInfo(path, 0, 1));
+            continue;
+        }
+        if (copyMode) {
+            ProgressLog(LOG_PLAIN, L"Copy: " + selected + L" >>> " + path);
+            if (ops.CopyPathInto(selected, m_strDestPath))
+                ProgressLog(LOG_OK, L"File Copy ok");
+            else
+                ProgressLog(LOG_ERROR, L"File Copy FAILED");
+        }
+        AddFileItem(path, list);
+    }
+    return true;
+}
+
+bool COrvantisDoc::DeleteOriginal(const CString& path)
+{
+    DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return false;
+    if ((attributes & FILE_ATTRIBUTE_READONLY) && !SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL))
+        return false;
+    if (m_bSecureDelete) {
+        CFileOps::SecureDeleteFile(path);
+        // A wipe that could not delete the file must not count as a deletion.
+        return GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES;
+    }
+    return DeleteFileW(path) != FALSE;
+}
+
+void COrvantisDoc::BeginFile(const CString& path, const CString& line)
+{
+    ProgressSetFile(path);
+    ProgressLog(LOG_PLAIN, line);
+}
+
+bool COrvantisDoc::ReplaceOriginal(const CString& original, const CString& target, const FileTimes& times,
+                                   bool& deleted)
+{
+    // Setting the times opens the target for reading and writing, which shows
+    // that it can be read; only without that is it opened once more.
+    bool timesSet = m_bKeepDates && times.ApplyTo(target);
+    if (!timesSet && !CanOpenForReading(target)) {
+        ProgressLog(LOG_ERROR, L"Something wrong, the encrypted file cannot be written to destination?");
+        return false;
+    }
+    if (m_bSecureDelete)
+        ProgressLog(LOG_WARNING, L"Secure Delete Original");
+    // The jobs' moves never replace a file, so the target is a new file; the
+    // comparison only guards against a system that moves a file onto itself.
+    deleted = target.CompareNoCase(original) != 0 && DeleteOriginal(original);
+    return true;
+}
+
+bool FileTimes::ApplyTo(const CString& path) const
+{
+    if (!valid)
+        return false;
+    HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = SetFileTime(file, &created, &accessed, &written) != FALSE;
+    CloseHandle(file);
+    return ok;
+}

@@ -1,0 +1,74 @@
+#include "doc/JobSteps.h"
+
+#include "crypt/FileCipher.h"
+#include "crypt/FileOps.h"
+#include "doc/OrvantisDoc.h"
+
+#include <windows.h>
+
+CString CrcLine(const uint8_t crc[4], bool ok)
+{
+    CString line;
+    line.Format(ok ? L"CRC: %02x%02x%02x%02x (OK)" : L"CRC: %02x%02x%02x%02x (Failed)", crc[0], crc[1], crc[2], crc[3]);
+    return line;
+}
+
+bool HasCrcBytes(const uint8_t crc[4]) { return (crc[0] | crc[1] | crc[2] | crc[3]) != 0; }
+
+bool CanOpenForReading(const CString& path)
+{
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    return true;
+}
+
+void WipeTemporary(const CString& path)
+{
+    if (!path.IsEmpty() && GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES)
+        CFileOps::SecureDeleteFile(path);
+}
+
+bool MoveToNewName(const CString& from, const CString& to)
+{
+    return MoveFileExW(from, to, MOVEFILE_COPY_ALLOWED) != FALSE;
+}
+
+bool IsNameTaken(DWORD error) { return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS; }
+
+void LogCryptFailure(int result, const uint8_t crc[4], const WCHAR* badKeyLine, const WCHAR* tooBigLine)
+{
+    switch (result) {
+    case CRYPT_BAD_KEY:
+        if (badKeyLine)
+            COrvantisDoc::ProgressLog(LOG_ERROR, badKeyLine);
+        break;
+    case CRYPT_OPEN_INPUT_FAILED:
+        COrvantisDoc::ProgressLog(LOG_ERROR, L"ERROR code %d - Can't read input file", result);
+        break;
+    case CRYPT_WRITE_FAILED:
+        COrvantisDoc::ProgressLog(LOG_ERROR, L"ERROR code %d - Can't create output file", result);
+        break;
+    case CRYPT_TOO_BIG: COrvantisDoc::ProgressLog(LOG_ERROR, tooBigLine, result); break;
+    case CRYPT_CRC_MISMATCH:
+        COrvantisDoc::ProgressLog(LOG_ERROR, L"Data Error - CRC failed");
+        COrvantisDoc::ProgressLog(LOG_ERROR, CrcLine(crc, false));
+        break;
+    default: break;
+    }
+}
+
+FileTimes InputTimesOf(const CFileCipher& cipher)
+{
+    FileTimes times;
+    times.valid = cipher.GetInputTimes(times.created, times.accessed, times.written);
+    return times;
+}
+
+CString NumberText(int64_t value)
+{
+    CString text;
+    text.Format(L"%lld", (long long)value);
+    return text;
+}

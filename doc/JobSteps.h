@@ -1,0 +1,34 @@
+// Small steps shared by the job bodies of the document.
+#pragma once
+
+#include "framework/base/CString.h"
+
+class CFileCipher;
+struct FileTimes;
+
+#include <windows.h>
+
+#include <cstdint>
+
+// "CRC: " and the four stored CRC bytes in hex, then " (OK)" or " (Failed)".
+CString CrcLine(const uint8_t crc[4], bool ok);
+bool HasCrcBytes(const uint8_t crc[4]);
+// True when the file exists and can be opened for reading.
+bool CanOpenForReading(const CString& path);
+// Wipes a temporary file that may hold plain data; nothing when it is gone.
+void WipeTemporary(const CString& path);
+// Moves a finished temporary file to its target without replacing anything
+// there; a copy is made when the two lie on different volumes.
+bool MoveToNewName(const CString& from, const CString& to);
+// True for the system errors of a move whose target name is taken.
+bool IsNameTaken(DWORD error);
+// The log lines of a failed engine call on one file, as the jobs word them:
+// `badKeyLine` for a wrong key (no line when null), `tooBigLine` for a file
+// over the size limit (a %d in it shows the code), the read and write
+// failures with their codes, and the two lines of a CRC mismatch.
+void LogCryptFailure(int result, const uint8_t crc[4], const WCHAR* badKeyLine, const WCHAR* tooBigLine);
+// The times of the input of the engine's last CryptFile (not valid when it
+// did not open its input).
+FileTimes InputTimesOf(const CFileCipher& cipher);
+// Text of an integer, for lines that join numbers and names without formatting them together.
+CString NumberText(int64_t value);

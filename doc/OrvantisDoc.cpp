@@ -1,0 +1,342 @@
+// COrvantisDoc: options, password, commands and the worker's life.
+#include "doc/OrvantisDoc.h"
+
+#include "app/PasswordLock.h"
+#include "app/PasswordSet.h"
+#include "app/PasswordUnlock.h"
+#include "app/TestIntegrityDlg.h"
+#include "crypt/FileCipher.h"
+#include "crypt/FileOps.h"
+#include "crypt/KeyState.h"
+#include "framework/windows/AfxMessageBox.h"
+#include "framework/windows/CWinApp.h"
+#include "framework/windows/CommandMap.h"
+#include "res/resource.h"
+#include "zip/PkException.h"
+#include "zip/ZipFileSystem.h"
+
+#include <objbase.h>
+
+namespace {
+
+const WCHAR kSettings[] = L"Settings";
+
+// A stored option, or its default without an application profile.
+int ReadOption(const WCHAR* name, int defaultValue)
+{
+    CWinApp* app = AfxGetApp();
+    return app ? (int)app->GetProfileInt(kSettings, name, defaultValue) : defaultValue;
+}
+
+void WriteOption(const WCHAR* name, int value)
+{
+    if (CWinApp* app = AfxGetApp())
+        app->WriteProfileInt(kSettings, name, value);
+}
+
+CString WithBackslash(const CString& path)
+{
+    CString copy = path;
+    CFileOps::AddBackslash(copy);
+    return copy;
+}
+
+// 32 lower-case hexadecimal digits of a new GUID.
+CString RandomTestPassword()
+{
+    GUID guid = {};
+    CoCreateGuid(&guid);
+    CString text;
+    text.Format(L"%08lx%04x%04x%02x%02x%02x%02x%02x%02x%02x%02x", (uint32_t)guid.Data1, guid.Data2, guid.Data3,
+                guid.Data4[0], guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5],
+                guid.Data4[6], guid.Data4[7]);
+    SecureZeroMemory(&guid, sizeof guid);
+    return text;
+}
+
+}  // namespace
+
+COrvantisDoc::COrvantisDoc()
+{
+    m_bVerify = ReadOption(L"VerifyEnc", 1);
+    m_bSecureDelete = ReadOption(L"SecureDelete", 0);
+    m_bAddRecovery = ReadOption(L"AddRecovery", 0);
+    m_bKeepDates = ReadOption(L"KeepDates", 1);
+    m_bRandomNames = ReadOption(L"RandomFileNames", 1);
+    m_bEncryptFolderNames = ReadOption(L"EncryptFolderNames", 1);
+}
+
+COrvantisDoc::~COrvantisDoc()
+{
+    SaveSettings();
+    if (IsRunning()) {
+        g_StopRequested = 1;
+        g_AbortRequested = 1;
+        while (IsRunning())
+            WaitForExit(100);
+    }
+    m_strPassword.SecureEmpty();
+}
+
+BOOL COrvantisDoc::OnNewDocument() { return CDocument::OnNewDocument(); }
+
+BOOL COrvantisDoc::OnCmdMsg(UINT id, int code, CCmdUI* update)
+{
+    static const CommandEntry<COrvantisDoc> commands[] = {
+        Cmd(ID_ALLOW_ROOT_FOLDER, &COrvantisDoc::OnAllowRootFolder),
+        CmdUpdate(ID_ALLOW_ROOT_FOLDER, &COrvantisDoc::OnUpdateAllowRootFolder),
+        CmdUpdate(ID_ENTER_PASSWORD, &COrvantisDoc::OnUpdateEnterPassword),
+    };
+    return DispatchCommand(this, commands, id, code, update) || CDocument::OnCmdMsg(id, code, update);
+}
+
+void COrvantisDoc::OnUpdateAllowRootFolder(CCmdUI* cmdUI) { cmdUI->SetCheck(m_bAllowRootFolder ? 1 : 0); }
+
+void COrvantisDoc::OnUpdateEnterPassword(CCmdUI* cmdUI) { cmdUI->SetCheck(m_strPassword.IsEmpty() ? 0 : 1); }
+
+void COrvantisDoc::SaveSettings()
+{
+    WriteOption(L"AddRecovery", m_bAddRecovery);
+    WriteOption(L"SecureDelete", m_bSecureDelete);
+    WriteOption(L"VerifyEnc", m_bVerify);
+    WriteOption(L"KeepDates", m_bKeepDates);
+    WriteOption(L"RandomFileNames", m_bRandomNames);
+    WriteOption(L"EncryptFolderNames", m_bEncryptFolderNames);
+}
+
+void COrvantisDoc::SetPasswordKey(const CString& password)
+{
+    SetNameKey(password);
+    if (password.IsEmpty())
+        ClearKey();
+    else
+        SetKeyFromDigest(g_NameKey);
+}
+
+void COrvantisDoc::StartJob(int jobCode)
+{
+    g_JobCode = jobCode;
+    Start();
+}
+
+// PasswordLock with the password in both fields and the ten options; on OK
+// the password and the options are taken over. `passFolderNames` false opens
+// "Encrypt Folder Names" cleared.
+bool COrvantisDoc::RunPasswordLock(bool passFolderNames)
+{
+    PasswordLock dlg;
+    dlg.m_strPassword = m_strPassword;
+    dlg.m_strRepeat = m_strPassword;
+    dlg.m_bRecurse = m_bRecurse;
+    dlg.m_bKeepPassword = m_bKeepPassword;
+    dlg.m_bVerify = m_bVerify;
+    dlg.m_bSecureDelete = m_bSecureDelete;
+    dlg.m_bLogErrors = m_bKeepLogOnErrors;
+    dlg.m_bLogWarnings = m_bKeepLogOnSkips;
+    dlg.m_bAddRecovery = m_bAddRecovery;
+    dlg.m_bKeepDates = m_bKeepDates;
+    dlg.m_bRandomNames = m_bRandomNames;
+    dlg.m_bEncryptFolderNames = passFolderNames ? m_bEncryptFolderNames : 0;
+    if (dlg.DoModal() != IDOK)
+        return false;
+    m_strPassword = dlg.m_strPassword;
+    m_bRecurse = dlg.m_bRecurse;
+    m_bKeepPassword = dlg.m_bKeepPassword;
+    m_bVerify = dlg.m_bVerify;
+    m_bSecureDelete = dlg.m_bSecureDelete;
+    m_bKeepLogOnErrors = dlg.m_bLogErrors;
+    m_bKeepLogOnSkips = dlg.m_bLogWarnings;
+    m_bAddRecovery = dlg.m_bAddRecovery;
+    m_bKeepDates = dlg.m_bKeepDates;
+    m_bRandomNames = dlg.m_bRandomNames;
+    m_bEncryptFolderNames = dlg.m_bEncryptFolderNames;
+    return true;
+}
+
+bool COrvantisDoc::RunPasswordUnlock()
+{
+    PasswordUnlock dlg;
+    dlg.m_strPassword = m_strPassword;
+    dlg.m_bRecurse = m_bRecurse;
+    dlg.m_bKeepPassword = m_bKeepPassword;
+    dlg.m_bLogErrors = m_bKeepLogOnErrors;
+    dlg.m_bLogWarnings = m_bKeepLogOnSkips;
+    dlg.m_bDisableCrc = 0;
+    dlg.m_bKeepDates = m_bKeepDates;
+    if (dlg.DoModal() != IDOK)
+        return false;
+    m_bCheckCrc = !dlg.m_bDisableCrc;
+    m_strPassword = dlg.m_strPassword;
+    m_bRecurse = dlg.m_bRecurse;
+    m_bKeepPassword = dlg.m_bKeepPassword;
+    m_bKeepLogOnErrors = dlg.m_bLogErrors;
+    m_bKeepLogOnSkips = dlg.m_bLogWarnings;
+    m_bKeepDates = dlg.m_bKeepDates;
+    return true;
+}
+
+// The source and destination folders of a "To" command, each ending in "\".
+// False, after the message, when they are the same folder in any case of
+// letters: the copies would land on the originals.
+bool COrvantisDoc::SetCopyFolders(const CString& destination, const CString& source, const WCHAR* sameFolderMessage)
+{
+    m_strDestPath = WithBackslash(destination);
+    m_strSourcePath = WithBackslash(source);
+    if (m_strDestPath.CompareNoCase(m_strSourcePath) != 0)
+        return true;
+    ClearCopyFolders();
+    AfxMessageBox(sameFolderMessage, MB_OK);
+    return false;
+}
+
+void COrvantisDoc::ClearCopyFolders()
+{
+    m_strDestPath.Empty();
+    m_strSourcePath.Empty();
+}
+
+// Shows the password dialog of an encryption (PasswordLock) or decryption
+// (PasswordUnlock) and, after OK, installs the key and starts the job, unless
+// the password is empty.
+void COrvantisDoc::RunFileCommand(int jobCode, bool encrypt, bool passFolderNames, const CString& currentFolder)
+{
+    bool confirmed = encrypt ? RunPasswordLock(passFolderNames) : RunPasswordUnlock();
+    if (!confirmed) {
+        ClearCopyFolders();
+        return;
+    }
+    m_strCurrentFolder = currentFolder;
+    SetPasswordKey(m_strPassword);
+    if (!m_strPassword.IsEmpty())
+        StartJob(jobCode);
+}
+
+void COrvantisDoc::EncryptCurrentFolder(const CString& folder)
+{
+    if (!CheckFolderPolicy(folder))
+        return;
+    ClearCopyFolders();
+    ClearImagePreview();
+    RunFileCommand(JOB_ENCRYPT_FOLDER, true, true, folder);
+}
+
+void COrvantisDoc::EncryptSelectedTo(const CString& destination, const CString& source)
+{
+    ClearImagePreview();
+    if (SetCopyFolders(destination, source,
+                       L"Souce and Destination folders are same, use Encrypt Folder or Encrypt Selected if you want to "
+                       L"encrypt in place"))
+        RunFileCommand(JOB_ENCRYPT_SELECTED, true, false, CString());
+}
+
+void COrvantisDoc::EncryptSelectedInPlace()
+{
+    ClearImagePreview();
+    ClearCopyFolders();
+    RunFileCommand(JOB_ENCRYPT_SELECTED, true, false, CString());
+}
+
+void COrvantisDoc::DecryptCurrentFolder(const CString& folder)
+{
+    ClearCopyFolders();
+    ClearImagePreview();
+    RunFileCommand(JOB_DECRYPT_FOLDER, false, false, folder);
+}
+
+void COrvantisDoc::DecryptSelectedTo(const CString& destination, const CString& source)
+{
+    ClearImagePreview();
+    if (SetCopyFolders(destination, source,
+                       L"Souce and Destination folders are same, use Decrypt Folder or Decrypt Selected if you want to "
+                       L"decrypt in place"))
+        RunFileCommand(JOB_DECRYPT_SELECTED, false, false, CString());
+}
+
+void COrvantisDoc::DecryptSelectedInPlace()
+{
+    ClearImagePreview();
+    ClearCopyFolders();
+    RunFileCommand(JOB_DECRYPT_SELECTED, false, false, CString());
+}
+
+void COrvantisDoc::StartRecoveryJob(const CString& folder, bool repair)
+{
+    ClearCopyFolders();
+    ClearImagePreview();
+    m_strCurrentFolder = folder;
+    StartJob(repair ? JOB_REPAIR_RECOVERY : JOB_VERIFY_RECOVERY);
+}
+
+bool COrvantisDoc::StartIntegrityTest(const CString& folder)
+{
+    CTestIntegrityDlg dlg;
+    dlg.m_strPassword = RandomTestPassword();
+    if (dlg.DoModal() != IDOK)
+        return false;
+    m_strPassword = dlg.m_strPassword;
+    m_strCurrentFolder = folder;
+    if (m_strPassword.IsEmpty())
+        return false;
+    StartJob(JOB_INTEGRITY_TEST);
+    return true;
+}
+
+bool COrvantisDoc::EnterPassword()
+{
+    ClearImagePreview();
+    PasswordSet dlg;
+    dlg.m_strPassword = m_strPassword;
+    if (dlg.DoModal() != IDOK)
+        return false;
+    m_strPassword = dlg.m_strPassword;
+    SetPasswordKey(m_strPassword);
+    return true;
+}
+
+void COrvantisDoc::OnAllowRootFolder()
+{
+    m_bAllowRootFolder = !m_bAllowRootFolder;
+    if (m_bAllowRootFolder)
+        AfxMessageBox(L"Encrypting a whole disk from the Root Folder is normally not a good idea, unless you are "
+                      L"certain you want all the data encrypted on entire disk.",
+                      MB_OK);
+}
+
+int COrvantisDoc::StopWorker()
+{
+    if (IsRunning()) {
+        Stop();
+        while (IsRunning())
+            WaitForExit(100);
+    }
+    return 0;
+}
+
+bool COrvantisDoc::RemoveTempFile(const CString& path, bool report)
+{
+    if (path.IsEmpty())
+        return false;
+    try {
+        ZipFileSystem::RemoveFile(path, 0, true);
+        return true;
+    } catch (CPkException* e) {
+        e->Delete();
+        if (report)
+            AfxMessageBox(L"Error - temp file not removed", MB_OK | MB_ICONERROR);
+        return false;
+    }
+}
+
+// The end of an encryption or decryption job: the password goes unless it is
+// kept, the log is shown after errors or skips when the user asked for it,
+// and the folders of a "To" command are forgotten.
+void COrvantisDoc::FinishFileJob(int errors, int skipped, const WCHAR* caption)
+{
+    if (!m_bKeepPassword) {
+        m_strPassword.SecureEmpty();
+        SetPasswordKey(m_strPassword);
+    }
+    bool keepLog = (errors > 0 && m_bKeepLogOnErrors) || (skipped > 0 && m_bKeepLogOnSkips);
+    ProgressFinish(keepLog, caption);
+    ClearCopyFolders();
+}

@@ -1,0 +1,224 @@
+// COrvantisDoc: the application's single document. It holds no file content;
+// it holds the inputs of the encryption jobs (the selected items, the folders,
+// the password and the job options), owns the worker thread that runs them
+// one at a time, and offers the commands that start them.
+//
+// A command runs on the user-interface thread: it shows its password dialog,
+// stores what the user confirmed, installs the key, sets g_JobCode and starts
+// the worker. The worker's Run picks the job by g_JobCode and reports every
+// step to the main window with UWM_JOB_PROGRESS (crypt/doc/JobProtocol.h).
+// While a job runs the progress window keeps the main window disabled, so the
+// inputs do not change under the worker.
+#pragma once
+
+#include "crypt/AddInfo.h"
+#include "crypt/NameCrypt.h"
+#include "doc/JobProtocol.h"
+#include "framework/base/Thread.h"
+#include "framework/windows/CDocument.h"
+#include "framework/base/CString.h"
+#include "framework/base/Collections.h"
+#include "zip/PkArchive.h"
+
+#include <windows.h>
+
+#include <cstdint>
+
+
+// The three times of a file, read before it is replaced and set on its successor.
+struct FileTimes {
+    FILETIME created = {}, accessed = {}, written = {};
+    bool valid = false;
+
+    bool ApplyTo(const CString& path) const;
+};
+
+class CFullImgView;  // the secure image viewer window (comes with the viewers)
+
+// What COrvantisDoc::OpenTempDecrypted found out besides the path it returns.
+struct TempOpenInfo {
+    enum VideoKind { VIDEO_NONE = 0, VIDEO_MEDIA = 1, VIDEO_WMV = 2 };
+
+    int passwordAsked = 0;    // 1: a password had to be asked for
+    int asynchronous = 0;     // 1: JOB_TEMP_DECRYPT still writes the copy; PROGRESS_TEMP_DECRYPTED ends it
+    int showProgress = 0;     // 1: the asynchronous copy is over 20,000,000 bytes
+    int videoKind = VIDEO_NONE;
+    // True: the path is a plain copy made for this open, to be wiped after
+    // use. False: the path is the user's own file (a plain file is opened
+    // where it lies) and must never be wiped or deleted.
+    bool isTempCopy = false;
+};
+
+class COrvantisDoc : public CDocument, public CThread {
+public:
+    // Reads the stored job options from the profile.
+    COrvantisDoc();
+    // Saves the options, then asks a running job to stop and waits for it
+    // (pumping) without a time limit.
+    ~COrvantisDoc() override;
+
+    BOOL OnNewDocument() override;
+    // "Allow Encrypt Root Folder" and the check marks of it and of "Enter Password...".
+    BOOL OnCmdMsg(UINT id, int code, CCmdUI* update) override;
+
+    // Commands (user-interface thread). The "To" commands copy the selection
+    // from `source` (the folder shown) into `destination` first and work on
+    // the copies; the "InPlace" ones work on m_Selection where it lies.
+    void EncryptCurrentFolder(const CString& folder);
+    void EncryptSelectedTo(const CString& destination, const CString& source);
+    void EncryptSelectedInPlace();
+    void DecryptCurrentFolder(const CString& folder);
+    void DecryptSelectedTo(const CString& destination, const CString& source);
+    void DecryptSelectedInPlace();
+    // Verifies (repair false) or repairs the encrypted files of a folder with the key already installed.
+    void StartRecoveryJob(const CString& folder, bool repair);
+    // True when the test job was started.
+    bool StartIntegrityTest(const CString& folder);
+    // True when the user confirmed a password (an empty one clears the key).
+    bool EnterPassword();
+    // Command "Allow Encrypt Root Folder": toggles m_bAllowRootFolder.
+    void OnAllowRootFolder();
+    // Check marks: on "Allow Encrypt Root Folder" while roots are allowed, on
+    // "Enter Password..." while a password is set.
+    void OnUpdateAllowRootFolder(CCmdUI* cmdUI);
+    void OnUpdateEnterPassword(CCmdUI* cmdUI);
+
+    // False after telling the user why the folder may not be encrypted in place.
+    bool CheckFolderPolicy(const CString& folder);
+    static CString GetSpecialFolderPath(int csidl);
+    // Installs the key state for a password; an empty one clears it.
+    static void SetPasswordKey(const CString& password);
+    // Ends a running job by force (stop request, 3000 ms, termination) and
+    // returns when the worker has ended.
+    int StopWorker();
+    void SaveSettings();
+    // Deletes a temporary file of the backup jobs; false (and, with report, a
+    // message box) when it cannot be deleted.
+    bool RemoveTempFile(const CString& path, bool report);
+
+    // Opening single files (user-interface thread; TempDecrypt.cpp).
+    //
+    // The file to open for `path`: an encrypted file is decrypted into a plain
+    // temporary copy ("ENC...." in the temporary folder plus the plain name's
+    // extension, none for media the program's player takes when
+    // `videoAllowed`), at once up to 10,000,000 bytes, else by the
+    // JOB_TEMP_DECRYPT job, which ends with PROGRESS_TEMP_DECRYPTED (wParam:
+    // its CRYPT_* result) and no PROGRESS_JOB_ENDED. A plain file comes back
+    // as itself with info.isTempCopy false. "" when nothing can be opened (no
+    // password, or a failed decryption: its message was shown and the partial
+    // copy wiped).
+    CString OpenTempDecrypted(const CString& path, TempOpenInfo& info, bool videoAllowed);
+    // Hands an image (plain, or encrypted shown as `shownName`) to the main
+    // window's preview pane; anything else clears and hides the pane.
+    void OpenImagePreview(const CString& path, const CString& shownName);
+    // VIEWER_TEXT, VIEWER_IMAGE or VIEWER_VIDEO (app/ListMessages.h).
+    void OpenSecureViewer(const CString& path, int kind);
+    // Stops the preview pane's work, clears and hides it (the start of every
+    // command that runs a job or asks for a password).
+    void ClearImagePreview();
+
+    // Folder backup (user-interface thread, no job reports; BackupJobs.cpp).
+    // Packs `folder` into `tempArchive`, checks it, moves it into place as
+    // folder\compressed.zip and deletes the files whose entries tested sound
+    // at their size; a file that could not be packed stays. True when every
+    // item was packed and every packed file removed.
+    bool ZipFolderBackup(const CString& folder, const CString& tempArchive);
+    // True when every entry tests sound and none contradicts the size of the
+    // file of its name in `folder`.
+    bool VerifyZipPackage(const CString& folder, const CString& archive);
+    // True when every entry was extracted under `destination`.
+    bool UnzipFolderBackup(const CString& destination, const CString& archive);
+
+    // Job lists
+    bool CollectFolderItems(const CString& folder, CAddInfoList& list);
+    bool AddFileItem(const CString& path, CAddInfoList& list);
+    // A new empty file "ENC....tmp" in the user's temporary folder; "" on failure.
+    static CString MakeTempFileName();
+    // Appends the files under `folder` whose shown name (the plain name of an
+    // encrypted file while a key is set) contains `text`, without regard to case.
+    void FindFilesByName(const CString& folder, const CString& text, CStringArray& results);
+
+    // Job bodies (worker thread), run by Run according to g_JobCode.
+    bool EncryptFolderJob();
+    bool EncryptSelectedJob();
+    bool EncryptItemList(CAddInfoList& list);
+    bool DecryptFolderJob();
+    bool DecryptSelectedJob();
+    bool DecryptItemList(CAddInfoList& list);
+    bool RecoveryJob(bool repair);
+    bool IntegrityTestJob();
+    // JOB_TEMP_DECRYPT: m_strSourcePath into the copy m_strDestPath.
+    bool AsyncTempDecryptJob();
+    // Deletes one file, wiping it first with m_bSecureDelete; clears a
+    // read-only attribute first. False when it cannot be deleted.
+    bool DeleteOriginal(const CString& path);
+    // The start of one file's work: status and log line. (The file's times
+    // come from the engine, which reads them as it opens the file.)
+    void BeginFile(const CString& path, const CString& line);
+    // The end of one file's work once its new form stands under its new name:
+    // false (after the job's line) when that file cannot be read; otherwise it
+    // gets the times of the original, and the original is deleted (wiped on
+    // request), `deleted` telling whether that worked.
+    bool ReplaceOriginal(const CString& original, const CString& target, const FileTimes& times,
+                         bool& deleted);
+
+    // Reports to the main window (any thread; nothing without a main window).
+    static void ProgressSetTitle(const CString& title);
+    static void ProgressFinish(bool keepLog, const CString& caption);
+    static void ProgressClose();
+    static void ProgressSetFile(const CString& text);
+    // `text` is formatted with `value` (FormatLogValue) unless value is LOG_NO_VALUE.
+    static void ProgressLog(int kind, const CString& text, int value = LOG_NO_VALUE);
+    static void ProgressSetCount(int count);
+    static void ProgressSetIndex(int index);
+    static void ProgressEnded();
+    static void ProgressLongOperation(int on);
+
+    // The worker's body: clears the stop flags, runs the job g_JobCode names,
+    // then reports PROGRESS_JOB_ENDED (not after JOB_TEMP_DECRYPT).
+    void Run() override;
+
+    int m_bMediaFile = 0;          // the file being decrypted for opening is media the program's player takes
+    // Job inputs
+    CNameCrypt m_NameCrypt;
+    CStringArray m_Selection;      // full paths, refilled by the view before every "Selected" command
+    CFullImgView* m_pImageViewer = nullptr;  // the open secure image viewer; it clears this when it closes
+    CString m_strCurrentFolder;    // folder of the folder, recovery and integrity jobs
+    CString m_strSourcePath;       // "To" commands: both end in "\"; both empty for in-place work
+    CString m_strDestPath;
+    CString m_strPassword;         // the active password; empty: none
+
+    // Job options (0 or 1). Stored ones are read at start and written at exit.
+    int m_bRecurse = 1;
+    int m_bKeepPassword = 1;
+    int m_bVerify = 1;             // "VerifyEnc"
+    int m_bSecureDelete = 0;       // "SecureDelete"
+    int m_bKeepLogOnErrors = 1;
+    int m_bKeepLogOnSkips = 0;
+    int m_bAddRecovery = 0;        // "AddRecovery"
+    int m_bKeepDates = 1;          // "KeepDates"
+    int m_bRandomNames = 1;        // "RandomFileNames"
+    int m_bEncryptFolderNames = 1; // "EncryptFolderNames"
+    int m_bCheckCrc = 1;
+    int m_bVideoViewOpen = 0;      // the video window plays the copy being decrypted (set by the view)
+
+    CPkArchive m_Archive;          // the backup jobs' archive
+    CString m_strLastPreview;      // the path last handed to the preview pane; "" after the pane was cleared
+    int m_bAllowRootFolder = 0;
+
+private:
+    static HWND ReportWindow();
+    void StartJob(int jobCode);
+    bool RunPasswordLock(bool passFolderNames);
+    bool RunPasswordUnlock();
+    bool SetCopyFolders(const CString& destination, const CString& source, const WCHAR* sameFolderMessage);
+    void ClearCopyFolders();
+    void RunFileCommand(int jobCode, bool encrypt, bool passFolderNames, const CString& currentFolder);
+    bool ListSelection(CAddInfoList& list);
+    void EncryptFolderNames(CAddInfoList& list, int& errors, int& skipped);
+    void DecryptFolderNames(CAddInfoList& list, int& errors, int& skipped);
+    void FinishFileJob(int errors, int skipped, const WCHAR* caption);
+    CString DecryptCopyNow(const CString& path, const CString& copy);
+    void NotifyTempDecrypted(int result);
+    bool CheckBackupFolder(const CString& folder);
+};

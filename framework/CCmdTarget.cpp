@@ -1,3 +1,0 @@
-#include "framework/CCmdTarget.h"
-
-BOOL CCmdTarget::OnCmdMsg(UINT, int, CCmdUI*) { return FALSE; }
