@@ -124,6 +124,14 @@ AVCodecContext* PlayerSession::OpenDecoder(int streamIndex, int threads)
     if (codec->type == AVMEDIA_TYPE_VIDEO) {
         decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
         m_framePool.Attach(decoder);
+#if FF_API_THREAD_SAFE_CALLBACKS
+        // Older libraries ask that a caller's buffer function say it is
+        // thread-safe (ours is); newer ones assume it.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+        decoder->thread_safe_callbacks = 1;
+#pragma GCC diagnostic pop
+#endif
     }
     if (avcodec_open2(decoder, codec, nullptr) < 0)
         avcodec_free_context(&decoder);

@@ -185,7 +185,7 @@ HostWindow::HostWindow(int width, int height)
     windowClass.hbrBackground = CreateSolidBrush(kBackground);
     windowClass.lpszClassName = kHostClass;
     RegisterClassW(&windowClass);
-    m_window = CreateWindowExW(WS_EX_TOPMOST, kHostClass, L"Player test", WS_POPUP | WS_VISIBLE, 40, 40, width,
+    m_window = CreateWindowExW(WS_EX_TOPMOST, kHostClass, L"Player test", WS_POPUP | WS_VISIBLE, 600, 400, width,
                                height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     UpdateWindow(m_window);
 }
