@@ -55,6 +55,8 @@ void Demuxer::Run()
             continue;
         }
         PacketQueue* queue = QueueFor(packet->stream_index);
+        if (queue)
+            NoteReached(packet);
         if (!queue || !WipePayloadOnRelease(packet)) {
             av_packet_free(&packet);
             continue;
@@ -79,4 +81,14 @@ void Demuxer::MarkEnd(int serial)
     if (m_audioStream >= 0)
         m_audio.Push(nullptr, serial, abandon);
     m_state.demuxEndSerial = serial;
+    m_state.fileEndMs = m_state.furthestMs.load();
+}
+
+void Demuxer::NoteReached(const AVPacket* packet)
+{
+    int64_t timestamp = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+    if (timestamp == AV_NOPTS_VALUE)
+        return;
+    AVRational timeBase = m_format->streams[packet->stream_index]->time_base;
+    m_state.NoteReached(PlaybackMs(m_state, timestamp + packet->duration, timeBase.num, timeBase.den));
 }

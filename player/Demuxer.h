@@ -7,6 +7,7 @@
 #include "player/PlaybackState.h"
 
 struct AVFormatContext;
+struct AVPacket;
 
 class Demuxer {
 public:
@@ -22,6 +23,7 @@ public:
 private:
     void Reposition();
     void MarkEnd(int serial);
+    void NoteReached(const AVPacket* packet);
     PacketQueue* QueueFor(int streamIndex);
 
     PlaybackState& m_state;

@@ -138,7 +138,10 @@ FileSource::WaitResult FileSource::WaitForGrowth(int64_t position)
         }
         if (!WriterHoldsFile())
             return WaitResult::End;
-        if (now - lastGrowth >= (probing ? kProbingPatienceMs : kGrowthPatienceMs)) {
+        // While probing, the first wait at the end tells that the copy is
+        // partial; later reads at the end take what is there at once.
+        DWORD patience = !probing ? kGrowthPatienceMs : m_endSeenWhileGrowing ? 0 : kProbingPatienceMs;
+        if (now - lastGrowth >= patience) {
             if (probing)
                 m_endSeenWhileGrowing = true;
             return WaitResult::End;

@@ -35,8 +35,10 @@ struct PlaybackState {
     std::atomic<bool> firstSoundDecoded{false};
     std::atomic<bool> videoPacketTaken{false};  // the decoder accepted a packet
     std::atomic<bool> audioPacketTaken{false};
-    // The latest media time that a decoded picture or sound reached.
+    // The latest media time that a packet read or a picture or sound decoded reached.
     std::atomic<int64_t> furthestMs{0};
+    // Where the file's media ended when the demux thread found its end (-1: not yet).
+    std::atomic<int64_t> fileEndMs{-1};
 
     std::atomic<uint64_t> framesDecoded{0};
     std::atomic<uint64_t> framesPresented{0};

@@ -298,21 +298,30 @@ int64_t PlayerSession::LengthMs()
 {
     if (!m_format)
         return 0;
-    if (m_format->duration != AV_NOPTS_VALUE && m_format->duration > 0)
-        return m_format->duration / (AV_TIME_BASE / 1000);
     int64_t length = 0;
+    if (m_format->duration != AV_NOPTS_VALUE && m_format->duration > 0)
+        length = m_format->duration / (AV_TIME_BASE / 1000);
     for (int index : {m_videoStream, m_audioStream}) {
-        if (index < 0)
-            continue;
-        AVStream* stream = m_format->streams[index];
-        if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
+        AVStream* stream = index >= 0 ? m_format->streams[index] : nullptr;
+        if (length <= 0 && stream && stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
             int64_t ms = av_rescale_q(stream->duration, stream->time_base, AVRational{1, 1000});
             length = ms > length ? ms : length;
         }
     }
-    // Without a stated length, estimate it from the rate and the bytes so far.
-    if (length <= 0 && m_format->bit_rate > 0)
-        length = m_source.Size() * 8000 / m_format->bit_rate;
+    // A length the headers state holds. One estimated from the time stamps
+    // or the rate covers only what the file held at the open: it grows with
+    // the file and with the media read so far, and is exact once the file
+    // has been read to its end.
+    bool stated = length > 0 && m_format->duration_estimation_method == AVFMT_DURATION_FROM_STREAM;
+    if (stated)
+        return length;
+    int64_t fileEnd = m_state.fileEndMs;
+    if (fileEnd >= 0)
+        return fileEnd;  // read to the end: the media's own end
+    if (m_format->bit_rate > 0) {
+        int64_t bySize = m_source.Size() * 8000 / m_format->bit_rate;
+        length = bySize > length ? bySize : length;
+    }
     int64_t reached = m_state.furthestMs;
     return reached > length ? reached : length;
 }

@@ -5,6 +5,7 @@
 #include "tests/player/PlayerTestMedia.h"
 
 #include <cstdint>
+#include <cstdlib>
 
 using playertest::HostWindow;
 using playertest::Media;
@@ -210,6 +211,30 @@ TEST_F(PlayerLibraryTest, SoundAloneKeepsTheChildHidden)
     EXPECT_TRUE(!child || !IsWindowVisible(child));
     Library().play(m_player);
     EXPECT_TRUE(PumpUntil([&] { return Position() >= 300; }, kDeadlineMs));
+}
+
+// A transport stream states no length: the length estimated at the open of a
+// partial copy grows with the copy, and playing goes past it.
+TEST_F(PlayerLibraryTest, AnEstimatedLengthGrowsWithTheCopy)
+{
+    std::string whole = qvtest::ReadFileBytes(Media::Get().Path("clip.ts"));
+    ASSERT_FALSE(whole.empty());
+    CString path = Media::Get().Path("growing.ts");
+    HANDLE writer = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    DWORD count = 0;
+    WriteFile(writer, whole.data(), (DWORD)(whole.size() * 3 / 10), &count, nullptr);
+    int player = Open("growing.ts");
+    int64_t early = player ? Library().Length(player) : 0;
+    WriteFile(writer, whole.data() + count, (DWORD)(whole.size() - count), &count, nullptr);
+    CloseHandle(writer);
+    ASSERT_NE(player, 0) << "a partial copy opens";
+    EXPECT_LT(early, 1500) << "the open saw part of the copy";
+    int64_t probed = Media::Get().ProbedLengthMs("clip.ts");
+    EXPECT_TRUE(PumpUntil([&] { return std::abs(Library().Length(player) - probed) <= 100; }, kDeadlineMs))
+        << "length " << Library().Length(player) << ", ffprobe " << probed;
+    Library().play(player);
+    EXPECT_TRUE(PumpUntil([&] { return Position() >= early + 300; }, kDeadlineMs));
 }
 
 // A window of 320x240 whose top 320x200 the player gets: the 4:3 picture is

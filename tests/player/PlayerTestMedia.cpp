@@ -33,6 +33,7 @@ const char* const kMakeMedia =
     "-f lavfi -i sine=frequency=440:duration=2 -pix_fmt yuv420p -shortest clip.mkv"
     " && ffmpeg -v error -y -i clip.mkv -c:v mpeg4 -q:v 3 -c:a libmp3lame clip.avi"
     " && ffmpeg -v error -y -i clip.mkv -c:v libx264 -c:a aac clip.mp4"
+    " && ffmpeg -v error -y -i clip.mkv -c:v mpeg2video -q:v 4 -c:a mp2 clip.ts"
     " && ffmpeg -v error -y -f lavfi -i sine=frequency=660:duration=2 sound.mp3"
     " && head -c 1024 clip.mkv > truncated.mkv && : > empty.mkv && echo 'not a video' > text.mkv";
 
