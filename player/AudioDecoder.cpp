@@ -4,79 +4,29 @@
 #include "player/FFmpeg.h"
 
 namespace {
-const DWORD kPopWaitMs = 20;
 const int kBytesPerFrame = 4;
 }  // namespace
 
 AudioDecoder::AudioDecoder(PlaybackState& state, AVCodecContext* decoder, int timeBaseNum, int timeBaseDen,
                            PacketQueue& packets, AudioOutput& output)
-    : m_state(state), m_decoder(decoder), m_timeBaseNum(timeBaseNum), m_timeBaseDen(timeBaseDen),
-      m_packets(packets), m_output(output)
+    : DecoderThread(state, decoder, packets, state.audioPacketTaken, true), m_timeBaseNum(timeBaseNum),
+      m_timeBaseDen(timeBaseDen), m_output(output)
 {
-    m_frame = av_frame_alloc();
 }
 
 AudioDecoder::~AudioDecoder()
 {
-    av_frame_free(&m_frame);
     swr_free(&m_resampler);
 }
 
-void AudioDecoder::Run()
+void AudioDecoder::StartSerial()
 {
-    if (!m_frame)
-        return;
-    StartSerial(m_state.serial);
-    while (!m_state.stop) {
-        QueuedPacket item;
-        if (!m_packets.Pop(item, kPopWaitMs))
-            continue;
-        if (item.serial != m_state.serial) {
-            av_packet_free(&item.packet);
-            continue;
-        }
-        if (item.serial != m_serial)
-            StartSerial(item.serial);
-        if (item.packet)
-            Decode(item.packet);
-        else
-            EndOfStream();
-        av_packet_free(&item.packet);
-    }
-}
-
-void AudioDecoder::StartSerial(int serial)
-{
-    avcodec_flush_buffers(m_decoder);
-    m_serial = serial;
-    m_dropBeforeMs = m_state.seekTargetMs;
     m_nextPtsMs = m_dropBeforeMs;
-}
-
-void AudioDecoder::Decode(const AVPacket* packet)
-{
-    int result;
-    while ((result = avcodec_send_packet(m_decoder, packet)) == AVERROR(EAGAIN) && !m_state.Abandoned(m_serial))
-        ReceiveFrames();
-    if (result == 0)
-        m_state.audioPacketTaken = true;
-    ReceiveFrames();
-}
-
-void AudioDecoder::ReceiveFrames()
-{
-    while (!m_state.Abandoned(m_serial) && avcodec_receive_frame(m_decoder, m_frame) == 0) {
-        Deliver(m_frame);
-        WipeUnsharedFrameBuffers(m_frame);
-        av_frame_unref(m_frame);
-    }
 }
 
 void AudioDecoder::EndOfStream()
 {
-    avcodec_send_packet(m_decoder, nullptr);
-    ReceiveFrames();
-    avcodec_flush_buffers(m_decoder);
+    Drain();
     m_output.Flush(m_serial);
     m_state.audioEndSerial = m_serial;
 }
@@ -137,5 +87,5 @@ void AudioDecoder::Deliver(AVFrame* frame)
         return;
     int64_t startMs = ptsMs + (int64_t)skip * 1000 / m_output.SampleRate();
     const int16_t* samples = reinterpret_cast<const int16_t*>(m_pcm.data()) + (size_t)skip * 2;
-    m_output.Write(samples, frames - skip, startMs, m_serial, [this] { return m_state.Abandoned(m_serial); });
+    m_output.Write(samples, frames - skip, startMs, m_serial, [this] { return Abandoned(); });
 }

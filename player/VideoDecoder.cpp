@@ -4,93 +4,44 @@
 #include "player/VideoSurface.h"
 
 namespace {
-const DWORD kPopWaitMs = 20;
 // A picture this far behind the clock is not worth scaling.
 const int64_t kLateMs = 80;
 }  // namespace
 
 VideoDecoder::VideoDecoder(PlaybackState& state, AVCodecContext* decoder, int timeBaseNum, int timeBaseDen,
                            double frameRate, PacketQueue& packets, FrameQueue& frames, VideoSurface* surface)
-    : m_state(state), m_decoder(decoder), m_timeBaseNum(timeBaseNum), m_timeBaseDen(timeBaseDen),
-      m_defaultDurationMs(frameRate > 0 ? (int64_t)(1000 / frameRate) : 40), m_packets(packets), m_frames(frames),
-      m_surface(surface)
+    : DecoderThread(state, decoder, packets, state.videoPacketTaken, false), m_timeBaseNum(timeBaseNum),
+      m_timeBaseDen(timeBaseDen), m_defaultDurationMs(frameRate > 0 ? (int64_t)(1000 / frameRate) : 40),
+      m_frames(frames), m_surface(surface)
 {
-    m_frame = av_frame_alloc();
     m_held = av_frame_alloc();
 }
 
 VideoDecoder::~VideoDecoder()
 {
-    av_frame_free(&m_frame);
     av_frame_free(&m_held);
     sws_freeContext(m_scaler);
 }
 
-void VideoDecoder::Run()
+void VideoDecoder::StartSerial()
 {
-    if (!m_frame || !m_held)
-        return;
-    StartSerial(m_state.serial);
-    while (!m_state.stop) {
-        QueuedPacket item;
-        if (!m_packets.Pop(item, kPopWaitMs))
-            continue;
-        if (item.serial != m_state.serial) {
-            av_packet_free(&item.packet);
-            continue;
-        }
-        if (item.serial != m_serial)
-            StartSerial(item.serial);
-        if (item.packet)
-            Decode(item.packet);
-        else
-            Drain();
-        av_packet_free(&item.packet);
-    }
-}
-
-void VideoDecoder::StartSerial(int serial)
-{
-    avcodec_flush_buffers(m_decoder);
-    m_serial = serial;
-    m_dropBeforeMs = m_state.seekTargetMs;
     m_deliveredSinceSeek = false;
-    av_frame_unref(m_held);
+    if (m_held)
+        av_frame_unref(m_held);
 }
 
-void VideoDecoder::Decode(const AVPacket* packet)
+void VideoDecoder::EndOfStream()
 {
-    // The decoder refuses input only while its output is full; take that first.
-    int result;
-    while ((result = avcodec_send_packet(m_decoder, packet)) == AVERROR(EAGAIN) && !m_state.Abandoned(m_serial))
-        ReceiveFrames();
-    if (result == 0)
-        m_state.videoPacketTaken = true;
-    ReceiveFrames();
-}
-
-void VideoDecoder::Drain()
-{
-    avcodec_send_packet(m_decoder, nullptr);
-    ReceiveFrames();
+    Drain();
     // A seek to the very end shows the last picture there is.
-    if (!m_deliveredSinceSeek && m_held->buf[0] && !m_state.Abandoned(m_serial)) {
+    if (!m_deliveredSinceSeek && m_held && m_held->buf[0] && !Abandoned()) {
         m_dropBeforeMs = INT64_MIN;
         Deliver(m_held);
     }
-    avcodec_flush_buffers(m_decoder);
     std::unique_ptr<VideoFrame> end = m_frames.Spare();
     end->serial = m_serial;
     end->endOfStream = true;
-    m_frames.Push(std::move(end), [this] { return m_state.Abandoned(m_serial); });
-}
-
-void VideoDecoder::ReceiveFrames()
-{
-    while (!m_state.Abandoned(m_serial) && avcodec_receive_frame(m_decoder, m_frame) == 0) {
-        Deliver(m_frame);
-        av_frame_unref(m_frame);
-    }
+    m_frames.Push(std::move(end), [this] { return Abandoned(); });
 }
 
 void VideoDecoder::Deliver(AVFrame* frame)
@@ -104,13 +55,13 @@ void VideoDecoder::Deliver(AVFrame* frame)
             : m_defaultDurationMs;
     m_lastPtsMs = ptsMs;
     if (ptsMs + (durationMs > 0 ? durationMs : 1) <= m_dropBeforeMs) {
-        if (frame != m_held) {
+        if (frame != m_held && m_held) {
             av_frame_unref(m_held);
             av_frame_ref(m_held, frame);
         }
         return;
     }
-    if (frame != m_held)
+    if (frame != m_held && m_held)
         av_frame_unref(m_held);
     ++m_state.framesDecoded;
     m_state.NoteReached(ptsMs + durationMs);
@@ -125,7 +76,7 @@ void VideoDecoder::Deliver(AVFrame* frame)
     out->serial = m_serial;
     Convert(frame, *out);
     m_deliveredSinceSeek = true;
-    m_frames.Push(std::move(out), [this] { return m_state.Abandoned(m_serial); });
+    m_frames.Push(std::move(out), [this] { return Abandoned(); });
 }
 
 void VideoDecoder::Convert(const AVFrame* frame, VideoFrame& out)

@@ -5,45 +5,30 @@
 // target; pictures already too late for the clock are dropped unscaled.
 #pragma once
 
+#include "player/DecoderThread.h"
 #include "player/FrameQueue.h"
-#include "player/PacketQueue.h"
-#include "player/PlaybackState.h"
 
-struct AVCodecContext;
-struct AVFrame;
 struct SwsContext;
 class VideoSurface;
 
-class VideoDecoder {
+class VideoDecoder : public DecoderThread {
 public:
     VideoDecoder(PlaybackState& state, AVCodecContext* decoder, int timeBaseNum, int timeBaseDen,
                  double frameRate, PacketQueue& packets, FrameQueue& frames, VideoSurface* surface);
-    ~VideoDecoder();
-    VideoDecoder(const VideoDecoder&) = delete;
-    VideoDecoder& operator=(const VideoDecoder&) = delete;
-
-    void Run();
+    ~VideoDecoder() override;
 
 private:
-    void StartSerial(int serial);
-    void Decode(const AVPacket* packet);
-    void Drain();
-    void ReceiveFrames();
-    void Deliver(AVFrame* frame);
+    void StartSerial() override;
+    void Deliver(AVFrame* frame) override;
+    void EndOfStream() override;
     void Convert(const AVFrame* frame, VideoFrame& out);
 
-    PlaybackState& m_state;
-    AVCodecContext* m_decoder;
     int m_timeBaseNum, m_timeBaseDen;
     int64_t m_defaultDurationMs;
-    PacketQueue& m_packets;
     FrameQueue& m_frames;
     VideoSurface* m_surface;
     SwsContext* m_scaler = nullptr;
-    AVFrame* m_frame = nullptr;
     AVFrame* m_held = nullptr;  // the latest picture before the seek target
-    int m_serial = 0;
-    int64_t m_dropBeforeMs = 0;
     bool m_deliveredSinceSeek = false;
     int64_t m_lastPtsMs = 0;
 };

@@ -1,5 +1,9 @@
 // A player thread made with CreateThread that runs one function; Join waits
 // for it to end. The function itself watches its owner's stop flag.
+// Unlike the framework's CThread, the wait dispatches no messages and never
+// terminates the thread: the player's threads send no messages, and a
+// pumped wait would let the caller's window call into the library again
+// while a player closes.
 #pragma once
 
 #include <windows.h>

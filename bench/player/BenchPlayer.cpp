@@ -114,12 +114,25 @@ private:
     HWND m_window = nullptr;
 };
 
+bool ClipReady(benchmark::State& state)
+{
+    if (!MakeClip())
+        state.SkipWithError("ffmpeg could not make the clip");
+    return MakeClip();
+}
+
+bool OpenClip(PlayerSession& session, HWND window, benchmark::State& state)
+{
+    if (session.Open(kClip, window, GetModuleHandleW(nullptr)))
+        return true;
+    state.SkipWithError("the clip did not open");
+    return false;
+}
+
 void BM_DecodeThroughput(benchmark::State& state)
 {
-    if (!MakeClip()) {
-        state.SkipWithError("ffmpeg could not make the clip");
+    if (!ClipReady(state))
         return;
-    }
     double ours = 0, reference = 0;
     uint64_t frames = 0;
     int rounds = 0;
@@ -130,10 +143,8 @@ void BM_DecodeThroughput(benchmark::State& state)
         double start = benchsupport::Now();
         {
             PlayerSession session(options);
-            if (!session.Open(kClip, nullptr, GetModuleHandleW(nullptr))) {
-                state.SkipWithError("the clip did not open");
+            if (!OpenClip(session, nullptr, state))
                 return;
-            }
             session.Play();
             while (!session.Ended())
                 Sleep(1);
@@ -153,20 +164,16 @@ BENCHMARK(BM_DecodeThroughput)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 void BM_OpenToFirstPicture(benchmark::State& state)
 {
-    if (!MakeClip()) {
-        state.SkipWithError("ffmpeg could not make the clip");
+    if (!ClipReady(state))
         return;
-    }
     PictureWindow window(960, 540);
     double total = 0, worst = 0;
     int rounds = 0;
     for (auto _ : state) {
         PlayerSession session;
         double start = benchsupport::Now();
-        if (!session.Open(kClip, window.Handle(), GetModuleHandleW(nullptr))) {
-            state.SkipWithError("the clip did not open");
+        if (!OpenClip(session, window.Handle(), state))
             return;
-        }
         while (session.FramesPresented() == 0)
             Sleep(1);
         Pump();  // the picture reaches the window
@@ -182,19 +189,15 @@ BENCHMARK(BM_OpenToFirstPicture)->Iterations(5)->Unit(benchmark::kMillisecond);
 
 void BM_RealTimePlayback(benchmark::State& state)
 {
-    if (!MakeClip()) {
-        state.SkipWithError("ffmpeg could not make the clip");
+    if (!ClipReady(state))
         return;
-    }
     PictureWindow window(960, 540);
     uint64_t presented = 0, dropped = 0;
     double cpu = 0, played = 0, referenceCpu = 0, referenceSeconds = 0;
     for (auto _ : state) {
         PlayerSession session;
-        if (!session.Open(kClip, window.Handle(), GetModuleHandleW(nullptr))) {
-            state.SkipWithError("the clip did not open");
+        if (!OpenClip(session, window.Handle(), state))
             return;
-        }
         RECT area = {0, 0, 960, 540};
         session.SetRect(area);
         double cpuStart = ProcessCpuSeconds(), start = benchsupport::Now();

@@ -1,5 +1,7 @@
 #include "tests/player/PlayerTestMedia.h"
 
+#include "framework/windows/GdiObjects.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -208,21 +210,14 @@ std::vector<uint8_t> CaptureClient(HWND window, const RECT& area)
     ClientToScreen(window, &origin);
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
+    CBitmap bitmap;
+    bitmap.CreateDibSection32(width, height, &bits);
+    HGDIOBJ old = SelectObject(memory, bitmap.GetSafeHandle());
     BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
     GdiFlush();
     std::vector<uint8_t> pixels((const uint8_t*)bits, (const uint8_t*)bits + (size_t)width * height * 4);
     SelectObject(memory, old);
-    DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return pixels;
