@@ -84,7 +84,15 @@ void VideoSurface::Place(const RECT& area)
 
 void VideoSurface::Show(bool show)
 {
-    if (m_window)
+    m_showWanted = show;
+    if (!m_window)
+        return;
+    bool pictured;
+    {
+        SectionLock guard(m_pictureLock);
+        pictured = m_picture != nullptr;
+    }
+    if (!show || pictured)
         ShowWindow(m_window, show ? SW_SHOWNA : SW_HIDE);
 }
 
@@ -154,8 +162,11 @@ LRESULT CALLBACK VideoSurface::WindowProc(HWND window, UINT message, WPARAM wPar
     case WM_ERASEBKGND:
         return 1;
     case kRepaintMessage:
-        if (surface)
+        if (surface) {
             surface->m_repaintPosted = false;
+            if (surface->m_showWanted && !IsWindowVisible(window))
+                ShowWindow(window, SW_SHOWNA);
+        }
         InvalidateRect(window, nullptr, FALSE);
         return 0;
     case WM_PAINT: {

@@ -5,6 +5,9 @@
 // WM_PAINT under the picture lock, scaled to keep its shape, with black bars.
 // Present never sends a message: it posts one that asks for a repaint.
 //
+// The window shows once it has a picture, so a partial copy that opened
+// before its first picture was decoded leaves the caller's window as it was.
+//
 // Threads: Create, Destroy, Place and Show on the window's thread; Present,
 // PictureSize and SetPictureAspect on any thread.
 #pragma once
@@ -32,6 +35,7 @@ public:
     void Destroy();
     HWND Window() const { return m_window; }
     void Place(const RECT& area);
+    // Shown with a picture: at once when there is one, else with the first.
     void Show(bool show);
 
     // The picture's shape, width over height, as it should be seen.
@@ -49,6 +53,7 @@ private:
     std::atomic<int> m_areaWidth{0}, m_areaHeight{0};
     std::atomic<double> m_aspect{4.0 / 3.0};
     std::atomic<bool> m_repaintPosted{false};
+    bool m_showWanted = false;  // window thread only
     CriticalSection m_pictureLock;
     std::unique_ptr<VideoFrame> m_picture;  // guarded by m_pictureLock
 };
