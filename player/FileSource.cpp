@@ -100,7 +100,6 @@ int FileSource::Read(uint8_t* buffer, int size)
             return AVERROR(EIO);
         if (got > 0)
             return (int)got;
-        m_waiting = true;
         WaitResult waited = WaitForGrowth(Position());
         m_waiting = false;
         switch (waited) {
@@ -146,6 +145,7 @@ FileSource::WaitResult FileSource::WaitForGrowth(int64_t position)
                 m_endSeenWhileGrowing = true;
             return WaitResult::End;
         }
+        m_waiting = true;
         Sleep(kGrowthStepMs);
     }
 }

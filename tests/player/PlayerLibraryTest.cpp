@@ -270,8 +270,7 @@ TEST_F(PlayerWindowTest, TheWindowShowsTheVideoLetterboxedAndLetsClicksThrough)
     Library().SeekTo(m_player, 0);  // the first picture again, at the placed size
     HWND child = m_host.VideoChild();
     ASSERT_NE(child, nullptr);
-    EXPECT_TRUE(IsWindowVisible(child));
-    EXPECT_TRUE(PumpUntil([&] { return DifferenceFrom(first) < 6; }, kDeadlineMs))
+    EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(child) && DifferenceFrom(first) < 6; }, kDeadlineMs))
         << "difference from ffmpeg's picture: " << DifferenceFrom(first);
     std::vector<uint8_t> capture = Capture();
     EXPECT_TRUE(playertest::AreaIs(capture, kWidth, RECT{0, 0, 26, 200}, RGB(0, 0, 0))) << "left bar";

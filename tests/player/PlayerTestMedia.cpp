@@ -206,20 +206,20 @@ HWND HostWindow::VideoChild() const
 std::vector<uint8_t> CaptureClient(HWND window, const RECT& area)
 {
     int width = area.right - area.left, height = area.bottom - area.top;
-    POINT origin = {area.left, area.top};
-    ClientToScreen(window, &origin);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
+    // The window's own DC reads what was drawn into the window (its children
+    // included), whatever other programs' windows lie over it on the display.
+    HDC source = GetDC(window);
+    HDC memory = CreateCompatibleDC(source);
     void* bits = nullptr;
     CBitmap bitmap;
     bitmap.CreateDibSection32(width, height, &bits);
     HGDIOBJ old = SelectObject(memory, bitmap.GetSafeHandle());
-    BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
+    BitBlt(memory, 0, 0, width, height, source, area.left, area.top, SRCCOPY);
     GdiFlush();
     std::vector<uint8_t> pixels((const uint8_t*)bits, (const uint8_t*)bits + (size_t)width * height * 4);
     SelectObject(memory, old);
     DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    ReleaseDC(window, source);
     return pixels;
 }
 

@@ -82,7 +82,7 @@ private:
     HWND m_window = nullptr;
 };
 
-// The screen's pixels of a client rectangle of `window`, 32-bit BGRX rows.
+// The pixels drawn in a client rectangle of `window`, 32-bit BGRX rows.
 std::vector<uint8_t> CaptureClient(HWND window, const RECT& area);
 // Mean absolute difference of the colour channels of two same-sized BGRX
 // pictures; a picture of `width` pixels a row, compared in `area` of `a`
