@@ -48,6 +48,21 @@ std::string SectionFor(const std::string& data, uint32_t blockSize)
     return section + tail;
 }
 
+FILETIME SomeTimeIn2003()
+{
+    SYSTEMTIME st = {2003, 7, 0, 14, 15, 16, 17, 0};
+    FILETIME ft;
+    SystemTimeToFileTime(&st, &ft);
+    return ft;
+}
+
+WIN32_FILE_ATTRIBUTE_DATA TimesOf(const CString& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    GetFileAttributesExW(path, GetFileExInfoStandard, &data);
+    return data;
+}
+
 class RecoveryRecordTest : public ::testing::Test {
 protected:
     CString Write(const std::string& bytes) { return m_folder.WriteFile(L"f.dat", bytes); }
@@ -102,12 +117,19 @@ TEST_F(RecoveryRecordTest, OneDamagedBlockIsFoundAndRepairedByteForByte)
         damaged[offset] ^= 0x5A;
         damaged[offset - 9] ^= 0x01;  // two bytes of the same block
         CString path = Write(damaged);
+        FILETIME old = SomeTimeIn2003();
+        HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        SetFileTime(file, &old, &old, &old);
+        CloseHandle(file);
         int64_t index = 0, count = 0;
         EXPECT_EQ(Verify(path, index, count), RECOVERY_ONE_BAD_BLOCK);
         EXPECT_EQ(index, (int64_t)(offset / bs));
         EXPECT_EQ(count, 1);
         EXPECT_EQ(m_record.Repair(path), RECOVERY_OK);
         EXPECT_EQ(qvtest::ReadFileBytes(path), original) << "only the block's real length is written";
+        WIN32_FILE_ATTRIBUTE_DATA after = TimesOf(path);
+        EXPECT_EQ(CompareFileTime(&after.ftLastWriteTime, &old), 0) << "a repaired file keeps its times";
+        EXPECT_EQ(CompareFileTime(&after.ftCreationTime, &old), 0);
         EXPECT_EQ(Verify(path), RECOVERY_OK);
     }
 }
