@@ -67,13 +67,27 @@ OriginalDeletion DeleteJobFile(const CString& path, bool secure)
     return GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES ? ORIGINAL_DELETED : ORIGINAL_STAYS;
 }
 
-// Logs the links and names of devices a copy left out; returns their number.
-int LogSkippedByCopy(const CFileOps& ops)
+// Copies a selected item into `destination` under a free name, with the copy
+// lines of the jobs, and returns the copy's path. The links and names of
+// devices the copy left out are counted into `leftOut`, each with its line.
+CString CopyIntoDestination(const CString& selected, const CString& destination, bool folder, int& leftOut)
 {
-    int skipped = 0;
+    CString path = destination + FreeCopyName(selected, destination, folder);
+    if (folder) {
+        COrvantisDoc::ProgressLog(LOG_PLAIN, L"Copy Folder: " + selected + L" >>> " + path);
+        COrvantisDoc::ProgressLog(LOG_PLAIN, L"May take some time depending on the file sizes...");
+    } else {
+        COrvantisDoc::ProgressLog(LOG_PLAIN, L"Copy: " + selected + L" >>> " + path);
+    }
+    CFileOps ops;
+    bool copied = ops.CopyPathTo(selected, path);
+    if (folder)
+        COrvantisDoc::ProgressLog(copied ? LOG_OK : LOG_ERROR, copied ? L"Copy ok" : L"Copy FAILED");
+    else
+        COrvantisDoc::ProgressLog(copied ? LOG_OK : LOG_ERROR, copied ? L"File Copy ok" : L"File Copy FAILED");
     for (int i = 0; i < ops.m_Skipped.GetSize(); ++i)
-        skipped += SkipLinkOrDevice(ops.m_Skipped[i]) ? 1 : 0;
-    return skipped;
+        leftOut += SkipLinkOrDevice(ops.m_Skipped[i]) ? 1 : 0;
+    return path;
 }
 
 }  // namespace
@@ -177,23 +191,7 @@ int COrvantisDoc::ListSelection(CAddInfoList& list)
             continue;
         }
         bool folder = CFileOps::GetPathType(selected) == PATH_FOLDER;
-        CString path = selected;
-        if (copyMode) {
-            path = m_strDestPath + FreeCopyName(selected, m_strDestPath, folder);
-            if (folder) {
-                ProgressLog(LOG_PLAIN, L"Copy Folder: " + selected + L" >>> " + path);
-                ProgressLog(LOG_PLAIN, L"May take some time depending on the file sizes...");
-            } else {
-                ProgressLog(LOG_PLAIN, L"Copy: " + selected + L" >>> " + path);
-            }
-            CFileOps ops;
-            bool copied = ops.CopyPathTo(selected, path);
-            if (folder)
-                ProgressLog(copied ? LOG_OK : LOG_ERROR, copied ? L"Copy ok" : L"Copy FAILED");
-            else
-                ProgressLog(copied ? LOG_OK : LOG_ERROR, copied ? L"File Copy ok" : L"File Copy FAILED");
-            leftOut += LogSkippedByCopy(ops);
-        }
+        CString path = copyMode ? CopyIntoDestination(selected, m_strDestPath, folder, leftOut) : selected;
         if (folder) {
             int insertAt = list.GetSize();
             CollectFolderItems(path, list);

@@ -66,6 +66,22 @@ inline std::string ReadFile(const CString& folder, const std::string& name)
     return out;
 }
 
+inline void RemoveUnixTree(const std::string& path);
+
+// Removes what a Unix folder holds, without following links.
+inline void RemoveUnixChildren(const std::string& folder)
+{
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return;
+    while (dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            RemoveUnixTree(folder + "/" + name);
+    }
+    closedir(dir);
+}
+
 // Removes a Unix tree without following links, as "rm -rf" does.
 inline void RemoveUnixTree(const std::string& path)
 {
@@ -73,14 +89,7 @@ inline void RemoveUnixTree(const std::string& path)
     if (lstat(path.c_str(), &info) != 0)
         return;
     if (S_ISDIR(info.st_mode)) {
-        if (DIR* dir = opendir(path.c_str())) {
-            while (dirent* entry = readdir(dir)) {
-                std::string name = entry->d_name;
-                if (name != "." && name != "..")
-                    RemoveUnixTree(path + "/" + name);
-            }
-            closedir(dir);
-        }
+        RemoveUnixChildren(path);
         rmdir(path.c_str());
     } else {
         unlink(path.c_str());
@@ -94,16 +103,8 @@ public:
     explicit TreeCleaner(const CString& folder) : m_folder(UnixPath(folder)) {}
     ~TreeCleaner()
     {
-        if (m_folder.empty())
-            return;
-        if (DIR* dir = opendir(m_folder.c_str())) {
-            while (dirent* entry = readdir(dir)) {
-                std::string name = entry->d_name;
-                if (name != "." && name != "..")
-                    RemoveUnixTree(m_folder + "/" + name);
-            }
-            closedir(dir);
-        }
+        if (!m_folder.empty())
+            RemoveUnixChildren(m_folder);
     }
     TreeCleaner(const TreeCleaner&) = delete;
     TreeCleaner& operator=(const TreeCleaner&) = delete;
