@@ -9,6 +9,7 @@
 #include <new>
 
 #ifdef __WINE__
+#include <sys/stat.h>
 #include <unistd.h>
 extern "C" char* CDECL wine_get_unix_file_name(const WCHAR* dosName);
 #endif
@@ -57,24 +58,25 @@ bool ForEachEntry(const CString& pattern, Visit visit)
     return true;
 }
 
-// Removes a link to a folder, never what it points to. Wine's folder removal
-// follows a Unix link and would remove an empty target instead, so there the
-// link itself is unlinked on the Unix side.
-bool RemoveFolderLink(const CString& path)
-{
 #ifdef __WINE__
-    char* unixPath = wine_get_unix_file_name(path);
+// Calls use(Unix path) for a path of the system; false when it has none.
+template <class Use>
+bool WithUnixPath(const CString& path, Use use)
+{
+    CString trimmed = path;
+    trimmed.TrimRight(L'\\');  // "link\" would lead the Unix side through the link
+    // Only the long form "\\?\X:\..." gives the file itself for a name like
+    // "aux.c"; the plain form gives the device's Unix path.
+    if (trimmed.GetLength() >= 3 && trimmed[1] == L':' && trimmed[2] == L'\\')
+        trimmed = L"\\\\?\\" + trimmed;
+    char* unixPath = wine_get_unix_file_name(trimmed);
     if (!unixPath)
         return false;
-    bool removed = unlink(unixPath) == 0;
+    bool result = use(unixPath);
     HeapFree(GetProcessHeap(), 0, unixPath);
-    if (!removed)
-        SetLastError(ERROR_ACCESS_DENIED);
-    return removed;
-#else
-    return RemoveDirectoryW(path) != FALSE;
-#endif
+    return result;
 }
+#endif
 
 }  // namespace
 
@@ -88,6 +90,7 @@ void CFileOps::Init()
     m_nError = 0;
     m_bKeptItem = 0;
     m_nCopyBudget = -1;
+    m_Skipped.RemoveAll();
 }
 
 int CFileOps::GetPathType(const CString& path)
@@ -115,13 +118,37 @@ void CFileOps::AddBackslash(CString& path)
         path += L'\\';
 }
 
-bool CFileOps::IsFolderLink(DWORD attributes)
+bool CFileOps::IsLink(const CString& path)
 {
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-           (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    DWORD attributes = GetFileAttributesW(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return true;
+#ifdef __WINE__
+    // The system shows a Unix link to a file as a plain file, and one whose
+    // target is gone as nothing at all.
+    return WithUnixPath(path, [](const char* unixPath) {
+        struct stat info;
+        return lstat(unixPath, &info) == 0 && S_ISLNK(info.st_mode);
+    });
+#else
+    return false;
+#endif
 }
 
-bool CFileOps::IsFolderLink(const CString& path) { return IsFolderLink(GetFileAttributesW(path)); }
+// Wine's deletion and folder removal follow a Unix link and would remove its
+// target instead, so there the link itself is unlinked on the Unix side.
+bool CFileOps::RemoveLink(const CString& path)
+{
+#ifdef __WINE__
+    bool removed = WithUnixPath(path, [](const char* unixPath) { return unlink(unixPath) == 0; });
+    if (!removed)
+        SetLastError(ERROR_ACCESS_DENIED);
+    return removed;
+#else
+    DWORD attributes = GetFileAttributesW(path);
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(path) != FALSE : DeleteFileW(path) != FALSE;
+#endif
+}
 
 bool CFileOps::FilesEqual(const CString& pathA, const CString& pathB)
 {
@@ -185,6 +212,13 @@ bool CFileOps::CopyPathInto(const CString& source, const CString& destinationFol
     return ok;
 }
 
+bool CFileOps::CopyPathTo(const CString& source, const CString& target)
+{
+    bool ok = Guarded([&] { CopyAs(source, target); });
+    m_nCopyBudget = -1;
+    return ok;
+}
+
 int CFileOps::AskDeleteReadOnly(const CString& fileName)
 {
     CString text = fileName + L" is read only. Do you want delete it?";
@@ -212,17 +246,17 @@ bool CFileOps::ConfirmDeleteReadOnly(const CString& path)
 
 void CFileOps::DeletePath(const CString& path)
 {
+    if (IsLink(path)) {
+        if (!RemoveLink(path))
+            throw new CFExeption(GetLastError());
+        return;
+    }
     if (GetPathType(path) == PATH_FILE) {
         if (!ConfirmDeleteReadOnly(path)) {
             m_bKeptItem = 1;
             return;
         }
         if (!DeleteFileW(path))
-            throw new CFExeption(GetLastError());
-        return;
-    }
-    if (IsFolderLink(path)) {
-        if (!RemoveFolderLink(path))
             throw new CFExeption(GetLastError());
         return;
     }
@@ -265,20 +299,27 @@ bool CFileOps::IsAlreadyInFolder(const CString& source, const CString& destinati
     return source.Left(std::max(source.ReverseFind(L'\\'), 0)).CompareNoCase(destinationFolder) == 0;
 }
 
+void CFileOps::CheckCopySource(const CString& source)
+{
+    if (IsDeviceName(PathFilePart(source)))
+        throw new CFExeption(source + L" has the name of a device and is not copied");
+    if (IsLink(source))
+        throw new CFExeption(source + L" is a link and is not copied");
+    if (GetPathType(source) == PATH_MISSING)
+        throw new CFExeption(source + L" not found");
+}
+
 void CFileOps::Copy(const CString& source, const CString& destination)
 {
     SetCopyBudget(source, destination);
+    CheckCopySource(source);
     int sourceType = GetPathType(source), destinationType = GetPathType(destination);
-    if (sourceType == PATH_MISSING)
-        throw new CFExeption(source + L" not found");
     if (destinationType == PATH_MISSING)
         throw new CFExeption(destination + L" not found");
     if (sourceType == PATH_FOLDER && destinationType == PATH_FILE)
         throw new CFExeption(CString(L"Wrong operation"));
 
     if (sourceType == PATH_FOLDER && destinationType == PATH_FOLDER) {
-        if (IsFolderLink(source))
-            throw new CFExeption(source + L" is a folder link and is not copied");
         CString from = source, to = destination;
         AddBackslash(from);
         AddBackslash(to);
@@ -300,16 +341,36 @@ void CFileOps::Copy(const CString& source, const CString& destination)
     }
 }
 
+void CFileOps::CopyAs(const CString& source, const CString& target)
+{
+    SetCopyBudget(source, PathFolderPart(target));
+    CheckCopySource(source);
+    if (GetPathType(source) != PATH_FOLDER) {
+        CopyFile(source, target);
+        return;
+    }
+    // A new folder: a copy never merges into a folder that stands there.
+    if (!CreateDirectoryW(target, nullptr))
+        throw new CFExeption(GetLastError());
+    CString from = source;
+    AddBackslash(from);
+    CopyTree(from + L"*.*", target + L"\\");
+}
+
 void CFileOps::CopyTree(const CString& pattern, const CString& destinationFolder)
 {
     CString from = PatternFolder(pattern);
     ForEachEntry(pattern, [&](const WIN32_FIND_DATAW& entry) {
         CString name = entry.cFileName;
+        if (IsDeviceName(name) || IsLink(from + name)) {
+            m_Skipped.Add(from + name);
+            return;
+        }
         if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
             CopyFile(from + name, destinationFolder + name);
             return;
         }
-        if (IsFolderLink(entry.dwFileAttributes) || m_nCopyBudget == 0)
+        if (m_nCopyBudget == 0)
             return;
         CString to = destinationFolder + name + L"\\";
         if (GetPathType(to) != PATH_FOLDER && !CreateDirectoryW(to, nullptr))
@@ -322,6 +383,7 @@ void CFileOps::CopyTree(const CString& pattern, const CString& destinationFolder
 
 void CFileOps::CopyFile(const CString& source, const CString& destination)
 {
-    if (!::CopyFileW(source, destination, FALSE))
+    // Never over a file that stands there: it may be someone's other file.
+    if (!::CopyFileW(source, destination, TRUE))
         throw new CFExeption(GetLastError());
 }

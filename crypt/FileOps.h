@@ -4,11 +4,15 @@
 //
 // Tree operations stop at the first failure, keep its text and system code in
 // m_strError / m_nError and return false (inside they throw CFExeption*).
-// They never descend into folder links (reparse points): a link is removed or
-// skipped as a link, never followed. Secure deletion throws nothing and returns codes.
+// They never work through a link (a reparse point, or a Unix symbolic link,
+// which the system shows as a plain file or folder): a link is removed or
+// skipped as a link, never followed. Names the system takes for a device are
+// never opened. Copies never replace a file. Secure deletion throws nothing
+// and returns codes.
 #pragma once
 
 #include "framework/base/CString.h"
+#include "framework/base/Collections.h"
 
 #include <windows.h>
 
@@ -40,7 +44,8 @@ enum PathType {
 enum SecureDeleteResult {
     SECURE_DELETE_WIPED = 0,       // a wipe was attempted and the file is gone
     SECURE_DELETE_NOT_WIPED = -1,  // missing path, a folder, or a file deleted without wiping
-    SECURE_DELETE_FAILED = -2,     // the file still exists afterwards
+    SECURE_DELETE_FAILED = -2,     // the file still exists afterwards, not overwritten
+    SECURE_DELETE_WIPED_NOT_DELETED = -3,  // overwritten, but the file could not be deleted and stays
 };
 
 enum WipeResult {
@@ -62,19 +67,24 @@ public:
     static void AddBackslash(CString& path);
     // Byte-for-byte comparison; false when either file cannot be read.
     static bool FilesEqual(const CString& pathA, const CString& pathB);
-    // A folder that is a link (junction, symbolic link): never entered.
-    static bool IsFolderLink(DWORD attributes);
-    static bool IsFolderLink(const CString& path);
+    // True when the path's last component is a link (junction, symbolic link,
+    // to a file or a folder, its target there or not): never entered, opened,
+    // renamed or deleted through.
+    static bool IsLink(const CString& path);
 
     // Tree operations
     // Deletes a file or a folder tree; true on success, and also when the user
     // cancelled at a read-only file (m_nError is then 0).
     bool Delete(const CString& path);
     bool RenamePath(const CString& oldPath, const CString& newPath);
-    // Copies a file or folder tree into the destination folder (overwriting).
+    // Copies a file or folder tree into the destination folder under its own
+    // name; a file of a name already taken there fails the copy.
     bool CopyPathInto(const CString& source, const CString& destinationFolder);
+    // Copies a file or folder tree to `target`, a path where nothing stands yet.
+    bool CopyPathTo(const CString& source, const CString& target);
 
     // Secure deletion (SecureDeleteResult); the quick form wipes only the head.
+    // A link is removed as a link; nothing it leads to is wiped.
     static int SecureDeleteFile(const CString& path);
     static int SecureDeleteFileQuick(const CString& path);
     // Overwrite, then delete (WipeResult).
@@ -88,6 +98,9 @@ public:
     int m_nError;
     BYTE m_bKeptItem;
     int m_nCopyBudget;
+    // Links and names of devices the copies left out, by full path; kept
+    // until Init.
+    CStringArray m_Skipped;
 
 protected:
     // Asks whether to delete a read-only file: IDYES, IDNO or IDCANCEL.
@@ -96,6 +109,9 @@ protected:
     void DeletePath(const CString& path);
     void Rename(const CString& oldPath, const CString& newPath);
     void Copy(const CString& source, const CString& destination);
+    void CopyAs(const CString& source, const CString& target);
+    // Throws when the source may not be copied: missing, a link, or a device name.
+    static void CheckCopySource(const CString& source);
     void CopyTree(const CString& pattern, const CString& destinationFolder);
     // (CopyFile is the system's macro for CopyFileW, so this member is CopyFileW too.)
     void CopyFile(const CString& source, const CString& destination);
@@ -109,4 +125,8 @@ private:
     bool Guarded(Step step);
     static int SecureDelete(const CString& path, bool headOnly);
     static int WipeFile(const CString& path, bool headOnly);
+    // The overwrite passes of WipeFile, without the deletion (WipeResult).
+    static int OverwriteFile(const CString& path, bool headOnly);
+    // Removes a link itself, never what it leads to.
+    static bool RemoveLink(const CString& path);
 };

@@ -1,6 +1,7 @@
 // CFileOps: secure deletion (overwrite passes through write-through handles, then deletion).
 #include "crypt/FileOps.h"
 
+#include "crypt/PathParts.h"
 #include "crypt/SystemRandom.h"
 
 #include <algorithm>
@@ -76,8 +77,12 @@ bool CFileOps::WritePatternPasses(HANDLE file, uint64_t length, bool randomOnly)
     return true;
 }
 
-int CFileOps::WipeFile(const CString& path, bool headOnly)
+// Never through a link (its target would be overwritten) nor a device name
+// (the device would be written to, the file of that name stay as it was).
+int CFileOps::OverwriteFile(const CString& path, bool headOnly)
 {
+    if (IsDeviceName(PathFilePart(path)) || IsLink(path))
+        return WIPE_FAILED;
     DWORD attributes = GetFileAttributesW(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
         !SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL))
@@ -96,8 +101,14 @@ int CFileOps::WipeFile(const CString& path, bool headOnly)
              (head == 0 || WritePatternPasses(file, head, true));
     }
     CloseHandle(file);
-    if (!ok)
-        return WIPE_FAILED;
+    return ok ? WIPE_OK : WIPE_FAILED;
+}
+
+int CFileOps::WipeFile(const CString& path, bool headOnly)
+{
+    int result = OverwriteFile(path, headOnly);
+    if (result != WIPE_OK)
+        return result;
     return DeleteFileW(path) ? WIPE_OK : WIPE_FAILED;
 }
 
@@ -107,6 +118,10 @@ int CFileOps::WipeFileHead(const CString& path) { return WipeFile(path, true); }
 
 int CFileOps::SecureDelete(const CString& path, bool headOnly)
 {
+    if (IsDeviceName(PathFilePart(path)))
+        return SECURE_DELETE_FAILED;
+    if (IsLink(path))
+        return RemoveLink(path) ? SECURE_DELETE_NOT_WIPED : SECURE_DELETE_FAILED;
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -117,9 +132,12 @@ int CFileOps::SecureDelete(const CString& path, bool headOnly)
         DeleteFileW(path);
         return StillExists(path) ? SECURE_DELETE_FAILED : SECURE_DELETE_NOT_WIPED;
     }
-    if (WipeFile(path, headOnly) != WIPE_OK)
-        DeleteFileW(path);  // plain deletion as the fallback
-    return StillExists(path) ? SECURE_DELETE_FAILED : SECURE_DELETE_WIPED;
+    // After a failed overwrite the deletion is the plain fallback.
+    bool overwritten = OverwriteFile(path, headOnly) == WIPE_OK;
+    DeleteFileW(path);
+    if (!StillExists(path))
+        return SECURE_DELETE_WIPED;
+    return overwritten ? SECURE_DELETE_WIPED_NOT_DELETED : SECURE_DELETE_FAILED;
 }
 
 int CFileOps::SecureDeleteFile(const CString& path) { return SecureDelete(path, false); }

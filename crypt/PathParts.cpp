@@ -1,5 +1,7 @@
 #include "crypt/PathParts.h"
 
+#include <windows.h>
+
 namespace {
 
 int FilePartStart(const CString& path)
@@ -21,4 +23,23 @@ CString FileExtension(const CString& filePart)
 {
     int dot = filePart.ReverseFind(L'.');
     return dot < 0 ? CString() : filePart.Mid(dot);
+}
+
+bool IsDeviceName(const CString& filePart)
+{
+    static const WCHAR* const kDevices[] = {L"con", L"prn", L"aux", L"nul", L"conin$", L"conout$"};
+    // The system looks at the text before the first "." only.
+    CString stem = filePart;
+    stem.TrimRight(L':');
+    int dot = stem.Find(L'.');
+    if (dot >= 0)
+        stem = stem.Left(dot);
+    stem.TrimRight(L" :");
+    for (const WCHAR* device : kDevices)
+        if (stem.CompareNoCase(device) == 0)
+            return true;
+    if (stem.GetLength() != 4 || stem[3] < L'1' || stem[3] > L'9')
+        return false;
+    CString port = stem.Left(3);
+    return port.CompareNoCase(L"com") == 0 || port.CompareNoCase(L"lpt") == 0;
 }

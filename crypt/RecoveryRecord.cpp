@@ -101,6 +101,10 @@ public:
         return true;
     }
     bool TruncateAt(uint64_t size) { return Seek(size) && SetEndOfFile(m_handle); }
+    bool SetTimes(const WIN32_FILE_ATTRIBUTE_DATA& times)
+    {
+        return SetFileTime(m_handle, &times.ftCreationTime, &times.ftLastAccessTime, &times.ftLastWriteTime) != FALSE;
+    }
 
 private:
     HANDLE m_handle;
@@ -257,6 +261,10 @@ int CRecoveryRecord::Verify(const CString& path, int64_t& badIndex, int64_t& bad
 
 int CRecoveryRecord::Repair(const CString& path)
 {
+    // A repaired file is the file it was: it keeps its times.
+    WIN32_FILE_ATTRIBUTE_DATA times;
+    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &times))
+        return RECOVERY_CANNOT_OPEN;
     Reader reader(path);
     Section section;
     int result = OpenSection(reader, section);
@@ -282,6 +290,7 @@ int CRecoveryRecord::Repair(const CString& path)
         return RECOVERY_CANNOT_WRITE;
     if (!file.Seek(bad.offset) || !file.Write(accumulator.get(), bad.length))
         return RECOVERY_CANNOT_WRITE;
+    file.SetTimes(times);
     return RECOVERY_OK;
 }
 

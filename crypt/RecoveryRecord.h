@@ -43,7 +43,8 @@ public:
     // index of the last bad block (-1 for none), badCount the number of bad blocks.
     int Verify(const CString& path, int64_t& badIndex, int64_t& badCount);
     // Rebuilds a single bad block from the parity and writes it back when the
-    // rebuilt block matches its stored CRC. The file is changed only then.
+    // rebuilt block matches its stored CRC. The file is changed only then, and
+    // keeps its times.
     int Repair(const CString& path);
 
     // Of the last operation: the blocks examined and the block size read.

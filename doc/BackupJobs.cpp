@@ -5,6 +5,8 @@
 // on the user-interface thread and send no job reports.
 #include "doc/OrvantisDoc.h"
 
+#include "crypt/FileOps.h"
+#include "crypt/PathParts.h"
 #include "framework/windows/AfxMessageBox.h"
 #include "framework/base/CFile.h"
 #include "framework/windows/CWaitCursor.h"
@@ -87,6 +89,23 @@ bool StartsWithLocalHeader(const CString& path)
     unsigned char bytes[4] = {};
     UINT got = file.Read(bytes, 4);
     return got == 4 && bytes[0] == 'P' && bytes[1] == 'K' && bytes[2] == 3 && bytes[3] == 4;
+}
+
+// Takes the links and the names of devices out of the items: a link would be
+// packed from what it leads to and then deleted through, and a device would
+// be read in place of the file. Returns how many were taken out.
+int LeaveOutLinksAndDevices(CAddInfoList& items)
+{
+    int leftOut = 0;
+    for (int i = items.GetSize() - 1; i >= 0; --i) {
+        const CString& path = items[i]->m_strPath;
+        if (!IsDeviceName(PathFilePart(path)) && !CFileOps::IsLink(path))
+            continue;
+        delete items[i];
+        items.RemoveAt(i);
+        ++leftOut;
+    }
+    return leftOut;
 }
 
 // A file packed into the archive under `entryName`.
@@ -220,6 +239,9 @@ bool COrvantisDoc::CheckBackupFolder(const CString& folder)
 
 bool COrvantisDoc::ZipFolderBackup(const CString& folder, const CString& tempArchive)
 {
+    // The caller made the temporary file: it goes first, so that no refusal leaves it behind.
+    if (GetFileAttributesW(tempArchive) != INVALID_FILE_ATTRIBUTES)
+        RemoveTempFile(tempArchive, true);
     if (IsDriveRoot(folder)) {
         AfxMessageBox(L"For security reasons adding root folder into single protected archive is forbidden", MB_OK);
         return false;
@@ -230,11 +252,10 @@ bool COrvantisDoc::ZipFolderBackup(const CString& folder, const CString& tempArc
     CString base = folder;
     base.TrimRight(L'\\');
     const CString target = base + kArchiveName;
-    if (GetFileAttributesW(tempArchive) != INVALID_FILE_ATTRIBUTES)
-        RemoveTempFile(tempArchive, true);
 
     CAddInfoList items;
     CollectFolderItems(base, items);
+    int leftOut = LeaveOutLinksAndDevices(items);
     if (items.GetSize() > kMaxEntries) {
         AfxMessageBox(L"The folder holds more than 65535 files and folders, more than one archive can hold.\nAborting.",
                       MB_OK);
@@ -253,7 +274,13 @@ bool COrvantisDoc::ZipFolderBackup(const CString& folder, const CString& tempArc
 
     std::vector<PackedFile> packed;
     bool created = false;
-    bool allPacked = PackItems(m_Archive, m_NameCrypt, base, tempArchive, items, packed, created);
+    if (leftOut > 0) {
+        CString text;
+        text.Format(L"%d link(s) or file(s) named like a device (nul, aux.c...) are not packed; they stay in the folder.",
+                    leftOut);
+        AfxMessageBox(text, MB_OK);
+    }
+    bool allPacked = PackItems(m_Archive, m_NameCrypt, base, tempArchive, items, packed, created) && leftOut == 0;
     if (!created) {
         RemoveTempFile(tempArchive, false);
         return false;

@@ -33,9 +33,9 @@ bool COrvantisDoc::DecryptSelectedJob()
     ProgressLog(LOG_PLAIN, L"Counting files");
     ProgressLongOperation(1);
     CAddInfoList list;
-    ListSelection(list);
+    int leftOut = ListSelection(list);
     ProgressLongOperation(0);
-    return DecryptItemList(list);
+    return DecryptItemList(list, leftOut);
 }
 
 // The per-file work of DecryptItemList.
@@ -109,12 +109,19 @@ private:
             return KeepEncryptedUnderShortName(folder, storedName);
         }
         m_names.Added(folder, plainName);
-        bool deleted = false;  // a failed deletion is not reported: the encrypted file may stay
-        if (!m_doc.ReplaceOriginal(path, target, times, deleted))
+        // A failed deletion is not reported (the encrypted file may stay),
+        // unless the secure deletion overwrote it: then it is no use any more.
+        OriginalDeletion deletion = ORIGINAL_STAYS;
+        if (!m_doc.ReplaceOriginal(path, target, times, deletion))
             return FILE_FAILED;
-        if (deleted)
+        if (deletion == ORIGINAL_DELETED)
             m_names.Removed(folder, name);
         COrvantisDoc::ProgressLog(LOG_OK, L"Ok: " + name + L" >>> " + plainName);
+        if (deletion == ORIGINAL_WIPED_BUT_STAYS) {
+            COrvantisDoc::ProgressLog(LOG_ERROR, L"Error, encrypted file wiped but can't delete it (file is open?): " +
+                                                     path);
+            ++errors;
+        }
         return FILE_DONE;
     }
 
@@ -154,10 +161,11 @@ private:
     CFolderNameCache m_names;
 };
 
-bool COrvantisDoc::DecryptItemList(CAddInfoList& list)
+bool COrvantisDoc::DecryptItemList(CAddInfoList& list, int leftOut)
 {
     const int n = list.GetSize();
     CDecryptFileStep step(*this, MakeTempFileName());
+    step.skipped = leftOut;
     ProgressSetCount(n);
     ProgressLog(LOG_INFO, L"Files: %d", n);
     ProgressLog(LOG_HEADING, L"Decrypting Files:");
@@ -170,8 +178,12 @@ bool COrvantisDoc::DecryptItemList(CAddInfoList& list)
         }
         CString name = PathFilePart(item->m_strPath);
         FileOutcome outcome = FILE_DONE;
-        if (!IsEncryptedFileName(name)) {
+        bool skip = SkipLinkOrDevice(item->m_strPath);
+        if (!skip && !IsEncryptedFileName(name)) {
             ProgressLog(LOG_WARNING, name + L" :>>>Not Encoded (skipping)<<<");
+            skip = true;
+        }
+        if (skip) {
             ++step.skipped;
             if (g_StopRequested) {
                 stopped = true;
@@ -214,6 +226,10 @@ void COrvantisDoc::DecryptFolderNames(CAddInfoList& list, int& errors, int& skip
         const CString& path = item->m_strPath;
         CString name = PathFilePart(path);
         CString parent = PathFolderPart(path);
+        if (SkipLinkOrDevice(path)) {
+            ++skipped;
+            continue;
+        }
         if (!IsEncryptedName(name)) {
             ProgressLog(LOG_WARNING, L"Folder name skipped (it is not encrypted)");
             ++skipped;

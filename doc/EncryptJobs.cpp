@@ -34,8 +34,8 @@ bool COrvantisDoc::EncryptSelectedJob()
     ProgressSetTitle(L"Encrypting Selected Files");
     ProgressLog(LOG_PLAIN, L"Counting files");
     CAddInfoList list;
-    ListSelection(list);
-    return EncryptItemList(list);
+    int leftOut = ListSelection(list);
+    return EncryptItemList(list, leftOut);
 }
 
 // The per-file work of EncryptItemList.
@@ -166,13 +166,17 @@ private:
             COrvantisDoc::ProgressLog(LOG_ERROR, L"ERROR - FAILED to move encrypted FILE to destination folder");
             return false;
         }
-        bool deleted = false;
-        if (!m_doc.ReplaceOriginal(path, target, times, deleted))
+        OriginalDeletion deletion = ORIGINAL_STAYS;
+        if (!m_doc.ReplaceOriginal(path, target, times, deletion))
             return false;
-        if (deleted)
+        if (deletion == ORIGINAL_DELETED)
             m_names.Removed(folder, name);
         COrvantisDoc::ProgressLog(LOG_OK, L"Ok: " + name + L" >>> " + newName);
-        if (!deleted) {
+        if (deletion == ORIGINAL_WIPED_BUT_STAYS) {
+            // Its content is gone: the user must not take it for the plain file.
+            COrvantisDoc::ProgressLog(LOG_ERROR, L"Error, original wiped but can't delete it (file is open?): " + path);
+            ++errors;
+        } else if (deletion != ORIGINAL_DELETED) {
             COrvantisDoc::ProgressLog(LOG_ERROR, L"Error, can't delete original (file is open?): " + path);
             ++errors;
         }
@@ -185,7 +189,7 @@ private:
     CFolderNameCache m_names;
 };
 
-bool COrvantisDoc::EncryptItemList(CAddInfoList& list)
+bool COrvantisDoc::EncryptItemList(CAddInfoList& list, int leftOut)
 {
     const int n = list.GetSize();
     ProgressSetCount(n);
@@ -194,6 +198,7 @@ bool COrvantisDoc::EncryptItemList(CAddInfoList& list)
     ProgressLog(LOG_HEADING, L"Encrypting files");
 
     CEncryptFileStep step(*this, t1);
+    step.skipped = leftOut;
     bool stopped = false;
     for (int i = 0; i < n && !stopped; ++i) {
         const CAddInfo* item = list.GetAt(i);
@@ -202,8 +207,12 @@ bool COrvantisDoc::EncryptItemList(CAddInfoList& list)
             continue;
         }
         CString name = PathFilePart(item->m_strPath);
-        if (IsGeneratedEncryptedFileName(name)) {
+        bool skip = SkipLinkOrDevice(item->m_strPath);
+        if (!skip && IsGeneratedEncryptedFileName(name)) {
             ProgressLog(LOG_WARNING, L"File: " + name + L" seems to be already Encrypted (Skipping)");
+            skip = true;
+        }
+        if (skip) {
             ++step.skipped;
             stopped = g_StopRequested != 0;
             continue;
@@ -249,6 +258,10 @@ void COrvantisDoc::EncryptFolderNames(CAddInfoList& list, int& errors, int& skip
             continue;
         const CString& path = item->m_strPath;
         ProgressSetFile(path);
+        if (SkipLinkOrDevice(path)) {
+            ++skipped;
+            continue;
+        }
         CString name = PathFilePart(path);
         if (m_NameCrypt.DecryptName(name) != name) {
             ProgressLog(LOG_WARNING, L"Folder Already Encrypted (skipping):" + name);

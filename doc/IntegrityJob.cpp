@@ -43,6 +43,10 @@ bool COrvantisDoc::IntegrityTestJob()
             continue;
         const CString& path = item->m_strPath;
         ProgressSetFile(path);
+        if (SkipLinkOrDevice(path)) {
+            ++skipped;
+            continue;
+        }
         ProgressLog(LOG_PLAIN, L"Encrypting:" + path);
         megabytes += FileSizeInMegabytes(path);
         CString name;

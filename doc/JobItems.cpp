@@ -6,6 +6,7 @@
 #include "crypt/FileOps.h"
 #include "crypt/KeyState.h"
 #include "crypt/PathParts.h"
+#include "doc/JobNames.h"
 #include "doc/JobSteps.h"
 
 namespace {
@@ -27,6 +28,66 @@ bool IsFullFolderPath(const CString& path)
     if (path.GetLength() >= 2 && drive >= L'a' && drive <= L'z' && path[1] == L':')
         return path.GetLength() == 2 || path[2] == L'\\';
     return path.GetLength() > 2 && path[0] == L'\\' && path[1] == L'\\';
+}
+
+// The name a copy of `selected` takes in `destination` (ending in "\"): its
+// own, or, when something stands there under it, a free one that is logged:
+// a new random encrypted name for an encrypted file, else "name (n).ext".
+CString FreeCopyName(const CString& selected, const CString& destination, bool folder)
+{
+    CString name = PathFilePart(selected);
+    if (!PathIsTaken(destination + name))
+        return name;
+    CString freeName;
+    if (!folder && IsEncryptedFileName(name)) {
+        do
+            freeName = MakeRandomEncryptedFileName();
+        while (PathIsTaken(destination + freeName));
+    } else {
+        freeName = UniqueNameInFolder(destination, name);
+    }
+    COrvantisDoc::ProgressLog(LOG_WARNING, name + L" already exists in the destination, copying as: " + freeName);
+    return freeName;
+}
+
+// Deletes one file of a job, wiped first when `secure`. A link is left alone:
+// the system would delete what it leads to.
+OriginalDeletion DeleteJobFile(const CString& path, bool secure)
+{
+    DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || CFileOps::IsLink(path))
+        return ORIGINAL_STAYS;
+    if ((attributes & FILE_ATTRIBUTE_READONLY) && !SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL))
+        return ORIGINAL_STAYS;
+    if (!secure)
+        return DeleteFileW(path) ? ORIGINAL_DELETED : ORIGINAL_STAYS;
+    if (CFileOps::SecureDeleteFile(path) == SECURE_DELETE_WIPED_NOT_DELETED)
+        return ORIGINAL_WIPED_BUT_STAYS;
+    // A wipe that could not delete the file must not count as a deletion.
+    return GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES ? ORIGINAL_DELETED : ORIGINAL_STAYS;
+}
+
+// Copies a selected item into `destination` under a free name, with the copy
+// lines of the jobs, and returns the copy's path. The links and names of
+// devices the copy left out are counted into `leftOut`, each with its line.
+CString CopyIntoDestination(const CString& selected, const CString& destination, bool folder, int& leftOut)
+{
+    CString path = destination + FreeCopyName(selected, destination, folder);
+    if (folder) {
+        COrvantisDoc::ProgressLog(LOG_PLAIN, L"Copy Folder: " + selected + L" >>> " + path);
+        COrvantisDoc::ProgressLog(LOG_PLAIN, L"May take some time depending on the file sizes...");
+    } else {
+        COrvantisDoc::ProgressLog(LOG_PLAIN, L"Copy: " + selected + L" >>> " + path);
+    }
+    CFileOps ops;
+    bool copied = ops.CopyPathTo(selected, path);
+    if (folder)
+        COrvantisDoc::ProgressLog(copied ? LOG_OK : LOG_ERROR, copied ? L"Copy ok" : L"Copy FAILED");
+    else
+        COrvantisDoc::ProgressLog(copied ? LOG_OK : LOG_ERROR, copied ? L"File Copy ok" : L"File Copy FAILED");
+    for (int i = 0; i < ops.m_Skipped.GetSize(); ++i)
+        leftOut += SkipLinkOrDevice(ops.m_Skipped[i]) ? 1 : 0;
+    return path;
 }
 
 }  // namespace
@@ -62,7 +123,7 @@ bool COrvantisDoc::CollectFolderItems(const CString& folder, CAddInfoList& list)
         folders.ElementAt(i) = nullptr;  // the output owns it now
         // A folder link is listed but never entered: it may lead outside the
         // tree or back into it without end.
-        if (m_bRecurse && !CFileOps::IsFolderLink(item->m_strPath))
+        if (m_bRecurse && !CFileOps::IsLink(item->m_strPath))
             CollectFolderItems(item->m_strPath, list);
     }
     return true;
@@ -115,56 +176,34 @@ void COrvantisDoc::FindFilesByName(const CString& folder, const CString& text, C
 }
 
 // The selection as a job list. In copy mode each selected item is copied into
-// the destination first and the copy is listed: its path is the destination
-// plus the item's name, so a failed copy is never replaced by the original.
-// A selected folder stands before its contents.
-bool COrvantisDoc::ListSelection(CAddInfoList& list)
+// the destination first, never over anything that stands there, and the copy
+// is listed: its path is the destination plus the copy's name, so a failed
+// copy is never replaced by the original. A selected folder stands before its
+// contents. Links and names of devices are left out, each with its line.
+int COrvantisDoc::ListSelection(CAddInfoList& list)
 {
     bool copyMode = !m_strSourcePath.IsEmpty() && !m_strDestPath.IsEmpty();
-    CFileOps ops;
+    int leftOut = 0;
     for (int i = 0; i < m_Selection.GetSize(); ++i) {
         CString selected = WithoutTrailingBackslashes(m_Selection[i]);
-        CString path = copyMode ? m_strDestPath + PathFilePart(selected) : selected;
-        if (CFileOps::GetPathType(selected) == PATH_FOLDER) {
-            int insertAt = list.GetSize();
-            if (copyMode) {
-                ProgressLog(LOG_PLAIN, L"Copy Folder: " + selected + L" >>> " + path);
-                ProgressLog(LOG_PLAIN, L"May take some time depending on the file sizes...");
-                if (ops.CopyPathInto(selected, m_strDestPath))
-                    ProgressLog(LOG_OK, L"Copy ok");
-                else
-                    ProgressLog(LOG_ERROR, L"Copy FAILED");
-            }
-            CollectFolderItems(path, list);
-            list.InsertAt(insertAt, new CAddInfo(path, 0, 1));
+        if (SkipLinkOrDevice(selected)) {
+            ++leftOut;
             continue;
         }
-        if (copyMode) {
-            ProgressLog(LOG_PLAIN, L"Copy: " + selected + L" >>> " + path);
-            if (ops.CopyPathInto(selected, m_strDestPath))
-                ProgressLog(LOG_OK, L"File Copy ok");
-            else
-                ProgressLog(LOG_ERROR, L"File Copy FAILED");
+        bool folder = CFileOps::GetPathType(selected) == PATH_FOLDER;
+        CString path = copyMode ? CopyIntoDestination(selected, m_strDestPath, folder, leftOut) : selected;
+        if (folder) {
+            int insertAt = list.GetSize();
+            CollectFolderItems(path, list);
+            list.InsertAt(insertAt, new CAddInfo(path, 0, 1));
+        } else {
+            AddFileItem(path, list);
         }
-        AddFileItem(path, list);
     }
-    return true;
+    return leftOut;
 }
 
-bool COrvantisDoc::DeleteOriginal(const CString& path)
-{
-    DWORD attributes = GetFileAttributesW(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return false;
-    if ((attributes & FILE_ATTRIBUTE_READONLY) && !SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL))
-        return false;
-    if (m_bSecureDelete) {
-        CFileOps::SecureDeleteFile(path);
-        // A wipe that could not delete the file must not count as a deletion.
-        return GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES;
-    }
-    return DeleteFileW(path) != FALSE;
-}
+bool COrvantisDoc::DeleteOriginal(const CString& path) { return DeleteJobFile(path, m_bSecureDelete != 0) == ORIGINAL_DELETED; }
 
 void COrvantisDoc::BeginFile(const CString& path, const CString& line)
 {
@@ -173,7 +212,7 @@ void COrvantisDoc::BeginFile(const CString& path, const CString& line)
 }
 
 bool COrvantisDoc::ReplaceOriginal(const CString& original, const CString& target, const FileTimes& times,
-                                   bool& deleted)
+                                   OriginalDeletion& deletion)
 {
     // Setting the times opens the target for reading and writing, which shows
     // that it can be read; only without that is it opened once more.
@@ -186,7 +225,7 @@ bool COrvantisDoc::ReplaceOriginal(const CString& original, const CString& targe
         ProgressLog(LOG_WARNING, L"Secure Delete Original");
     // The jobs' moves never replace a file, so the target is a new file; the
     // comparison only guards against a system that moves a file onto itself.
-    deleted = target.CompareNoCase(original) != 0 && DeleteOriginal(original);
+    deletion = target.CompareNoCase(original) != 0 ? DeleteJobFile(original, m_bSecureDelete != 0) : ORIGINAL_STAYS;
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "doc/JobNames.h"
 
+#include "crypt/FileOps.h"
 #include "crypt/PathParts.h"
 
 #include <windows.h>
@@ -7,8 +8,6 @@
 namespace {
 
 bool IsHexDigit(WCHAR ch) { return (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F'); }
-
-bool Exists(const CString& path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
 
 }  // namespace
 
@@ -27,9 +26,14 @@ bool IsGeneratedEncryptedFileName(const CString& name)
     return true;
 }
 
+bool PathIsTaken(const CString& path)
+{
+    return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES || CFileOps::IsLink(path);
+}
+
 bool IsUsableNamePart(const CString& name)
 {
-    if (name.IsEmpty() || name == L"." || name == L"..")
+    if (name.IsEmpty() || name == L"." || name == L".." || IsDeviceName(name))
         return false;
     for (int i = 0; i < name.GetLength(); ++i) {
         WCHAR ch = name[i];
@@ -41,7 +45,7 @@ bool IsUsableNamePart(const CString& name)
 
 CString UniqueNameInFolder(const CString& folder, const CString& name)
 {
-    return UniqueNameInFolder(name, [&](const CString& candidate) { return Exists(folder + candidate); });
+    return UniqueNameInFolder(name, [&](const CString& candidate) { return PathIsTaken(folder + candidate); });
 }
 
 CString UniqueNameInFolder(const CString& name, const std::function<bool(const CString& name)>& taken)

@@ -11,11 +11,16 @@
 bool IsGeneratedEncryptedFileName(const CString& name);
 
 // True when the name can be one component of a path: not empty, not "." or
-// "..", and without "\", "/", ":" or control characters.
+// "..", no name of a device (IsDeviceName), and without "\", "/", ":" or
+// control characters.
 bool IsUsableNamePart(const CString& name);
 
-// The name itself when nothing of that name exists in `folder` (which ends in
-// a separator), else the first free "stem (n).ext" from n = 2.
+// True when anything stands at the path, a link whose target is gone
+// included (a new file there would be made through it).
+bool PathIsTaken(const CString& path);
+
+// The name itself when nothing of that name (PathIsTaken) exists in `folder` (which ends in a separator), else the first free
+// "stem (n).ext" from n = 2.
 CString UniqueNameInFolder(const CString& folder, const CString& name);
 // The same with `taken` telling whether a name is in use in the folder.
 CString UniqueNameInFolder(const CString& name, const std::function<bool(const CString& name)>& taken);

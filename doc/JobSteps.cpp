@@ -2,6 +2,7 @@
 
 #include "crypt/FileCipher.h"
 #include "crypt/FileOps.h"
+#include "crypt/PathParts.h"
 #include "doc/OrvantisDoc.h"
 
 #include <windows.h>
@@ -64,6 +65,20 @@ FileTimes InputTimesOf(const CFileCipher& cipher)
     FileTimes times;
     times.valid = cipher.GetInputTimes(times.created, times.accessed, times.written);
     return times;
+}
+
+bool SkipLinkOrDevice(const CString& path)
+{
+    // The name first: a device name is not looked at on the disk at all.
+    if (IsDeviceName(PathFilePart(path))) {
+        COrvantisDoc::ProgressLog(LOG_WARNING, L"Name of a device, never opened (Skipping): " + path);
+        return true;
+    }
+    if (CFileOps::IsLink(path)) {
+        COrvantisDoc::ProgressLog(LOG_WARNING, L"Link, never followed (Skipping): " + path);
+        return true;
+    }
+    return false;
 }
 
 CString NumberText(int64_t value)

@@ -30,5 +30,9 @@ void LogCryptFailure(int result, const uint8_t crc[4], const WCHAR* badKeyLine, 
 // The times of the input of the engine's last CryptFile (not valid when it
 // did not open its input).
 FileTimes InputTimesOf(const CFileCipher& cipher);
+// True, after a warning line, for an item a job leaves alone: a link, never
+// followed, renamed, wiped or deleted through, or a file or folder with the
+// name of a device (IsDeviceName), never opened.
+bool SkipLinkOrDevice(const CString& path);
 // Text of an integer, for lines that join numbers and names without formatting them together.
 CString NumberText(int64_t value);

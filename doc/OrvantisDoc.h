@@ -33,6 +33,13 @@ struct FileTimes {
     bool ApplyTo(const CString& path) const;
 };
 
+// How the deletion of a job's original ended.
+enum OriginalDeletion {
+    ORIGINAL_DELETED,
+    ORIGINAL_STAYS,               // untouched
+    ORIGINAL_WIPED_BUT_STAYS,     // secure deletion overwrote it, but it could not be deleted
+};
+
 class CFullImgView;  // the secure image viewer window (comes with the viewers)
 
 // What COrvantisDoc::OpenTempDecrypted found out besides the path it returns.
@@ -141,16 +148,18 @@ public:
     // Job bodies (worker thread), run by Run according to g_JobCode.
     bool EncryptFolderJob();
     bool EncryptSelectedJob();
-    bool EncryptItemList(CAddInfoList& list);
+    // `leftOut`: items already left out of the list, counted as skipped.
+    bool EncryptItemList(CAddInfoList& list, int leftOut = 0);
     bool DecryptFolderJob();
     bool DecryptSelectedJob();
-    bool DecryptItemList(CAddInfoList& list);
+    bool DecryptItemList(CAddInfoList& list, int leftOut = 0);
     bool RecoveryJob(bool repair);
     bool IntegrityTestJob();
     // JOB_TEMP_DECRYPT: m_strSourcePath into the copy m_strDestPath.
     bool AsyncTempDecryptJob();
     // Deletes one file, wiping it first with m_bSecureDelete; clears a
-    // read-only attribute first. False when it cannot be deleted.
+    // read-only attribute first. False when it cannot be deleted, and for a
+    // link, which is never deleted through.
     bool DeleteOriginal(const CString& path);
     // The start of one file's work: status and log line. (The file's times
     // come from the engine, which reads them as it opens the file.)
@@ -158,9 +167,9 @@ public:
     // The end of one file's work once its new form stands under its new name:
     // false (after the job's line) when that file cannot be read; otherwise it
     // gets the times of the original, and the original is deleted (wiped on
-    // request), `deleted` telling whether that worked.
+    // request), `deletion` telling how that ended.
     bool ReplaceOriginal(const CString& original, const CString& target, const FileTimes& times,
-                         bool& deleted);
+                         OriginalDeletion& deletion);
 
     // Reports to the main window (any thread; nothing without a main window).
     static void ProgressSetTitle(const CString& title);
@@ -214,7 +223,8 @@ private:
     bool SetCopyFolders(const CString& destination, const CString& source, const WCHAR* sameFolderMessage);
     void ClearCopyFolders();
     void RunFileCommand(int jobCode, bool encrypt, bool passFolderNames, const CString& currentFolder);
-    bool ListSelection(CAddInfoList& list);
+    // Returns how many selected items were left out (links, names of devices).
+    int ListSelection(CAddInfoList& list);
     void EncryptFolderNames(CAddInfoList& list, int& errors, int& skipped);
     void DecryptFolderNames(CAddInfoList& list, int& errors, int& skipped);
     void FinishFileJob(int errors, int skipped, const WCHAR* caption);

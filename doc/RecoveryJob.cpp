@@ -41,6 +41,9 @@ bool COrvantisDoc::RecoveryJob(bool repair)
         CString name = PathFilePart(path);
         if (!IsEncryptedFileName(name))
             continue;
+        // A repair writes into the file: never through a link.
+        if (SkipLinkOrDevice(path))
+            continue;
         CString shown = name;
         if (HasKey()) {
             shown = cipher.ReadOriginalName(path);

@@ -1,12 +1,11 @@
 // File operations on real files in a temporary folder: queries, tree deletion
-// and copying, folder links, and secure deletion checked through a second hard link.
+// and copying, links and names of devices, and secure deletion checked
+// through a second hard link.
 #include "tests/crypt/CryptTestSupport.h"
+#include "tests/crypt/UnixFiles.h"
 
 #include "crypt/FileOps.h"
-
-#include <unistd.h>
-
-extern "C" char* CDECL wine_get_unix_file_name(const WCHAR* dosName);
+#include "crypt/PathParts.h"
 
 namespace {
 
@@ -40,23 +39,16 @@ protected:
     }
     bool Exists(const CString& relative) { return GetFileAttributesW(m_folder / relative) != INVALID_FILE_ATTRIBUTES; }
 
-    // A link to a folder made on the Unix side; the system shows it as a reparse point.
-    void FolderLink(const CString& link, const CString& target)
+    // A link made on the Unix side, in `folder` (relative), to `target` (full path).
+    void Link(const CString& folder, const std::string& name, const CString& target)
     {
-        char* unixTarget = wine_get_unix_file_name(m_folder / target);
-        char* unixFolder = wine_get_unix_file_name(m_folder.Path());
-        ASSERT_TRUE(unixTarget && unixFolder);
-        std::string unixLink = std::string(unixFolder) + "/" + link.ToUtf8();
-        for (char& ch : unixLink)
-            if (ch == '\\')
-                ch = '/';
-        ASSERT_EQ(symlink(unixTarget, unixLink.c_str()), 0);
-        HeapFree(GetProcessHeap(), 0, unixTarget);
-        HeapFree(GetProcessHeap(), 0, unixFolder);
-        ASSERT_TRUE(CFileOps::IsFolderLink(m_folder / link));
+        ASSERT_TRUE(qvunix::MakeLink(m_folder / folder, name, target));
+        ASSERT_TRUE(CFileOps::IsLink(m_folder / folder + L"\\" + CString::FromUtf8(name.c_str())));
     }
 
+    qvtest::TempFolder m_outside;  // what links lead to, outside the tree
     qvtest::TempFolder m_folder;
+    qvunix::TreeCleaner m_cleaner{m_folder.Path()};
 };
 
 }  // namespace
@@ -184,6 +176,17 @@ TEST_F(FileOpsTest, SecureDeleteReportsAFileThatStays)
     EXPECT_EQ(qvtest::ReadFileBytes(held), "held open");
     EXPECT_EQ(CFileOps::WipeFileData(held), WIPE_OK);
     EXPECT_FALSE(Exists(L"held.bin"));
+
+    // Held for reading and writing, but not for deletion: overwritten, and it stays.
+    CString shared = File(L"shared.bin", "shared secret");
+    other = CreateFileW(shared, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CFileOps::SecureDeleteFile(shared), SECURE_DELETE_WIPED_NOT_DELETED);
+    CloseHandle(other);
+    EXPECT_TRUE(Exists(L"shared.bin"));
+    std::string after = qvtest::ReadFileBytes(shared);
+    EXPECT_EQ(after.size(), 13u);
+    EXPECT_NE(after, "shared secret");
 }
 
 TEST_F(FileOpsTest, DeleteTree)
@@ -226,27 +229,83 @@ TEST_F(FileOpsTest, DeleteTreeWithAReadOnlyFile)
     }
 }
 
-TEST_F(FileOpsTest, FolderLinksAreNeverFollowed)
+TEST_F(FileOpsTest, LinksAreNeverFollowed)
 {
-    Folder(L"target");
-    File(L"target\\keep.txt", "keep me");
+    CString outsideFolder = m_outside / L"folder";
+    CreateDirectoryW(outsideFolder, nullptr);
+    qvtest::WriteFileBytes(outsideFolder + L"\\keep.txt", "keep me");
+    CString outsideEmpty = m_outside / L"empty";  // an empty target is the easy one to lose
+    CreateDirectoryW(outsideEmpty, nullptr);
+    CString outsideFile = m_outside.WriteFile(L"file.txt", "outside file");
     Folder(L"tree");
     File(L"tree\\own.txt");
-    FolderLink(L"tree\\link", L"target");
-    Folder(L"empty");
-    FolderLink(L"tree\\to-empty", L"empty");  // an empty target is the easy one to lose
+    Link(L"tree", "link", outsideFolder);
+    Link(L"tree", "to-empty", outsideEmpty);
+    Link(L"tree", "file-link.txt", outsideFile);
     Folder(L"dest");
+    EXPECT_FALSE(CFileOps::IsLink(m_folder / L"tree"));
+    EXPECT_FALSE(CFileOps::IsLink(m_folder / L"tree\\own.txt"));
 
     CFileOps ops;
     EXPECT_TRUE(ops.CopyPathInto(m_folder / L"tree", m_folder / L"dest"));
     EXPECT_TRUE(Exists(L"dest\\tree\\own.txt"));
     EXPECT_FALSE(Exists(L"dest\\tree\\link"));
+    EXPECT_FALSE(Exists(L"dest\\tree\\file-link.txt"));
+    EXPECT_EQ(ops.m_Skipped.GetSize(), 3);
     EXPECT_FALSE(ops.CopyPathInto(m_folder / L"tree\\link", m_folder / L"dest"));
+    EXPECT_FALSE(ops.CopyPathTo(m_folder / L"tree\\file-link.txt", m_folder / L"dest\\copy.txt"));
+    EXPECT_EQ(ops.m_strError, m_folder / L"tree\\file-link.txt is a link and is not copied");
+    EXPECT_FALSE(Exists(L"dest\\copy.txt"));
+
+    // Wiping goes no further than the link itself.
+    EXPECT_EQ(CFileOps::WipeFileData(m_folder / L"tree\\file-link.txt"), WIPE_FAILED);
+    EXPECT_EQ(CFileOps::SecureDeleteFile(m_folder / L"tree\\file-link.txt"), SECURE_DELETE_NOT_WIPED);
+    EXPECT_FALSE(qvunix::IsLink(m_folder / L"tree", "file-link.txt")) << "the link itself is removed";
+    EXPECT_EQ(qvtest::ReadFileBytes(outsideFile), "outside file");
+    Link(L"tree", "file-link.txt", outsideFile);
 
     EXPECT_TRUE(ops.Delete(m_folder / L"tree"));
     EXPECT_FALSE(Exists(L"tree"));
-    EXPECT_EQ(qvtest::ReadFileBytes(m_folder / L"target\\keep.txt"), "keep me");
-    EXPECT_TRUE(qvtest::FolderExists(m_folder / L"empty"));
+    EXPECT_EQ(qvtest::ReadFileBytes(outsideFolder + L"\\keep.txt"), "keep me");
+    EXPECT_TRUE(qvtest::FolderExists(outsideEmpty));
+    EXPECT_EQ(qvtest::ReadFileBytes(outsideFile), "outside file");
+}
+
+TEST_F(FileOpsTest, NamesOfDevices)
+{
+    // The reserved names of the system's file naming rules, alone and with
+    // any extension; the rules look at the text before the first dot.
+    const struct {
+        const char* name;
+        bool device;
+    } names[] = {
+        {"nul", true},       {"NUL", true},         {"aux.c", true},     {"con.tar.gz", true}, {"Prn.txt", true},
+        {"com1", true},      {"COM9.log", true},    {"lpt1", true},      {"lpt9.x", true},     {"nul .txt", true},
+        {"nul:", true},      {"conin$", true},      {"CONOUT$", true},   {"com0", false},      {"lpt0.txt", false},
+        {"com10", false},    {"auxx", false},       {".nul", false},     {"nul~", false},      {"a.nul", false},
+        {"console", false},  {"xnul.txt", false},   {"", false},         {"com", false},       {"lpt", false},
+    };
+    for (const auto& c : names)
+        EXPECT_EQ(IsDeviceName(CString::FromUtf8(c.name)), c.device) << c.name;
+
+    // Such files are left out of copies and never wiped through the device.
+    Folder(L"tree");
+    File(L"tree\\own.txt", "own");
+    ASSERT_TRUE(qvunix::WriteFile(m_folder / L"tree", "nul", "not the device"));
+    ASSERT_TRUE(qvunix::WriteFile(m_folder / L"tree", "aux.c", "int main;"));
+    EXPECT_FALSE(CFileOps::IsLink(m_folder / L"tree\\aux.c")) << "the file is looked at, not the device";
+    Folder(L"dest");
+    CFileOps ops;
+    EXPECT_TRUE(ops.CopyPathInto(m_folder / L"tree", m_folder / L"dest"));
+    EXPECT_EQ(qvtest::ReadFileBytes(m_folder / L"dest\\tree\\own.txt"), "own");
+    EXPECT_EQ(qvunix::ReadFile(m_folder / L"dest\\tree", "nul"), "<missing>");
+    EXPECT_EQ(qvunix::ReadFile(m_folder / L"dest\\tree", "aux.c"), "<missing>");
+    ASSERT_EQ(ops.m_Skipped.GetSize(), 2);
+    EXPECT_FALSE(ops.CopyPathTo(m_folder / L"tree\\nul", m_folder / L"dest\\n.txt"));
+    EXPECT_EQ(CFileOps::WipeFileData(m_folder / L"tree\\nul"), WIPE_FAILED);
+    EXPECT_EQ(CFileOps::SecureDeleteFile(m_folder / L"tree\\aux.c"), SECURE_DELETE_FAILED);
+    EXPECT_EQ(qvunix::ReadFile(m_folder / L"tree", "nul"), "not the device");
+    EXPECT_EQ(qvunix::ReadFile(m_folder / L"tree", "aux.c"), "int main;");
 }
 
 TEST_F(FileOpsTest, CopyIntoFolders)
@@ -260,17 +319,33 @@ TEST_F(FileOpsTest, CopyIntoFolders)
     EXPECT_TRUE(ops.CopyPathInto(m_folder / L"src", m_folder / L"dest"));
     EXPECT_EQ(qvtest::ReadFileBytes(m_folder / L"dest\\src\\sub\\b.txt"), "two");
     EXPECT_EQ(ops.m_nCopyBudget, -1);
-    // Copying again overwrites.
+    // Copying again never replaces the earlier copy.
     File(L"src\\a.txt", "changed");
-    EXPECT_TRUE(ops.CopyPathInto(m_folder / L"src", m_folder / L"dest"));
-    EXPECT_EQ(qvtest::ReadFileBytes(m_folder / L"dest\\src\\a.txt"), "changed");
+    EXPECT_FALSE(ops.CopyPathInto(m_folder / L"src", m_folder / L"dest"));
+    EXPECT_EQ(ops.m_nError, ERROR_FILE_EXISTS);
+    EXPECT_EQ(qvtest::ReadFileBytes(m_folder / L"dest\\src\\a.txt"), "one");
 
-    // A file into a folder, and onto a file.
+    // A file into a folder, and onto a file, which stays.
     EXPECT_TRUE(ops.CopyPathInto(m_folder / L"src\\a.txt", m_folder / L"dest"));
     EXPECT_EQ(qvtest::ReadFileBytes(m_folder / L"dest\\a.txt"), "changed");
     File(L"other.txt", "old");
-    EXPECT_TRUE(ops.CopyPathInto(m_folder / L"src\\sub\\b.txt", m_folder / L"other.txt"));
-    EXPECT_EQ(qvtest::ReadFileBytes(m_folder / L"other.txt"), "two");
+    EXPECT_FALSE(ops.CopyPathInto(m_folder / L"src\\sub\\b.txt", m_folder / L"other.txt"));
+    EXPECT_EQ(qvtest::ReadFileBytes(m_folder / L"other.txt"), "old");
+
+    // Under a name of its own: a new file or folder tree, never over one that stands there.
+    EXPECT_TRUE(ops.CopyPathTo(m_folder / L"src\\a.txt", m_folder / L"dest\\renamed.txt"));
+    EXPECT_EQ(qvtest::ReadFileBytes(m_folder / L"dest\\renamed.txt"), "changed");
+    EXPECT_TRUE(ops.CopyPathTo(m_folder / L"src", m_folder / L"dest\\src (2)"));
+    EXPECT_EQ(qvtest::ReadFileBytes(m_folder / L"dest\\src (2)\\sub\\b.txt"), "two");
+    EXPECT_FALSE(ops.CopyPathTo(m_folder / L"src\\sub\\b.txt", m_folder / L"dest\\renamed.txt"));
+    EXPECT_EQ(ops.m_nError, ERROR_FILE_EXISTS);
+    EXPECT_EQ(qvtest::ReadFileBytes(m_folder / L"dest\\renamed.txt"), "changed");
+    Folder(L"taken");
+    File(L"taken\\a.txt", "mine");
+    EXPECT_FALSE(ops.CopyPathTo(m_folder / L"src", m_folder / L"taken"));
+    EXPECT_EQ(ops.m_nError, ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(qvtest::ReadFileBytes(m_folder / L"taken\\a.txt"), "mine");
+    EXPECT_FALSE(Exists(L"taken\\sub")) << "nothing merged into a folder that stands there";
 
     // A folder already in the destination is left alone (case does not matter).
     File(L"marker.txt");

@@ -102,12 +102,20 @@ TEST_F(RecoveryRecordTest, OneDamagedBlockIsFoundAndRepairedByteForByte)
         damaged[offset] ^= 0x5A;
         damaged[offset - 9] ^= 0x01;  // two bytes of the same block
         CString path = Write(damaged);
+        const FILETIME old = {0, 0x01C30000};  // in 2002
+        HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        SetFileTime(file, &old, &old, &old);
+        CloseHandle(file);
         int64_t index = 0, count = 0;
         EXPECT_EQ(Verify(path, index, count), RECOVERY_ONE_BAD_BLOCK);
         EXPECT_EQ(index, (int64_t)(offset / bs));
         EXPECT_EQ(count, 1);
         EXPECT_EQ(m_record.Repair(path), RECOVERY_OK);
         EXPECT_EQ(qvtest::ReadFileBytes(path), original) << "only the block's real length is written";
+        WIN32_FILE_ATTRIBUTE_DATA after = {};
+        GetFileAttributesExW(path, GetFileExInfoStandard, &after);
+        EXPECT_EQ(CompareFileTime(&after.ftLastWriteTime, &old), 0) << "a repaired file keeps its times";
+        EXPECT_EQ(CompareFileTime(&after.ftCreationTime, &old), 0);
         EXPECT_EQ(Verify(path), RECOVERY_OK);
     }
 }

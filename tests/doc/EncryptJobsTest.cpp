@@ -233,6 +233,55 @@ TEST_F(EncryptJobsTest, AFailedCopyNeverFallsBackToTheSource)
     EXPECT_EQ(qvtest::ReadFileBytes(source + L"\\keep.txt"), "keep me plain");
 }
 
+TEST_F(EncryptJobsTest, ToJobsNeverReplaceWhatStandsInTheDestination)
+{
+    CString source = MakeFolder(L"src");
+    qvtest::WriteFileBytes(source + L"\\notes.txt", "new notes");
+    CreateDirectoryW(source + L"\\tree", nullptr);
+    qvtest::WriteFileBytes(source + L"\\tree\\a.txt", "tree file");
+    CString destination = MakeFolder(L"dst");
+    qvtest::WriteFileBytes(destination + L"\\notes.txt", "my own notes");
+    CreateDirectoryW(destination + L"\\tree", nullptr);
+    qvtest::WriteFileBytes(destination + L"\\tree\\mine.txt", "mine, not selected");
+    m_doc->m_bEncryptFolderNames = 0;
+    m_doc->m_Selection.Add(source + L"\\notes.txt");
+    m_doc->m_Selection.Add(source + L"\\tree");
+    m_doc->m_strSourcePath = source + L"\\";
+    m_doc->m_strDestPath = destination + L"\\";
+    RunJob(JOB_ENCRYPT_SELECTED);
+    EXPECT_EQ(qvtest::ReadFileBytes(destination + L"\\notes.txt"), "my own notes");
+    EXPECT_EQ(qvtest::ReadFileBytes(destination + L"\\tree\\mine.txt"), "mine, not selected");
+    EXPECT_TRUE(m_window.HasLog(LOG_WARNING, "notes.txt already exists in the destination, copying as: notes (2).txt"));
+    EXPECT_TRUE(m_window.HasLog(LOG_WARNING, "tree already exists in the destination, copying as: tree (2)"));
+    EXPECT_TRUE(m_window.HasLog(LOG_PLAIN, "Copy: " + U8(source + L"\\notes.txt >>> " + destination + L"\\notes (2).txt")));
+    EXPECT_TRUE(m_window.HasLog(LOG_HEADING_OK, "Finished with No Errors"));
+    CFileCipher cipher;
+    EXPECT_EQ(cipher.ReadOriginalName(destination + L"\\" + StaticName(L"notes (2).txt")), CString(L"notes (2).txt"));
+    EXPECT_EQ(cipher.ReadOriginalName(destination + L"\\tree (2)\\" + StaticName(L"a.txt")), CString(L"a.txt"));
+    EXPECT_EQ(TreeListing(destination, false),
+              (std::vector<std::string>{U8(StaticName(L"notes (2).txt")), "notes.txt", "tree (2)\\",
+                                        "tree (2)\\" + U8(StaticName(L"a.txt")), "tree\\", "tree\\mine.txt"}));
+
+    // Decrypted into a folder that holds an older file of the same name-derived name.
+    CString back = MakeFolder(L"back");
+    CString older = back + L"\\" + StaticName(L"notes (2).txt");
+    qvtest::WriteFileBytes(older, "an older encrypted file");
+    m_doc->m_Selection.RemoveAll();
+    m_doc->m_Selection.Add(destination + L"\\" + StaticName(L"notes (2).txt"));
+    m_doc->m_strSourcePath = destination + L"\\";
+    m_doc->m_strDestPath = back + L"\\";
+    RunJob(JOB_DECRYPT_SELECTED);
+    EXPECT_EQ(qvtest::ReadFileBytes(older), "an older encrypted file");
+    EXPECT_EQ(qvtest::ReadFileBytes(back + L"\\notes (2).txt"), "new notes");
+    EXPECT_EQ(TreeListing(back, false).size(), 2u) << "the copy under a random name is gone after its decryption";
+    std::vector<std::string> warnings = m_window.LogTexts(LOG_WARNING);
+    ASSERT_EQ(warnings.size(), 1u);
+    const std::string prefix = U8(StaticName(L"notes (2).txt")) + " already exists in the destination, copying as: ";
+    ASSERT_EQ(warnings[0].rfind(prefix, 0), 0u) << warnings[0];
+    EXPECT_TRUE(IsGeneratedEncryptedFileName(CString::FromUtf8(warnings[0].substr(prefix.size()).c_str())));
+    EXPECT_TRUE(m_window.HasLog(LOG_HEADING_OK, "Finished with No Errors"));
+}
+
 TEST_F(EncryptJobsTest, SecureDeleteKeptDatesAndNames)
 {
     CString plain = WriteFile(L"dated.txt", "dated content");
@@ -372,6 +421,34 @@ TEST_F(EncryptJobsTest, ASecureDeleteThatCannotDeleteIsAnErrorAndWipesNothing)
     EXPECT_TRUE(m_window.HasLog(LOG_ERROR, "Error, can't delete original (file is open?): " + U8(locked)));
     EXPECT_EQ(qvtest::ReadFileBytes(locked), "still here");
     EXPECT_TRUE(qvtest::FileExists(Path(StaticName(L"locked.txt"))));
+}
+
+TEST_F(EncryptJobsTest, ASourceWipedButNotDeletedIsSaidToBeSo)
+{
+    // Another program holds the file for reading and writing, but not for deletion.
+    CString held = WriteFile(L"held.txt", "plain content");
+    m_doc->m_bSecureDelete = 1;
+    HANDLE other = CreateFileW(held, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                               nullptr);
+    EncryptFolder(m_folder.Path());
+    CloseHandle(other);
+    EXPECT_NE(qvtest::ReadFileBytes(held), "plain content");
+    EXPECT_EQ(m_window.LogTexts(LOG_ERROR),
+              (std::vector<std::string>{"Error, original wiped but can't delete it (file is open?): " + U8(held),
+                                        "Finished with 1 Erros and 0 restricted (>4GB) file(s)"}));
+    DeleteFileW(held);
+
+    // The same for the encrypted file of a decryption.
+    CString encrypted = Path(StaticName(L"held.txt"));
+    other = CreateFileW(encrypted, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                        nullptr);
+    DecryptFolder(m_folder.Path());
+    CloseHandle(other);
+    EXPECT_EQ(qvtest::ReadFileBytes(held), "plain content");
+    EXPECT_EQ(m_window.LogTexts(LOG_ERROR),
+              (std::vector<std::string>{"Error, encrypted file wiped but can't delete it (file is open?): " +
+                                            U8(encrypted)}));
+    EXPECT_TRUE(m_window.HasLog(LOG_HEADING_ERROR, "Finished with 1 Errors"));
 }
 
 TEST_F(EncryptJobsTest, FilesTooBigAreRefusedAndTheRecoverySectionCountsInTheLimit)

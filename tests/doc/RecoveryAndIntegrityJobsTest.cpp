@@ -27,6 +27,13 @@ protected:
         RunJob(job);
     }
 
+    static FILETIME WriteTimeOf(const CString& path)
+    {
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        GetFileAttributesExW(path, GetFileExInfoStandard, &data);
+        return data.ftLastWriteTime;
+    }
+
     static void FlipByte(const CString& path, size_t offset)
     {
         std::string bytes = qvtest::ReadFileBytes(path);
@@ -92,7 +99,15 @@ TEST_F(RecoveryJobTest, VerifyFindsDamageAndRepairRestoresOneBadBlockByteForByte
     EXPECT_EQ(m_window.LogTexts(), expected);
     EXPECT_EQ(m_window.reports[m_window.reports.size() - 2], Finish(true, "Verify log: "));
 
+    SYSTEMTIME st = {2002, 3, 0, 4, 5, 6, 7, 0};
+    FILETIME old;
+    SystemTimeToFileTime(&st, &old);
+    HANDLE file = CreateFileW(oneEncrypted, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    SetFileTime(file, &old, &old, &old);
+    CloseHandle(file);
     Run(JOB_REPAIR_RECOVERY);
+    FILETIME repaired = WriteTimeOf(oneEncrypted);
+    EXPECT_EQ(CompareFileTime(&repaired, &old), 0) << "a repaired file keeps its times";
     expected = {"Files: 4", "Searching for repairable files....."};
     for (const std::string& line : inListOrder(repairLines))
         expected.push_back(line);
