@@ -19,6 +19,7 @@
 #define IDD_TEST_INTEGRITY 317
 #define IDD_SETTINGS 337
 #define IDD_CLEANUP 333
+#define IDD_VIDEO_VIEW 338
 
 // Items of the password dialogs
 #define IDC_PASSWORD 1000

@@ -79,7 +79,13 @@ int VideoPlayerDll::LoadBeside(const CString& programPath)
     if (m_module)
         return 1;
     int slash = programPath.ReverseFind(L'\\');
-    CString libraryPath = (slash >= 0 ? programPath.Left(slash) : programPath) + L"\\" + kLibraryName;
+    return LoadFile((slash >= 0 ? programPath.Left(slash) : programPath) + L"\\" + kLibraryName);
+}
+
+int VideoPlayerDll::LoadFile(const CString& libraryPath)
+{
+    if (m_module)
+        return 1;
     if (!FileExists(libraryPath)) {
         m_loadFailed = 1;
         return 0;

@@ -41,6 +41,9 @@ public:
     int Load();
     // The same with the library beside `programPath` instead.
     int LoadBeside(const CString& programPath);
+    // The same with the library file at `libraryPath` (a library of another
+    // name that offers the same entry points serves the window's tests).
+    int LoadFile(const CString& libraryPath);
     // Closes the player, then frees the library.
     void Unload();
     bool IsLoaded() const { return m_module != nullptr; }

@@ -1,7 +1,7 @@
 #include "tests/QvTest.h"
 #include "tests/app/shell/ShellTestSupport.h"
 
-#include "app/MemDC2.h"
+#include "framework/windows/MemDC2.h"
 
 namespace {
 

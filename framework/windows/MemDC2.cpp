@@ -1,4 +1,4 @@
-#include "app/MemDC2.h"
+#include "framework/windows/MemDC2.h"
 
 CMemDC2::CMemDC2(CDC* target, const RECT& rect) : m_pDC(target), m_bMemDC(!target->IsPrinting())
 {
