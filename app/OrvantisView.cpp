@@ -49,12 +49,17 @@ COrvantisView::COrvantisView()
     m_nVideoCache = ReadSetting(L"VideoCache", 0);
     m_wndList.m_bTextView = m_bTextView;
     m_wndList.m_bImageView = m_bImageView;
-    // The program's own player is not part of this build: media files go to
-    // the application registered for their type.
-    m_wndList.m_bVideoPlayer = 0;
+    // Without the library media files go to the application registered for their type.
+    m_Player.Load();
+    m_wndList.m_bVideoPlayer = m_Player.IsLoaded() ? 1 : 0;
 }
 
-COrvantisView::~COrvantisView() { WipeAllTempCopies(); }
+COrvantisView::~COrvantisView()
+{
+    CloseVideoWindow();
+    WipeAllTempCopies();
+    // m_Player goes last: the video window no longer holds it.
+}
 
 COrvantisDoc* COrvantisView::GetDocument() const { return dynamic_cast<COrvantisDoc*>(m_pDocument); }
 
@@ -98,6 +103,7 @@ void COrvantisView::OnDestroy()
 {
     // The frame's destruction takes the view with it without DestroyWindow.
     CloseChangeNotification();
+    CloseVideoWindow();
     CView::OnDestroy();
 }
 
@@ -273,6 +279,9 @@ void COrvantisView::OnTimer(UINT_PTR id)
     case TIMER_PLAYBACK:
         OnPlaybackTimer();
         break;
+    case TIMER_VIDEO_COPY:
+        HandOverVideoCopies();
+        break;
     default:
         break;
     }
@@ -419,7 +428,7 @@ void COrvantisView::OnSettings()
     dialog.m_bImageView = m_bImageView;
     dialog.m_bTextView = m_bTextView;
     dialog.m_nVideoCache = m_nVideoCache;
-    dialog.SetPlayerStatus(false);
+    dialog.SetPlayerStatus(m_Player.IsLoaded());
     if (dialog.DoModal() != IDOK)
         return;
     if (document)

@@ -8,12 +8,16 @@
 // Its second side (OrvantisViewOpen.cpp) opens the files the list hands
 // it: previews and secure viewers through the document, encrypted files
 // through a plain temporary copy that is wiped once the program it was
-// handed to lets go of it.
+// handed to lets go of it, and media in the program's own video window
+// through the player library it owns.
 #pragma once
 
 #include "app/MyMFCShellListCtrl.h"
+#include "doc/VideoHost.h"
 #include "framework/windows/CView.h"
 #include "framework/base/Collections.h"
+#include "viewers/VideoPlayerDll.h"
+#include "viewers/VideoViewOwner.h"
 
 #include <shlobj.h>
 
@@ -23,12 +27,14 @@
 class COrvantisDoc;
 class CMainFrame;
 class CToolBarComboBoxButton;
+class CVideoView;
 
-class COrvantisView : public CView {
+class COrvantisView : public CView, public CVideoHost, public CVideoViewOwner {
 public:
-    // Reads the display settings.
+    // Reads the display settings and loads the player library.
     COrvantisView();
-    // Wipes the temporary copies still waiting.
+    // Closes the video window, wipes the temporary copies still waiting,
+    // then lets the player library go.
     ~COrvantisView() override;
 
     COrvantisDoc* GetDocument() const;
@@ -54,6 +60,13 @@ public:
     // A new empty "ENC" file in the user's temporary folder, or "".
     static CString MakeTempFileName();
 
+    // The video window (OrvantisViewOpen.cpp). A plain media file plays
+    // where it lies.
+    void ShowVideo(const CString& path) override;
+    void OnVideoViewClosing(CVideoView* window) override;
+    void DeferCopyRemoval(const CString& path) override;
+    void OnVideoViewDestroyed(CVideoView* window) override;
+
     BOOL PreCreateWindow(CREATESTRUCTW& cs) override;
     BOOL DestroyWindow() override;
     void OnDestroy() override;
@@ -71,6 +84,7 @@ public:
     static const UINT_PTR TIMER_WIPE = 1;       // temporary copies handed to other programs
     static const UINT_PTR TIMER_WATCH = 2;      // the folder watch after a job
     static const UINT_PTR TIMER_PLAYBACK = 4;   // external playback of a growing copy
+    static const UINT_PTR TIMER_VIDEO_COPY = 5; // copies the video window could not remove in time
 
 protected:
     // Folder changes, history and watch
@@ -147,6 +161,13 @@ protected:
     void CheckTempCopies();
     void WipeAllTempCopies();
     void OnPlaybackTimer();
+    // Makes the video window on first use and hands it the settings, the
+    // player and this view.
+    void PrepareVideoWindow();
+    void PlayInVideoWindow(const CString& path, int playNow, int tempCopy, int isWmv);
+    // At exit: the window closes through its whole close path.
+    void CloseVideoWindow();
+    void HandOverVideoCopies();
     // The next selection is previewed again, even of the same file.
     void ForgetLastPreview();
 
@@ -170,6 +191,10 @@ public:
     int m_nThumbSize = 0;
     CString m_strTempToWipe;      // the copy last handed to another program
     CMyMFCShellListCtrl m_wndList;
+    // The player library and the video window (made on first use, kept
+    // hidden between videos; it clears this pointer when it goes). UI thread.
+    VideoPlayerDll m_Player;
+    CVideoView* m_pVideoView = nullptr;
 
     // How often and how long a copy handed to another program is looked at
     // before it is wiped whether or not that program still holds it.
@@ -197,6 +222,9 @@ protected:
     std::vector<TempCopy> m_tempCopies;
     bool m_bTempCopyIsCopy = false;   // the running decryption's result is a copy of ours
     bool m_bTempCopyIsMedia = false;
+    // Copies the video window handed over, waiting for the clean-up dialog.
+    std::vector<CString> m_videoCopiesLeft;
+    bool m_bClosingVideoForExit = false;
     // Whether names were last listed under a key, and which.
     uint64_t m_nListedKey = 0;
 };

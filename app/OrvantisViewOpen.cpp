@@ -1,16 +1,20 @@
 // COrvantisView: opening the files the list hands over. Previews and the
 // secure viewers are the document's; an encrypted file opens through a
-// plain temporary copy, which is handed to the application registered for
-// its type and wiped once that application lets go of it (at the latest
-// when the program ends). A file opened where it lies is never wiped.
+// plain temporary copy, which plays in the program's video window when it
+// is media and the player library is there, and is otherwise handed to the
+// application registered for its type and wiped once that application lets
+// go of it (at the latest when the program ends). A file opened where it
+// lies is never wiped.
 #include "app/OrvantisView.h"
 
 #include "app/CleanUp.h"
+#include "app/MainFrame.h"
 #include "crypt/FileCipher.h"
 #include "crypt/FileOps.h"
 #include "doc/OrvantisDoc.h"
 #include "doc/FileKinds.h"
 #include "framework/windows/CWaitCursor.h"
+#include "viewers/VideoView.h"
 
 namespace {
 
@@ -86,9 +90,7 @@ LRESULT COrvantisView::OnListCommand(WPARAM command)
     if (path.IsEmpty())
         return 0;
     TempOpenInfo info;
-    // The program's own player is not part of this build: media files go to
-    // the application registered for their type.
-    const bool videoAllowed = false;
+    const bool videoAllowed = m_Player.IsLoaded();
     CString opened = document->OpenTempDecrypted(path, info, videoAllowed);
     if (opened.IsEmpty())
         return 0;
@@ -99,11 +101,24 @@ LRESULT COrvantisView::OnListCommand(WPARAM command)
     bool copy = info.isTempCopy && opened.CompareNoCase(path) != 0;
     // Without the program's player a media copy keeps its extension.
     bool media = info.videoKind != TempOpenInfo::VIDEO_NONE || IsMediaFile(opened);
+    bool video = info.videoKind != TempOpenInfo::VIDEO_NONE;
     if (info.asynchronous) {
         // The job is still writing the copy; its end continues in OnTempDecrypted.
         m_strTempCopy = opened;
         m_bTempCopyIsCopy = copy;
         m_bTempCopyIsMedia = media;
+        if (video && videoAllowed) {
+            // The window starts on the growing copy.
+            m_bVideoMode = 1;
+            document->m_bVideoViewOpen = 1;
+            PlayInVideoWindow(opened, 0, copy ? 1 : 0, info.videoKind == TempOpenInfo::VIDEO_WMV ? 1 : 0);
+        }
+        return 0;
+    }
+    if (video && m_Player.IsLoaded()) {
+        m_bVideoMode = 1;
+        document->m_bVideoViewOpen = 1;
+        PlayInVideoWindow(opened, 1, copy ? 1 : 0, 0);
         return 0;
     }
     m_wndList.OpenWithDefaultVerb(opened);
@@ -131,7 +146,14 @@ void COrvantisView::HandOverCopy(const CString& copy, bool media)
 
 void COrvantisView::OnTempDecrypted(int result)
 {
-    if (m_bVideoMode || m_strTempCopy.IsEmpty())
+    if (m_bVideoMode) {
+        // A copy whose decryption failed is not played from its end: the
+        // job wipes it, or the window does when it closes.
+        if (m_pVideoView && result == CRYPT_OK)
+            m_pVideoView->OpenAfterDecryption();
+        return;
+    }
+    if (m_strTempCopy.IsEmpty())
         return;
     if (m_nPlaybackState == 1)
         KillTimer(TIMER_PLAYBACK);
@@ -160,6 +182,9 @@ void COrvantisView::WatchTempCopy(const CString& path)
             return;
     }
     m_tempCopies.push_back({path, WIPE_ATTEMPTS});
+    // Without a window (the view is going) the copies are wiped at its end.
+    if (!m_hWnd)
+        return;
     KillTimer(TIMER_WIPE);
     SetTimer(TIMER_WIPE, WIPE_FIRST_DELAY);
 }
@@ -199,4 +224,94 @@ void COrvantisView::OnPlaybackTimer()
                               L"Continue decrypting... don't move forward the video untill the full decryption finished");
     m_nPlaybackState = 2;
     m_wndList.OpenWithDefaultVerb(m_strTempCopy);
+}
+
+void COrvantisView::PrepareVideoWindow()
+{
+    if (!m_pVideoView) {
+        m_pVideoView = new CVideoView();
+        // A failed creation deletes the object with its window (PostNcDestroy).
+        if (!m_pVideoView->CreateHidden()) {
+            if (m_pVideoView && !m_pVideoView->m_hWnd)
+                delete m_pVideoView;
+            m_pVideoView = nullptr;
+            return;
+        }
+    }
+    m_pVideoView->m_nQuickClean = m_nVideoCache;
+    m_pVideoView->m_pPlayer = &m_Player;
+    m_pVideoView->m_pOwner = this;
+}
+
+void COrvantisView::PlayInVideoWindow(const CString& path, int playNow, int tempCopy, int isWmv)
+{
+    PrepareVideoWindow();
+    if (m_pVideoView)
+        m_pVideoView->StartPlayback(path, playNow, tempCopy, isWmv);
+}
+
+void COrvantisView::ShowVideo(const CString& path)
+{
+    if (!m_Player.IsLoaded())
+        return;
+    if (COrvantisDoc* document = GetDocument())
+        document->m_bVideoViewOpen = 1;
+    PlayInVideoWindow(path, 1, 0, 0);
+}
+
+void COrvantisView::OnVideoViewClosing(CVideoView* window)
+{
+    // Only the temporary decryption that writes this window's copy is
+    // stopped; any other job runs on.
+    COrvantisDoc* document = GetDocument();
+    if (!document || !m_bVideoMode || !document->IsRunning() || g_JobCode != JOB_TEMP_DECRYPT)
+        return;
+    if (m_strTempCopy.IsEmpty() || m_strTempCopy.CompareNoCase(window->GetPath()) != 0)
+        return;
+    if (CMainFrame* frame = GetMainFrame())
+        frame->RequestStop();
+}
+
+void COrvantisView::DeferCopyRemoval(const CString& path)
+{
+    // At exit the view's own wipe at its end takes it.
+    if (m_bClosingVideoForExit || !m_hWnd) {
+        WatchTempCopy(path);
+        return;
+    }
+    m_videoCopiesLeft.push_back(path);
+    SetTimer(TIMER_VIDEO_COPY, 0);
+}
+
+void COrvantisView::HandOverVideoCopies()
+{
+    std::vector<CString> copies;
+    copies.swap(m_videoCopiesLeft);
+    for (const CString& copy : copies) {
+        if (::GetFileAttributesW(copy) != INVALID_FILE_ATTRIBUTES)
+            HandOverCopy(copy, true);
+    }
+}
+
+void COrvantisView::OnVideoViewDestroyed(CVideoView* window)
+{
+    if (window == m_pVideoView)
+        m_pVideoView = nullptr;
+}
+
+void COrvantisView::CloseVideoWindow()
+{
+    if (!m_pVideoView)
+        return;
+    m_bClosingVideoForExit = true;
+    m_pVideoView->CloseForExit();
+    // A window that could not go now no longer reaches this view.
+    if (m_pVideoView) {
+        m_pVideoView->m_pOwner = nullptr;
+        m_pVideoView->m_pPlayer = nullptr;
+        m_pVideoView = nullptr;
+    }
+    for (const CString& copy : m_videoCopiesLeft)
+        WatchTempCopy(copy);
+    m_videoCopiesLeft.clear();
 }

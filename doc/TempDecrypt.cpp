@@ -11,6 +11,8 @@
 #include "doc/FileKinds.h"
 #include "doc/JobSteps.h"
 #include "doc/PreviewHost.h"
+#include "doc/VideoHost.h"
+#include "framework/windows/CView.h"
 #include "framework/windows/AfxMessageBox.h"
 #include "framework/windows/CWaitCursor.h"
 #include "framework/windows/CWinApp.h"
@@ -237,14 +239,18 @@ void COrvantisDoc::OpenImagePreview(const CString& path, const CString& shownNam
     }
 }
 
-void COrvantisDoc::OpenSecureViewer(const CString& /*path*/, int kind)
+void COrvantisDoc::OpenSecureViewer(const CString& path, int kind)
 {
     switch (kind) {
     case VIEWER_VIDEO:
-        // A plain media file plays in the views' video window
-        // (COrvantisView::ShowVideo on every view of this document), which
-        // comes with the viewers; an encrypted one is opened through
-        // OpenTempDecrypted instead.
+        // A plain media file plays in the views' video window; an encrypted
+        // one is opened through OpenTempDecrypted instead.
+        if (IsEncryptedFileName(PathFilePart(path)))
+            break;
+        for (CView* view : GetViews()) {
+            if (CVideoHost* host = dynamic_cast<CVideoHost*>(view))
+                host->ShowVideo(path);
+        }
         break;
     case VIEWER_TEXT:
         // The secure editor (CEditorWindow, made on the heap with this

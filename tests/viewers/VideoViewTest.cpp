@@ -436,3 +436,10 @@ TEST_F(VideoViewPlayerTest, ACopyWithoutExtensionPlaysAndIsGoneAfterClosing)
 }
 
 }  // namespace
+
+// The media folder goes when the program ends.
+class VideoMediaCleanup : public ::testing::Environment {
+public:
+    void TearDown() override { playertest::Media::Get().Remove(); }
+};
+static ::testing::Environment* const g_videoMediaCleanup = ::testing::AddGlobalTestEnvironment(new VideoMediaCleanup);

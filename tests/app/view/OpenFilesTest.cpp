@@ -4,8 +4,11 @@
 // files where they lie, never wiped.
 #include "tests/app/view/ViewProgramTest.h"
 
+#include "tests/player/PlayerTestMedia.h"
+
 #include "crypt/FileCipher.h"
 #include "res/resource.h"
+#include "viewers/VideoView.h"
 
 #include <set>
 
@@ -89,8 +92,10 @@ TEST_F(OpenFilesTest, ACopyStillHeldIsWipedWhenTheProgramEnds)
     EXPECT_TRUE(TempFiles().empty()) << "the copy and its placeholder are wiped at exit";
 }
 
-TEST_F(OpenFilesTest, AMediaCopyIsWatchedByTheCleanUpMonitor)
+TEST_F(OpenFilesTest, WithoutThePlayerAMediaCopyIsWatchedByTheCleanUpMonitor)
 {
+    view->m_Player.Unload();
+    List().m_bVideoPlayer = 0;
     CString encrypted = viewtest::EncryptInto(folder, L"clip.mp4", "not really a video");
     bool sawMonitor = false;
     qvtest::TimerScript watch([&] {
@@ -146,3 +151,63 @@ TEST_F(OpenFilesTest, ALargeCopyIsOpenedWhenTheJobEndsAndAFailedOneNever)
     EXPECT_FALSE(qvtest::FileExists(Mark())) << "a failed copy is never opened";
     EXPECT_TRUE(TempFiles().empty()) << "nor left behind";
 }
+
+TEST_F(OpenFilesTest, AnEncryptedVideoPlaysInTheProgramsWindowAndLeavesNoTrace)
+{
+    ASSERT_TRUE(playertest::Media::Get().Ready());
+    ASSERT_TRUE(view->m_Player.IsLoaded());
+    EXPECT_EQ(1, List().m_bVideoPlayer);
+    std::set<CString> before = TempFiles();
+    CString encrypted =
+        viewtest::EncryptInto(folder, L"holiday.mkv", qvtest::ReadFileBytes(playertest::Media::Get().Path("clip.mkv")));
+    ASSERT_EQ(S_OK, List().DisplayFolder(folder.Path().GetString()));
+    int item = Find(L"holiday.mkv*");
+    ASSERT_GE(item, 0);
+    List().SetItemState(item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    CRect label;
+    List().GetItemRect(item, &label, LVIR_LABEL);
+    List().SendMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(label.CenterPoint().x, label.CenterPoint().y));
+
+    ASSERT_TRUE(qvtest::PumpUntil([&] { return view->m_pVideoView && VideoPlayerDll::IsPlayerOpen(); }, 8000));
+    CVideoView* window = view->m_pVideoView;
+    EXPECT_TRUE(window->IsWindowVisible());
+    CString copy = window->GetPath();
+    EXPECT_EQ(0, copy.Find(temp.Path())) << "played from a copy in the temporary folder: " << copy.ToUtf8();
+    EXPECT_TRUE(qvtest::PumpUntil(
+        [&] {
+            int64_t position = 0;
+            view->m_Player.GetParam(VideoPlayerDll::PARAM_POSITION, &position);
+            return position >= 300;
+        },
+        8000))
+        << "it plays";
+    EXPECT_TRUE(view->m_strTempToWipe.IsEmpty()) << "nothing went to another program";
+
+    window->PostMessage(WM_CLOSE);
+    ASSERT_TRUE(qvtest::PumpUntil([&] { return view->m_pVideoView == nullptr; }, 8000));
+    EXPECT_FALSE(VideoPlayerDll::IsPlayerOpen());
+    EXPECT_EQ(before, TempFiles()) << "the temporary folder is as it was";
+    EXPECT_TRUE(qvtest::FileExists(encrypted));
+}
+
+TEST_F(OpenFilesTest, APlainVideoPlaysWhereItLiesAndSurvivesTheWindow)
+{
+    ASSERT_TRUE(playertest::Media::Get().Ready());
+    CString plain = folder / L"own.mp4";
+    ASSERT_TRUE(CopyFileW(playertest::Media::Get().Path("clip.mp4"), plain, FALSE));
+    std::string bytes = qvtest::ReadFileBytes(plain);
+    document->OpenSecureViewer(plain, VIEWER_VIDEO);
+    ASSERT_TRUE(qvtest::PumpUntil([&] { return view->m_pVideoView && VideoPlayerDll::IsPlayerOpen(); }, 8000));
+    EXPECT_EQ(plain, view->m_pVideoView->GetPath());
+    // The program ends with the window open: it closes through its own path first.
+    Stop();
+    EXPECT_FALSE(VideoPlayerDll::IsPlayerOpen());
+    EXPECT_EQ(bytes, qvtest::ReadFileBytes(plain)) << "a plain file is never wiped";
+}
+
+// The media folder goes when the program ends.
+class VideoMediaCleanup : public ::testing::Environment {
+public:
+    void TearDown() override { playertest::Media::Get().Remove(); }
+};
+static ::testing::Environment* const g_videoMediaCleanup = ::testing::AddGlobalTestEnvironment(new VideoMediaCleanup);
