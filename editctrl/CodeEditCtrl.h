@@ -70,6 +70,76 @@ public:
     virtual BOOL MatchSymbol(int offset, bool forward, CODE_EDIT_SYM_DEF** symbol);
     virtual int GetSymbolLength(int offset, bool forward);
 
+
+    // ---- Layout, metrics and scrolling -----------------------------------
+    // The window's first-time set-up: metrics, colours, an empty text.
+    virtual void InitializeControl();
+    virtual void UpdateFontMetrics();
+    virtual void SetDefaultColors();
+    // Line-number bar width from the line count; non-zero when it changed.
+    virtual BOOL UpdateLineNumberWidth();
+    virtual void UpdateTabWidth();
+    // Client and text rectangles, scroll ranges.
+    virtual void RecalcLayout();
+    // Layout, caret without scrolling, scroll positions (after a resize).
+    void RecalcScrolling();
+    // Scrolls one bar (SB_HORZ, SB_VERT) by a scroll-bar code; `position`
+    // is the target of SB_THUMBPOSITION / SB_THUMBTRACK.
+    virtual BOOL ScrollByCode(int bar, int code, int position, BOOL redraw);
+    // Rows that fit in the text area (at least 1).
+    int PageRows() const;
+    // Pixel width of a run in the text font (tabs to tab stops with keepTabs).
+    virtual void MeasureTextRun(SIZE& size, const WCHAR* chars, int count);
+    int CharWidth(WCHAR ch);
+    COLORREF GetTextColor() const;
+    COLORREF GetBackColor() const;
+
+    // ---- Mapping -----------------------------------------------------------
+    // Collapsed outline node at an offset (none until outlining exists).
+    virtual BOOL FindCollapsedNodeAt(int offset, int* start, int* end) const;
+    virtual int MeasureCollapsedLabel(int start, int end);
+    int LineStartOf(int offset, bool skipCollapsed = true) const;
+    int LineEndOf(int offset, bool skipCollapsed = true) const;
+    int FirstNonBlankFrom(int offset, bool skipCollapsed = true) const;
+    int CaretLineStart(bool skipCollapsed = true) const { return LineStartOf(caretOffset, skipCollapsed); }
+    int CaretLineFirstNonBlank(bool skipCollapsed = true) const
+    {
+        return FirstNonBlankFrom(CaretLineStart(skipCollapsed), skipCollapsed);
+    }
+    int ColumnOfOffset(int offset, bool withCollapsed = true) const;
+    int LineEndColumn(int offset, int* lineEnd, bool withCollapsed = true) const;
+    int OffsetOfColumn(int column, int offset, bool offsetIsLineEnd = false, bool withCollapsed = true) const;
+    int LineOfOffset(int offset, bool fromStart = true, bool visibleOnly = false) const;
+    int VisibleLineOfLine(int line, bool fromStart = true) const;
+    int OffsetOfLine(int n, bool visibleOnly = true) const;
+    int CountCharInRange(int from, int to, WCHAR ch, bool skipCollapsed = true) const;
+    static int CountChar(const CString& s, WCHAR ch);
+    int GetCaretLine() const { return LineOfOffset(caretOffset, true, false); }
+    int OffsetFromPoint(POINT& point, bool updatePoint, bool allowOutside);
+    BOOL PointFromOffset(int offset, POINT& point, POINT* lineAndColumn = nullptr, int* suggestedScroll = nullptr);
+    BOOL MoveCaretToOffset(int offset, BOOL scrollIntoView, BOOL redraw);
+
+    // ---- Caret movement ----------------------------------------------------
+    virtual void GetCaretSize(int& width, int& height);
+    virtual BOOL MoveLeft(BOOL redraw);
+    virtual BOOL MoveRight(BOOL redraw);
+    virtual BOOL MoveLineUp(BOOL keepPreferredColumn, BOOL redraw);
+    virtual BOOL MoveLineDown(BOOL keepPreferredColumn, BOOL redraw);
+    virtual BOOL MoveHome(BOOL redraw);
+    virtual BOOL MoveLineEnd(BOOL redraw);
+    virtual BOOL MoveTextStart(BOOL redraw);
+    virtual BOOL MoveTextEnd(BOOL redraw);
+    virtual BOOL MovePageUp(BOOL redraw);
+    virtual BOOL MovePageDown(BOOL redraw);
+    virtual BOOL MoveWordRight(BOOL redraw);
+    virtual BOOL MoveWordLeft(BOOL redraw);
+    virtual BOOL MoveToIndentStop();
+    virtual void OnCaretMoved() {}
+    // Places the caret on `preferredColumn` of the line of `offset`; 1 when it did.
+    virtual BOOL ApplyPreferredColumn(int offset, BOOL redraw);
+    // Repaints the whole window now.
+    void RedrawAll();
+
     // ---- Members -------------------------------------------------------
     CString wordDelimiters;
     CString specialDelimiters;
@@ -177,6 +247,10 @@ public:
     int reserved = 0;
 
 protected:
+    bool IsWordChar(WCHAR ch) const { return wordDelimiters.Find(ch) < 0; }
+    // Scrolls the vertical bar so that `line` (visible) is the top row.
+    void SetTopLine(int line, BOOL redraw);
+    void ShowCaretAt();
     // Resets the view to the top of an empty or new text.
     void ResetViewState();
 

@@ -64,6 +64,7 @@ TestEdit::TestEdit(const WCHAR* initial, int width, int height) : host(width, he
 {
     edit.AttachHost(&host);
     edit.AttachMeasurer(&measurer);
+    edit.InitializeControl();
     int length = StringLength(initial);
     edit.SetText(initial, length);
 }

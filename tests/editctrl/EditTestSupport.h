@@ -60,6 +60,13 @@ public:
     std::vector<CString> opened;
 };
 
+// A control that records the failures it reports and the hooks it runs.
+class RecordingEdit : public CCodeEditCtrl {
+public:
+    void OnEditFailure(unsigned code) override { failures.push_back(code); }
+    std::vector<unsigned> failures;
+};
+
 // A control attached to a fixed 8x16 measurer and a 400x200 host, with the
 // window's first-time set-up done.
 struct TestEdit {
@@ -67,7 +74,7 @@ struct TestEdit {
     virtual ~TestEdit() = default;
     FixedMeasurer measurer;
     RecordingHost host;
-    CCodeEditCtrl edit;
+    RecordingEdit edit;
 };
 
 std::u16string U16(const CString& s);
