@@ -67,6 +67,7 @@ void CCodeEditCtrl::SetText(const WCHAR* chars, int count)
 {
     ResetViewState();
     text.Set(chars, count);
+    m_openAtLineStart.clear();
     lineBreakCount = text.LineBreakCount();
 }
 

@@ -140,6 +140,36 @@ public:
     // Repaints the whole window now.
     void RedrawAll();
 
+
+    // ---- Syntax colouring ----------------------------------------------
+    void AddKeyword(const CString& word, COLORREF color, COLORREF back, BOOL caseSensitive);
+    BOOL AddColorBlock(const CString& start, const CString& end, BOOL multiLine, COLORREF color, COLORREF back,
+                       BOOL caseSensitive, BOOL wholeWord);
+    void AddEscapeSequence(const CString& sequence) { escapeSequences.Add(sequence); }
+    virtual void ClearSyntaxRules();
+    virtual BOOL LookupWordColor(const CString& word, COLORREF& color, COLORREF& back, int offset);
+    virtual void AdjustCharColor(WCHAR, int, COLORREF&, COLORREF&) {}
+    virtual BOOL GetCustomColor(int, int, COLORREF&, COLORREF&, BOOL) { return FALSE; }
+    // Whether the offset lies inside the multi-line block opened before it.
+    BOOL FindOpenColorBlock(int offset, const CODE_EDIT_COLOR_BLOCK** block);
+    int EndOfColorBlock(int offset, const CODE_EDIT_COLOR_BLOCK& block) const;
+    void BuildColorAreas(std::vector<CODE_EDIT_COLOR_AREA>& areas, int from, int to,
+                         const CODE_EDIT_COLOR_BLOCK* excluded, BOOL redraw);
+    BOOL NearColorBlockDelimiter(int offset) const;
+    BOOL IsEscapeSequenceAt(const WCHAR* chars, int length, int position, bool forward) const;
+    BOOL FindEnclosingPair(int offset, WCHAR opening, WCHAR closing, int& openOffset, int& closeOffset) const;
+    static int FindLastOfBefore(const CString& s, int position, const WCHAR* set);
+    static int FindFirstOfFrom(const CString& s, int position, const WCHAR* set);
+    static int SkipSetRun(const CString& s, int position, bool forward, const WCHAR* set);
+    static void BackOverNonSet(const CString& s, const WCHAR* set, int limit, int& position);
+    // Colour of a keyword, block or area on the current background.
+    COLORREF ChooseColor(COLORREF color, COLORREF lightColor, COLORREF back) const
+    {
+        return darkBackground && back == (COLORREF)-1 ? lightColor : color;
+    }
+    // Forgets what is known about open blocks at line starts after `offset`.
+    void InvalidateColorCheckpoints(int offset);
+
     // ---- Members -------------------------------------------------------
     CString wordDelimiters;
     CString specialDelimiters;
@@ -230,6 +260,9 @@ public:
     CString tipText;
     BOOL tipHidden = 0;
     int maxTipWidth = -1;
+    std::map<CString, CODE_EDIT_SYNTAX_COLOR> keywords;
+    std::vector<CODE_EDIT_COLOR_BLOCK> colorBlocks;
+    CStringArray escapeSequences;
     int blockScanRadius = 4;
     BOOL gradientMarkers = 0;
     void* hotOutlineNode = nullptr;
@@ -255,6 +288,10 @@ protected:
     void ResetViewState();
 
 private:
+    // An occurrence of `s` ends (backward) at offset p of the text.
+    bool MatchesEndingAt(const CString& s, int p, bool caseSensitive) const;
+    // Open-block state at line starts: -1 unknown, 0 closed, 1 open.
+    std::vector<signed char> m_openAtLineStart;
     CEditHost* m_host;
     CEditMeasurer* m_measurer;
 };
