@@ -11,6 +11,7 @@
 // every control of the process, without locks.
 #pragma once
 
+#include "editctrl/EditDisplayList.h"
 #include "editctrl/EditRecords.h"
 #include "editctrl/EditSeams.h"
 #include "editctrl/EditTextBuffer.h"
@@ -170,6 +171,31 @@ public:
     // Forgets what is known about open blocks at line starts after `offset`.
     void InvalidateColorCheckpoints(int offset);
 
+
+    // ---- Painting ----------------------------------------------------------
+    // Paints the control into `list`; clip null = the whole client area.
+    virtual void PaintControl(CEditDisplayList& list, const RECT* clip);
+    virtual void RedrawLineRange(int line, int lastLine);
+    virtual void RedrawTextRange(int a, int b);
+    virtual BOOL DrawBackground(CEditDisplayList& list);
+    virtual void PaintTextLines(CEditDisplayList& list);
+    virtual void DrawMarkerBar(CEditDisplayList& list, const RECT& rect);
+    virtual void DrawLineNumberBar(CEditDisplayList& list, const RECT& rect);
+    virtual void FillOutlineBar(CEditDisplayList& list, const RECT& rect);
+    virtual void DrawOutlineBar(CEditDisplayList& list, const RECT& rect);
+    virtual void DrawLineNumber(CEditDisplayList& list, const RECT& rect, int line);
+    // Draws a run of equal colours; returns its width.
+    virtual int DrawTextRun(CEditDisplayList& list, const WCHAR* chars, int count, const RECT& row, int x,
+                            int tabOrigin, COLORREF color, COLORREF back, bool link);
+    virtual BOOL GetLineColorMarker(int, COLORREF&, COLORREF&) { return FALSE; }
+    virtual BOOL GetHiliteMarker(int, COLORREF&, COLORREF&) { return FALSE; }
+    // Whether a blank-separated run of text is a hyperlink (a URL prefix starts it).
+    virtual BOOL FindHyperlink(const CString& run, int offset, CODE_EDIT_HYPERLINK_DEF& link);
+    void InvalidateRow(int offset);
+    void InvalidateFromRow(int offset);
+    // The first and last visible lines on screen.
+    void VisibleLineSpan(int& first, int& last);
+
     // ---- Members -------------------------------------------------------
     CString wordDelimiters;
     CString specialDelimiters;
@@ -288,6 +314,8 @@ protected:
     void ResetViewState();
 
 private:
+    // The part of the client area being painted.
+    RECT m_paintRect = {};
     // An occurrence of `s` ends (backward) at offset p of the text.
     bool MatchesEndingAt(const CString& s, int p, bool caseSensitive) const;
     // Open-block state at line starts: -1 unknown, 0 closed, 1 open.
