@@ -28,6 +28,7 @@ CCodeEditCtrl::CCodeEditCtrl()
 
 CCodeEditCtrl::~CCodeEditCtrl()
 {
+    EmptyUndoList();
     tipText.SecureEmpty();
     for (CODE_EDIT_HYPERLINK_DEF& link : hyperlinks)
         link.text.SecureEmpty();
@@ -68,6 +69,7 @@ void CCodeEditCtrl::SetText(const WCHAR* chars, int count)
     ResetViewState();
     text.Set(chars, count);
     m_openAtLineStart.clear();
+    EmptyUndoList();
     lineBreakCount = text.LineBreakCount();
 }
 

@@ -196,6 +196,71 @@ public:
     // The first and last visible lines on screen.
     void VisibleLineSpan(int& first, int& last);
 
+
+    // ---- Editing -------------------------------------------------------------
+    virtual BOOL InsertChar(WCHAR ch, BOOL redraw);
+    virtual BOOL InsertText(const CString& t, int offset, BOOL redraw, BOOL resetUndo, BOOL shiftMarkers,
+                            BOOL groupWithNext, BOOL noLeadingBreak = TRUE);
+    virtual BOOL InsertColumnText(const CString& t, int offset, BOOL redraw, BOOL resetUndo, BOOL shiftMarkers,
+                                  BOOL groupWithNext);
+    virtual BOOL InsertNewLine(BOOL redraw, BOOL groupWithNext, int offset, BOOL moveCaret);
+    virtual BOOL InsertTab(BOOL redraw);
+    virtual BOOL DeleteChar(BOOL redraw, BOOL groupWithNext);
+    // Removes carriage returns, expands tabs without keepTabs and, unless the
+    // text is loaded whole (`keepLines`), breaks lines that would be too long;
+    // `startColumn` is the length of the line before the insertion point.
+    virtual BOOL NormalizeInsertText(CString& t, BOOL keepLines = FALSE, int startColumn = 0);
+    virtual BOOL InsertLineBreakAt(BOOL groupWithNext, int offset, BOOL moveCaret);
+    virtual CString MakeNewLineText(int offset);
+    CString MakeIndentText(int column) const;
+    BOOL DeleteSelectionRange(BOOL redraw, BOOL copyFirst, BOOL groupWithNext);
+    // Whether a line of `length` characters (line feed excluded) is allowed;
+    // the one place of the line-length rule.
+    bool FitsLineLimit(int length) const { return length <= maxLineLength - 1; }
+
+    // Hooks around every change (markers, outline and notifications).
+    virtual void NoteTextRemoved(int start, int end, const CString& removed);
+    virtual void NoteTextInserted(int offset, const CString& inserted, BOOL shiftMarkers);
+    virtual void SendChangeNotice(int offset, const CString& changed, BOOL inserted);
+    virtual void ShiftMarkersOnInsert(int, int) {}
+    virtual void ShiftMarkersOnDelete(int, int) {}
+    virtual void OnTextInsertedForOutline(int, int) {}
+    virtual void OnTextRemovedForOutline(int, int) {}
+    virtual void ReparseOutline(int, int, BOOL) {}
+
+    // ---- Selection -----------------------------------------------------------
+    bool HasSelection() const { return selStart >= 0 && selEnd >= 0 && selStart != selEnd; }
+    // Clears a selection; true when there was one. The caret goes to its
+    // smaller end with toStart, else the larger, unless keepCaret.
+    virtual BOOL ClearSelection(BOOL toStart, BOOL keepCaret, BOOL redraw);
+    virtual BOOL SetSelectionRange(int start, int end, BOOL redraw);
+    virtual BOOL SelectRange(int start, int end) { return SetSelectionRange(start, end, TRUE); }
+    CString GetSelectedText() const;
+    virtual BOOL CopySelected();
+    virtual BOOL CanCopy() { return HasSelection() || copyAllIfNoSelection || copyLineIfNoSelection; }
+    virtual BOOL CanCut() { return HasSelection() && !readOnly; }
+
+    // ---- Undo ------------------------------------------------------------------
+    virtual BOOL CanUndo() { return m_applied > 0; }
+    virtual BOOL CanRedo() { return m_applied < (int)undoList.size(); }
+    virtual BOOL StepUndo(BOOL moveCaret, BOOL redraw);
+    virtual BOOL StepRedo(BOOL moveCaret, BOOL redraw);
+    // Takes ownership of the record.
+    virtual void PushUndoRecord(CODE_EDIT_UNDO_ACTION* record);
+    virtual void PushUndoDataRecord(CODE_BASE_UNDO_DATA* data, int kind, BOOL ownsData);
+    virtual void RecordTypedChar(WCHAR ch, int kind, int offset, BOOL forceInsertMode);
+    virtual void RecordTextChange(const CString& t, int kind, int offset, BOOL forceInsertMode, BOOL groupWithNext);
+    virtual BOOL CanPushUndoRecord(CODE_EDIT_UNDO_ACTION*) { return TRUE; }
+    virtual void OnUndoRecordRemoved(CODE_EDIT_UNDO_ACTION*) {}
+    virtual BOOL ReplayUndoRecord(CODE_EDIT_UNDO_ACTION* record, BOOL undo, BOOL moveCaret);
+    virtual void EmptyUndoList();
+    virtual void SetCurrentOperation(int code) { currentOperation = code; }
+    virtual int GetCurrentOperation() { return currentOperation; }
+    // The text as it is now is the saved one.
+    void MarkSaved();
+    int UndoRecordCount() const { return (int)undoList.size(); }
+    size_t UndoBytes() const { return m_undoBytes; }
+
     // ---- Members -------------------------------------------------------
     CString wordDelimiters;
     CString specialDelimiters;
@@ -290,6 +355,14 @@ public:
     std::vector<CODE_EDIT_COLOR_BLOCK> colorBlocks;
     CStringArray escapeSequences;
     int blockScanRadius = 4;
+    // Undo records, oldest first; the first m_applied of them are applied.
+    std::vector<CODE_EDIT_UNDO_ACTION*> undoList;
+    int undoLimit = 300;
+    // Bytes of record text kept at most, beside the record limit.
+    size_t undoByteBudget = (size_t)64 * 1024 * 1024;
+    int currentOperation = 0;
+    BOOL noTypingMerge = 0;
+    BOOL undoDirection = 1;
     BOOL gradientMarkers = 0;
     void* hotOutlineNode = nullptr;
     BOOL outlineUpdatesAllowed = 0;
@@ -314,6 +387,19 @@ protected:
     void ResetViewState();
 
 private:
+    // The buffer changes under every editing operation: text, line count,
+    // colour checkpoints and the top row stay consistent.
+    void ChangeInsert(int offset, const CString& t);
+    void ChangeDelete(int offset, int count);
+    void ChangeReplace(int offset, WCHAR ch);
+    void AfterTextChange(int offset);
+    // Drops the oldest whole groups while a limit is exceeded.
+    void TrimUndoList();
+    void DeleteRecord(CODE_EDIT_UNDO_ACTION* record);
+    int m_applied = 0;
+    // Records applied when the text was saved; -1: that state cannot come back.
+    int m_savedApplied = 0;
+    size_t m_undoBytes = 0;
     // The part of the client area being painted.
     RECT m_paintRect = {};
     // An occurrence of `s` ends (backward) at offset p of the text.
