@@ -10,6 +10,8 @@
 #include "ReaderTestSupport.h"
 #include "imaging/core/PicThreadState.h"
 #include "imaging/readers/PicBmpReader.h"
+#include "imaging/readers/PicGifAnimation.h"
+#include "imaging/readers/PicGifReader.h"
 #include "imaging/readers/PicReaderFrame.h"
 #include "imaging/readers/PicSources.h"
 
@@ -38,6 +40,22 @@ std::vector<ReaderCall> AllReaderCalls() {
         {"BMP 24", [](CPicIO* s) { return pic_ReadBMP(s, &w, &h, 24, palette, 0); }},
         {"BMP 32", [](CPicIO* s) { return pic_ReadBMP(s, &w, &h, 32, palette, 8); }},
         {"BMP DIB", [](CPicIO* s) { return pic_ReadBMP(s, &w, &h, 24, palette, 2); }},
+        {"GIF dims", [](CPicIO* s) -> void* {
+             int32_t b, t, i;
+             return (void*)(intptr_t)pic_GetGIFDims(s, &w, &h, &bits, &b, &t, palette, &i, 0), nullptr;
+         }},
+        {"GIF", [](CPicIO* s) { return pic_ReadGIF(s, &w, &h, nullptr, palette, 0); }},
+        {"GIF DIB", [](CPicIO* s) { return pic_ReadGIF(s, &w, &h, nullptr, palette, 2); }},
+        {"GIF animation", [](CPicIO* s) -> void* {
+             CPicAnimatedGIFState* state = pic_InitRenderAnimatedGIF(s, &w, &h, nullptr);
+             if (state != nullptr) {
+                 std::vector<uint8_t> canvas((size_t)w * h * 4);
+                 int32_t delay;
+                 for (int i = 0; i < 6; ++i) pic_AnimatedGIFGetNextFrame(state, canvas.data(), &delay, 0);
+                 pic_FreeAnimatedGIF(state);
+             }
+             return nullptr;
+         }},
     };
 }
 
@@ -122,8 +140,65 @@ TEST(HostileInputs, BmpHeadersThatLieAreRefusedQuickly) {
     }
 }
 
+std::string GifWithCodes(uint8_t minimumCodeSize, const std::string& codeBytes, uint32_t width = 4,
+                        uint32_t height = 2) {
+    std::string g = "GIF89a";
+    Put16(g, width);
+    Put16(g, height);
+    g += std::string("\x81\0\0", 3);
+    g += std::string(12, '\x40');  // 4-entry global table
+    g += ',';
+    Put16(g, 0);
+    Put16(g, 0);
+    Put16(g, width);
+    Put16(g, height);
+    g += '\0';
+    g += (char)minimumCodeSize;
+    for (size_t i = 0; i < codeBytes.size(); i += 255) {
+        std::string chunk = codeBytes.substr(i, 255);
+        g += (char)chunk.size();
+        g += chunk;
+    }
+    return g + std::string("\0;", 2);
+}
+
+TEST(HostileInputs, GifStreamsThatLie) {
+    struct Case {
+        const char* fault;
+        std::string bytes;
+        int32_t code;
+        bool pixels;
+    } cases[] = {
+        {"minimum code size 12 is refused before the tables", GifWithCodes(12, "\xFF\xFF\xFF"), PIC_ERR_BAD_GIF, true},
+        {"minimum code size 1 is refused", GifWithCodes(1, "\xFF\xFF"), PIC_ERR_BAD_GIF, true},
+        {"no clear and no end code: stops when the data ends", GifWithCodes(2, "\x11"), PIC_ERR_FILE_READ, true},
+        {"first code beyond the empty table", GifWithCodes(2, "\x07"), PIC_ERR_FILE_READ, true},
+        {"huge declared image with three code bytes", GifWithCodes(2, "\x44\x11\x05", 65535, 65535),
+         PIC_ERR_BAD_GIF, false},
+        {"index equal to the table's count", GifWithCodes(3, std::string("\x08\x04\x12", 3), 2, 1),
+         PIC_ERR_BAD_GIF, true},
+        {"codes only of garbage (prefix chains)", GifWithCodes(2, std::string(300, '\xB7')), PIC_ERR_FILE_READ,
+         true},
+        {"no image before the trailer", std::string("GIF89a\2\0\1\0\0\0\0;", 14), PIC_ERR_FILE_READ, false},
+        {"zero screen size", std::string("GIF89a\0\0\1\0\0\0\0;", 14), PIC_ERR_BAD_GIF, false},
+        {"version 88a", std::string("GIF88a\2\0\1\0\0\0\0;", 14), PIC_ERR_BAD_GIF, false},
+    };
+    for (const Case& c : cases) {
+        auto start = std::chrono::steady_clock::now();
+        Source source(Source::kMemory, c.bytes);
+        RGBQUAD palette[256];
+        int32_t w = 0, h = 0;
+        GlobalBlock block(pic_ReadGIF(source, &w, &h, nullptr, palette, 0));
+        EXPECT_EQ(pic_GetLastError(), c.code) << c.fault;
+        EXPECT_EQ(block.data != nullptr, c.pixels) << c.fault;
+        EXPECT_EQ(readertest::CallDepth(), 0) << c.fault;
+        RunAll(c.bytes, c.fault);
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 2.0) << c.fault;
+    }
+}
+
 TEST(HostileInputs, EveryCutOfRealFilesEndsWithACode) {
-    for (const char* name : {"bmp24_master7x5.bmp", "bmp8_master13x3.bmp", "rle8_master7x5.bmp", "rle4_9x4.bmp",
+    for (const char* name : {"gif_master7x5.gif", "gifi_master13x3.gif", "gif_anim.gif", "bmp24_master7x5.bmp", "bmp8_master13x3.bmp", "rle8_master7x5.bmp", "rle4_9x4.bmp",
                              "os2pal_master7x5.bmp", "bmp565_7x5.bmp"}) {
         std::string whole = FixtureBytes(name);
         for (size_t cut = 0; cut < whole.size(); ++cut) RunAll(whole.substr(0, cut), name);
@@ -157,12 +232,13 @@ TEST(HostileInputs, TruncatedPixelsAreReportedIncomplete) {
 TEST(HostileInputs, BoundedMutationRunOverEveryReader) {
     std::vector<std::string> bases;
     for (const char* name : {"bmp24_master7x5.bmp", "bmp8_master13x3.bmp", "rle8_master7x5.bmp", "rle4_9x4.bmp",
-                             "bmp4_master7x5.bmp", "os2_master7x5.bmp", "bmp565_13x3.bmp", "bmp32_7x5.bmp"})
+                             "bmp4_master7x5.bmp", "os2_master7x5.bmp", "bmp565_13x3.bmp", "bmp32_7x5.bmp",
+                             "gif_master7x5.gif", "gifi_master13x3.gif", "gif_anim.gif", "gif_local_4x2.gif"})
         bases.push_back(FixtureBytes(name));
     std::mt19937 random(20261211);
     auto start = std::chrono::steady_clock::now();
     int inputs = 0;
-    for (; inputs < 3000; ++inputs) {
+    for (; inputs < 1200; ++inputs) {
         std::string bytes = bases[inputs % bases.size()];
         int changes = 1 + (int)(random() % 4);
         for (int k = 0; k < changes && !bytes.empty(); ++k) {
