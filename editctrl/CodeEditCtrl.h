@@ -261,6 +261,28 @@ public:
     int UndoRecordCount() const { return (int)undoList.size(); }
     size_t UndoBytes() const { return m_undoBytes; }
 
+
+    // ---- Keyboard, text messages and drops -------------------------------------
+    // WM_KEYDOWN and WM_CHAR; Shift and Ctrl come from the host.
+    void HandleKeyDown(UINT key);
+    void HandleChar(WCHAR ch);
+    virtual BOOL ToggleOverwriteMode();
+    // Selection by a keyboard direction code: 0/1 word left/right, 2/3 left/
+    // right, 4/5 up/down, 6/7 page up/down, 8/9 line start/end, 10/11 text start/end.
+    virtual BOOL ExtendSelection(int code);
+    // Scrolls one line and keeps the caret on screen.
+    void ScrollLineKeepCaret(bool up);
+    // WM_SETTEXT: `count` characters replace the text, as loaded text.
+    void SetWindowTextFrom(const WCHAR* chars, int count);
+    // WM_GETTEXT: at most count-1 characters and a null; returns the characters copied.
+    int GetWindowTextInto(WCHAR* buffer, int count) const;
+    virtual BOOL FindWordBounds(int offset, int& start, int& end);
+    BOOL GetWordAtOffset(int offset, CString& word);
+    static void StripLeadingBlankLines(CString& s);
+    // Text dropped at a client point; `block` for a column block, `move` when
+    // the source removes what was dragged. 1 when it was taken.
+    virtual BOOL OnDrop(const CString& dropped, bool block, bool move, POINT point);
+
     // ---- Members -------------------------------------------------------
     CString wordDelimiters;
     CString specialDelimiters;
