@@ -28,6 +28,7 @@ CCodeEditCtrl::CCodeEditCtrl()
 
 CCodeEditCtrl::~CCodeEditCtrl()
 {
+    EmptyUndoList();
     tipText.SecureEmpty();
     for (CODE_EDIT_HYPERLINK_DEF& link : hyperlinks)
         link.text.SecureEmpty();
@@ -67,6 +68,8 @@ void CCodeEditCtrl::SetText(const WCHAR* chars, int count)
 {
     ResetViewState();
     text.Set(chars, count);
+    m_openAtLineStart.clear();
+    EmptyUndoList();
     lineBreakCount = text.LineBreakCount();
 }
 

@@ -11,6 +11,7 @@
 // every control of the process, without locks.
 #pragma once
 
+#include "editctrl/EditDisplayList.h"
 #include "editctrl/EditRecords.h"
 #include "editctrl/EditSeams.h"
 #include "editctrl/EditTextBuffer.h"
@@ -140,6 +141,148 @@ public:
     // Repaints the whole window now.
     void RedrawAll();
 
+
+    // ---- Syntax colouring ----------------------------------------------
+    void AddKeyword(const CString& word, COLORREF color, COLORREF back, BOOL caseSensitive);
+    BOOL AddColorBlock(const CString& start, const CString& end, BOOL multiLine, COLORREF color, COLORREF back,
+                       BOOL caseSensitive, BOOL wholeWord);
+    void AddEscapeSequence(const CString& sequence) { escapeSequences.Add(sequence); }
+    virtual void ClearSyntaxRules();
+    virtual BOOL LookupWordColor(const CString& word, COLORREF& color, COLORREF& back, int offset);
+    virtual void AdjustCharColor(WCHAR, int, COLORREF&, COLORREF&) {}
+    virtual BOOL GetCustomColor(int, int, COLORREF&, COLORREF&, BOOL) { return FALSE; }
+    // Whether the offset lies inside the multi-line block opened before it.
+    BOOL FindOpenColorBlock(int offset, const CODE_EDIT_COLOR_BLOCK** block);
+    int EndOfColorBlock(int offset, const CODE_EDIT_COLOR_BLOCK& block) const;
+    void BuildColorAreas(std::vector<CODE_EDIT_COLOR_AREA>& areas, int from, int to,
+                         const CODE_EDIT_COLOR_BLOCK* excluded, BOOL redraw);
+    BOOL NearColorBlockDelimiter(int offset) const;
+    BOOL IsEscapeSequenceAt(const WCHAR* chars, int length, int position, bool forward) const;
+    BOOL FindEnclosingPair(int offset, WCHAR opening, WCHAR closing, int& openOffset, int& closeOffset) const;
+    static int FindLastOfBefore(const CString& s, int position, const WCHAR* set);
+    static int FindFirstOfFrom(const CString& s, int position, const WCHAR* set);
+    static int SkipSetRun(const CString& s, int position, bool forward, const WCHAR* set);
+    static void BackOverNonSet(const CString& s, const WCHAR* set, int limit, int& position);
+    // Colour of a keyword, block or area on the current background.
+    COLORREF ChooseColor(COLORREF color, COLORREF lightColor, COLORREF back) const
+    {
+        return darkBackground && back == (COLORREF)-1 ? lightColor : color;
+    }
+    // Forgets what is known about open blocks at line starts after `offset`.
+    void InvalidateColorCheckpoints(int offset);
+
+
+    // ---- Painting ----------------------------------------------------------
+    // Paints the control into `list`; clip null = the whole client area.
+    virtual void PaintControl(CEditDisplayList& list, const RECT* clip);
+    virtual void RedrawLineRange(int line, int lastLine);
+    virtual void RedrawTextRange(int a, int b);
+    virtual BOOL DrawBackground(CEditDisplayList& list);
+    virtual void PaintTextLines(CEditDisplayList& list);
+    virtual void DrawMarkerBar(CEditDisplayList& list, const RECT& rect);
+    virtual void DrawLineNumberBar(CEditDisplayList& list, const RECT& rect);
+    virtual void FillOutlineBar(CEditDisplayList& list, const RECT& rect);
+    virtual void DrawOutlineBar(CEditDisplayList& list, const RECT& rect);
+    virtual void DrawLineNumber(CEditDisplayList& list, const RECT& rect, int line);
+    // Draws a run of equal colours; returns its width.
+    virtual int DrawTextRun(CEditDisplayList& list, const WCHAR* chars, int count, const RECT& row, int x,
+                            int tabOrigin, COLORREF color, COLORREF back, bool link);
+    virtual BOOL GetLineColorMarker(int, COLORREF&, COLORREF&) { return FALSE; }
+    virtual BOOL GetHiliteMarker(int, COLORREF&, COLORREF&) { return FALSE; }
+    // Whether a blank-separated run of text is a hyperlink (a URL prefix starts it).
+    virtual BOOL FindHyperlink(const CString& run, int offset, CODE_EDIT_HYPERLINK_DEF& link);
+    void InvalidateRow(int offset);
+    void InvalidateFromRow(int offset);
+    // The first and last visible lines on screen.
+    void VisibleLineSpan(int& first, int& last);
+
+
+    // ---- Editing -------------------------------------------------------------
+    virtual BOOL InsertChar(WCHAR ch, BOOL redraw);
+    virtual BOOL InsertText(const CString& t, int offset, BOOL redraw, BOOL resetUndo, BOOL shiftMarkers,
+                            BOOL groupWithNext, BOOL noLeadingBreak = TRUE);
+    virtual BOOL InsertColumnText(const CString& t, int offset, BOOL redraw, BOOL resetUndo, BOOL shiftMarkers,
+                                  BOOL groupWithNext);
+    virtual BOOL InsertNewLine(BOOL redraw, BOOL groupWithNext, int offset, BOOL moveCaret);
+    virtual BOOL InsertTab(BOOL redraw);
+    virtual BOOL DeleteChar(BOOL redraw, BOOL groupWithNext);
+    // Removes carriage returns, expands tabs without keepTabs and, unless the
+    // text is loaded whole (`keepLines`), breaks lines that would be too long;
+    // `startColumn` is the length of the line before the insertion point.
+    virtual BOOL NormalizeInsertText(CString& t, BOOL keepLines = FALSE, int startColumn = 0);
+    virtual BOOL InsertLineBreakAt(BOOL groupWithNext, int offset, BOOL moveCaret);
+    virtual CString MakeNewLineText(int offset);
+    CString MakeIndentText(int column) const;
+    BOOL DeleteSelectionRange(BOOL redraw, BOOL copyFirst, BOOL groupWithNext);
+    // Whether a line of `length` characters (line feed excluded) is allowed;
+    // the one place of the line-length rule.
+    bool FitsLineLimit(int length) const { return length <= maxLineLength - 1; }
+
+    // Hooks around every change (markers, outline and notifications).
+    virtual void NoteTextRemoved(int start, int end, const CString& removed);
+    virtual void NoteTextInserted(int offset, const CString& inserted, BOOL shiftMarkers);
+    virtual void SendChangeNotice(int offset, const CString& changed, BOOL inserted);
+    virtual void ShiftMarkersOnInsert(int, int) {}
+    virtual void ShiftMarkersOnDelete(int, int) {}
+    virtual void OnTextInsertedForOutline(int, int) {}
+    virtual void OnTextRemovedForOutline(int, int) {}
+    virtual void ReparseOutline(int, int, BOOL) {}
+
+    // ---- Selection -----------------------------------------------------------
+    bool HasSelection() const { return selStart >= 0 && selEnd >= 0 && selStart != selEnd; }
+    // Clears a selection; true when there was one. The caret goes to its
+    // smaller end with toStart, else the larger, unless keepCaret.
+    virtual BOOL ClearSelection(BOOL toStart, BOOL keepCaret, BOOL redraw);
+    virtual BOOL SetSelectionRange(int start, int end, BOOL redraw);
+    virtual BOOL SelectRange(int start, int end) { return SetSelectionRange(start, end, TRUE); }
+    CString GetSelectedText() const;
+    virtual BOOL CopySelected();
+    virtual BOOL CanCopy() { return HasSelection() || copyAllIfNoSelection || copyLineIfNoSelection; }
+    virtual BOOL CanCut() { return HasSelection() && !readOnly; }
+
+    // ---- Undo ------------------------------------------------------------------
+    virtual BOOL CanUndo() { return m_applied > 0; }
+    virtual BOOL CanRedo() { return m_applied < (int)undoList.size(); }
+    virtual BOOL StepUndo(BOOL moveCaret, BOOL redraw);
+    virtual BOOL StepRedo(BOOL moveCaret, BOOL redraw);
+    // Takes ownership of the record.
+    virtual void PushUndoRecord(CODE_EDIT_UNDO_ACTION* record);
+    virtual void PushUndoDataRecord(CODE_BASE_UNDO_DATA* data, int kind, BOOL ownsData);
+    virtual void RecordTypedChar(WCHAR ch, int kind, int offset, BOOL forceInsertMode);
+    virtual void RecordTextChange(const CString& t, int kind, int offset, BOOL forceInsertMode, BOOL groupWithNext);
+    virtual BOOL CanPushUndoRecord(CODE_EDIT_UNDO_ACTION*) { return TRUE; }
+    virtual void OnUndoRecordRemoved(CODE_EDIT_UNDO_ACTION*) {}
+    virtual BOOL ReplayUndoRecord(CODE_EDIT_UNDO_ACTION* record, BOOL undo, BOOL moveCaret);
+    virtual void EmptyUndoList();
+    virtual void SetCurrentOperation(int code) { currentOperation = code; }
+    virtual int GetCurrentOperation() { return currentOperation; }
+    // The text as it is now is the saved one.
+    void MarkSaved();
+    int UndoRecordCount() const { return (int)undoList.size(); }
+    size_t UndoBytes() const { return m_undoBytes; }
+
+
+    // ---- Keyboard, text messages and drops -------------------------------------
+    // WM_KEYDOWN and WM_CHAR; Shift and Ctrl come from the host.
+    void HandleKeyDown(UINT key);
+    void HandleChar(WCHAR ch);
+    virtual BOOL ToggleOverwriteMode();
+    // Selection by a keyboard direction code: 0/1 word left/right, 2/3 left/
+    // right, 4/5 up/down, 6/7 page up/down, 8/9 line start/end, 10/11 text start/end.
+    virtual BOOL ExtendSelection(int code);
+    // Scrolls one line and keeps the caret on screen.
+    void ScrollLineKeepCaret(bool up);
+    // WM_SETTEXT: `count` characters replace the text, as loaded text.
+    void SetWindowTextFrom(const WCHAR* chars, int count);
+    // WM_GETTEXT: at most count-1 characters and a null; returns the characters copied.
+    int GetWindowTextInto(WCHAR* buffer, int count) const;
+    virtual BOOL FindWordBounds(int offset, int& start, int& end);
+    BOOL GetWordAtOffset(int offset, CString& word);
+    static void StripLeadingBlankLines(CString& s);
+    // Text dropped at a client point; `block` for a column block, `move` when
+    // the source removes what was dragged. 1 when it was taken.
+    virtual BOOL OnDrop(const CString& dropped, bool block, bool move, POINT point);
+
     // ---- Members -------------------------------------------------------
     CString wordDelimiters;
     CString specialDelimiters;
@@ -230,7 +373,18 @@ public:
     CString tipText;
     BOOL tipHidden = 0;
     int maxTipWidth = -1;
+    std::map<CString, CODE_EDIT_SYNTAX_COLOR> keywords;
+    std::vector<CODE_EDIT_COLOR_BLOCK> colorBlocks;
+    CStringArray escapeSequences;
     int blockScanRadius = 4;
+    // Undo records, oldest first; the first m_applied of them are applied.
+    std::vector<CODE_EDIT_UNDO_ACTION*> undoList;
+    int undoLimit = 300;
+    // Bytes of record text kept at most, beside the record limit.
+    size_t undoByteBudget = (size_t)64 * 1024 * 1024;
+    int currentOperation = 0;
+    BOOL noTypingMerge = 0;
+    BOOL undoDirection = 1;
     BOOL gradientMarkers = 0;
     void* hotOutlineNode = nullptr;
     BOOL outlineUpdatesAllowed = 0;
@@ -255,6 +409,25 @@ protected:
     void ResetViewState();
 
 private:
+    // The buffer changes under every editing operation: text, line count,
+    // colour checkpoints and the top row stay consistent.
+    void ChangeInsert(int offset, const CString& t);
+    void ChangeDelete(int offset, int count);
+    void ChangeReplace(int offset, WCHAR ch);
+    void AfterTextChange(int offset);
+    // Drops the oldest whole groups while a limit is exceeded.
+    void TrimUndoList();
+    void DeleteRecord(CODE_EDIT_UNDO_ACTION* record);
+    int m_applied = 0;
+    // Records applied when the text was saved; -1: that state cannot come back.
+    int m_savedApplied = 0;
+    size_t m_undoBytes = 0;
+    // The part of the client area being painted.
+    RECT m_paintRect = {};
+    // An occurrence of `s` ends (backward) at offset p of the text.
+    bool MatchesEndingAt(const CString& s, int p, bool caseSensitive) const;
+    // Open-block state at line starts: -1 unknown, 0 closed, 1 open.
+    std::vector<signed char> m_openAtLineStart;
     CEditHost* m_host;
     CEditMeasurer* m_measurer;
 };

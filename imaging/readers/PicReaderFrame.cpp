@@ -21,12 +21,17 @@ bool CPicReaderOutput::Allocate(CPicReaderContext& context, uint64_t bytes) {
 }
 
 bool PicCheckDeclaredImage(CPicReaderContext& context, uint64_t width, uint64_t height, uint64_t outputBytes,
-                           uint64_t codedBytesLeft, uint32_t expansion, int32_t code) {
-    if (width == 0 || height == 0) return context.Fail(code);
-    if (width > PicGetPixelBudget() || height > PicGetPixelBudget() || width * height > PicGetPixelBudget())
+                           int32_t code) {
+    uint64_t budget = PicGetPixelBudget();
+    if (width == 0 || height == 0 || width > budget || height > budget || width * height > budget)
         return context.Fail(code);
     if (!PicBlockSizeAllowed(outputBytes)) return context.Fail(PIC_ERR_OUT_OF_MEMORY);
-    if (outputBytes > kAlwaysAllowedBytes && outputBytes / expansion > codedBytesLeft) return context.Fail(code);
+    return true;
+}
+
+bool PicCheckCodedBytes(CPicReaderContext& context, uint64_t decodedBytes, uint64_t codedBytesLeft,
+                        uint32_t expansion, int32_t code) {
+    if (decodedBytes > kAlwaysAllowedBytes && decodedBytes / expansion > codedBytesLeft) return context.Fail(code);
     return true;
 }
 

@@ -90,22 +90,43 @@ uint64_t PicGetPixelBudget();
 void PicSetPixelBudget(uint64_t pixels);
 
 // How much larger than its coded bytes an image can honestly be: the factor
-// by which decoded bytes may exceed the bytes the source still holds.
+// by which decoded bytes may exceed the coded bytes the source still holds.
 enum PicExpansion : uint32_t {
-    PIC_EXPAND_RAW = 4,        // uncompressed rows: at least a quarter must be there
-    PIC_EXPAND_RLE = 1024,     // run-length codes (runs of 255, skips)
-    PIC_EXPAND_DEFLATE = 1100, // deflate's limit is about 1032:1
-    PIC_EXPAND_LZW = 1400,     // LZW strings grow by one byte per code
-    PIC_EXPAND_JPEG = 1600,    // an 8x8 block in a few bits
+    PIC_EXPAND_RAW = 4,         // uncompressed rows: at least a quarter must be there
+    PIC_EXPAND_RLE = 1024,      // run-length codes (runs of 255, skips)
+    PIC_EXPAND_DEFLATE = 1100,  // deflate's limit is about 1032:1
+    PIC_EXPAND_LZW = 1400,      // LZW strings grow by one byte per code
+    PIC_EXPAND_JPEG = 1600,     // an 8x8 block in a few bits
 };
 
-// Checks a header's declared image before anything is allocated: each size
-// is computed in 64 bits, width x height must stay within the pixel budget,
-// outputBytes below the block limit and within what `codedBytesLeft` can
-// fill at `expansion` (small images always pass). Fails the context with
-// `code` for a size no source could fill and with 1 for a block too large.
+// Checks a header's declared image before anything is allocated (every size
+// in 64 bits): width and height not 0 and width x height within the pixel
+// budget (else `code`), outputBytes below the block limit (else 1).
 bool PicCheckDeclaredImage(CPicReaderContext& context, uint64_t width, uint64_t height, uint64_t outputBytes,
-                           uint64_t codedBytesLeft, uint32_t expansion, int32_t code);
+                           int32_t code);
+// Checks that decodedBytes could come out of the codedBytesLeft that the
+// source still holds at the format's expansion (small images always pass);
+// fails the context with `code` for a size no source this short could fill.
+bool PicCheckCodedBytes(CPicReaderContext& context, uint64_t decodedBytes, uint64_t codedBytesLeft,
+                        uint32_t expansion, int32_t code);
+
+// Resolution as a format's header states it (JFIF density, BMP pixels per
+// metre, PNG pHYs, ...) with the format's own unit number.
+struct PicResolutionInfo {
+    double x;
+    double y;
+    int32_t unit;
+};
+
+// Reader flags shared by the formats.
+enum PicReaderFlag : uint32_t {
+    PIC_READ_DIB = 2,          // one packed device-independent bitmap
+    PIC_READ_DIB_ROWS = 8,     // rows padded to 4 bytes (and B, G, R where the format says)
+    PIC_READ_ORIENTATION = 0x40,
+};
+
+// Bytes of a row padded to a multiple of 4.
+inline uint64_t PicPaddedRow(uint64_t rowBytes) { return (rowBytes + 3) & ~uint64_t(3); }
 
 // True when the progress callback (outermost call only) lets row `done` of `total` pass;
 // otherwise the context fails with 14.

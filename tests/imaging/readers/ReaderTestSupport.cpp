@@ -41,6 +41,17 @@ Source::~Source() {
     if (!m_path.IsEmpty()) DeleteFileW(m_path);
 }
 
+std::string Hex(const uint8_t* bytes, size_t n) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (size_t i = 0; i < n; ++i) {
+        if (i % 4 == 0 && i != 0) text += ' ';
+        text += digits[bytes[i] >> 4];
+        text += digits[bytes[i] & 15];
+    }
+    return text;
+}
+
 int32_t CallDepth() { return GetThreadState()->callDepth; }
 
 void Put16(std::string& out, uint32_t value) {

@@ -34,6 +34,9 @@ private:
     CPicIO* m_source = nullptr;
 };
 
+// Bytes as hex, for readable failures.
+std::string Hex(const uint8_t* bytes, size_t n);
+
 // The call depth of the calling thread's library state.
 int32_t CallDepth();
 
