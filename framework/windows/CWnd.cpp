@@ -452,7 +452,8 @@ void CWnd::CenterWindow(CWnd* alternateOwner)
     HWND over = alternateOwner ? alternateOwner->m_hWnd : ::GetWindow(m_hWnd, GW_OWNER);
     if (over && (!::IsWindowVisible(over) || ::IsIconic(over)))
         over = nullptr;
-    MONITORINFO monitor = {sizeof monitor};
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
     ::GetMonitorInfoW(::MonitorFromWindow(over ? over : m_hWnd, MONITOR_DEFAULTTONEAREST), &monitor);
     const RECT& area = monitor.rcWork;
     RECT centre = area;
