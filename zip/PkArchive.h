@@ -140,7 +140,8 @@ private:
     bool SetExtractedAttributes(const CString& path, CPkFileHeader& header) const;
     bool AddFileDirect(ZipAddRequest& request, CPkFileHeader& header, const CString& path, int level, bool check,
                        bool replacing, bool sizeKnown, uint64_t size);
-    bool AddFileThroughTrial(ZipAddRequest& request, const CString& path, int level, bool check, uint64_t size);
+    bool AddFileThroughTrial(ZipAddRequest& request, CPkFileHeader& header, const CString& path, int level, bool check,
+                             uint64_t size);
     bool ExtractToTarget(uint16_t index, CPkFileHeader& header, const CString& target, bool targetExists, int flags,
                          uint32_t bufferSize, CPkActionCallback* callback);
 

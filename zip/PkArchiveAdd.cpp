@@ -256,7 +256,7 @@ bool CPkArchive::AddFile(ZipAddRequest& request)
     if (sizeKnown && size < kTinyFile && (rules & ZipAddRequest::rlStoreTiny) && compress)
         level = 0;
     if (useTrial && level != 0)
-        return AddFileThroughTrial(request, path, level, check, size);
+        return AddFileThroughTrial(request, header, path, level, check, size);
     return AddFileDirect(request, header, path, level, check, replacing, sizeKnown, size);
 }
 
@@ -277,9 +277,15 @@ bool CPkArchive::AddFileDirect(ZipAddRequest& request, CPkFileHeader& header, co
     // Sizes are 32-bit fields: refuse before anything is written.
     if (size > kMaxEntrySize)
         ThrowError(ZipCauseTooBigSize, path);
+    // An entry replaced in place is stored: the room made for it must be
+    // known before its data is written.
+    if (replacing) {
+        level = 0;
+        check = false;
+    }
     header.m_uLocalUncomprSize = (uint32_t)size;
     header.m_uLocalComprSize = level == 0 ? (uint32_t)size : 0;
-    if (!BeginEntryWrite(header, replacing ? 0 : level, replacing ? request.m_uReplaceIndex : 0xFFFF))
+    if (!BeginEntryWrite(header, level, replacing ? request.m_uReplaceIndex : 0xFFFF))
         return false;
 
     uint32_t rules = request.m_iSmartLevel;
@@ -334,8 +340,8 @@ bool CPkArchive::AddFileDirect(ZipAddRequest& request, CPkFileHeader& header, co
     return true;
 }
 
-bool CPkArchive::AddFileThroughTrial(ZipAddRequest& request, const CString& path, int level, bool check,
-                                     uint64_t size)
+bool CPkArchive::AddFileThroughTrial(ZipAddRequest& request, CPkFileHeader& header, const CString& path, int level,
+                                     bool check, uint64_t size)
 {
     uint32_t rules = request.m_iSmartLevel;
     std::unique_ptr<CPkMemFile> memory;
@@ -348,17 +354,8 @@ bool CPkArchive::AddFileThroughTrial(ZipAddRequest& request, const CString& path
     } else {
         trialPath = ZipFileSystem::MakeTempFileName(m_szTempPath.IsEmpty() ? nullptr : (const WCHAR*)m_szTempPath,
                                                     (uint32_t)std::min<uint64_t>(size, 0xFFFFFFFFu));
-        if (trialPath.IsEmpty()) {
-            CPkFileHeader header;
-            header.m_iSystemCompatibility = (uint8_t)m_iArchiveSystCompatib;
-            header.SetSystemAttributes(FILE_ATTRIBUTE_ARCHIVE);
-            header.SetEntryName(request.m_szFileNameInZip);
-            int64_t modified = ZipFileSystem::CurrentTime();
-            if (!request.m_pFile)
-                ZipFileSystem::GetFileTimes(path, &modified);
-            header.SetModificationTime(modified);
+        if (trialPath.IsEmpty())
             return AddFileDirect(request, header, path, level, check, request.m_uReplaceIndex != 0xFFFF, false, 0);
-        }
         trial.OpenArchive(trialPath, CPkStorage::omCreate);
     }
     bool result = false;

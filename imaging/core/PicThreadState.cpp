@@ -10,19 +10,24 @@ namespace {
 constexpr size_t kErrorLogKeep = 50;
 constexpr size_t kErrorTextSize = 1000;
 
-// Owns every thread state. Thread states are found through a TLS slot; the
-// list lets process exit release the states of threads that are still running.
+// Owns every thread state. A thread finds its state through a fiber-local
+// slot, whose callback releases the state while the thread is ending, before
+// the system counts the thread as ended (a thread_local destructor would run
+// only after that under Wine). The list lets process exit release the states
+// of threads that are still running. The list is guarded by m_lock; a slot is
+// read and written only by its own thread.
 class CPicThreadStateStore {
 public:
     CPicThreadStateStore() {
         InitializeCriticalSection(&m_lock);
-        m_tlsIndex = TlsAlloc();
+        m_flsIndex = FlsAlloc(OnThreadEnd);
         s_alive.store(true);
     }
 
     ~CPicThreadStateStore() {
+        // Callbacks that come after this point find the store gone and leave the states to the loop below.
         s_alive.store(false);
-        if (m_tlsIndex != TLS_OUT_OF_INDEXES) TlsFree(m_tlsIndex);
+        if (m_flsIndex != FLS_OUT_OF_INDEXES) FlsFree(m_flsIndex);
         EnterCriticalSection(&m_lock);
         for (CPicThreadState* state : m_states) delete state;
         m_states.clear();
@@ -31,20 +36,18 @@ public:
     }
 
     static bool IsAlive() { return s_alive.load(); }
+    // The one store, made on first use.
+    static CPicThreadStateStore& Store();
 
     CPicThreadState* Get() {
-        if (m_tlsIndex == TLS_OUT_OF_INDEXES) return nullptr;
-        return static_cast<CPicThreadState*>(TlsGetValue(m_tlsIndex));
+        if (m_flsIndex == FLS_OUT_OF_INDEXES) return nullptr;
+        return static_cast<CPicThreadState*>(FlsGetValue(m_flsIndex));
     }
 
     CPicThreadState* Create() {
-        if (m_tlsIndex == TLS_OUT_OF_INDEXES) return nullptr;
+        if (m_flsIndex == FLS_OUT_OF_INDEXES) return nullptr;
         CPicThreadState* state = new (std::nothrow) CPicThreadState;
         if (state == nullptr) return nullptr;
-        if (!TlsSetValue(m_tlsIndex, state)) {
-            delete state;
-            return nullptr;
-        }
         bool listed = false;
         EnterCriticalSection(&m_lock);
         try {
@@ -54,14 +57,17 @@ public:
         }
         LeaveCriticalSection(&m_lock);
         if (!listed) {
-            TlsSetValue(m_tlsIndex, nullptr);
             delete state;
+            return nullptr;
+        }
+        if (!FlsSetValue(m_flsIndex, state)) {
+            Release(state);
             return nullptr;
         }
         return state;
     }
 
-    // Called when a thread ends: its state leaves the list and is freed.
+    // The state leaves the list and is freed.
     void Release(CPicThreadState* state) {
         bool found = false;
         EnterCriticalSection(&m_lock);
@@ -73,7 +79,6 @@ public:
             }
         }
         LeaveCriticalSection(&m_lock);
-        if (m_tlsIndex != TLS_OUT_OF_INDEXES) TlsSetValue(m_tlsIndex, nullptr);
         if (found) delete state;
     }
 
@@ -85,28 +90,25 @@ public:
     }
 
 private:
+    // Runs on the ending thread (or fiber) with its slot's value.
+    static void WINAPI OnThreadEnd(void* value) {
+        if (value != nullptr && IsAlive()) Store().Release(static_cast<CPicThreadState*>(value));
+    }
+
     static std::atomic<bool> s_alive;
-    DWORD m_tlsIndex = TLS_OUT_OF_INDEXES;
+    DWORD m_flsIndex = FLS_OUT_OF_INDEXES;
     std::list<CPicThreadState*> m_states;
     CRITICAL_SECTION m_lock;
 };
 
 std::atomic<bool> CPicThreadStateStore::s_alive{false};
 
-CPicThreadStateStore& Store() {
+CPicThreadStateStore& CPicThreadStateStore::Store() {
     static CPicThreadStateStore store;
     return store;
 }
 
-// Releases the thread's state when the thread ends, so programs that start a
-// thread per request do not collect states.
-struct CPicThreadStateReleaser {
-    CPicThreadState* state = nullptr;
-    ~CPicThreadStateReleaser() {
-        if (state != nullptr && CPicThreadStateStore::IsAlive()) Store().Release(state);
-    }
-};
-thread_local CPicThreadStateReleaser t_releaser;
+CPicThreadStateStore& Store() { return CPicThreadStateStore::Store(); }
 
 std::string TwoDigits(int value) {
     char text[16];
@@ -142,16 +144,12 @@ void CPicThreadState::DestroyReaderSettings(CPicReaderSettings& settings) {
     for (auto& list : settings.tagLists) list.DeleteAll();
 }
 
-// Not inlined: its thread-local access must stay out of the WINAPI entry points
-// (this compiler's thread-local access from a WINAPI function clobbers a live register).
-__attribute__((noinline)) CPicThreadState* GetThreadState() {
+CPicThreadState* GetThreadState() {
     CPicThreadStateStore& store = Store();
     if (!CPicThreadStateStore::IsAlive()) return nullptr;  // process exit has begun
     CPicThreadState* state = store.Get();
     if (state != nullptr) return state;
-    state = store.Create();
-    if (state != nullptr) t_releaser.state = state;
-    return state;
+    return store.Create();
 }
 
 std::string FormatTimestamp(const SYSTEMTIME& time) {

@@ -5,6 +5,7 @@
 //   zipdriver unpack ARCHIVE FOLDER [options]
 //   zipdriver test ARCHIVE [options]
 //   zipdriver list ARCHIVE [options]
+//   zipdriver replace ARCHIVE FILE --index N [--name NAME] [--scratch FOLDER] [options]
 // Options: --password P, --split BYTES, --binsplit BYTES (pack) or --binsplit
 // (open by the last numbered volume), --level N, --rules N, --flags N (unpack).
 // Exit codes: 0 all done, 1 some entries failed, 2 the archive failed.
@@ -21,10 +22,10 @@
 namespace {
 
 struct Options {
-    CString command, archive, folder, password;
+    CString command, archive, folder, password, name, scratch;
     bool hasPassword = false, binarySplit = false;
     uint64_t split = 0;
-    int level = 6, rules = 1, flags = 0;
+    int level = 6, rules = 1, flags = 0, index = -1;
 };
 
 long long ParseNumber(const WCHAR* text)
@@ -57,7 +58,7 @@ bool ParseOptions(int argc, WCHAR** argv, Options& options)
     options.command = argv[1];
     options.archive = argv[2];
     int i = 3;
-    if (options.command == L"pack" || options.command == L"unpack") {
+    if (options.command == L"pack" || options.command == L"unpack" || options.command == L"replace") {
         if (argc < 4)
             return false;
         options.folder = argv[3];
@@ -81,6 +82,12 @@ bool ParseOptions(int argc, WCHAR** argv, Options& options)
             options.rules = (int)ParseNumber(argv[++i]);
         } else if (name == L"--flags" && hasValue) {
             options.flags = (int)ParseNumber(argv[++i]);
+        } else if (name == L"--index" && hasValue) {
+            options.index = (int)ParseNumber(argv[++i]);
+        } else if (name == L"--name" && hasValue) {
+            options.name = argv[++i];
+        } else if (name == L"--scratch" && hasValue) {
+            options.scratch = argv[++i];
         } else {
             return false;
         }
@@ -175,6 +182,36 @@ int Pack(const Options& options)
     return result;
 }
 
+// Replaces the entry at --index with the file, in place.
+int Replace(const Options& options)
+{
+    if (options.index < 0)
+        return 2;
+    CPkArchive archive;
+    archive.SetIoBuffers(1500000, 65536, 32768);
+    try {
+        archive.OpenArchive(options.archive, CPkStorage::omOpen, 0);
+        archive.SetPassword(options.hasPassword ? (const WCHAR*)options.password : nullptr);
+        if (!options.scratch.IsEmpty())
+            archive.SetScratchFolder(options.scratch, false);
+        ZipAddRequest request(options.folder, false);
+        request.m_szFileNameInZip = options.name;
+        request.m_iComprLevel = options.level;
+        request.m_iSmartLevel = (uint32_t)options.rules;
+        request.m_uReplaceIndex = (uint16_t)options.index;
+        bool added = archive.AddFile(request);
+        archive.CloseArchive(CPkArchive::cmNormal);
+        if (!added)
+            Print(L"not replaced: " + options.folder);
+        return added ? 0 : 1;
+    } catch (CException* e) {
+        Print(L"replace failed: " + Describe(e));
+        e->Delete();
+        archive.CloseArchive(CPkArchive::cmAfterException);
+        return 2;
+    }
+}
+
 int ForEachEntry(const Options& options, bool extract)
 {
     CPkArchive archive;
@@ -236,7 +273,7 @@ int main()
     WCHAR** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     Options options;
     if (!argv || !ParseOptions(argc, argv, options)) {
-        fprintf(stderr, "usage: zipdriver pack|unpack|test|list ARCHIVE [FOLDER] [options]\n");
+        fprintf(stderr, "usage: zipdriver pack|unpack|test|list|replace ARCHIVE [FOLDER] [options]\n");
         return 2;
     }
     int result = 2;
@@ -248,6 +285,8 @@ int main()
         result = ForEachEntry(options, false);
     else if (options.command == L"list")
         result = List(options);
+    else if (options.command == L"replace")
+        result = Replace(options);
     LocalFree(argv);
     fflush(stdout);
     return result;

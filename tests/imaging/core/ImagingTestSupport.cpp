@@ -64,6 +64,15 @@ void RunOnNewThread(std::function<void()> body) {
     CloseHandle(thread);
 }
 
+bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds) {
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > milliseconds) return done();
+        Sleep(5);
+    }
+    return true;
+}
+
 BandCount::BandCount(uint32_t n) { PicSetBandCountForTesting(n); }
 BandCount::~BandCount() { PicSetBandCountForTesting(0); }
 

@@ -44,6 +44,9 @@ HANDLE StartThread(std::function<void()>& body);
 // Runs body on a new Win32 thread and waits for it to end.
 void RunOnNewThread(std::function<void()> body);
 
+// Looks at `done` every few milliseconds until it holds or `milliseconds` passed; its last answer.
+bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds);
+
 // Bytes as hex for failure messages.
 std::string Hex(const uint8_t* bytes, size_t n);
 

@@ -1,0 +1,433 @@
+// CCodeEditCtrl: the source-code edit control's core. It holds one text with
+// its caret, selection, settings, colouring rules and undo records, and does
+// everything the control does without touching the window system: measuring
+// goes through a CEditMeasurer, window services (invalidation, scroll bars,
+// the system caret, notifications, the clipboard) through a CEditHost. The
+// window layer (editctrl/window) attaches both; until then the control acts
+// like a window that does not exist yet.
+//
+// The virtual operations are the extension points of customised controls.
+// Window thread only; overwriteMode and privateClipboardFormat are shared by
+// every control of the process, without locks.
+#pragma once
+
+#include "editctrl/EditDisplayList.h"
+#include "editctrl/EditRecords.h"
+#include "editctrl/EditSeams.h"
+#include "editctrl/EditTextBuffer.h"
+#include "framework/base/CString.h"
+#include "framework/base/Collections.h"
+
+#include <windows.h>
+
+#include <list>
+#include <map>
+#include <memory>
+#include <vector>
+
+class CCodeEditCtrl {
+public:
+    CCodeEditCtrl();
+    virtual ~CCodeEditCtrl();
+    CCodeEditCtrl(const CCodeEditCtrl&) = delete;
+    CCodeEditCtrl& operator=(const CCodeEditCtrl&) = delete;
+
+    // Seams; null restores the detached ones. The caller keeps ownership.
+    void AttachHost(CEditHost* host);
+    void AttachMeasurer(CEditMeasurer* measurer);
+    CEditHost& Host() const { return *m_host; }
+    CEditMeasurer& Measurer() const { return *m_measurer; }
+
+    // ---- Text model ----------------------------------------------------
+    const CEditTextBuffer& GetTextBuffer() const { return text; }
+    int GetLength() const { return text.GetLength(); }
+    // Replaces the text by `count` characters (NULs kept), as loading does:
+    // the text is taken unchanged, the view, undo list and selection reset.
+    void SetText(const WCHAR* chars, int count);
+    WCHAR GetCharAt(int offset, bool checkBounds = true) const;
+    int GetLineCount() const { return lineBreakCount + 1; }
+    int GetCaretColumn() const { return caretColumn; }
+    int GetCaretOffset() const { return caretOffset; }
+
+    virtual BOOL IsModified() { return modified; }
+    virtual int ReservedQuery(int, int) { return 0; }
+
+    // Process-wide.
+    static BOOL overwriteMode;
+    static UINT privateClipboardFormat;
+    virtual void SetOverwriteMode(BOOL on) { overwriteMode = on; }
+    virtual BOOL IsOverwriteMode() { return overwriteMode; }
+
+    // Hooks
+    virtual BOOL CanInsertText(const CString&, int) { return TRUE; }
+    virtual BOOL CanDeleteText(int, const CString&) { return TRUE; }
+    virtual void OnEditFailure(unsigned) {}
+    virtual BOOL ReservedUndoCheck(int) { return TRUE; }
+    virtual void ReservedUndoNotice(int) {}
+    virtual BOOL ReservedMarkerCheck(int) { return TRUE; }
+    virtual BOOL ReservedLinkCheck(int, int) { return TRUE; }
+
+    // Symbols (dormant: nothing fills them).
+    virtual BOOL MatchSymbol(int offset, bool forward, CODE_EDIT_SYM_DEF** symbol);
+    virtual int GetSymbolLength(int offset, bool forward);
+
+
+    // ---- Layout, metrics and scrolling -----------------------------------
+    // The window's first-time set-up: metrics, colours, an empty text.
+    virtual void InitializeControl();
+    virtual void UpdateFontMetrics();
+    virtual void SetDefaultColors();
+    // Line-number bar width from the line count; non-zero when it changed.
+    virtual BOOL UpdateLineNumberWidth();
+    virtual void UpdateTabWidth();
+    // Client and text rectangles, scroll ranges.
+    virtual void RecalcLayout();
+    // Layout, caret without scrolling, scroll positions (after a resize).
+    void RecalcScrolling();
+    // Scrolls one bar (SB_HORZ, SB_VERT) by a scroll-bar code; `position`
+    // is the target of SB_THUMBPOSITION / SB_THUMBTRACK.
+    virtual BOOL ScrollByCode(int bar, int code, int position, BOOL redraw);
+    // Rows that fit in the text area (at least 1).
+    int PageRows() const;
+    // Pixel width of a run in the text font (tabs to tab stops with keepTabs).
+    virtual void MeasureTextRun(SIZE& size, const WCHAR* chars, int count);
+    int CharWidth(WCHAR ch);
+    COLORREF GetTextColor() const;
+    COLORREF GetBackColor() const;
+
+    // ---- Mapping -----------------------------------------------------------
+    // Collapsed outline node at an offset (none until outlining exists).
+    virtual BOOL FindCollapsedNodeAt(int offset, int* start, int* end) const;
+    virtual int MeasureCollapsedLabel(int start, int end);
+    int LineStartOf(int offset, bool skipCollapsed = true) const;
+    int LineEndOf(int offset, bool skipCollapsed = true) const;
+    int FirstNonBlankFrom(int offset, bool skipCollapsed = true) const;
+    int CaretLineStart(bool skipCollapsed = true) const { return LineStartOf(caretOffset, skipCollapsed); }
+    int CaretLineFirstNonBlank(bool skipCollapsed = true) const
+    {
+        return FirstNonBlankFrom(CaretLineStart(skipCollapsed), skipCollapsed);
+    }
+    int ColumnOfOffset(int offset, bool withCollapsed = true) const;
+    int LineEndColumn(int offset, int* lineEnd, bool withCollapsed = true) const;
+    int OffsetOfColumn(int column, int offset, bool offsetIsLineEnd = false, bool withCollapsed = true) const;
+    int LineOfOffset(int offset, bool fromStart = true, bool visibleOnly = false) const;
+    int VisibleLineOfLine(int line, bool fromStart = true) const;
+    int OffsetOfLine(int n, bool visibleOnly = true) const;
+    int CountCharInRange(int from, int to, WCHAR ch, bool skipCollapsed = true) const;
+    static int CountChar(const CString& s, WCHAR ch);
+    int GetCaretLine() const { return LineOfOffset(caretOffset, true, false); }
+    int OffsetFromPoint(POINT& point, bool updatePoint, bool allowOutside);
+    BOOL PointFromOffset(int offset, POINT& point, POINT* lineAndColumn = nullptr, int* suggestedScroll = nullptr);
+    BOOL MoveCaretToOffset(int offset, BOOL scrollIntoView, BOOL redraw);
+
+    // ---- Caret movement ----------------------------------------------------
+    virtual void GetCaretSize(int& width, int& height);
+    virtual BOOL MoveLeft(BOOL redraw);
+    virtual BOOL MoveRight(BOOL redraw);
+    virtual BOOL MoveLineUp(BOOL keepPreferredColumn, BOOL redraw);
+    virtual BOOL MoveLineDown(BOOL keepPreferredColumn, BOOL redraw);
+    virtual BOOL MoveHome(BOOL redraw);
+    virtual BOOL MoveLineEnd(BOOL redraw);
+    virtual BOOL MoveTextStart(BOOL redraw);
+    virtual BOOL MoveTextEnd(BOOL redraw);
+    virtual BOOL MovePageUp(BOOL redraw);
+    virtual BOOL MovePageDown(BOOL redraw);
+    virtual BOOL MoveWordRight(BOOL redraw);
+    virtual BOOL MoveWordLeft(BOOL redraw);
+    virtual BOOL MoveToIndentStop();
+    virtual void OnCaretMoved() {}
+    // Places the caret on `preferredColumn` of the line of `offset`; 1 when it did.
+    virtual BOOL ApplyPreferredColumn(int offset, BOOL redraw);
+    // Repaints the whole window now.
+    void RedrawAll();
+
+
+    // ---- Syntax colouring ----------------------------------------------
+    void AddKeyword(const CString& word, COLORREF color, COLORREF back, BOOL caseSensitive);
+    BOOL AddColorBlock(const CString& start, const CString& end, BOOL multiLine, COLORREF color, COLORREF back,
+                       BOOL caseSensitive, BOOL wholeWord);
+    void AddEscapeSequence(const CString& sequence) { escapeSequences.Add(sequence); }
+    virtual void ClearSyntaxRules();
+    virtual BOOL LookupWordColor(const CString& word, COLORREF& color, COLORREF& back, int offset);
+    virtual void AdjustCharColor(WCHAR, int, COLORREF&, COLORREF&) {}
+    virtual BOOL GetCustomColor(int, int, COLORREF&, COLORREF&, BOOL) { return FALSE; }
+    // Whether the offset lies inside the multi-line block opened before it.
+    BOOL FindOpenColorBlock(int offset, const CODE_EDIT_COLOR_BLOCK** block);
+    int EndOfColorBlock(int offset, const CODE_EDIT_COLOR_BLOCK& block) const;
+    void BuildColorAreas(std::vector<CODE_EDIT_COLOR_AREA>& areas, int from, int to,
+                         const CODE_EDIT_COLOR_BLOCK* excluded, BOOL redraw);
+    BOOL NearColorBlockDelimiter(int offset) const;
+    BOOL IsEscapeSequenceAt(const WCHAR* chars, int length, int position, bool forward) const;
+    BOOL FindEnclosingPair(int offset, WCHAR opening, WCHAR closing, int& openOffset, int& closeOffset) const;
+    static int FindLastOfBefore(const CString& s, int position, const WCHAR* set);
+    static int FindFirstOfFrom(const CString& s, int position, const WCHAR* set);
+    static int SkipSetRun(const CString& s, int position, bool forward, const WCHAR* set);
+    static void BackOverNonSet(const CString& s, const WCHAR* set, int limit, int& position);
+    // Colour of a keyword, block or area on the current background.
+    COLORREF ChooseColor(COLORREF color, COLORREF lightColor, COLORREF back) const
+    {
+        return darkBackground && back == (COLORREF)-1 ? lightColor : color;
+    }
+    // Forgets what is known about open blocks at line starts after `offset`.
+    void InvalidateColorCheckpoints(int offset);
+
+
+    // ---- Painting ----------------------------------------------------------
+    // Paints the control into `list`; clip null = the whole client area.
+    virtual void PaintControl(CEditDisplayList& list, const RECT* clip);
+    virtual void RedrawLineRange(int line, int lastLine);
+    virtual void RedrawTextRange(int a, int b);
+    virtual BOOL DrawBackground(CEditDisplayList& list);
+    virtual void PaintTextLines(CEditDisplayList& list);
+    virtual void DrawMarkerBar(CEditDisplayList& list, const RECT& rect);
+    virtual void DrawLineNumberBar(CEditDisplayList& list, const RECT& rect);
+    virtual void FillOutlineBar(CEditDisplayList& list, const RECT& rect);
+    virtual void DrawOutlineBar(CEditDisplayList& list, const RECT& rect);
+    virtual void DrawLineNumber(CEditDisplayList& list, const RECT& rect, int line);
+    // Draws a run of equal colours; returns its width.
+    virtual int DrawTextRun(CEditDisplayList& list, const WCHAR* chars, int count, const RECT& row, int x,
+                            int tabOrigin, COLORREF color, COLORREF back, bool link);
+    virtual BOOL GetLineColorMarker(int, COLORREF&, COLORREF&) { return FALSE; }
+    virtual BOOL GetHiliteMarker(int, COLORREF&, COLORREF&) { return FALSE; }
+    // Whether a blank-separated run of text is a hyperlink (a URL prefix starts it).
+    virtual BOOL FindHyperlink(const CString& run, int offset, CODE_EDIT_HYPERLINK_DEF& link);
+    void InvalidateRow(int offset);
+    void InvalidateFromRow(int offset);
+    // The first and last visible lines on screen.
+    void VisibleLineSpan(int& first, int& last);
+
+
+    // ---- Editing -------------------------------------------------------------
+    virtual BOOL InsertChar(WCHAR ch, BOOL redraw);
+    virtual BOOL InsertText(const CString& t, int offset, BOOL redraw, BOOL resetUndo, BOOL shiftMarkers,
+                            BOOL groupWithNext, BOOL noLeadingBreak = TRUE);
+    virtual BOOL InsertColumnText(const CString& t, int offset, BOOL redraw, BOOL resetUndo, BOOL shiftMarkers,
+                                  BOOL groupWithNext);
+    virtual BOOL InsertNewLine(BOOL redraw, BOOL groupWithNext, int offset, BOOL moveCaret);
+    virtual BOOL InsertTab(BOOL redraw);
+    virtual BOOL DeleteChar(BOOL redraw, BOOL groupWithNext);
+    // Removes carriage returns, expands tabs without keepTabs and, unless the
+    // text is loaded whole (`keepLines`), breaks lines that would be too long;
+    // `startColumn` is the length of the line before the insertion point.
+    virtual BOOL NormalizeInsertText(CString& t, BOOL keepLines = FALSE, int startColumn = 0);
+    virtual BOOL InsertLineBreakAt(BOOL groupWithNext, int offset, BOOL moveCaret);
+    virtual CString MakeNewLineText(int offset);
+    CString MakeIndentText(int column) const;
+    BOOL DeleteSelectionRange(BOOL redraw, BOOL copyFirst, BOOL groupWithNext);
+    // Whether a line of `length` characters (line feed excluded) is allowed;
+    // the one place of the line-length rule.
+    bool FitsLineLimit(int length) const { return length <= maxLineLength - 1; }
+
+    // Hooks around every change (markers, outline and notifications).
+    virtual void NoteTextRemoved(int start, int end, const CString& removed);
+    virtual void NoteTextInserted(int offset, const CString& inserted, BOOL shiftMarkers);
+    virtual void SendChangeNotice(int offset, const CString& changed, BOOL inserted);
+    virtual void ShiftMarkersOnInsert(int, int) {}
+    virtual void ShiftMarkersOnDelete(int, int) {}
+    virtual void OnTextInsertedForOutline(int, int) {}
+    virtual void OnTextRemovedForOutline(int, int) {}
+    virtual void ReparseOutline(int, int, BOOL) {}
+
+    // ---- Selection -----------------------------------------------------------
+    bool HasSelection() const { return selStart >= 0 && selEnd >= 0 && selStart != selEnd; }
+    // Clears a selection; true when there was one. The caret goes to its
+    // smaller end with toStart, else the larger, unless keepCaret.
+    virtual BOOL ClearSelection(BOOL toStart, BOOL keepCaret, BOOL redraw);
+    virtual BOOL SetSelectionRange(int start, int end, BOOL redraw);
+    virtual BOOL SelectRange(int start, int end) { return SetSelectionRange(start, end, TRUE); }
+    CString GetSelectedText() const;
+    virtual BOOL CopySelected();
+    virtual BOOL CanCopy() { return HasSelection() || copyAllIfNoSelection || copyLineIfNoSelection; }
+    virtual BOOL CanCut() { return HasSelection() && !readOnly; }
+
+    // ---- Undo ------------------------------------------------------------------
+    virtual BOOL CanUndo() { return m_applied > 0; }
+    virtual BOOL CanRedo() { return m_applied < (int)undoList.size(); }
+    virtual BOOL StepUndo(BOOL moveCaret, BOOL redraw);
+    virtual BOOL StepRedo(BOOL moveCaret, BOOL redraw);
+    // Takes ownership of the record.
+    virtual void PushUndoRecord(CODE_EDIT_UNDO_ACTION* record);
+    virtual void PushUndoDataRecord(CODE_BASE_UNDO_DATA* data, int kind, BOOL ownsData);
+    virtual void RecordTypedChar(WCHAR ch, int kind, int offset, BOOL forceInsertMode);
+    virtual void RecordTextChange(const CString& t, int kind, int offset, BOOL forceInsertMode, BOOL groupWithNext);
+    virtual BOOL CanPushUndoRecord(CODE_EDIT_UNDO_ACTION*) { return TRUE; }
+    virtual void OnUndoRecordRemoved(CODE_EDIT_UNDO_ACTION*) {}
+    virtual BOOL ReplayUndoRecord(CODE_EDIT_UNDO_ACTION* record, BOOL undo, BOOL moveCaret);
+    virtual void EmptyUndoList();
+    virtual void SetCurrentOperation(int code) { currentOperation = code; }
+    virtual int GetCurrentOperation() { return currentOperation; }
+    // The text as it is now is the saved one.
+    void MarkSaved();
+    int UndoRecordCount() const { return (int)undoList.size(); }
+    size_t UndoBytes() const { return m_undoBytes; }
+
+
+    // ---- Keyboard, text messages and drops -------------------------------------
+    // WM_KEYDOWN and WM_CHAR; Shift and Ctrl come from the host.
+    void HandleKeyDown(UINT key);
+    void HandleChar(WCHAR ch);
+    virtual BOOL ToggleOverwriteMode();
+    // Selection by a keyboard direction code: 0/1 word left/right, 2/3 left/
+    // right, 4/5 up/down, 6/7 page up/down, 8/9 line start/end, 10/11 text start/end.
+    virtual BOOL ExtendSelection(int code);
+    // Scrolls one line and keeps the caret on screen.
+    void ScrollLineKeepCaret(bool up);
+    // WM_SETTEXT: `count` characters replace the text, as loaded text.
+    void SetWindowTextFrom(const WCHAR* chars, int count);
+    // WM_GETTEXT: at most count-1 characters and a null; returns the characters copied.
+    int GetWindowTextInto(WCHAR* buffer, int count) const;
+    virtual BOOL FindWordBounds(int offset, int& start, int& end);
+    BOOL GetWordAtOffset(int offset, CString& word);
+    static void StripLeadingBlankLines(CString& s);
+    // Text dropped at a client point; `block` for a column block, `move` when
+    // the source removes what was dragged. 1 when it was taken.
+    virtual BOOL OnDrop(const CString& dropped, bool block, bool move, POINT point);
+
+    // ---- Members -------------------------------------------------------
+    CString wordDelimiters;
+    CString specialDelimiters;
+    CString blankChars;
+    CString intelliSenseChars;
+    CString indentChars;
+    CString escapeChars;
+    COLORREF backColor = (COLORREF)-1;
+    COLORREF textColor = (COLORREF)-1;
+    COLORREF selBackColor = (COLORREF)-1;
+    COLORREF selBackColorInactive = (COLORREF)-1;
+    COLORREF selTextColor = (COLORREF)-1;
+    COLORREF selTextColorInactive = (COLORREF)-1;
+    COLORREF outlineGlyphColor = (COLORREF)-1;
+    COLORREF outlineLineColor = (COLORREF)-1;
+    COLORREF lineNumberBackColor = (COLORREF)-1;
+    COLORREF lineNumberTextColor = (COLORREF)-1;
+    COLORREF markerBarColor = (COLORREF)-1;
+    BOOL clipboardCrLf = 1;
+    int lineSpacing = 1;
+    int markerBarWidth = 4;
+    int defaultLineNumberWidth = 40;
+    int outlineBarWidth = 20;
+    int indentSize = 4;
+    int tabSize = 4;
+    int scrollStepPercent = 15;
+    int scrollMarginColumns = 2;
+    int autoScrollDelay = 100;
+    BOOL copyAllIfNoSelection = 0;
+    BOOL copyLineIfNoSelection = 0;
+    int dialogCode = 4;
+    BOOL autoIndent = 1;
+    BOOL unicodeFile = 0;
+    BOOL copyRichText = 0;
+    std::vector<CODE_EDIT_SYM_DEF> symbols;
+    BOOL symbolsEnabled = 0;
+    BOOL colorHyperlinks = 1;
+    COLORREF hyperlinkColor = 0xFF0000;
+    CStringArray urlPrefixes;
+    CEditTextBuffer text;
+    BOOL modified = 0;
+    int maxLineLength = 2048;
+    BOOL readOnly = 0;
+    int lastKey = -1;
+    int previousKey = -1;
+    HFONT font = nullptr;
+    int lineHeight = 0;
+    int maxCharWidth = 0;
+    int aveCharWidth = 0;
+    RECT clientRect = {};
+    RECT textRect = {};
+    int caretOffset = 0;
+    POINT caretPos = {4, 0};
+    BOOL caretLocked = 0;
+    int selStart = -1;
+    int selEnd = -1;
+    POINT blockSelStart = {-1, -1};
+    POINT blockSelEnd = {-1, -1};
+    BOOL swallowAltUp = 0;
+    BOOL blockSelection = 0;
+    BOOL showLineNumbers = 0;
+    BOOL showOutlineBar = 0;
+    int lineNumberWidth = 40;
+    int scrollColumn = 0;
+    int topLine = 0;
+    int hiddenAboveTop = 0;
+    int topOffset = 0;
+    int bottomOffset = 0;
+    int lineBreakCount = 0;
+    int hiddenLineCount = 0;
+    SIZE scrollExtent = {0, 0};
+    int wheelFactor = 1;
+    BOOL scrollPastEnd = 1;
+    BOOL horzScrollAllowed = 1;
+    int caretLine = 0;
+    int caretColumn = 0;
+    int dragSelEnd = 0;
+    int dropOffset = -1;
+    POINT savedScrollPoint = {};
+    int mouseState = -1;
+    int preferredColumn = 0;
+    BOOL dragSource = 0;
+    int scrollTimer = -1;
+    int tabWidth = 0;
+    BOOL keepTabs = 1;
+    std::map<WCHAR, int> charWidths;
+    BOOL tipsEnabled = 0;
+    CString tipText;
+    BOOL tipHidden = 0;
+    int maxTipWidth = -1;
+    std::map<CString, CODE_EDIT_SYNTAX_COLOR> keywords;
+    std::vector<CODE_EDIT_COLOR_BLOCK> colorBlocks;
+    CStringArray escapeSequences;
+    int blockScanRadius = 4;
+    // Undo records, oldest first; the first m_applied of them are applied.
+    std::vector<CODE_EDIT_UNDO_ACTION*> undoList;
+    int undoLimit = 300;
+    // Bytes of record text kept at most, beside the record limit.
+    size_t undoByteBudget = (size_t)64 * 1024 * 1024;
+    int currentOperation = 0;
+    BOOL noTypingMerge = 0;
+    BOOL undoDirection = 1;
+    BOOL gradientMarkers = 0;
+    void* hotOutlineNode = nullptr;
+    BOOL outlineUpdatesAllowed = 0;
+    BOOL outliningEnabled = 0;
+    BOOL autoOutlining = 0;
+    int maxTipLength = 512;
+    BOOL hyperlinksEnabled = 1;
+    std::vector<CODE_EDIT_HYPERLINK_DEF> hyperlinks;
+    int caretLink = -1;
+    int hotLink = -1;
+    BOOL darkBackground = 0;
+    COLORREF lightHyperlinkColor = (COLORREF)-1;
+    BOOL ownBorder = 0;
+    int reserved = 0;
+
+protected:
+    bool IsWordChar(WCHAR ch) const { return wordDelimiters.Find(ch) < 0; }
+    // Scrolls the vertical bar so that `line` (visible) is the top row.
+    void SetTopLine(int line, BOOL redraw);
+    void ShowCaretAt();
+    // Resets the view to the top of an empty or new text.
+    void ResetViewState();
+
+private:
+    // The buffer changes under every editing operation: text, line count,
+    // colour checkpoints and the top row stay consistent.
+    void ChangeInsert(int offset, const CString& t);
+    void ChangeDelete(int offset, int count);
+    void ChangeReplace(int offset, WCHAR ch);
+    void AfterTextChange(int offset);
+    // Drops the oldest whole groups while a limit is exceeded.
+    void TrimUndoList();
+    void DeleteRecord(CODE_EDIT_UNDO_ACTION* record);
+    int m_applied = 0;
+    // Records applied when the text was saved; -1: that state cannot come back.
+    int m_savedApplied = 0;
+    size_t m_undoBytes = 0;
+    // The part of the client area being painted.
+    RECT m_paintRect = {};
+    // An occurrence of `s` ends (backward) at offset p of the text.
+    bool MatchesEndingAt(const CString& s, int p, bool caseSensitive) const;
+    // Open-block state at line starts: -1 unknown, 0 closed, 1 open.
+    std::vector<signed char> m_openAtLineStart;
+    CEditHost* m_host;
+    CEditMeasurer* m_measurer;
+};
