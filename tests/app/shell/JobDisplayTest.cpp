@@ -247,7 +247,7 @@ TEST_F(JobDisplayTest, EveryJobThatRunsThroughEndsWithItsBarFull)
         qvtest::TimerScript closeLog([] { return qvtest::CloseShownLogDialog(); });
         ASSERT_TRUE(document->Start()) << c.name;
         ASSERT_TRUE(qvtest::PumpUntil([&] { return jobEnded; }, 30000)) << c.name;
-        EXPECT_EQ(L"100%", shown) << c.name;
+        EXPECT_EQ(CString(L"100%"), shown) << c.name;
         EXPECT_EQ(upper, position) << c.name;
     }
     EXPECT_EQ(qvtest::PatternBytes(40000), qvtest::ReadFileBytes(folder / L"a.txt")) << "decrypted again";
