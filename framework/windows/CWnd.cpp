@@ -159,12 +159,6 @@ BOOL CWnd::SubclassWindow(HWND hwnd)
     return TRUE;
 }
 
-BOOL CWnd::SubclassDlgItem(UINT id, CWnd* parent)
-{
-    HWND control = parent ? ::GetDlgItem(parent->m_hWnd, (int)id) : nullptr;
-    return control && SubclassWindow(control);
-}
-
 HWND CWnd::UnsubclassWindow()
 {
     if (m_pfnSuper && m_hWnd)
@@ -468,9 +462,4 @@ void CWnd::CenterWindow(CWnd* alternateOwner)
     x = std::max<int>(area.left, std::min<int>(x, area.right - width));
     y = std::max<int>(area.top, std::min<int>(y, area.bottom - height));
     ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-int CWnd::MessageBox(const WCHAR* text, const WCHAR* caption, UINT type)
-{
-    return AfxShowMessageBox(m_hWnd, text, caption, type);
 }
