@@ -3,6 +3,7 @@
 #include "editctrl/window/CodeEditWnd.h"
 
 #include <memory>
+#include <vector>
 
 namespace {
 // A top-level window that counts the control's change messages.
@@ -35,11 +36,9 @@ struct EditWindow {
     CString Text()
     {
         int length = (int)window.SendMessage(WM_GETTEXTLENGTH);
-        CString s;
-        WCHAR* buffer = s.GetBufferSetLength(length + 1);
-        int copied = (int)window.SendMessage(WM_GETTEXT, (WPARAM)(length + 1), (LPARAM)buffer);
-        s.ReleaseBuffer(copied);
-        return s;
+        std::vector<WCHAR> buffer((size_t)length + 1);
+        int copied = (int)window.SendMessage(WM_GETTEXT, (WPARAM)(length + 1), (LPARAM)buffer.data());
+        return CString(buffer.data(), copied);
     }
     void Key(UINT key, bool shift = false, bool ctrl = false)
     {
