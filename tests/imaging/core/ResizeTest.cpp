@@ -1,0 +1,546 @@
+#include "tests/QvTest.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "imaging/core/PicEntryPoints.h"
+#include "imaging/core/PicResizeBase.h"
+#include "tests/imaging/core/ImagingTestSupport.h"
+#include "tests/imaging/core/ResizeModel.h"
+
+namespace {
+
+using resizemodel::Image;
+
+constexpr uint32_t kNoThreads = 0x100000;
+
+// flags & 0x600 of each channel type.
+template <class T>
+constexpr uint32_t TypeFlags();
+template <>
+constexpr uint32_t TypeFlags<uint8_t>() { return 0; }
+template <>
+constexpr uint32_t TypeFlags<uint16_t>() { return 0x200; }
+template <>
+constexpr uint32_t TypeFlags<double>() { return 0x400; }
+template <>
+constexpr uint32_t TypeFlags<float>() { return 0x600; }
+
+template <class T>
+Image<T> RandomImage(uint32_t w, uint32_t h, uint32_t c, uint32_t padding, uint32_t seed) {
+    Image<T> image(w, h, c, padding);
+    std::vector<uint8_t> bytes = imgtest::RandomBytes(image.pixels.size() * 2, seed);
+    for (size_t i = 0; i < image.pixels.size(); ++i) {
+        uint32_t v = bytes[2 * i] | (bytes[2 * i + 1] << 8);
+        if constexpr (sizeof(T) == 1)
+            image.pixels[i] = (T)v;
+        else if constexpr (std::is_integral_v<T>)
+            image.pixels[i] = (T)(v * 3 + 1);
+        else
+            image.pixels[i] = (T)(v / 7.0 - 2000.0);
+    }
+    return image;
+}
+
+template <class T>
+BOOL Resize(const Image<T>& src, Image<T>& dst, uint32_t method, uint32_t flags = kNoThreads) {
+    return pic_ResizeImage(src.pixels.data(), src.width, src.height, src.stride, dst.pixels.data(), dst.width,
+                           dst.height, dst.stride, src.channels, method, flags | TypeFlags<T>());
+}
+
+// A buffer of exactly `bytes` bytes whose end touches a no-access page, so a
+// read or write past it faults.
+class GuardedBuffer {
+public:
+    explicit GuardedBuffer(size_t bytes) {
+        SYSTEM_INFO info;
+        GetSystemInfo(&info);
+        size_t page = info.dwPageSize;
+        size_t span = (bytes + page - 1) / page * page;
+        m_base = static_cast<uint8_t*>(VirtualAlloc(nullptr, span + page, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        DWORD old = 0;
+        VirtualProtect(m_base + span, page, PAGE_NOACCESS, &old);
+        m_data = m_base + span - bytes;
+    }
+    ~GuardedBuffer() { VirtualFree(m_base, 0, MEM_RELEASE); }
+    GuardedBuffer(const GuardedBuffer&) = delete;
+    GuardedBuffer& operator=(const GuardedBuffer&) = delete;
+    uint8_t* data() const { return m_data; }
+
+private:
+    uint8_t* m_base = nullptr;
+    uint8_t* m_data = nullptr;
+};
+
+// ---- dispatch ----
+
+enum Kind { kUChar, kUShort, kFloat, kDouble };
+
+// Cells of the method table that refuse with 5 whatever the sizes.
+bool RefusedByTable(Kind kind, uint32_t method) {
+    if (method >= 19) return true;
+    if (method <= 13) return kind != kUChar;
+    if (method == 14) return kind == kFloat || kind == kDouble;
+    return false;
+}
+
+template <class T>
+void CheckDispatchRow(Kind kind) {
+    Image<T> src = RandomImage<T>(12, 10, 3, 0, 5);
+    for (uint32_t method : {0u, 5u, 13u, 14u, 15u, 16u, 17u, 18u, 19u, 20u, 1000u}) {
+        Image<T> dst(6, 5, 3, 1);
+        BOOL ok = Resize(src, dst, method);
+        int32_t code = pic_GetLastError();
+        if (RefusedByTable(kind, method)) {
+            EXPECT_FALSE(ok) << "type " << kind << " method " << method;
+            EXPECT_EQ(code, PIC_ERR_BAD_PARAM) << "type " << kind << " method " << method;
+        } else {
+            EXPECT_NE(code, PIC_ERR_BAD_PARAM) << "an admitted cell, type " << kind << " method " << method;
+        }
+    }
+}
+
+TEST(ResizeDispatch, EveryChannelTypeRefusesTheCellsTheTableDoesNotAdmit) {
+    CheckDispatchRow<uint8_t>(kUChar);
+    CheckDispatchRow<uint16_t>(kUShort);
+    CheckDispatchRow<float>(kFloat);
+    CheckDispatchRow<double>(kDouble);
+}
+
+TEST(ResizeDispatch, OneBitAndPalettisedFormsRefuseMethodsTheyDoNotHave) {
+    uint8_t src[16] = {}, dst[16] = {};
+    RGBQUAD palette[2] = {};
+    for (uint32_t method = 0; method < 21; ++method) {
+        bool oneBit = method == 14 || method == 16;
+        bool toGray = method <= 14 || method == 16;
+        bool paletted = method == 14 || method == 16 || method == 18;
+        pic_ResizeImage1(src, 8, 4, 1, dst, 8, 2, 1, 128, method, kNoThreads);
+        EXPECT_EQ(pic_GetLastError() == PIC_ERR_BAD_PARAM, !oneBit) << "1-bit, method " << method;
+        pic_ResizeImage1To8Gray(src, 8, 4, 1, dst, 4, 2, 4, method, kNoThreads);
+        EXPECT_EQ(pic_GetLastError() == PIC_ERR_BAD_PARAM, !toGray) << "1-bit to gray, method " << method;
+        pic_ResizeImage8(src, 4, 4, 4, dst, 2, 2, 2, palette, 2, method, kNoThreads);
+        EXPECT_EQ(pic_GetLastError() == PIC_ERR_BAD_PARAM, !paletted) << "palettised, method " << method;
+    }
+}
+
+// ---- nearest neighbour ----
+
+template <class T>
+void CheckNearestAgainstModel() {
+    struct Size {
+        uint32_t w, h;
+    } targets[] = {{40, 23}, {211, 150}, {97, 61}, {1, 1}, {97, 1}};
+    for (uint32_t channels = 1; channels <= 5; ++channels) {
+        Image<T> src = RandomImage<T>(97, 61, channels, 3, channels);
+        for (const Size& to : targets) {
+            Image<T> expected(to.w, to.h, channels, 2), actual(to.w, to.h, channels, 2);
+            resizemodel::Nearest(src, expected);
+            ASSERT_TRUE(Resize(src, actual, PIC_RESIZE_NEAREST)) << pic_GetLastError();
+            for (uint32_t y = 0; y < to.h; ++y)
+                for (uint32_t x = 0; x < to.w; ++x)
+                    for (uint32_t c = 0; c < channels; ++c)
+                        ASSERT_EQ(actual.at(x, y, c), expected.at(x, y, c))
+                            << to.w << "x" << to.h << " channels " << channels << " at " << x << "," << y;
+        }
+    }
+}
+
+TEST(NearestResize, MatchesTheModelForEveryTypeAndChannelCount) {
+    CheckNearestAgainstModel<uint8_t>();
+    CheckNearestAgainstModel<uint16_t>();
+    CheckNearestAgainstModel<float>();
+    CheckNearestAgainstModel<double>();
+}
+
+TEST(NearestResize, PicksTheLeftEdgeWithoutHalfPixelOffset) {
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> src;
+        std::vector<uint8_t> expected;
+    } cases[] = {
+        {"4 to 2 picks 0 and 2", {10, 11, 12, 13}, {10, 12}},
+        {"2 to 5 picks 0, 0, 0, 1, 1", {10, 11}, {10, 10, 10, 11, 11}},
+        {"1 to 3 repeats the pixel", {7}, {7, 7, 7}},
+        {"3 to 1 keeps the first", {1, 2, 3}, {1}},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> out(c.expected.size());
+        uint32_t sw = (uint32_t)c.src.size(), dw = (uint32_t)out.size();
+        ASSERT_TRUE(pic_ResizeImage(c.src.data(), sw, 1, sw, out.data(), dw, 1, dw, 1, PIC_RESIZE_NEAREST, 0))
+            << c.name;
+        EXPECT_EQ(out, c.expected) << c.name;
+    }
+}
+
+TEST(NearestResize, LongRowsPickColumnsWithoutWrappingThePosition) {
+    // 100000 x 1 to 50000 must take column 2x everywhere; x * 100000 passes
+    // 2^32 from x = 42950 on.
+    const uint32_t sw = 100000, dw = 50000;
+    std::vector<float> src(sw), dst(dw);
+    for (uint32_t i = 0; i < sw; ++i) src[i] = (float)i;
+    ASSERT_TRUE(pic_ResizeImage(src.data(), sw, 1, sw, dst.data(), dw, 1, dw, 1, PIC_RESIZE_NEAREST, 0x600));
+    for (uint32_t x = 0; x < dw; ++x) ASSERT_EQ(dst[x], (float)(2 * x)) << x;
+}
+
+TEST(NearestResize, SameSizeCopiesOnlyTheImageBytes) {
+    // Buffers of exactly (h - 1) * stride + w * c bytes before a no-access page.
+    const uint32_t w = 13, h = 7, c = 3, stride = 45;
+    const size_t bytes = (size_t)(h - 1) * stride + w * c;
+    GuardedBuffer src(bytes), dst(bytes);
+    std::vector<uint8_t> pattern = imgtest::RandomBytes(bytes, 9);
+    memcpy(src.data(), pattern.data(), bytes);
+    memset(dst.data(), 0, bytes);
+    ASSERT_TRUE(pic_ResizeImage(src.data(), w, h, stride, dst.data(), w, h, stride, c, PIC_RESIZE_NEAREST, 0));
+    EXPECT_EQ(memcmp(dst.data(), pattern.data(), bytes), 0) << "an exact copy, padding included";
+
+    // The same size with another stride goes through the resampler and keeps the pixels.
+    const uint32_t tight = w * c;
+    GuardedBuffer packed((size_t)(h - 1) * tight + w * c);
+    ASSERT_TRUE(pic_ResizeImage(src.data(), w, h, stride, packed.data(), w, h, tight, c, PIC_RESIZE_NEAREST, 0));
+    for (uint32_t y = 0; y < h; ++y)
+        EXPECT_EQ(memcmp(packed.data() + (size_t)y * tight, pattern.data() + (size_t)y * stride, tight), 0) << y;
+}
+
+TEST(NearestResize, ReadsAndWritesNothingPastTightBuffers) {
+    for (uint32_t c : {1u, 3u, 4u}) {
+        const uint32_t sw = 17, sh = 9, dw = 31, dh = 4;
+        GuardedBuffer src((size_t)(sh - 1) * sw * c + sw * c), dst((size_t)(dh - 1) * dw * c + dw * c);
+        memset(src.data(), 0x5A, (size_t)sh * sw * c);
+        ASSERT_TRUE(pic_ResizeImage(src.data(), sw, sh, sw * c, dst.data(), dw, dh, dw * c, c, PIC_RESIZE_NEAREST, 0));
+        EXPECT_EQ(dst.data()[(size_t)dh * dw * c - 1], 0x5A) << c;
+    }
+}
+
+TEST(NearestResize, RefusesUnusableArguments) {
+    uint8_t src[64] = {}, dst[64] = {};
+    struct Case {
+        const char* name;
+        const uint8_t* src;
+        uint8_t* dst;
+        uint32_t sw, sh, sstride, dw, dh, dstride, channels;
+    } cases[] = {
+        {"null source", nullptr, dst, 4, 4, 4, 2, 2, 2, 1},
+        {"null destination", src, nullptr, 4, 4, 4, 2, 2, 2, 1},
+        {"no channels", src, dst, 4, 4, 4, 2, 2, 2, 0},
+        {"source width 0", src, dst, 0, 4, 4, 2, 2, 2, 1},
+        {"source height 0", src, dst, 4, 0, 4, 2, 2, 2, 1},
+        {"destination width 0", src, dst, 4, 4, 4, 0, 2, 2, 1},
+        {"destination height 0", src, dst, 4, 4, 4, 2, 0, 2, 1},
+        {"source stride shorter than a row", src, dst, 4, 4, 11, 2, 2, 6, 3},
+        {"destination stride shorter than a row", src, dst, 4, 4, 12, 2, 2, 5, 3},
+    };
+    for (const Case& c : cases) {
+        EXPECT_FALSE(pic_ResizeImage(c.src, c.sw, c.sh, c.sstride, c.dst, c.dw, c.dh, c.dstride, c.channels,
+                                     PIC_RESIZE_NEAREST, 0))
+            << c.name;
+        EXPECT_EQ(pic_GetLastError(), PIC_ERR_BAD_PARAM) << c.name;
+        if (c.channels != 1) continue;
+        RGBQUAD palette[4] = {};
+        EXPECT_FALSE(pic_ResizeImage8(c.src, c.sw, c.sh, c.sstride, c.dst, c.dw, c.dh, c.dstride, palette, 4,
+                                      PIC_RESIZE_NEAREST, 0))
+            << "palettised, " << c.name;
+        EXPECT_EQ(pic_GetLastError(), PIC_ERR_BAD_PARAM) << "palettised, " << c.name;
+    }
+}
+
+TEST(NearestResize, PalettisedFormCopiesIndices) {
+    const uint8_t src[] = {0, 1, 2, 3, 9, 4, 5, 6, 7, 9};  // stride 5, one padding byte
+    uint8_t dst[4] = {};
+    RGBQUAD palette[8] = {};
+    ASSERT_TRUE(pic_ResizeImage8(src, 4, 2, 5, dst, 2, 2, 2, palette, 8, PIC_RESIZE_NEAREST, 0));
+    EXPECT_EQ(std::vector<uint8_t>(dst, dst + 4), (std::vector<uint8_t>{0, 2, 4, 6}));
+}
+
+TEST(NearestResize, ACancelStopsAfterTheFirstChannel) {
+    Image<uint8_t> src(8, 8, 3);
+    std::fill(src.pixels.begin(), src.pixels.end(), 200);
+    Image<uint8_t> dst(4, 4, 3);
+    int calls = 0;
+    SetProgressCallback(
+        [](uint32_t, uint32_t, void* user) -> BOOL {
+            ++*static_cast<int*>(user);
+            return FALSE;
+        },
+        &calls);
+    BOOL ok = Resize(src, dst, PIC_RESIZE_NEAREST);
+    SetProgressCallback(nullptr, nullptr);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(pic_GetLastError(), PIC_ERR_CANCELLED);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(dst.at(3, 3, 0), 200) << "the first channel is written";
+    EXPECT_EQ(dst.at(0, 0, 1), 0) << "the second is not";
+}
+
+// ---- bilinear and bicubic ----
+
+template <class T>
+using ModelFn = void (*)(const Image<T>&, Image<T>&);
+
+template <class T>
+void CheckAgainstModel(uint32_t method, ModelFn<T> model, const char* name) {
+    struct Size {
+        uint32_t w, h;
+    } targets[] = {{40, 23}, {211, 150}, {97, 61}, {1, 1}, {3, 200}};
+    for (uint32_t channels = 1; channels <= 5; ++channels) {
+        Image<T> src = RandomImage<T>(97, 61, channels, 3, 11 + channels);
+        for (const Size& to : targets) {
+            Image<T> expected(to.w, to.h, channels, 2), actual(to.w, to.h, channels, 2);
+            model(src, expected);
+            ASSERT_TRUE(Resize(src, actual, method)) << name << " " << pic_GetLastError();
+            for (uint32_t y = 0; y < to.h; ++y)
+                for (uint32_t x = 0; x < to.w; ++x)
+                    for (uint32_t c = 0; c < channels; ++c)
+                        ASSERT_EQ(actual.at(x, y, c), expected.at(x, y, c))
+                            << name << " " << to.w << "x" << to.h << " channels " << channels << " at " << x << ","
+                            << y;
+        }
+    }
+}
+
+TEST(BilinearResize, MatchesTheModelForEveryTypeAndChannelCount) {
+    CheckAgainstModel<uint8_t>(PIC_RESIZE_BILINEAR, resizemodel::Bilinear<uint8_t>, "8-bit");
+    CheckAgainstModel<uint16_t>(PIC_RESIZE_BILINEAR, resizemodel::Bilinear<uint16_t>, "16-bit");
+    CheckAgainstModel<float>(PIC_RESIZE_BILINEAR, resizemodel::Bilinear<float>, "float");
+    CheckAgainstModel<double>(PIC_RESIZE_BILINEAR, resizemodel::Bilinear<double>, "double");
+}
+
+TEST(BicubicResize, PortablePathMatchesTheModelForEveryTypeAndChannelCount) {
+    CheckAgainstModel<uint16_t>(PIC_RESIZE_BICUBIC, resizemodel::Bicubic<uint16_t>, "16-bit");
+    CheckAgainstModel<float>(PIC_RESIZE_BICUBIC, resizemodel::Bicubic<float>, "float");
+    CheckAgainstModel<double>(PIC_RESIZE_BICUBIC, resizemodel::Bicubic<double>, "double");
+    // 8-bit with 2 and 5 channels always takes the portable path.
+    for (uint32_t channels : {2u, 5u}) {
+        Image<uint8_t> src = RandomImage<uint8_t>(97, 61, channels, 1, 3);
+        Image<uint8_t> expected(40, 23, channels), actual(40, 23, channels);
+        resizemodel::Bicubic(src, expected);
+        ASSERT_TRUE(Resize(src, actual, PIC_RESIZE_BICUBIC));
+        EXPECT_EQ(actual.pixels, expected.pixels) << channels;
+    }
+}
+
+TEST(BilinearResize, PinnedRows) {
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> src;
+        std::vector<uint8_t> expected;
+    } cases[] = {
+        {"enlarging 2 to 4 steps by 0.375", {0, 100}, {0, 37, 75, 100}},
+        {"reducing 4 to 2 takes whole positions", {0, 100, 200, 255}, {0, 200}},
+        {"a single pixel fills the row", {42}, {42, 42, 42}},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> out(c.expected.size());
+        uint32_t sw = (uint32_t)c.src.size(), dw = (uint32_t)out.size();
+        ASSERT_TRUE(pic_ResizeImage(c.src.data(), sw, 1, sw, out.data(), dw, 1, dw, 1, PIC_RESIZE_BILINEAR, 0));
+        EXPECT_EQ(out, c.expected) << c.name;
+    }
+    // Float samples read as whole numbers: 0.5 reads as 0. Double keeps fractions.
+    float fsrc[3] = {0.0f, 0.5f, 1.0f}, fdst[5] = {};
+    ASSERT_TRUE(pic_ResizeImage(fsrc, 3, 1, 3, fdst, 5, 1, 5, 1, PIC_RESIZE_BILINEAR, 0x600));
+    for (float v : fdst) EXPECT_EQ(v, std::trunc(v));
+    double dsrc[2] = {0.0, 1.0}, ddst[4] = {};
+    ASSERT_TRUE(pic_ResizeImage(dsrc, 2, 1, 2, ddst, 4, 1, 4, 1, PIC_RESIZE_BILINEAR, 0x400));
+    EXPECT_DOUBLE_EQ(ddst[1], 0.375);
+}
+
+TEST(BicubicResize, PinnedEdges) {
+    // A sharp edge overshoots: 8-bit clamps, double keeps the overshoot.
+    double dsrc[8] = {0, 0, 0, 0, 255, 255, 255, 255}, ddst[11] = {};
+    ASSERT_TRUE(pic_ResizeImage(dsrc, 8, 1, 8, ddst, 11, 1, 11, 1, PIC_RESIZE_BICUBIC, 0x400));
+    double lowest = 0, highest = 0;
+    for (double v : ddst) lowest = std::min(lowest, v), highest = std::max(highest, v);
+    EXPECT_LT(lowest, 0.0);
+    EXPECT_GT(highest, 255.0);
+    // A 1 x 1 source gives a flat destination; 2 x 2 reads only its own pixels.
+    for (uint32_t n : {1u, 2u, 3u}) {
+        Image<uint16_t> src = RandomImage<uint16_t>(n, n, 2, 0, n);
+        Image<uint16_t> expected(10, 10, 2), actual(10, 10, 2);
+        resizemodel::Bicubic(src, expected);
+        ASSERT_TRUE(Resize(src, actual, PIC_RESIZE_BICUBIC)) << n;
+        EXPECT_EQ(actual.pixels, expected.pixels) << n;
+    }
+}
+
+TEST(Resizers, SameSizeWithAnotherStrideReproducesTheSource) {
+    for (uint32_t method : {PIC_RESIZE_BILINEAR, PIC_RESIZE_BICUBIC, PIC_RESIZE_NEAREST}) {
+        for (uint32_t channels : {1u, 3u, 4u}) {
+            Image<uint8_t> src = RandomImage<uint8_t>(23, 17, channels, 5, method + channels);
+            Image<uint8_t> dst(23, 17, channels, 1);
+            ASSERT_TRUE(Resize(src, dst, method)) << method;
+            for (uint32_t y = 0; y < 17; ++y)
+                for (uint32_t x = 0; x < 23; ++x)
+                    for (uint32_t c = 0; c < channels; ++c)
+                        ASSERT_EQ(dst.at(x, y, c), src.at(x, y, c)) << method << " " << channels;
+        }
+    }
+}
+
+TEST(Resizers, TinySourcesAndTightBuffersStayInside) {
+    for (uint32_t method : {PIC_RESIZE_BILINEAR, PIC_RESIZE_BICUBIC, PIC_RESIZE_NEAREST}) {
+        for (uint32_t n : {1u, 2u, 3u}) {
+            for (uint32_t c : {1u, 3u, 4u}) {
+                const uint32_t dw = 9, dh = 7;
+                GuardedBuffer src((size_t)(n - 1) * n * c + n * c), dst((size_t)(dh - 1) * dw * c + dw * c);
+                Image<uint8_t> image = RandomImage<uint8_t>(n, n, c, 0, n + c), expected(dw, dh, c);
+                memcpy(src.data(), image.pixels.data(), image.pixels.size());
+                if (method == PIC_RESIZE_BILINEAR) resizemodel::Bilinear(image, expected);
+                if (method == PIC_RESIZE_BICUBIC) resizemodel::Bicubic(image, expected);
+                if (method == PIC_RESIZE_NEAREST) resizemodel::Nearest(image, expected);
+                ASSERT_TRUE(pic_ResizeImage(src.data(), n, n, n * c, dst.data(), dw, dh, dw * c, c, method, 0))
+                    << method << " " << n;
+                EXPECT_EQ(memcmp(dst.data(), expected.pixels.data(), expected.pixels.size()), 0)
+                    << "method " << method << " n " << n << " channels " << c;
+            }
+        }
+    }
+}
+
+TEST(Resizers, BandsGiveTheSameBytesAsOneThread) {
+    for (uint32_t method : {PIC_RESIZE_BILINEAR, PIC_RESIZE_BICUBIC}) {
+        Image<uint8_t> src = RandomImage<uint8_t>(97, 61, 3, 1, 21);
+        Image<uint8_t> alone(211, 150, 3);
+        ASSERT_TRUE(Resize(src, alone, method, kNoThreads));
+        for (uint32_t bands = 1; bands <= 8; ++bands) {
+            imgtest::BandCount count(bands);
+            Image<uint8_t> banded(211, 150, 3);
+            ASSERT_TRUE(Resize(src, banded, method, 0)) << method << " " << bands;
+            EXPECT_EQ(banded.pixels, alone.pixels) << method << " bands " << bands;
+        }
+    }
+}
+
+// ---- box and area-coverage reductions ----
+
+template <class T>
+void CheckReduction(uint32_t method, ModelFn<T> model, const char* name) {
+    struct Size {
+        uint32_t w, h;
+    } targets[] = {{40, 23}, {97, 61}, {1, 1}, {3, 2}, {33, 20}, {48, 30}};
+    for (uint32_t channels = 1; channels <= 5; ++channels) {
+        Image<T> src = RandomImage<T>(97, 61, channels, 3, 31 + channels);
+        for (const Size& to : targets) {
+            Image<T> expected(to.w, to.h, channels, 2), actual(to.w, to.h, channels, 2);
+            // Method 15 at whole factors is the block average, except for 16-bit channels.
+            bool whole = 97 % to.w == 0 && 61 % to.h == 0;
+            if (method == PIC_RESIZE_DECIMATE_EX && whole && !std::is_same_v<T, uint16_t>)
+                resizemodel::Box(src, expected);
+            else
+                model(src, expected);
+            ASSERT_TRUE(Resize(src, actual, method)) << name << " " << pic_GetLastError();
+            for (uint32_t y = 0; y < to.h; ++y)
+                for (uint32_t x = 0; x < to.w; ++x)
+                    for (uint32_t c = 0; c < channels; ++c)
+                        ASSERT_EQ(actual.at(x, y, c), expected.at(x, y, c))
+                            << name << " " << to.w << "x" << to.h << " channels " << channels << " at " << x << ","
+                            << y;
+        }
+    }
+}
+
+TEST(BoxReduction, MatchesTheModel) {
+    CheckReduction<uint8_t>(PIC_RESIZE_DECIMATE, resizemodel::Box<uint8_t>, "8-bit");
+    CheckReduction<uint16_t>(PIC_RESIZE_DECIMATE, resizemodel::Box<uint16_t>, "16-bit");
+}
+
+TEST(AreaReduction, MatchesTheModel) {
+    CheckReduction<uint8_t>(PIC_RESIZE_DECIMATE_EX, resizemodel::Area<uint8_t>, "8-bit");
+    CheckReduction<uint16_t>(PIC_RESIZE_DECIMATE_EX, resizemodel::Area<uint16_t>, "16-bit");
+    CheckReduction<float>(PIC_RESIZE_DECIMATE_EX, resizemodel::Area<float>, "float");
+    CheckReduction<double>(PIC_RESIZE_DECIMATE_EX, resizemodel::Area<double>, "double");
+}
+
+TEST(AreaReduction, WholeFactorsAverageWholeBlocksForEveryType) {
+    // Method 15 at whole factors: the 8-bit, float and double forms take the block average.
+    Image<float> fsrc = RandomImage<float>(96, 60, 3, 0, 4);
+    Image<float> fexpected(32, 20, 3), factual(32, 20, 3);
+    resizemodel::Box(fsrc, fexpected);
+    ASSERT_TRUE(Resize(fsrc, factual, PIC_RESIZE_DECIMATE_EX));
+    EXPECT_EQ(factual.pixels, fexpected.pixels);
+    Image<uint8_t> bsrc = RandomImage<uint8_t>(640, 480, 1, 0, 4);
+    Image<uint8_t> bexpected(320, 240, 1), bactual(320, 240, 1);
+    resizemodel::Box(bsrc, bexpected);
+    ASSERT_TRUE(Resize(bsrc, bactual, PIC_RESIZE_DECIMATE_EX));
+    EXPECT_EQ(bactual.pixels, bexpected.pixels);
+}
+
+TEST(AreaReduction, PinnedRows) {
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> src;
+        std::vector<uint8_t> expected;
+    } cases[] = {
+        {"1.5 to one: half of the middle pixel each", {0, 90, 180}, {30, 150}},
+        {"7 to 6 gives the last source pixel its full weight", {0, 10, 20, 30, 40, 50, 60}, {1, 11, 21, 31, 41, 58}},
+        {"equal sizes reproduce the source", {5, 6, 7}, {5, 6, 7}},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> out(c.expected.size());
+        uint32_t sw = (uint32_t)c.src.size(), dw = (uint32_t)out.size();
+        ASSERT_TRUE(pic_ResizeImage(c.src.data(), sw, 1, sw, out.data(), dw, 1, dw, 1, PIC_RESIZE_DECIMATE_EX, 0))
+            << c.name;
+        Image<uint8_t> s(sw, 1, 1), d(dw, 1, 1);
+        s.pixels = c.src;
+        resizemodel::Area(s, d);
+        EXPECT_EQ(out, d.pixels) << c.name;
+        EXPECT_EQ(out.back(), c.expected.back()) << c.name;
+        EXPECT_EQ(out.front(), c.expected.front()) << c.name;
+    }
+}
+
+TEST(AreaReduction, LongRowsKeepTheLastSpanInsideTheSource) {
+    // 131072 pixels to 1000: the last span must end at the last pixel of a tight buffer.
+    const uint32_t sw = 131072, dw = 1000;
+    GuardedBuffer src(sw), dst(dw);
+    for (uint32_t i = 0; i < sw; ++i) src.data()[i] = (uint8_t)(i * 7 >> 9);
+    ASSERT_TRUE(pic_ResizeImage(src.data(), sw, 1, sw, dst.data(), dw, 1, dw, 1, PIC_RESIZE_DECIMATE_EX, 0));
+    Image<uint8_t> s(sw, 1, 1), d(dw, 1, 1);
+    memcpy(s.pixels.data(), src.data(), sw);
+    resizemodel::Area(s, d);
+    EXPECT_EQ(memcmp(dst.data(), d.pixels.data(), dw), 0);
+}
+
+TEST(Reductions, PinnedCasesAndRefusals) {
+    uint8_t block[16] = {1, 2, 0, 0, 3, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, out[4] = {};
+    ASSERT_TRUE(pic_ResizeImage(block, 4, 4, 4, out, 2, 2, 2, 1, PIC_RESIZE_DECIMATE, 0));
+    EXPECT_EQ(out[0], 2) << "truncated mean of 1, 2, 3, 4";
+
+    std::vector<uint16_t> big(300 * 300, 9), one(1);
+    EXPECT_FALSE(pic_ResizeImage(big.data(), 300, 300, 300, one.data(), 1, 1, 1, 1, PIC_RESIZE_DECIMATE, 0x200));
+    EXPECT_EQ(pic_GetLastError(), PIC_ERR_BAD_PARAM) << "16-bit sums of 90000 samples would not fit";
+    std::vector<uint8_t> big8(300 * 300, 9), one8(1);
+    EXPECT_TRUE(pic_ResizeImage(big8.data(), 300, 300, 300, one8.data(), 1, 1, 1, 1, PIC_RESIZE_DECIMATE, 0));
+    EXPECT_EQ(one8[0], 9);
+
+    uint8_t src[16] = {}, dst[64] = {};
+    for (uint32_t method : {PIC_RESIZE_DECIMATE, PIC_RESIZE_DECIMATE_EX}) {
+        EXPECT_FALSE(pic_ResizeImage(src, 4, 4, 4, dst, 5, 4, 5, 1, method, 0)) << "enlarging, method " << method;
+        EXPECT_EQ(pic_GetLastError(), PIC_ERR_BAD_PARAM);
+        EXPECT_FALSE(pic_ResizeImage(src, 4, 4, 3, dst, 2, 2, 2, 1, method, 0)) << "short stride " << method;
+        EXPECT_EQ(pic_GetLastError(), PIC_ERR_BAD_PARAM);
+        EXPECT_FALSE(pic_ResizeImage(nullptr, 4, 4, 4, dst, 2, 2, 2, 1, method, 0)) << "null " << method;
+        EXPECT_EQ(pic_GetLastError(), PIC_ERR_BAD_PARAM);
+    }
+    EXPECT_FALSE(pic_ResizeImage(src, 4, 4, 4, dst, 0, 2, 2, 1, PIC_RESIZE_DECIMATE_EX, 0));
+    EXPECT_EQ(pic_GetLastError(), PIC_ERR_OUT_OF_MEMORY) << "method 15 gives 1 for a zero width";
+    EXPECT_FALSE(pic_ResizeImage(src, 4, 4, 4, dst, 0, 2, 2, 1, PIC_RESIZE_DECIMATE, 0));
+    EXPECT_EQ(pic_GetLastError(), PIC_ERR_BAD_PARAM) << "method 14 gives 5 for a zero width";
+}
+
+TEST(Reductions, BandsGiveTheSameBytesAsOneThread) {
+    for (uint32_t method : {PIC_RESIZE_DECIMATE, PIC_RESIZE_DECIMATE_EX}) {
+        Image<uint8_t> src = RandomImage<uint8_t>(211, 150, 3, 1, 23);
+        Image<uint8_t> alone(97, 61, 3);
+        ASSERT_TRUE(Resize(src, alone, method, kNoThreads));
+        for (uint32_t bands = 1; bands <= 8; ++bands) {
+            imgtest::BandCount count(bands);
+            Image<uint8_t> banded(97, 61, 3);
+            ASSERT_TRUE(Resize(src, banded, method, 0)) << method << " " << bands;
+            EXPECT_EQ(banded.pixels, alone.pixels) << method << " bands " << bands;
+        }
+    }
+}
+
+}  // namespace
