@@ -114,6 +114,18 @@ public:
                                 uint32_t dstWidth, uint32_t dstHeight, uint32_t srcStride, uint32_t dstStride,
                                 const RGBQUAD* palette, uint32_t paletteCount, uint32_t method, uint32_t flags);
 
+    // Bilinear forms for packed 1-bit (most significant bit first) and palettised sources.
+    bool ResizeOneBitBilinear(const uint8_t* src, uint32_t srcWidth, uint32_t srcHeight, uint32_t srcStride,
+                              uint8_t* dst, uint32_t dstWidth, uint32_t dstHeight, uint32_t dstStride,
+                              uint32_t flags);
+    // Flag bit 0: a set bit reads as 255 (otherwise as 0).
+    bool ResizeOneBitToGrayBilinear(const uint8_t* src, uint32_t srcWidth, uint32_t srcHeight, uint32_t srcStride,
+                                    uint8_t* dst, uint32_t dstWidth, uint32_t dstHeight, uint32_t dstStride,
+                                    uint32_t flags);
+    bool ResizePalettedBilinear(uint32_t dstWidth, uint32_t dstHeight, uint32_t srcWidth, uint32_t srcHeight,
+                                const uint8_t* src, uint32_t paletteCount, const RGBQUAD* palette, uint8_t* dst,
+                                uint32_t srcStride, uint32_t dstStride);
+
     // Size of a packed DIB block; 0 with status 5 for another depth, 0 with
     // status 1 when the block would reach the library's size limit.
     uint32_t CalcDIBSize(uint32_t width, uint32_t height, uint32_t bits, uint32_t paletteCount);
