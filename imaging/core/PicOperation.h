@@ -100,6 +100,20 @@ public:
     BOOL FillSolidRectRGB(uint8_t* data, uint32_t width, uint32_t height, uint32_t stride, int64_t x, int64_t y,
                           int64_t w, int64_t h, uint32_t colour, uint32_t channels, uint32_t flags);
 
+    // ---- turns (PicRotate.h gives the kinds; these pass the operation's status) ----
+    BOOL RotateUChar(const uint8_t* src, uint32_t width, uint32_t height, uint32_t srcStride, uint8_t* dst,
+                     uint32_t dstStride, uint32_t kind, uint32_t pixelSize);
+    BOOL RotateUShort(const uint16_t* src, uint32_t width, uint32_t height, uint32_t srcStride, uint16_t* dst,
+                      uint32_t dstStride, uint32_t kind, uint32_t pixelSize);
+    BOOL RotateFloat(const float* src, uint32_t width, uint32_t height, uint32_t srcStride, float* dst,
+                     uint32_t dstStride, uint32_t kind, uint32_t pixelSize);
+    BOOL RotateUCharInPlace(uint8_t* data, uint32_t width, uint32_t height, uint32_t kind, uint32_t pixelSize);
+    BOOL RotateUShortInPlace(uint16_t* data, uint32_t width, uint32_t height, uint32_t kind, uint32_t pixelSize);
+    BOOL RotateFloatInPlace(float* data, uint32_t width, uint32_t height, uint32_t kind, uint32_t pixelSize);
+    // 1-bit turn: mode & 3 is 0 clockwise, 1 half, 2 counter-clockwise, 3 nothing (FALSE, status unchanged).
+    BOOL Rotate1Bit(const uint8_t* src, uint8_t* dst, uint32_t width, uint32_t height, uint32_t mode,
+                    uint32_t srcStride, uint32_t dstStride);
+
     // ---- flips in place ----
     BOOL FlipVerticalInPlace(uint8_t* data, uint32_t stride, uint32_t height);
     BOOL Mirror1BitInPlace(uint8_t* data, uint32_t width, uint32_t height, uint32_t stride);
