@@ -52,9 +52,13 @@ COrvantisView::COrvantisView()
     // The program's own player is not part of this build: media files go to
     // the application registered for their type.
     m_wndList.m_bVideoPlayer = 0;
+    // Copies an earlier run left go now; this run's are noted beside them.
+    CWinApp* app = AfxGetApp();
+    if (app && !app->GetRegistryKey().IsEmpty())
+        m_tempCopies.Begin(L"Software\\" + app->GetRegistryKey() + L"\\" + app->GetProfileName() + L"\\TempCopies");
 }
 
-COrvantisView::~COrvantisView() { WipeAllTempCopies(); }
+COrvantisView::~COrvantisView() { m_tempCopies.WipeAll(); }
 
 COrvantisDoc* COrvantisView::GetDocument() const { return dynamic_cast<COrvantisDoc*>(m_pDocument); }
 
