@@ -10,6 +10,8 @@ target_precompile_headers(qv_pch PRIVATE ${QV_PCH_HEADERS})
 
 add_library(qv_test_pch OBJECT ${CMAKE_CURRENT_LIST_DIR}/pch.cpp)
 target_precompile_headers(qv_test_pch PRIVATE ${QV_PCH_HEADERS} "${CMAKE_SOURCE_DIR}/tests/QvTest.h")
+# QvTest.h includes the framework's string.
+target_include_directories(qv_test_pch PRIVATE ${CMAKE_SOURCE_DIR})
 
 # Gives every C++ target below `dir` one of the two sets.
 function(qv_use_precompiled_headers dir)

@@ -30,8 +30,10 @@ const size_t kChunkBlocks = 8192;
 const size_t kChunkBytes = kChunkBlocks * CIPHER_BLOCK_SIZE;
 // Files with this much data are transformed and written by several threads.
 const uint64_t kAsyncThreshold = 4 * kChunkBytes;
-// Up to this many helper threads transform whole chunks side by side.
+// Up to this many helper threads read and transform whole chunks side by side.
 const unsigned kMaxCipherWorkers = 7;
+// The encrypted data starts behind the IV and the two header blocks.
+const uint64_t kDataStart = 3 * CIPHER_BLOCK_SIZE;
 
 // The chunk buffer for this much data: whole blocks, at least one, at most a
 // chunk, so that small files cost no large allocation.
@@ -41,14 +43,35 @@ size_t ChunkBytesFor(uint64_t dataBytes)
     return (size_t)std::min<uint64_t>(blocks * kBlock, kChunkBytes);
 }
 
-// Helper threads for the transform: one per processor beside the engine's own
-// thread (the writer mostly waits for the disk).
-unsigned CipherWorkerCount()
+std::atomic<int> s_helperLimit{-1};
+
+// Processors this process may run on.
+unsigned UsableProcessors()
 {
     SYSTEM_INFO info;
     GetSystemInfo(&info);
     unsigned processors = info.dwNumberOfProcessors;
-    return processors > 1 ? std::min(kMaxCipherWorkers, processors - 1) : 0;
+    DWORD_PTR process = 0, system = 0;
+    if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system) && process) {
+        unsigned allowed = 0;
+        for (; process; process &= process - 1)
+            ++allowed;
+        processors = std::min(processors, allowed);
+    }
+    return std::max(processors, 1u);
+}
+
+// Helper threads that read and transform chunks: one per processor beside the
+// engine's own thread (which only hands out chunks and finishes them in
+// order), and at least two, so that one chunk is read while another is
+// transformed even on two processors.
+unsigned CipherWorkerCount()
+{
+    int limit = s_helperLimit.load();
+    if (limit >= 0)
+        return std::min((unsigned)limit, kMaxCipherWorkers);
+    unsigned processors = UsableProcessors();
+    return processors > 1 ? std::max(2u, std::min(kMaxCipherWorkers, processors - 1)) : 0;
 }
 // A decrypted PlainSize may exceed the size limit by this much before it counts as a wrong key.
 const uint64_t kPlainSizeSlack = 10;
@@ -90,10 +113,14 @@ int CompareStoredCrc(const Crc32& crc, const EncryptedFileHeader& header, uint8_
 
 }  // namespace
 
-// A chunk on its way: transformed on a helper thread (or at once), then
-// finished in order.
+// A chunk on its way: read and transformed on a helper thread (or at once),
+// then finished in order.
 struct CFileCipher::ChunkJob {
     uint8_t* buffer = nullptr;
+    uint64_t readOffset = 0;          // where its bytes stand in the input
+    size_t readBytes = 0;             // bytes to read into the buffer first
+    bool readFailed = false;          // the read failed
+    bool readShort = false;           // the input ended before readBytes
     size_t blocks = 0;                // blocks transformed
     size_t plainBytes = 0;            // checksummed, and handed on after decryption (no pad)
     uint8_t* plain = nullptr;         // decryption: room for the plain file's bytes to compare with, if any
@@ -104,10 +131,11 @@ struct CFileCipher::ChunkJob {
 };
 
 // The files, key copy, cipher and buffers of one operation; wiped when it ends.
-// Data travels a chunk at a time. Large files are transformed a whole chunk
-// per helper thread while this thread reads the next chunks, and the chunks
-// are finished in order (written, kept in memory or compared); towards a file
-// an asynchronous writer writes one chunk while the next are prepared. A
+// Data travels a chunk at a time. Large files are read and transformed a
+// whole chunk per helper thread, each reading its own range of the input, so
+// several reads are outstanding at once; this thread hands the chunks out and
+// finishes them in order (written, kept in memory or compared); towards a
+// file an asynchronous writer writes one chunk while the next are prepared. A
 // verification reads the plain file it compares with into buffers of its own.
 struct CFileCipher::Stream {
     CRawFile input;
@@ -190,12 +218,14 @@ struct CFileCipher::Stream {
     // The helper thread of the chunk read in the given round, or none.
     CWorkerThread* WorkerFor(uint64_t round) const { return depth ? cipherWorkers[round % depth] : nullptr; }
 
-    // Checksums the plain bytes before enciphering or after deciphering, and
-    // compares them with the plain file's, which the job reads itself: the
-    // helper threads read their parts of the plain file side by side.
+    // Reads the chunk's input, checksums the plain bytes before enciphering or
+    // after deciphering, and compares them with the plain file's, which the
+    // job reads itself: the helper threads read their ranges side by side.
     void Start(ChunkJob& job, bool encrypt, bool withCrc)
     {
         auto work = [this, &job, encrypt, withCrc] {
+            if (job.readBytes && !ReadInput(job, encrypt))
+                return;
             Crc32 crc;
             if (encrypt) {
                 if (withCrc)
@@ -216,6 +246,23 @@ struct CFileCipher::Stream {
         else
             work();
     }
+    // Reads the job's input; false when nothing can be transformed. An
+    // encryption needs every byte; a decryption keeps the whole blocks read.
+    bool ReadInput(ChunkJob& job, bool encrypt)
+    {
+        int64_t got = input.ReadAt(job.buffer, job.readBytes, job.readOffset);
+        job.readFailed = got < 0 || (encrypt && (size_t)got != job.readBytes);
+        if (job.readFailed) {
+            job.blocks = job.plainBytes = 0;
+            return false;
+        }
+        if ((size_t)got < job.readBytes) {
+            job.readShort = true;
+            job.blocks = std::min(job.blocks, (size_t)got / kBlock);
+            job.plainBytes = job.blocks * kBlock;
+        }
+        return true;
+    }
     // Waits for the chunk and adds its CRC.
     void Wait(ChunkJob& job, Crc32* crc)
     {
@@ -230,20 +277,6 @@ struct CFileCipher::Stream {
     uint8_t* AcquireBuffer(uint64_t round)
     {
         return writer ? writer->AcquireBuffer() : buffers[round % buffers.size()];
-    }
-    // The plain bytes from offset on, at most a chunk of them, in a buffer of their own.
-    struct Chunk {
-        uint8_t* buffer = nullptr;  // null: an earlier write failed
-        size_t size = 0;
-        bool complete = false;      // all size bytes were read
-    };
-    Chunk ReadChunk(uint64_t offset, uint64_t plainSize, uint64_t round)
-    {
-        Chunk read;
-        read.size = (size_t)std::min<uint64_t>(plainSize - offset, BufferBytes());
-        read.buffer = AcquireBuffer(round);
-        read.complete = read.buffer && input.Read(read.buffer, read.size) == (int64_t)read.size;
-        return read;
     }
     // Room for the plain file's bytes beside the chunk of the given round.
     uint8_t* PlainBuffer(uint64_t round) { return plainBuffers[round % plainBuffers.size()]; }
@@ -260,6 +293,35 @@ struct CFileCipher::Stream {
             return CRYPT_OK;
         }
         return output.Write(buffer, count) == count ? CRYPT_OK : CRYPT_WRITE_FAILED;
+    }
+    // Waits for a chunk that will not be finished and gives its buffer back.
+    void Discard(ChunkJob& job)
+    {
+        if (job.worker)
+            job.worker->Wait();
+        if (job.buffer)
+            ReleaseBuffer(job.buffer);
+    }
+    // Finishes the chunks in flight in order until one fails, then drops the
+    // rest, as a sequential reader would have stopped there; the first
+    // failure outranks `result` (it happened earlier in the file).
+    template <typename Finish>
+    int Drain(std::deque<ChunkJob>& inFlight, int result, Finish finishOldest)
+    {
+        bool failed = false;
+        while (!inFlight.empty()) {
+            if (failed) {
+                Discard(inFlight.front());
+                inFlight.pop_front();
+                continue;
+            }
+            int finished = finishOldest();
+            if (finished != CRYPT_OK) {
+                failed = true;
+                result = finished;
+            }
+        }
+        return result;
     }
     // Waits for queued writes; a failed write outranks any later outcome, as
     // it would have stopped a sequential writer first.
@@ -310,6 +372,8 @@ const std::vector<std::unique_ptr<CWorkerThread>>* CFileCipher::WorkersFor(uint6
 }
 
 void CFileCipher::SetBlockHook(void (*hook)(uint64_t blockIndex)) { s_blockHook.store(hook); }
+
+void CFileCipher::SetHelperThreadLimit(int count) { s_helperLimit.store(count); }
 
 bool CFileCipher::CanEncryptSize(uint64_t plainSize) const
 {
@@ -557,7 +621,11 @@ int CFileCipher::EncryptDataBlocks(Stream& stream, uint64_t plainSize, Crc32* cr
     auto finishOldest = [&] {
         ChunkJob& job = inFlight.front();
         stream.Wait(job, crc);
-        int emitted = stream.Emit(job.buffer, job.blocks * kBlock);
+        int emitted = CRYPT_READ_FAILED;
+        if (job.readFailed)
+            stream.ReleaseBuffer(job.buffer);
+        else
+            emitted = stream.Emit(job.buffer, job.blocks * kBlock);
         inFlight.pop_front();
         return emitted;
     };
@@ -565,27 +633,25 @@ int CFileCipher::EncryptDataBlocks(Stream& stream, uint64_t plainSize, Crc32* cr
     for (uint64_t done = 0, round = 0; result == CRYPT_OK && done < plainSize; ++round) {
         if (stream.depth && inFlight.size() == stream.depth && (result = finishOldest()) != CRYPT_OK)
             break;
-        Stream::Chunk chunk = stream.ReadChunk(done, plainSize, round);
-        if (!chunk.buffer) {
+        size_t size = (size_t)std::min<uint64_t>(plainSize - done, stream.BufferBytes());
+        uint8_t* buffer = stream.AcquireBuffer(round);
+        if (!buffer) {
             result = CRYPT_WRITE_FAILED;
             break;
         }
-        if (!chunk.complete) {
-            stream.ReleaseBuffer(chunk.buffer);
-            result = CRYPT_READ_FAILED;
-            break;
-        }
-        size_t full = chunk.size / kBlock, tail = chunk.size % kBlock;
+        size_t full = size / kBlock, tail = size % kBlock;
         ChunkJob job;
-        job.buffer = chunk.buffer;
+        job.buffer = buffer;
+        job.readOffset = done;
+        job.readBytes = size;
         job.blocks = BlocksBeforeAbort(done / kBlock, full);
         job.plainBytes = job.blocks * kBlock;
         job.worker = stream.WorkerFor(round);
         if (job.blocks < full) {
             result = CRYPT_ABORTED;
         } else if (tail) {
-            // The last, partial block: random pad bytes, no abort test.
-            FillSystemRandom(chunk.buffer + chunk.size, kBlock - tail);
+            // The last, partial block: random pad bytes behind the data read, no abort test.
+            FillSystemRandom(buffer + size, kBlock - tail);
             job.plainBytes += tail;
             job.blocks += 1;
         }
@@ -596,14 +662,14 @@ int CFileCipher::EncryptDataBlocks(Stream& stream, uint64_t plainSize, Crc32* cr
             if (emitted != CRYPT_OK)
                 result = emitted;
         }
-        done += chunk.size;
+        done += size;
     }
     // The chunks handed over go out in order, before whatever stopped the loop.
-    while (!inFlight.empty())
-        finishOldest();
+    result = stream.Drain(inFlight, result, finishOldest);
     // Nothing may follow, and the file must still have the size it had.
     uint8_t probe;
-    if (result == CRYPT_OK && (stream.input.Read(&probe, 1) != 0 || stream.input.Size() != (int64_t)plainSize))
+    if (result == CRYPT_OK &&
+        (stream.input.ReadAt(&probe, 1, plainSize) != 0 || stream.input.Size() != (int64_t)plainSize))
         result = CRYPT_READ_FAILED;
     return stream.FinishWrites(result);
 }
@@ -665,11 +731,24 @@ int CFileCipher::DecryptDataBlocks(Stream& stream, uint64_t plainSize, Sink sink
     // In memory mode the blocks are read and decrypted in place.
     const bool inPlace = sink == Sink::Memory;
     const size_t chunkBlocks = inPlace ? kChunkBlocks : stream.BufferBytes() / kBlock;
+    // The blocks the input holds, by its size now; a chunk that finds fewer
+    // when it is read ends the data there.
+    int64_t inputSize = stream.input.Size();
+    if (inputSize < 0)
+        return stream.FinishWrites(CRYPT_READ_FAILED);
+    uint64_t blocksInFile = (uint64_t)inputSize > kDataStart ? ((uint64_t)inputSize - kDataStart) / kBlock : 0;
     std::deque<ChunkJob> inFlight;
     auto finishOldest = [&] {
         ChunkJob& job = inFlight.front();
         stream.Wait(job, crc);
-        int delivered = Deliver(stream, sink, job);
+        int delivered = CRYPT_READ_FAILED;
+        if (job.readFailed) {
+            stream.ReleaseBuffer(job.buffer);
+        } else {
+            delivered = Deliver(stream, sink, job);
+            if (delivered == CRYPT_OK && job.readShort)
+                delivered = CRYPT_BAD_KEY;
+        }
         inFlight.pop_front();
         return delivered;
     };
@@ -692,13 +771,7 @@ int CFileCipher::DecryptDataBlocks(Stream& stream, uint64_t plainSize, Sink sink
             result = CRYPT_WRITE_FAILED;
             break;
         }
-        int64_t got = stream.input.Read(chunk, want * kBlock);
-        if (got < 0) {
-            stream.ReleaseBuffer(chunk);
-            result = CRYPT_READ_FAILED;
-            break;
-        }
-        size_t available = (size_t)got / kBlock;
+        size_t available = (size_t)std::min<uint64_t>(want, blocksInFile > index ? blocksInFile - index : 0);
         // Each block is tested for an abort before it is read, so a missing
         // block is tested too before it counts as truncation.
         size_t tested = available < want ? available + 1 : want;
@@ -707,6 +780,8 @@ int CFileCipher::DecryptDataBlocks(Stream& stream, uint64_t plainSize, Sink sink
         job.buffer = chunk;
         job.blocks = std::min(clear, available);
         job.plainBytes = job.blocks * kBlock;
+        job.readOffset = kDataStart + index * kBlock;
+        job.readBytes = job.plainBytes;
         job.worker = stream.WorkerFor(round);
         start(job, round, index * kBlock);
         if (!stream.depth)
@@ -718,11 +793,7 @@ int CFileCipher::DecryptDataBlocks(Stream& stream, uint64_t plainSize, Sink sink
         index += want;
     }
     // The chunks handed over are finished in order, before whatever stopped the loop.
-    while (!inFlight.empty()) {
-        int finished = finishOldest();
-        if (result == CRYPT_OK)
-            result = finished;
-    }
+    result = stream.Drain(inFlight, result, finishOldest);
     size_t tail = (size_t)(plainSize % kBlock);
     if (result != CRYPT_OK || tail == 0)
         return stream.FinishWrites(result);
@@ -731,7 +802,7 @@ int CFileCipher::DecryptDataBlocks(Stream& stream, uint64_t plainSize, Sink sink
     last.buffer = inPlace ? stream.buffers[0] : stream.AcquireBuffer(round);
     if (!last.buffer)
         return stream.FinishWrites(CRYPT_WRITE_FAILED);
-    if (!stream.ReadBlock(last.buffer)) {
+    if (stream.input.ReadAt(last.buffer, kBlock, kDataStart + fullBlocks * kBlock) != (int64_t)kBlock) {
         stream.ReleaseBuffer(last.buffer);
         return stream.FinishWrites(CRYPT_BAD_KEY);
     }

@@ -113,6 +113,10 @@ public:
     // Test hook: called before the abort test of every full data block, with the
     // block's index from 0 (null: none). Process-wide.
     static void SetBlockHook(void (*hook)(uint64_t blockIndex));
+    // Test hook: large files are read and transformed by at most this many
+    // helper threads (0: by the calling thread alone; -1: one per processor).
+    // Applies to engines that have not started their helpers yet. Process-wide.
+    static void SetHelperThreadLimit(int count);
 
 private:
     struct ChunkJob;

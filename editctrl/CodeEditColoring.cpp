@@ -142,7 +142,12 @@ void CCodeEditCtrl::BuildColorAreas(std::vector<CODE_EDIT_COLOR_AREA>& areas, in
         int after = p + s.GetLength();
         return before && (after >= length || isDelimiter(chars[after]));
     };
-    auto holdsDelimiter = [&](const CString& s) { return s.FindOneOf(wordDelimiters) >= 0; };
+    auto holdsDelimiter = [&](const CString& s) {
+        for (int i = 0; i < s.GetLength(); ++i)
+            if (isDelimiter(s[i]))
+                return true;
+        return false;
+    };
 
     int p = 0;
     while (p < length) {

@@ -55,7 +55,6 @@ BOOL CCodeEditCtrl::NormalizeInsertText(CString& t, BOOL keepLines, int startCol
     if (keepLines)
         return TRUE;
     CString out;
-    out.Preallocate(t.GetLength());
     int column = startColumn;
     for (int i = 0; i < t.GetLength(); ++i) {
         WCHAR ch = t[i];

@@ -1,14 +1,17 @@
-// Packing, testing and unpacking a tree of about 1 GB in 5,000 files with the
-// program's zip library and, on the same tree in the same run, with Info-ZIP
-// (zip -6 -r, unzip -t, unzip). Ratios: ours / Info-ZIP's wall time.
-// QV_BENCH_ZIP_MB sets the tree's size (default 1024); the tree lives in
-// /tmp/qv-bench-zip and is removed at the end.
+// Packing, testing and unpacking a tree of about 1 GB in 5,000 files
+// (QV_BENCH_ZIP_MB sets the size) with the program's zip library, in wall
+// time, beside its peers on the same tree in the same run: Info-ZIP (zip -6 -r,
+// unzip -t, unzip), 7-Zip (7z a -tzip -mx5, 7z t, 7z x, with as many threads as
+// this process may use) and bsdtar. Every round (QV_BENCH_ROUNDS, default 3)
+// runs the peers just before ours; each ratio (ours / the peer's) is the median
+// over the rounds. Goals: pack at most 0.8x 7-Zip and, on 8 cores, 0.3x
+// Info-ZIP; test at most 0.5x 7-Zip; unpack at most 1.0x 7-Zip and 1.2x bsdtar.
+// The tree lives in a folder of the run's own, removed at the end.
+#include "bench/BenchSupport.h"
+
 #include "zip/PkArchive.h"
 #include "zip/PkException.h"
 
-#include <benchmark/benchmark.h>
-
-#include <cstdlib>
 #include <functional>
 #include <map>
 #include <random>
@@ -17,14 +20,21 @@
 
 namespace {
 
-const char* kUnixRoot = "/tmp/qv-bench-zip";
-const WCHAR* kRoot = L"Z:\\tmp\\qv-bench-zip";
+using benchsupport::Now;
+using benchsupport::TimeShell;
+
 const int kFiles = 5000;
-std::map<std::string, double> g_seconds;
+const int kRounds = benchsupport::EnvNumber("QV_BENCH_ROUNDS", 3);
+benchsupport::RunFolder* g_folder;
 int g_failures = 0;  // entries our library did not add, test or extract
 int g_entries = 0;
 
-CString Child(const WCHAR* name) { return CString(kRoot) + L"\\" + name; }
+benchsupport::RunFolder& Folder()
+{
+    if (!g_folder)
+        g_folder = new benchsupport::RunFolder(L"qvz");
+    return *g_folder;
+}
 
 void WriteWhole(const CString& path, const std::string& bytes)
 {
@@ -37,9 +47,9 @@ void WriteWhole(const CString& path, const std::string& bytes)
 // Text-like, binary-like and random files in 50 folders.
 std::vector<CString> MakeTree()
 {
-    const char* mb = getenv("QV_BENCH_ZIP_MB");
-    uint64_t total = (uint64_t)(mb ? atoi(mb) : 1024) << 20;
-    std::system((std::string("rm -rf ") + kUnixRoot + " && mkdir -p " + kUnixRoot + "/tree").c_str());
+    uint64_t total = (uint64_t)benchsupport::EnvNumber("QV_BENCH_ZIP_MB", 1024) << 20;
+    CString root = Folder() / L"tree";
+    CreateDirectoryW(root, nullptr);
     std::mt19937 random(42);
     std::vector<std::string> words;
     for (int i = 0; i < 2000; ++i) {
@@ -51,7 +61,7 @@ std::vector<CString> MakeTree()
     std::vector<CString> files;
     for (int folder = 0; folder < 50; ++folder) {
         CString path;
-        path.Format(L"%s\\tree\\dir%02d", kRoot, folder);
+        path.Format(L"%s\\dir%02d", (const WCHAR*)root, folder);
         CreateDirectoryW(path, nullptr);
     }
     for (int i = 0; i < kFiles; ++i) {
@@ -78,7 +88,7 @@ std::vector<CString> MakeTree()
         }
         bytes.resize(size);
         CString path;
-        path.Format(L"%s\\tree\\dir%02d\\file%04d.%s", kRoot, i % 50, i, i % 3 == 0 ? L"txt" : L"bin");
+        path.Format(L"%s\\dir%02d\\file%04d.%s", (const WCHAR*)root, i % 50, i, i % 3 == 0 ? L"txt" : L"bin");
         WriteWhole(path, bytes);
         files.push_back(path);
     }
@@ -91,137 +101,124 @@ const std::vector<CString>& Tree()
     return files;
 }
 
-double Run(const std::string& command)
-{
-    LARGE_INTEGER f, a, b;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&a);
-    int rc = std::system(command.c_str());
-    QueryPerformanceCounter(&b);
-    if (rc != 0)
-        fprintf(stderr, "command failed: %s\n", command.c_str());
-    return (double)(b.QuadPart - a.QuadPart) / (double)f.QuadPart;
-}
+// A shell command run in the run's folder.
+std::string InFolder(const std::string& command) { return "cd " + Folder().Unix() + " && " + command; }
 
-void Record(benchmark::State& state, const std::string& name, double seconds)
-{
-    state.SetIterationTime(seconds);
-    g_seconds[name] = seconds;
-}
+std::string Threads() { return std::to_string(benchsupport::UsableProcessors()); }
 
-double Seconds(const std::function<void()>& action)
-{
-    LARGE_INTEGER f, a, b;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&a);
-    action();
-    QueryPerformanceCounter(&b);
-    return (double)(b.QuadPart - a.QuadPart) / (double)f.QuadPart;
-}
+// The peers of one operation: name and command, run in this order each round
+// after `prepare` (outside the timing), then ours; ratios as counters.
+struct Peer {
+    const char* name;
+    std::string prepare, command;
+};
 
-void BM_PackInfoZip(benchmark::State& state)
+void RunPaired(benchmark::State& state, const std::vector<Peer>& peers, const std::string& prepareOurs,
+               const std::function<void()>& ours)
 {
-    Tree();
+    std::map<std::string, std::vector<double>> times;
+    std::vector<double> ourTimes;
     for (auto _ : state) {
-        std::system((std::string("rm -f ") + kUnixRoot + "/iz.zip").c_str());
-        Record(state, "pack infozip", Run(std::string("cd ") + kUnixRoot + " && zip -6 -r -q iz.zip tree"));
+        state.PauseTiming();
+        for (const Peer& peer : peers) {
+            benchsupport::Shell(InFolder(peer.prepare));
+            times[peer.name].push_back(TimeShell(InFolder(peer.command)));
+        }
+        benchsupport::Shell(InFolder(prepareOurs));
+        state.ResumeTiming();
+        double start = Now();
+        ours();
+        ourTimes.push_back(Now() - start);
     }
+    for (const Peer& peer : peers)
+        state.counters[std::string("times_") + peer.name] = benchsupport::MedianRatio(ourTimes, times[peer.name]);
+    state.counters["cores"] = benchsupport::UsableProcessors();
 }
 
-void BM_PackOurs(benchmark::State& state)
+void Pack(benchmark::State& state)
 {
     const std::vector<CString>& files = Tree();
-    for (auto _ : state) {
-        double t = Seconds([&] {
-            CPkArchive archive;
-            archive.SetIoBuffers(1500000, 65536, 32768);
-            archive.OpenArchive(Child(L"ours.zip"), CPkStorage::omCreate, 0);
-            archive.SetBaseFolder(kRoot);
-            CString folder;
-            for (int i = 0; i < 50; ++i) {
-                folder.Format(L"%s\\tree\\dir%02d", kRoot, i);
-                ZipAddRequest request(folder, false);
-                request.m_iSmartLevel = 1u;
-                g_failures += !archive.AddFile(request);
-            }
-            for (const CString& file : files) {
-                ZipAddRequest request(file, false);
-                request.m_iComprLevel = 6;
-                request.m_iSmartLevel = 1u;
-                g_failures += !archive.AddFile(request);
-            }
-            g_entries = archive.GetEntryCount();
-            archive.CloseArchive();
-        });
-        Record(state, "pack ours", t);
-    }
+    std::vector<Peer> peers = {
+        {"zip", "rm -f iz.zip", "zip -6 -r -q iz.zip tree"},
+        {"7z", "rm -f 7z.zip", "7z a -tzip -mx5 -mmt=" + Threads() + " -bd -bso0 -bsp0 7z.zip tree"},
+        {"bsdtar", "rm -f bt.zip", "bsdtar -a -cf bt.zip tree"},
+    };
+    RunPaired(state, peers, "rm -f ours.zip", [&] {
+        CPkArchive archive;
+        archive.SetIoBuffers(1500000, 65536, 32768);
+        archive.OpenArchive(Folder() / L"ours.zip", CPkStorage::omCreate, 0);
+        archive.SetBaseFolder(Folder().Path());
+        CString folder;
+        for (int i = 0; i < 50; ++i) {
+            folder.Format(L"%s\\dir%02d", (const WCHAR*)(Folder() / L"tree"), i);
+            ZipAddRequest request(folder, false);
+            request.m_iSmartLevel = 1u;
+            g_failures += !archive.AddFile(request);
+        }
+        for (const CString& file : files) {
+            ZipAddRequest request(file, false);
+            request.m_iComprLevel = 6;
+            request.m_iSmartLevel = 1u;
+            g_failures += !archive.AddFile(request);
+        }
+        g_entries = archive.GetEntryCount();
+        archive.CloseArchive();
+    });
+    WIN32_FILE_ATTRIBUTE_DATA ours, infoZip;
+    if (GetFileAttributesExW(Folder() / L"ours.zip", GetFileExInfoStandard, &ours) &&
+        GetFileAttributesExW(Folder() / L"iz.zip", GetFileExInfoStandard, &infoZip))
+        state.counters["size_vs_zip"] = (double)ours.nFileSizeLow / (double)infoZip.nFileSizeLow;
 }
 
-void BM_TestInfoZip(benchmark::State& state)
+void Test(benchmark::State& state)
 {
-    for (auto _ : state)
-        Record(state, "test infozip", Run(std::string("cd ") + kUnixRoot + " && unzip -t -qq iz.zip"));
+    std::vector<Peer> peers = {
+        {"unzip", "true", "unzip -t -qq iz.zip"},
+        {"7z", "true", "7z t -mmt=" + Threads() + " -bd -bso0 -bsp0 7z.zip"},
+    };
+    RunPaired(state, peers, "true", [&] {
+        CPkArchive archive;
+        archive.OpenArchive(Folder() / L"ours.zip", CPkStorage::omOpen, 0);
+        for (uint16_t i = 0; i < archive.GetEntryCount(); ++i)
+            g_failures += !archive.TestEntry(i, 65536);
+        archive.CloseArchive();
+    });
 }
 
-void BM_TestOurs(benchmark::State& state)
+void Unpack(benchmark::State& state)
 {
-    for (auto _ : state) {
-        Record(state, "test ours", Seconds([&] {
-                   CPkArchive archive;
-                   archive.OpenArchive(Child(L"ours.zip"), CPkStorage::omOpen, 0);
-                   for (uint16_t i = 0; i < archive.GetEntryCount(); ++i)
-                       g_failures += !archive.TestEntry(i, 65536);
-                   archive.CloseArchive();
-               }));
-    }
-}
-
-void BM_UnpackInfoZip(benchmark::State& state)
-{
-    for (auto _ : state) {
-        std::system((std::string("rm -rf ") + kUnixRoot + "/out-iz").c_str());
-        Record(state, "unpack infozip", Run(std::string("cd ") + kUnixRoot + " && unzip -q iz.zip -d out-iz"));
-    }
-}
-
-void BM_UnpackOurs(benchmark::State& state)
-{
-    for (auto _ : state) {
-        std::system((std::string("rm -rf ") + kUnixRoot + "/out-ours").c_str());
-        Record(state, "unpack ours", Seconds([&] {
-                   CPkArchive archive;
-                   archive.OpenArchive(Child(L"ours.zip"), CPkStorage::omOpen, 0);
-                   archive.SetDirectoryOption(0);
-                   for (uint16_t i = 0; i < archive.GetEntryCount(); ++i)
-                       g_failures += !archive.ExtractEntry(i, Child(L"out-ours"), true, nullptr, 0, 65536);
-                   archive.CloseArchive();
-               }));
-    }
-}
-
-void BM_Ratios(benchmark::State& state)
-{
-    for (auto _ : state)
-        state.SetIterationTime(0.001);
-    auto ratio = [](const char* ours, const char* theirs) { return g_seconds[ours] / g_seconds[theirs]; };
-    state.counters["pack_ratio"] = ratio("pack ours", "pack infozip");
-    state.counters["test_ratio"] = ratio("test ours", "test infozip");
-    state.counters["unpack_ratio"] = ratio("unpack ours", "unpack infozip");
+    std::vector<Peer> peers = {
+        {"unzip", "rm -rf out-iz", "unzip -q iz.zip -d out-iz"},
+        {"7z", "rm -rf out-7z", "7z x -mmt=" + Threads() + " -bd -bso0 -bsp0 -oout-7z 7z.zip"},
+        {"bsdtar", "rm -rf out-bt && mkdir out-bt", "bsdtar -xf bt.zip -C out-bt"},
+    };
+    RunPaired(state, peers, "rm -rf out-ours", [&] {
+        CPkArchive archive;
+        archive.OpenArchive(Folder() / L"ours.zip", CPkStorage::omOpen, 0);
+        archive.SetDirectoryOption(0);
+        for (uint16_t i = 0; i < archive.GetEntryCount(); ++i)
+            g_failures += !archive.ExtractEntry(i, Folder() / L"out-ours", true, nullptr, 0, 65536);
+        archive.CloseArchive();
+    });
     state.counters["entries"] = g_entries;
     state.counters["failures"] = g_failures;
     // Our extraction must equal the tree.
-    state.counters["tree_differs"] =
-        std::system((std::string("diff -r -q ") + kUnixRoot + "/tree " + kUnixRoot + "/out-ours/tree >/dev/null").c_str()) != 0;
-    std::system((std::string("rm -rf ") + kUnixRoot).c_str());
+    state.counters["tree_differs"] = benchsupport::Shell(InFolder("diff -r -q tree out-ours/tree >/dev/null")) != 0;
 }
 
 }  // namespace
 
-BENCHMARK(BM_PackInfoZip)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
-BENCHMARK(BM_PackOurs)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
-BENCHMARK(BM_TestInfoZip)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
-BENCHMARK(BM_TestOurs)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
-BENCHMARK(BM_UnpackInfoZip)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
-BENCHMARK(BM_UnpackOurs)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
-BENCHMARK(BM_Ratios)->Iterations(1)->UseManualTime();
-BENCHMARK_MAIN();
+BENCHMARK(Pack)->Iterations(kRounds)->UseRealTime()->Unit(benchmark::kSecond);
+BENCHMARK(Test)->Iterations(kRounds)->UseRealTime()->Unit(benchmark::kSecond);
+BENCHMARK(Unpack)->Iterations(kRounds)->UseRealTime()->Unit(benchmark::kSecond);
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    delete g_folder;
+    return 0;
+}

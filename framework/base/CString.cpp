@@ -216,42 +216,6 @@ static bool InSet(WCHAR ch, const WCHAR* set)
     return false;
 }
 
-CString CString::SpanIncluding(const WCHAR* charSet) const
-{
-    int n = 0;
-    while (n < m_length && InSet(m_data[n], charSet))
-        ++n;
-    return Left(n);
-}
-
-CString CString::SpanExcluding(const WCHAR* charSet) const
-{
-    int n = 0;
-    while (n < m_length && !InSet(m_data[n], charSet))
-        ++n;
-    return Left(n);
-}
-
-CString CString::Tokenize(const WCHAR* delimiters, int& start) const
-{
-    if (start < 0 || start >= m_length) {
-        start = -1;
-        return CString();
-    }
-    int first = start;
-    while (first < m_length && InSet(m_data[first], delimiters))
-        ++first;
-    if (first >= m_length) {
-        start = -1;
-        return CString();
-    }
-    int end = first;
-    while (end < m_length && !InSet(m_data[end], delimiters))
-        ++end;
-    start = end + 1;
-    return Mid(first, end - first);
-}
-
 int CString::Find(WCHAR ch, int start) const
 {
     for (int i = std::max(start, 0); i < m_length; ++i)
@@ -281,14 +245,6 @@ int CString::ReverseFind(WCHAR ch) const
     return -1;
 }
 
-int CString::FindOneOf(const WCHAR* charSet) const
-{
-    for (int i = 0; i < m_length; ++i)
-        if (InSet(m_data[i], charSet))
-            return i;
-    return -1;
-}
-
 CString& CString::MakeUpper()
 {
     if (m_length)
@@ -300,13 +256,6 @@ CString& CString::MakeLower()
 {
     if (m_length)
         CharLowerBuffW(m_data, (DWORD)m_length);
-    return *this;
-}
-
-CString& CString::MakeReverse()
-{
-    if (m_length)
-        std::reverse(m_data, m_data + m_length);
     return *this;
 }
 
@@ -457,14 +406,6 @@ WCHAR* CString::GetBuffer(int minLength)
     return m_data;
 }
 
-WCHAR* CString::GetBufferSetLength(int length)
-{
-    SetLength(std::max(length, 0));
-    if (!m_data)
-        Reserve(0);
-    return m_data;
-}
-
 void CString::ReleaseBuffer(int newLength)
 {
     if (!m_data)
@@ -476,8 +417,6 @@ void CString::ReleaseBuffer(int newLength)
     }
     SetLength(std::min(newLength, m_capacity));
 }
-
-void CString::Preallocate(int length) { Reserve(length); }
 
 std::string CString::ToUtf8() const
 {

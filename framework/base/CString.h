@@ -58,20 +58,15 @@ public:
     CString Mid(int first, int count) const;
     CString Left(int count) const;
     CString Right(int count) const;
-    CString SpanIncluding(const WCHAR* charSet) const;
-    CString SpanExcluding(const WCHAR* charSet) const;
-    CString Tokenize(const WCHAR* delimiters, int& start) const;
 
     // Searching: positions or -1
     int Find(WCHAR ch, int start = 0) const;
     int Find(const WCHAR* sub, int start = 0) const;
     int ReverseFind(WCHAR ch) const;
-    int FindOneOf(const WCHAR* charSet) const;
 
     // Changing
     CString& MakeUpper();
     CString& MakeLower();
-    CString& MakeReverse();
     int Replace(WCHAR oldCh, WCHAR newCh);
     int Replace(const WCHAR* oldText, const WCHAR* newText);
     int Remove(WCHAR ch);
@@ -99,9 +94,7 @@ public:
 
     // Direct buffer access: write up to minLength characters, then ReleaseBuffer.
     WCHAR* GetBuffer(int minLength = 0);
-    WCHAR* GetBufferSetLength(int length);
     void ReleaseBuffer(int newLength = -1);
-    void Preallocate(int length);
 
     // UTF-8
     std::string ToUtf8() const;

@@ -13,7 +13,6 @@ class CArray : public CObject {
 public:
     int GetSize() const { return (int)m_items.size(); }
     int GetCount() const { return (int)m_items.size(); }
-    int GetUpperBound() const { return (int)m_items.size() - 1; }
     bool IsEmpty() const { return m_items.empty(); }
     void SetSize(int size) { m_items.resize(size > 0 ? (size_t)size : 0); }
 
@@ -29,12 +28,6 @@ public:
     {
         m_items.push_back(item);
         return (int)m_items.size() - 1;
-    }
-    void SetAtGrow(int index, ARG_T item)
-    {
-        if (index >= GetSize())
-            SetSize(index + 1);
-        m_items[(size_t)index] = item;
     }
     void InsertAt(int index, ARG_T item, int count = 1)
     {
@@ -66,7 +59,6 @@ protected:
 
 // Arrays of pointers do not own what they point to.
 class CObArray : public CArray<CObject*, CObject*> {};
-class CPtrArray : public CArray<void*, void*> {};
 class CStringArray : public CArray<CString, const WCHAR*> {
 public:
     int Add(const CString& text)

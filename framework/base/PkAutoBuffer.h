@@ -22,7 +22,6 @@ public:
 
     char* GetBuffer() const { return m_buffer; }
     uint32_t GetSize() const { return m_size; }
-    bool IsAllocated() const { return m_buffer != nullptr; }
     operator char*() const { return m_buffer; }
 
 private:

@@ -49,13 +49,6 @@ CPoint CDC::SetWindowOrg(int x, int y)
     return previous;
 }
 
-CPoint CDC::GetWindowOrg() const
-{
-    POINT origin = {};
-    ::GetWindowOrgEx(m_hAttribDC, &origin);
-    return origin;
-}
-
 void CDC::FillSolidRect(const RECT& rect, COLORREF colour)
 {
     COLORREF previous = ::SetBkColor(m_hDC, colour);

@@ -22,7 +22,6 @@ public:
     BOOL m_bPrinting = FALSE;
 
     operator HDC() const { return m_hDC; }
-    HDC GetSafeHdc() const { return m_hDC; }
     BOOL IsPrinting() const { return m_bPrinting; }
 
     BOOL Attach(HDC dc);
@@ -33,14 +32,10 @@ public:
     // Selection returns what was selected before.
     HGDIOBJ SelectObject(HGDIOBJ object) { return ::SelectObject(m_hDC, object); }
     HGDIOBJ SelectObject(CGdiObject* object) { return ::SelectObject(m_hDC, object->m_hObject); }
-    HGDIOBJ SelectStockObject(int index) { return ::SelectObject(m_hDC, ::GetStockObject(index)); }
 
     COLORREF SetTextColor(COLORREF colour) { return ::SetTextColor(m_hDC, colour); }
-    COLORREF SetBkColor(COLORREF colour) { return ::SetBkColor(m_hDC, colour); }
     int SetBkMode(int mode) { return ::SetBkMode(m_hDC, mode); }
     CPoint SetWindowOrg(int x, int y);
-    CPoint GetWindowOrg() const;
-    int GetDeviceCaps(int index) const { return ::GetDeviceCaps(m_hAttribDC, index); }
 
     BOOL BitBlt(int x, int y, int width, int height, CDC* source, int sourceX, int sourceY, DWORD rop)
     {
@@ -52,7 +47,6 @@ public:
     BOOL Rectangle(int left, int top, int right, int bottom) { return ::Rectangle(m_hDC, left, top, right, bottom); }
     CPoint MoveTo(int x, int y);
     BOOL LineTo(int x, int y) { return ::LineTo(m_hDC, x, y); }
-    BOOL TextOut(int x, int y, const CString& text) { return ::TextOutW(m_hDC, x, y, text, text.GetLength()); }
     int DrawText(const CString& text, RECT* rect, UINT format)
     {
         return ::DrawTextW(m_hDC, text, text.GetLength(), rect, format);

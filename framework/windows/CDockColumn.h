@@ -27,7 +27,6 @@ public:
     // The width the column takes in a frame client area of `available`
     // pixels; 0 while no pane is visible.
     int GetLayoutWidth(int available) const;
-    int GetWidth() const { return m_width; }
     void SetWidth(int width);
     int GetPaneHeight(const CDockablePane* pane) const;
     void SetPaneHeight(const CDockablePane* pane, int height);

@@ -18,7 +18,6 @@ CDocument::~CDocument()
 BOOL CDocument::OnNewDocument()
 {
     DeleteContents();
-    SetModifiedFlag(FALSE);
     return TRUE;
 }
 
@@ -36,14 +35,6 @@ void CDocument::RemoveView(CView* view)
     m_views.erase(std::remove(m_views.begin(), m_views.end(), view), m_views.end());
     if (view->m_pDocument == this)
         view->m_pDocument = nullptr;
-}
-
-void CDocument::UpdateAllViews(CView* sender, LPARAM hint)
-{
-    for (CView* view : std::vector<CView*>(m_views)) {
-        if (view != sender)
-            view->OnUpdate(sender, hint);
-    }
 }
 
 void CDocument::OnCloseDocument()

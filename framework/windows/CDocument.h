@@ -25,15 +25,11 @@ public:
 
     const CString& GetTitle() const { return m_strTitle; }
     virtual void SetTitle(const WCHAR* title) { m_strTitle = title; }
-    BOOL IsModified() const { return m_bModified; }
-    void SetModifiedFlag(BOOL modified = TRUE) { m_bModified = modified; }
 
     // Views showing this document, in the order they were attached.
     const std::vector<CView*>& GetViews() const { return m_views; }
     void AddView(CView* view);
     void RemoveView(CView* view);
-    // Tells every view but `sender` that the document changed (CView::OnUpdate).
-    void UpdateAllViews(CView* sender, LPARAM hint = 0);
     // Closes the frames of the views, then deletes the document when
     // m_bAutoDelete is set (a document made by its template).
     virtual void OnCloseDocument();
@@ -43,6 +39,5 @@ public:
 
 private:
     CString m_strTitle;
-    BOOL m_bModified = FALSE;
     std::vector<CView*> m_views;
 };

@@ -58,11 +58,8 @@ public:
 
     // Bars and panes
     void SetReBar(CReBar* rebar) { m_pReBar = rebar; }
-    CReBar* GetReBar() const { return m_pReBar; }
     void AddToolBar(CToolBar* bar) { m_toolBars.push_back(bar); }
-    const std::vector<CToolBar*>& GetToolBars() const { return m_toolBars; }
     void SetStatusBar(CStatusBar* bar) { m_pStatusBar = bar; }
-    CStatusBar* GetStatusBar() const { return m_pStatusBar; }
     // Makes the docking column (the left side is the only one).
     BOOL EnableDocking(DWORD sides);
     CDockColumn* GetDockColumn() const { return m_dockColumn.get(); }

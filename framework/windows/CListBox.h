@@ -12,12 +12,10 @@ public:
     int DeleteString(int index) { return (int)SendMessage(LB_DELETESTRING, (WPARAM)index); }
     CString GetText(int index) const;
     virtual void ResetContent() { SendMessage(LB_RESETCONTENT); }
-    int GetTopIndex() const { return (int)::SendMessageW(m_hWnd, LB_GETTOPINDEX, 0, 0); }
     int SetTopIndex(int index) { return (int)SendMessage(LB_SETTOPINDEX, (WPARAM)index); }
     int GetCurSel() const { return (int)::SendMessageW(m_hWnd, LB_GETCURSEL, 0, 0); }
     int SetCurSel(int index) { return (int)SendMessage(LB_SETCURSEL, (WPARAM)index); }
     void SetHorizontalExtent(int extent) { SendMessage(LB_SETHORIZONTALEXTENT, (WPARAM)extent); }
-    int GetHorizontalExtent() const { return (int)::SendMessageW(m_hWnd, LB_GETHORIZONTALEXTENT, 0, 0); }
     void SetRedraw(BOOL redraw) { SendMessage(WM_SETREDRAW, redraw); }
 
     virtual void DrawItem(DRAWITEMSTRUCT* item);

@@ -21,7 +21,6 @@ public:
 
     HMENU m_hMenu = nullptr;
     operator HMENU() const { return m_hMenu; }
-    HMENU GetSafeHmenu() const { return m_hMenu; }
 
     BOOL LoadMenu(UINT resourceId);
     BOOL CreatePopupMenu();
@@ -46,8 +45,6 @@ public:
     {
         return ::InsertMenuW(m_hMenu, position, flags, idOrSubMenu, text);
     }
-    BOOL RemoveMenu(UINT item, UINT flags) { return ::RemoveMenu(m_hMenu, item, flags); }
-    BOOL DeleteMenu(UINT item, UINT flags) { return ::DeleteMenu(m_hMenu, item, flags); }
     void RemoveAll();
 
     // Position of the item with command `id` in this menu (not its

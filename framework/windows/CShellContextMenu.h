@@ -31,7 +31,6 @@ public:
     // The menu of one file given by its full path; false when the path
     // cannot be parsed or has no menu.
     bool CreateForPath(const CString& path, HWND owner);
-    bool IsCreated() const { return m_pMenu != nullptr; }
 
     // Fills `popup` with the shell's items (ids FIRST_ID..LAST_ID, CMF_*
     // flags); false on failure.

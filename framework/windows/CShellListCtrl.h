@@ -76,7 +76,6 @@ public:
 
     // The related tree; both learn of each other.
     void SetRelatedTree(CShellTreeCtrl* tree);
-    CShellTreeCtrl* GetRelatedTree() const { return m_pRelatedTree; }
     BOOL m_bNoNotify = FALSE;     // the related tree is not told of folder changes
     BOOL m_bContextMenu = TRUE;   // the shell's context menu is offered
     DWORD m_dwEnumFlags = SHCONTF_FOLDERS | SHCONTF_NONFOLDERS;

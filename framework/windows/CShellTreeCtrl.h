@@ -29,7 +29,6 @@ public:
     void Refresh();
 
     void SetRelatedList(CShellTreeListLink* list) { m_pRelatedList = list; }
-    CShellTreeListLink* GetRelatedList() const { return m_pRelatedList; }
 
     ShellItemInfo* GetItemInfo(HTREEITEM item) const { return (ShellItemInfo*)GetItemData(item); }
     // The file-system path of the item's folder; FALSE when it has none.

@@ -7,6 +7,4 @@ class CStatic : public CWnd {
 public:
     BOOL Create(const WCHAR* text, DWORD style, const RECT& rect, CWnd* parent, UINT id = 0xFFFF);
     // Returns the icon shown before.
-    HICON SetIcon(HICON icon) { return (HICON)SendMessage(STM_SETICON, (WPARAM)icon); }
-    HICON GetIcon() const { return (HICON)::SendMessageW(m_hWnd, STM_GETICON, 0, 0); }
 };

@@ -329,9 +329,7 @@ LRESULT CToolBar::OnDropDown(NMTOOLBARW* info)
         return TBDDRET_DEFAULT;
     CRect rect(info->rcButton);
     ::MapWindowPoints(m_hWnd, nullptr, (POINT*)&rect, 2);
-    m_hOpenDropDown = popup;
     popup.TrackPopupMenu(TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON, rect.left, rect.bottom, m_pFrame);
-    m_hOpenDropDown = nullptr;
     return TBDDRET_DEFAULT;
 }
 

@@ -54,8 +54,6 @@ public:
     // Opens the system's customisation dialog (modal).
     void Customize();
     bool IsCustomizing() const { return m_bCustomizing; }
-    // The drop-down menu of a button while it is open, else null.
-    HMENU GetOpenDropDown() const { return m_hOpenDropDown; }
 
     void OnUpdateCmdUI(CFrameWnd* target, BOOL disableIfNoHandler);
     void SaveState(const WCHAR* section);
@@ -91,5 +89,4 @@ private:
     HIMAGELIST m_hotImages = nullptr;
     HIMAGELIST m_disabledImages = nullptr;
     bool m_bCustomizing = false;
-    HMENU m_hOpenDropDown = nullptr;
 };

@@ -35,7 +35,6 @@ public:
     }
     // The item's "has children" mark (the expand button).
     BOOL SetItemChildren(HTREEITEM item, int children);
-    BOOL ItemHasChildren(HTREEITEM item) const { return GetChildItem(item) != nullptr; }
     int GetCount() const { return (int)::SendMessageW(m_hWnd, TVM_GETCOUNT, 0, 0); }
     void SetImageList(HIMAGELIST list, int type) { SendMessage(TVM_SETIMAGELIST, (WPARAM)type, (LPARAM)list); }
     void SetRedraw(BOOL redraw) { SendMessage(WM_SETREDRAW, redraw); }

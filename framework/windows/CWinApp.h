@@ -54,8 +54,6 @@ public:
     // Registry profile
     void SetRegistryKey(const WCHAR* company);
     void SetProfileName(const WCHAR* profile);
-    const CString& GetRegistryKey() const { return m_strRegistryKey; }
-    const CString& GetProfileName() const { return m_strProfileName; }
     UINT GetProfileInt(const WCHAR* section, const WCHAR* entry, int defaultValue);
     BOOL WriteProfileInt(const WCHAR* section, const WCHAR* entry, int value);
     CString GetProfileString(const WCHAR* section, const WCHAR* entry, const WCHAR* defaultValue = nullptr);

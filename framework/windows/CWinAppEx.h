@@ -23,7 +23,6 @@ public:
 
     // The application owns the template from here on.
     void AddDocTemplate(CSingleDocTemplate* docTemplate);
-    CSingleDocTemplate* GetDocTemplate() const { return m_docTemplate.get(); }
 
     // The command line as the standard parser reads it: no argument asks
     // for a new document, a path for that document. Both make a new, empty

@@ -158,12 +158,6 @@ BOOL CWnd::SubclassWindow(HWND hwnd)
     return TRUE;
 }
 
-BOOL CWnd::SubclassDlgItem(UINT id, CWnd* parent)
-{
-    HWND control = parent ? ::GetDlgItem(parent->m_hWnd, (int)id) : nullptr;
-    return control && SubclassWindow(control);
-}
-
 HWND CWnd::UnsubclassWindow()
 {
     if (m_pfnSuper && m_hWnd)
@@ -446,7 +440,3 @@ CWnd* CWnd::SetFocus() { return FromHandle(::SetFocus(m_hWnd)); }
 
 CWnd* CWnd::GetFocus() { return FromHandle(::GetFocus()); }
 
-int CWnd::MessageBox(const WCHAR* text, const WCHAR* caption, UINT type)
-{
-    return AfxShowMessageBox(m_hWnd, text, caption, type);
-}

@@ -10,8 +10,8 @@
 //
 // Windows of any class are created through CreateEx: a creation hook attaches
 // the object and subclasses the window before its first message. Controls
-// that come from a dialog template are taken over with SubclassWindow or
-// SubclassDlgItem. Handles without an object get a temporary wrapper from
+// that come from a dialog template are taken over with SubclassWindow.
+// Handles without an object get a temporary wrapper from
 // FromHandle, deleted at idle time (DeleteTempMap).
 #pragma once
 
@@ -32,7 +32,6 @@ public:
     CWnd& operator=(const CWnd&) = delete;
 
     HWND m_hWnd = nullptr;
-    HWND GetSafeHwnd() const { return m_hWnd; }
     operator HWND() const { return m_hWnd; }
 
     // Handle map
@@ -42,7 +41,6 @@ public:
     BOOL Attach(HWND hwnd);
     HWND Detach();
     BOOL SubclassWindow(HWND hwnd);
-    BOOL SubclassDlgItem(UINT id, CWnd* parent);
     HWND UnsubclassWindow();
 
     // Creation and destruction
@@ -100,7 +98,6 @@ public:
     CString GetWindowText() const;
     // The text of any window, with or without an object.
     static void GetWindowTextOf(HWND hwnd, CString& text);
-    int GetWindowTextLength() const { return ::GetWindowTextLengthW(m_hWnd); }
     void SetDlgItemText(int id, const WCHAR* text) { ::SetDlgItemTextW(m_hWnd, id, text); }
     void GetDlgItemText(int id, CString& text) const;
     UINT IsDlgButtonChecked(int id) const { return ::IsDlgButtonChecked(m_hWnd, id); }
@@ -140,8 +137,6 @@ public:
         return ::SetTimer(m_hWnd, id, elapse, proc);
     }
     BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
-    // A message box owned by this window (through AfxShowMessageBox).
-    int MessageBox(const WCHAR* text, const WCHAR* caption = nullptr, UINT type = MB_OK);
 
 protected:
     // Runs `create` with the creation hook armed for this object, so that the

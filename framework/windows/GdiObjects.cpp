@@ -26,22 +26,8 @@ BOOL CGdiObject::DeleteObject()
 
 BOOL CPen::CreatePen(int style, int width, COLORREF colour) { return Attach(::CreatePen(style, width, colour)); }
 
-BOOL CBrush::CreateSolidBrush(COLORREF colour) { return Attach(::CreateSolidBrush(colour)); }
-
-BOOL CBrush::CreateSysColorBrush(int index) { return CreateSolidBrush(::GetSysColor(index)); }
-
 BOOL CFont::CreateFontIndirect(const LOGFONTW* font) { return Attach(::CreateFontIndirectW(font)); }
 
-BOOL CFont::CreatePointFont(int tenthsOfPoint, const WCHAR* faceName)
-{
-    LOGFONTW font = {};
-    HDC screen = ::GetDC(nullptr);
-    font.lfHeight = -MulDiv(tenthsOfPoint, ::GetDeviceCaps(screen, LOGPIXELSY), 720);
-    ::ReleaseDC(nullptr, screen);
-    font.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynW(font.lfFaceName, faceName, LF_FACESIZE);
-    return CreateFontIndirect(&font);
-}
 
 BOOL CBitmap::CreateCompatibleBitmap(HDC dc, int width, int height)
 {

@@ -1,4 +1,4 @@
-// The drawing objects: pens, brushes, fonts and bitmaps. Each object owns its
+// The drawing objects: pens, fonts and bitmaps. Each object owns its
 // handle and deletes it when destroyed, unless the handle was detached.
 #pragma once
 
@@ -29,20 +29,9 @@ public:
     operator HPEN() const { return (HPEN)m_hObject; }
 };
 
-class CBrush : public CGdiObject {
-public:
-    CBrush() = default;
-    explicit CBrush(COLORREF colour) { CreateSolidBrush(colour); }
-    BOOL CreateSolidBrush(COLORREF colour);
-    BOOL CreateSysColorBrush(int index);
-    operator HBRUSH() const { return (HBRUSH)m_hObject; }
-};
-
 class CFont : public CGdiObject {
 public:
     BOOL CreateFontIndirect(const LOGFONTW* font);
-    // A font of `tenthsOfPoint` / 10 points for the screen.
-    BOOL CreatePointFont(int tenthsOfPoint, const WCHAR* faceName);
     int GetLogFont(LOGFONTW* font) const { return ::GetObjectW(m_hObject, sizeof *font, font); }
     operator HFONT() const { return (HFONT)m_hObject; }
 };

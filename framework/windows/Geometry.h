@@ -36,19 +36,13 @@ public:
     int Height() const { return bottom - top; }
     CSize Size() const { return CSize(Width(), Height()); }
     CPoint TopLeft() const { return CPoint(left, top); }
-    CPoint BottomRight() const { return CPoint(right, bottom); }
     CPoint CenterPoint() const { return CPoint((left + right) / 2, (top + bottom) / 2); }
     bool IsRectEmpty() const { return right <= left || bottom <= top; }
-    bool IsRectNull() const { return left == 0 && top == 0 && right == 0 && bottom == 0; }
     bool PtInRect(POINT point) const
     {
         return point.x >= left && point.x < right && point.y >= top && point.y < bottom;
     }
 
-    void SetRect(int l, int t, int r, int b) { *this = CRect(l, t, r, b); }
-    void SetRectEmpty() { SetRect(0, 0, 0, 0); }
-    void OffsetRect(int dx, int dy) { ::OffsetRect(this, dx, dy); }
-    void InflateRect(int dx, int dy) { ::InflateRect(this, dx, dy); }
     void DeflateRect(int dx, int dy) { ::InflateRect(this, -dx, -dy); }
     void DeflateRect(int l, int t, int r, int b)
     {
@@ -57,7 +51,6 @@ public:
         right -= r;
         bottom -= b;
     }
-    bool IntersectRect(const RECT& a, const RECT& b) { return ::IntersectRect(this, &a, &b) != FALSE; }
     bool operator==(const RECT& other) const { return ::EqualRect(this, &other) != FALSE; }
     bool operator!=(const RECT& other) const { return !(*this == other); }
 

@@ -605,3 +605,88 @@ TEST_F(FileCipherTest, InputTimesAreThoseBeforeTheCall)
     EXPECT_EQ(m_cipher.CryptFile(plain, m_folder / L"never", CRYPT_MODE_ENCRYPT, name, nullptr, TRUE), CRYPT_BAD_KEY);
     EXPECT_FALSE(m_cipher.GetInputTimes(created, accessed, written));
 }
+
+// Sets how many helper threads read and transform large files, for one scope.
+class HelperLimitScope {
+public:
+    explicit HelperLimitScope(int count) { CFileCipher::SetHelperThreadLimit(count); }
+    ~HelperLimitScope() { CFileCipher::SetHelperThreadLimit(-1); }
+};
+
+TEST_F(FileCipherTest, ReadingWithOneOrSeveralThreadsGivesTheSameResults)
+{
+    // Large enough for the helper threads, with a partial last block.
+    const size_t size = (9u << 20) + 77;
+    const std::string content = qvtest::PatternBytes(size, 5);
+    CString plain = m_folder.WriteFile(L"big.bin", content);
+    const int limits[] = {0, 1, 3, 7};
+    std::vector<CString> encrypted;
+    for (int limit : limits) {
+        SCOPED_TRACE(limit);
+        HelperLimitScope helpers(limit);
+        CFileCipher cipher;
+        CString path = m_folder / (Wide(std::to_string(limit).c_str()) + L".enc"), name;
+        ASSERT_EQ(cipher.CryptFile(plain, path, CRYPT_MODE_ENCRYPT, name, nullptr, TRUE), CRYPT_OK);
+        OpenedFile file = OpenEncrypted(qvtest::ReadFileBytes(path));
+        EXPECT_EQ(file.header.PlainSize, size);
+        EXPECT_TRUE(file.nameFits);
+        EXPECT_EQ(Hex(std::string(reinterpret_cast<char*>(file.header.CrcBytes), 4)), Hex(CrcBytesOf(content)));
+        EXPECT_TRUE(file.data.substr(0, size) == content);
+        encrypted.push_back(path);
+    }
+    // Every file, decrypted with every count, gives the content back.
+    for (int limit : limits) {
+        HelperLimitScope helpers(limit);
+        CFileCipher cipher;
+        for (const CString& path : encrypted) {
+            SCOPED_TRACE(std::to_string(limit) + " " + path.ToUtf8());
+            CString name;
+            uint8_t stored[4];
+            ASSERT_EQ(cipher.CryptFile(path, m_folder / L"out.bin", CRYPT_MODE_DECRYPT, name, stored, TRUE), CRYPT_OK);
+            EXPECT_TRUE(Output() == content);
+            bool same = false;
+            EXPECT_EQ(cipher.VerifyEncryptedFile(path, plain, stored, same), CRYPT_OK);
+            EXPECT_TRUE(same);
+            EXPECT_EQ(cipher.DecryptFileToMemory(path, name), CRYPT_OK);
+            EXPECT_TRUE(std::string((const char*)cipher.GetMemoryData(), cipher.GetMemorySize()) == content);
+        }
+    }
+}
+
+TEST_F(FileCipherTest, TruncationAndAbortStopAtTheSameBlockWithAnyNumberOfThreads)
+{
+    const size_t size = (9u << 20) + 77;
+    const std::string content = qvtest::PatternBytes(size, 6);
+    CString plain = m_folder.WriteFile(L"big.bin", content);
+    CString encrypted = Encrypt(content);
+    // Cut inside block 50000 of the data.
+    std::string bytes = qvtest::ReadFileBytes(encrypted);
+    CString truncated = m_folder.WriteFile(L"cut.enc", bytes.substr(0, 384 + 50000 * 128 + 5));
+    for (int limit : {0, 1, 3, 7}) {
+        SCOPED_TRACE(limit);
+        HelperLimitScope helpers(limit);
+        CFileCipher cipher;
+        CString name;
+        EXPECT_EQ(cipher.CryptFile(truncated, m_folder / L"out.bin", CRYPT_MODE_DECRYPT, name, nullptr, TRUE),
+                  CRYPT_BAD_KEY);
+        EXPECT_TRUE(Output() == content.substr(0, 50000 * 128));
+        {
+            BlockHookScope hook([](uint64_t index) {
+                if (index == 30000)
+                    g_AbortRequested = 1;
+            });
+            EXPECT_EQ(cipher.CryptFile(plain, m_folder / L"p.enc", CRYPT_MODE_ENCRYPT, name, nullptr, TRUE),
+                      CRYPT_ABORTED);
+            EXPECT_EQ(qvtest::ReadFileBytes(m_folder / L"p.enc").size(), 384u + 30000 * 128);
+        }
+        {
+            BlockHookScope hook([](uint64_t index) {
+                if (index == 40000)
+                    g_AbortRequested = 1;
+            });
+            EXPECT_EQ(cipher.CryptFile(encrypted, m_folder / L"out.bin", CRYPT_MODE_DECRYPT, name, nullptr, TRUE),
+                      CRYPT_ABORTED);
+            EXPECT_TRUE(Output() == content.substr(0, 40000 * 128));
+        }
+    }
+}

@@ -431,7 +431,7 @@ TEST_F(FrameTest, WorkspaceIsRestoredAtTheNextStartAndCleanStateDropsIt)
     EXPECT_FALSE(frame->status.IsWindowVisible());
     EXPECT_TRUE(frame->paneA.IsVisible());
     EXPECT_FALSE(frame->paneB.IsVisible());
-    EXPECT_EQ(321, frame->GetDockColumn()->GetWidth());
+    EXPECT_EQ(321, frame->GetDockColumn()->GetLayoutWidth(1000));
     EXPECT_EQ(6, frame->toolBar.GetCount());
     EXPECT_EQ(-1, frame->toolBar.CommandToIndex(ID_UNHANDLED_COMMAND));
     EXPECT_NE(nullptr, frame->toolBar.FindComboButton(ID_COMBO_COMMAND)) << "replaced buttons come back too";

@@ -178,7 +178,7 @@ TEST(CWnd, ControlsCreatedInCodeAndSubclassedGetTheirOwnNotifications)
     HWND raw = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 5, 40, 200, 25, parent.m_hWnd,
                                  (HMENU)301, nullptr, nullptr);
     SelfWatchingEdit taken;
-    ASSERT_TRUE(taken.SubclassDlgItem(301, &parent));
+    ASSERT_TRUE(taken.SubclassWindow(::GetDlgItem(parent.m_hWnd, 301)));
     EXPECT_FALSE(SelfWatchingEdit().SubclassWindow(raw)) << "a window has one object";
     ::SetWindowTextW(raw, L"x");
     EXPECT_EQ(taken.changes, 1);
@@ -283,7 +283,7 @@ TEST(MessageBoxes, HookReceivesTextCaptionAndTypeAndAnswers)
     EXPECT_EQ(AfxMessageBox(L"Delete it?", MB_YESNO), IDNO);
     RecordingWnd wnd;
     ASSERT_TRUE(wnd.Create());
-    EXPECT_EQ(wnd.MessageBox(L"Text", L"Title", MB_OKCANCEL), IDNO);
+    EXPECT_EQ(AfxShowMessageBox(wnd.m_hWnd, L"Text", L"Title", MB_OKCANCEL), IDNO);
     ASSERT_EQ(boxes.texts.size(), 2u);
     EXPECT_EQ(boxes.texts[0], CString(L"Delete it?"));
     EXPECT_EQ(boxes.captions[0], CString(L"Quorvex"));

@@ -12,6 +12,8 @@
 #include "imaging/readers/PicBmpReader.h"
 #include "imaging/readers/PicGifAnimation.h"
 #include "imaging/readers/PicGifReader.h"
+#include "imaging/readers/PicJpegReader.h"
+#include "imaging/readers/PicPngReader.h"
 #include "imaging/readers/PicReaderFrame.h"
 #include "imaging/readers/PicSources.h"
 
@@ -46,6 +48,19 @@ std::vector<ReaderCall> AllReaderCalls() {
          }},
         {"GIF", [](CPicIO* s) { return pic_ReadGIF(s, &w, &h, nullptr, palette, 0); }},
         {"GIF DIB", [](CPicIO* s) { return pic_ReadGIF(s, &w, &h, nullptr, palette, 2); }},
+        {"JPEG dims", [](CPicIO* s) -> void* {
+             return (void*)(intptr_t)pic_GetJPGDims(s, &w, &h, &bits, nullptr, nullptr, nullptr, nullptr), nullptr;
+         }},
+        {"JPEG 24", [](CPicIO* s) { return pic_ReadJPG(s, &w, &h, 24, 0); }},
+        {"JPEG 8 DIB", [](CPicIO* s) { return pic_ReadJPG(s, &w, &h, 8, 2); }},
+        {"PNG dims", [](CPicIO* s) -> void* {
+             int32_t d, t, i, r, g, b, y;
+             return (void*)(intptr_t)pic_GetPNGDims(s, &w, &h, &d, &t, &i, nullptr, &r, &g, &b, &y, nullptr, nullptr),
+                    nullptr;
+         }},
+        {"PNG 8", [](CPicIO* s) { return pic_ReadPNG(s, &w, &h, 8, palette, 0); }},
+        {"PNG 32", [](CPicIO* s) { return pic_ReadPNG(s, &w, &h, 32, palette, 8); }},
+        {"PNG DIB", [](CPicIO* s) { return pic_ReadPNG(s, &w, &h, 0, nullptr, 2); }},
         {"GIF animation", [](CPicIO* s) -> void* {
              CPicAnimatedGIFState* state = pic_InitRenderAnimatedGIF(s, &w, &h, nullptr);
              if (state != nullptr) {
@@ -197,8 +212,42 @@ TEST(HostileInputs, GifStreamsThatLie) {
     }
 }
 
+TEST(HostileInputs, JpegHeadersThatLie) {
+    // The start-of-frame of a real file rewritten to 65535 x 65535 and cut after the header.
+    std::string bytes = FixtureBytes("jpeg_rgb.jpg");
+    size_t sof = bytes.find("\xFF\xC0");
+    ASSERT_NE(sof, std::string::npos);
+    bytes[sof + 5] = bytes[sof + 6] = bytes[sof + 7] = bytes[sof + 8] = '\xFF';
+    size_t scan = bytes.find("\xFF\xDA");
+    auto start = std::chrono::steady_clock::now();
+    Source source(Source::kMemory, bytes.substr(0, scan + 40));
+    int32_t w = 0, h = 0;
+    GlobalBlock block(pic_ReadJPG(source, &w, &h, 24, 0));
+    EXPECT_EQ(block.data, nullptr);
+    EXPECT_EQ(pic_GetLastError(), PIC_ERR_BAD_JPG);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
+    for (const char* tiny : {"", "\xFF", "\xFF\xD8", "\xFF\xD8\xFF\xE0"}) RunAll(tiny, "tiny JPEG");
+}
+
+TEST(HostileInputs, PngHeadersThatLie) {
+    for (uint32_t size : {65535u, 0x7FFFFFFFu, 0x10000u}) {
+        std::string bytes = FixtureBytes("png_rgb8.png");
+        for (int i = 0; i < 4; ++i) {
+            bytes[16 + i] = (char)(size >> (24 - 8 * i));
+            bytes[20 + i] = (char)(size >> (24 - 8 * i));
+        }
+        auto start = std::chrono::steady_clock::now();
+        Source source(Source::kMemory, bytes);
+        int32_t w = 0, h = 0;
+        GlobalBlock block(pic_ReadPNG(source, &w, &h, 24, nullptr, 0));
+        EXPECT_EQ(block.data, nullptr) << size;
+        EXPECT_EQ(pic_GetLastError(), PIC_ERR_BAD_PNG) << size;
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
+    }
+}
+
 TEST(HostileInputs, EveryCutOfRealFilesEndsWithACode) {
-    for (const char* name : {"gif_master7x5.gif", "gifi_master13x3.gif", "gif_anim.gif", "bmp24_master7x5.bmp", "bmp8_master13x3.bmp", "rle8_master7x5.bmp", "rle4_9x4.bmp",
+    for (const char* name : {"png_pal2i.png", "png_rgba16.png", "jpeg_grey.jpg", "jpeg_prog.jpg", "gif_master7x5.gif", "gifi_master13x3.gif", "gif_anim.gif", "bmp24_master7x5.bmp", "bmp8_master13x3.bmp", "rle8_master7x5.bmp", "rle4_9x4.bmp",
                              "os2pal_master7x5.bmp", "bmp565_7x5.bmp"}) {
         std::string whole = FixtureBytes(name);
         for (size_t cut = 0; cut < whole.size(); ++cut) RunAll(whole.substr(0, cut), name);
@@ -233,7 +282,9 @@ TEST(HostileInputs, BoundedMutationRunOverEveryReader) {
     std::vector<std::string> bases;
     for (const char* name : {"bmp24_master7x5.bmp", "bmp8_master13x3.bmp", "rle8_master7x5.bmp", "rle4_9x4.bmp",
                              "bmp4_master7x5.bmp", "os2_master7x5.bmp", "bmp565_13x3.bmp", "bmp32_7x5.bmp",
-                             "gif_master7x5.gif", "gifi_master13x3.gif", "gif_anim.gif", "gif_local_4x2.gif"})
+                             "gif_master7x5.gif", "gifi_master13x3.gif", "gif_anim.gif", "gif_local_4x2.gif",
+                             "jpeg_rgb.jpg", "jpeg_prog.jpg",
+                             "png_rgb8i.png", "png_pal8.png", "png_ga16.png", "png_grey2i.png"})
         bases.push_back(FixtureBytes(name));
     std::mt19937 random(20261211);
     auto start = std::chrono::steady_clock::now();

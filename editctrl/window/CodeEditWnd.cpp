@@ -1,0 +1,467 @@
+#include "editctrl/window/CodeEditWnd.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+const int VERT_BAR_ID = 2;
+const int HORZ_BAR_ID = 3;
+}  // namespace
+
+CCodeEditWnd::CCodeEditWnd(CCodeEditCtrl& control) : m_control(control) {}
+
+CCodeEditWnd::~CCodeEditWnd()
+{
+    m_control.AttachHost(nullptr);
+    m_control.AttachMeasurer(nullptr);
+    if (m_linkFont)
+        ::DeleteObject(m_linkFont);
+    if (m_measureDC)
+        ::DeleteDC(m_measureDC);
+}
+
+UINT CCodeEditWnd::EditChangeMessage()
+{
+    static const UINT message = ::RegisterWindowMessageW(L"MYMFC_ON_EDITCHANGE");
+    return message;
+}
+
+CString CCodeEditWnd::RegisterEditClass(const WCHAR* baseName)
+{
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    HCURSOR arrow = ::LoadCursorW(nullptr, (LPCWSTR)IDC_ARROW);
+    const UINT style = CS_DBLCLKS;
+    const UINT_PTR brush = COLOR_BTNFACE + 1;
+    CString name;
+    name.Format(L"%s:%x:%x:%x:%x", baseName, (unsigned)(UINT_PTR)instance, style, (unsigned)(UINT_PTR)arrow,
+                (unsigned)brush);
+    WNDCLASSW existing = {};
+    if (!::GetClassInfoW(instance, name, &existing)) {
+        WNDCLASSW wc = {};
+        wc.style = style;
+        wc.lpfnWndProc = ::DefWindowProcW;
+        wc.hInstance = instance;
+        wc.hCursor = arrow;
+        wc.hbrBackground = (HBRUSH)brush;
+        wc.lpszClassName = name;
+        ::RegisterClassW(&wc);
+    }
+    return name;
+}
+
+BOOL CCodeEditWnd::CreateEditWindow(DWORD style, const RECT& rect, CWnd* parent, UINT id, void* param)
+{
+    CString className = RegisterEditClass();
+    return CreateEx(0, className, L"", style, rect, parent, id, param);
+}
+
+void CCodeEditWnd::OnCreateWindow()
+{
+    m_vertBar = ::CreateWindowExW(0, L"SCROLLBAR", nullptr, WS_CHILD | WS_VISIBLE | SBS_VERT, 0, 0, 0, 0, m_hWnd,
+                                  (HMENU)(UINT_PTR)VERT_BAR_ID, ::GetModuleHandleW(nullptr), nullptr);
+    m_horzBar = ::CreateWindowExW(0, L"SCROLLBAR", nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, m_hWnd,
+                                  (HMENU)(UINT_PTR)HORZ_BAR_ID, ::GetModuleHandleW(nullptr), nullptr);
+    m_control.AttachHost(this);
+    m_control.AttachMeasurer(this);
+    DWORD style = GetStyle();
+    if (style & WS_BORDER) {
+        ModifyStyle(WS_BORDER, WS_CLIPCHILDREN);
+        m_control.ownBorder = 1;
+    }
+    m_control.InitializeControl();
+    RECT client = {};
+    GetClientRect(&client);
+    PlaceScrollBars(client.right, client.bottom);
+    m_control.MoveCaretToOffset(0, TRUE, TRUE);
+}
+
+HFONT CCodeEditWnd::TextFont() const
+{
+    return m_control.font ? m_control.font : (HFONT)::GetStockObject(DEFAULT_GUI_FONT);
+}
+
+HDC CCodeEditWnd::MeasureDC()
+{
+    if (!m_measureDC)
+        m_measureDC = ::CreateCompatibleDC(nullptr);
+    return m_measureDC;
+}
+
+EditFontMetrics CCodeEditWnd::GetFontMetrics()
+{
+    HDC dc = MeasureDC();
+    HGDIOBJ old = ::SelectObject(dc, TextFont());
+    TEXTMETRICW tm = {};
+    ::GetTextMetricsW(dc, &tm);
+    ::SelectObject(dc, old);
+    return EditFontMetrics{tm.tmHeight, tm.tmMaxCharWidth, tm.tmAveCharWidth};
+}
+
+SIZE CCodeEditWnd::MeasureRun(const WCHAR* chars, int count, int tabWidth, bool link)
+{
+    HDC dc = MeasureDC();
+    HGDIOBJ old = ::SelectObject(dc, link && m_linkFont ? m_linkFont : TextFont());
+    SIZE size = {0, 0};
+    if (tabWidth > 0) {
+        // Pieces of at most 1024 characters; a cut piece ends after its last
+        // tab, so the next piece starts on a tab stop and its tabs stay aligned.
+        int x = 0, height = 0;
+        for (int done = 0; done < count;) {
+            int n = std::min(1024, count - done);
+            if (done + n < count) {
+                for (int k = n - 1; k > 0; --k)
+                    if (chars[done + k] == L'\t') {
+                        n = k + 1;
+                        break;
+                    }
+            }
+            DWORD extent = ::GetTabbedTextExtentW(dc, chars + done, n, 1, &tabWidth);
+            x += LOWORD(extent);
+            height = std::max(height, (int)HIWORD(extent));
+            done += n;
+        }
+        size = SIZE{x, height};
+    } else if (count > 0) {
+        ::GetTextExtentPoint32W(dc, chars, count, &size);
+    } else {
+        TEXTMETRICW tm = {};
+        ::GetTextMetricsW(dc, &tm);
+        size = SIZE{0, tm.tmHeight};
+    }
+    ::SelectObject(dc, old);
+    return size;
+}
+
+void CCodeEditWnd::ApplyFont(HFONT font)
+{
+    m_control.font = font;
+    if (m_linkFont)
+        ::DeleteObject(m_linkFont);
+    LOGFONTW lf = {};
+    ::GetObjectW(TextFont(), sizeof lf, &lf);
+    lf.lfUnderline = TRUE;
+    m_linkFont = ::CreateFontIndirectW(&lf);
+    m_control.UpdateFontMetrics();
+}
+
+SIZE CCodeEditWnd::GetClientSize()
+{
+    RECT r = {};
+    ::GetClientRect(m_hWnd, &r);
+    return SIZE{r.right, r.bottom};
+}
+
+int CCodeEditWnd::GetScrollBarThickness(bool vertical)
+{
+    HWND bar = vertical ? m_vertBar : m_horzBar;
+    if (!bar || !::IsWindowVisible(bar))
+        return 0;
+    return ::GetSystemMetrics(vertical ? SM_CXVSCROLL : SM_CYHSCROLL);
+}
+
+void CCodeEditWnd::PlaceScrollBars(int width, int height)
+{
+    int w = ::GetSystemMetrics(SM_CXVSCROLL), h = ::GetSystemMetrics(SM_CYHSCROLL);
+    bool horz = m_control.horzScrollAllowed != 0;
+    if (m_vertBar)
+        ::MoveWindow(m_vertBar, width - w, 0, w, height - (horz ? h : 0), TRUE);
+    if (m_horzBar) {
+        ::ShowWindow(m_horzBar, horz ? SW_SHOW : SW_HIDE);
+        ::MoveWindow(m_horzBar, 0, height - h, width - w, h, TRUE);
+    }
+}
+
+void CCodeEditWnd::InvalidateRect(const RECT* rect, bool erase) { ::InvalidateRect(m_hWnd, rect, erase); }
+
+void CCodeEditWnd::UpdateNow() { ::UpdateWindow(m_hWnd); }
+
+void CCodeEditWnd::SetScrollBar(int bar, int minPos, int maxPos, int page, int pos)
+{
+    HWND window = bar == SB_VERT ? m_vertBar : m_horzBar;
+    if (!window)
+        return;
+    SCROLLINFO info = {sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS, minPos, maxPos, (UINT)std::max(page, 0), pos, 0};
+    ::SetScrollInfo(window, SB_CTL, &info, TRUE);
+}
+
+void CCodeEditWnd::CreateSystemCaret(int width, int height)
+{
+    if (!HasFocus())
+        return;
+    ::CreateCaret(m_hWnd, nullptr, width, height);
+    m_caretCreated = true;
+}
+
+void CCodeEditWnd::DestroySystemCaret()
+{
+    if (m_caretCreated)
+        ::DestroyCaret();
+    m_caretCreated = false;
+}
+
+void CCodeEditWnd::ShowSystemCaret(bool show)
+{
+    if (!m_caretCreated)
+        return;
+    if (show)
+        ::ShowCaret(m_hWnd);
+    else
+        ::HideCaret(m_hWnd);
+}
+
+void CCodeEditWnd::SetSystemCaretPos(int x, int y)
+{
+    if (m_caretCreated)
+        ::SetCaretPos(x, y);
+}
+
+bool CCodeEditWnd::HasFocus() { return ::GetFocus() == m_hWnd && m_hWnd; }
+
+void CCodeEditWnd::NotifyParentOfChange()
+{
+    HWND parent = ::GetParent(m_hWnd);
+    if (parent)
+        ::SendMessageW(parent, EditChangeMessage(), 0, 0);
+}
+
+bool CCodeEditWnd::IsKeyDown(int virtualKey) { return (::GetKeyState(virtualKey) & 0x8000) != 0; }
+
+bool CCodeEditWnd::SetClipboardText(const CString& text)
+{
+    if (!::OpenClipboard(m_hWnd))
+        return false;
+    ::EmptyClipboard();
+    size_t bytes = sizeof(WCHAR) * ((size_t)text.GetLength() + 1);
+    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, bytes);
+    bool ok = false;
+    if (block) {
+        void* data = ::GlobalLock(block);
+        memcpy(data, text.GetString(), bytes);
+        ::GlobalUnlock(block);
+        ok = ::SetClipboardData(CF_UNICODETEXT, block) != nullptr;
+        if (!ok)
+            ::GlobalFree(block);
+    }
+    ::CloseClipboard();
+    return ok;
+}
+
+bool CCodeEditWnd::GetClipboardText(CString& text)
+{
+    if (!::OpenClipboard(m_hWnd))
+        return false;
+    bool ok = false;
+    if (HANDLE block = ::GetClipboardData(CF_UNICODETEXT)) {
+        if (const WCHAR* data = (const WCHAR*)::GlobalLock(block)) {
+            size_t limit = ::GlobalSize(block) / sizeof(WCHAR);
+            size_t n = 0;
+            while (n < limit && data[n])
+                ++n;
+            text = CString(data, (int)n);
+            ::GlobalUnlock(block);
+            ok = true;
+        }
+    }
+    ::CloseClipboard();
+    return ok;
+}
+
+void CCodeEditWnd::OpenWithShell(const CString& target)
+{
+    ::ShellExecuteW(m_hWnd, L"open", target, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void CCodeEditWnd::ShowWaitCursor(bool show)
+{
+    ::SetCursor(::LoadCursorW(nullptr, (LPCWSTR)(show ? IDC_WAIT : IDC_ARROW)));
+}
+
+void CCodeEditWnd::ExecuteDisplayList(HDC dc, const CEditDisplayList& list)
+{
+    int oldMode = ::SetBkMode(dc, TRANSPARENT);
+    HGDIOBJ oldFont = ::SelectObject(dc, TextFont());
+    COLORREF oldText = ::GetTextColor(dc);
+    int saved = 0;
+    for (const EditDrawOp& op : list.Ops()) {
+        switch (op.kind) {
+        case EditDrawOp::FILL: {
+            COLORREF old = ::SetBkColor(dc, op.color);
+            ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &op.rect, nullptr, 0, nullptr);
+            ::SetBkColor(dc, old);
+            break;
+        }
+        case EditDrawOp::TEXT: {
+            if (op.back != (COLORREF)-1) {
+                COLORREF old = ::SetBkColor(dc, op.back);
+                ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &op.rect, nullptr, 0, nullptr);
+                ::SetBkColor(dc, old);
+            }
+            ::SelectObject(dc, op.link && m_linkFont ? m_linkFont : TextFont());
+            ::SetTextColor(dc, op.color);
+            if (op.tabWidth > 0) {
+                int stop = op.tabWidth;
+                ::TabbedTextOutW(dc, op.rect.left, op.textTop, op.text, op.text.GetLength(), 1, &stop, op.tabOrigin);
+            } else {
+                RECT r = {op.rect.left, op.textTop, op.rect.right, op.rect.bottom};
+                ::DrawTextW(dc, op.text, op.text.GetLength(), &r, DT_SINGLELINE | DT_NOCLIP | DT_NOPREFIX);
+            }
+            break;
+        }
+        case EditDrawOp::LINE_NUMBER: {
+            ::SelectObject(dc, TextFont());
+            ::SetTextColor(dc, op.color);
+            RECT r = op.rect;
+            ::DrawTextW(dc, op.text, op.text.GetLength(), &r, DT_RIGHT | DT_SINGLELINE | DT_NOCLIP | DT_NOPREFIX);
+            break;
+        }
+        case EditDrawOp::MARKER: {
+            HBRUSH brush = ::CreateSolidBrush(op.color);
+            HGDIOBJ oldBrush = ::SelectObject(dc, brush);
+            ::RoundRect(dc, op.rect.left, op.rect.top, op.rect.right, op.rect.bottom, 5, 5);
+            ::SelectObject(dc, oldBrush);
+            ::DeleteObject(brush);
+            break;
+        }
+        case EditDrawOp::CLIP:
+            saved = ::SaveDC(dc);
+            ::IntersectClipRect(dc, op.rect.left, op.rect.top, op.rect.right, op.rect.bottom);
+            break;
+        case EditDrawOp::UNCLIP:
+            if (saved)
+                ::RestoreDC(dc, saved);
+            saved = 0;
+            break;
+        }
+    }
+    ::SetTextColor(dc, oldText);
+    ::SelectObject(dc, oldFont);
+    ::SetBkMode(dc, oldMode);
+}
+
+void CCodeEditWnd::PaintWindow()
+{
+    PAINTSTRUCT ps = {};
+    HDC screen = ::BeginPaint(m_hWnd, &ps);
+    RECT client = {};
+    ::GetClientRect(m_hWnd, &client);
+    CEditDisplayList list;
+    m_control.PaintControl(list, &ps.rcPaint);
+    HDC memory = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = memory ? ::CreateCompatibleBitmap(screen, client.right, client.bottom) : nullptr;
+    if (bitmap) {
+        HGDIOBJ old = ::SelectObject(memory, bitmap);
+        ExecuteDisplayList(memory, list);
+        ::BitBlt(screen, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
+                 ps.rcPaint.bottom - ps.rcPaint.top, memory, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+        ::SelectObject(memory, old);
+        ::DeleteObject(bitmap);
+    } else {
+        ExecuteDisplayList(screen, list);
+    }
+    if (memory)
+        ::DeleteDC(memory);
+    ::EndPaint(m_hWnd, &ps);
+}
+
+LRESULT CCodeEditWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE: {
+        LRESULT result = CWnd::WindowProc(message, wParam, lParam);
+        if (result != -1)
+            OnCreateWindow();
+        return result;
+    }
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT:
+        PaintWindow();
+        return 0;
+    case WM_PRINTCLIENT:
+        if (lParam & PRF_CLIENT) {
+            CEditDisplayList list;
+            m_control.PaintControl(list, nullptr);
+            ExecuteDisplayList((HDC)wParam, list);
+        }
+        return 0;
+    case WM_SETFONT:
+        ApplyFont((HFONT)wParam);
+        if (m_control.UpdateLineNumberWidth()) {
+            m_control.RecalcScrolling();
+            ::InvalidateRect(m_hWnd, nullptr, TRUE);
+        } else if (LOWORD(lParam)) {
+            ::InvalidateRect(m_hWnd, nullptr, TRUE);
+        }
+        return 0;
+    case WM_GETFONT:
+        return (LRESULT)m_control.font;
+    case WM_SYSCOLORCHANGE:
+        m_control.SetDefaultColors();
+        ::InvalidateRect(m_hWnd, nullptr, TRUE);
+        return 0;
+    case WM_SIZE:
+        PlaceScrollBars(LOWORD(lParam), HIWORD(lParam));
+        m_control.RecalcScrolling();
+        return 0;
+    case WM_KEYDOWN:
+        m_control.HandleKeyDown((UINT)wParam);
+        return 0;
+    case WM_CHAR:
+        m_control.HandleChar((WCHAR)wParam);
+        return 0;
+    case WM_SETTEXT: {
+        const WCHAR* text = (const WCHAR*)lParam;
+        m_control.SetWindowTextFrom(text ? text : L"", text ? StringLength(text) : 0);
+        return TRUE;
+    }
+    case WM_GETTEXT:
+        return m_control.GetWindowTextInto((WCHAR*)lParam, (int)wParam);
+    case WM_GETTEXTLENGTH:
+        return m_control.GetLength();
+    case WM_GETDLGCODE:
+        if (m_control.dialogCode != -1)
+            return m_control.dialogCode;
+        break;
+    case WM_SETFOCUS: {
+        int width = 0, height = 0;
+        m_control.GetCaretSize(width, height);
+        CreateSystemCaret(width, height);
+        m_control.MoveCaretToOffset(m_control.caretOffset, FALSE, FALSE);
+        SetSystemCaretPos(m_control.caretPos.x, m_control.caretPos.y);
+        ShowSystemCaret(true);
+        ::InvalidateRect(m_hWnd, nullptr, FALSE);
+        return 0;
+    }
+    case WM_KILLFOCUS:
+        DestroySystemCaret();
+        ::InvalidateRect(m_hWnd, nullptr, FALSE);
+        return 0;
+    case WM_LBUTTONDOWN: {
+        ::SetFocus(m_hWnd);
+        POINT p = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
+        int offset = m_control.OffsetFromPoint(p, false, true);
+        if (offset >= 0) {
+            m_control.ClearSelection(FALSE, TRUE, TRUE);
+            m_control.MoveCaretToOffset(offset, TRUE, TRUE);
+            m_control.preferredColumn = m_control.ColumnOfOffset(offset, true);
+        }
+        return 0;
+    }
+    case WM_VSCROLL:
+    case WM_HSCROLL: {
+        int bar = message == WM_VSCROLL ? SB_VERT : SB_HORZ;
+        SCROLLINFO info = {};
+        info.cbSize = sizeof info;
+        info.fMask = SIF_TRACKPOS;
+        ::GetScrollInfo((HWND)lParam, SB_CTL, &info);
+        m_control.ScrollByCode(bar, LOWORD(wParam), info.nTrackPos, TRUE);
+        m_control.MoveCaretToOffset(m_control.caretOffset, FALSE, FALSE);
+        return 0;
+    }
+    default:
+        break;
+    }
+    return CWnd::WindowProc(message, wParam, lParam);
+}

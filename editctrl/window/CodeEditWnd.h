@@ -1,0 +1,72 @@
+// CCodeEditWnd: puts a CCodeEditCtrl into a real window. It registers the
+// control's window class, answers the window messages by calling the core,
+// measures text with GDI in the control's font, provides the window services
+// of CEditHost (invalidation, its own scroll bars, the system caret, the
+// change message, the clipboard) and paints the core's display list through
+// an off-screen bitmap, so the window never flickers.
+//
+// The core object may be a customised control; it must outlive the window.
+// Window thread only.
+#pragma once
+
+#include "editctrl/CodeEditCtrl.h"
+#include "editctrl/EditDisplayList.h"
+#include "editctrl/EditSeams.h"
+#include "framework/windows/CWnd.h"
+
+class CCodeEditWnd : public CWnd, public CEditHost, public CEditMeasurer {
+public:
+    explicit CCodeEditWnd(CCodeEditCtrl& control);
+    ~CCodeEditWnd() override;
+
+    CCodeEditCtrl& Control() { return m_control; }
+    // Creates the child window (extended style 0, no window name).
+    BOOL CreateEditWindow(DWORD style, const RECT& rect, CWnd* parent, UINT id, void* param = nullptr);
+    // The class name: base name, module, class style, cursor and brush in hex.
+    static CString RegisterEditClass(const WCHAR* baseName = L"MFCEditCtrl2");
+    // The registered "MYMFC_ON_EDITCHANGE" message.
+    static UINT EditChangeMessage();
+    // Executes a display list on a device context with the control's fonts.
+    void ExecuteDisplayList(HDC dc, const CEditDisplayList& list);
+
+    // CEditHost
+    SIZE GetClientSize() override;
+    int GetScrollBarThickness(bool vertical) override;
+    void InvalidateRect(const RECT* rect, bool erase) override;
+    void UpdateNow() override;
+    void SetScrollBar(int bar, int minPos, int maxPos, int page, int pos) override;
+    void CreateSystemCaret(int width, int height) override;
+    void DestroySystemCaret() override;
+    void ShowSystemCaret(bool show) override;
+    void SetSystemCaretPos(int x, int y) override;
+    bool HasFocus() override;
+    void NotifyParentOfChange() override;
+    bool IsKeyDown(int virtualKey) override;
+    COLORREF GetSystemColor(int index) override { return ::GetSysColor(index); }
+    bool SetClipboardText(const CString& text) override;
+    bool GetClipboardText(CString& text) override;
+    void OpenWithShell(const CString& target) override;
+    void ShowWaitCursor(bool show) override;
+
+    // CEditMeasurer
+    EditFontMetrics GetFontMetrics() override;
+    SIZE MeasureRun(const WCHAR* chars, int count, int tabWidth, bool link) override;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void OnCreateWindow();
+    void PaintWindow();
+    void PlaceScrollBars(int width, int height);
+    void ApplyFont(HFONT font);
+    HFONT TextFont() const;
+    HDC MeasureDC();
+
+    CCodeEditCtrl& m_control;
+    HWND m_vertBar = nullptr;
+    HWND m_horzBar = nullptr;
+    HFONT m_linkFont = nullptr;
+    HDC m_measureDC = nullptr;
+    bool m_caretCreated = false;
+};
