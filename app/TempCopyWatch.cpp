@@ -56,8 +56,8 @@ CString NewRunName()
 {
     static LONG sequence = 0;
     CString name;
-    name.Format(L"Quorvex temporary copies %lu.%llu.%ld", (unsigned long)::GetCurrentProcessId(),
-                (unsigned long long)::GetTickCount64(), (long)::InterlockedIncrement(&sequence));
+    name.Format(L"Quorvex temporary copies %u.%llu.%d", (unsigned)::GetCurrentProcessId(),
+                (unsigned long long)::GetTickCount64(), (int)::InterlockedIncrement(&sequence));
     return name;
 }
 
