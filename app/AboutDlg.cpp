@@ -3,3 +3,10 @@
 #include "res/resource.h"
 
 CAboutDlg::CAboutDlg(CWnd* parent) : CDialogEx(IDD_ABOUTBOX, parent) {}
+
+BOOL CAboutDlg::OnInitDialog()
+{
+    CDialogEx::OnInitDialog();
+    CenterWindow();
+    return TRUE;
+}

@@ -1,4 +1,5 @@
-// CAboutDlg: the About box (product, version, maker, notes).
+// CAboutDlg: the About box (product, version, maker, notes), centred on
+// the main window.
 #pragma once
 
 #include "framework/windows/CDialogEx.h"
@@ -6,4 +7,7 @@
 class CAboutDlg : public CDialogEx {
 public:
     explicit CAboutDlg(CWnd* parent = nullptr);
+
+protected:
+    BOOL OnInitDialog() override;
 };

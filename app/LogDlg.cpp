@@ -23,6 +23,7 @@ BOOL CLogDlg::OnInitDialog()
         m_list.SetTopIndex(count - 1);
     m_list.SetCurSel(-1);
     m_list.SaveLines(m_lines);
+    CenterWindow();
     return TRUE;
 }
 

@@ -1,6 +1,7 @@
 // CLogDlg: the job log shown when a job finishes with the log kept: the
 // caption text, the coloured lines copied from the progress window, and
-// "Show Errors Only", which keeps only the lines written in red.
+// "Show Errors Only", which keeps only the lines written in red. It opens
+// centred on the main window.
 #pragma once
 
 #include "app/ColorListBox.h"

@@ -184,8 +184,13 @@ void CMainFrame::OnUpdateViewFolders(CCmdUI* ui) { ui->SetCheck(m_wndFolderBar.I
 
 void CMainFrame::DisplayFolderInList(const CString& path)
 {
-    if (COrvantisView* view = GetOrvantisView())
-        view->GetList().DisplayFolder(path.GetString());
+    COrvantisView* view = GetOrvantisView();
+    if (!view)
+        return;
+    // Folder commands act on the folder the list shows: a refused address
+    // must not stay in the box as if it were that folder.
+    if (FAILED(view->GetList().DisplayFolder(path.GetString())))
+        m_wndAddressBox.SetEditText(view->ShownFolderText());
 }
 
 void CMainFrame::OnAddressSelEndOk()

@@ -10,6 +10,9 @@
 #include "framework/windows/GdiObjects.h"
 #include "res/resource.h"
 
+#include <algorithm>
+#include <vector>
+
 
 namespace {
 
@@ -102,8 +105,69 @@ CString CMyMFCShellListCtrl::TypeExtensionOf(const CString& plainName)
     return extension;
 }
 
+namespace {
+
+// Reads the stored names of files[first], files[first + step], ... of one folder.
+struct StoredNameReader {
+    const CString* folder;
+    const std::vector<CString>* files;
+    std::vector<CString>* names;
+    size_t first, step;
+
+    static DWORD WINAPI Run(void* self)
+    {
+        StoredNameReader& reader = *static_cast<StoredNameReader*>(self);
+        CFileCipher cipher;
+        for (size_t i = reader.first; i < reader.files->size(); i += reader.step)
+            (*reader.names)[i] = cipher.ReadOriginalName(*reader.folder + (*reader.files)[i]);
+        return 0;
+    }
+};
+
+}  // namespace
+
+void CMyMFCShellListCtrl::ReadStoredNames()
+{
+    m_storedNames.clear();
+    std::vector<CString> files;
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW(m_strListedFolder + L"*", &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsEncryptedFileName(found.cFileName))
+            files.push_back(found.cFileName);
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    std::vector<CString> names(files.size());
+    SYSTEM_INFO system;
+    ::GetSystemInfo(&system);
+    size_t threads = std::min<size_t>(std::max<DWORD>(system.dwNumberOfProcessors, 1), 8);
+    threads = std::max<size_t>(std::min(threads, files.size() / 64), 1);
+    std::vector<StoredNameReader> readers(threads);
+    std::vector<HANDLE> handles;
+    for (size_t i = 0; i < threads; ++i) {
+        readers[i] = {&m_strListedFolder, &files, &names, i, threads};
+        HANDLE thread = i + 1 < threads ? ::CreateThread(nullptr, 0, StoredNameReader::Run, &readers[i], 0, nullptr)
+                                        : nullptr;
+        if (thread)
+            handles.push_back(thread);
+        else
+            StoredNameReader::Run(&readers[i]);
+    }
+    if (!handles.empty())
+        ::WaitForMultipleObjects((DWORD)handles.size(), handles.data(), TRUE, INFINITE);
+    for (HANDLE thread : handles)
+        ::CloseHandle(thread);
+    for (size_t i = 0; i < files.size(); ++i)
+        m_storedNames[files[i]] = names[i];
+}
+
 void CMyMFCShellListCtrl::SetItemTexts(int item, const ShellItemInfo* info, ULONG attributes)
 {
+    // A listing starts with its first item: the folder's stored names are read anew.
+    if (item == 0)
+        m_storedNames.clear();
     bool image = false;
     CString typeExtension;
     for (int column = COLUMN_NAME; column <= COLUMN_MODIFIED; ++column) {
@@ -118,7 +182,11 @@ void CMyMFCShellListCtrl::SetItemTexts(int item, const ShellItemInfo* info, ULON
                 if (plain != text)
                     text = plain + L"*";
             } else if (IsEncryptedFileName(text) && !m_strListedFolder.IsEmpty()) {
-                CString plain = m_FileCipher.ReadOriginalName(m_strListedFolder + text);
+                if (m_storedNames.empty())
+                    ReadStoredNames();
+                auto stored = m_storedNames.find(text);
+                CString plain = stored != m_storedNames.end() ? stored->second
+                                                              : m_FileCipher.ReadOriginalName(m_strListedFolder + text);
                 if (!plain.IsEmpty()) {
                     image = IsImageTail(plain);
                     typeExtension = TypeExtensionOf(plain);

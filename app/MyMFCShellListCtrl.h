@@ -15,6 +15,8 @@
 #include "framework/windows/CShellListCtrl.h"
 #include "framework/base/Collections.h"
 
+#include <map>
+
 class CMyMFCShellTreeCtrl;
 
 class CMyMFCShellListCtrl : public CShellListCtrl {
@@ -57,6 +59,18 @@ public:
     int m_bAllowDoubleClick;    // "Settings"/"allowdoubleclick": 0 leaves files alone
     CNameCrypt m_NameCrypt;
     CFileCipher m_FileCipher;   // reads the plain names of encrypted files
+
+private:
+    struct NameOrder {
+        bool operator()(const CString& a, const CString& b) const { return a.Compare(b) < 0; }
+    };
+    // The stored names of the listed folder's encrypted files by file name,
+    // read side by side on several threads when a listing shows its first
+    // item, so that a long folder is not read one header after another.
+    // Used on the UI thread only.
+    std::map<CString, CString, NameOrder> m_storedNames;
+    void ReadStoredNames();
+public:
     CString m_strSelPath;       // UWM_LIST_SELCHANGED, UWM_OPEN_SECURE_VIEWER
     CString m_strSelName;
 

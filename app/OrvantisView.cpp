@@ -19,6 +19,9 @@ namespace {
 
 const WCHAR kSettings[] = L"Settings";
 const UINT LIST_ID = 1;
+// Posted to itself by the first display: the tree follows the list once the
+// main window is on screen.
+const UINT UWM_SYNC_TREE = WM_APP + 0x110;
 
 int ReadSetting(const WCHAR* name, int defaultValue)
 {
@@ -125,8 +128,12 @@ void COrvantisView::OnInitialUpdate()
     if (CWinApp* app = AfxGetApp())
         last = app->GetProfileString(kSettings, L"LastPath", L"");
     // A last folder that cannot be shown any more gives the Desktop.
-    if (!last.IsEmpty() && SUCCEEDED(m_wndList.DisplayFolder(last.GetString())))
+    if (!last.IsEmpty() && SUCCEEDED(m_wndList.DisplayFolder(last.GetString()))) {
+        // The tree is not on screen yet, so the list could not make it
+        // select the folder.
+        PostMessage(UWM_SYNC_TREE);
         return;
+    }
     ITEMIDLIST desktop = {};
     if (FAILED(m_wndList.DisplayFolderPidl(&desktop)))
         OnChangeCurrentFolder();
@@ -575,8 +582,10 @@ void COrvantisView::OnZipFolder()
 void COrvantisView::OnUnzipFolder()
 {
     CString archive = m_wndList.GetFocusedItemPath();
-    if (archive.IsEmpty())
+    if (archive.IsEmpty()) {
+        AfxMessageBox(L"Select the folder's compressed.zip in the list first", MB_OK);
         return;
+    }
     CString folder = FolderForCommand();
     if (folder.IsEmpty() || !GetDocument())
         return;
@@ -672,6 +681,10 @@ BOOL COrvantisView::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         *result = OnOpenSecureViewer(wParam);
         return TRUE;
     case UWM_BROWSER_OPEN_FOLDER:
+        *result = 0;
+        return TRUE;
+    case UWM_SYNC_TREE:
+        SyncTreeToList();
         *result = 0;
         return TRUE;
     case WM_ERASEBKGND:

@@ -49,6 +49,9 @@ public:
     void SyncTreeToList();
     // The list's folder, or "" when it has no file-system path.
     CString GetCurrentFolder() const;
+    // The list's folder as the address box shows it: its path, else its
+    // display name, else "????".
+    CString ShownFolderText() const;
     // The end of an asynchronous temporary decryption (PROGRESS_TEMP_DECRYPTED),
     // with the job's CRYPT_* result.
     void OnTempDecrypted(int result);
@@ -77,7 +80,6 @@ protected:
     // Folder changes, history and watch
     void OnChangeCurrentFolder();
     void WatchFolder(const CString& path);
-    CString ShownFolderText() const;
     void AddToHistory(const CString& text);
     // Shows history entry `index`, or the next live one in `step` direction
     // when it is gone; false when none could be shown.

@@ -91,6 +91,7 @@ BOOL CProgressDlg::OnInitDialog()
     SetWindowText(m_strTitle);
     m_list.SetTabSize(4);
     m_list.AddLine(13, 1, L"Start");
+    CenterWindow();
     return TRUE;
 }
 

@@ -1,8 +1,8 @@
 // CProgressDlg: the modeless window of one running job: a progress bar with
 // its percentage, a status line, the live coloured log, Cancel and (after a
 // second Cancel) Terminate. While it exists it keeps its owner, the main
-// window, disabled. The main frame makes one per job and feeds it the job's
-// reports.
+// window, disabled, and opens centred on it. The main frame makes one per
+// job and feeds it the job's reports.
 #pragma once
 
 #include "app/ColorListBox.h"

@@ -226,6 +226,9 @@ bool COrvantisDoc::EncryptItemList(CAddInfoList& list, int leftOut)
             ++step.errors;
         ProgressSetIndex(i);
     }
+    // Every item has been through: the bar ends full.
+    if (!stopped)
+        ProgressSetIndex(n);
     if (!stopped && m_bEncryptFolderNames)
         EncryptFolderNames(list, step.errors, step.skipped);
 

@@ -85,6 +85,9 @@ bool COrvantisDoc::IntegrityTestJob()
         WipeTemporary(t2);
         ProgressSetIndex(i);
     }
+    // Every file has been through: the bar ends full.
+    if (!g_StopRequested)
+        ProgressSetIndex(n);
     WipeTemporary(t2);
     WipeTemporary(t1);
 

@@ -106,6 +106,9 @@ bool COrvantisDoc::RecoveryJob(bool repair)
         default: break;
         }
     }
+    // Every file has been through: the bar ends full.
+    if (!g_StopRequested)
+        ProgressSetIndex(n);
     ProgressLog(LOG_PLAIN, L"******* Finished ***********");
     if (!repair && repairable > 0)
         ProgressLog(LOG_ERROR, L"Damaged but can be repaired: %d ", repairable);

@@ -25,6 +25,12 @@
 #include <memory>
 #include <vector>
 
+// The value of the first element `name` in `source`, which loses that
+// element; with `escaped` the value's escapes are resolved. False when absent.
+BOOL CutTaggedValue(CString& source, const WCHAR* name, CString& value, BOOL escaped);
+// A definition's colour value: "name" in quotes, or RRGGBB.
+COLORREF ParseColourSpec(const CString& value);
+
 class CCodeEditCtrl {
 public:
     CCodeEditCtrl();
@@ -283,6 +289,18 @@ public:
     // the source removes what was dragged. 1 when it was taken.
     virtual BOOL OnDrop(const CString& dropped, bool block, bool move, POINT point);
 
+
+    // ---- Language definitions ------------------------------------------------
+    // Applies a definition text; 0 when the outline or hyperlink part refuses.
+    virtual BOOL ApplySettingsText(const CString& settings);
+    // Reads a definition file (a bare name: beside the program) and applies it.
+    virtual BOOL ReadSettingsFile(const CString& path);
+    // Outline rules of a definition; nothing to do until the control has an outline parser.
+    virtual BOOL ApplyFoldingSettings(const CString& content);
+    virtual BOOL ApplyLinkSettings(const CString& content);
+    // Colour blocks of the last definition that AddColorBlock refused.
+    int RefusedColorBlocks() const { return m_refusedColorBlocks; }
+
     // ---- Members -------------------------------------------------------
     CString wordDelimiters;
     CString specialDelimiters;
@@ -418,6 +436,7 @@ private:
     // Drops the oldest whole groups while a limit is exceeded.
     void TrimUndoList();
     void DeleteRecord(CODE_EDIT_UNDO_ACTION* record);
+    int m_refusedColorBlocks = 0;
     int m_applied = 0;
     // Records applied when the text was saved; -1: that state cannot come back.
     int m_savedApplied = 0;

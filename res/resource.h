@@ -143,3 +143,14 @@
 
 // Items of the clean-up dialog (its button is IDOK)
 #define IDC_CLEANUP_TEXT 1200
+
+// Editor language definitions (resource type "EDITOR_XML_SETTINGS")
+#define IDR_EDITOR_HTML 182
+#define IDR_EDITOR_CPP 183
+#define IDR_EDITOR_BASIC 210
+#define IDR_EDITOR_PASCAL 211
+#define IDR_EDITOR_ASM 212
+#define IDR_EDITOR_CSHARP 213
+#define IDR_EDITOR_JAVASCRIPT 214
+#define IDR_EDITOR_SQL 215
+#define IDR_EDITOR_XML 217

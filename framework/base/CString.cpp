@@ -245,6 +245,14 @@ int CString::ReverseFind(WCHAR ch) const
     return -1;
 }
 
+int CString::FindOneOf(const WCHAR* charSet) const
+{
+    for (int i = 0; i < m_length; ++i)
+        if (InSet(m_data[i], charSet))
+            return i;
+    return -1;
+}
+
 CString& CString::MakeUpper()
 {
     if (m_length)
@@ -417,6 +425,8 @@ void CString::ReleaseBuffer(int newLength)
     }
     SetLength(std::min(newLength, m_capacity));
 }
+
+void CString::Preallocate(int length) { Reserve(length); }
 
 std::string CString::ToUtf8() const
 {

@@ -63,6 +63,7 @@ public:
     int Find(WCHAR ch, int start = 0) const;
     int Find(const WCHAR* sub, int start = 0) const;
     int ReverseFind(WCHAR ch) const;
+    int FindOneOf(const WCHAR* charSet) const;
 
     // Changing
     CString& MakeUpper();
@@ -95,6 +96,7 @@ public:
     // Direct buffer access: write up to minLength characters, then ReleaseBuffer.
     WCHAR* GetBuffer(int minLength = 0);
     void ReleaseBuffer(int newLength = -1);
+    void Preallocate(int length);
 
     // UTF-8
     std::string ToUtf8() const;

@@ -4,6 +4,7 @@
 #include "framework/base/CException.h"
 #include "framework/windows/CWinApp.h"
 
+#include <algorithm>
 #include <set>
 #include <unordered_map>
 
@@ -440,3 +441,25 @@ CWnd* CWnd::SetFocus() { return FromHandle(::SetFocus(m_hWnd)); }
 
 CWnd* CWnd::GetFocus() { return FromHandle(::GetFocus()); }
 
+void CWnd::CenterWindow(CWnd* alternateOwner)
+{
+    HWND over = alternateOwner ? alternateOwner->m_hWnd : ::GetWindow(m_hWnd, GW_OWNER);
+    if (over && (!::IsWindowVisible(over) || ::IsIconic(over)))
+        over = nullptr;
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    ::GetMonitorInfoW(::MonitorFromWindow(over ? over : m_hWnd, MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT& area = monitor.rcWork;
+    RECT centre = area;
+    if (over)
+        ::GetWindowRect(over, &centre);
+    RECT mine;
+    ::GetWindowRect(m_hWnd, &mine);
+    int width = mine.right - mine.left, height = mine.bottom - mine.top;
+    int x = (centre.left + centre.right) / 2 - width / 2;
+    int y = (centre.top + centre.bottom) / 2 - height / 2;
+    // A large owner near an edge must not push the window off the screen.
+    x = std::max<int>(area.left, std::min<int>(x, area.right - width));
+    y = std::max<int>(area.top, std::min<int>(y, area.bottom - height));
+    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}

@@ -121,6 +121,9 @@ public:
     {
         ::MoveWindow(m_hWnd, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, repaint);
     }
+    // Centres the window over its owner (or `alternateOwner`), kept inside
+    // that window's screen; over the screen when there is no visible owner.
+    void CenterWindow(CWnd* alternateOwner = nullptr);
     void SetFont(HFONT font, BOOL redraw = TRUE) { SendMessage(WM_SETFONT, (WPARAM)font, redraw); }
     HFONT GetFont() const { return (HFONT)::SendMessageW(m_hWnd, WM_GETFONT, 0, 0); }
 

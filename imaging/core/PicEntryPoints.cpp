@@ -41,3 +41,54 @@ BOOL WINAPI pic_UnpackBufferTo8Bit(const uint8_t* src, uint32_t width, uint32_t 
         return op.UnpackBufferTo8Bit(src, width, height, srcStride, bitsPerPixel, dst, dstStride);
     });
 }
+
+BOOL WINAPI pic_ResizeImage(const void* src, uint32_t srcWidth, uint32_t srcHeight, uint32_t srcStride, void* dst,
+                            uint32_t dstWidth, uint32_t dstHeight, uint32_t dstStride, uint32_t channels,
+                            uint32_t method, uint32_t flags) {
+    return PicEntryPoint("pic_ResizeImage", FALSE, [&](CPicOperation& op) -> BOOL {
+        switch (flags & 0x600) {
+        case 0x400:
+            return op.ResizeImageDouble(static_cast<const double*>(src), srcWidth, srcHeight,
+                                        static_cast<double*>(dst), channels, dstWidth, dstHeight, srcStride,
+                                        dstStride, method, flags);
+        case 0x600:
+            return op.ResizeImageFloat(static_cast<const float*>(src), srcWidth, srcHeight, static_cast<float*>(dst),
+                                       channels, dstWidth, dstHeight, srcStride, dstStride, method, flags);
+        case 0x200:
+            return op.ResizeImageUShort(static_cast<const uint16_t*>(src), srcWidth, srcHeight,
+                                        static_cast<uint16_t*>(dst), channels, dstWidth, dstHeight, srcStride,
+                                        dstStride, method, flags);
+        default:
+            return op.ResizeImageUChar(static_cast<const uint8_t*>(src), srcWidth, srcHeight,
+                                       static_cast<uint8_t*>(dst), channels, dstWidth, dstHeight, srcStride,
+                                       dstStride, method, flags);
+        }
+    });
+}
+
+BOOL WINAPI pic_ResizeImage1(const uint8_t* src, uint32_t srcWidth, uint32_t srcHeight, uint32_t srcStride,
+                             uint8_t* dst, uint32_t dstWidth, uint32_t dstHeight, uint32_t dstStride,
+                             uint32_t threshold, uint32_t method, uint32_t flags) {
+    return PicEntryPoint("pic_ResizeImage1", FALSE, [&](CPicOperation& op) -> BOOL {
+        return op.ResizeImage1Bit(src, srcWidth, srcHeight, dst, dstWidth, dstHeight, srcStride, dstStride,
+                                  threshold, method, flags);
+    });
+}
+
+BOOL WINAPI pic_ResizeImage1To8Gray(const uint8_t* src, uint32_t srcWidth, uint32_t srcHeight, uint32_t srcStride,
+                                    uint8_t* dst, uint32_t dstWidth, uint32_t dstHeight, uint32_t dstStride,
+                                    uint32_t method, uint32_t flags) {
+    return PicEntryPoint("pic_ResizeImage1To8Gray", FALSE, [&](CPicOperation& op) -> BOOL {
+        return op.ResizeImage1BitToGray(src, srcWidth, srcHeight, dst, dstWidth, dstHeight, srcStride, dstStride,
+                                        method, flags);
+    });
+}
+
+BOOL WINAPI pic_ResizeImage8(const uint8_t* src, uint32_t srcWidth, uint32_t srcHeight, uint32_t srcStride,
+                             uint8_t* dst, uint32_t dstWidth, uint32_t dstHeight, uint32_t dstStride,
+                             const RGBQUAD* palette, uint32_t paletteCount, uint32_t method, uint32_t flags) {
+    return PicEntryPoint("pic_ResizeImage8", FALSE, [&](CPicOperation& op) -> BOOL {
+        return op.ResizeImage8BitPalette(src, srcWidth, srcHeight, dst, dstWidth, dstHeight, srcStride, dstStride,
+                                         palette, paletteCount, method, flags);
+    });
+}

@@ -32,3 +32,19 @@ BOOL WINAPI pic_DIBHeight(const void* dib, int32_t* height);
 BOOL WINAPI pic_DIBBitCount(const void* dib, uint32_t* bitCount);
 void* WINAPI pic_DIBPixelStart(const void* dib);
 RGBQUAD* WINAPI pic_GetDIBPalette(const void* dib, int32_t* count);
+
+// Resizing; method is a PicResizeMethod number. pic_ResizeImage takes the
+// channel type from flags & 0x600 (0 8-bit, 0x200 16-bit, 0x400 double,
+// 0x600 float) with strides in elements; the others take byte strides.
+BOOL WINAPI pic_ResizeImage(const void* src, uint32_t srcWidth, uint32_t srcHeight, uint32_t srcStride, void* dst,
+                            uint32_t dstWidth, uint32_t dstHeight, uint32_t dstStride, uint32_t channels,
+                            uint32_t method, uint32_t flags);
+BOOL WINAPI pic_ResizeImage1(const uint8_t* src, uint32_t srcWidth, uint32_t srcHeight, uint32_t srcStride,
+                             uint8_t* dst, uint32_t dstWidth, uint32_t dstHeight, uint32_t dstStride,
+                             uint32_t threshold, uint32_t method, uint32_t flags);
+BOOL WINAPI pic_ResizeImage1To8Gray(const uint8_t* src, uint32_t srcWidth, uint32_t srcHeight, uint32_t srcStride,
+                                    uint8_t* dst, uint32_t dstWidth, uint32_t dstHeight, uint32_t dstStride,
+                                    uint32_t method, uint32_t flags);
+BOOL WINAPI pic_ResizeImage8(const uint8_t* src, uint32_t srcWidth, uint32_t srcHeight, uint32_t srcStride,
+                             uint8_t* dst, uint32_t dstWidth, uint32_t dstHeight, uint32_t dstStride,
+                             const RGBQUAD* palette, uint32_t paletteCount, uint32_t method, uint32_t flags);

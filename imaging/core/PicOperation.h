@@ -90,6 +90,30 @@ public:
     BOOL Crop1Bit(const uint8_t* src, uint8_t* dst, uint32_t width, uint32_t height, uint32_t x,
                   uint32_t y, uint32_t w, uint32_t h, uint32_t srcStride, uint32_t dstStride);
 
+    // ---- resizing: `PicResizeMethod` numbers; strides count elements of the channel type,
+    //      bytes for the 1-bit and palettised forms ----
+    bool ResizeImageUChar(const uint8_t* src, uint32_t srcWidth, uint32_t srcHeight, uint8_t* dst,
+                          uint32_t channels, uint32_t dstWidth, uint32_t dstHeight, uint32_t srcStride,
+                          uint32_t dstStride, uint32_t method, uint32_t flags);
+    bool ResizeImageUShort(const uint16_t* src, uint32_t srcWidth, uint32_t srcHeight, uint16_t* dst,
+                           uint32_t channels, uint32_t dstWidth, uint32_t dstHeight, uint32_t srcStride,
+                           uint32_t dstStride, uint32_t method, uint32_t flags);
+    bool ResizeImageFloat(const float* src, uint32_t srcWidth, uint32_t srcHeight, float* dst, uint32_t channels,
+                          uint32_t dstWidth, uint32_t dstHeight, uint32_t srcStride, uint32_t dstStride,
+                          uint32_t method, uint32_t flags);
+    bool ResizeImageDouble(const double* src, uint32_t srcWidth, uint32_t srcHeight, double* dst,
+                           uint32_t channels, uint32_t dstWidth, uint32_t dstHeight, uint32_t srcStride,
+                           uint32_t dstStride, uint32_t method, uint32_t flags);
+    bool ResizeImage1Bit(const uint8_t* src, uint32_t srcWidth, uint32_t srcHeight, uint8_t* dst,
+                         uint32_t dstWidth, uint32_t dstHeight, uint32_t srcStride, uint32_t dstStride,
+                         uint32_t threshold, uint32_t method, uint32_t flags);
+    bool ResizeImage1BitToGray(const uint8_t* src, uint32_t srcWidth, uint32_t srcHeight, uint8_t* dst,
+                               uint32_t dstWidth, uint32_t dstHeight, uint32_t srcStride, uint32_t dstStride,
+                               uint32_t method, uint32_t flags);
+    bool ResizeImage8BitPalette(const uint8_t* src, uint32_t srcWidth, uint32_t srcHeight, uint8_t* dst,
+                                uint32_t dstWidth, uint32_t dstHeight, uint32_t srcStride, uint32_t dstStride,
+                                const RGBQUAD* palette, uint32_t paletteCount, uint32_t method, uint32_t flags);
+
     // Size of a packed DIB block; 0 with status 5 for another depth, 0 with
     // status 1 when the block would reach the library's size limit.
     uint32_t CalcDIBSize(uint32_t width, uint32_t height, uint32_t bits, uint32_t paletteCount);

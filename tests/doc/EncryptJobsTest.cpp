@@ -100,7 +100,7 @@ TEST_F(EncryptJobsTest, OneFileReportsEveryStepInOrder)
                   Log(LOG_PLAIN, "Binary Comparing Files"),
                   Log(LOG_OK, "Binary Compare operation finished: 100% match"), Log(LOG_PLAIN, "Encrypting Filename"),
                   Log(LOG_PLAIN, U8(encrypted)), Log(LOG_PLAIN, "Attempt to create:" + U8(target)),
-                  Log(LOG_OK, "Ok: a.txt >>> " + U8(encrypted)), Pos(0), Log(LOG_HEADING, "Encrypting folders"),
+                  Log(LOG_OK, "Ok: a.txt >>> " + U8(encrypted)), Pos(0), Pos(1), Log(LOG_HEADING, "Encrypting folders"),
                   Log(LOG_PLAIN, "Cleanup..."), Log(LOG_HEADING_OK, "Finished with No Errors"),
                   Finish(false, "Encrypting Folder: "), Ended()}));
     EXPECT_FALSE(qvtest::FileExists(plain));

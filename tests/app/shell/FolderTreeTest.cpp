@@ -169,7 +169,9 @@ TEST_F(FolderTreeTest, PumpOneMessageLeavesMessagesThatEndOrScroll)
 
 TEST(PidlNameCache, NamesAreKeptByTheWholeItemList)
 {
-    qvtest::TempFolder folder;
+    // Outside the temporary folder, whose times other test programs keep
+    // changing: two lists of one path made a moment apart could differ.
+    qvtest::TempFolder folder{L"C:\\"};
     ASSERT_TRUE(::CreateDirectoryW(folder / L"One", nullptr));
     ASSERT_TRUE(::CreateDirectoryW(folder / L"Two", nullptr));
     qvtest::Pidl one(folder / L"One"), oneAgain(folder / L"One"), two(folder / L"Two");

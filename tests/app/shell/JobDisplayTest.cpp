@@ -137,7 +137,8 @@ TEST_F(JobDisplayTest, AJobShowsItsProgressAndEndsWithItsColouredLog)
     EXPECT_TRUE(ownerDisabledWhileRunning);
     ASSERT_EQ(1u, ranges.size());
     EXPECT_EQ(4, ranges[0]) << "the four files";
-    EXPECT_EQ(std::vector<CString>({L"0%", L"25%", L"50%", L"75%"}), percents) << "after each file";
+    EXPECT_EQ(std::vector<CString>({L"0%", L"25%", L"50%", L"75%", L"100%"}), percents)
+        << "after each file, and full once every file is through";
     EXPECT_GT(logLines, 10);
     EXPECT_EQ(0, wrongColours) << "every line in its kind's colours";
     EXPECT_EQ(std::make_pair(13, 1), LogLineColours(logTexts.front())) << "\"Start\"";
@@ -207,4 +208,80 @@ TEST_F(JobDisplayTest, CancelAsksTheJobToStopThenTerminateEndsItByForce)
     EXPECT_EQ(nullptr, frame->m_pProgressDlg);
     EXPECT_EQ(nullptr, qvtest::FindThreadWindow(L"Integrity test")) << "the progress window is gone";
     EXPECT_TRUE(frame->IsWindowEnabled());
+}
+
+TEST_F(JobDisplayTest, EveryJobThatRunsThroughEndsWithItsBarFull)
+{
+    // The three files: encrypted, checked, tested and decrypted again in turn.
+    struct Case {
+        const char* name;
+        int job;
+    };
+    const Case cases[] = {
+        {"encrypt folder", JOB_ENCRYPT_FOLDER},        {"verify recovery records", JOB_VERIFY_RECOVERY},
+        {"repair damaged files", JOB_REPAIR_RECOVERY}, {"integrity test", JOB_INTEGRITY_TEST},
+        {"decrypt folder", JOB_DECRYPT_FOLDER},
+    };
+    CString shown;
+    int position = -1, upper = -2;
+    spy->before = [&](WPARAM, LPARAM code) {
+        if (code == PROGRESS_JOB_ENDED)
+            jobEnded = true;
+        CProgressDlg* dialog = frame->m_pProgressDlg;
+        if (code != PROGRESS_FINISH || !dialog)
+            return;
+        // What the window shows as the job reports its end.
+        shown = qvtest::Text(*dialog, IDC_PROGRESS_PERCENT);
+        int lower = -1;
+        dialog->m_wndProgress.GetRange(lower, upper);
+        position = dialog->m_wndProgress.GetPos();
+    };
+    for (const Case& c : cases) {
+        shown.Empty();
+        position = -1;
+        jobEnded = false;
+        document->m_strCurrentFolder = folder.Path();
+        document->m_strPassword = L"test password";
+        COrvantisDoc::SetPasswordKey(document->m_strPassword);
+        g_JobCode = c.job;
+        qvtest::TimerScript closeLog([] { return qvtest::CloseShownLogDialog(); });
+        ASSERT_TRUE(document->Start()) << c.name;
+        ASSERT_TRUE(qvtest::PumpUntil([&] { return jobEnded; }, 30000)) << c.name;
+        EXPECT_EQ(CString(L"100%"), shown) << c.name;
+        EXPECT_EQ(upper, position) << c.name;
+    }
+    EXPECT_EQ(qvtest::PatternBytes(40000), qvtest::ReadFileBytes(folder / L"a.txt")) << "decrypted again";
+    COrvantisDoc::SetPasswordKey(CString());
+}
+
+TEST_F(JobDisplayTest, TheProgressWindowAndTheLogOpenCentredOnTheMainWindow)
+{
+    // Away from the screen's corner, where a window placed at 0, 0 would
+    // also be.
+    frame->MoveWindow(240, 160, 820, 640);
+    CRect main, progress, log;
+    frame->GetWindowRect(&main);
+    spy->after = [&](WPARAM, LPARAM code) {
+        if (code == PROGRESS_BEGIN && frame->m_pProgressDlg)
+            frame->m_pProgressDlg->GetWindowRect(&progress);
+        if (code == PROGRESS_JOB_ENDED)
+            jobEnded = true;
+    };
+    qvtest::TimerScript script([&] {
+        CLogDlg* shownLog = qvtest::ShownLogDialog();
+        if (!shownLog)
+            return false;
+        shownLog->GetWindowRect(&log);
+        shownLog->EndDialog(IDOK);
+        return true;
+    });
+    RunIntegrityTest();
+    ASSERT_TRUE(jobEnded);
+    ASSERT_FALSE(progress.IsRectEmpty());
+    ASSERT_FALSE(log.IsRectEmpty());
+    for (const CRect* window : {&progress, &log}) {
+        CPoint centre = window->CenterPoint(), wanted = main.CenterPoint();
+        EXPECT_LE(std::abs(centre.x - wanted.x), 1) << (window == &log ? "log" : "progress");
+        EXPECT_LE(std::abs(centre.y - wanted.y), 1) << (window == &log ? "log" : "progress");
+    }
 }

@@ -31,7 +31,31 @@ protected:
     CToolBar& Bar() { return frame->m_wndToolBar; }
     bool ButtonEnabled(UINT id) { return Bar().SendMessage(TB_ISBUTTONENABLED, id) != 0; }
     bool ButtonChecked(UINT id) { return Bar().SendMessage(TB_ISBUTTONCHECKED, id) != 0; }
+    CString AddressText() { return frame->m_wndAddressBox.GetEditText(); }
+    // The path of the tree's selected folder, or "" when none is selected.
+    CString TreeSelection()
+    {
+        CMyMFCShellTreeCtrl* tree = frame->GetFolderTree();
+        HTREEITEM selected = tree->GetSelectedItem();
+        CString path;
+        if (!selected || !tree->GetItemPath(path, selected))
+            path.Empty();
+        return path;
+    }
 };
+
+// Whether `inner` is centred on `outer` (to a pixel of rounding).
+testing::AssertionResult CentredOn(HWND inner, HWND outer)
+{
+    CRect a, b;
+    ::GetWindowRect(inner, &a);
+    ::GetWindowRect(outer, &b);
+    CPoint ca = a.CenterPoint(), cb = b.CenterPoint();
+    if (std::abs(ca.x - cb.x) <= 1 && std::abs(ca.y - cb.y) <= 1)
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "centre (" << ca.x << ", " << ca.y << ") instead of (" << cb.x << ", "
+                                       << cb.y << ")";
+}
 
 }  // namespace
 
@@ -209,6 +233,69 @@ TEST_F(MainWindowTest, AddressBoxKeepsConfirmedAddressesAndTheLastDrivePath)
     EXPECT_EQ(L"C:\\users", ProfileString(L"Settings", L"LastPath")) << "network paths are not kept";
 }
 
+TEST_F(MainWindowTest, ARefusedAddressGivesWayToTheFolderTheListShows)
+{
+    qvtest::TempFolder shown;
+    CString file = shown.WriteFile(L"file.txt", "not a folder");
+    Start();
+    ASSERT_EQ(S_OK, view->GetList().DisplayFolder(shown.Path().GetString()));
+    const CString folder = view->GetCurrentFolder();
+    ASSERT_EQ(0, folder.CompareNoCase(shown.Path()));
+    struct Case {
+        const char* name;
+        CString typed;
+    };
+    const Case cases[] = {
+        {"no such folder", shown / L"missing"},
+        {"a file, not a folder", file},
+        {"not a path at all", L"::{nonsense}"},
+    };
+    for (const Case& c : cases) {
+        // Typed and confirmed with Enter.
+        frame->m_wndAddressBox.SetEditText(c.typed);
+        Command(IDOK);
+        EXPECT_EQ(folder, view->GetCurrentFolder()) << c.name << ": the list stays";
+        EXPECT_EQ(folder, AddressText()) << c.name << ": typed";
+        // Chosen again from the drop-down, where Enter put it.
+        int item = frame->m_wndAddressBox.GetCount() - 1;
+        ASSERT_EQ(c.typed, frame->m_wndAddressBox.GetItemText(item));
+        frame->m_wndAddressBox.SendMessage(CB_SETCURSEL, (WPARAM)item);
+        frame->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_ADDRESS_BOX, CBN_SELENDOK), (LPARAM)frame->m_wndAddressBox.m_hWnd);
+        qvtest::PumpFor(20);
+        EXPECT_EQ(folder, view->GetCurrentFolder()) << c.name << ": the list stays";
+        EXPECT_EQ(folder, AddressText()) << c.name << ": chosen from the drop-down";
+    }
+    // An address that is shown goes on as before.
+    frame->m_wndAddressBox.SetEditText(L"C:\\");
+    Command(IDOK);
+    EXPECT_EQ(L"C:\\", view->GetCurrentFolder());
+    EXPECT_EQ(L"C:\\", AddressText());
+}
+
+TEST_F(MainWindowTest, AfterARestartTheTreeSelectsAndShowsTheLastFolder)
+{
+    // Not in the temporary folder, whose times other test programs keep
+    // changing (a shell item list carries the times of its folders).
+    qvtest::TempFolder outer{L"C:\\"};
+    ASSERT_TRUE(::CreateDirectoryW(outer / L"Inner", nullptr));
+    const CString last = outer / L"Inner";
+    Start();
+    ASSERT_EQ(S_OK, view->GetList().DisplayFolder(last.GetString()));
+    Stop();
+    ASSERT_EQ(last, ProfileString(L"Settings", L"LastPath"));
+
+    Start();
+    EXPECT_EQ(0, view->GetCurrentFolder().CompareNoCase(last)) << "the list returns to the last folder";
+    EXPECT_TRUE(qvtest::PumpUntil([&] { return TreeSelection().CompareNoCase(last) == 0; }, 5000))
+        << "the tree selects it too, not " << TreeSelection().ToUtf8();
+    CMyMFCShellTreeCtrl* tree = frame->GetFolderTree();
+    CRect item, client;
+    ASSERT_TRUE(TreeView_GetItemRect(tree->m_hWnd, tree->GetSelectedItem(), &item, TRUE));
+    tree->GetClientRect(&client);
+    EXPECT_TRUE(client.PtInRect(item.TopLeft()) && client.PtInRect(CPoint(item.left, item.bottom - 1)))
+        << "scrolled into sight";
+}
+
 TEST_F(MainWindowTest, SettingsAndWorkspaceSurviveARestartAndAnOtherLayoutVersionIsDropped)
 {
     Start();
@@ -303,6 +390,28 @@ TEST_F(MainWindowTest, AboutBoxShowsTheVersion)
     Command(ID_APP_ABOUT);
     EXPECT_TRUE(script.Done());
     EXPECT_EQ(L"Quorvex, Version 2.04", version);
+}
+
+TEST_F(MainWindowTest, TheAboutBoxOpensCentredOnTheMainWindow)
+{
+    Start();
+    // Away from the screen's corner, where a window placed at 0, 0 would
+    // also be.
+    frame->MoveWindow(240, 160, 820, 640);
+    bool centred = false;
+    qvtest::TimerScript script([&] {
+        HWND about = qvtest::FindThreadWindow(L"About Quorvex");
+        if (!about)
+            return false;
+        testing::AssertionResult result = CentredOn(about, frame->m_hWnd);
+        centred = static_cast<bool>(result);
+        EXPECT_TRUE(result);
+        qvtest::Click(about, IDOK);
+        return true;
+    });
+    Command(ID_APP_ABOUT);
+    EXPECT_TRUE(script.Done() && !script.TimedOut());
+    EXPECT_TRUE(centred);
 }
 
 TEST_F(MainWindowTest, TheWindowLooksLikeTheProgram)

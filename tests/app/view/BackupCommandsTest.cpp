@@ -57,8 +57,10 @@ TEST_F(BackupCommandsTest, UnzipNeedsAFocusedArchiveAndRefusesOtherFiles)
     {
         qvtest::MessageBoxCapture boxes;
         Command(ID_UNZIP_FOLDER);
-        EXPECT_TRUE(boxes.texts.empty()) << "nothing focused: nothing happens";
+        ASSERT_EQ(1u, boxes.texts.size()) << "nothing focused: the user hears what to do";
+        EXPECT_EQ(CString(L"Select the folder's compressed.zip in the list first"), boxes.texts[0]);
     }
+    EXPECT_EQ(std::vector<CString>({L"not a zip.txt"}), qvtest::ListItemTexts(List())) << "nothing was unpacked";
     List().SetItemState(Find(L"not a zip.txt"), LVIS_SELECTED | LVIS_FOCUSED,
                         LVIS_SELECTED | LVIS_FOCUSED);
     qvtest::MessageBoxCapture boxes;

@@ -405,3 +405,27 @@ TEST_F(FileListTest, OnADriveRootTheFolderIsNotListedAgainAndItemsWithoutAPathAr
     list.GetSelectedPaths(paths);
     EXPECT_EQ(0, paths.GetSize());
 }
+
+TEST_F(FileListTest, ALongFolderShowsEveryStoredNameAndAFreshListingReadsThemAgain)
+{
+    // Enough files for the stored names to be read by several threads.
+    std::map<CString, CString> stored;
+    for (int i = 0; i < 300; ++i) {
+        CString name;
+        name.Format(L"note %03d.txt", i);
+        stored[name] = EncryptInto(folder, name, "note");
+    }
+    Show();
+    for (const auto& file : stored)
+        EXPECT_GE(Find(file.first + L"*"), 0) << file.first.ToUtf8();
+    EXPECT_EQ(11u + stored.size(), Names().size());
+
+    // The same encrypted file name with another stored name: a new listing shows the new one.
+    CString path = stored.begin()->second;
+    ASSERT_TRUE(::DeleteFileW(path));
+    CString renamed = EncryptInto(folder, L"changed.txt", "changed");
+    ASSERT_TRUE(::MoveFileW(renamed, path));
+    Show();
+    EXPECT_GE(Find(L"changed.txt*"), 0);
+    EXPECT_EQ(-1, Find(stored.begin()->first + L"*"));
+}

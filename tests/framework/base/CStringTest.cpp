@@ -63,6 +63,8 @@ TEST(CStringEdit, SearchAndExtraction)
     EXPECT_EQ(s.Mid(10, 4), CString(L"file"));
     EXPECT_EQ(s.Mid(100), CString());
     EXPECT_EQ(s.Left(-1), CString());
+    EXPECT_EQ(s.FindOneOf(L".:"), 1);
+    EXPECT_EQ(s.FindOneOf(L"?*"), -1);
 }
 
 TEST(CStringEdit, ReplaceRemoveInsertDeleteTrim)

@@ -10,6 +10,7 @@
 #include "ReaderTestSupport.h"
 #include "imaging/core/PicThreadState.h"
 #include "imaging/readers/PicBmpReader.h"
+#include "imaging/readers/PicGenericReader.h"
 #include "imaging/readers/PicGifAnimation.h"
 #include "imaging/readers/PicGifReader.h"
 #include "imaging/readers/PicJpegReader.h"
@@ -61,6 +62,9 @@ std::vector<ReaderCall> AllReaderCalls() {
         {"PNG 8", [](CPicIO* s) { return pic_ReadPNG(s, &w, &h, 8, palette, 0); }},
         {"PNG 32", [](CPicIO* s) { return pic_ReadPNG(s, &w, &h, 32, palette, 8); }},
         {"PNG DIB", [](CPicIO* s) { return pic_ReadPNG(s, &w, &h, 0, nullptr, 2); }},
+        {"generic RGB", [](CPicIO* s) { return pic_ReadImage(s, &w, &h, PIC_KIND_RGB, 0); }},
+        {"generic RGBA", [](CPicIO* s) { return pic_ReadImage(s, &w, &h, PIC_KIND_RGBA, 0); }},
+        {"generic DIB", [](CPicIO* s) { return pic_ReadImage(s, &w, &h, PIC_KIND_DIB, 0); }},
         {"GIF animation", [](CPicIO* s) -> void* {
              CPicAnimatedGIFState* state = pic_InitRenderAnimatedGIF(s, &w, &h, nullptr);
              if (state != nullptr) {

@@ -1,0 +1,116 @@
+#include "imaging/readers/PicFormatTable.h"
+
+#include "imaging/core/PicResult.h"
+#include "imaging/core/PicThreadState.h"
+#include "imaging/readers/PicBmpReader.h"
+#include "imaging/readers/PicFileType.h"
+#include "imaging/readers/PicGifReader.h"
+#include "imaging/readers/PicJpegReader.h"
+#include "imaging/readers/PicPngReader.h"
+
+namespace {
+
+BOOL WINAPI ProbeJpeg(CPicIO* source, CPicProbe* out) {
+    PicResolutionInfo resolution = {0, 0, 0};
+    BOOL ok = pic_GetJPGDims(source, &out->width, &out->height, &out->bitsPerPixel, nullptr, nullptr, &resolution,
+                             nullptr);
+    out->xResolution = resolution.x;
+    out->yResolution = resolution.y;
+    out->resolutionUnit = resolution.unit;
+    return ok;
+}
+
+void* WINAPI ReadJpeg(CPicIO* source, int32_t* width, int32_t* height, int32_t depth, RGBQUAD*, uint32_t flags) {
+    return pic_ReadJPG(source, width, height, depth, flags);
+}
+
+BOOL WINAPI ProbeBmp(CPicIO* source, CPicProbe* out) {
+    PicResolutionInfo resolution = {0, 0, 0};
+    BOOL ok = pic_GetBMPDims(source, &out->width, &out->height, &out->bitsPerPixel, &resolution, 0);
+    out->xResolution = resolution.x;
+    out->yResolution = resolution.y;
+    out->resolutionUnit = resolution.unit;
+    return ok;
+}
+
+BOOL WINAPI BmpPalette(CPicIO* source, int32_t* count, RGBQUAD* palette) { return pic_GetBMPPalette(source, count, palette, 0); }
+
+BOOL WINAPI ProbePng(CPicIO* source, CPicProbe* out) {
+    int32_t interlace, index, red, green, blue, grey;
+    PicResolutionInfo resolution = {0, 0, 0};
+    BOOL ok = pic_GetPNGDims(source, &out->width, &out->height, &out->bitDepth, &out->colourType, &interlace, &index,
+                             &red, &green, &blue, &grey, &resolution, nullptr);
+    out->xResolution = resolution.x;
+    out->yResolution = resolution.y;
+    out->resolutionUnit = resolution.unit;
+    return ok;
+}
+
+BOOL WINAPI PngPalette(CPicIO* source, int32_t* count, RGBQUAD* palette) {
+    return pic_GetPNGPalette(source, count, palette, nullptr);
+}
+
+BOOL WINAPI ProbeGif(CPicIO* source, CPicProbe* out) {
+    int32_t background, transparent, interlaced;
+    return pic_GetGIFDims(source, &out->width, &out->height, &out->bitsPerPixel, &background, &transparent, nullptr,
+                          &interlaced, 0);
+}
+
+// GIF pixels are colour indices whatever depth is asked.
+void* WINAPI ReadGif(CPicIO* source, int32_t* width, int32_t* height, int32_t, RGBQUAD* palette, uint32_t flags) {
+    return pic_ReadGIF(source, width, height, nullptr, palette, flags);
+}
+
+const CPicFormatEntry kFormats[PIC_READER_COUNT] = {
+    {PIC_READER_JPEG, PIC_FT_JPEG, "JPG", ProbeJpeg, ReadJpeg, nullptr},
+    {PIC_READER_BMP, PIC_FT_BMP, "BMP", ProbeBmp, pic_ReadBMP, BmpPalette},
+    {PIC_READER_GIF, PIC_FT_GIF, "GIF", ProbeGif, ReadGif, nullptr},
+    {PIC_READER_PCX, PIC_FT_PCX, "PCX", nullptr, nullptr, nullptr},
+    {PIC_READER_PNG, PIC_FT_PNG, "PNG", ProbePng, pic_ReadPNG, PngPalette},
+    {PIC_READER_TIFF, PIC_FT_TIFF, "TIFF", nullptr, nullptr, nullptr},
+    {PIC_READER_TGA, PIC_FT_TGA, "TGA", nullptr, nullptr, nullptr},
+    {PIC_READER_WMF, PIC_FT_WMF, "WMF", nullptr, nullptr, nullptr},
+    {PIC_READER_EMF, PIC_FT_EMF, "EMF", nullptr, nullptr, nullptr},
+    {PIC_READER_PSD, PIC_FT_PSD, "PSD", nullptr, nullptr, nullptr},
+    {PIC_READER_WBMP, PIC_FT_WBMP, "WBMP", nullptr, nullptr, nullptr},
+    {PIC_READER_TLA, PIC_FT_TLAU, "TLAU", nullptr, nullptr, nullptr},
+    {PIC_READER_TLA_PASSWORD, PIC_FT_TLA, "TLA", nullptr, nullptr, nullptr},
+    {PIC_READER_PCD, PIC_FT_PCD, "PCD", nullptr, nullptr, nullptr},
+    {PIC_READER_PBM, PIC_FT_PBM, "PBM", nullptr, nullptr, nullptr},
+    {PIC_READER_PGM, PIC_FT_PGM, "PGM", nullptr, nullptr, nullptr},
+    {PIC_READER_PPM, PIC_FT_PPM, "PPM", nullptr, nullptr, nullptr},
+    {PIC_READER_UNKNOWN, -1, "unknown", nullptr, nullptr, nullptr},
+};
+
+struct ExtensionReader {
+    const char* extension;
+    int32_t readerId;
+};
+// In the order they are compared.
+const ExtensionReader kExtensions[] = {
+    {".bmp", PIC_READER_BMP},   {".wbmp", PIC_READER_WBMP}, {".wbm", PIC_READER_WBMP}, {".pcd", PIC_READER_PCD},
+    {".gif", PIC_READER_GIF},   {".tga", PIC_READER_TGA},   {".jpeg", PIC_READER_JPEG}, {".jpg", PIC_READER_JPEG},
+    {".tif", PIC_READER_TIFF},  {".tiff", PIC_READER_TIFF}, {".pcx", PIC_READER_PCX},  {".psd", PIC_READER_PSD},
+    {".tla", PIC_READER_TLA},   {".png", PIC_READER_PNG},   {".wmf", PIC_READER_WMF},  {".emf", PIC_READER_EMF},
+    {".pbm", PIC_READER_PBM},   {".pgm", PIC_READER_PGM},   {".ppm", PIC_READER_PPM},
+};
+
+}  // namespace
+
+const CPicFormatEntry& PicFormat(int32_t readerId) {
+    if (readerId < 0 || readerId >= PIC_READER_COUNT) return kFormats[PIC_READER_UNKNOWN];
+    return kFormats[readerId];
+}
+
+int32_t PicReaderForGuessedType(int32_t guessedType) {
+    for (const CPicFormatEntry& entry : kFormats)
+        if (entry.guessedType == guessedType && guessedType > 0) return entry.readerId;
+    return PIC_READER_UNKNOWN;
+}
+
+int32_t PicReaderForExtension(const char* name) {
+    const char* extension = PicExtensionOf(name);
+    for (const ExtensionReader& e : kExtensions)
+        if (lstrcmpiA(extension, e.extension) == 0) return e.readerId;
+    return PIC_READER_UNKNOWN;
+}

@@ -1,0 +1,401 @@
+#include "imaging/readers/PicImageEx.h"
+
+#include <cstring>
+#include <new>
+
+#include "imaging/core/PicEntryPoints.h"
+#include "imaging/core/PicSizes.h"
+#include "imaging/core/PicUtil.h"
+#include "imaging/readers/PicFileType.h"
+#include "imaging/readers/PicFormatTable.h"
+#include "imaging/readers/PicGenericReader.h"
+#include "imaging/readers/PicGifReader.h"
+#include "imaging/readers/PicJpegReader.h"
+#include "imaging/readers/PicSources.h"
+
+namespace {
+
+// How each file type is read: the reader, the depth, and whether the
+// palette call follows an indexed read.
+struct TypeRead {
+    int32_t type;
+    int32_t readerId;
+    int32_t depth;
+    bool paletteCall;
+};
+
+const TypeRead kTypeReads[] = {
+    {CPicImageEx::FileTypeJPEG24, PIC_READER_JPEG, 24, false}, {CPicImageEx::FileTypeJPEG8, PIC_READER_JPEG, 8, false},
+    {CPicImageEx::FileTypeBMP24, PIC_READER_BMP, 24, false},   {CPicImageEx::FileTypeBMP8, PIC_READER_BMP, 8, true},
+    {CPicImageEx::FileTypeBMP1, PIC_READER_BMP, 1, true},      {CPicImageEx::FileTypePCX24, PIC_READER_PCX, 24, false},
+    {CPicImageEx::FileTypePCX8, PIC_READER_PCX, 8, true},      {CPicImageEx::FileTypePNG24, PIC_READER_PNG, 24, false},
+    {CPicImageEx::FileTypePNG32, PIC_READER_PNG, 32, false},   {CPicImageEx::FileTypePNG8, PIC_READER_PNG, 8, true},
+    {CPicImageEx::FileTypePNG1, PIC_READER_PNG, 1, true},      {CPicImageEx::FileTypeTIFF24, PIC_READER_TIFF, 24, false},
+    {CPicImageEx::FileTypeTIFF8, PIC_READER_TIFF, 8, false},   {CPicImageEx::FileTypeTIFF32, PIC_READER_TIFF, 32, false},
+    {CPicImageEx::FileTypeTIFF1, PIC_READER_TIFF, 1, false},   {CPicImageEx::FileTypeTGA24, PIC_READER_TGA, 24, false},
+    {CPicImageEx::FileTypeTGA8, PIC_READER_TGA, 8, true},      {CPicImageEx::FileTypeTGA32, PIC_READER_TGA, 32, false},
+    {CPicImageEx::FileTypePSD24, PIC_READER_PSD, 24, false},   {CPicImageEx::FileTypePSD8, PIC_READER_PSD, 8, true},
+    {CPicImageEx::FileTypeWBMP, PIC_READER_WBMP, 8, false},    {CPicImageEx::FileTypePCD24, PIC_READER_PCD, 24, false},
+    {CPicImageEx::FileTypeGIF8, PIC_READER_GIF, 8, false},
+};
+
+const TypeRead* FindTypeRead(int32_t type) {
+    for (const TypeRead& r : kTypeReads)
+        if (r.type == type) return &r;
+    return nullptr;
+}
+
+struct GuessedToType {
+    int32_t guessed;
+    int32_t type;
+};
+const GuessedToType kGuessedTypes[] = {
+    {PIC_FT_BMP, CPicImageEx::FileTypeBMP24},  {PIC_FT_GIF, CPicImageEx::FileTypeGIF8},
+    {PIC_FT_JPEG, CPicImageEx::FileTypeJPEG24}, {PIC_FT_PNG, CPicImageEx::FileTypePNG24},
+    {PIC_FT_PCX, CPicImageEx::FileTypePCX24},  {PIC_FT_TIFF, CPicImageEx::FileTypeTIFF24},
+    {PIC_FT_WMF, CPicImageEx::FileTypeWMF},    {PIC_FT_EMF, CPicImageEx::FileTypeEMF},
+    {PIC_FT_PSD, CPicImageEx::FileTypePSD24},  {PIC_FT_WBMP, CPicImageEx::FileTypeWBMP},
+    {PIC_FT_TGA, CPicImageEx::FileTypeTGA24},  {PIC_FT_PCD, CPicImageEx::FileTypePCD24},
+};
+
+// Puts the thread's JPEG scale back to 1/1 when a load ends, so that no
+// later read inherits a reduction it did not ask for.
+struct JpegScaleScope {
+    ~JpegScaleScope() { pic_SetJPGDCTScaleFactors(1, 1); }
+};
+
+}  // namespace
+
+void CPicImageEx::Free() {
+    if (m_libraryPixels != nullptr) GlobalFree(m_libraryPixels);
+    delete[] m_heapPixels;
+    m_libraryPixels = m_heapPixels = nullptr;
+    m_libraryOwned = true;
+    m_width = m_height = m_bitsPerPixel = m_paletteCount = 0;
+}
+
+uint32_t CPicImageEx::GetRowBytes() const {
+    switch (m_bitsPerPixel) {
+    case 1: return ((uint32_t)m_width + 7) / 8;
+    case 8: return (uint32_t)m_width;
+    case 24: return 3u * m_width;
+    case 32: return 4u * m_width;
+    default: return 0;
+    }
+}
+
+uint64_t CPicImageEx::CalcBufferSize() const {
+    if (m_bitsPerPixel == 1) return (uint64_t)m_height * (((uint64_t)m_width + 7) / 8);
+    return (uint64_t)m_width * m_height * (m_bitsPerPixel / 8);
+}
+
+int32_t CPicImageEx::Allocate(int32_t width, int32_t height, int32_t bits) {
+    Free();
+    if (width <= 0 || height <= 0) return PIC_ERR_BAD_PARAM;
+    m_width = width;
+    m_height = height;
+    m_bitsPerPixel = bits;
+    uint64_t size = CalcBufferSize();
+    if (size == 0 || !PicBlockSizeAllowed(size)) {
+        Free();
+        return PIC_ERR_OUT_OF_MEMORY;
+    }
+    m_heapPixels = new (std::nothrow) uint8_t[(size_t)size];
+    if (m_heapPixels == nullptr) {
+        Free();
+        return PIC_ERR_OUT_OF_MEMORY;
+    }
+    m_libraryOwned = false;
+    m_paletteCount = bits <= 8 ? 1 << bits : 0;
+    return PIC_ERR_OK;
+}
+
+int32_t CPicImageEx::CreateLike(const CPicImageEx& other) {
+    int32_t code = Create(other.m_width, other.m_height, other.m_bitsPerPixel);
+    if (code == PIC_ERR_OK) CopyPaletteAndAttributes(other);
+    return code;
+}
+
+void CPicImageEx::CopyPaletteAndAttributes(const CPicImageEx& other) {
+    memcpy(m_palette, other.m_palette, sizeof m_palette);
+    m_paletteCount = other.m_paletteCount;
+    m_bitsPerPixel = other.m_bitsPerPixel;
+    CopyAttributes(other);
+}
+
+void CPicImageEx::CopyAttributes(const CPicImageEx& other) {
+    m_xResolution = other.m_xResolution;
+    m_yResolution = other.m_yResolution;
+    m_resolutionUnit = other.m_resolutionUnit;
+    m_sourceName = other.m_sourceName;
+    m_pageIndex = other.m_pageIndex;
+    m_fileType = other.m_fileType;
+}
+
+int32_t CPicImageEx::CopyFrom(const CPicImageEx& other) {
+    if (this == &other) return PIC_ERR_OK;
+    Free();
+    if (!other.IsValid()) return PIC_ERR_BAD_PARAM;
+    int32_t code = CreateLike(other);
+    if (code == PIC_ERR_OK) memcpy(GetPixels(), other.GetPixels(), (size_t)CalcBufferSize());
+    return code;
+}
+
+int32_t CPicImageEx::MoveFrom(CPicImageEx& other) {
+    if (this == &other) return PIC_ERR_OK;
+    Free();
+    if (!other.IsValid()) return PIC_ERR_BAD_PARAM;
+    m_libraryOwned = other.m_libraryOwned;
+    m_libraryPixels = other.m_libraryPixels;
+    m_heapPixels = other.m_heapPixels;
+    other.m_libraryPixels = other.m_heapPixels = nullptr;
+    m_width = other.m_width;
+    m_height = other.m_height;
+    m_bitsPerPixel = other.m_bitsPerPixel;
+    m_paletteCount = other.m_paletteCount;
+    memcpy(m_palette, other.m_palette, sizeof(RGBQUAD) * (size_t)std::min(std::max(m_paletteCount, 0), 256));
+    m_fileType = other.m_fileType;
+    m_xResolution = other.m_xResolution;
+    m_yResolution = other.m_yResolution;
+    m_resolutionUnit = other.m_resolutionUnit;
+    other.Free();
+    return PIC_ERR_OK;
+}
+
+void CPicImageEx::SetGrayPalette() {
+    for (int i = 0; i < 256; ++i) m_palette[i] = {(BYTE)i, (BYTE)i, (BYTE)i, 0};
+    m_paletteCount = 256;
+}
+
+void CPicImageEx::Adopt(void* pixels, int32_t width, int32_t height, int32_t bits, int32_t type) {
+    m_libraryOwned = true;
+    m_libraryPixels = static_cast<uint8_t*>(pixels);
+    m_width = width;
+    m_height = height;
+    m_bitsPerPixel = bits;
+    m_fileType = type;
+}
+
+int32_t CPicImageEx::ChooseJPEGScale(int32_t fullWidth, int32_t fullHeight) const {
+    if (m_hintWidth == 0 || m_hintHeight == 0) return 1;
+    for (int32_t s : {8, 4, 2})
+        if (m_hintWidth < fullWidth / s && m_hintHeight < fullHeight / s) return s;
+    return 1;
+}
+
+void CPicImageEx::ReadResolution(CPicIO* source, int32_t type) {
+    CPicProbe probe;
+    const TypeRead* read = FindTypeRead(type);
+    int32_t readerId = read != nullptr ? read->readerId : PIC_READER_UNKNOWN;
+    const CPicFormatEntry& format = PicFormat(readerId);
+    bool known = readerId == PIC_READER_JPEG || readerId == PIC_READER_BMP || readerId == PIC_READER_PNG;
+    source->Seek(0, 0);
+    if (!known || format.probe == nullptr || !format.probe(source, &probe)) {
+        m_xResolution = m_yResolution = known ? 0.0 : 300.0;  // formats without a stated resolution: 300
+        m_resolutionUnit = 1;
+        return;
+    }
+    m_xResolution = probe.xResolution;
+    m_yResolution = probe.yResolution;
+    m_resolutionUnit = 1;
+    if (readerId == PIC_READER_JPEG) {
+        m_resolutionUnit = probe.resolutionUnit == 1 ? 2 : probe.resolutionUnit == 2 ? 3 : 1;
+    } else if ((readerId == PIC_READER_BMP && probe.resolutionUnit == 2) ||
+               (readerId == PIC_READER_PNG && probe.resolutionUnit == 1)) {
+        m_resolutionUnit = 3;  // per metre becomes per centimetre
+        m_xResolution /= 100;
+        m_yResolution /= 100;
+    }
+}
+
+int32_t CPicImageEx::ReadFromSource(CPicIO* source, int32_t type, int32_t page) {
+    Free();
+    const TypeRead* read = FindTypeRead(type);
+    if (read == nullptr) return PIC_ERR_OK;  // types without pixels: nothing is read
+    const CPicFormatEntry& format = PicFormat(read->readerId);
+    if (format.read == nullptr) return PIC_ERR_UNSUPPORTED;
+    JpegScaleScope scaleScope;
+    uint32_t flags = 0;
+    if (read->readerId == PIC_READER_JPEG) {
+        int32_t bits = 0;
+        pic_GetJPGDims(source, &m_originalWidth, &m_originalHeight, &bits, nullptr, nullptr, nullptr, nullptr);
+        source->Seek(0, 0);
+        pic_SetJPGDCTScaleFactors(1, ChooseJPEGScale(m_originalWidth, m_originalHeight));
+    }
+    int32_t width = 0, height = 0;
+    void* pixels = format.read(source, &width, &height, read->depth, m_palette, flags);
+    int32_t code = pic_GetLastError();
+    if (pixels == nullptr) return code;
+    m_paletteCount = 0;
+    if (read->readerId == PIC_READER_JPEG && read->depth == 8) {
+        for (int i = 0; i < 256; ++i) m_palette[i] = {(BYTE)i, (BYTE)i, (BYTE)i, (BYTE)i};
+        m_paletteCount = 256;
+    } else if (read->paletteCall && format.palette != nullptr) {
+        source->Seek(0, 0);
+        format.palette(source, &m_paletteCount, m_palette);
+    } else if (read->readerId == PIC_READER_GIF) {
+        source->Seek(0, 0);
+        int32_t w, h, bits = 8, background, transparent, interlaced;
+        pic_GetGIFDims(source, &w, &h, &bits, &background, &transparent, nullptr, &interlaced, 0);
+        m_paletteCount = 1 << bits;
+        if (code == PIC_ERR_BAD_GIF) code = PIC_ERR_OK;  // an index beyond the table reads entry 0
+    } else if (read->readerId == PIC_READER_WBMP) {
+        m_paletteCount = 2;
+    }
+    ReadResolution(source, type);
+    Adopt(pixels, width, height, read->depth, type);
+    m_pageIndex = page;
+    return code;
+}
+
+int32_t CPicImageEx::TypeFromExtension(const WCHAR* path) {
+    CString text(path != nullptr ? path : L"");
+    int dot = text.ReverseFind(L'.');
+    if (dot < 0) return FileTypeUnknown;
+    CString extension = text.Mid(dot);
+    struct Entry {
+        const WCHAR* extension;
+        int32_t type;
+    } const entries[] = {
+        {L".bmp", FileTypeBMP24}, {L".wbmp", FileTypeWBMP}, {L".wbm", FileTypeWBMP},  {L".tga", FileTypeTGA24},
+        {L".jpeg", FileTypeJPEG24}, {L".jpg", FileTypeJPEG24}, {L".tif", FileTypeTIFF24}, {L".tiff", FileTypeTIFF24},
+        {L".pcx", FileTypePCX24}, {L".gif", FileTypeGIF8},  {L".png", FileTypePNG24},   {L".wmf", FileTypeWMF},
+        {L".emf", FileTypeEMF},   {L".psd", FileTypePSD24},
+    };
+    for (const Entry& e : entries)
+        if (extension.CompareNoCase(e.extension) == 0) return e.type;
+    return FileTypeUnknown;
+}
+
+int32_t CPicImageEx::GuessTypeOfSource(CPicIO* source, const WCHAR* name) {
+    int32_t guessed = pic_GuessFileType(source);
+    int32_t type = FileTypeUnknown;
+    for (const GuessedToType& g : kGuessedTypes)
+        if (g.guessed == guessed) type = g.type;
+    if (type == FileTypeUnknown && name != nullptr) type = TypeFromExtension(name);
+    source->Seek(0, 0);
+    CPicProbe probe;
+    const TypeRead* read = FindTypeRead(type);
+    const CPicFormatEntry& format = PicFormat(read != nullptr ? read->readerId : PIC_READER_UNKNOWN);
+    if (format.probe == nullptr || !format.probe(source, &probe)) return type;
+    switch (type) {
+    case FileTypeJPEG24: return probe.bitsPerPixel <= 8 ? FileTypeJPEG8 : type;
+    case FileTypeBMP24:
+        return probe.bitsPerPixel == 1 ? FileTypeBMP1 : probe.bitsPerPixel <= 8 ? FileTypeBMP8 : type;
+    case FileTypePNG24:
+        if (probe.bitDepth == 8 && probe.colourType == 6) return FileTypePNG32;
+        if (probe.bitDepth == 1) return FileTypePNG1;
+        if (probe.bitDepth <= 8 && (probe.colourType == 3 || probe.colourType == 0)) return FileTypePNG8;
+        return type;
+    default: return type;
+    }
+}
+
+int32_t CPicImageEx::GuessTypeOfFile(const WCHAR* path) {
+    CPicIO* source = pic_OpenFileSourceW(path);
+    if (source == nullptr) return FileTypeUnknown;
+    int32_t type = GuessTypeOfSource(source, path);
+    pic_CloseSource(source);
+    return type;
+}
+
+int32_t CPicImageEx::LoadFromFile(const WCHAR* path, int32_t type, int32_t page) {
+    Free();
+    if (path == nullptr || path[0] == 0) return PIC_ERR_FILE_OPEN;
+    if (type == FileTypeUnknown) type = GuessTypeOfFile(path);
+    if (type == FileTypeUnknown) return PIC_ERR_BAD_PARAM;
+    // Metafiles are played by a reader that comes with the other formats.
+    if (type == FileTypeWMF || type == FileTypeEMF) return PIC_ERR_UNSUPPORTED;
+    CPicIO* source = pic_OpenFileSourceW(path);
+    if (source == nullptr) return pic_GetLastError();
+    int32_t code = ReadFromSource(source, type, page);
+    m_sourceName = path;
+    pic_CloseSource(source);
+    return code;
+}
+
+int32_t CPicImageEx::LoadFromMemory(const void* bytes, uint32_t length, int32_t type, int32_t page,
+                                   const WCHAR* name) {
+    Free();
+    CPicIO* source = pic_OpenMemorySource(bytes, length);
+    if (source == nullptr) return pic_GetLastError();
+    if (type == FileTypeUnknown) type = GuessTypeOfSource(source, name);
+    int32_t code = PIC_ERR_BAD_PARAM;
+    if (type != FileTypeUnknown) {
+        source->Seek(0, 0);
+        code = ReadFromSource(source, type, page);
+        m_sourceName = L"memory";
+    }
+    pic_CloseSource(source);
+    return code;
+}
+
+int32_t CPicImageEx::LoadFromResource(UINT resourceId, const WCHAR* resourceType) {
+    Free();
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(resourceId), resourceType);
+    HGLOBAL loaded = found != nullptr ? LoadResource(module, found) : nullptr;
+    const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
+    if (bytes == nullptr) return PIC_ERR_BAD_PARAM;
+    CPicIO* source = pic_OpenMemorySource(bytes, SizeofResource(module, found));
+    if (source == nullptr) return pic_GetLastError();
+    int32_t width = 0, height = 0;
+    void* pixels = pic_ReadImage(source, &width, &height, PIC_KIND_RGB, 0);
+    int32_t code = pic_GetLastError();
+    pic_CloseSource(source);
+    if (pixels != nullptr) {
+        Adopt(pixels, width, height, 24, FileTypeUnknown);
+        m_sourceName.Empty();
+    }
+    return code;
+}
+
+int32_t CPicImageEx::SplitAlpha(CPicImageEx& rgb, CPicImageEx& alpha) const {
+    if (!IsValid()) return PIC_ERR_BAD_PARAM;
+    if (m_bitsPerPixel != 32) return PIC_ERR_BIT_DEPTH;
+    int32_t code = rgb.Create(m_width, m_height, 24);
+    if (code == PIC_ERR_OK) code = alpha.Create(m_width, m_height, 8);
+    if (code != PIC_ERR_OK) return code;
+    pic_SplitRGBAToRGBPlusA(GetPixels(), (uint32_t)m_width, (uint32_t)m_height, 4u * m_width, rgb.GetPixels(),
+                            3u * m_width, alpha.GetPixels(), (uint32_t)m_width, 0);
+    return pic_GetLastError();
+}
+
+int32_t CPicImageEx::ConvertTo24BitInto(CPicImageEx& out) const {
+    if (!IsValid()) return PIC_ERR_BAD_PARAM;
+    if (m_bitsPerPixel == 24) return out.CopyFrom(*this);
+    int32_t code = PIC_ERR_OK;
+    if (m_bitsPerPixel == 32) {
+        CPicImageEx alpha;
+        code = SplitAlpha(out, alpha);
+    } else if (m_bitsPerPixel == 8) {
+        code = out.Create(m_width, m_height, 24);
+        if (code != PIC_ERR_OK) return code;
+        pic_8BitToRGB(GetPixels(), (uint32_t)m_width, (uint32_t)m_height, (uint32_t)m_width, out.GetPixels(),
+                      3u * m_width, (uint32_t)m_paletteCount, m_palette, 0);
+        code = pic_GetLastError();
+    } else if (m_bitsPerPixel == 1) {
+        CPicImageEx indices;
+        code = indices.Create(m_width, m_height, 8);
+        if (code != PIC_ERR_OK) return code;
+        pic_UnpackBufferTo8Bit(GetPixels(), (uint32_t)m_width, (uint32_t)m_height, GetRowBytes(), 1,
+                               indices.GetPixels(), (uint32_t)m_width, 0);
+        memcpy(indices.m_palette, m_palette, sizeof m_palette);
+        indices.m_paletteCount = 256;
+        code = pic_GetLastError();
+        if (code == PIC_ERR_OK) code = indices.ConvertTo24BitInto(out);
+    } else {
+        return PIC_ERR_BIT_DEPTH;
+    }
+    out.CopyAttributes(*this);
+    return code;
+}
+
+int32_t CPicImageEx::ConvertTo24Bit() {
+    if (!IsValid()) return PIC_ERR_BAD_PARAM;
+    if (m_bitsPerPixel == 24) return PIC_ERR_OK;
+    CPicImageEx converted;
+    int32_t code = ConvertTo24BitInto(converted);
+    if (code == PIC_ERR_OK) MoveFrom(converted);
+    return code;
+}
