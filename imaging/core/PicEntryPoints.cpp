@@ -1,5 +1,9 @@
 #include "imaging/core/PicEntryPoints.h"
 
+#include <new>
+
+#include "imaging/core/PicColorMatch.h"
+
 #include "imaging/core/PicLibrarySettings.h"
 #include "imaging/core/PicOperation.h"
 
@@ -90,5 +94,45 @@ BOOL WINAPI pic_ResizeImage8(const uint8_t* src, uint32_t srcWidth, uint32_t src
     return PicEntryPoint("pic_ResizeImage8", FALSE, [&](CPicOperation& op) -> BOOL {
         return op.ResizeImage8BitPalette(src, srcWidth, srcHeight, dst, dstWidth, dstHeight, srcStride, dstStride,
                                          palette, paletteCount, method, flags);
+    });
+}
+
+// The cell holds the matcher's address (pointer-sized: the program is 64-bit).
+static CPicImgColorMatch*& MatcherIn(HGLOBAL cell) { return *static_cast<CPicImgColorMatch**>(cell); }
+
+HGLOBAL WINAPI pic_CreateColorMatcher(const RGBQUAD* palette, uint32_t count) {
+    return PicEntryPoint("pic_CreateColorMatcher", (HGLOBAL) nullptr, [&](CPicOperation& op) -> HGLOBAL {
+        HGLOBAL cell = GlobalAlloc(GPTR, sizeof(CPicImgColorMatch*));
+        CPicImgColorMatch* matcher = cell != nullptr ? new (std::nothrow) CPicImgColorMatch : nullptr;
+        if (matcher == nullptr) {
+            if (cell != nullptr) GlobalFree(cell);
+            op.status = PIC_ERR_OUT_OF_MEMORY;
+            return nullptr;
+        }
+        MatcherIn(cell) = matcher;
+        matcher->SetPalette(palette, count);
+        return cell;
+    });
+}
+
+BOOL WINAPI pic_DestroyColorMatcher(HGLOBAL cell) {
+    return PicEntryPoint("pic_DestroyColorMatcher", FALSE, [&](CPicOperation& op) -> BOOL {
+        if (cell == nullptr) {
+            op.status = PIC_ERR_BAD_PARAM;
+            return FALSE;
+        }
+        delete MatcherIn(cell);
+        GlobalFree(cell);
+        return TRUE;
+    });
+}
+
+int32_t WINAPI pic_FindClosestColor(HGLOBAL cell, uint8_t red, uint8_t green, uint8_t blue) {
+    return PicEntryPoint("pic_FindClosestColor", -1, [&](CPicOperation& op) -> int32_t {
+        if (cell == nullptr) {
+            op.status = PIC_ERR_BAD_PARAM;
+            return -1;
+        }
+        return MatcherIn(cell)->FindClosestColor(red, green, blue);
     });
 }

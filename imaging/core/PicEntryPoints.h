@@ -48,3 +48,10 @@ BOOL WINAPI pic_ResizeImage1To8Gray(const uint8_t* src, uint32_t srcWidth, uint3
 BOOL WINAPI pic_ResizeImage8(const uint8_t* src, uint32_t srcWidth, uint32_t srcHeight, uint32_t srcStride,
                              uint8_t* dst, uint32_t dstWidth, uint32_t dstHeight, uint32_t dstStride,
                              const RGBQUAD* palette, uint32_t paletteCount, uint32_t method, uint32_t flags);
+
+// Nearest palette colours. The handle is a global-memory cell holding the
+// matcher; destroy it with pic_DestroyColorMatcher. One thread at a time.
+HGLOBAL WINAPI pic_CreateColorMatcher(const RGBQUAD* palette, uint32_t count);
+BOOL WINAPI pic_DestroyColorMatcher(HGLOBAL matcher);
+// A palette index 0..255, or -1 for a null handle.
+int32_t WINAPI pic_FindClosestColor(HGLOBAL matcher, uint8_t red, uint8_t green, uint8_t blue);

@@ -1,6 +1,9 @@
 // Which resizer a method selects for each buffer kind and channel type.
 #include "imaging/core/PicOperation.h"
 #include "imaging/core/PicResizeBase.h"
+#include "imaging/core/PicBicubicResize.h"
+#include "imaging/core/PicBilinearResize.h"
+#include "imaging/core/PicDecimateResize.h"
 #include "imaging/core/PicSimpleResize.h"
 
 using VovIredev::CPicImgBufBase;
@@ -37,9 +40,10 @@ bool ResizeByMethod(CPicOperation& op, const T* src, uint32_t srcWidth, uint32_t
     CPicImgBufExtern<T> dest(dstWidth, dstHeight, channels, dstStride, dst);
     switch (method) {
     case PIC_RESIZE_BILINEAR:
-        return NotAvailable(op);
+        return RunResizer<CPicImgResizeBilinearT<T>>(op, source, dest, flags);
     case PIC_RESIZE_BICUBIC:
-        return NotAvailable(op);
+        // The single-instruction-multiple-data form is not built yet: the portable one serves every type.
+        return RunResizer<CPicBicubicResizeT<T>>(op, source, dest, flags);
     case PIC_RESIZE_NEAREST:
         return RunResizer<CPicSimpleResize<T>>(op, source, dest, flags);
     default:
@@ -47,13 +51,44 @@ bool ResizeByMethod(CPicOperation& op, const T* src, uint32_t srcWidth, uint32_t
     }
 }
 
+// Method 14 or 15 for the channel types that have them.
+template <class T, class Reduction>
+bool RunReduction(CPicOperation& op, const T* src, uint32_t srcWidth, uint32_t srcHeight, T* dst, uint32_t channels,
+                  uint32_t dstWidth, uint32_t dstHeight, uint32_t srcStride, uint32_t dstStride, uint32_t flags) {
+    CPicImgBufExternConst<T> source(srcWidth, srcHeight, channels, srcStride, src);
+    CPicImgBufExtern<T> dest(dstWidth, dstHeight, channels, dstStride, dst);
+    return RunResizer<Reduction>(op, source, dest, flags);
+}
+
+// Method 15 takes the whole-pixel box when both sizes divide exactly; a zero
+// destination size does not divide.
+bool DividesExactly(uint32_t srcWidth, uint32_t srcHeight, uint32_t dstWidth, uint32_t dstHeight) {
+    return dstWidth != 0 && dstHeight != 0 && srcWidth % dstWidth == 0 && srcHeight % dstHeight == 0;
+}
+
+template <class T>
+bool RunArea(CPicOperation& op, const T* src, uint32_t srcWidth, uint32_t srcHeight, T* dst, uint32_t channels,
+             uint32_t dstWidth, uint32_t dstHeight, uint32_t srcStride, uint32_t dstStride, uint32_t flags,
+             bool boxWhenWhole) {
+    if (boxWhenWhole && DividesExactly(srcWidth, srcHeight, dstWidth, dstHeight))
+        return RunReduction<T, CPicImgDecimateT<T>>(op, src, srcWidth, srcHeight, dst, channels, dstWidth,
+                                                    dstHeight, srcStride, dstStride, flags);
+    return RunReduction<T, CPicImgDecimateExT<T>>(op, src, srcWidth, srcHeight, dst, channels, dstWidth, dstHeight,
+                                                  srcStride, dstStride, flags);
+}
+
 }  // namespace
 
 bool CPicOperation::ResizeImageUChar(const uint8_t* src, uint32_t srcWidth, uint32_t srcHeight, uint8_t* dst,
                                      uint32_t channels, uint32_t dstWidth, uint32_t dstHeight, uint32_t srcStride,
                                      uint32_t dstStride, uint32_t method, uint32_t flags) {
-    if (IsFilterMethod(method) || method == PIC_RESIZE_DECIMATE) return NotAvailable(*this);
-    if (method == PIC_RESIZE_DECIMATE_EX) return NotAvailable(*this);
+    if (IsFilterMethod(method)) return NotAvailable(*this);
+    if (method == PIC_RESIZE_DECIMATE)
+        return RunReduction<uint8_t, CPicImgDecimateT<uint8_t>>(*this, src, srcWidth, srcHeight, dst, channels,
+                                                                dstWidth, dstHeight, srcStride, dstStride, flags);
+    if (method == PIC_RESIZE_DECIMATE_EX)
+        return RunArea(*this, src, srcWidth, srcHeight, dst, channels, dstWidth, dstHeight, srcStride, dstStride,
+                       flags, true);
     return ResizeByMethod(*this, src, srcWidth, srcHeight, dst, channels, dstWidth, dstHeight, srcStride, dstStride,
                           method, flags);
 }
@@ -62,7 +97,12 @@ bool CPicOperation::ResizeImageUShort(const uint16_t* src, uint32_t srcWidth, ui
                                       uint32_t channels, uint32_t dstWidth, uint32_t dstHeight, uint32_t srcStride,
                                       uint32_t dstStride, uint32_t method, uint32_t flags) {
     if (IsFilterMethod(method)) return Refuse(*this, PIC_ERR_BAD_PARAM);
-    if (method == PIC_RESIZE_DECIMATE || method == PIC_RESIZE_DECIMATE_EX) return NotAvailable(*this);
+    if (method == PIC_RESIZE_DECIMATE)
+        return RunReduction<uint16_t, CPicImgDecimateT<uint16_t>>(*this, src, srcWidth, srcHeight, dst, channels,
+                                                                  dstWidth, dstHeight, srcStride, dstStride, flags);
+    if (method == PIC_RESIZE_DECIMATE_EX)
+        return RunArea(*this, src, srcWidth, srcHeight, dst, channels, dstWidth, dstHeight, srcStride, dstStride,
+                       flags, false);
     return ResizeByMethod(*this, src, srcWidth, srcHeight, dst, channels, dstWidth, dstHeight, srcStride, dstStride,
                           method, flags);
 }
@@ -71,7 +111,9 @@ bool CPicOperation::ResizeImageFloat(const float* src, uint32_t srcWidth, uint32
                                      uint32_t channels, uint32_t dstWidth, uint32_t dstHeight, uint32_t srcStride,
                                      uint32_t dstStride, uint32_t method, uint32_t flags) {
     if (IsFilterMethod(method) || method == PIC_RESIZE_DECIMATE) return Refuse(*this, PIC_ERR_BAD_PARAM);
-    if (method == PIC_RESIZE_DECIMATE_EX) return NotAvailable(*this);
+    if (method == PIC_RESIZE_DECIMATE_EX)
+        return RunArea(*this, src, srcWidth, srcHeight, dst, channels, dstWidth, dstHeight, srcStride, dstStride,
+                       flags, true);
     return ResizeByMethod(*this, src, srcWidth, srcHeight, dst, channels, dstWidth, dstHeight, srcStride, dstStride,
                           method, flags);
 }
@@ -80,7 +122,9 @@ bool CPicOperation::ResizeImageDouble(const double* src, uint32_t srcWidth, uint
                                       uint32_t channels, uint32_t dstWidth, uint32_t dstHeight, uint32_t srcStride,
                                       uint32_t dstStride, uint32_t method, uint32_t flags) {
     if (IsFilterMethod(method) || method == PIC_RESIZE_DECIMATE) return Refuse(*this, PIC_ERR_BAD_PARAM);
-    if (method == PIC_RESIZE_DECIMATE_EX) return NotAvailable(*this);
+    if (method == PIC_RESIZE_DECIMATE_EX)
+        return RunArea(*this, src, srcWidth, srcHeight, dst, channels, dstWidth, dstHeight, srcStride, dstStride,
+                       flags, true);
     return ResizeByMethod(*this, src, srcWidth, srcHeight, dst, channels, dstWidth, dstHeight, srcStride, dstStride,
                           method, flags);
 }

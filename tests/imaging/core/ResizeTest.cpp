@@ -1,5 +1,7 @@
 #include "tests/QvTest.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -270,6 +272,275 @@ TEST(NearestResize, ACancelStopsAfterTheFirstChannel) {
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(dst.at(3, 3, 0), 200) << "the first channel is written";
     EXPECT_EQ(dst.at(0, 0, 1), 0) << "the second is not";
+}
+
+// ---- bilinear and bicubic ----
+
+template <class T>
+using ModelFn = void (*)(const Image<T>&, Image<T>&);
+
+template <class T>
+void CheckAgainstModel(uint32_t method, ModelFn<T> model, const char* name) {
+    struct Size {
+        uint32_t w, h;
+    } targets[] = {{40, 23}, {211, 150}, {97, 61}, {1, 1}, {3, 200}};
+    for (uint32_t channels = 1; channels <= 5; ++channels) {
+        Image<T> src = RandomImage<T>(97, 61, channels, 3, 11 + channels);
+        for (const Size& to : targets) {
+            Image<T> expected(to.w, to.h, channels, 2), actual(to.w, to.h, channels, 2);
+            model(src, expected);
+            ASSERT_TRUE(Resize(src, actual, method)) << name << " " << pic_GetLastError();
+            for (uint32_t y = 0; y < to.h; ++y)
+                for (uint32_t x = 0; x < to.w; ++x)
+                    for (uint32_t c = 0; c < channels; ++c)
+                        ASSERT_EQ(actual.at(x, y, c), expected.at(x, y, c))
+                            << name << " " << to.w << "x" << to.h << " channels " << channels << " at " << x << ","
+                            << y;
+        }
+    }
+}
+
+TEST(BilinearResize, MatchesTheModelForEveryTypeAndChannelCount) {
+    CheckAgainstModel<uint8_t>(PIC_RESIZE_BILINEAR, resizemodel::Bilinear<uint8_t>, "8-bit");
+    CheckAgainstModel<uint16_t>(PIC_RESIZE_BILINEAR, resizemodel::Bilinear<uint16_t>, "16-bit");
+    CheckAgainstModel<float>(PIC_RESIZE_BILINEAR, resizemodel::Bilinear<float>, "float");
+    CheckAgainstModel<double>(PIC_RESIZE_BILINEAR, resizemodel::Bilinear<double>, "double");
+}
+
+TEST(BicubicResize, PortablePathMatchesTheModelForEveryTypeAndChannelCount) {
+    CheckAgainstModel<uint16_t>(PIC_RESIZE_BICUBIC, resizemodel::Bicubic<uint16_t>, "16-bit");
+    CheckAgainstModel<float>(PIC_RESIZE_BICUBIC, resizemodel::Bicubic<float>, "float");
+    CheckAgainstModel<double>(PIC_RESIZE_BICUBIC, resizemodel::Bicubic<double>, "double");
+    // 8-bit with 2 and 5 channels always takes the portable path.
+    for (uint32_t channels : {2u, 5u}) {
+        Image<uint8_t> src = RandomImage<uint8_t>(97, 61, channels, 1, 3);
+        Image<uint8_t> expected(40, 23, channels), actual(40, 23, channels);
+        resizemodel::Bicubic(src, expected);
+        ASSERT_TRUE(Resize(src, actual, PIC_RESIZE_BICUBIC));
+        EXPECT_EQ(actual.pixels, expected.pixels) << channels;
+    }
+}
+
+TEST(BilinearResize, PinnedRows) {
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> src;
+        std::vector<uint8_t> expected;
+    } cases[] = {
+        {"enlarging 2 to 4 steps by 0.375", {0, 100}, {0, 37, 75, 100}},
+        {"reducing 4 to 2 takes whole positions", {0, 100, 200, 255}, {0, 200}},
+        {"a single pixel fills the row", {42}, {42, 42, 42}},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> out(c.expected.size());
+        uint32_t sw = (uint32_t)c.src.size(), dw = (uint32_t)out.size();
+        ASSERT_TRUE(pic_ResizeImage(c.src.data(), sw, 1, sw, out.data(), dw, 1, dw, 1, PIC_RESIZE_BILINEAR, 0));
+        EXPECT_EQ(out, c.expected) << c.name;
+    }
+    // Float samples read as whole numbers: 0.5 reads as 0. Double keeps fractions.
+    float fsrc[3] = {0.0f, 0.5f, 1.0f}, fdst[5] = {};
+    ASSERT_TRUE(pic_ResizeImage(fsrc, 3, 1, 3, fdst, 5, 1, 5, 1, PIC_RESIZE_BILINEAR, 0x600));
+    for (float v : fdst) EXPECT_EQ(v, std::trunc(v));
+    double dsrc[2] = {0.0, 1.0}, ddst[4] = {};
+    ASSERT_TRUE(pic_ResizeImage(dsrc, 2, 1, 2, ddst, 4, 1, 4, 1, PIC_RESIZE_BILINEAR, 0x400));
+    EXPECT_DOUBLE_EQ(ddst[1], 0.375);
+}
+
+TEST(BicubicResize, PinnedEdges) {
+    // A sharp edge overshoots: 8-bit clamps, double keeps the overshoot.
+    double dsrc[8] = {0, 0, 0, 0, 255, 255, 255, 255}, ddst[11] = {};
+    ASSERT_TRUE(pic_ResizeImage(dsrc, 8, 1, 8, ddst, 11, 1, 11, 1, PIC_RESIZE_BICUBIC, 0x400));
+    double lowest = 0, highest = 0;
+    for (double v : ddst) lowest = std::min(lowest, v), highest = std::max(highest, v);
+    EXPECT_LT(lowest, 0.0);
+    EXPECT_GT(highest, 255.0);
+    // A 1 x 1 source gives a flat destination; 2 x 2 reads only its own pixels.
+    for (uint32_t n : {1u, 2u, 3u}) {
+        Image<uint16_t> src = RandomImage<uint16_t>(n, n, 2, 0, n);
+        Image<uint16_t> expected(10, 10, 2), actual(10, 10, 2);
+        resizemodel::Bicubic(src, expected);
+        ASSERT_TRUE(Resize(src, actual, PIC_RESIZE_BICUBIC)) << n;
+        EXPECT_EQ(actual.pixels, expected.pixels) << n;
+    }
+}
+
+TEST(Resizers, SameSizeWithAnotherStrideReproducesTheSource) {
+    for (uint32_t method : {PIC_RESIZE_BILINEAR, PIC_RESIZE_BICUBIC, PIC_RESIZE_NEAREST}) {
+        for (uint32_t channels : {1u, 3u, 4u}) {
+            Image<uint8_t> src = RandomImage<uint8_t>(23, 17, channels, 5, method + channels);
+            Image<uint8_t> dst(23, 17, channels, 1);
+            ASSERT_TRUE(Resize(src, dst, method)) << method;
+            for (uint32_t y = 0; y < 17; ++y)
+                for (uint32_t x = 0; x < 23; ++x)
+                    for (uint32_t c = 0; c < channels; ++c)
+                        ASSERT_EQ(dst.at(x, y, c), src.at(x, y, c)) << method << " " << channels;
+        }
+    }
+}
+
+TEST(Resizers, TinySourcesAndTightBuffersStayInside) {
+    for (uint32_t method : {PIC_RESIZE_BILINEAR, PIC_RESIZE_BICUBIC, PIC_RESIZE_NEAREST}) {
+        for (uint32_t n : {1u, 2u, 3u}) {
+            for (uint32_t c : {1u, 3u, 4u}) {
+                const uint32_t dw = 9, dh = 7;
+                GuardedBuffer src((size_t)(n - 1) * n * c + n * c), dst((size_t)(dh - 1) * dw * c + dw * c);
+                Image<uint8_t> image = RandomImage<uint8_t>(n, n, c, 0, n + c), expected(dw, dh, c);
+                memcpy(src.data(), image.pixels.data(), image.pixels.size());
+                if (method == PIC_RESIZE_BILINEAR) resizemodel::Bilinear(image, expected);
+                if (method == PIC_RESIZE_BICUBIC) resizemodel::Bicubic(image, expected);
+                if (method == PIC_RESIZE_NEAREST) resizemodel::Nearest(image, expected);
+                ASSERT_TRUE(pic_ResizeImage(src.data(), n, n, n * c, dst.data(), dw, dh, dw * c, c, method, 0))
+                    << method << " " << n;
+                EXPECT_EQ(memcmp(dst.data(), expected.pixels.data(), expected.pixels.size()), 0)
+                    << "method " << method << " n " << n << " channels " << c;
+            }
+        }
+    }
+}
+
+TEST(Resizers, BandsGiveTheSameBytesAsOneThread) {
+    for (uint32_t method : {PIC_RESIZE_BILINEAR, PIC_RESIZE_BICUBIC}) {
+        Image<uint8_t> src = RandomImage<uint8_t>(97, 61, 3, 1, 21);
+        Image<uint8_t> alone(211, 150, 3);
+        ASSERT_TRUE(Resize(src, alone, method, kNoThreads));
+        for (uint32_t bands = 1; bands <= 8; ++bands) {
+            imgtest::BandCount count(bands);
+            Image<uint8_t> banded(211, 150, 3);
+            ASSERT_TRUE(Resize(src, banded, method, 0)) << method << " " << bands;
+            EXPECT_EQ(banded.pixels, alone.pixels) << method << " bands " << bands;
+        }
+    }
+}
+
+// ---- box and area-coverage reductions ----
+
+template <class T>
+void CheckReduction(uint32_t method, ModelFn<T> model, const char* name) {
+    struct Size {
+        uint32_t w, h;
+    } targets[] = {{40, 23}, {97, 61}, {1, 1}, {3, 2}, {33, 20}, {48, 30}};
+    for (uint32_t channels = 1; channels <= 5; ++channels) {
+        Image<T> src = RandomImage<T>(97, 61, channels, 3, 31 + channels);
+        for (const Size& to : targets) {
+            Image<T> expected(to.w, to.h, channels, 2), actual(to.w, to.h, channels, 2);
+            // Method 15 at whole factors is the block average, except for 16-bit channels.
+            bool whole = 97 % to.w == 0 && 61 % to.h == 0;
+            if (method == PIC_RESIZE_DECIMATE_EX && whole && !std::is_same_v<T, uint16_t>)
+                resizemodel::Box(src, expected);
+            else
+                model(src, expected);
+            ASSERT_TRUE(Resize(src, actual, method)) << name << " " << pic_GetLastError();
+            for (uint32_t y = 0; y < to.h; ++y)
+                for (uint32_t x = 0; x < to.w; ++x)
+                    for (uint32_t c = 0; c < channels; ++c)
+                        ASSERT_EQ(actual.at(x, y, c), expected.at(x, y, c))
+                            << name << " " << to.w << "x" << to.h << " channels " << channels << " at " << x << ","
+                            << y;
+        }
+    }
+}
+
+TEST(BoxReduction, MatchesTheModel) {
+    CheckReduction<uint8_t>(PIC_RESIZE_DECIMATE, resizemodel::Box<uint8_t>, "8-bit");
+    CheckReduction<uint16_t>(PIC_RESIZE_DECIMATE, resizemodel::Box<uint16_t>, "16-bit");
+}
+
+TEST(AreaReduction, MatchesTheModel) {
+    CheckReduction<uint8_t>(PIC_RESIZE_DECIMATE_EX, resizemodel::Area<uint8_t>, "8-bit");
+    CheckReduction<uint16_t>(PIC_RESIZE_DECIMATE_EX, resizemodel::Area<uint16_t>, "16-bit");
+    CheckReduction<float>(PIC_RESIZE_DECIMATE_EX, resizemodel::Area<float>, "float");
+    CheckReduction<double>(PIC_RESIZE_DECIMATE_EX, resizemodel::Area<double>, "double");
+}
+
+TEST(AreaReduction, WholeFactorsAverageWholeBlocksForEveryType) {
+    // Method 15 at whole factors: the 8-bit, float and double forms take the block average.
+    Image<float> fsrc = RandomImage<float>(96, 60, 3, 0, 4);
+    Image<float> fexpected(32, 20, 3), factual(32, 20, 3);
+    resizemodel::Box(fsrc, fexpected);
+    ASSERT_TRUE(Resize(fsrc, factual, PIC_RESIZE_DECIMATE_EX));
+    EXPECT_EQ(factual.pixels, fexpected.pixels);
+    Image<uint8_t> bsrc = RandomImage<uint8_t>(640, 480, 1, 0, 4);
+    Image<uint8_t> bexpected(320, 240, 1), bactual(320, 240, 1);
+    resizemodel::Box(bsrc, bexpected);
+    ASSERT_TRUE(Resize(bsrc, bactual, PIC_RESIZE_DECIMATE_EX));
+    EXPECT_EQ(bactual.pixels, bexpected.pixels);
+}
+
+TEST(AreaReduction, PinnedRows) {
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> src;
+        std::vector<uint8_t> expected;
+    } cases[] = {
+        {"1.5 to one: half of the middle pixel each", {0, 90, 180}, {30, 150}},
+        {"7 to 6 gives the last source pixel its full weight", {0, 10, 20, 30, 40, 50, 60}, {1, 11, 21, 31, 41, 58}},
+        {"equal sizes reproduce the source", {5, 6, 7}, {5, 6, 7}},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> out(c.expected.size());
+        uint32_t sw = (uint32_t)c.src.size(), dw = (uint32_t)out.size();
+        ASSERT_TRUE(pic_ResizeImage(c.src.data(), sw, 1, sw, out.data(), dw, 1, dw, 1, PIC_RESIZE_DECIMATE_EX, 0))
+            << c.name;
+        Image<uint8_t> s(sw, 1, 1), d(dw, 1, 1);
+        s.pixels = c.src;
+        resizemodel::Area(s, d);
+        EXPECT_EQ(out, d.pixels) << c.name;
+        EXPECT_EQ(out.back(), c.expected.back()) << c.name;
+        EXPECT_EQ(out.front(), c.expected.front()) << c.name;
+    }
+}
+
+TEST(AreaReduction, LongRowsKeepTheLastSpanInsideTheSource) {
+    // 131072 pixels to 1000: the last span must end at the last pixel of a tight buffer.
+    const uint32_t sw = 131072, dw = 1000;
+    GuardedBuffer src(sw), dst(dw);
+    for (uint32_t i = 0; i < sw; ++i) src.data()[i] = (uint8_t)(i * 7 >> 9);
+    ASSERT_TRUE(pic_ResizeImage(src.data(), sw, 1, sw, dst.data(), dw, 1, dw, 1, PIC_RESIZE_DECIMATE_EX, 0));
+    Image<uint8_t> s(sw, 1, 1), d(dw, 1, 1);
+    memcpy(s.pixels.data(), src.data(), sw);
+    resizemodel::Area(s, d);
+    EXPECT_EQ(memcmp(dst.data(), d.pixels.data(), dw), 0);
+}
+
+TEST(Reductions, PinnedCasesAndRefusals) {
+    uint8_t block[16] = {1, 2, 0, 0, 3, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, out[4] = {};
+    ASSERT_TRUE(pic_ResizeImage(block, 4, 4, 4, out, 2, 2, 2, 1, PIC_RESIZE_DECIMATE, 0));
+    EXPECT_EQ(out[0], 2) << "truncated mean of 1, 2, 3, 4";
+
+    std::vector<uint16_t> big(300 * 300, 9), one(1);
+    EXPECT_FALSE(pic_ResizeImage(big.data(), 300, 300, 300, one.data(), 1, 1, 1, 1, PIC_RESIZE_DECIMATE, 0x200));
+    EXPECT_EQ(pic_GetLastError(), PIC_ERR_BAD_PARAM) << "16-bit sums of 90000 samples would not fit";
+    std::vector<uint8_t> big8(300 * 300, 9), one8(1);
+    EXPECT_TRUE(pic_ResizeImage(big8.data(), 300, 300, 300, one8.data(), 1, 1, 1, 1, PIC_RESIZE_DECIMATE, 0));
+    EXPECT_EQ(one8[0], 9);
+
+    uint8_t src[16] = {}, dst[64] = {};
+    for (uint32_t method : {PIC_RESIZE_DECIMATE, PIC_RESIZE_DECIMATE_EX}) {
+        EXPECT_FALSE(pic_ResizeImage(src, 4, 4, 4, dst, 5, 4, 5, 1, method, 0)) << "enlarging, method " << method;
+        EXPECT_EQ(pic_GetLastError(), PIC_ERR_BAD_PARAM);
+        EXPECT_FALSE(pic_ResizeImage(src, 4, 4, 3, dst, 2, 2, 2, 1, method, 0)) << "short stride " << method;
+        EXPECT_EQ(pic_GetLastError(), PIC_ERR_BAD_PARAM);
+        EXPECT_FALSE(pic_ResizeImage(nullptr, 4, 4, 4, dst, 2, 2, 2, 1, method, 0)) << "null " << method;
+        EXPECT_EQ(pic_GetLastError(), PIC_ERR_BAD_PARAM);
+    }
+    EXPECT_FALSE(pic_ResizeImage(src, 4, 4, 4, dst, 0, 2, 2, 1, PIC_RESIZE_DECIMATE_EX, 0));
+    EXPECT_EQ(pic_GetLastError(), PIC_ERR_OUT_OF_MEMORY) << "method 15 gives 1 for a zero width";
+    EXPECT_FALSE(pic_ResizeImage(src, 4, 4, 4, dst, 0, 2, 2, 1, PIC_RESIZE_DECIMATE, 0));
+    EXPECT_EQ(pic_GetLastError(), PIC_ERR_BAD_PARAM) << "method 14 gives 5 for a zero width";
+}
+
+TEST(Reductions, BandsGiveTheSameBytesAsOneThread) {
+    for (uint32_t method : {PIC_RESIZE_DECIMATE, PIC_RESIZE_DECIMATE_EX}) {
+        Image<uint8_t> src = RandomImage<uint8_t>(211, 150, 3, 1, 23);
+        Image<uint8_t> alone(97, 61, 3);
+        ASSERT_TRUE(Resize(src, alone, method, kNoThreads));
+        for (uint32_t bands = 1; bands <= 8; ++bands) {
+            imgtest::BandCount count(bands);
+            Image<uint8_t> banded(97, 61, 3);
+            ASSERT_TRUE(Resize(src, banded, method, 0)) << method << " " << bands;
+            EXPECT_EQ(banded.pixels, alone.pixels) << method << " bands " << bands;
+        }
+    }
 }
 
 }  // namespace
