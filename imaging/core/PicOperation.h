@@ -114,6 +114,9 @@ public:
     BOOL Rotate1Bit(const uint8_t* src, uint8_t* dst, uint32_t width, uint32_t height, uint32_t mode,
                     uint32_t srcStride, uint32_t dstStride);
 
+    // counts[0] = 0 pixels, counts[1] = 1 pixels of a 1-bit image; bits past the width are not counted.
+    BOOL GetOneBitHistogram(const uint8_t* data, uint32_t width, uint32_t height, uint32_t stride, uint32_t* counts);
+
     // ---- flips in place ----
     BOOL FlipVerticalInPlace(uint8_t* data, uint32_t stride, uint32_t height);
     BOOL Mirror1BitInPlace(uint8_t* data, uint32_t width, uint32_t height, uint32_t stride);
