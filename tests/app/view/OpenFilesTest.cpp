@@ -48,6 +48,11 @@ protected:
 
 }  // namespace
 
+// A read the watch does not see (one that falls before it takes its first
+// look at the copy) leaves the wipe to the open grace, so waits for a wipe
+// reach beyond it.
+static const DWORD kBeyondOpenGrace = (DWORD)CTempCopyWatch::OPEN_GRACE + 30000;
+
 TEST_F(OpenFilesTest, AnEncryptedFileOpensFromACopyThatIsWipedOnceFree)
 {
     viewtest::TestFileType type(L".qvtestdoc", CopyCommand());
@@ -95,7 +100,7 @@ TEST_F(OpenFilesTest, AProgramThatOpensItsCopyLateStillFindsIt)
     OpenThroughList(encrypted);
     ASSERT_TRUE(qvtest::PumpUntil([&] { return qvtest::FileExists(Mark()); }, 30000));
     EXPECT_EQ("read late", qvtest::ReadFileBytes(Mark()));
-    EXPECT_TRUE(qvtest::PumpUntil([&] { return TempFiles().empty(); }, 10000))
+    EXPECT_TRUE(qvtest::PumpUntil([&] { return TempFiles().empty(); }, kBeyondOpenGrace))
         << "once read and let go, the copy and its placeholder are wiped";
 }
 
@@ -110,7 +115,7 @@ TEST_F(OpenFilesTest, ACopyItsProgramWritesAgainIsWipedAgain)
     ASSERT_FALSE(copy.IsEmpty());
     ASSERT_TRUE(qvtest::PumpUntil([&] { return qvtest::FileExists(Mark()); }, 30000));
     EXPECT_EQ("first words", qvtest::ReadFileBytes(Mark()));
-    ASSERT_TRUE(qvtest::PumpUntil([&] { return qvtest::FileExists(Mark() + L".saved"); }, 30000))
+    ASSERT_TRUE(qvtest::PumpUntil([&] { return qvtest::FileExists(Mark() + L".saved"); }, kBeyondOpenGrace))
         << "the copy was wiped, and its program saved it again";
     EXPECT_TRUE(qvtest::PumpUntil([&] { return TempFiles().empty(); }, 10000)) << "the saved copy is wiped again";
     EXPECT_TRUE(view->m_tempCopies.IsWatching(copy)) << "and still watched";
