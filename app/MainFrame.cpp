@@ -15,6 +15,9 @@ namespace {
 const UINT STATUS_INDICATORS[] = {0, ID_INDICATOR_CAPS, ID_INDICATOR_NUM, ID_INDICATOR_SCRL};
 const int PANE_WIDTH = 260;
 const int PANE_HEIGHT = 200;
+// Posted to itself after a refused address: a drop-down that closes after
+// its choice was refused writes the chosen text into the box once more.
+const UINT UWM_SHOW_LIST_FOLDER = WM_APP + 0x120;
 
 }  // namespace
 
@@ -189,7 +192,15 @@ void CMainFrame::DisplayFolderInList(const CString& path)
         return;
     // Folder commands act on the folder the list shows: a refused address
     // must not stay in the box as if it were that folder.
-    if (FAILED(view->GetList().DisplayFolder(path.GetString())))
+    if (FAILED(view->GetList().DisplayFolder(path.GetString()))) {
+        ShowListFolderInAddress();
+        PostMessage(UWM_SHOW_LIST_FOLDER);
+    }
+}
+
+void CMainFrame::ShowListFolderInAddress()
+{
+    if (COrvantisView* view = GetOrvantisView(); view && m_wndAddressBox.IsWindow())
         m_wndAddressBox.SetEditText(view->ShownFolderText());
 }
 
@@ -304,6 +315,10 @@ BOOL CMainFrame::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* r
     switch (message) {
     case UWM_JOB_PROGRESS:
         *result = OnJobProgress(wParam, lParam);
+        return TRUE;
+    case UWM_SHOW_LIST_FOLDER:
+        ShowListFolderInAddress();
+        *result = 0;
         return TRUE;
     case WM_MOUSEHWHEEL:
         *result = DefWindowProc(message, wParam, lParam);

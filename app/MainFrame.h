@@ -81,6 +81,8 @@ protected:
 private:
     COrvantisView* GetOrvantisView() const;
     void DisplayFolderInList(const CString& path);
+    // The address box shows the list's folder again.
+    void ShowListFolderInAddress();
     void CloseProgressWindow();
     void AddLogLine(int text, int background, const CString& line);
     void RememberTempFiles();

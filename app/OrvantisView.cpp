@@ -55,9 +55,13 @@ COrvantisView::COrvantisView()
     // The program's own player is not part of this build: media files go to
     // the application registered for their type.
     m_wndList.m_bVideoPlayer = 0;
+    // Copies an earlier run left go now; this run's are noted beside them,
+    // in the program's profile (COrvantisApp::InitInstance names it).
+    if (AfxGetApp())
+        m_tempCopies.Begin(L"Software\\Halvercombe\\Quorvex\\TempCopies");
 }
 
-COrvantisView::~COrvantisView() { WipeAllTempCopies(); }
+COrvantisView::~COrvantisView() { m_tempCopies.WipeAll(); }
 
 COrvantisDoc* COrvantisView::GetDocument() const { return dynamic_cast<COrvantisDoc*>(m_pDocument); }
 

@@ -12,6 +12,7 @@
 #pragma once
 
 #include "app/MyMFCShellListCtrl.h"
+#include "app/TempCopyWatch.h"
 #include "framework/windows/CView.h"
 #include "framework/base/Collections.h"
 
@@ -28,7 +29,7 @@ class COrvantisView : public CView {
 public:
     // Reads the display settings.
     COrvantisView();
-    // Wipes the temporary copies still waiting.
+    // Wipes the temporary copies still there.
     ~COrvantisView() override;
 
     COrvantisDoc* GetDocument() const;
@@ -140,14 +141,12 @@ protected:
     LRESULT OnListSelChanged();
     LRESULT OnOpenSecureViewer(WPARAM kind);
     LRESULT OnListCommand(WPARAM command);
-    // A copy handed to another program: a media file's is watched by the
-    // clean-up dialog, any other (and a media copy the dialog left) by the
-    // view's timer, until it can be wiped.
-    void HandOverCopy(const CString& copy, bool media);
-    void WatchTempCopy(const CString& path);
-    void ForgetPlaceholderOf(const CString& copy);
+    // Opens a copy with its registered application: the copy is watched
+    // from then on until the program ends (m_tempCopies); a media file's is
+    // first watched by the clean-up dialog. `openNow` false: the program was
+    // already started on the growing copy.
+    void HandOverCopy(const CString& copy, bool media, bool openNow);
     void CheckTempCopies();
-    void WipeAllTempCopies();
     void OnPlaybackTimer();
     // The next selection is previewed again, even of the same file.
     void ForgetLastPreview();
@@ -173,12 +172,6 @@ public:
     CString m_strTempToWipe;      // the copy last handed to another program
     CMyMFCShellListCtrl m_wndList;
 
-    // How often and how long a copy handed to another program is looked at
-    // before it is wiped whether or not that program still holds it.
-    static const UINT WIPE_FIRST_DELAY = 1500;
-    static const UINT WIPE_RETRY_DELAY = 1000;
-    static const int WIPE_ATTEMPTS = 3600;
-
 protected:
     // The item list of every history entry, so that folders without a path
     // can be shown again.
@@ -191,12 +184,11 @@ protected:
     };
     std::vector<std::unique_ptr<PidlCopy>> m_historyPidls;
 
-    // Copies handed to other programs, wiped once free or at the latest at exit.
-    struct TempCopy {
-        CString path;
-        int attemptsLeft;
-    };
-    std::vector<TempCopy> m_tempCopies;
+public:
+    // Copies handed to other programs, watched until the program ends.
+    CTempCopyWatch m_tempCopies;
+
+protected:
     bool m_bTempCopyIsCopy = false;   // the running decryption's result is a copy of ours
     bool m_bTempCopyIsMedia = false;
     // Whether names were last listed under a key, and which.

@@ -1,4 +1,4 @@
-// Whole-image utilities per sample type: red/blue swaps and colour to gray.
+// Whole-image utilities per sample type: red/blue swaps, colour to gray, mirroring.
 #pragma once
 
 #include <windows.h>
@@ -24,6 +24,9 @@ public:
     // or B first with flags bit 0); split into bands on the pool when allowed.
     BOOL RGBToGray(const T* src, uint32_t width, uint32_t height, uint32_t bytesPerPixel, uint32_t srcStride,
                    uint32_t dstStride, uint32_t flags, T* dst);
+
+    // Mirrors every row in place; pixelSize and stride are in elements of T.
+    BOOL FlipHorizontal(T* data, uint32_t width, uint32_t height, uint32_t pixelSize, uint32_t stride);
 
     // Band record of the threaded gray conversion.
     struct graySingleStruct : VovIredev::CPicThreadData {

@@ -265,6 +265,20 @@ TEST_F(MainWindowTest, ARefusedAddressGivesWayToTheFolderTheListShows)
         EXPECT_EQ(folder, view->GetCurrentFolder()) << c.name << ": the list stays";
         EXPECT_EQ(folder, AddressText()) << c.name << ": chosen from the drop-down";
     }
+    // The user opens the drop-down, moves to the refused address with the
+    // keys and takes it with Enter: the drop-down closes after the choice.
+    HWND combo = frame->m_wndAddressBox.GetComboHwnd();
+    ::SetFocus(combo);
+    ::SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
+    ::SendMessageW(combo, WM_KEYDOWN, VK_HOME, 0);
+    for (int i = 0; i < frame->m_wndAddressBox.GetCount() - 1; ++i)
+        ::SendMessageW(combo, WM_KEYDOWN, VK_DOWN, 0);
+    ::SendMessageW(combo, WM_KEYDOWN, VK_RETURN, 0);
+    qvtest::PumpFor(50);
+    EXPECT_FALSE(::SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0));
+    EXPECT_EQ(folder, view->GetCurrentFolder()) << "chosen with the keys: the list stays";
+    EXPECT_EQ(folder, AddressText()) << "chosen with the keys";
+
     // An address that is shown goes on as before.
     frame->m_wndAddressBox.SetEditText(L"C:\\");
     Command(IDOK);
