@@ -1,5 +1,6 @@
 #include "app/CleanUp.h"
 
+#include "app/TempCopyWatch.h"
 #include "crypt/FileOps.h"
 #include "framework/windows/CWaitCursor.h"
 #include "res/resource.h"
@@ -29,7 +30,7 @@ void CCleanUp::OnTimer(UINT_PTR id)
         return;
     }
     KillTimer(TIMER_CHECK);
-    if (IsFileFree()) {
+    if (IsFileFree() && (!m_pWatch || m_pWatch->HadTimeToOpen(m_strPath))) {
         WipeAndClose();
         return;
     }

@@ -8,6 +8,8 @@
 
 #include "framework/windows/CDialogEx.h"
 
+class CTempCopyWatch;
+
 class CCleanUp : public CDialogEx {
 public:
     explicit CCleanUp(CWnd* parent = nullptr);
@@ -22,6 +24,9 @@ public:
     void OnOK() override;
 
     CString m_strPath;        // the copy to wipe; set before DoModal
+    // When set, the checks also wait until the copy's program has opened it
+    // or had the time to (a free copy is not yet a released one).
+    CTempCopyWatch* m_pWatch = nullptr;
     int m_nRetryTicks = -1;   // ticks until the button returns after a refused attempt; -1 none
 
     static const UINT_PTR TIMER_CHECK = 1;

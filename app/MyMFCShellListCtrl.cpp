@@ -385,13 +385,13 @@ void CMyMFCShellListCtrl::OnContextMenu(CPoint point)
     RunShellCommand(shellMenu, id);
 }
 
-void CMyMFCShellListCtrl::OpenWithDefaultVerb(const CString& path)
+bool CMyMFCShellListCtrl::OpenWithDefaultVerb(const CString& path)
 {
     CShellContextMenu menu;
     if (!menu.CreateForPath(path, m_hWnd))
-        return;
-    if (UINT id = menu.GetDefaultCommand())
-        RunShellCommand(menu, id);
+        return false;
+    UINT id = menu.GetDefaultCommand();
+    return id && RunShellCommand(menu, id);
 }
 
 CString CMyMFCShellListCtrl::GetFocusedItemPath() const

@@ -34,8 +34,8 @@ public:
     // file (only it), scrolled into view; an empty path does nothing. 0.
     int SelectItemByPath(const CString& path);
     // Runs the shell's default command of a file given by its path, owned by
-    // the view; quiet on any failure.
-    void OpenWithDefaultVerb(const CString& path);
+    // the view; quiet on any failure. True when a command was started.
+    bool OpenWithDefaultVerb(const CString& path);
 
     // Hooks of the framework's list
     void OnSetColumns() override;

@@ -13,7 +13,11 @@
 #pragma once
 
 #include "app/MyMFCShellListCtrl.h"
+<<<<<<< HEAD
 #include "doc/VideoHost.h"
+=======
+#include "app/TempCopyWatch.h"
+>>>>>>> main
 #include "framework/windows/CView.h"
 #include "framework/base/Collections.h"
 #include "viewers/VideoPlayerDll.h"
@@ -33,8 +37,12 @@ class COrvantisView : public CView, public CVideoHost, public CVideoViewOwner {
 public:
     // Reads the display settings and loads the player library.
     COrvantisView();
+<<<<<<< HEAD
     // Closes the video window, wipes the temporary copies still waiting,
     // then lets the player library go.
+=======
+    // Wipes the temporary copies still there.
+>>>>>>> main
     ~COrvantisView() override;
 
     COrvantisDoc* GetDocument() const;
@@ -154,14 +162,12 @@ protected:
     LRESULT OnListSelChanged();
     LRESULT OnOpenSecureViewer(WPARAM kind);
     LRESULT OnListCommand(WPARAM command);
-    // A copy handed to another program: a media file's is watched by the
-    // clean-up dialog, any other (and a media copy the dialog left) by the
-    // view's timer, until it can be wiped.
-    void HandOverCopy(const CString& copy, bool media);
-    void WatchTempCopy(const CString& path);
-    void ForgetPlaceholderOf(const CString& copy);
+    // Opens a copy with its registered application: the copy is watched
+    // from then on until the program ends (m_tempCopies); a media file's is
+    // first watched by the clean-up dialog. `openNow` false: the program was
+    // already started on the growing copy.
+    void HandOverCopy(const CString& copy, bool media, bool openNow);
     void CheckTempCopies();
-    void WipeAllTempCopies();
     void OnPlaybackTimer();
     // Makes the video window on first use and hands it the settings, the
     // player and this view.
@@ -198,12 +204,6 @@ public:
     VideoPlayerDll m_Player;
     CVideoView* m_pVideoView = nullptr;
 
-    // How often and how long a copy handed to another program is looked at
-    // before it is wiped whether or not that program still holds it.
-    static const UINT WIPE_FIRST_DELAY = 1500;
-    static const UINT WIPE_RETRY_DELAY = 1000;
-    static const int WIPE_ATTEMPTS = 3600;
-
 protected:
     // The item list of every history entry, so that folders without a path
     // can be shown again.
@@ -216,12 +216,11 @@ protected:
     };
     std::vector<std::unique_ptr<PidlCopy>> m_historyPidls;
 
-    // Copies handed to other programs, wiped once free or at the latest at exit.
-    struct TempCopy {
-        CString path;
-        int attemptsLeft;
-    };
-    std::vector<TempCopy> m_tempCopies;
+public:
+    // Copies handed to other programs, watched until the program ends.
+    CTempCopyWatch m_tempCopies;
+
+protected:
     bool m_bTempCopyIsCopy = false;   // the running decryption's result is a copy of ours
     bool m_bTempCopyIsMedia = false;
     // Copies the video window handed over, waiting for the clean-up dialog.

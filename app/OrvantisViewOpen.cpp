@@ -1,9 +1,15 @@
 // COrvantisView: opening the files the list hands over. Previews and the
 // secure viewers are the document's; an encrypted file opens through a
+<<<<<<< HEAD
 // plain temporary copy, which plays in the program's video window when it
 // is media and the player library is there, and is otherwise handed to the
 // application registered for its type and wiped once that application lets
 // go of it (at the latest when the program ends). A file opened where it
+=======
+// plain temporary copy, which is handed to the application registered for
+// its type and watched until the program ends: wiped once that application
+// lets go of it, and again whenever it comes back. A file opened where it
+>>>>>>> main
 // lies is never wiped.
 #include "app/OrvantisView.h"
 
@@ -13,6 +19,7 @@
 #include "crypt/FileOps.h"
 #include "doc/OrvantisDoc.h"
 #include "doc/FileKinds.h"
+<<<<<<< HEAD
 #include "framework/windows/CWaitCursor.h"
 #include "viewers/VideoView.h"
 
@@ -56,6 +63,8 @@ void WipeCopy(const CString& copy)
 }
 
 }  // namespace
+=======
+>>>>>>> main
 
 void COrvantisView::ForgetLastPreview()
 {
@@ -107,6 +116,7 @@ LRESULT COrvantisView::OnListCommand(WPARAM command)
         m_strTempCopy = opened;
         m_bTempCopyIsCopy = copy;
         m_bTempCopyIsMedia = media;
+<<<<<<< HEAD
         if (video && videoAllowed) {
             // The window starts on the growing copy.
             m_bVideoMode = 1;
@@ -119,29 +129,37 @@ LRESULT COrvantisView::OnListCommand(WPARAM command)
         m_bVideoMode = 1;
         document->m_bVideoViewOpen = 1;
         PlayInVideoWindow(opened, 1, copy ? 1 : 0, 0);
+=======
+        if (copy)
+            m_tempCopies.Expect(opened);
+>>>>>>> main
         return 0;
     }
-    m_wndList.OpenWithDefaultVerb(opened);
     if (copy)
-        HandOverCopy(opened, media);
+        HandOverCopy(opened, media, true);
+    else
+        m_wndList.OpenWithDefaultVerb(opened);
     return 0;
 }
 
-void COrvantisView::HandOverCopy(const CString& copy, bool media)
+void COrvantisView::HandOverCopy(const CString& copy, bool media, bool openNow)
 {
     m_strTempToWipe = copy;
+    // Noted before the program starts: a crash from here on leaves it to the next start.
+    m_tempCopies.Expect(copy);
+    bool started = !openNow || m_wndList.OpenWithDefaultVerb(copy);
+    m_tempCopies.HandOver(copy, started);
+    KillTimer(TIMER_WIPE);
+    SetTimer(TIMER_WIPE, CTempCopyWatch::CHECK_INTERVAL);
     if (media) {
         // A media player holds its file for long: the monitor wipes it once free.
         CCleanUp monitor(this);
         monitor.m_strPath = copy;
+        monitor.m_pWatch = &m_tempCopies;
+        m_tempCopies.BeginMonitor(copy);
         monitor.DoModal();
-        if (::GetFileAttributesW(copy) == INVALID_FILE_ATTRIBUTES) {
-            DeletePlaceholderOf(copy);
-            return;
-        }
+        m_tempCopies.EndMonitor(copy);
     }
-    // Watched until the application lets go of it, then wiped.
-    WatchTempCopy(copy);
 }
 
 void COrvantisView::OnTempDecrypted(int result)
@@ -163,15 +181,19 @@ void COrvantisView::OnTempDecrypted(int result)
         // A copy that failed to decrypt is never opened: what it holds is
         // not the file's content. The job wipes it once the views have let
         // go of it; its placeholder goes here.
-        if (m_bTempCopyIsCopy)
-            ForgetPlaceholderOf(copy);
+        if (m_bTempCopyIsCopy) {
+            m_tempCopies.Forget(copy);
+            CString placeholder = CTempCopyWatch::PlaceholderOf(copy);
+            if (!placeholder.IsEmpty())
+                ::DeleteFileW(placeholder);
+        }
         return;
     }
     if (!CFileOps::CanReadFile(copy))
         return;
-    if (m_nPlaybackState != 2)
-        m_wndList.OpenWithDefaultVerb(copy);
+    bool openNow = m_nPlaybackState != 2;
     if (m_bTempCopyIsCopy)
+<<<<<<< HEAD
         HandOverCopy(copy, m_bTempCopyIsMedia);
 }
 
@@ -187,34 +209,17 @@ void COrvantisView::WatchTempCopy(const CString& path)
         return;
     KillTimer(TIMER_WIPE);
     SetTimer(TIMER_WIPE, WIPE_FIRST_DELAY);
+=======
+        HandOverCopy(copy, m_bTempCopyIsMedia, openNow);
+    else if (openNow)
+        m_wndList.OpenWithDefaultVerb(copy);
+>>>>>>> main
 }
 
 void COrvantisView::CheckTempCopies()
 {
-    CWaitCursor wait;
-    for (size_t i = 0; i < m_tempCopies.size();) {
-        TempCopy& pending = m_tempCopies[i];
-        bool gone = ::GetFileAttributesW(pending.path) == INVALID_FILE_ATTRIBUTES;
-        // Free, gone, or waited for long enough: the wipe's own fallbacks
-        // take a file still held.
-        if (gone || IsFileFree(pending.path) || --pending.attemptsLeft <= 0) {
-            WipeCopy(pending.path);
-            m_tempCopies.erase(m_tempCopies.begin() + (long)i);
-            continue;
-        }
-        ++i;
-    }
-    if (!m_tempCopies.empty())
-        SetTimer(TIMER_WIPE, WIPE_RETRY_DELAY);
-}
-
-void COrvantisView::ForgetPlaceholderOf(const CString& copy) { DeletePlaceholderOf(copy); }
-
-void COrvantisView::WipeAllTempCopies()
-{
-    for (const TempCopy& pending : m_tempCopies)
-        WipeCopy(pending.path);
-    m_tempCopies.clear();
+    if (m_tempCopies.Check())
+        SetTimer(TIMER_WIPE, CTempCopyWatch::CHECK_INTERVAL);
 }
 
 void COrvantisView::OnPlaybackTimer()

@@ -1,13 +1,13 @@
 #include "framework/windows/CDockColumn.h"
 
 #include "framework/windows/CDockablePane.h"
-#include "framework/windows/CFrameWnd.h"
+#include "framework/windows/StandardIds.h"
 #include "framework/windows/CWinApp.h"
 #include "framework/windows/Geometry.h"
 
 #include <algorithm>
 
-BOOL CDockColumn::Create(CFrameWnd* frame)
+BOOL CDockColumn::Create(CWnd* frame)
 {
     m_pFrame = frame;
     const WCHAR* className = RegisterWndClass(0, ::LoadCursorW(nullptr, (LPCWSTR)IDC_ARROW), (HBRUSH)(COLOR_3DFACE + 1));
@@ -66,7 +66,7 @@ void CDockColumn::SetWidth(int width)
 {
     m_width = std::max(width, (int)MIN_SIZE);
     if (m_pFrame)
-        m_pFrame->RecalcLayout();
+        m_pFrame->SendMessage(WM_FRAME_RECALCLAYOUT);
 }
 
 int CDockColumn::GetPaneHeight(const CDockablePane* pane) const
@@ -85,7 +85,7 @@ void CDockColumn::PanesChanged()
 {
     Relayout();
     if (m_pFrame)
-        m_pFrame->RecalcLayout();
+        m_pFrame->SendMessage(WM_FRAME_RECALCLAYOUT);
 }
 
 void CDockColumn::Relayout()

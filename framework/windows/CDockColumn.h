@@ -12,14 +12,14 @@
 #include <vector>
 
 class CDockablePane;
-class CFrameWnd;
 
 class CDockColumn : public CWnd {
 public:
     static const int SPLITTER = 5;     // width of the splitters
     static const int MIN_SIZE = 40;    // smallest pane height and column width
 
-    BOOL Create(CFrameWnd* frame);
+    // A child of `frame`, which answers WM_FRAME_RECALCLAYOUT.
+    BOOL Create(CWnd* frame);
     void AddPane(CDockablePane* pane);
     void InsertPaneAfter(CDockablePane* pane, CDockablePane* after);
     const std::vector<CDockablePane*>& GetPanes() const { return m_panes; }
@@ -48,7 +48,7 @@ private:
     Drag HitTest(POINT point, CDockablePane** upper) const;
     void Adopt(CDockablePane* pane);
 
-    CFrameWnd* m_pFrame = nullptr;
+    CWnd* m_pFrame = nullptr;
     std::vector<CDockablePane*> m_panes;
     std::map<UINT, int> m_heights;  // by pane id
     int m_width = 0;

@@ -2,7 +2,6 @@
 
 #include "framework/windows/CDC.h"
 #include "framework/windows/CDockColumn.h"
-#include "framework/windows/CFrameWnd.h"
 
 int CDockablePane::CaptionHeight() { return ::GetSystemMetrics(SM_CYSMCAPTION) + 2; }
 

@@ -11,27 +11,12 @@
 #include "framework/windows/CView.h"
 #include "framework/windows/CWinAppEx.h"
 #include "framework/windows/CommandMap.h"
+#include "framework/windows/CommandPrompts.h"
 #include "framework/windows/IntList.h"
 
 #include <commctrl.h>
 
 #include <vector>
-
-CString LoadStringPart(UINT id, int part)
-{
-    CString text;
-    if (!text.LoadString(id))
-        return CString();
-    int start = 0;
-    for (int i = 0; i < part; ++i) {
-        int newline = text.Find(L'\n', start);
-        if (newline < 0)
-            return CString();
-        start = newline + 1;
-    }
-    int end = text.Find(L'\n', start);
-    return end < 0 ? text.Mid(start) : text.Mid(start, end - start);
-}
 
 CFrameWnd::CFrameWnd() = default;
 
@@ -272,6 +257,20 @@ BOOL CFrameWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
     case WM_EXITMENULOOP:
         SetMessageText(IDS_IDLE_MESSAGE);
         *result = 0;
+        return TRUE;
+    case WM_FRAME_RECALCLAYOUT:
+        RecalcLayout();
+        *result = 0;
+        return TRUE;
+    case WM_FRAME_SETMESSAGETEXT:
+        if (wParam)
+            SetMessageText((UINT)wParam);
+        else
+            SetMessageText((const WCHAR*)lParam);
+        *result = 0;
+        return TRUE;
+    case WM_FRAME_SHOWPOPUPMENU:
+        *result = OnShowPopupMenu((CMenu*)lParam, (UINT)wParam);
         return TRUE;
     case WM_SETFOCUS:
         if (m_pActiveView && m_pActiveView->IsWindow())

@@ -131,7 +131,3 @@ private:
     int m_nRestoredShow = SW_SHOW;
     CCreateContext* m_pCreateContext = nullptr;
 };
-
-// The first string of a string resource's "prompt\ntip" pair (part 0) or
-// its tip (part 1); empty when the resource or the part is missing.
-CString LoadStringPart(UINT id, int part);

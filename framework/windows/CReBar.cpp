@@ -1,7 +1,7 @@
 #include "framework/windows/CReBar.h"
 
-#include "framework/windows/CFrameWnd.h"
 #include "framework/windows/CToolBar.h"
+#include "framework/windows/StandardIds.h"
 
 BOOL CReBar::Create(CWnd* parent, DWORD style, UINT id)
 {
@@ -133,8 +133,7 @@ BOOL CReBar::OnChildNotify(UINT message, WPARAM, LPARAM lParam, LRESULT* result)
     NMHDR* header = (NMHDR*)lParam;
     if (header->code == RBN_HEIGHTCHANGE) {
         // The frame lays itself out again once the rebar has settled.
-        if (auto* frame = dynamic_cast<CFrameWnd*>(FromHandlePermanent(::GetParent(m_hWnd))))
-            frame->RecalcLayout();
+        ::SendMessageW(::GetParent(m_hWnd), WM_FRAME_RECALCLAYOUT, 0, 0);
         *result = 0;
         return TRUE;
     }

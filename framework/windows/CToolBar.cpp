@@ -1,10 +1,11 @@
 #include "framework/windows/CToolBar.h"
 
 #include "framework/windows/CCmdUI.h"
-#include "framework/windows/CFrameWnd.h"
 #include "framework/windows/CReBar.h"
 #include "framework/windows/CWinApp.h"
 #include "framework/windows/CommandImages.h"
+#include "framework/windows/CommandPrompts.h"
+#include "framework/windows/StandardIds.h"
 #include "framework/windows/IntList.h"
 #include "framework/windows/PngImage.h"
 
@@ -71,7 +72,7 @@ CToolBar::~CToolBar()
 
 const std::vector<CToolBar*>& CToolBar::AllToolBars() { return Registry(); }
 
-BOOL CToolBar::Create(CFrameWnd* frame, DWORD style, UINT id)
+BOOL CToolBar::Create(CWnd* frame, DWORD style, UINT id)
 {
     m_pFrame = frame;
     DWORD all = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS |
@@ -256,7 +257,7 @@ void CToolBar::Customize()
         SendMessage(TB_CUSTOMIZE);
 }
 
-void CToolBar::OnUpdateCmdUI(CFrameWnd* target, BOOL disableIfNoHandler)
+void CToolBar::OnUpdateCmdUI(CCmdTarget* target, BOOL disableIfNoHandler)
 {
     int count = GetCount();
     for (int i = 0; i < count; ++i) {
@@ -325,7 +326,7 @@ LRESULT CToolBar::OnDropDown(NMTOOLBARW* info)
     if (!button || !m_pFrame)
         return TBDDRET_DEFAULT;
     CMenu popup = button->CreatePopup();
-    if (!m_pFrame->OnShowPopupMenu(&popup, button->m_nID))
+    if (!m_pFrame->SendMessage(WM_FRAME_SHOWPOPUPMENU, button->m_nID, (LPARAM)&popup))
         return TBDDRET_DEFAULT;
     CRect rect(info->rcButton);
     ::MapWindowPoints(m_hWnd, nullptr, (POINT*)&rect, 2);
@@ -375,10 +376,12 @@ BOOL CToolBar::OnChildNotify(UINT message, WPARAM, LPARAM lParam, LRESULT* resul
     case TBN_HOTITEMCHANGE: {
         auto* hot = (NMTBHOTITEM*)header;
         if (m_pFrame) {
-            if (hot->dwFlags & HICF_LEAVING)
-                m_pFrame->SetMessageText(IDS_IDLE_MESSAGE);
-            else
-                m_pFrame->SetMessageText(LoadStringPart((UINT)hot->idNew, 0));
+            if (hot->dwFlags & HICF_LEAVING) {
+                m_pFrame->SendMessage(WM_FRAME_SETMESSAGETEXT, IDS_IDLE_MESSAGE);
+            } else {
+                CString prompt = LoadStringPart((UINT)hot->idNew, 0);
+                m_pFrame->SendMessage(WM_FRAME_SETMESSAGETEXT, 0, (LPARAM)prompt.GetString());
+            }
         }
         return TRUE;
     }

@@ -19,7 +19,7 @@
 #include <memory>
 #include <vector>
 
-class CFrameWnd;
+class CCmdTarget;
 
 // Registered messages of the toolbars to their frame.
 UINT ToolBarResetMessage();
@@ -30,8 +30,9 @@ public:
     CToolBar();
     ~CToolBar() override;
 
-    // A flat toolbar with tooltips; notifications go to `frame`.
-    BOOL Create(CFrameWnd* frame, DWORD style, UINT id);
+    // A flat toolbar with tooltips; commands and notifications go to
+    // `frame`, which answers the WM_FRAME_* messages.
+    BOOL Create(CWnd* frame, DWORD style, UINT id);
     BOOL LoadToolBar(UINT resourceId, UINT coldPng, UINT menuPng, UINT hotPng);
     UINT GetResourceId() const { return m_nResourceId; }
 
@@ -55,7 +56,7 @@ public:
     void Customize();
     bool IsCustomizing() const { return m_bCustomizing; }
 
-    void OnUpdateCmdUI(CFrameWnd* target, BOOL disableIfNoHandler);
+    void OnUpdateCmdUI(CCmdTarget* target, BOOL disableIfNoHandler);
     void SaveState(const WCHAR* section);
     void LoadState(const WCHAR* section);
 
@@ -67,7 +68,7 @@ public:
     static const std::vector<CToolBar*>& AllToolBars();
 
     // The frame that receives the bar's commands and notifications.
-    CFrameWnd* GetFrame() const { return m_pFrame; }
+    CWnd* GetFrame() const { return m_pFrame; }
 
 private:
     void SetButtons(const std::vector<CToolBarButton*>& buttons);
@@ -80,7 +81,7 @@ private:
     BOOL GetButtonInfo(NMTOOLBARW* info);
     void ShowPopupMenu(POINT screenPoint);
 
-    CFrameWnd* m_pFrame = nullptr;
+    CWnd* m_pFrame = nullptr;
     UINT m_nResourceId = 0;
     std::vector<UINT> m_resourceCommands;
     std::vector<std::unique_ptr<CToolBarButton>> m_pool;  // every button object ever placed

@@ -39,3 +39,13 @@
 
 // Messages of the frame to its bars, views and panes
 #define WM_IDLEUPDATECMDUI 0x0363
+
+// Messages of the bars and the docking column to their frame, so that they
+// need not know the frame's class.
+// A bar's or the column's size changed: the frame lays itself out again.
+#define WM_FRAME_RECALCLAYOUT 0x0364
+// The status line's message: wParam a string id, or 0 with lParam the text.
+#define WM_FRAME_SETMESSAGETEXT 0x0365
+// A toolbar button's drop-down menu is about to open: wParam the button's
+// command, lParam the CMenu*; the result is non-zero when it may open.
+#define WM_FRAME_SHOWPOPUPMENU 0x0366

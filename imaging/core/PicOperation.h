@@ -100,6 +100,23 @@ public:
     BOOL FillSolidRectRGB(uint8_t* data, uint32_t width, uint32_t height, uint32_t stride, int64_t x, int64_t y,
                           int64_t w, int64_t h, uint32_t colour, uint32_t channels, uint32_t flags);
 
+    // ---- turns (PicRotate.h gives the kinds; these pass the operation's status) ----
+    BOOL RotateUChar(const uint8_t* src, uint32_t width, uint32_t height, uint32_t srcStride, uint8_t* dst,
+                     uint32_t dstStride, uint32_t kind, uint32_t pixelSize);
+    BOOL RotateUShort(const uint16_t* src, uint32_t width, uint32_t height, uint32_t srcStride, uint16_t* dst,
+                      uint32_t dstStride, uint32_t kind, uint32_t pixelSize);
+    BOOL RotateFloat(const float* src, uint32_t width, uint32_t height, uint32_t srcStride, float* dst,
+                     uint32_t dstStride, uint32_t kind, uint32_t pixelSize);
+    BOOL RotateUCharInPlace(uint8_t* data, uint32_t width, uint32_t height, uint32_t kind, uint32_t pixelSize);
+    BOOL RotateUShortInPlace(uint16_t* data, uint32_t width, uint32_t height, uint32_t kind, uint32_t pixelSize);
+    BOOL RotateFloatInPlace(float* data, uint32_t width, uint32_t height, uint32_t kind, uint32_t pixelSize);
+    // 1-bit turn: mode & 3 is 0 clockwise, 1 half, 2 counter-clockwise, 3 nothing (FALSE, status unchanged).
+    BOOL Rotate1Bit(const uint8_t* src, uint8_t* dst, uint32_t width, uint32_t height, uint32_t mode,
+                    uint32_t srcStride, uint32_t dstStride);
+
+    // counts[0] = 0 pixels, counts[1] = 1 pixels of a 1-bit image; bits past the width are not counted.
+    BOOL GetOneBitHistogram(const uint8_t* data, uint32_t width, uint32_t height, uint32_t stride, uint32_t* counts);
+
     // ---- flips in place ----
     BOOL FlipVerticalInPlace(uint8_t* data, uint32_t stride, uint32_t height);
     BOOL Mirror1BitInPlace(uint8_t* data, uint32_t width, uint32_t height, uint32_t stride);
@@ -127,6 +144,18 @@ public:
     bool ResizeImage8BitPalette(const uint8_t* src, uint32_t srcWidth, uint32_t srcHeight, uint8_t* dst,
                                 uint32_t dstWidth, uint32_t dstHeight, uint32_t srcStride, uint32_t dstStride,
                                 const RGBQUAD* palette, uint32_t paletteCount, uint32_t method, uint32_t flags);
+
+    // Bilinear forms for packed 1-bit (most significant bit first) and palettised sources.
+    bool ResizeOneBitBilinear(const uint8_t* src, uint32_t srcWidth, uint32_t srcHeight, uint32_t srcStride,
+                              uint8_t* dst, uint32_t dstWidth, uint32_t dstHeight, uint32_t dstStride,
+                              uint32_t flags);
+    // Flag bit 0: a set bit reads as 255 (otherwise as 0).
+    bool ResizeOneBitToGrayBilinear(const uint8_t* src, uint32_t srcWidth, uint32_t srcHeight, uint32_t srcStride,
+                                    uint8_t* dst, uint32_t dstWidth, uint32_t dstHeight, uint32_t dstStride,
+                                    uint32_t flags);
+    bool ResizePalettedBilinear(uint32_t dstWidth, uint32_t dstHeight, uint32_t srcWidth, uint32_t srcHeight,
+                                const uint8_t* src, uint32_t paletteCount, const RGBQUAD* palette, uint8_t* dst,
+                                uint32_t srcStride, uint32_t dstStride);
 
     // Size of a packed DIB block; 0 with status 5 for another depth, 0 with
     // status 1 when the block would reach the library's size limit.

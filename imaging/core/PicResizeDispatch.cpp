@@ -129,28 +129,33 @@ bool CPicOperation::ResizeImageDouble(const double* src, uint32_t srcWidth, uint
                           method, flags);
 }
 
-bool CPicOperation::ResizeImage1Bit(const uint8_t* /*src*/, uint32_t /*srcWidth*/, uint32_t /*srcHeight*/,
-                                    uint8_t* /*dst*/, uint32_t /*dstWidth*/, uint32_t /*dstHeight*/,
-                                    uint32_t /*srcStride*/, uint32_t /*dstStride*/, uint32_t /*threshold*/,
-                                    uint32_t method, uint32_t /*flags*/) {
-    if (method == PIC_RESIZE_DECIMATE || method == PIC_RESIZE_BILINEAR) return NotAvailable(*this);
+bool CPicOperation::ResizeImage1Bit(const uint8_t* src, uint32_t srcWidth, uint32_t srcHeight, uint8_t* dst,
+                                    uint32_t dstWidth, uint32_t dstHeight, uint32_t srcStride, uint32_t dstStride,
+                                    uint32_t /*threshold*/, uint32_t method, uint32_t flags) {
+    if (method == PIC_RESIZE_BILINEAR)  // the threshold serves method 14 only
+        return ResizeOneBitBilinear(src, srcWidth, srcHeight, srcStride, dst, dstWidth, dstHeight, dstStride, flags);
+    if (method == PIC_RESIZE_DECIMATE) return NotAvailable(*this);
     return Refuse(*this, PIC_ERR_BAD_PARAM);
 }
 
-bool CPicOperation::ResizeImage1BitToGray(const uint8_t* /*src*/, uint32_t /*srcWidth*/, uint32_t /*srcHeight*/,
-                                          uint8_t* /*dst*/, uint32_t /*dstWidth*/, uint32_t /*dstHeight*/,
-                                          uint32_t /*srcStride*/, uint32_t /*dstStride*/, uint32_t method,
-                                          uint32_t /*flags*/) {
-    if (IsFilterMethod(method) || method == PIC_RESIZE_DECIMATE || method == PIC_RESIZE_BILINEAR)
-        return NotAvailable(*this);
+bool CPicOperation::ResizeImage1BitToGray(const uint8_t* src, uint32_t srcWidth, uint32_t srcHeight, uint8_t* dst,
+                                          uint32_t dstWidth, uint32_t dstHeight, uint32_t srcStride,
+                                          uint32_t dstStride, uint32_t method, uint32_t flags) {
+    if (method == PIC_RESIZE_BILINEAR)
+        return ResizeOneBitToGrayBilinear(src, srcWidth, srcHeight, srcStride, dst, dstWidth, dstHeight, dstStride,
+                                          flags);
+    if (IsFilterMethod(method) || method == PIC_RESIZE_DECIMATE) return NotAvailable(*this);
     return Refuse(*this, PIC_ERR_BAD_PARAM);
 }
 
 bool CPicOperation::ResizeImage8BitPalette(const uint8_t* src, uint32_t srcWidth, uint32_t srcHeight, uint8_t* dst,
                                            uint32_t dstWidth, uint32_t dstHeight, uint32_t srcStride,
-                                           uint32_t dstStride, const RGBQUAD* /*palette*/,
-                                           uint32_t /*paletteCount*/, uint32_t method, uint32_t flags) {
-    if (method == PIC_RESIZE_DECIMATE || method == PIC_RESIZE_BILINEAR) return NotAvailable(*this);
+                                           uint32_t dstStride, const RGBQUAD* palette, uint32_t paletteCount,
+                                           uint32_t method, uint32_t flags) {
+    if (method == PIC_RESIZE_BILINEAR)
+        return ResizePalettedBilinear(dstWidth, dstHeight, srcWidth, srcHeight, src, paletteCount, palette, dst,
+                                      srcStride, dstStride);
+    if (method == PIC_RESIZE_DECIMATE) return NotAvailable(*this);
     if (method != PIC_RESIZE_NEAREST) return Refuse(*this, PIC_ERR_BAD_PARAM);
     // Palette indices are copied as one-channel pixels.
     CPicImgBufExternConst<uint8_t> source(srcWidth, srcHeight, 1, srcStride, src);

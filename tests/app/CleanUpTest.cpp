@@ -2,6 +2,7 @@
 #include "tests/framework/windows/DialogDriver.h"
 
 #include "app/CleanUp.h"
+#include "app/TempCopyWatch.h"
 #include "res/resource.h"
 
 using namespace qvtest;
@@ -150,4 +151,25 @@ TEST(CCleanUp, GoneCopyCountsAsHeldAndEscapeEndsWithoutWiping)
     }
     player.Release();
     EXPECT_EQ(ReadFileBytes(kept), "data");
+}
+
+TEST(CCleanUp, WithAWatchAFreeCopyWaitsUntilItsProgramHasOpenedIt)
+{
+    TempFolder folder;
+    CString copy = folder.WriteFile(L"clip.mp4", PatternBytes(5000));
+    CTempCopyWatch watch;
+    watch.HandOver(copy);
+    CCleanUp dlg;
+    dlg.m_strPath = copy;
+    dlg.m_pWatch = &watch;
+    INT_PTR result = RunModal(dlg, [&] {
+        dlg.OnTimer(CCleanUp::TIMER_CHECK);
+        EXPECT_EQ(dlg.GetResult(), -1) << "free, but its player has not started yet";
+        EXPECT_TRUE(FileExists(copy));
+        EXPECT_EQ(PatternBytes(5000), ReadFileBytes(copy)) << "the player reads it";
+        dlg.OnTimer(CCleanUp::TIMER_CHECK);
+        EXPECT_EQ(dlg.GetResult(), IDOK) << "read and let go: wiped";
+    });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_FALSE(FileExists(copy));
 }

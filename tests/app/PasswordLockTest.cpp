@@ -36,33 +36,6 @@ TEST(PasswordLock, StartsWithTheDocumentedInitialValues)
     EXPECT_EQ(Options(dlg), std::vector<int>(10, 0));
 }
 
-TEST(PasswordLock, OpensWithTheCallersValuesAndTakesEveryOptionBackOnOK)
-{
-    MessageBoxCapture boxes;
-    PasswordLock dlg;
-    dlg.m_strPassword = dlg.m_strRepeat = kGood;
-    dlg.m_bRecurse = dlg.m_bVerify = dlg.m_bLogErrors = dlg.m_bKeepDates = dlg.m_bEncryptFolderNames = 1;
-    INT_PTR result = RunModal(dlg, [&] {
-        EXPECT_EQ(Text(dlg, IDC_PASSWORD), kGood);
-        EXPECT_EQ(Text(dlg, IDC_REPEAT), kGood);
-        EXPECT_TRUE(Visible(dlg, IDC_MATCH_MARK)) << "equal, non-empty passwords show the match mark";
-        EXPECT_FALSE(Visible(dlg, IDC_CAPS_WARNING));
-        EXPECT_TRUE(Enabled(dlg, IDC_RECURSE));
-        std::vector<int> shown;
-        for (int id : kOptionItems)
-            shown.push_back(Checked(dlg, id));
-        EXPECT_EQ(shown, (std::vector<int>{1, 0, 1, 0, 1, 0, 0, 1, 0, 1}));
-        for (int id : kOptionItems)
-            if (id != IDC_RANDOM_NAMES)  // its click explains itself in a box; tested below
-                Click(dlg, id);
-        Click(dlg, IDOK);
-    });
-    EXPECT_EQ(result, IDOK);
-    EXPECT_EQ(dlg.m_strPassword, kGood);
-    EXPECT_EQ(Options(dlg), (std::vector<int>{0, 1, 0, 1, 0, 1, 1, 0, 0, 0}));
-    EXPECT_TRUE(boxes.texts.empty());
-}
-
 TEST(PasswordLock, RecursionBoxIsDisabledWhenTheCallerDoesNotAllowIt)
 {
     PasswordLock dlg;

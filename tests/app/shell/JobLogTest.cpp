@@ -8,7 +8,9 @@
 #include "doc/JobProtocol.h"
 #include "res/resource.h"
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -28,34 +30,105 @@ public:
     CColorListBox m_list;
 };
 
+// The pixels of a window as the screen shows them, copied with BitBlt from
+// the window's device context into a 32-bit bitmap.
+class ScreenPicture {
+public:
+    explicit ScreenPicture(HWND window)
+    {
+        RECT client = {};
+        ::GetClientRect(window, &client);
+        m_width = client.right;
+        m_height = client.bottom;
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = m_width;
+        info.bmiHeader.biHeight = -m_height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        HDC screen = ::GetDC(window);
+        HDC memory = ::CreateCompatibleDC(screen);
+        HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ old = ::SelectObject(memory, bitmap);
+        ::BitBlt(memory, 0, 0, m_width, m_height, screen, 0, 0, SRCCOPY);
+        ::GdiFlush();
+        const uint32_t* pixels = (const uint32_t*)bits;
+        m_pixels.assign(pixels, pixels + m_width * m_height);
+        ::SelectObject(memory, old);
+        ::DeleteObject(bitmap);
+        ::DeleteDC(memory);
+        ::ReleaseDC(window, screen);
+    }
+    int Height() const { return m_height; }
+    // The colours inside `area` and how many pixels have each.
+    qvtest::ColourCounts CountColours(const RECT& area) const
+    {
+        qvtest::ColourCounts counts;
+        for (int y = std::max(0, (int)area.top); y < std::min(m_height, (int)area.bottom); ++y)
+            for (int x = std::max(0, (int)area.left); x < std::min(m_width, (int)area.right); ++x)
+                ++counts[qvtest::PixelColour(m_pixels[y * m_width + x])];
+        return counts;
+    }
+
+private:
+    int m_width = 0;
+    int m_height = 0;
+    std::vector<uint32_t> m_pixels;
+};
+
 int TextIndexOf(const CString& encoded) { return qvtest::LogLineColours(encoded).first; }
 
 int BackgroundIndexOf(const CString& encoded) { return qvtest::LogLineColours(encoded).second; }
 
 }  // namespace
 
-TEST(ColorListBox, EachLogKindHasItsColours)
+TEST(ColorListBox, EachLogKindIsDrawnOnScreenInItsColours)
 {
+    const COLORREF black = RGB(0, 0, 0), white = RGB(255, 255, 255), red = RGB(255, 0, 0), green = RGB(0, 128, 0),
+                   grey = RGB(128, 128, 128), blue = RGB(0, 0, 255);
     struct Case {
+        const char* name;
         int kind;
-        int text;
-        int background;
+        COLORREF text;
+        COLORREF background;
     };
     const Case cases[] = {
-        {LOG_PLAIN, 13, 1},          {LOG_INFO, 0, 1},          {LOG_ERROR, 10, 1},
-        {LOG_OK, 3, 1},              {LOG_WARNING, 9, 1},       {LOG_HEADING, 1, 13},
-        {LOG_HEADING_ERROR, 1, 10},  {LOG_HEADING_OK, 1, 3},    {LOG_HEADING_WARNING, 1, 9},
-        {77, 13, 1} /* unknown kinds are blue */,
+        {"plain", LOG_PLAIN, blue, white},
+        {"information", LOG_INFO, black, white},
+        {"error", LOG_ERROR, red, white},
+        {"success", LOG_OK, green, white},
+        {"warning", LOG_WARNING, grey, white},
+        {"heading", LOG_HEADING, white, blue},
+        {"heading of errors", LOG_HEADING_ERROR, white, red},
+        {"heading of success", LOG_HEADING_OK, white, green},
+        {"heading of warnings", LOG_HEADING_WARNING, white, grey},
+        {"unknown kind", 77, blue, white},
     };
+    LogHost host;
+    CColorListBox& list = host.m_list;
     for (const Case& c : cases) {
         int text = -1, background = -1;
         CColorListBox::KindColors(c.kind, text, background);
-        EXPECT_EQ(c.text, text) << c.kind;
-        EXPECT_EQ(c.background, background) << c.kind;
+        list.AddLine(text, background, L"#### WWW ####");
     }
-    EXPECT_EQ(RGB(255, 0, 0), CColorListBox::TableColor(10));
-    EXPECT_EQ(RGB(0, 0, 255), CColorListBox::TableColor(13));
-    EXPECT_EQ(RGB(0, 255, 255), CColorListBox::TableColor(15));
+    ::SetWindowPos(host.m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    ::UpdateWindow(host.m_hWnd);
+    ::UpdateWindow(list.m_hWnd);
+    ScreenPicture picture(list.m_hWnd);
+    for (int i = 0; i < (int)(sizeof(cases) / sizeof(cases[0])); ++i) {
+        const Case& c = cases[i];
+        RECT item = {};
+        ASSERT_NE(LB_ERR, list.SendMessage(LB_GETITEMRECT, i, (LPARAM)&item)) << c.name;
+        ASSERT_LE(item.bottom, picture.Height()) << c.name << ": every line fits on the screen";
+        qvtest::ColourCounts colours = picture.CountColours(item);
+        auto most = std::max_element(colours.begin(), colours.end(),
+                                     [](const auto& a, const auto& b) { return a.second < b.second; });
+        ASSERT_NE(most, colours.end()) << c.name;
+        EXPECT_EQ(c.background, most->first) << c.name << ": background";
+        EXPECT_GT(qvtest::CountOf(colours, c.text), 10) << c.name << ": text";
+    }
 }
 
 TEST(ColorListBox, LinesKeepTheirColoursAndStayOnOneLine)

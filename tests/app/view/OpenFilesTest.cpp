@@ -1,7 +1,8 @@
 // Opening files from the list: encrypted files through a plain temporary
-// copy handed to the application registered for their type (a command of
-// the test's own that copies what it is given) and wiped once free; plain
-// files where they lie, never wiped.
+// copy handed to the application registered for their type (receiving
+// programs of the test's own that copy what they read to a mark file) and
+// wiped once free, again whenever it comes back, and at the latest at exit
+// or the next start; plain files where they lie, never wiped.
 #include "tests/app/view/ViewProgramTest.h"
 
 #include "tests/player/PlayerTestMedia.h"
@@ -34,11 +35,26 @@ protected:
         view->SendMessage(UWM_LIST_COMMAND, ID_OPEN_TEMP_DECRYPTED, 0);
     }
     CString Mark() { return folder / L"received.txt"; }
-    // The command of the test's file type copies what it is given to the mark.
-    CString CopyCommand() { return L"cmd /c copy /y \"%1\" \"" + Mark() + L"\""; }
+    // The command line that starts one of the test's receiving programs,
+    // which lie beside this test program.
+    static CString Receiver(const WCHAR* name)
+    {
+        WCHAR self[MAX_PATH] = {};
+        ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+        CString path = self;
+        return L"\"" + path.Left(path.ReverseFind(L'\\') + 1) + name + L".exe.so\"";
+    }
+    // The command of the test's file type copies what it is given to the
+    // mark, which appears complete (written aside, then renamed).
+    CString CopyCommand() { return Receiver(L"qvtest_late_opener") + L" 0 \"%1\" \"" + Mark() + L"\""; }
 };
 
 }  // namespace
+
+// A read the watch does not see (one that falls before it takes its first
+// look at the copy) leaves the wipe to the open grace, so waits for a wipe
+// reach beyond it.
+static const DWORD kBeyondOpenGrace = (DWORD)CTempCopyWatch::OPEN_GRACE + 30000;
 
 TEST_F(OpenFilesTest, AnEncryptedFileOpensFromACopyThatIsWipedOnceFree)
 {
@@ -53,7 +69,7 @@ TEST_F(OpenFilesTest, AnEncryptedFileOpensFromACopyThatIsWipedOnceFree)
     List().GetItemRect(item, &label, LVIR_LABEL);
     List().SendMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(label.CenterPoint().x, label.CenterPoint().y));
 
-    ASSERT_TRUE(qvtest::PumpUntil([&] { return qvtest::FileExists(Mark()); }, 8000)) << "the program got the copy";
+    ASSERT_TRUE(qvtest::PumpUntil([&] { return qvtest::FileExists(Mark()); }, 30000)) << "the program got the copy";
     EXPECT_EQ("the plain letter", qvtest::ReadFileBytes(Mark()));
     CString copy = view->m_strTempToWipe;
     EXPECT_EQ(0, copy.Find(temp.Path())) << copy.ToUtf8();
@@ -67,12 +83,66 @@ TEST_F(OpenFilesTest, APlainFileOpensWhereItLiesAndIsNeverWiped)
     viewtest::TestFileType type(L".qvtestdoc", CopyCommand());
     CString plain = folder.WriteFile(L"plain.qvtestdoc", "my own words");
     OpenThroughList(plain);
-    ASSERT_TRUE(qvtest::PumpUntil([&] { return qvtest::FileExists(Mark()); }, 8000));
+    ASSERT_TRUE(qvtest::PumpUntil([&] { return qvtest::FileExists(Mark()); }, 30000));
     EXPECT_EQ("my own words", qvtest::ReadFileBytes(Mark()));
-    qvtest::PumpFor(2500);
+    EXPECT_TRUE(view->m_strTempToWipe.IsEmpty());
+    EXPECT_FALSE(view->m_tempCopies.IsWatching(plain)) << "a plain file is not a copy of ours";
+    // The program's end wipes whatever it watches.
+    Stop();
     EXPECT_TRUE(qvtest::FileExists(plain)) << "opening a plain file must not destroy it";
     EXPECT_EQ("my own words", qvtest::ReadFileBytes(plain));
     EXPECT_TRUE(TempFiles().empty());
+}
+
+TEST_F(OpenFilesTest, AProgramThatOpensItsCopyLateStillFindsIt)
+{
+    // It opens its file 4 s after it starts: a slow program.
+    viewtest::TestFileType type(L".qvtestlate",
+                                Receiver(L"qvtest_late_opener") + L" 4000 \"%1\" \"" + Mark() + L"\"");
+    CString encrypted = viewtest::EncryptInto(folder, L"late.qvtestlate", "read late");
+    OpenThroughList(encrypted);
+    ASSERT_TRUE(qvtest::PumpUntil([&] { return qvtest::FileExists(Mark()); }, 30000));
+    EXPECT_EQ("read late", qvtest::ReadFileBytes(Mark()));
+    EXPECT_TRUE(qvtest::PumpUntil([&] { return TempFiles().empty(); }, kBeyondOpenGrace))
+        << "once read and let go, the copy and its placeholder are wiped";
+}
+
+TEST_F(OpenFilesTest, ACopyItsProgramWritesAgainIsWipedAgain)
+{
+    // It reads its file, waits until the file is gone, then saves it again.
+    viewtest::TestFileType type(L".qvtestsave", Receiver(L"qvtest_resaver") + L" \"%1\" \"" + Mark() +
+                                                    L"\" \"edited words\"");
+    CString encrypted = viewtest::EncryptInto(folder, L"draft.qvtestsave", "first words");
+    OpenThroughList(encrypted);
+    CString copy = view->m_strTempToWipe;
+    ASSERT_FALSE(copy.IsEmpty());
+    ASSERT_TRUE(qvtest::PumpUntil([&] { return qvtest::FileExists(Mark()); }, 30000));
+    EXPECT_EQ("first words", qvtest::ReadFileBytes(Mark()));
+    ASSERT_TRUE(qvtest::PumpUntil([&] { return qvtest::FileExists(Mark() + L".saved"); }, kBeyondOpenGrace))
+        << "the copy was wiped, and its program saved it again";
+    EXPECT_TRUE(qvtest::PumpUntil([&] { return TempFiles().empty(); }, 10000)) << "the saved copy is wiped again";
+    EXPECT_TRUE(view->m_tempCopies.IsWatching(copy)) << "and still watched";
+}
+
+TEST_F(OpenFilesTest, WhatARunLeftIsWipedAtTheNextStart)
+{
+    viewtest::TestFileType type(L".qvtestheld", L"cmd /c exit");
+    CString encrypted = viewtest::EncryptInto(folder, L"left.qvtestheld", "left content");
+    OpenThroughList(encrypted);
+    CString copy = view->m_strTempToWipe;
+    ASSERT_FALSE(copy.IsEmpty());
+    // Held with no sharing for writes or deletion, the copy outlives the run.
+    HANDLE holder = ::CreateFileW(copy, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    Stop();
+    bool outlived = qvtest::FileExists(copy);
+    ::CloseHandle(holder);
+    ASSERT_TRUE(outlived);
+    EXPECT_EQ("left content", qvtest::ReadFileBytes(copy));
+
+    Start();
+    EXPECT_FALSE(qvtest::FileExists(copy));
+    EXPECT_TRUE(TempFiles().empty()) << "nor its placeholder";
 }
 
 TEST_F(OpenFilesTest, ACopyStillHeldIsWipedWhenTheProgramEnds)

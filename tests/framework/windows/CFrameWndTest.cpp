@@ -453,6 +453,21 @@ TEST_F(FrameTest, WorkspaceIsRestoredAtTheNextStartAndCleanStateDropsIt)
     EXPECT_EQ(7, frame->toolBar.GetCount());
 }
 
+TEST_F(FrameTest, AButtonUnderThePointerShowsItsPromptOnTheStatusLine)
+{
+    CToolBar& bar = frame->toolBar;
+    ASSERT_GE(bar.CommandToIndex(ID_VIEW_COMMAND), 0);
+    NMTBHOTITEM hot = {};
+    hot.hdr = {bar.m_hWnd, IDW_TOOLBAR, (UINT)TBN_HOTITEMCHANGE};
+    hot.idNew = ID_VIEW_COMMAND;
+    hot.dwFlags = HICF_MOUSE | HICF_ENTERING;
+    frame->SendMessage(WM_NOTIFY, IDW_TOOLBAR, (LPARAM)&hot);
+    EXPECT_EQ(L"Runs the view's command", frame->status.GetPaneText(0)) << "the prompt, without the tip";
+    hot.dwFlags = HICF_MOUSE | HICF_LEAVING;
+    frame->SendMessage(WM_NOTIFY, IDW_TOOLBAR, (LPARAM)&hot);
+    EXPECT_EQ(L"Ready", frame->status.GetPaneText(0));
+}
+
 TEST_F(FrameTest, StatusIndicatorShowsItsTextWhileTheKeyIsLocked)
 {
     qvtest::KeyboardState keys;

@@ -543,4 +543,126 @@ TEST(Reductions, BandsGiveTheSameBytesAsOneThread) {
     }
 }
 
+// ---- bilinear for 1-bit and palettised images ----
+
+int Bit(const std::vector<uint8_t>& image, uint32_t stride, uint32_t x, uint32_t y) {
+    return (image[(size_t)y * stride + x / 8] >> (7 - x % 8)) & 1;
+}
+
+// Interpolation positions of the bilinear rule: (first tap, weight of the second).
+std::pair<long long, double> Position(uint32_t i, uint32_t s, uint32_t n) {
+    double p = i * resizemodel::BilinearStep(s, n);
+    long long f = (long long)std::floor(p);
+    return {f, p - f};
+}
+uint32_t LimitTo(long long i, uint32_t n) { return (uint32_t)std::clamp<long long>(i, 0, (long long)n - 1); }
+
+TEST(BilinearResize, OneBitFormsMatchTheirModels) {
+    struct Size {
+        uint32_t w, h;
+    } targets[] = {{40, 23}, {211, 150}, {97, 61}, {5, 1}};
+    const uint32_t sw = 97, sh = 61, sstride = 15;
+    std::vector<uint8_t> src = imgtest::RandomBytes((size_t)sstride * sh, 41);
+    for (size_t i = 0; i < src.size(); i += 3) src[i] = i % 2 ? 0xFF : 0x00;  // some uniform runs
+    for (const Size& to : targets) {
+        const uint32_t dstride = (to.w + 7) / 8 + 1;
+        std::vector<uint8_t> bits((size_t)dstride * to.h), gray((size_t)to.w * to.h), grayInverse(gray.size());
+        ASSERT_TRUE(pic_ResizeImage1(src.data(), sw, sh, sstride, bits.data(), to.w, to.h, dstride, 0,
+                                     PIC_RESIZE_BILINEAR, kNoThreads));
+        ASSERT_TRUE(pic_ResizeImage1To8Gray(src.data(), sw, sh, sstride, gray.data(), to.w, to.h, to.w,
+                                            PIC_RESIZE_BILINEAR, 1));
+        ASSERT_TRUE(pic_ResizeImage1To8Gray(src.data(), sw, sh, sstride, grayInverse.data(), to.w, to.h, to.w,
+                                            PIC_RESIZE_BILINEAR, 0));
+        for (uint32_t y = 0; y < to.h; ++y) {
+            auto [fy, wy] = Position(y, sh, to.h);
+            uint32_t r0 = LimitTo(fy, sh), r1 = LimitTo(fy + 1, sh);
+            long long A = (long long)(wy * 256), B = (long long)((1 - wy) * 256);
+            for (uint32_t x = 0; x < to.w; ++x) {
+                auto [fx, wx] = Position(x, sw, to.w);
+                uint32_t c0 = LimitTo(fx, sw), c1 = LimitTo(fx + 1, sw);
+                long long C = (long long)(wx * 256);
+                int a = Bit(src, sstride, c0, r0), b = Bit(src, sstride, c1, r0), c = Bit(src, sstride, c0, r1),
+                    d = Bit(src, sstride, c1, r1);
+                int expected = a + b + c + d == 4 ? 1
+                               : a + b + c + d == 0
+                                   ? 0
+                                   : c * (256 - C) * A + d * C * A + b * C * B + a * (256 - C) * B > 32768;
+                ASSERT_EQ(Bit(bits, dstride, x, y), expected) << to.w << "x" << to.h << " at " << x << "," << y;
+                double g = (1 - wy) * (1 - wx) * 255 * a + (1 - wy) * wx * 255 * b + wy * wx * 255 * d +
+                           wy * (1 - wx) * 255 * c;
+                ASSERT_EQ(gray[(size_t)y * to.w + x], (uint8_t)g) << "gray at " << x << "," << y;
+                double h = (1 - wy) * (1 - wx) * 255 * (1 - a) + (1 - wy) * wx * 255 * (1 - b) +
+                           wy * wx * 255 * (1 - d) + wy * (1 - wx) * 255 * (1 - c);
+                ASSERT_EQ(grayInverse[(size_t)y * to.w + x], (uint8_t)h) << "inverse gray at " << x << "," << y;
+            }
+        }
+        for (uint32_t bands = 2; bands <= 8; bands += 3) {
+            imgtest::BandCount count(bands);
+            std::vector<uint8_t> banded(bits.size());
+            ASSERT_TRUE(pic_ResizeImage1(src.data(), sw, sh, sstride, banded.data(), to.w, to.h, dstride, 0,
+                                         PIC_RESIZE_BILINEAR, 0));
+            for (uint32_t y = 0; y < to.h; ++y)
+                for (uint32_t x = 0; x < to.w; ++x)
+                    ASSERT_EQ(Bit(banded, dstride, x, y), Bit(bits, dstride, x, y)) << bands << " bands";
+        }
+    }
+    uint8_t clear[4] = {}, out[16] = {};
+    ASSERT_TRUE(pic_ResizeImage1To8Gray(clear, 8, 4, 1, out, 4, 4, 4, PIC_RESIZE_BILINEAR, 0));
+    for (uint8_t v : out) EXPECT_EQ(v, 255) << "clear bits read as white without flag bit 0";
+    EXPECT_FALSE(pic_ResizeImage1(clear, 8, 4, 1, clear, 8, 4, 1, 0, PIC_RESIZE_BILINEAR, 0));
+    EXPECT_EQ(pic_GetLastError(), PIC_ERR_BAD_PARAM) << "the same buffer";
+    EXPECT_FALSE(pic_ResizeImage1(clear, 16, 4, 1, out, 8, 4, 1, 0, PIC_RESIZE_BILINEAR, 0));
+    EXPECT_EQ(pic_GetLastError(), PIC_ERR_BAD_PARAM) << "a stride shorter than a row";
+}
+
+TEST(BilinearResize, PalettisedFormMatchesItsModel) {
+    const uint32_t sw = 37, sh = 23, sstride = 40, count = 20;
+    std::vector<uint8_t> src = imgtest::RandomBytes((size_t)sstride * sh, 43);
+    for (uint8_t& v : src) v = v % 24;  // indices 20..23 are past the palette: they read entry 0
+    std::vector<uint8_t> bytes = imgtest::RandomBytes(count * 3, 44);
+    std::vector<RGBQUAD> palette(count);
+    for (uint32_t i = 0; i < count; ++i) palette[i] = {bytes[3 * i], bytes[3 * i + 1], bytes[3 * i + 2], 0};
+    auto entry = [&](uint8_t i) { return palette[i < count ? i : 0]; };
+    const uint32_t dw = 50, dh = 11;
+    std::vector<uint8_t> dst((size_t)dw * dh);
+    ASSERT_TRUE(pic_ResizeImage8(src.data(), sw, sh, sstride, dst.data(), dw, dh, dw, palette.data(), count,
+                                 PIC_RESIZE_BILINEAR, 0));
+    for (uint32_t y = 0; y < dh; ++y) {
+        auto [fy, wy] = Position(y, sh, dh);
+        uint32_t r0 = LimitTo(fy, sh), r1 = LimitTo(fy + 1, sh);
+        for (uint32_t x = 0; x < dw; ++x) {
+            auto [fx, wx] = Position(x, sw, dw);
+            uint32_t c0 = LimitTo(fx, sw), c1 = LimitTo(fx + 1, sw);
+            RGBQUAD a = entry(src[r0 * sstride + c0]), b = entry(src[r0 * sstride + c1]),
+                    c = entry(src[r1 * sstride + c0]), d = entry(src[r1 * sstride + c1]);
+            auto mix = [&](int va, int vb, int vc, int vd) {
+                return (int)(uint8_t)((1 - wy) * (1 - wx) * va + (1 - wy) * wx * vb + wy * wx * vd +
+                                      wy * (1 - wx) * vc);
+            };
+            int red = mix(a.rgbRed, b.rgbRed, c.rgbRed, d.rgbRed);
+            int green = mix(a.rgbGreen, b.rgbGreen, c.rgbGreen, d.rgbGreen);
+            int blue = mix(a.rgbBlue, b.rgbBlue, c.rgbBlue, d.rgbBlue);
+            int best = 0;
+            long bound = 1L << 40;
+            for (uint32_t i = 0; i < count; ++i) {
+                long dg = palette[i].rgbGreen - green, dbl = palette[i].rgbBlue - blue, dr = palette[i].rgbRed - red;
+                long dist = dg * dg + dbl * dbl + dr * dr;
+                if (dist < bound) best = (int)i, bound = dist;
+            }
+            ASSERT_EQ(dst[y * dw + x], best) << x << "," << y;
+        }
+    }
+    // Same size and stride: a byte copy, padding included, of exactly the image's bytes.
+    GuardedBuffer tight((size_t)(sh - 1) * sstride + sw);
+    ASSERT_TRUE(pic_ResizeImage8(src.data(), sw, sh, sstride, tight.data(), sw, sh, sstride, palette.data(), count,
+                                 PIC_RESIZE_BILINEAR, 0));
+    EXPECT_EQ(memcmp(tight.data(), src.data(), (size_t)(sh - 1) * sstride + sw), 0);
+    EXPECT_FALSE(pic_ResizeImage8(src.data(), sw, sh, sstride, dst.data(), dw, dh, dw, nullptr, count,
+                                  PIC_RESIZE_BILINEAR, 0));
+    EXPECT_EQ(pic_GetLastError(), PIC_ERR_BAD_PARAM);
+    EXPECT_FALSE(pic_ResizeImage8(src.data(), sw, sh, sstride, dst.data(), dw, dh, dw, palette.data(), 0,
+                                  PIC_RESIZE_BILINEAR, 0));
+    EXPECT_EQ(pic_GetLastError(), PIC_ERR_BAD_PARAM);
+}
+
 }  // namespace
