@@ -52,30 +52,21 @@ COrvantisView::COrvantisView()
     m_nVideoCache = ReadSetting(L"VideoCache", 0);
     m_wndList.m_bTextView = m_bTextView;
     m_wndList.m_bImageView = m_bImageView;
-<<<<<<< HEAD
     // Without the library media files go to the application registered for their type.
     m_Player.Load();
     m_wndList.m_bVideoPlayer = m_Player.IsLoaded() ? 1 : 0;
-}
-
-COrvantisView::~COrvantisView()
-{
-    CloseVideoWindow();
-    WipeAllTempCopies();
-    // m_Player goes last: the video window no longer holds it.
-}
-=======
-    // The program's own player is not part of this build: media files go to
-    // the application registered for their type.
-    m_wndList.m_bVideoPlayer = 0;
     // Copies an earlier run left go now; this run's are noted beside them,
     // in the program's profile (COrvantisApp::InitInstance names it).
     if (AfxGetApp())
         m_tempCopies.Begin(L"Software\\Halvercombe\\Quorvex\\TempCopies");
 }
 
-COrvantisView::~COrvantisView() { m_tempCopies.WipeAll(); }
->>>>>>> main
+COrvantisView::~COrvantisView()
+{
+    CloseVideoWindow();
+    m_tempCopies.WipeAll();
+    // m_Player goes last: the video window no longer holds it.
+}
 
 COrvantisDoc* COrvantisView::GetDocument() const { return dynamic_cast<COrvantisDoc*>(m_pDocument); }
 

@@ -13,11 +13,8 @@
 #pragma once
 
 #include "app/MyMFCShellListCtrl.h"
-<<<<<<< HEAD
-#include "doc/VideoHost.h"
-=======
 #include "app/TempCopyWatch.h"
->>>>>>> main
+#include "doc/VideoHost.h"
 #include "framework/windows/CView.h"
 #include "framework/base/Collections.h"
 #include "viewers/VideoPlayerDll.h"
@@ -37,12 +34,8 @@ class COrvantisView : public CView, public CVideoHost, public CVideoViewOwner {
 public:
     // Reads the display settings and loads the player library.
     COrvantisView();
-<<<<<<< HEAD
-    // Closes the video window, wipes the temporary copies still waiting,
+    // Closes the video window, wipes the temporary copies still there,
     // then lets the player library go.
-=======
-    // Wipes the temporary copies still there.
->>>>>>> main
     ~COrvantisView() override;
 
     COrvantisDoc* GetDocument() const;

@@ -1,16 +1,10 @@
 // COrvantisView: opening the files the list hands over. Previews and the
 // secure viewers are the document's; an encrypted file opens through a
-<<<<<<< HEAD
 // plain temporary copy, which plays in the program's video window when it
-// is media and the player library is there, and is otherwise handed to the
-// application registered for its type and wiped once that application lets
-// go of it (at the latest when the program ends). A file opened where it
-=======
-// plain temporary copy, which is handed to the application registered for
-// its type and watched until the program ends: wiped once that application
-// lets go of it, and again whenever it comes back. A file opened where it
->>>>>>> main
-// lies is never wiped.
+// is media and the player library is there (the window removes it), and is
+// otherwise handed to the application registered for its type and watched
+// until the program ends: wiped once that application lets go of it, and
+// again whenever it comes back. A file opened where it lies is never wiped.
 #include "app/OrvantisView.h"
 
 #include "app/CleanUp.h"
@@ -19,52 +13,7 @@
 #include "crypt/FileOps.h"
 #include "doc/OrvantisDoc.h"
 #include "doc/FileKinds.h"
-<<<<<<< HEAD
-#include "framework/windows/CWaitCursor.h"
 #include "viewers/VideoView.h"
-
-namespace {
-
-// The empty file whose name a copy with an added extension took: the copy's
-// path up to its ".tmp"; "" when the copy has no extension of its own.
-CString PlaceholderOf(const CString& copy)
-{
-    CString lower = copy;
-    lower.MakeLower();
-    int slash = lower.ReverseFind(L'\\');
-    int tmp = lower.Find(L".tmp", slash + 1);
-    if (tmp < 0 || tmp + 4 >= copy.GetLength())
-        return CString();
-    return copy.Left(tmp + 4);
-}
-
-// No other handle is open on the file (it opens with no sharing at all).
-bool IsFileFree(const CString& path)
-{
-    HANDLE file = ::CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    ::CloseHandle(file);
-    return true;
-}
-
-void DeletePlaceholderOf(const CString& copy)
-{
-    CString placeholder = PlaceholderOf(copy);
-    if (!placeholder.IsEmpty())
-        ::DeleteFileW(placeholder);
-}
-
-void WipeCopy(const CString& copy)
-{
-    if (::GetFileAttributesW(copy) != INVALID_FILE_ATTRIBUTES)
-        CFileOps::SecureDeleteFile(copy);
-    DeletePlaceholderOf(copy);
-}
-
-}  // namespace
-=======
->>>>>>> main
 
 void COrvantisView::ForgetLastPreview()
 {
@@ -116,12 +65,13 @@ LRESULT COrvantisView::OnListCommand(WPARAM command)
         m_strTempCopy = opened;
         m_bTempCopyIsCopy = copy;
         m_bTempCopyIsMedia = media;
-<<<<<<< HEAD
         if (video && videoAllowed) {
-            // The window starts on the growing copy.
+            // The window starts on the growing copy and removes it itself.
             m_bVideoMode = 1;
             document->m_bVideoViewOpen = 1;
             PlayInVideoWindow(opened, 0, copy ? 1 : 0, info.videoKind == TempOpenInfo::VIDEO_WMV ? 1 : 0);
+        } else if (copy) {
+            m_tempCopies.Expect(opened);
         }
         return 0;
     }
@@ -129,10 +79,6 @@ LRESULT COrvantisView::OnListCommand(WPARAM command)
         m_bVideoMode = 1;
         document->m_bVideoViewOpen = 1;
         PlayInVideoWindow(opened, 1, copy ? 1 : 0, 0);
-=======
-        if (copy)
-            m_tempCopies.Expect(opened);
->>>>>>> main
         return 0;
     }
     if (copy)
@@ -193,27 +139,9 @@ void COrvantisView::OnTempDecrypted(int result)
         return;
     bool openNow = m_nPlaybackState != 2;
     if (m_bTempCopyIsCopy)
-<<<<<<< HEAD
-        HandOverCopy(copy, m_bTempCopyIsMedia);
-}
-
-void COrvantisView::WatchTempCopy(const CString& path)
-{
-    for (const TempCopy& pending : m_tempCopies) {
-        if (pending.path.CompareNoCase(path) == 0)
-            return;
-    }
-    m_tempCopies.push_back({path, WIPE_ATTEMPTS});
-    // Without a window (the view is going) the copies are wiped at its end.
-    if (!m_hWnd)
-        return;
-    KillTimer(TIMER_WIPE);
-    SetTimer(TIMER_WIPE, WIPE_FIRST_DELAY);
-=======
         HandOverCopy(copy, m_bTempCopyIsMedia, openNow);
     else if (openNow)
         m_wndList.OpenWithDefaultVerb(copy);
->>>>>>> main
 }
 
 void COrvantisView::CheckTempCopies()
@@ -279,9 +207,10 @@ void COrvantisView::OnVideoViewClosing(CVideoView* window)
 
 void COrvantisView::DeferCopyRemoval(const CString& path)
 {
-    // At exit the view's own wipe at its end takes it.
+    // At exit the watch's wipe at the view's end takes it.
     if (m_bClosingVideoForExit || !m_hWnd) {
-        WatchTempCopy(path);
+        m_tempCopies.Expect(path);
+        m_tempCopies.HandOver(path, false);
         return;
     }
     m_videoCopiesLeft.push_back(path);
@@ -294,7 +223,7 @@ void COrvantisView::HandOverVideoCopies()
     copies.swap(m_videoCopiesLeft);
     for (const CString& copy : copies) {
         if (::GetFileAttributesW(copy) != INVALID_FILE_ATTRIBUTES)
-            HandOverCopy(copy, true);
+            HandOverCopy(copy, true, false);
     }
 }
 
@@ -316,7 +245,9 @@ void COrvantisView::CloseVideoWindow()
         m_pVideoView->m_pPlayer = nullptr;
         m_pVideoView = nullptr;
     }
-    for (const CString& copy : m_videoCopiesLeft)
-        WatchTempCopy(copy);
+    for (const CString& copy : m_videoCopiesLeft) {
+        m_tempCopies.Expect(copy);
+        m_tempCopies.HandOver(copy, false);
+    }
     m_videoCopiesLeft.clear();
 }
