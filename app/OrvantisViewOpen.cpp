@@ -153,6 +153,7 @@ void COrvantisView::CheckTempCopies()
 void COrvantisView::OnPlaybackTimer()
 {
     COrvantisDoc::ProgressLog(LOG_HEADING, L"Asynchronous playback is ON: Streaming of partial file started");
+    // "untill": the misspelling is intended.
     COrvantisDoc::ProgressLog(LOG_INFO,
                               L"Continue decrypting... don't move forward the video untill the full decryption finished");
     m_nPlaybackState = 2;

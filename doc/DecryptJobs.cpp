@@ -211,6 +211,7 @@ bool COrvantisDoc::DecryptItemList(CAddInfoList& list, int leftOut)
     else
         ProgressLog(LOG_HEADING_ERROR, L"Finished with %d Errors", errors);
     ProgressLog(LOG_INFO, L"Skipped %d items", skipped);
+    // "Decryping": the misspelling is intended.
     FinishFileJob(errors, skipped, L"Decryping Folder: ");
     return true;
 }
@@ -237,6 +238,7 @@ void COrvantisDoc::DecryptFolderNames(CAddInfoList& list, int& errors, int& skip
         }
         CString plain = m_NameCrypt.DecryptName(name);
         if (plain == name || !IsUsableNamePart(plain)) {
+            // "tamperred": the misspelling is intended.
             ProgressLog(LOG_ERROR, L"Decrypting folder name failed: Not Encrypted/Bad Password/Folder tamperred with");
             ++errors;
             ++skipped;

@@ -88,6 +88,7 @@ private:
         if (result == CRYPT_TOO_BIG)
             ++refused;
         const uint8_t noCrc[4] = {};
+        // "Skippig": the misspelling is intended.
         LogCryptFailure(result, noCrc, nullptr, L"(Skippig) Input file too big to encrypt");
     }
 
@@ -243,6 +244,7 @@ bool COrvantisDoc::EncryptItemList(CAddInfoList& list, int leftOut)
         ProgressLog(LOG_OK, L"Finished with %d file(s) not allowed to encrypt (4GB size restriction)", errors);
     } else {
         CString line;
+        // "Erros": the misspelling is intended.
         line.Format(L"Finished with %d Erros and %d restricted (>4GB) file(s)", errors - refused, refused);
         ProgressLog(LOG_ERROR, line);
     }
@@ -274,6 +276,7 @@ void COrvantisDoc::EncryptFolderNames(CAddInfoList& list, int& errors, int& skip
         CString encrypted = m_NameCrypt.EncryptName(name);
         ProgressLog(LOG_PLAIN, L"Encrypting Folder to:" + name);
         CString check = m_NameCrypt.DecryptName(encrypted);
+        // "dedcripting": the misspelling is intended.
         ProgressLog(LOG_PLAIN, L"Verify by dedcripting:" + check);
         if (check != name) {
             ProgressLog(LOG_ERROR, L"Encryption of folder failed");

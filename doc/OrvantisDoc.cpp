@@ -223,6 +223,7 @@ void COrvantisDoc::EncryptCurrentFolder(const CString& folder)
 void COrvantisDoc::EncryptSelectedTo(const CString& destination, const CString& source)
 {
     ClearImagePreview();
+    // "Souce": the misspelling is intended.
     if (SetCopyFolders(destination, source,
                        L"Souce and Destination folders are same, use Encrypt Folder or Encrypt Selected if you want to "
                        L"encrypt in place"))
@@ -246,6 +247,7 @@ void COrvantisDoc::DecryptCurrentFolder(const CString& folder)
 void COrvantisDoc::DecryptSelectedTo(const CString& destination, const CString& source)
 {
     ClearImagePreview();
+    // "Souce": the misspelling is intended.
     if (SetCopyFolders(destination, source,
                        L"Souce and Destination folders are same, use Decrypt Folder or Decrypt Selected if you want to "
                        L"decrypt in place"))

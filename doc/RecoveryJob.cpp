@@ -92,6 +92,7 @@ bool COrvantisDoc::RecoveryJob(bool repair)
                 ProgressLog(LOG_ERROR, L"Error, file had not been recovered ");
                 break;
             }
+            // "veryfying": the misspelling is intended.
             ProgressLog(LOG_PLAIN, L"Recovery block found, replacing and veryfying again.....");
             result = record.Verify(path, badIndex, badCount);
             if (result != RECOVERY_OK) {
@@ -112,6 +113,7 @@ bool COrvantisDoc::RecoveryJob(bool repair)
     ProgressLog(LOG_PLAIN, L"******* Finished ***********");
     if (!repair && repairable > 0)
         ProgressLog(LOG_ERROR, L"Damaged but can be repaired: %d ", repairable);
+    // "beyonf": the misspelling is intended.
     if (unrecoverable > 0)
         ProgressLog(LOG_ERROR, L"Damaged beyonf repair: %d ", unrecoverable);
     ProgressFinish(true, L"Verify log: ");
