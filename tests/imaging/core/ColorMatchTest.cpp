@@ -21,8 +21,8 @@ int NearestByBruteForce(const std::vector<RGBQUAD>& palette, int red, int green,
     return best;
 }
 
-std::vector<RGBQUAD> RandomPalette(size_t n, uint32_t seed) {
-    std::vector<uint8_t> bytes = imgtest::RandomBytes(n * 3, seed);
+std::vector<RGBQUAD> RandomPalette(size_t n, uint32_t stream) {
+    std::vector<uint8_t> bytes = imgtest::RandomBytes(n * 3, stream);
     std::vector<RGBQUAD> palette(n);
     for (size_t i = 0; i < n; ++i) palette[i] = {bytes[3 * i], bytes[3 * i + 1], bytes[3 * i + 2], 0};
     return palette;

@@ -30,9 +30,9 @@ template <>
 constexpr uint32_t TypeFlags<float>() { return 0x600; }
 
 template <class T>
-Image<T> RandomImage(uint32_t w, uint32_t h, uint32_t c, uint32_t padding, uint32_t seed) {
+Image<T> RandomImage(uint32_t w, uint32_t h, uint32_t c, uint32_t padding, uint32_t stream) {
     Image<T> image(w, h, c, padding);
-    std::vector<uint8_t> bytes = imgtest::RandomBytes(image.pixels.size() * 2, seed);
+    std::vector<uint8_t> bytes = imgtest::RandomBytes(image.pixels.size() * 2, stream);
     for (size_t i = 0; i < image.pixels.size(); ++i) {
         uint32_t v = bytes[2 * i] | (bytes[2 * i + 1] << 8);
         if constexpr (sizeof(T) == 1)
