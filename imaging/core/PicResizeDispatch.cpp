@@ -77,6 +77,19 @@ bool RunArea(CPicOperation& op, const T* src, uint32_t srcWidth, uint32_t srcHei
                                                   srcStride, dstStride, flags);
 }
 
+// Float and double share one table row: no filters and no box reduction.
+template <class T>
+bool ResizeFloatingPoint(CPicOperation& op, const T* src, uint32_t srcWidth, uint32_t srcHeight, T* dst,
+                         uint32_t channels, uint32_t dstWidth, uint32_t dstHeight, uint32_t srcStride,
+                         uint32_t dstStride, uint32_t method, uint32_t flags) {
+    if (IsFilterMethod(method) || method == PIC_RESIZE_DECIMATE) return Refuse(op, PIC_ERR_BAD_PARAM);
+    if (method == PIC_RESIZE_DECIMATE_EX)
+        return RunArea(op, src, srcWidth, srcHeight, dst, channels, dstWidth, dstHeight, srcStride, dstStride, flags,
+                       true);
+    return ResizeByMethod(op, src, srcWidth, srcHeight, dst, channels, dstWidth, dstHeight, srcStride, dstStride,
+                          method, flags);
+}
+
 }  // namespace
 
 bool CPicOperation::ResizeImageUChar(const uint8_t* src, uint32_t srcWidth, uint32_t srcHeight, uint8_t* dst,
@@ -110,23 +123,15 @@ bool CPicOperation::ResizeImageUShort(const uint16_t* src, uint32_t srcWidth, ui
 bool CPicOperation::ResizeImageFloat(const float* src, uint32_t srcWidth, uint32_t srcHeight, float* dst,
                                      uint32_t channels, uint32_t dstWidth, uint32_t dstHeight, uint32_t srcStride,
                                      uint32_t dstStride, uint32_t method, uint32_t flags) {
-    if (IsFilterMethod(method) || method == PIC_RESIZE_DECIMATE) return Refuse(*this, PIC_ERR_BAD_PARAM);
-    if (method == PIC_RESIZE_DECIMATE_EX)
-        return RunArea(*this, src, srcWidth, srcHeight, dst, channels, dstWidth, dstHeight, srcStride, dstStride,
-                       flags, true);
-    return ResizeByMethod(*this, src, srcWidth, srcHeight, dst, channels, dstWidth, dstHeight, srcStride, dstStride,
-                          method, flags);
+    return ResizeFloatingPoint(*this, src, srcWidth, srcHeight, dst, channels, dstWidth, dstHeight, srcStride,
+                               dstStride, method, flags);
 }
 
 bool CPicOperation::ResizeImageDouble(const double* src, uint32_t srcWidth, uint32_t srcHeight, double* dst,
                                       uint32_t channels, uint32_t dstWidth, uint32_t dstHeight, uint32_t srcStride,
                                       uint32_t dstStride, uint32_t method, uint32_t flags) {
-    if (IsFilterMethod(method) || method == PIC_RESIZE_DECIMATE) return Refuse(*this, PIC_ERR_BAD_PARAM);
-    if (method == PIC_RESIZE_DECIMATE_EX)
-        return RunArea(*this, src, srcWidth, srcHeight, dst, channels, dstWidth, dstHeight, srcStride, dstStride,
-                       flags, true);
-    return ResizeByMethod(*this, src, srcWidth, srcHeight, dst, channels, dstWidth, dstHeight, srcStride, dstStride,
-                          method, flags);
+    return ResizeFloatingPoint(*this, src, srcWidth, srcHeight, dst, channels, dstWidth, dstHeight, srcStride,
+                               dstStride, method, flags);
 }
 
 bool CPicOperation::ResizeImage1Bit(const uint8_t* src, uint32_t srcWidth, uint32_t srcHeight, uint8_t* dst,
