@@ -1,6 +1,7 @@
 #include "app/OrvantisApp.h"
 
 #include "app/AboutDlg.h"
+#include "app/JobPromptDialogs.h"
 #include "app/MainFrame.h"
 #include "app/OrvantisView.h"
 #include "doc/OrvantisDoc.h"
@@ -51,7 +52,15 @@ BOOL COrvantisApp::InitInstance()
         CleanState();
     WriteProfileInt(L"Settings", L"Appversion", LAYOUT_VERSION);
 
-    AddDocTemplate(CSingleDocTemplate::Create<COrvantisDoc, CMainFrame, COrvantisView>(IDR_MAINFRAME));
+    // The document asks for passwords through the program's dialogs.
+    AddDocTemplate(new CSingleDocTemplate(
+        IDR_MAINFRAME,
+        [] {
+            auto* document = new COrvantisDoc;
+            document->SetPrompts(&CJobPromptDialogs::Instance());
+            return static_cast<CDocument*>(document);
+        },
+        [] { return static_cast<CFrameWnd*>(new CMainFrame); }, [] { return static_cast<CView*>(new COrvantisView); }));
     if (!ProcessShellCommand())
         return FALSE;
     m_pMainWnd->ShowWindow(m_nCmdShow);

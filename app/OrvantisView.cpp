@@ -500,6 +500,26 @@ void COrvantisView::OnDecryptFolder()
         GetDocument()->DecryptCurrentFolder(folder);
 }
 
+// The document's own settings: the check marks of "Enter Password..." (a
+// password is set) and "Allow Encrypt Root Folder" (roots are allowed).
+void COrvantisView::OnUpdateEnterPassword(CCmdUI* ui)
+{
+    COrvantisDoc* document = GetDocument();
+    ui->SetCheck(document && !document->m_strPassword.IsEmpty() ? 1 : 0);
+}
+
+void COrvantisView::OnAllowRootFolder()
+{
+    if (COrvantisDoc* document = GetDocument())
+        document->OnAllowRootFolder();
+}
+
+void COrvantisView::OnUpdateAllowRootFolder(CCmdUI* ui)
+{
+    COrvantisDoc* document = GetDocument();
+    ui->SetCheck(document && document->m_bAllowRootFolder ? 1 : 0);
+}
+
 void COrvantisView::OnEnterPassword()
 {
     COrvantisDoc* document = GetDocument();
@@ -729,6 +749,9 @@ BOOL COrvantisView::OnCmdMsg(UINT id, int code, CCmdUI* update)
         Cmd(ID_ENCRYPT_FOLDER, &COrvantisView::OnEncryptFolder),
         Cmd(ID_DECRYPT_FOLDER, &COrvantisView::OnDecryptFolder),
         Cmd(ID_ENTER_PASSWORD, &COrvantisView::OnEnterPassword),
+        CmdUpdate(ID_ENTER_PASSWORD, &COrvantisView::OnUpdateEnterPassword),
+        Cmd(ID_ALLOW_ROOT_FOLDER, &COrvantisView::OnAllowRootFolder),
+        CmdUpdate(ID_ALLOW_ROOT_FOLDER, &COrvantisView::OnUpdateAllowRootFolder),
         Cmd(ID_INTEGRITY_TEST, &COrvantisView::OnIntegrityTest),
         Cmd(ID_ENCRYPT_SELECTED, &COrvantisView::OnEncryptSelected),
         Cmd(ID_DECRYPT_SELECTED, &COrvantisView::OnDecryptSelected),

@@ -114,6 +114,9 @@ protected:
     void OnEncryptFolder();
     void OnDecryptFolder();
     void OnEnterPassword();
+    void OnUpdateEnterPassword(CCmdUI* ui);
+    void OnAllowRootFolder();
+    void OnUpdateAllowRootFolder(CCmdUI* ui);
     void OnIntegrityTest();
     void OnEncryptSelected();
     void OnDecryptSelected();

@@ -1,17 +1,11 @@
 // COrvantisDoc: options, password, commands and the worker's life.
 #include "doc/OrvantisDoc.h"
 
-#include "app/PasswordLock.h"
-#include "app/PasswordSet.h"
-#include "app/PasswordUnlock.h"
-#include "app/TestIntegrityDlg.h"
 #include "crypt/FileCipher.h"
 #include "crypt/FileOps.h"
 #include "crypt/KeyState.h"
 #include "framework/windows/AfxMessageBox.h"
 #include "framework/windows/CWinApp.h"
-#include "framework/windows/CommandMap.h"
-#include "res/resource.h"
 #include "zip/PkException.h"
 #include "zip/ZipFileSystem.h"
 
@@ -57,20 +51,6 @@ COrvantisDoc::~COrvantisDoc()
 
 BOOL COrvantisDoc::OnNewDocument() { return CDocument::OnNewDocument(); }
 
-BOOL COrvantisDoc::OnCmdMsg(UINT id, int code, CCmdUI* update)
-{
-    static const CommandEntry<COrvantisDoc> commands[] = {
-        Cmd(ID_ALLOW_ROOT_FOLDER, &COrvantisDoc::OnAllowRootFolder),
-        CmdUpdate(ID_ALLOW_ROOT_FOLDER, &COrvantisDoc::OnUpdateAllowRootFolder),
-        CmdUpdate(ID_ENTER_PASSWORD, &COrvantisDoc::OnUpdateEnterPassword),
-    };
-    return DispatchCommand(this, commands, id, code, update) || CDocument::OnCmdMsg(id, code, update);
-}
-
-void COrvantisDoc::OnUpdateAllowRootFolder(CCmdUI* cmdUI) { cmdUI->SetCheck(m_bAllowRootFolder ? 1 : 0); }
-
-void COrvantisDoc::OnUpdateEnterPassword(CCmdUI* cmdUI) { cmdUI->SetCheck(m_strPassword.IsEmpty() ? 0 : 1); }
-
 void COrvantisDoc::SaveSettings() { m_Options.SaveKept(); }
 
 void COrvantisDoc::SetPasswordKey(const CString& password)
@@ -88,35 +68,35 @@ void COrvantisDoc::StartJob(int jobCode)
     Start();
 }
 
-// PasswordLock with the password in both fields and the ten options; on OK
-// the password and the options are taken over. `passFolderNames` false opens
+// The encryption prompt with the password and the ten options; on OK the
+// password and the options are taken over. `passFolderNames` false opens
 // "Encrypt Folder Names" cleared.
-bool COrvantisDoc::RunPasswordLock(bool passFolderNames)
+bool COrvantisDoc::AskEncryptPassword(bool passFolderNames)
 {
-    PasswordLock dlg;
-    dlg.m_strPassword = m_strPassword;
-    dlg.m_strRepeat = m_strPassword;
-    JobOptions shown = m_Options;
+    CString password = m_strPassword;
+    JobOptions options = m_Options;
     if (!passFolderNames)
-        shown.m_bEncryptFolderNames = 0;
-    dlg.ShowOptions(shown);
-    if (dlg.DoModal() != IDOK)
-        return false;
-    m_strPassword = dlg.m_strPassword;
-    dlg.TakeOptions(m_Options);
-    return true;
+        options.m_bEncryptFolderNames = 0;
+    bool confirmed = m_pPrompts && m_pPrompts->AskEncryptPassword(password, options);
+    if (confirmed) {
+        m_strPassword = password;
+        m_Options = options;
+    }
+    password.SecureEmpty();
+    return confirmed;
 }
 
-bool COrvantisDoc::RunPasswordUnlock()
+bool COrvantisDoc::AskDecryptPassword()
 {
-    PasswordUnlock dlg;
-    dlg.m_strPassword = m_strPassword;
-    dlg.ShowOptions(m_Options);
-    if (dlg.DoModal() != IDOK)
-        return false;
-    m_strPassword = dlg.m_strPassword;
-    dlg.TakeOptions(m_Options);
-    return true;
+    CString password = m_strPassword;
+    JobOptions options = m_Options;
+    bool confirmed = m_pPrompts && m_pPrompts->AskDecryptPassword(password, options);
+    if (confirmed) {
+        m_strPassword = password;
+        m_Options = options;
+    }
+    password.SecureEmpty();
+    return confirmed;
 }
 
 // The source and destination folders of a "To" command, each ending in "\".
@@ -144,7 +124,7 @@ void COrvantisDoc::ClearCopyFolders()
 // the password is empty.
 void COrvantisDoc::RunFileCommand(int jobCode, bool encrypt, bool passFolderNames, const CString& currentFolder)
 {
-    bool confirmed = encrypt ? RunPasswordLock(passFolderNames) : RunPasswordUnlock();
+    bool confirmed = encrypt ? AskEncryptPassword(passFolderNames) : AskDecryptPassword();
     if (!confirmed) {
         ClearCopyFolders();
         return;
@@ -215,11 +195,14 @@ void COrvantisDoc::StartRecoveryJob(const CString& folder, bool repair)
 
 bool COrvantisDoc::StartIntegrityTest(const CString& folder)
 {
-    CTestIntegrityDlg dlg;
-    dlg.m_strPassword = RandomTestPassword();
-    if (dlg.DoModal() != IDOK)
+    CString password = RandomTestPassword();
+    bool confirmed = m_pPrompts && m_pPrompts->AskTestPassword(password);
+    if (!confirmed) {
+        password.SecureEmpty();
         return false;
-    m_strPassword = dlg.m_strPassword;
+    }
+    m_strPassword = password;
+    password.SecureEmpty();
     m_strCurrentFolder = folder;
     if (m_strPassword.IsEmpty())
         return false;
@@ -230,13 +213,14 @@ bool COrvantisDoc::StartIntegrityTest(const CString& folder)
 bool COrvantisDoc::EnterPassword()
 {
     ClearImagePreview();
-    PasswordSet dlg;
-    dlg.m_strPassword = m_strPassword;
-    if (dlg.DoModal() != IDOK)
-        return false;
-    m_strPassword = dlg.m_strPassword;
-    SetPasswordKey(m_strPassword);
-    return true;
+    CString password = m_strPassword;
+    bool confirmed = m_pPrompts && m_pPrompts->AskPassword(password);
+    if (confirmed) {
+        m_strPassword = password;
+        SetPasswordKey(m_strPassword);
+    }
+    password.SecureEmpty();
+    return confirmed;
 }
 
 void COrvantisDoc::OnAllowRootFolder()

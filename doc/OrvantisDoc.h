@@ -14,7 +14,9 @@
 #include "crypt/AddInfo.h"
 #include "crypt/NameCrypt.h"
 #include "doc/JobOptions.h"
+#include "doc/JobPrompts.h"
 #include "doc/JobProtocol.h"
+#include "doc/ViewerKind.h"
 #include "framework/base/Thread.h"
 #include "framework/windows/CDocument.h"
 #include "framework/base/CString.h"
@@ -66,8 +68,9 @@ public:
     ~COrvantisDoc() override;
 
     BOOL OnNewDocument() override;
-    // "Allow Encrypt Root Folder" and the check marks of it and of "Enter Password...".
-    BOOL OnCmdMsg(UINT id, int code, CCmdUI* update) override;
+    // The answerer of the password prompts (the application's dialogs); it
+    // outlives the document. Without one every prompt counts as cancelled.
+    void SetPrompts(CJobPrompts* prompts) { m_pPrompts = prompts; }
 
     // Commands (user-interface thread). The "To" commands copy the selection
     // from `source` (the folder shown) into `destination` first and work on
@@ -84,12 +87,9 @@ public:
     bool StartIntegrityTest(const CString& folder);
     // True when the user confirmed a password (an empty one clears the key).
     bool EnterPassword();
-    // Command "Allow Encrypt Root Folder": toggles m_bAllowRootFolder.
+    // Command "Allow Encrypt Root Folder": toggles m_bAllowRootFolder, with a
+    // warning when it turns on.
     void OnAllowRootFolder();
-    // Check marks: on "Allow Encrypt Root Folder" while roots are allowed, on
-    // "Enter Password..." while a password is set.
-    void OnUpdateAllowRootFolder(CCmdUI* cmdUI);
-    void OnUpdateEnterPassword(CCmdUI* cmdUI);
 
     // False after telling the user why the folder may not be encrypted in place.
     bool CheckFolderPolicy(const CString& folder);
@@ -119,7 +119,7 @@ public:
     // Hands an image (plain, or encrypted shown as `shownName`) to the main
     // window's preview pane; anything else clears and hides the pane.
     void OpenImagePreview(const CString& path, const CString& shownName);
-    // VIEWER_TEXT, VIEWER_IMAGE or VIEWER_VIDEO (app/ListMessages.h).
+    // A ViewerKind: VIEWER_TEXT, VIEWER_IMAGE or VIEWER_VIDEO.
     void OpenSecureViewer(const CString& path, int kind);
     // Stops the preview pane's work, clears and hides it (the start of every
     // command that runs a job or asks for a password).
@@ -207,10 +207,12 @@ public:
     int m_bAllowRootFolder = 0;
 
 private:
+    CJobPrompts* m_pPrompts = nullptr;
+
     static HWND ReportWindow();
     void StartJob(int jobCode);
-    bool RunPasswordLock(bool passFolderNames);
-    bool RunPasswordUnlock();
+    bool AskEncryptPassword(bool passFolderNames);
+    bool AskDecryptPassword();
     bool SetCopyFolders(const CString& destination, const CString& source, const WCHAR* sameFolderMessage);
     void ClearCopyFolders();
     void RunFileCommand(int jobCode, bool encrypt, bool passFolderNames, const CString& currentFolder);

@@ -3,7 +3,6 @@
 // the secure viewers.
 #include "doc/OrvantisDoc.h"
 
-#include "app/ListMessages.h"
 #include "crypt/EncryptedFileName.h"
 #include "crypt/FileCipher.h"
 #include "crypt/FileOps.h"

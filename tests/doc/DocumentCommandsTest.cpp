@@ -3,7 +3,6 @@
 
 #include "crypt/KeyState.h"
 #include "doc/FolderPolicy.h"
-#include "framework/windows/CCmdUI.h"
 #include "res/resource.h"
 
 #include <algorithm>
@@ -18,23 +17,8 @@ using qvtest::Text;
 
 namespace {
 
-// The check mark an update handler gives a command's item.
-class CheckState : public CCmdUI {
-public:
-    void SetCheck(int check) override { checked = check; }
-    int checked = -1;
-};
-
 class DocumentCommandsTest : public JobTest {
 protected:
-    int CheckMark(UINT id)
-    {
-        CheckState state;
-        state.m_nID = id;
-        EXPECT_TRUE(m_doc->OnCmdMsg(id, CN_UPDATE_COMMAND_UI, &state));
-        return state.checked;
-    }
-
     int StoredOption(const WCHAR* name) { return (int)m_app->GetProfileInt(L"Settings", name, -1); }
 
     std::vector<int> LockOptions() const
@@ -245,7 +229,6 @@ TEST_F(DocumentCommandsTest, IntegrityTestProposesARandomPasswordAndTakesTheOneL
     EXPECT_TRUE(m_window.HasLog(LOG_HEADING_OK, "Integrity Test Finished with Zero Compare Errors."));
     EXPECT_TRUE(m_doc->m_strPassword.IsEmpty()) << "the test password and the one before are gone";
     EXPECT_FALSE(HasKey());
-    EXPECT_EQ(CheckMark(ID_ENTER_PASSWORD), 0);
 }
 
 TEST_F(DocumentCommandsTest, EnterPasswordSetsAndResetsTheKey)
@@ -258,7 +241,7 @@ TEST_F(DocumentCommandsTest, EnterPasswordSetsAndResetsTheKey)
                });
     EXPECT_TRUE(confirmed);
     EXPECT_TRUE(HasKey());
-    EXPECT_EQ(CheckMark(ID_ENTER_PASSWORD), 1);
+    EXPECT_EQ(m_doc->m_strPassword, CString(L"entered secret"));
     CString shown;
     WithDialog([&] { confirmed = m_doc->EnterPassword(); },
                [&](CWnd& dlg) {
@@ -271,21 +254,33 @@ TEST_F(DocumentCommandsTest, EnterPasswordSetsAndResetsTheKey)
     WithDialog([&] { confirmed = m_doc->EnterPassword(); }, [](CWnd& dlg) { Click(dlg, IDC_RESET); });
     EXPECT_TRUE(confirmed);
     EXPECT_FALSE(HasKey());
-    EXPECT_EQ(CheckMark(ID_ENTER_PASSWORD), 0);
 }
 
 TEST_F(DocumentCommandsTest, AllowRootFolderTogglesAndWarnsWhenSwitchedOn)
 {
     MessageBoxCapture boxes;
-    CheckState query;
-    EXPECT_TRUE(m_doc->OnCmdMsg(ID_ALLOW_ROOT_FOLDER, CN_COMMAND_QUERY, &query)) << "the command has a handler";
-    EXPECT_EQ(CheckMark(ID_ALLOW_ROOT_FOLDER), 0);
-    EXPECT_TRUE(m_doc->OnCmdMsg(ID_ALLOW_ROOT_FOLDER, 0, nullptr));
-    EXPECT_EQ(CheckMark(ID_ALLOW_ROOT_FOLDER), 1);
-    EXPECT_TRUE(m_doc->OnCmdMsg(ID_ALLOW_ROOT_FOLDER, 0, nullptr));
-    EXPECT_EQ(CheckMark(ID_ALLOW_ROOT_FOLDER), 0);
+    EXPECT_EQ(m_doc->m_bAllowRootFolder, 0);
+    m_doc->OnAllowRootFolder();
+    EXPECT_EQ(m_doc->m_bAllowRootFolder, 1);
+    m_doc->OnAllowRootFolder();
+    EXPECT_EQ(m_doc->m_bAllowRootFolder, 0);
     ASSERT_EQ(boxes.texts.size(), 1u);
     EXPECT_EQ(boxes.texts[0].Left(40), CString(L"Encrypting a whole disk from the Root Fo"));
+}
+
+TEST_F(DocumentCommandsTest, WithoutPromptsEveryCommandCountsAsCancelled)
+{
+    m_doc->SetPrompts(nullptr);
+    SetPassword(L"kept secret");
+    WriteFile(L"a.txt", "x");
+    m_doc->EncryptCurrentFolder(m_folder.Path());
+    m_doc->DecryptSelectedInPlace();
+    EXPECT_FALSE(m_doc->EnterPassword());
+    EXPECT_FALSE(m_doc->StartIntegrityTest(m_folder.Path()));
+    EXPECT_FALSE(m_doc->IsRunning());
+    EXPECT_TRUE(m_window.reports.empty());
+    EXPECT_EQ(m_doc->m_strPassword, CString(L"kept secret"));
+    EXPECT_TRUE(HasKey());
 }
 
 TEST_F(DocumentCommandsTest, FolderPolicyRefusalsAreMessageBoxesBeforeAnyDialog)

@@ -1,5 +1,6 @@
 #include "tests/doc/JobTestSupport.h"
 
+#include "app/JobPromptDialogs.h"
 #include "crypt/Crc32.h"
 #include "crypt/FileCipher.h"
 #include "framework/windows/CDialog.h"
@@ -171,6 +172,7 @@ JobTest::JobTest()
     m_app->SetProfileName(L"Quorvex");
     m_app->m_pMainWnd = &m_window;
     m_doc = std::make_unique<COrvantisDoc>();
+    m_doc->SetPrompts(&CJobPromptDialogs::Instance());
     g_StopRequested = 0;
     g_AbortRequested = 0;
     m_tempBefore = TempFiles();

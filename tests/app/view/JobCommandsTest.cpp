@@ -5,6 +5,7 @@
 #include "crypt/KeyState.h"
 #include "crypt/NameCrypt.h"
 #include "crypt/PathParts.h"
+#include "framework/windows/CCmdUI.h"
 #include "res/resource.h"
 
 #include <vector>
@@ -32,7 +33,38 @@ protected:
     }
 };
 
+// The check mark an update handler gives a command's item.
+class CheckState : public CCmdUI {
+public:
+    void SetCheck(int check) override { checked = check; }
+    int checked = -1;
+};
+
 }  // namespace
+
+TEST_F(JobCommandsTest, TheDocumentsPasswordAndRootFolderSettingsCarryCheckMarks)
+{
+    Start();
+    auto checkMark = [this](UINT id) {
+        CheckState state;
+        state.m_nID = id;
+        EXPECT_TRUE(frame->OnCmdMsg(id, CN_UPDATE_COMMAND_UI, &state));
+        return state.checked;
+    };
+    EXPECT_EQ(0, checkMark(ID_ENTER_PASSWORD));
+    document->m_strPassword = kPassword;
+    EXPECT_EQ(1, checkMark(ID_ENTER_PASSWORD)) << "while a password is set";
+    document->m_strPassword.Empty();
+
+    qvtest::MessageBoxCapture boxes;
+    EXPECT_EQ(0, checkMark(ID_ALLOW_ROOT_FOLDER));
+    Command(ID_ALLOW_ROOT_FOLDER);
+    EXPECT_EQ(1, document->m_bAllowRootFolder);
+    EXPECT_EQ(1, checkMark(ID_ALLOW_ROOT_FOLDER));
+    Command(ID_ALLOW_ROOT_FOLDER);
+    EXPECT_EQ(0, checkMark(ID_ALLOW_ROOT_FOLDER));
+    EXPECT_EQ(1u, boxes.texts.size()) << "the warning when roots become allowed";
+}
 
 TEST_F(JobCommandsTest, EncryptSelectedInPlaceFromTheListWithItsLog)
 {
