@@ -17,7 +17,6 @@
 #include "framework/windows/CStatusBar.h"
 #include "framework/windows/CToolBar.h"
 
-#include <set>
 
 class CProgressDlg;
 class COrvantisView;
@@ -85,10 +84,6 @@ private:
     void ShowListFolderInAddress();
     void CloseProgressWindow();
     void AddLogLine(int text, int background, const CString& line);
-    void RememberTempFiles();
-    void WipeNewTempFiles();
 
     CString m_strJobTitle;             // title of the running job's progress window
-    std::set<CString> m_tempFilesAtBegin;  // "ENC" files in the temporary folder when the job began
-    ULONGLONG m_jobBegan = 0;              // that moment, as a file time
 };

@@ -27,28 +27,6 @@ std::vector<COrvantisView*> ProgramViews(CDocument* document)
     return views;
 }
 
-// The files in the user's temporary folder that carry the jobs' prefix and
-// were made after `since` (all of them for 0).
-std::set<CString> TempFilesOfJobs(ULONGLONG since = 0)
-{
-    std::set<CString> files;
-    WCHAR folder[MAX_PATH + 1] = {};
-    DWORD length = ::GetTempPathW(MAX_PATH, folder);
-    if (length == 0 || length > MAX_PATH)
-        return files;
-    WIN32_FIND_DATAW found = {};
-    HANDLE search = ::FindFirstFileW(CString(folder) + L"ENC*", &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return files;
-    do {
-        ULONGLONG created = ((ULONGLONG)found.ftCreationTime.dwHighDateTime << 32) | found.ftCreationTime.dwLowDateTime;
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && created >= since)
-            files.insert(CString(folder) + found.cFileName);
-    } while (::FindNextFileW(search, &found));
-    ::FindClose(search);
-    return files;
-}
-
 }  // namespace
 
 void CMainFrame::AddLogLine(int text, int background, const CString& line)
@@ -65,24 +43,6 @@ void CMainFrame::CloseProgressWindow()
         dialog->Close();
 }
 
-void CMainFrame::RememberTempFiles()
-{
-    FILETIME now = {};
-    ::GetSystemTimeAsFileTime(&now);
-    m_jobBegan = ((ULONGLONG)now.dwHighDateTime << 32) | now.dwLowDateTime;
-    m_tempFilesAtBegin = TempFilesOfJobs();
-}
-
-void CMainFrame::WipeNewTempFiles()
-{
-    // The job made its temporary files after it began; files that were
-    // there before are someone else's.
-    for (const CString& path : TempFilesOfJobs(m_jobBegan)) {
-        if (!m_tempFilesAtBegin.count(path))
-            CFileOps::SecureDeleteFile(path);
-    }
-}
-
 LRESULT CMainFrame::OnJobProgress(WPARAM value, LPARAM code)
 {
     CDocument* document = GetActiveDocument();
@@ -93,7 +53,6 @@ LRESULT CMainFrame::OnJobProgress(WPARAM value, LPARAM code)
             view->CloseChangeNotification();
         CloseProgressWindow();
         m_strJobTitle = title;
-        RememberTempFiles();
         auto* dialog = new CProgressDlg(title);
         if (!dialog->Create(nullptr)) {
             delete dialog;
@@ -182,16 +141,9 @@ int CMainFrame::TerminateJob()
     COrvantisDoc* document = view ? view->GetDocument() : nullptr;
     if (!document)
         return 0;
-    document->StopWorker();
+    // The job's own end never ran: the document does its clean-up.
+    document->EndJobByForce();
     AddLogLine(0, 1, L"Thread Closing");
-    // The job's own end never ran: forget a password that was not to be
-    // kept (the integrity test's is never kept) and wipe the job's
-    // temporary files.
-    if (g_JobCode == JOB_INTEGRITY_TEST || !document->m_Options.m_bKeepPassword) {
-        document->m_strPassword.SecureEmpty();
-        COrvantisDoc::SetPasswordKey(CString());
-    }
-    WipeNewTempFiles();
     CString caption = m_strJobTitle.IsEmpty() ? CString(L"Job") : m_strJobTitle;
     COrvantisDoc::ProgressFinish(true, caption + L" (terminated)");
     // The views refresh and watch their folder again, as after any job.

@@ -6,8 +6,13 @@
 // Both are all zero without a password. There is no salt and no stored
 // verifier: encrypted files and names depend on exactly this derivation.
 //
-// The keys are plain globals: they are written only between jobs (UI thread or
-// worker at a job boundary) and read by every engine without a lock.
+// Threading: the keys are written on the user-interface thread only, by the
+// owner of the password (the document, which also takes the changes its jobs
+// ask for there), and never while another thread works with them: a job's key
+// is installed before its worker starts and changed again only once the
+// worker waits for that thread or has ended, and the preview and the viewers
+// are stopped before a new password is installed. Readers on any thread take
+// no lock.
 #pragma once
 
 #include "framework/base/CString.h"

@@ -26,7 +26,7 @@ bool COrvantisDoc::IntegrityTestJob()
     ProgressSetTitle(L"Integrity test");
     CAddInfoList list;
     CollectFolderItems(m_strCurrentFolder, list);
-    SetPasswordKey(m_strPassword);
+    OnUiThread([this] { SetPasswordKey(m_strPassword); });
     CString t1 = MakeTempFileName(), t2 = MakeTempFileName();
     if (t1 == t2)
         t2 += L"0";
@@ -94,8 +94,7 @@ bool COrvantisDoc::IntegrityTestJob()
     CString timing;
     timing.Format(L"Finished in %d ms, processed %d files", (int)(GetTickCount() - start), n);
     ProgressLog(LOG_INFO, timing);
-    m_strPassword.SecureEmpty();
-    SetPasswordKey(m_strPassword);
+    OnUiThread([this] { ForgetPassword(); });
     if (compareErrors == 0)
         ProgressLog(LOG_HEADING_OK, L"Integrity Test Finished with Zero Compare Errors.");
     else

@@ -149,6 +149,50 @@ CString COrvantisDoc::MakeTempFileName()
     return name;
 }
 
+namespace {
+
+// The files in the user's temporary folder that carry the jobs' prefix and
+// were made at or after `since` (all of them for 0).
+std::set<CString> TempFilesOfJobs(ULONGLONG since = 0)
+{
+    std::set<CString> files;
+    WCHAR folder[MAX_PATH + 1] = {};
+    DWORD length = GetTempPathW(MAX_PATH, folder);
+    if (length == 0 || length > MAX_PATH)
+        return files;
+    WIN32_FIND_DATAW found = {};
+    HANDLE search = FindFirstFileW(CString(folder) + L"ENC*", &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return files;
+    do {
+        ULONGLONG created = ((ULONGLONG)found.ftCreationTime.dwHighDateTime << 32) | found.ftCreationTime.dwLowDateTime;
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && created >= since)
+            files.insert(CString(folder) + found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return files;
+}
+
+}  // namespace
+
+bool COrvantisDoc::Start()
+{
+    FILETIME now = {};
+    GetSystemTimeAsFileTime(&now);
+    m_jobStarted = ((ULONGLONG)now.dwHighDateTime << 32) | now.dwLowDateTime;
+    m_tempFilesBeforeJob = TempFilesOfJobs();
+    return CThread::Start();
+}
+
+void COrvantisDoc::WipeTempFilesOfJob()
+{
+    // Files that were there before the job are someone else's.
+    for (const CString& path : TempFilesOfJobs(m_jobStarted)) {
+        if (!m_tempFilesBeforeJob.count(path))
+            CFileOps::SecureDeleteFile(path);
+    }
+}
+
 void COrvantisDoc::FindFilesByName(const CString& folder, const CString& text, CStringArray& results)
 {
     HCURSOR previous = SetCursor(LoadCursorW(nullptr, (LPCWSTR)IDC_WAIT));

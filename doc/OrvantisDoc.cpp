@@ -41,10 +41,11 @@ COrvantisDoc::~COrvantisDoc()
 {
     SaveSettings();
     if (IsRunning()) {
+        // The job's own stop request first, so that it may still end by itself
+        // within StopWorker's wait.
         g_StopRequested = 1;
         g_AbortRequested = 1;
-        while (IsRunning())
-            WaitForExit(100);
+        EndJobByForce();
     }
     m_strPassword.SecureEmpty();
 }
@@ -60,6 +61,12 @@ void COrvantisDoc::SetPasswordKey(const CString& password)
         ClearKey();
     else
         SetKeyFromDigest(g_NameKey);
+}
+
+void COrvantisDoc::ForgetPassword()
+{
+    m_strPassword.SecureEmpty();
+    SetPasswordKey(m_strPassword);
 }
 
 void COrvantisDoc::StartJob(int jobCode)
@@ -206,6 +213,8 @@ bool COrvantisDoc::StartIntegrityTest(const CString& folder)
     m_strCurrentFolder = folder;
     if (m_strPassword.IsEmpty())
         return false;
+    // The test key, from the start: the password and the key always agree on this thread.
+    SetPasswordKey(m_strPassword);
     StartJob(JOB_INTEGRITY_TEST);
     return true;
 }
@@ -242,6 +251,14 @@ int COrvantisDoc::StopWorker()
     return 0;
 }
 
+void COrvantisDoc::EndJobByForce()
+{
+    StopWorker();
+    if (g_JobCode == JOB_INTEGRITY_TEST || !m_Options.m_bKeepPassword)
+        ForgetPassword();
+    WipeTempFilesOfJob();
+}
+
 bool COrvantisDoc::RemoveTempFile(const CString& path, bool report)
 {
     if (path.IsEmpty())
@@ -262,10 +279,8 @@ bool COrvantisDoc::RemoveTempFile(const CString& path, bool report)
 // and the folders of a "To" command are forgotten.
 void COrvantisDoc::FinishFileJob(int errors, int skipped, const WCHAR* caption)
 {
-    if (!m_Options.m_bKeepPassword) {
-        m_strPassword.SecureEmpty();
-        SetPasswordKey(m_strPassword);
-    }
+    if (!m_Options.m_bKeepPassword)
+        OnUiThread([this] { ForgetPassword(); });
     bool keepLog = (errors > 0 && m_Options.m_bKeepLogOnErrors) || (skipped > 0 && m_Options.m_bKeepLogOnSkips);
     ProgressFinish(keepLog, caption);
     ClearCopyFolders();

@@ -3,10 +3,11 @@
 // the password and the job options), owns the worker thread that runs them
 // one at a time, and offers the commands that start them.
 //
-// A command runs on the user-interface thread: it shows its password dialog,
-// stores what the user confirmed, installs the key, sets g_JobCode and starts
-// the worker. The worker's Run picks the job by g_JobCode and reports every
-// step to the main window with UWM_JOB_PROGRESS (crypt/doc/JobProtocol.h).
+// A command runs on the user-interface thread: it asks for its password and
+// options (CJobPrompts, JobPrompts.h), stores what the user confirmed,
+// installs the key, sets g_JobCode and starts the worker. The worker's Run
+// picks the job by g_JobCode and reports every step to the main window with
+// UWM_JOB_PROGRESS (doc/JobProtocol.h).
 // While a job runs the progress window keeps the main window disabled, so the
 // inputs do not change under the worker.
 #pragma once
@@ -16,6 +17,7 @@
 #include "doc/JobOptions.h"
 #include "doc/JobPrompts.h"
 #include "doc/JobProtocol.h"
+#include "doc/UiThreadCall.h"
 #include "doc/ViewerKind.h"
 #include "framework/base/Thread.h"
 #include "framework/windows/CDocument.h"
@@ -26,6 +28,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <set>
 
 
 // The three times of a file, read before it is replaced and set on its successor.
@@ -61,10 +64,11 @@ struct TempOpenInfo {
 
 class COrvantisDoc : public CDocument, public CThread {
 public:
-    // Reads the stored job options from the profile.
+    // Reads the kept job options from the profile. Made on the user-interface
+    // thread, which is then the only one to change the password and the key state.
     COrvantisDoc();
-    // Saves the options, then asks a running job to stop and waits for it
-    // (pumping) without a time limit.
+    // Saves the options; a job still running is asked to stop and, after at
+    // most StopWorker's wait, ended by force with EndJobByForce's clean-up.
     ~COrvantisDoc() override;
 
     BOOL OnNewDocument() override;
@@ -99,6 +103,13 @@ public:
     // Ends a running job by force (stop request, 3000 ms, termination) and
     // returns when the worker has ended.
     int StopWorker();
+    // StopWorker, then what the job's own end would have done: forgets a
+    // password that was not to be kept (the integrity test's never is) and
+    // wipes the temporary files made since the job started.
+    void EndJobByForce();
+    // Starts the worker (CThread::Start) after noting the temporary files
+    // that were there before the job.
+    bool Start() override;
     void SaveSettings();
     // Deletes a temporary file of the backup jobs; false (and, with report, a
     // message box) when it cannot be deleted.
@@ -196,7 +207,11 @@ public:
     CString m_strCurrentFolder;    // folder of the folder, recovery and integrity jobs
     CString m_strSourcePath;       // "To" commands: both end in "\"; both empty for in-place work
     CString m_strDestPath;
-    CString m_strPassword;         // the active password; empty: none
+    // The active password; empty: none. Threading: read and written on the
+    // user-interface thread only, like the key state (crypt/KeyState.h) that
+    // SetPasswordKey installs from it; a job changes either only through
+    // OnUiThread, so it and the key always agree there.
+    CString m_strPassword;
 
     // The job options; the kept ones are read at construction and written at exit.
     JobOptions m_Options;
@@ -208,6 +223,16 @@ public:
 
 private:
     CJobPrompts* m_pPrompts = nullptr;
+    CUiThreadCall m_uiThread;                   // made with the document, on its thread
+    std::set<CString> m_tempFilesBeforeJob;     // "ENC" temporary files when the last job started
+    ULONGLONG m_jobStarted = 0;                 // that moment, as a file time
+
+    // Runs `work` on the user-interface thread, waiting for it (a job's
+    // changes of the password and the key state).
+    void OnUiThread(const std::function<void()>& work) { m_uiThread.Run(work); }
+    // Empties the password and clears the key state (user-interface thread).
+    void ForgetPassword();
+    void WipeTempFilesOfJob();
 
     static HWND ReportWindow();
     void StartJob(int jobCode);
