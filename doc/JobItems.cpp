@@ -186,6 +186,8 @@ bool COrvantisDoc::Start()
 
 void COrvantisDoc::WipeTempFilesOfJob()
 {
+    if (m_jobStarted == 0)
+        return;  // no job started: every such file is someone else's
     // Files that were there before the job are someone else's.
     for (const CString& path : TempFilesOfJobs(m_jobStarted)) {
         if (!m_tempFilesBeforeJob.count(path))
