@@ -75,29 +75,17 @@ void COrvantisDoc::StartJob(int jobCode)
     Start();
 }
 
-// The encryption prompt with the password and the ten options; on OK the
-// password and the options are taken over. `passFolderNames` false opens
-// "Encrypt Folder Names" cleared.
-bool COrvantisDoc::AskEncryptPassword(bool passFolderNames)
+// The prompt of an encryption (password twice and ten options) or a
+// decryption (password and its options); on OK the password and the options
+// are taken over. `passFolderNames` false opens "Encrypt Folder Names" cleared.
+bool COrvantisDoc::AskPasswordAndOptions(bool encrypt, bool passFolderNames)
 {
     CString password = m_strPassword;
     JobOptions options = m_Options;
-    if (!passFolderNames)
+    if (encrypt && !passFolderNames)
         options.m_bEncryptFolderNames = 0;
-    bool confirmed = m_pPrompts && m_pPrompts->AskEncryptPassword(password, options);
-    if (confirmed) {
-        m_strPassword = password;
-        m_Options = options;
-    }
-    password.SecureEmpty();
-    return confirmed;
-}
-
-bool COrvantisDoc::AskDecryptPassword()
-{
-    CString password = m_strPassword;
-    JobOptions options = m_Options;
-    bool confirmed = m_pPrompts && m_pPrompts->AskDecryptPassword(password, options);
+    bool confirmed = m_pPrompts && (encrypt ? m_pPrompts->AskEncryptPassword(password, options)
+                                            : m_pPrompts->AskDecryptPassword(password, options));
     if (confirmed) {
         m_strPassword = password;
         m_Options = options;
@@ -126,12 +114,11 @@ void COrvantisDoc::ClearCopyFolders()
     m_strSourcePath.Empty();
 }
 
-// Shows the password dialog of an encryption (PasswordLock) or decryption
-// (PasswordUnlock) and, after OK, installs the key and starts the job, unless
-// the password is empty.
+// Asks for the password and options of an encryption or decryption and,
+// after OK, installs the key and starts the job, unless the password is empty.
 void COrvantisDoc::RunFileCommand(int jobCode, bool encrypt, bool passFolderNames, const CString& currentFolder)
 {
-    bool confirmed = encrypt ? AskEncryptPassword(passFolderNames) : AskDecryptPassword();
+    bool confirmed = AskPasswordAndOptions(encrypt, passFolderNames);
     if (!confirmed) {
         ClearCopyFolders();
         return;

@@ -236,8 +236,7 @@ private:
 
     static HWND ReportWindow();
     void StartJob(int jobCode);
-    bool AskEncryptPassword(bool passFolderNames);
-    bool AskDecryptPassword();
+    bool AskPasswordAndOptions(bool encrypt, bool passFolderNames);
     bool SetCopyFolders(const CString& destination, const CString& source, const WCHAR* sameFolderMessage);
     void ClearCopyFolders();
     void RunFileCommand(int jobCode, bool encrypt, bool passFolderNames, const CString& currentFolder);
