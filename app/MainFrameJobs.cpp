@@ -5,7 +5,6 @@
 #include "app/OrvantisView.h"
 #include "app/ProgressDlg.h"
 #include "crypt/FileCipher.h"
-#include "crypt/FileOps.h"
 #include "doc/OrvantisDoc.h"
 #include "doc/JobProtocol.h"
 #include "framework/windows/CDocument.h"
