@@ -22,8 +22,9 @@ namespace {
 // The key state as bytes: the name key's digest and the file key.
 std::vector<uint8_t> KeyBytes()
 {
-    std::vector<uint8_t> bytes(g_NameKey, g_NameKey + 32);
-    bytes.insert(bytes.end(), g_FileKey, g_FileKey + FILE_KEY_SIZE);
+    std::vector<uint8_t> bytes(32 + FILE_KEY_SIZE);
+    memcpy(bytes.data(), g_NameKey, 32);
+    memcpy(bytes.data() + 32, g_FileKey, FILE_KEY_SIZE);
     return bytes;
 }
 
