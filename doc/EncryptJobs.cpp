@@ -13,19 +13,12 @@
 #include "doc/JobNames.h"
 #include "doc/JobSteps.h"
 
-namespace {
-
-// What happened to one file of the list.
-enum FileOutcome { FILE_DONE, FILE_FAILED, FILE_STOPPED };
-
-}  // namespace
-
 bool COrvantisDoc::EncryptFolderJob()
 {
     ProgressSetTitle(L"Encrypting");
     ProgressLog(LOG_PLAIN, L"Counting files");
     CAddInfoList list;
-    CollectFolderItems(m_strCurrentFolder, list);
+    CollectFolderItems(m_job.folder, list);
     return EncryptItemList(list);
 }
 
@@ -39,17 +32,28 @@ bool COrvantisDoc::EncryptSelectedJob()
 }
 
 // The per-file work of EncryptItemList.
-class CEncryptFileStep {
+class CEncryptFileStep final : public CJobFileStep {
 public:
-    CEncryptFileStep(COrvantisDoc& doc, const CString& encryptedTemp) : m_doc(doc), m_t1(encryptedTemp)
+    CEncryptFileStep(COrvantisDoc& doc, const CString& encryptedTemp)
+        : m_doc(doc), m_cipher(&g_AbortRequested), m_t1(encryptedTemp)
     {
         if (doc.m_bAddRecovery)
             m_cipher.SetTrailerSize(&CRecoveryRecord::SectionSize);
     }
 
-    int errors = 0, skipped = 0, refused = 0;
+    int refused = 0;
 
-    FileOutcome Encrypt(const CString& path)
+    bool LeavesAlone(const CString& name) override
+    {
+        if (!IsGeneratedEncryptedFileName(name))
+            return false;
+        COrvantisDoc::ProgressLog(LOG_WARNING, L"File: " + name + L" seems to be already Encrypted (Skipping)");
+        return true;
+    }
+
+    bool SkippedFileMovesBar() const override { return false; }
+
+    FileOutcome Process(const CString& path) override
     {
         const CString name = PathFilePart(path);
         const CString folder = PathFolderPart(path);
@@ -200,33 +204,7 @@ bool COrvantisDoc::EncryptItemList(CAddInfoList& list, int leftOut)
 
     CEncryptFileStep step(*this, t1);
     step.skipped = leftOut;
-    bool stopped = false;
-    for (int i = 0; i < n && !stopped; ++i) {
-        const CAddInfo* item = list.GetAt(i);
-        if (item->m_bFolder) {
-            ProgressSetIndex(i);
-            continue;
-        }
-        CString name = PathFilePart(item->m_strPath);
-        bool skip = SkipLinkOrDevice(item->m_strPath);
-        if (!skip && IsGeneratedEncryptedFileName(name)) {
-            ProgressLog(LOG_WARNING, L"File: " + name + L" seems to be already Encrypted (Skipping)");
-            skip = true;
-        }
-        if (skip) {
-            ++step.skipped;
-            stopped = g_StopRequested != 0;
-            continue;
-        }
-        FileOutcome outcome = step.Encrypt(item->m_strPath);
-        if (outcome == FILE_STOPPED) {
-            stopped = true;
-            break;
-        }
-        if (outcome == FILE_FAILED)
-            ++step.errors;
-        ProgressSetIndex(i);
-    }
+    bool stopped = !RunFileList(list, step);
     // Every item has been through: the bar ends full.
     if (!stopped)
         ProgressSetIndex(n);

@@ -11,8 +11,6 @@
 
 namespace {
 
-bool IsDotEntry(const WCHAR* name) { return lstrcmpW(name, L".") == 0 || lstrcmpW(name, L"..") == 0; }
-
 CString WithoutTrailingBackslashes(const CString& path)
 {
     CString copy = path;
@@ -98,20 +96,13 @@ bool COrvantisDoc::CollectFolderItems(const CString& folder, CAddInfoList& list)
     if (!IsFullFolderPath(base))
         return true;
     CAddInfoList files, folders;
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW(base + L"\\*", &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            if (IsDotEntry(entry.cFileName))
-                continue;
-            CString path = base + L"\\" + entry.cFileName;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                folders.Add(new CAddInfo(path, 0, 1));
-            else
-                files.Add(new CAddInfo(path, entry.nFileSizeLow, 0));
-        } while (FindNextFileW(find, &entry));
-        FindClose(find);
-    }
+    ForEachEntry(base + L"\\*", [&](const WIN32_FIND_DATAW& entry) {
+        CString path = base + L"\\" + entry.cFileName;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            folders.Add(new CAddInfo(path, 0, 1));
+        else
+            files.Add(new CAddInfo(path, entry.nFileSizeLow, 0));
+    });
     files.SetCompare(CompareAddInfo);
     files.Sort();
     folders.SetCompare(CompareAddInfo);
@@ -144,7 +135,7 @@ CString COrvantisDoc::MakeTempFileName()
     if (length == 0 || length > MAX_PATH)
         return CString();
     WCHAR name[MAX_PATH];
-    if (!GetTempFileNameW(folder, L"ENC", 0, name))
+    if (!GetTempFileNameW(folder, kTempFilePrefix, 0, name))
         return CString();
     return name;
 }
@@ -182,16 +173,17 @@ void COrvantisDoc::FindFilesByName(const CString& folder, const CString& text, C
 // contents. Links and names of devices are left out, each with its line.
 int COrvantisDoc::ListSelection(CAddInfoList& list)
 {
-    bool copyMode = !m_strSourcePath.IsEmpty() && !m_strDestPath.IsEmpty();
+    const CStringArray& selection = m_job.selection;
+    bool copyMode = !m_job.source.IsEmpty() && !m_job.destination.IsEmpty();
     int leftOut = 0;
-    for (int i = 0; i < m_Selection.GetSize(); ++i) {
-        CString selected = WithoutTrailingBackslashes(m_Selection[i]);
+    for (int i = 0; i < selection.GetSize(); ++i) {
+        CString selected = WithoutTrailingBackslashes(selection[i]);
         if (SkipLinkOrDevice(selected)) {
             ++leftOut;
             continue;
         }
         bool folder = CFileOps::GetPathType(selected) == PATH_FOLDER;
-        CString path = copyMode ? CopyIntoDestination(selected, m_strDestPath, folder, leftOut) : selected;
+        CString path = copyMode ? CopyIntoDestination(selected, m_job.destination, folder, leftOut) : selected;
         if (folder) {
             int insertAt = list.GetSize();
             CollectFolderItems(path, list);

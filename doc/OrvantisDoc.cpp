@@ -113,10 +113,26 @@ void COrvantisDoc::SetPasswordKey(const CString& password)
         SetKeyFromDigest(g_NameKey);
 }
 
-void COrvantisDoc::StartJob(int jobCode)
+bool COrvantisDoc::StartJob(int jobCode)
 {
-    g_JobCode = jobCode;
-    Start();
+    // The request must not change under a worker that still runs.
+    if (IsRunning())
+        StopWorker();
+    m_job = JobRequest();
+    m_job.code = jobCode;
+    m_job.folder = m_strCurrentFolder;
+    m_job.selection = m_Selection;
+    m_job.source = m_strSourcePath;
+    m_job.destination = m_strDestPath;
+    m_job.mediaCopy = m_bMediaFile != 0;
+    ClearCopyFolders();
+    return Start();
+}
+
+bool COrvantisDoc::IsDecryptingInto(const CString& copy) const
+{
+    return IsRunning() && m_job.code == JOB_TEMP_DECRYPT && !copy.IsEmpty() &&
+           m_job.destination.CompareNoCase(copy) == 0;
 }
 
 // PasswordLock with the password in both fields and the ten options; on OK
@@ -340,5 +356,4 @@ void COrvantisDoc::FinishFileJob(int errors, int skipped, const WCHAR* caption)
     }
     bool keepLog = (errors > 0 && m_bKeepLogOnErrors) || (skipped > 0 && m_bKeepLogOnSkips);
     ProgressFinish(keepLog, caption);
-    ClearCopyFolders();
 }
