@@ -183,7 +183,8 @@ int CMainFrame::TerminateJob()
     // The job's own end never ran: forget a password that was not to be
     // kept (the integrity test's is never kept) and wipe the job's
     // temporary files.
-    if (document->JobCode() == JOB_INTEGRITY_TEST || !document->m_bKeepPassword) {
+    const JobRequest& job = document->RunningJob();
+    if (job.code == JOB_INTEGRITY_TEST || !job.options.m_bKeepPassword) {
         document->m_strPassword.SecureEmpty();
         COrvantisDoc::SetPasswordKey(CString());
     }

@@ -17,7 +17,7 @@ bool COrvantisDoc::DecryptFolderJob()
 {
     ProgressSetTitle(L"Decrypting");
     CAddInfoList list;
-    CollectFolderItems(m_job.folder, list);
+    CollectJobItems(m_job.folder, list);
     return DecryptItemList(list);
 }
 
@@ -35,7 +35,10 @@ bool COrvantisDoc::DecryptSelectedJob()
 // The per-file work of DecryptItemList.
 class CDecryptFileStep final : public CJobFileStep {
 public:
-    CDecryptFileStep(COrvantisDoc& doc, const CString& temp) : m_doc(doc), m_cipher(&g_AbortRequested), m_temp(temp) {}
+    CDecryptFileStep(COrvantisDoc& doc, const CString& temp)
+        : m_doc(doc), m_options(doc.RunningJob().options), m_cipher(&g_AbortRequested), m_temp(temp)
+    {
+    }
 
     const CString& Temp() const { return m_temp; }
 
@@ -56,8 +59,8 @@ public:
         m_doc.BeginFile(path, L"Decrypting: " + name);
         CString storedName;
         uint8_t crc[4] = {};
-        int result = m_cipher.CryptFile(path, m_temp, CRYPT_MODE_DECRYPT, storedName, crc, m_doc.m_bCheckCrc);
-        FileTimes times = m_doc.m_bKeepDates ? InputTimesOf(m_cipher) : FileTimes();
+        int result = m_cipher.CryptFile(path, m_temp, CRYPT_MODE_DECRYPT, storedName, crc, m_options.m_bCheckCrc);
+        FileTimes times = m_options.m_bKeepDates ? InputTimesOf(m_cipher) : FileTimes();
         if (g_StopRequested) {
             WipeTemporary(m_temp);
             return FILE_STOPPED;
@@ -159,6 +162,7 @@ private:
     }
 
     COrvantisDoc& m_doc;
+    const JobOptions& m_options;  // the job's
     CFileCipher m_cipher;
     CString m_temp;
     CFolderNameCache m_names;

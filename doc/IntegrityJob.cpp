@@ -25,7 +25,7 @@ bool COrvantisDoc::IntegrityTestJob()
 {
     ProgressSetTitle(L"Integrity test");
     CAddInfoList list;
-    CollectFolderItems(m_job.folder, list);
+    CollectJobItems(m_job.folder, list);
     SetPasswordKey(m_strPassword);
     CString t1 = MakeTempFileName(), t2 = MakeTempFileName();
     if (t1 == t2)

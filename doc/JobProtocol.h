@@ -14,6 +14,7 @@
 #pragma once
 
 #include "crypt/FileCipher.h"
+#include "doc/JobOptions.h"
 #include "framework/base/CString.h"
 #include "framework/base/Collections.h"
 
@@ -77,6 +78,7 @@ struct JobRequest {
     // file and the copy it is decrypted into.
     CString source;
     CString destination;
+    JobOptions options;       // the document's options when the job started
     bool mediaCopy = false;   // JOB_TEMP_DECRYPT: the copy is media the program's own player takes
 };
 

@@ -13,6 +13,7 @@
 
 #include "crypt/AddInfo.h"
 #include "crypt/NameCrypt.h"
+#include "doc/JobOptions.h"
 #include "doc/JobProtocol.h"
 #include "framework/base/Thread.h"
 #include "framework/windows/CDocument.h"
@@ -136,8 +137,11 @@ public:
     // True when every entry was extracted under `destination`.
     bool UnzipFolderBackup(const CString& destination, const CString& archive);
 
-    // Job lists
+    // Job lists. The items of a folder, its subfolders' too with the
+    // document's "recurse" option (user-interface thread) or the running
+    // job's (worker thread, CollectJobItems).
     bool CollectFolderItems(const CString& folder, CAddInfoList& list);
+    bool CollectJobItems(const CString& folder, CAddInfoList& list);
     bool AddFileItem(const CString& path, CAddInfoList& list);
     // The start of the name of every temporary file the program makes.
     static constexpr const WCHAR* kTempFilePrefix = L"ENC";
@@ -148,14 +152,16 @@ public:
     void FindFilesByName(const CString& folder, const CString& text, CStringArray& results);
 
     // Starts the worker on the job `jobCode` with the document's inputs
-    // (folder, selection, copy folders, the temporary copy): they are copied
-    // into the worker's request, and the copy folders are forgotten here.
+    // (folder, selection, copy folders, options, the temporary copy): they
+    // are copied into the worker's request, and the copy folders are
+    // forgotten here.
     // User-interface thread. False when the worker cannot start.
     bool StartJob(int jobCode);
     // True while the worker runs the temporary decryption that writes `copy`.
     bool IsDecryptingInto(const CString& copy) const;
-    // The job the worker runs or last ran (JobCode), -1 before the first.
-    int JobCode() const { return m_job.code; }
+    // The request of the job the worker runs or last ran (code -1 before the
+    // first). User-interface thread; it does not change while a job runs.
+    const JobRequest& RunningJob() const { return m_job; }
 
     // Job bodies (worker thread), run by Run according to the request.
     bool EncryptFolderJob();
@@ -169,7 +175,7 @@ public:
     bool IntegrityTestJob();
     // JOB_TEMP_DECRYPT: the request's source into its destination, the copy.
     bool AsyncTempDecryptJob();
-    // Deletes one file, wiping it first with m_bSecureDelete; clears a
+    // Deletes one file, wiping it first with the job's "SecureDelete" option; clears a
     // read-only attribute first. False when it cannot be deleted, and for a
     // link, which is never deleted through.
     bool DeleteOriginal(const CString& path);
@@ -209,18 +215,8 @@ public:
     CString m_strDestPath;
     CString m_strPassword;         // the active password; empty: none
 
-    // Job options (0 or 1). Stored ones are read at start and written at exit.
-    int m_bRecurse = 1;
-    int m_bKeepPassword = 1;
-    int m_bVerify = 1;             // "VerifyEnc"
-    int m_bSecureDelete = 0;       // "SecureDelete"
-    int m_bKeepLogOnErrors = 1;
-    int m_bKeepLogOnSkips = 0;
-    int m_bAddRecovery = 0;        // "AddRecovery"
-    int m_bKeepDates = 1;          // "KeepDates"
-    int m_bRandomNames = 1;        // "RandomFileNames"
-    int m_bEncryptFolderNames = 1; // "EncryptFolderNames"
-    int m_bCheckCrc = 1;
+    // The job options; the kept ones are read at construction and written at exit.
+    JobOptions m_Options;
     int m_bVideoViewOpen = 0;      // the video window plays the copy being decrypted (set by the view)
 
     CPkArchive m_Archive;          // the backup jobs' archive
@@ -234,6 +230,7 @@ private:
     bool SetCopyFolders(const CString& destination, const CString& source, const WCHAR* sameFolderMessage);
     void ClearCopyFolders();
     void RunFileCommand(int jobCode, bool encrypt, bool passFolderNames, const CString& currentFolder);
+    bool CollectItems(const CString& folder, CAddInfoList& list, bool recurse);
     // Returns how many selected items were left out (links, names of devices).
     int ListSelection(CAddInfoList& list);
     void EncryptFolderNames(CAddInfoList& list, int& errors, int& skipped);

@@ -20,7 +20,7 @@ bool COrvantisDoc::RecoveryJob(bool repair)
 {
     ProgressSetTitle(L"Verify parity");
     CAddInfoList list;
-    CollectFolderItems(m_job.folder, list);
+    CollectJobItems(m_job.folder, list);
     const int n = list.GetSize();
     ProgressSetCount(n);
     ProgressLog(LOG_INFO, L"Files: %d", n);
