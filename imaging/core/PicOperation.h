@@ -114,6 +114,13 @@ public:
     BOOL Rotate1Bit(const uint8_t* src, uint8_t* dst, uint32_t width, uint32_t height, uint32_t mode,
                     uint32_t srcStride, uint32_t dstStride);
 
+    // ---- gray to 1 bit (PicThresholdLevels.h gives the modes): a 1 bit is a pixel at or above
+    //      T = level + 1 (at most 255); with computeOnly, *outThreshold receives T and nothing is
+    //      converted. *outThreshold is 0 otherwise. ----
+    bool ThresholdTo1Bit(const uint8_t* src, uint8_t* dst, uint32_t width, uint32_t height, uint32_t srcStride,
+                         uint32_t dstStride, uint32_t mode, uint32_t threshold, uint32_t reserved, bool computeOnly,
+                         uint8_t* outThreshold);
+
     // counts[0] = 0 pixels, counts[1] = 1 pixels of a 1-bit image; bits past the width are not counted.
     BOOL GetOneBitHistogram(const uint8_t* data, uint32_t width, uint32_t height, uint32_t stride, uint32_t* counts);
 
@@ -162,6 +169,8 @@ public:
     uint32_t CalcDIBSize(uint32_t width, uint32_t height, uint32_t bits, uint32_t paletteCount);
 
 private:
+    bool ThresholdAdaptive(const uint8_t* src, uint8_t* dst, uint32_t width, uint32_t height, uint32_t srcStride,
+                           uint32_t dstStride, uint32_t threshold);
     bool Fail(int32_t code) {
         status = code;
         return false;
