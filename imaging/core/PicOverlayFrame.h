@@ -137,3 +137,35 @@ int32_t PicDriveOverlay(const PicOverlayArgs<T>& a, PicOverlayCoreFn<T> core, vo
             OffsetRect(&record.band, rect.left, rect.top);
         });
 }
+
+// ---- the frame of the small-image overlays over raw rows ----
+
+// 5 for a negative size or stride, or a stride shorter than a row (row bytes
+// given for the pixel size of each image).
+inline int32_t PicRawGeometryRefusal(int32_t dstW, int32_t dstH, int32_t dstStride, uint64_t dstRowBytes, int32_t srcW,
+                                     int32_t srcH, int32_t srcStride, uint64_t srcRowBytes) {
+    if (dstW < 0 || dstH < 0 || srcW < 0 || srcH < 0 || dstStride < 0 || srcStride < 0) return PIC_ERR_BAD_PARAM;
+    if (!PicStrideHoldsRow((uint64_t)dstStride, dstRowBytes, (uint32_t)dstH) ||
+        !PicStrideHoldsRow((uint64_t)srcStride, srcRowBytes, (uint32_t)srcH))
+        return PIC_ERR_BAD_PARAM;
+    return 0;
+}
+
+inline bool PicRectEmpty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
+
+// Calls row(r) -> code for every row of rect with the call depth raised and
+// progress reported after each row.
+template <class Row>
+int32_t PicWalkRows(const RECT& rect, Row&& row) {
+    CPicCallDepthGuard depth;
+    CPicProgress progress;
+    const uint32_t rows = (uint32_t)(rect.bottom - rect.top);
+    for (int64_t r = rect.top; r < rect.bottom; ++r) {
+        if (int32_t code = row(r)) return code;
+        if (!progress.Report((uint32_t)(r - rect.top), rows)) return PIC_ERR_CANCELLED;
+    }
+    return 0;
+}
+
+// Bit c of a packed 1-bit row (most significant bit first).
+inline uint32_t PicMaskBit(const uint8_t* row, int64_t c) { return (row[c >> 3] >> (7 - (c & 7))) & 1; }
