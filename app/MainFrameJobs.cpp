@@ -42,12 +42,13 @@ void CMainFrame::CloseProgressWindow()
         dialog->Close();
 }
 
-LRESULT CMainFrame::OnJobProgress(WPARAM value, LPARAM code)
+LRESULT CMainFrame::OnJobProgress(const JobReport& report)
 {
     CDocument* document = GetActiveDocument();
-    switch (code) {
+    const WPARAM value = report.value;
+    switch (report.code) {
     case PROGRESS_BEGIN: {
-        CString title = g_ProgressText;
+        const CString& title = report.text;
         for (COrvantisView* view : ProgramViews(document))
             view->CloseChangeNotification();
         CloseProgressWindow();
@@ -76,9 +77,9 @@ LRESULT CMainFrame::OnJobProgress(WPARAM value, LPARAM code)
     }
     if (!m_pProgressDlg)
         return 0;
-    switch (code) {
+    switch (report.code) {
     case PROGRESS_FINISH: {
-        CString caption = g_ProgressText;
+        const CString& caption = report.text;
         CProgressDlg* dialog = m_pProgressDlg;
         if (value) {
             dialog->ShowWindow(SW_HIDE);
@@ -95,7 +96,7 @@ LRESULT CMainFrame::OnJobProgress(WPARAM value, LPARAM code)
         CloseProgressWindow();
         return 0;
     case PROGRESS_STATUS:
-        m_pProgressDlg->SetStatus(g_ProgressText);
+        m_pProgressDlg->SetStatus(report.text);
         return 0;
     case PROGRESS_LONG_OPERATION:
         m_pProgressDlg->SetLongOperation(value != 0);
@@ -110,7 +111,7 @@ LRESULT CMainFrame::OnJobProgress(WPARAM value, LPARAM code)
     case PROGRESS_LOG: {
         int text = 0, background = 1;
         CColorListBox::KindColors((int)value, text, background);
-        m_pProgressDlg->AddLog(text, background, g_ProgressText);
+        m_pProgressDlg->AddLog(text, background, report.text);
         return 0;
     }
     default:

@@ -69,10 +69,27 @@ void COrvantisDoc::ForgetPassword()
     SetPasswordKey(m_strPassword);
 }
 
-void COrvantisDoc::StartJob(int jobCode)
+bool COrvantisDoc::StartJob(int jobCode)
 {
-    g_JobCode = jobCode;
-    Start();
+    // The request must not change under a worker that still runs.
+    if (IsRunning())
+        StopWorker();
+    m_job = JobRequest();
+    m_job.code = jobCode;
+    m_job.folder = m_strCurrentFolder;
+    m_job.selection = m_Selection;
+    m_job.source = m_strSourcePath;
+    m_job.destination = m_strDestPath;
+    m_job.options = m_Options;
+    m_job.mediaCopy = m_bMediaFile != 0;
+    ClearCopyFolders();
+    return Start();
+}
+
+bool COrvantisDoc::IsDecryptingInto(const CString& copy) const
+{
+    return IsRunning() && m_job.code == JOB_TEMP_DECRYPT && !copy.IsEmpty() &&
+           m_job.destination.CompareNoCase(copy) == 0;
 }
 
 // The prompt of an encryption (password twice and ten options) or a
@@ -241,7 +258,7 @@ int COrvantisDoc::StopWorker()
 void COrvantisDoc::EndJobByForce()
 {
     StopWorker();
-    if (g_JobCode == JOB_INTEGRITY_TEST || !m_Options.m_bKeepPassword)
+    if (m_job.code == JOB_INTEGRITY_TEST || !m_job.options.m_bKeepPassword)
         ForgetPassword();
     WipeTempFilesOfJob();
 }
@@ -266,9 +283,8 @@ bool COrvantisDoc::RemoveTempFile(const CString& path, bool report)
 // and the folders of a "To" command are forgotten.
 void COrvantisDoc::FinishFileJob(int errors, int skipped, const WCHAR* caption)
 {
-    if (!m_Options.m_bKeepPassword)
+    if (!m_job.options.m_bKeepPassword)
         OnUiThread([this] { ForgetPassword(); });
-    bool keepLog = (errors > 0 && m_Options.m_bKeepLogOnErrors) || (skipped > 0 && m_Options.m_bKeepLogOnSkips);
+    bool keepLog = (errors > 0 && m_job.options.m_bKeepLogOnErrors) || (skipped > 0 && m_job.options.m_bKeepLogOnSkips);
     ProgressFinish(keepLog, caption);
-    ClearCopyFolders();
 }

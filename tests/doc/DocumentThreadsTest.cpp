@@ -158,8 +158,7 @@ TEST_F(DocumentThreadsTest, AJobThatKeepsNoPasswordForgetsItOnTheUserInterfaceTh
         if (report.code == PROGRESS_FINISH)
             finishSawNoPassword = m_doc->m_strPassword.IsEmpty() && !HasKey();
     };
-    g_JobCode = JOB_ENCRYPT_FOLDER;
-    ASSERT_TRUE(m_doc->Start());
+    ASSERT_TRUE(m_doc->StartJob(JOB_ENCRYPT_FOLDER));
     WaitSampling(samples);
     EXPECT_EQ(samples.Mismatches(), 0);
     EXPECT_TRUE(samples.Saw("not to be kept"));
@@ -189,8 +188,7 @@ TEST_F(DocumentThreadsTest, ClosingWhileTheJobCannotStopEndsItByForceWithinABoun
         closeTook = GetTickCount() - start;
         keyAfterClose = HasKey();
     };
-    g_JobCode = JOB_INTEGRITY_TEST;
-    ASSERT_TRUE(m_doc->Start());
+    ASSERT_TRUE(m_doc->StartJob(JOB_INTEGRITY_TEST));
     ASSERT_TRUE(qvtest::PumpUntil([&] { return closed; }, 60000)) << "the job reported its first file";
     EXPECT_LT(closeTook, 15000u) << "a stop request, StopWorker's 3 s, then the end by force";
     EXPECT_FALSE(keyAfterClose) << "the integrity test's password is forgotten";
