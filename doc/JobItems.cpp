@@ -152,9 +152,8 @@ CString COrvantisDoc::MakeTempFileName()
 
 namespace {
 
-// The files in the user's temporary folder that carry the jobs' prefix and
-// were made at or after `since` (all of them for 0).
-std::set<CString> TempFilesOfJobs(ULONGLONG since = 0)
+// The files in the user's temporary folder that carry the jobs' prefix.
+std::set<CString> TempFilesOfJobs()
 {
     std::set<CString> files;
     WCHAR folder[MAX_PATH + 1] = {};
@@ -162,8 +161,7 @@ std::set<CString> TempFilesOfJobs(ULONGLONG since = 0)
     if (length == 0 || length > MAX_PATH)
         return files;
     ForEachEntry(CString(folder) + COrvantisDoc::kTempFilePrefix + L"*", [&](const WIN32_FIND_DATAW& found) {
-        ULONGLONG created = ((ULONGLONG)found.ftCreationTime.dwHighDateTime << 32) | found.ftCreationTime.dwLowDateTime;
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && created >= since)
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             files.insert(CString(folder) + found.cFileName);
     });
     return files;
@@ -173,19 +171,18 @@ std::set<CString> TempFilesOfJobs(ULONGLONG since = 0)
 
 bool COrvantisDoc::Start()
 {
-    FILETIME now = {};
-    GetSystemTimeAsFileTime(&now);
-    m_jobStarted = ((ULONGLONG)now.dwHighDateTime << 32) | now.dwLowDateTime;
     m_tempFilesBeforeJob = TempFilesOfJobs();
+    m_bJobStarted = true;
     return CThread::Start();
 }
 
 void COrvantisDoc::WipeTempFilesOfJob()
 {
-    if (m_jobStarted == 0)
+    if (!m_bJobStarted)
         return;  // no job started: every such file is someone else's
-    // Files that were there before the job are someone else's.
-    for (const CString& path : TempFilesOfJobs(m_jobStarted)) {
+    // Files that were there before the job are someone else's. (Not told by
+    // their times: a file system may keep creation times in whole seconds.)
+    for (const CString& path : TempFilesOfJobs()) {
         if (!m_tempFilesBeforeJob.count(path))
             CFileOps::SecureDeleteFile(path);
     }

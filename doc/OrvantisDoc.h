@@ -242,7 +242,7 @@ private:
     CJobPrompts* m_pPrompts = nullptr;
     CUiThreadCall m_uiThread;                   // made with the document, on its thread
     std::set<CString> m_tempFilesBeforeJob;     // "ENC" temporary files when the last job started
-    ULONGLONG m_jobStarted = 0;                 // that moment, as a file time
+    bool m_bJobStarted = false;                 // a job was started since the document was made
 
     // Runs `work` on the user-interface thread, waiting for it (a job's
     // changes of the password and the key state).
