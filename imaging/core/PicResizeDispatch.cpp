@@ -2,6 +2,7 @@
 #include "imaging/core/PicOperation.h"
 #include "imaging/core/PicResizeBase.h"
 #include "imaging/core/PicBicubicResize.h"
+#include "imaging/core/PicBicubicSimd.h"
 #include "imaging/core/PicBilinearResize.h"
 #include "imaging/core/PicDecimateResize.h"
 #include "imaging/core/PicFilterResize.h"
@@ -41,7 +42,8 @@ bool ResizeByMethod(CPicOperation& op, const T* src, uint32_t srcWidth, uint32_t
     case PIC_RESIZE_BILINEAR:
         return RunResizer<CPicImgResizeBilinearT<T>>(op, source, dest, flags);
     case PIC_RESIZE_BICUBIC:
-        // The single-instruction-multiple-data form is not built yet: the portable one serves every type.
+        if constexpr (std::is_same_v<T, uint8_t>)
+            if (CanUseSimdBicubic(source)) return ResizeBicubicSimd(op.status, source, dest, flags);
         return RunResizer<CPicBicubicResizeT<T>>(op, source, dest, flags);
     case PIC_RESIZE_NEAREST:
         return RunResizer<CPicSimpleResize<T>>(op, source, dest, flags);

@@ -35,27 +35,7 @@ struct BitImage {
     int Bit(uint32_t x, uint32_t y) const { return resizemodel::BitOf(bytes, stride, x, y); }
 };
 
-// A buffer of exactly `bytes` bytes whose end touches a no-access page.
-class GuardedBuffer {
-public:
-    explicit GuardedBuffer(size_t bytes) {
-        SYSTEM_INFO info;
-        GetSystemInfo(&info);
-        size_t page = info.dwPageSize, span = (bytes + page - 1) / page * page;
-        m_base = static_cast<uint8_t*>(VirtualAlloc(nullptr, span + page, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-        DWORD old = 0;
-        VirtualProtect(m_base + span, page, PAGE_NOACCESS, &old);
-        m_data = m_base + span - bytes;
-    }
-    ~GuardedBuffer() { VirtualFree(m_base, 0, MEM_RELEASE); }
-    GuardedBuffer(const GuardedBuffer&) = delete;
-    GuardedBuffer& operator=(const GuardedBuffer&) = delete;
-    uint8_t* data() const { return m_data; }
-
-private:
-    uint8_t* m_base = nullptr;
-    uint8_t* m_data = nullptr;
-};
+using imgtest::GuardedBuffer;
 
 Image<uint8_t> ModelFilter(int filter, const Image<uint8_t>& src, uint32_t dw, uint32_t dh) {
     return resizemodel::FilterResize(
