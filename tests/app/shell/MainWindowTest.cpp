@@ -213,7 +213,7 @@ TEST_F(MainWindowTest, AddressBoxKeepsConfirmedAddressesAndTheLastDrivePath)
     // Enter in the edit field is the same command.
     frame->m_wndAddressBox.SetEditText(L"C:\\users");
     ::SendMessageW(frame->m_wndAddressBox.GetEditHwnd(), WM_KEYDOWN, VK_RETURN, 0);
-    qvtest::PumpFor(20);
+    qvtest::PumpUntil([&] { return frame->m_wndAddressBox.GetCount() == 3; }, 5000);
     ASSERT_EQ(3, frame->m_wndAddressBox.GetCount());
     EXPECT_EQ(L"C:\\users", frame->m_wndAddressBox.GetItemText(2));
 
@@ -261,7 +261,7 @@ TEST_F(MainWindowTest, ARefusedAddressGivesWayToTheFolderTheListShows)
         ASSERT_EQ(c.typed, frame->m_wndAddressBox.GetItemText(item));
         frame->m_wndAddressBox.SendMessage(CB_SETCURSEL, (WPARAM)item);
         frame->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_ADDRESS_BOX, CBN_SELENDOK), (LPARAM)frame->m_wndAddressBox.m_hWnd);
-        qvtest::PumpFor(20);
+        qvtest::PumpPostedSoFar();
         EXPECT_EQ(folder, view->GetCurrentFolder()) << c.name << ": the list stays";
         EXPECT_EQ(folder, AddressText()) << c.name << ": chosen from the drop-down";
     }
@@ -274,7 +274,7 @@ TEST_F(MainWindowTest, ARefusedAddressGivesWayToTheFolderTheListShows)
     for (int i = 0; i < frame->m_wndAddressBox.GetCount() - 1; ++i)
         ::SendMessageW(combo, WM_KEYDOWN, VK_DOWN, 0);
     ::SendMessageW(combo, WM_KEYDOWN, VK_RETURN, 0);
-    qvtest::PumpFor(50);
+    qvtest::PumpPostedSoFar();
     EXPECT_FALSE(::SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0));
     EXPECT_EQ(folder, view->GetCurrentFolder()) << "chosen with the keys: the list stays";
     EXPECT_EQ(folder, AddressText()) << "chosen with the keys";
@@ -313,8 +313,8 @@ TEST_F(MainWindowTest, AfterARestartTheTreeSelectsAndShowsTheLastFolder)
 TEST_F(MainWindowTest, SettingsAndWorkspaceSurviveARestartAndAnOtherLayoutVersionIsDropped)
 {
     Start();
-    document->m_bVerify = 0;
-    document->m_bRandomNames = 0;
+    document->m_Options.m_bVerify = 0;
+    document->m_Options.m_bRandomNames = 0;
     Command(ID_VIEW_FOLDERS);
     Command(ID_VIEW_STATUS_BAR);
     Stop();
@@ -323,7 +323,7 @@ TEST_F(MainWindowTest, SettingsAndWorkspaceSurviveARestartAndAnOtherLayoutVersio
     EXPECT_EQ(0, ProfileInt(L"Workspace", L"Pane32822Visible"));
 
     Start();
-    EXPECT_EQ(0, document->m_bVerify) << "read back by the document";
+    EXPECT_EQ(0, document->m_Options.m_bVerify) << "read back by the document";
     EXPECT_FALSE(frame->m_wndFolderBar.IsVisible()) << "layout version 13: the workspace is kept";
     EXPECT_FALSE(frame->m_wndStatusBar.IsWindowVisible());
     Stop();
@@ -333,7 +333,7 @@ TEST_F(MainWindowTest, SettingsAndWorkspaceSurviveARestartAndAnOtherLayoutVersio
     EXPECT_TRUE(frame->m_wndFolderBar.IsVisible()) << "another layout version: the workspace is dropped";
     EXPECT_TRUE(frame->m_wndStatusBar.IsWindowVisible());
     EXPECT_EQ(13, ProfileInt(L"Settings", L"Appversion"));
-    EXPECT_EQ(0, document->m_bVerify) << "the program's own settings stay";
+    EXPECT_EQ(0, document->m_Options.m_bVerify) << "the program's own settings stay";
 }
 
 TEST_F(MainWindowTest, KeysTabF3AndAcceleratorsOfDisabledCommands)

@@ -18,8 +18,8 @@ protected:
     // Pumps until the document's worker has ended and its reports are handled.
     void WaitForJob()
     {
-        qvtest::PumpUntil([this] { return !document->IsRunning(); }, 30000);
-        qvtest::PumpFor(30);
+        EXPECT_TRUE(qvtest::PumpUntil([this] { return !document->IsRunning(); }, 30000));
+        qvtest::PumpPostedSoFar();
     }
     // Texts of the tree's items below (and with) `item`.
     void TreeTexts(HTREEITEM item, std::vector<CString>& texts)
@@ -155,7 +155,7 @@ TEST_F(JobCommandsTest, TheDocumentListsNothingForAFolderWithoutAFullPath)
     WCHAR saved[MAX_PATH] = {};
     ::GetCurrentDirectoryW(MAX_PATH, saved);
     ::SetCurrentDirectoryW(folder.Path());
-    document->m_bRecurse = 0;
+    document->m_Options.m_bRecurse = 0;
     for (const WCHAR* given : {L"Relative", L"", L"\\", L"Relative\\"}) {
         CAddInfoList list;
         document->CollectFolderItems(given, list);
