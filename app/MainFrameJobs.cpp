@@ -187,7 +187,7 @@ int CMainFrame::TerminateJob()
     // The job's own end never ran: forget a password that was not to be
     // kept (the integrity test's is never kept) and wipe the job's
     // temporary files.
-    if (g_JobCode == JOB_INTEGRITY_TEST || !document->m_bKeepPassword) {
+    if (g_JobCode == JOB_INTEGRITY_TEST || !document->m_Options.m_bKeepPassword) {
         document->m_strPassword.SecureEmpty();
         COrvantisDoc::SetPasswordKey(CString());
     }

@@ -1,6 +1,7 @@
 #include "app/PasswordLock.h"
 
 #include "crypt/KeyState.h"
+#include "doc/JobOptions.h"
 #include "framework/windows/AfxMessageBox.h"
 #include "framework/windows/DataExchange.h"
 #include "res/resource.h"
@@ -17,6 +18,34 @@ PasswordLock::~PasswordLock()
 {
     m_strPassword.SecureEmpty();
     m_strRepeat.SecureEmpty();
+}
+
+void PasswordLock::ShowOptions(const JobOptions& options)
+{
+    m_bRecurse = options.m_bRecurse;
+    m_bKeepPassword = options.m_bKeepPassword;
+    m_bVerify = options.m_bVerify;
+    m_bSecureDelete = options.m_bSecureDelete;
+    m_bLogErrors = options.m_bKeepLogOnErrors;
+    m_bLogWarnings = options.m_bKeepLogOnSkips;
+    m_bAddRecovery = options.m_bAddRecovery;
+    m_bKeepDates = options.m_bKeepDates;
+    m_bRandomNames = options.m_bRandomNames;
+    m_bEncryptFolderNames = options.m_bEncryptFolderNames;
+}
+
+void PasswordLock::TakeOptions(JobOptions& options) const
+{
+    options.m_bRecurse = m_bRecurse;
+    options.m_bKeepPassword = m_bKeepPassword;
+    options.m_bVerify = m_bVerify;
+    options.m_bSecureDelete = m_bSecureDelete;
+    options.m_bKeepLogOnErrors = m_bLogErrors;
+    options.m_bKeepLogOnSkips = m_bLogWarnings;
+    options.m_bAddRecovery = m_bAddRecovery;
+    options.m_bKeepDates = m_bKeepDates;
+    options.m_bRandomNames = m_bRandomNames;
+    options.m_bEncryptFolderNames = m_bEncryptFolderNames;
 }
 
 void PasswordLock::DoDataExchange(CDataExchange* dx)

@@ -7,10 +7,16 @@
 #include "framework/windows/CDialogEx.h"
 #include "framework/windows/CStatic.h"
 
+struct JobOptions;
+
 class PasswordLock : public CDialogEx {
 public:
     explicit PasswordLock(CWnd* parent = nullptr);
     ~PasswordLock() override;
+
+    // The ten option boxes from a record, and back into it after IDOK.
+    void ShowOptions(const JobOptions& options);
+    void TakeOptions(JobOptions& options) const;
 
     int m_bCapsShown = 0;
     int m_bAllowRecurse = 1;  // 0 disables "Recursive from this folder"

@@ -1,5 +1,6 @@
 #include "app/PasswordUnlock.h"
 
+#include "doc/JobOptions.h"
 #include "framework/windows/AfxMessageBox.h"
 #include "framework/windows/DataExchange.h"
 #include "res/resource.h"
@@ -7,6 +8,26 @@
 PasswordUnlock::PasswordUnlock(CWnd* parent) : CDialogEx(IDD_PASSWORD_UNLOCK, parent) {}
 
 PasswordUnlock::~PasswordUnlock() { m_strPassword.SecureEmpty(); }
+
+void PasswordUnlock::ShowOptions(const JobOptions& options)
+{
+    m_bRecurse = options.m_bRecurse;
+    m_bKeepPassword = options.m_bKeepPassword;
+    m_bLogErrors = options.m_bKeepLogOnErrors;
+    m_bLogWarnings = options.m_bKeepLogOnSkips;
+    m_bDisableCrc = 0;
+    m_bKeepDates = options.m_bKeepDates;
+}
+
+void PasswordUnlock::TakeOptions(JobOptions& options) const
+{
+    options.m_bRecurse = m_bRecurse;
+    options.m_bKeepPassword = m_bKeepPassword;
+    options.m_bKeepLogOnErrors = m_bLogErrors;
+    options.m_bKeepLogOnSkips = m_bLogWarnings;
+    options.m_bCheckCrc = !m_bDisableCrc;
+    options.m_bKeepDates = m_bKeepDates;
+}
 
 void PasswordUnlock::DoDataExchange(CDataExchange* dx)
 {

@@ -4,10 +4,17 @@
 
 #include "framework/windows/CDialogEx.h"
 
+struct JobOptions;
+
 class PasswordUnlock : public CDialogEx {
 public:
     explicit PasswordUnlock(CWnd* parent = nullptr);
     ~PasswordUnlock() override;
+
+    // The option boxes from a record ("Disable CRC checking" always opens
+    // cleared), and back into it after IDOK.
+    void ShowOptions(const JobOptions& options);
+    void TakeOptions(JobOptions& options) const;
 
     int m_bAllowRecurse = 1;  // 0 disables "Unlock Recursive"
     CString m_strPassword;

@@ -53,8 +53,8 @@ public:
         m_doc.BeginFile(path, L"Decrypting: " + name);
         CString storedName;
         uint8_t crc[4] = {};
-        int result = m_cipher.CryptFile(path, m_temp, CRYPT_MODE_DECRYPT, storedName, crc, m_doc.m_bCheckCrc);
-        FileTimes times = m_doc.m_bKeepDates ? InputTimesOf(m_cipher) : FileTimes();
+        int result = m_cipher.CryptFile(path, m_temp, CRYPT_MODE_DECRYPT, storedName, crc, m_doc.m_Options.m_bCheckCrc);
+        FileTimes times = m_doc.m_Options.m_bKeepDates ? InputTimesOf(m_cipher) : FileTimes();
         if (g_StopRequested) {
             WipeTemporary(m_temp);
             return FILE_STOPPED;

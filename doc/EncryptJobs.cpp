@@ -43,7 +43,7 @@ class CEncryptFileStep {
 public:
     CEncryptFileStep(COrvantisDoc& doc, const CString& encryptedTemp) : m_doc(doc), m_t1(encryptedTemp)
     {
-        if (doc.m_bAddRecovery)
+        if (doc.m_Options.m_bAddRecovery)
             m_cipher.SetTrailerSize(&CRecoveryRecord::SectionSize);
     }
 
@@ -56,9 +56,9 @@ public:
         m_doc.BeginFile(path, L"Encrypting: " + name);
         CString storedName;
         int result = m_cipher.CryptFile(path, m_t1, CRYPT_MODE_ENCRYPT, storedName, nullptr, TRUE);
-        FileTimes times = m_doc.m_bKeepDates ? InputTimesOf(m_cipher) : FileTimes();
+        FileTimes times = m_doc.m_Options.m_bKeepDates ? InputTimesOf(m_cipher) : FileTimes();
         // The section covers the file as written, before the verification reads it.
-        bool recoveryFailed = result == CRYPT_OK && m_doc.m_bAddRecovery && CRecoveryRecord::Append(m_t1) != RECOVERY_OK;
+        bool recoveryFailed = result == CRYPT_OK && m_doc.m_Options.m_bAddRecovery && CRecoveryRecord::Append(m_t1) != RECOVERY_OK;
         if (g_StopRequested) {
             if (CanOpenForReading(m_t1))
                 m_doc.DeleteOriginal(m_t1);
@@ -74,7 +74,7 @@ public:
             m_doc.DeleteOriginal(m_t1);
             return FILE_FAILED;
         }
-        if (m_doc.m_bVerify && !Verify(path)) {
+        if (m_doc.m_Options.m_bVerify && !Verify(path)) {
             m_doc.DeleteOriginal(m_t1);
             return FILE_FAILED;
         }
@@ -130,7 +130,7 @@ private:
     // finds the one time in 2^56 that a random name is taken.
     CString ChooseEncryptedName(const CString& name, const CString& folder)
     {
-        if (m_doc.m_bRandomNames)
+        if (m_doc.m_Options.m_bRandomNames)
             return m_cipher.MakeRandomEncryptedName();
         CString newName = m_cipher.MakeStaticEncryptedName(name);
         if (!m_names.Exists(folder, newName))
@@ -230,7 +230,7 @@ bool COrvantisDoc::EncryptItemList(CAddInfoList& list, int leftOut)
     // Every item has been through: the bar ends full.
     if (!stopped)
         ProgressSetIndex(n);
-    if (!stopped && m_bEncryptFolderNames)
+    if (!stopped && m_Options.m_bEncryptFolderNames)
         EncryptFolderNames(list, step.errors, step.skipped);
 
     ProgressLog(LOG_PLAIN, L"Cleanup...");

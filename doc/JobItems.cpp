@@ -123,7 +123,7 @@ bool COrvantisDoc::CollectFolderItems(const CString& folder, CAddInfoList& list)
         folders.ElementAt(i) = nullptr;  // the output owns it now
         // A folder link is listed but never entered: it may lead outside the
         // tree or back into it without end.
-        if (m_bRecurse && !CFileOps::IsLink(item->m_strPath))
+        if (m_Options.m_bRecurse && !CFileOps::IsLink(item->m_strPath))
             CollectFolderItems(item->m_strPath, list);
     }
     return true;
@@ -203,7 +203,7 @@ int COrvantisDoc::ListSelection(CAddInfoList& list)
     return leftOut;
 }
 
-bool COrvantisDoc::DeleteOriginal(const CString& path) { return DeleteJobFile(path, m_bSecureDelete != 0) == ORIGINAL_DELETED; }
+bool COrvantisDoc::DeleteOriginal(const CString& path) { return DeleteJobFile(path, m_Options.m_bSecureDelete != 0) == ORIGINAL_DELETED; }
 
 void COrvantisDoc::BeginFile(const CString& path, const CString& line)
 {
@@ -216,16 +216,16 @@ bool COrvantisDoc::ReplaceOriginal(const CString& original, const CString& targe
 {
     // Setting the times opens the target for reading and writing, which shows
     // that it can be read; only without that is it opened once more.
-    bool timesSet = m_bKeepDates && times.ApplyTo(target);
+    bool timesSet = m_Options.m_bKeepDates && times.ApplyTo(target);
     if (!timesSet && !CanOpenForReading(target)) {
         ProgressLog(LOG_ERROR, L"Something wrong, the encrypted file cannot be written to destination?");
         return false;
     }
-    if (m_bSecureDelete)
+    if (m_Options.m_bSecureDelete)
         ProgressLog(LOG_WARNING, L"Secure Delete Original");
     // The jobs' moves never replace a file, so the target is a new file; the
     // comparison only guards against a system that moves a file onto itself.
-    deletion = target.CompareNoCase(original) != 0 ? DeleteJobFile(original, m_bSecureDelete != 0) : ORIGINAL_STAYS;
+    deletion = target.CompareNoCase(original) != 0 ? DeleteJobFile(original, m_Options.m_bSecureDelete != 0) : ORIGINAL_STAYS;
     return true;
 }
 

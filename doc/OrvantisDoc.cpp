@@ -19,21 +19,6 @@
 
 namespace {
 
-const WCHAR kSettings[] = L"Settings";
-
-// A stored option, or its default without an application profile.
-int ReadOption(const WCHAR* name, int defaultValue)
-{
-    CWinApp* app = AfxGetApp();
-    return app ? (int)app->GetProfileInt(kSettings, name, defaultValue) : defaultValue;
-}
-
-void WriteOption(const WCHAR* name, int value)
-{
-    if (CWinApp* app = AfxGetApp())
-        app->WriteProfileInt(kSettings, name, value);
-}
-
 CString WithBackslash(const CString& path)
 {
     CString copy = path;
@@ -56,15 +41,7 @@ CString RandomTestPassword()
 
 }  // namespace
 
-COrvantisDoc::COrvantisDoc()
-{
-    m_bVerify = ReadOption(L"VerifyEnc", 1);
-    m_bSecureDelete = ReadOption(L"SecureDelete", 0);
-    m_bAddRecovery = ReadOption(L"AddRecovery", 0);
-    m_bKeepDates = ReadOption(L"KeepDates", 1);
-    m_bRandomNames = ReadOption(L"RandomFileNames", 1);
-    m_bEncryptFolderNames = ReadOption(L"EncryptFolderNames", 1);
-}
+COrvantisDoc::COrvantisDoc() { m_Options.LoadKept(); }
 
 COrvantisDoc::~COrvantisDoc()
 {
@@ -94,15 +71,7 @@ void COrvantisDoc::OnUpdateAllowRootFolder(CCmdUI* cmdUI) { cmdUI->SetCheck(m_bA
 
 void COrvantisDoc::OnUpdateEnterPassword(CCmdUI* cmdUI) { cmdUI->SetCheck(m_strPassword.IsEmpty() ? 0 : 1); }
 
-void COrvantisDoc::SaveSettings()
-{
-    WriteOption(L"AddRecovery", m_bAddRecovery);
-    WriteOption(L"SecureDelete", m_bSecureDelete);
-    WriteOption(L"VerifyEnc", m_bVerify);
-    WriteOption(L"KeepDates", m_bKeepDates);
-    WriteOption(L"RandomFileNames", m_bRandomNames);
-    WriteOption(L"EncryptFolderNames", m_bEncryptFolderNames);
-}
+void COrvantisDoc::SaveSettings() { m_Options.SaveKept(); }
 
 void COrvantisDoc::SetPasswordKey(const CString& password)
 {
@@ -127,29 +96,14 @@ bool COrvantisDoc::RunPasswordLock(bool passFolderNames)
     PasswordLock dlg;
     dlg.m_strPassword = m_strPassword;
     dlg.m_strRepeat = m_strPassword;
-    dlg.m_bRecurse = m_bRecurse;
-    dlg.m_bKeepPassword = m_bKeepPassword;
-    dlg.m_bVerify = m_bVerify;
-    dlg.m_bSecureDelete = m_bSecureDelete;
-    dlg.m_bLogErrors = m_bKeepLogOnErrors;
-    dlg.m_bLogWarnings = m_bKeepLogOnSkips;
-    dlg.m_bAddRecovery = m_bAddRecovery;
-    dlg.m_bKeepDates = m_bKeepDates;
-    dlg.m_bRandomNames = m_bRandomNames;
-    dlg.m_bEncryptFolderNames = passFolderNames ? m_bEncryptFolderNames : 0;
+    JobOptions shown = m_Options;
+    if (!passFolderNames)
+        shown.m_bEncryptFolderNames = 0;
+    dlg.ShowOptions(shown);
     if (dlg.DoModal() != IDOK)
         return false;
     m_strPassword = dlg.m_strPassword;
-    m_bRecurse = dlg.m_bRecurse;
-    m_bKeepPassword = dlg.m_bKeepPassword;
-    m_bVerify = dlg.m_bVerify;
-    m_bSecureDelete = dlg.m_bSecureDelete;
-    m_bKeepLogOnErrors = dlg.m_bLogErrors;
-    m_bKeepLogOnSkips = dlg.m_bLogWarnings;
-    m_bAddRecovery = dlg.m_bAddRecovery;
-    m_bKeepDates = dlg.m_bKeepDates;
-    m_bRandomNames = dlg.m_bRandomNames;
-    m_bEncryptFolderNames = dlg.m_bEncryptFolderNames;
+    dlg.TakeOptions(m_Options);
     return true;
 }
 
@@ -157,21 +111,11 @@ bool COrvantisDoc::RunPasswordUnlock()
 {
     PasswordUnlock dlg;
     dlg.m_strPassword = m_strPassword;
-    dlg.m_bRecurse = m_bRecurse;
-    dlg.m_bKeepPassword = m_bKeepPassword;
-    dlg.m_bLogErrors = m_bKeepLogOnErrors;
-    dlg.m_bLogWarnings = m_bKeepLogOnSkips;
-    dlg.m_bDisableCrc = 0;
-    dlg.m_bKeepDates = m_bKeepDates;
+    dlg.ShowOptions(m_Options);
     if (dlg.DoModal() != IDOK)
         return false;
-    m_bCheckCrc = !dlg.m_bDisableCrc;
     m_strPassword = dlg.m_strPassword;
-    m_bRecurse = dlg.m_bRecurse;
-    m_bKeepPassword = dlg.m_bKeepPassword;
-    m_bKeepLogOnErrors = dlg.m_bLogErrors;
-    m_bKeepLogOnSkips = dlg.m_bLogWarnings;
-    m_bKeepDates = dlg.m_bKeepDates;
+    dlg.TakeOptions(m_Options);
     return true;
 }
 
@@ -334,11 +278,11 @@ bool COrvantisDoc::RemoveTempFile(const CString& path, bool report)
 // and the folders of a "To" command are forgotten.
 void COrvantisDoc::FinishFileJob(int errors, int skipped, const WCHAR* caption)
 {
-    if (!m_bKeepPassword) {
+    if (!m_Options.m_bKeepPassword) {
         m_strPassword.SecureEmpty();
         SetPasswordKey(m_strPassword);
     }
-    bool keepLog = (errors > 0 && m_bKeepLogOnErrors) || (skipped > 0 && m_bKeepLogOnSkips);
+    bool keepLog = (errors > 0 && m_Options.m_bKeepLogOnErrors) || (skipped > 0 && m_Options.m_bKeepLogOnSkips);
     ProgressFinish(keepLog, caption);
     ClearCopyFolders();
 }

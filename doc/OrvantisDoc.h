@@ -13,6 +13,7 @@
 
 #include "crypt/AddInfo.h"
 #include "crypt/NameCrypt.h"
+#include "doc/JobOptions.h"
 #include "doc/JobProtocol.h"
 #include "framework/base/Thread.h"
 #include "framework/windows/CDocument.h"
@@ -157,7 +158,7 @@ public:
     bool IntegrityTestJob();
     // JOB_TEMP_DECRYPT: m_strSourcePath into the copy m_strDestPath.
     bool AsyncTempDecryptJob();
-    // Deletes one file, wiping it first with m_bSecureDelete; clears a
+    // Deletes one file, wiping it first with m_Options.m_bSecureDelete; clears a
     // read-only attribute first. False when it cannot be deleted, and for a
     // link, which is never deleted through.
     bool DeleteOriginal(const CString& path);
@@ -197,18 +198,8 @@ public:
     CString m_strDestPath;
     CString m_strPassword;         // the active password; empty: none
 
-    // Job options (0 or 1). Stored ones are read at start and written at exit.
-    int m_bRecurse = 1;
-    int m_bKeepPassword = 1;
-    int m_bVerify = 1;             // "VerifyEnc"
-    int m_bSecureDelete = 0;       // "SecureDelete"
-    int m_bKeepLogOnErrors = 1;
-    int m_bKeepLogOnSkips = 0;
-    int m_bAddRecovery = 0;        // "AddRecovery"
-    int m_bKeepDates = 1;          // "KeepDates"
-    int m_bRandomNames = 1;        // "RandomFileNames"
-    int m_bEncryptFolderNames = 1; // "EncryptFolderNames"
-    int m_bCheckCrc = 1;
+    // The job options; the kept ones are read at construction and written at exit.
+    JobOptions m_Options;
     int m_bVideoViewOpen = 0;      // the video window plays the copy being decrypted (set by the view)
 
     CPkArchive m_Archive;          // the backup jobs' archive

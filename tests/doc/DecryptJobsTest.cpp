@@ -80,7 +80,7 @@ TEST_F(DecryptJobsTest, PlainFilesAreSkippedAndShowTheLogOnlyWithWarnings)
     EXPECT_TRUE(m_window.HasLog(LOG_HEADING_OK, "Finished with No Errors"));
     EXPECT_TRUE(m_window.HasLog(LOG_INFO, "Skipped 1 items"));
     EXPECT_EQ(m_window.reports[m_window.reports.size() - 2], Finish(false, "Decryping Folder: "));
-    m_doc->m_bKeepLogOnSkips = 1;
+    m_doc->m_Options.m_bKeepLogOnSkips = 1;
     DecryptFolder();
     EXPECT_EQ(m_window.reports[m_window.reports.size() - 2], Finish(true, "Decryping Folder: "));
 }
@@ -91,7 +91,7 @@ TEST_F(DecryptJobsTest, WrongPasswordAndDamagedDataKeepTheEncryptedFileAndLeaveN
     CString encrypted = Encrypted(L"a.txt", content);
     const std::string encryptedBytes = qvtest::ReadFileBytes(encrypted);
     SetPassword(L"not the password");
-    m_doc->m_bKeepPassword = 0;
+    m_doc->m_Options.m_bKeepPassword = 0;
     DecryptFolder();
     EXPECT_EQ(m_window.LogTexts(LOG_ERROR), (std::vector<std::string>{"Decryption Failed (Wrong password or not "
                                                                       "encrypted file)",
@@ -104,7 +104,7 @@ TEST_F(DecryptJobsTest, WrongPasswordAndDamagedDataKeepTheEncryptedFileAndLeaveN
 
     // One byte of the data changed: the CRC check refuses the file ...
     SetPassword(L"decrypt password");
-    m_doc->m_bKeepPassword = 1;
+    m_doc->m_Options.m_bKeepPassword = 1;
     std::string damaged = encryptedBytes;
     damaged[384 + 1000] ^= 0x10;
     qvtest::WriteFileBytes(encrypted, damaged);
@@ -116,7 +116,7 @@ TEST_F(DecryptJobsTest, WrongPasswordAndDamagedDataKeepTheEncryptedFileAndLeaveN
     EXPECT_EQ(TreeListing(m_folder.Path(), false), (std::vector<std::string>{U8(PathFilePartOf(encrypted))}));
 
     // ... and decrypts it, damage and all, without the check.
-    m_doc->m_bCheckCrc = 0;
+    m_doc->m_Options.m_bCheckCrc = 0;
     DecryptFolder();
     EXPECT_TRUE(m_window.LogTexts(LOG_ERROR).empty()) << ::testing::PrintToString(m_window.LogTexts());
     EXPECT_EQ(m_window.CountLogs(CrcOkLine(content)), 0);
@@ -136,7 +136,7 @@ TEST_F(DecryptJobsTest, ExistingFilesAndFoldersAreNeverReplaced)
     CString encryptedSub = MakeFolder(names.EncryptName(L"sub"));
     MakeFolder(L"sub~1");
     qvtest::WriteFileBytes(encryptedSub + L"\\inner.txt", "inside");
-    m_doc->m_bRecurse = 0;
+    m_doc->m_Options.m_bRecurse = 0;
     DecryptFolder();
     EXPECT_EQ(qvtest::ReadFileBytes(Path(L"a.txt")), "the existing plain file");
     EXPECT_EQ(qvtest::ReadFileBytes(Path(L"a (2).txt")), "other");

@@ -40,8 +40,8 @@ protected:
     std::vector<int> LockOptions() const
     {
         const COrvantisDoc& d = *m_doc;
-        return {d.m_bRecurse,     d.m_bKeepPassword, d.m_bVerify,     d.m_bSecureDelete, d.m_bKeepLogOnErrors,
-                d.m_bKeepLogOnSkips, d.m_bAddRecovery, d.m_bKeepDates, d.m_bRandomNames, d.m_bEncryptFolderNames};
+        return {d.m_Options.m_bRecurse,     d.m_Options.m_bKeepPassword, d.m_Options.m_bVerify,     d.m_Options.m_bSecureDelete, d.m_Options.m_bKeepLogOnErrors,
+                d.m_Options.m_bKeepLogOnSkips, d.m_Options.m_bAddRecovery, d.m_Options.m_bKeepDates, d.m_Options.m_bRandomNames, d.m_Options.m_bEncryptFolderNames};
     }
 };
 
@@ -53,7 +53,7 @@ const int kLockBoxes[] = {IDC_RECURSE,    IDC_KEEP_PASSWORD, IDC_VERIFY,     IDC
 TEST_F(DocumentCommandsTest, OptionsAreReadFromTheProfileAndWrittenAtExit)
 {
     EXPECT_EQ(LockOptions(), (std::vector<int>{1, 1, 1, 0, 1, 0, 0, 1, 1, 1})) << "initial values without a profile";
-    EXPECT_EQ(m_doc->m_bCheckCrc, 1);
+    EXPECT_EQ(m_doc->m_Options.m_bCheckCrc, 1);
     EXPECT_EQ(m_doc->m_bAllowRootFolder, 0);
     m_doc.reset();
     for (const WCHAR* name : {L"VerifyEnc", L"KeepDates", L"RandomFileNames", L"EncryptFolderNames"})
@@ -69,20 +69,20 @@ TEST_F(DocumentCommandsTest, OptionsAreReadFromTheProfileAndWrittenAtExit)
     m_app->WriteProfileInt(L"Settings", L"EncryptFolderNames", 0);
     m_doc = std::make_unique<COrvantisDoc>();
     EXPECT_EQ(LockOptions(), (std::vector<int>{1, 1, 0, 1, 1, 0, 1, 0, 0, 0}));
-    m_doc->m_bRecurse = 0;  // not stored
-    m_doc->m_bRandomNames = 1;
+    m_doc->m_Options.m_bRecurse = 0;  // not stored
+    m_doc->m_Options.m_bRandomNames = 1;
     m_doc.reset();
     EXPECT_EQ(StoredOption(L"RandomFileNames"), 1);
     EXPECT_EQ(StoredOption(L"Recurse"), -1);
     m_doc = std::make_unique<COrvantisDoc>();
-    EXPECT_EQ(m_doc->m_bRecurse, 1);
+    EXPECT_EQ(m_doc->m_Options.m_bRecurse, 1);
 }
 
 TEST_F(DocumentCommandsTest, EncryptCurrentFolderShowsTheOptionsAndStartsTheJobWithWhatTheUserConfirmed)
 {
     WriteFile(L"a.txt", "some text");
     m_doc->m_strPassword = L"previous secret";
-    m_doc->m_bKeepDates = 0;
+    m_doc->m_Options.m_bKeepDates = 0;
     std::vector<int> shown;
     WithDialog([&] { m_doc->EncryptCurrentFolder(m_folder.Path()); },
                [&](CWnd& dlg) {
@@ -144,7 +144,7 @@ TEST_F(DocumentCommandsTest, SelectedCommandsOpenWithFolderNamesClearedAndKeepWh
                });
     WaitForJob();
     EXPECT_EQ(shownFolderNames, 0);
-    EXPECT_EQ(m_doc->m_bEncryptFolderNames, 0);
+    EXPECT_EQ(m_doc->m_Options.m_bEncryptFolderNames, 0);
     EXPECT_EQ(m_window.reports.front(), Begin("Encrypting Selected Files"));
     // "Encrypt Current Folder" now opens with the box cleared too.
     WithDialog([&] { m_doc->EncryptCurrentFolder(m_folder.Path()); },
@@ -178,7 +178,7 @@ TEST_F(DocumentCommandsTest, ToCommandsRefuseTheSameFolderInAnyCase)
 TEST_F(DocumentCommandsTest, DecryptCommandsTakeTheUnlockOptions)
 {
     MessageBoxCapture boxes;
-    m_doc->m_bCheckCrc = 1;
+    m_doc->m_Options.m_bCheckCrc = 1;
     std::vector<int> shown;
     WithDialog([&] { m_doc->DecryptCurrentFolder(m_folder.Path()); },
                [&](CWnd& dlg) {
@@ -193,8 +193,8 @@ TEST_F(DocumentCommandsTest, DecryptCommandsTakeTheUnlockOptions)
     WaitForJob();
     EXPECT_EQ(shown, (std::vector<int>{1, 1, 1, 0, 0, 1}));
     EXPECT_EQ(boxes.texts.size(), 1u) << "the CRC warning";
-    EXPECT_EQ(m_doc->m_bCheckCrc, 0);
-    EXPECT_EQ(m_doc->m_bKeepLogOnSkips, 1);
+    EXPECT_EQ(m_doc->m_Options.m_bCheckCrc, 0);
+    EXPECT_EQ(m_doc->m_Options.m_bKeepLogOnSkips, 1);
     EXPECT_EQ(m_doc->m_strPassword, CString(L"unlock me"));
     EXPECT_EQ(m_window.reports.front(), Begin("Decrypting"));
     // The next decryption opens with "Disable CRC checking" cleared again.

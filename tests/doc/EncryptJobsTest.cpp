@@ -19,7 +19,7 @@ protected:
     EncryptJobsTest()
     {
         SetPassword(L"job password 1");
-        m_doc->m_bRandomNames = 0;
+        m_doc->m_Options.m_bRandomNames = 0;
     }
 
     static CString StaticName(const CString& plain) { return MakeStaticEncryptedFileName(plain); }
@@ -150,15 +150,15 @@ TEST_F(EncryptJobsTest, WithoutRecursionOnlyTheTopFilesAndFolderNames)
 {
     CString root = Path(L"root");
     MakeTree(root);
-    m_doc->m_bRecurse = 0;
+    m_doc->m_Options.m_bRecurse = 0;
     EncryptFolder(root);
     CNameCrypt names;
     CString sub = names.EncryptName(L"sub");
     EXPECT_EQ(TreeListing(root, false),
               Sorted({U8(StaticName(L"a.txt")), U8(StaticName(L"b.bin")), U8(sub + L"\\"), U8(sub + L"\\c.txt"),
                       U8(sub + L"\\deep\\"), U8(sub + L"\\deep\\d.txt")}));
-    m_doc->m_bEncryptFolderNames = 0;
-    m_doc->m_bRecurse = 1;
+    m_doc->m_Options.m_bEncryptFolderNames = 0;
+    m_doc->m_Options.m_bRecurse = 1;
     CString other = Path(L"other");
     MakeTree(other);
     EncryptFolder(other);
@@ -243,7 +243,7 @@ TEST_F(EncryptJobsTest, ToJobsNeverReplaceWhatStandsInTheDestination)
     qvtest::WriteFileBytes(destination + L"\\notes.txt", "my own notes");
     CreateDirectoryW(destination + L"\\tree", nullptr);
     qvtest::WriteFileBytes(destination + L"\\tree\\mine.txt", "mine, not selected");
-    m_doc->m_bEncryptFolderNames = 0;
+    m_doc->m_Options.m_bEncryptFolderNames = 0;
     m_doc->m_Selection.Add(source + L"\\notes.txt");
     m_doc->m_Selection.Add(source + L"\\tree");
     m_doc->m_strSourcePath = source + L"\\";
@@ -288,8 +288,8 @@ TEST_F(EncryptJobsTest, SecureDeleteKeptDatesAndNames)
     FILETIME old = SomeTimeIn2001();
     SetWriteTime(plain, old);
     WriteFile(L"Setup{1234-5678}.log", "looks a bit like an encrypted name");
-    m_doc->m_bSecureDelete = 1;
-    m_doc->m_bRandomNames = 1;
+    m_doc->m_Options.m_bSecureDelete = 1;
+    m_doc->m_Options.m_bRandomNames = 1;
     EncryptFolder(m_folder.Path());
     EXPECT_EQ(m_window.CountLogs("Secure Delete Original"), 2);
     std::vector<std::string> names = TreeListing(m_folder.Path(), false);
@@ -414,7 +414,7 @@ TEST_F(EncryptJobsTest, FilesThatVanishAreReadOnlyOrLockedMidJob)
 TEST_F(EncryptJobsTest, ASecureDeleteThatCannotDeleteIsAnErrorAndWipesNothing)
 {
     CString locked = WriteFile(L"locked.txt", "still here");
-    m_doc->m_bSecureDelete = 1;
+    m_doc->m_Options.m_bSecureDelete = 1;
     HANDLE lock = CreateFileW(locked, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     EncryptFolder(m_folder.Path());
     CloseHandle(lock);
@@ -427,7 +427,7 @@ TEST_F(EncryptJobsTest, ASourceWipedButNotDeletedIsSaidToBeSo)
 {
     // Another program holds the file for reading and writing, but not for deletion.
     CString held = WriteFile(L"held.txt", "plain content");
-    m_doc->m_bSecureDelete = 1;
+    m_doc->m_Options.m_bSecureDelete = 1;
     HANDLE other = CreateFileW(held, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                                nullptr);
     EncryptFolder(m_folder.Path());
@@ -475,7 +475,7 @@ TEST_F(EncryptJobsTest, FilesTooBigAreRefusedAndTheRecoverySectionCountsInTheLim
     // Fits alone, but not with a recovery section behind it.
     sparse(L"nearly.bin", CFileCipher::SIZE_LIMIT - 384 - 128);
     WriteFile(L"small.txt", "small");
-    m_doc->m_bAddRecovery = 1;
+    m_doc->m_Options.m_bAddRecovery = 1;
     EncryptFolder(m_folder.Path());
     EXPECT_TRUE(m_window.HasLog(LOG_ERROR, "(Skippig) Input file too big to encrypt"));
     EXPECT_TRUE(m_window.HasLog(LOG_OK, "Finished with 1 file(s) not allowed to encrypt (4GB size restriction)"));
@@ -488,7 +488,7 @@ TEST_F(EncryptJobsTest, RecoverySectionsAreAddedOnRequestAndDecryptionIgnoresThe
     WriteFile(L"empty.txt", "");
     const std::string content = qvtest::PatternBytes(50000, 9);
     WriteFile(L"data.bin", content);
-    m_doc->m_bAddRecovery = 1;
+    m_doc->m_Options.m_bAddRecovery = 1;
     EncryptFolder(m_folder.Path());
     EXPECT_TRUE(m_window.HasLog(LOG_HEADING_OK, "Finished with No Errors"));
     CRecoveryRecord record;

@@ -45,7 +45,7 @@ TEST_F(JobItemsTest, FolderItemsComeFilesFirstThenEachFolderBeforeItsContents)
     MakeFolder(L"_x");
     EXPECT_EQ(Collect(m_folder.Path()), (std::vector<std::string>{"A.txt:1", "b.txt:2", "_x\\", "y\\", "y\\y.txt:4",
                                                                   "Z\\", "Z\\z.txt:3"}));
-    m_doc->m_bRecurse = 0;
+    m_doc->m_Options.m_bRecurse = 0;
     EXPECT_EQ(Collect(m_folder.Path() + L"\\"), (std::vector<std::string>{"A.txt:1", "b.txt:2", "_x\\", "y\\", "Z\\"}))
         << "a trailing backslash changes nothing";
     EXPECT_TRUE(Collect(Path(L"_x")).empty());
@@ -106,7 +106,7 @@ TEST_F(JobItemsTest, FindByNameSeesPlainNamesOnlyWithAKey)
     results.RemoveAll();
     m_doc->FindFilesByName(m_folder.Path(), L".DAT", results);
     EXPECT_EQ(results.GetSize(), 1);
-    m_doc->m_bRecurse = 0;
+    m_doc->m_Options.m_bRecurse = 0;
     results.RemoveAll();
     m_doc->FindFilesByName(m_folder.Path(), L"album", results);
     EXPECT_EQ(results.GetSize(), 0) << "subfolders only with recursion";

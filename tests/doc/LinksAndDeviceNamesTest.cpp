@@ -28,8 +28,8 @@ protected:
     LinksAndDeviceNamesTest()
     {
         SetPassword(L"links password");
-        m_doc->m_bRandomNames = 0;
-        m_doc->m_bSecureDelete = 1;
+        m_doc->m_Options.m_bRandomNames = 0;
+        m_doc->m_Options.m_bSecureDelete = 1;
         m_outsideFolder = m_outside / L"folder";
         CreateDirectoryW(m_outsideFolder, nullptr);
         qvtest::WriteFileBytes(m_outsideFolder + L"\\inside.txt", "outside content");
@@ -141,7 +141,7 @@ TEST_F(LinksAndDeviceNamesTest, SelectedLinksAreLeftOutInPlaceAndInCopies)
     m_doc->m_Selection.Add(Path(L"file-link.txt"));
     m_doc->m_strSourcePath = m_folder.Path() + L"\\";
     m_doc->m_strDestPath = destination + L"\\";
-    m_doc->m_bEncryptFolderNames = 0;
+    m_doc->m_Options.m_bEncryptFolderNames = 0;
     RunJob(JOB_ENCRYPT_SELECTED);
     ExpectOutsideUntouched(tree);
     std::vector<std::string> warnings = SkipLines();

@@ -18,7 +18,7 @@ protected:
     RecoveryJobTest()
     {
         SetPassword(L"recovery password");
-        m_doc->m_bRandomNames = 0;
+        m_doc->m_Options.m_bRandomNames = 0;
     }
 
     void Run(int job)
@@ -50,7 +50,7 @@ TEST_F(RecoveryJobTest, VerifyFindsDamageAndRepairRestoresOneBadBlockByteForByte
     WriteFile(L"one.bin", one);
     WriteFile(L"two.bin", two);
     WriteFile(L"fine.bin", "fine");
-    m_doc->m_bAddRecovery = 1;
+    m_doc->m_Options.m_bAddRecovery = 1;
     Run(JOB_ENCRYPT_FOLDER);
     ASSERT_TRUE(m_window.HasLog(LOG_HEADING_OK, "Finished with No Errors"));
     WriteFile(L"plain.txt", "plain files give no line");
@@ -146,7 +146,7 @@ TEST_F(RecoveryJobTest, FilesWithoutSectionsAndShownNamesWithoutOrWithAWrongKey)
 TEST_F(RecoveryJobTest, ShownNamesAreNeverFormatted)
 {
     WriteFile(L"100%d %s %n.txt", "name with conversions");
-    m_doc->m_bAddRecovery = 1;
+    m_doc->m_Options.m_bAddRecovery = 1;
     Run(JOB_ENCRYPT_FOLDER);
     EXPECT_TRUE(m_window.HasLog(LOG_OK, "Ok: 100%d %s %n.txt >>> " + U8(MakeStaticEncryptedFileName(L"100%d %s %n.txt"))));
     Run(JOB_VERIFY_RECOVERY);

@@ -313,8 +313,8 @@ TEST_F(MainWindowTest, AfterARestartTheTreeSelectsAndShowsTheLastFolder)
 TEST_F(MainWindowTest, SettingsAndWorkspaceSurviveARestartAndAnOtherLayoutVersionIsDropped)
 {
     Start();
-    document->m_bVerify = 0;
-    document->m_bRandomNames = 0;
+    document->m_Options.m_bVerify = 0;
+    document->m_Options.m_bRandomNames = 0;
     Command(ID_VIEW_FOLDERS);
     Command(ID_VIEW_STATUS_BAR);
     Stop();
@@ -323,7 +323,7 @@ TEST_F(MainWindowTest, SettingsAndWorkspaceSurviveARestartAndAnOtherLayoutVersio
     EXPECT_EQ(0, ProfileInt(L"Workspace", L"Pane32822Visible"));
 
     Start();
-    EXPECT_EQ(0, document->m_bVerify) << "read back by the document";
+    EXPECT_EQ(0, document->m_Options.m_bVerify) << "read back by the document";
     EXPECT_FALSE(frame->m_wndFolderBar.IsVisible()) << "layout version 13: the workspace is kept";
     EXPECT_FALSE(frame->m_wndStatusBar.IsWindowVisible());
     Stop();
@@ -333,7 +333,7 @@ TEST_F(MainWindowTest, SettingsAndWorkspaceSurviveARestartAndAnOtherLayoutVersio
     EXPECT_TRUE(frame->m_wndFolderBar.IsVisible()) << "another layout version: the workspace is dropped";
     EXPECT_TRUE(frame->m_wndStatusBar.IsWindowVisible());
     EXPECT_EQ(13, ProfileInt(L"Settings", L"Appversion"));
-    EXPECT_EQ(0, document->m_bVerify) << "the program's own settings stay";
+    EXPECT_EQ(0, document->m_Options.m_bVerify) << "the program's own settings stay";
 }
 
 TEST_F(MainWindowTest, KeysTabF3AndAcceleratorsOfDisabledCommands)

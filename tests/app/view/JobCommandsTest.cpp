@@ -155,7 +155,7 @@ TEST_F(JobCommandsTest, TheDocumentListsNothingForAFolderWithoutAFullPath)
     WCHAR saved[MAX_PATH] = {};
     ::GetCurrentDirectoryW(MAX_PATH, saved);
     ::SetCurrentDirectoryW(folder.Path());
-    document->m_bRecurse = 0;
+    document->m_Options.m_bRecurse = 0;
     for (const WCHAR* given : {L"Relative", L"", L"\\", L"Relative\\"}) {
         CAddInfoList list;
         document->CollectFolderItems(given, list);
