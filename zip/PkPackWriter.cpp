@@ -97,8 +97,7 @@ void CPkPackWriter::Dispatch(const std::shared_ptr<Entry>& entry)
 {
     uint64_t blocks = std::max<uint64_t>(1, (entry->size + CPkPackBlock::kBlockSize - 1) / CPkPackBlock::kBlockSize);
     for (uint64_t b = 0; b < blocks; ++b) {
-        while (m_inFlight.size() >= m_budget)
-            WriteOldest();
+        WaitForRoom();
         uint64_t offset = b * CPkPackBlock::kBlockSize;
         uint32_t length = (uint32_t)std::min<uint64_t>(CPkPackBlock::kBlockSize, entry->size - offset);
         InFlight job;
@@ -111,6 +110,12 @@ void CPkPackWriter::Dispatch(const std::shared_ptr<Entry>& entry)
     }
 }
 
+void CPkPackWriter::WaitForRoom()
+{
+    while (m_inFlight.size() >= m_budget)
+        WriteOldest();
+}
+
 void CPkPackWriter::WriteAll()
 {
     while (!m_inFlight.empty())
@@ -119,8 +124,11 @@ void CPkPackWriter::WriteAll()
 
 void CPkPackWriter::AddInTurn(ZipAddRequest& request, size_t index)
 {
-    WriteAll();
-    AddNow(request, index);
+    WaitForRoom();
+    InFlight turn;
+    turn.inTurn = &request;
+    turn.index = index;
+    m_inFlight.push_back(std::move(turn));
 }
 
 void CPkPackWriter::AddNow(ZipAddRequest& request, size_t index)
@@ -191,6 +199,10 @@ void CPkPackWriter::WriteOldest()
 {
     InFlight job = std::move(m_inFlight.front());
     m_inFlight.pop_front();
+    if (job.inTurn) {
+        AddNow(*job.inTurn, job.index);
+        return;
+    }
     m_pool.Wait(job.ticket);
     Entry& entry = *job.entry;
     const CPkPackBlock& block = *job.block;

@@ -39,10 +39,13 @@ private:
         bool failed = false;
         CPkActionCallback* callback = nullptr;
     };
+    // A block on a worker, or a request AddFile takes when its turn comes.
     struct InFlight {
         std::shared_ptr<Entry> entry;
         std::unique_ptr<CPkPackBlock> block;
         uint64_t ticket = 0;
+        ZipAddRequest* inTurn = nullptr;
+        size_t index = 0;
     };
 
     // False: the request takes AddFile's way in its turn.
@@ -50,8 +53,9 @@ private:
     void Dispatch(const std::shared_ptr<Entry>& entry);
     void WriteOldest();
     void WriteAll();
-    // AddFile's way, after everything before it was written.
+    // AddFile's way, once everything before it is written.
     void AddInTurn(ZipAddRequest& request, size_t index);
+    void WaitForRoom();
     void AddNow(ZipAddRequest& request, size_t index);
     bool BeginEntry(Entry& entry);
     void FinishEntry(Entry& entry);
