@@ -114,6 +114,13 @@ public:
     BOOL Rotate1Bit(const uint8_t* src, uint8_t* dst, uint32_t width, uint32_t height, uint32_t mode,
                     uint32_t srcStride, uint32_t dstStride);
 
+    // ---- gray to 1 bit (PicThresholdLevels.h gives the modes): a 1 bit is a pixel at or above
+    //      T = level + 1 (at most 255); with computeOnly, *outThreshold receives T and nothing is
+    //      converted. *outThreshold is 0 otherwise. ----
+    bool ThresholdTo1Bit(const uint8_t* src, uint8_t* dst, uint32_t width, uint32_t height, uint32_t srcStride,
+                         uint32_t dstStride, uint32_t mode, uint32_t threshold, uint32_t reserved, bool computeOnly,
+                         uint8_t* outThreshold);
+
     // counts[0] = 0 pixels, counts[1] = 1 pixels of a 1-bit image; bits past the width are not counted.
     BOOL GetOneBitHistogram(const uint8_t* data, uint32_t width, uint32_t height, uint32_t stride, uint32_t* counts);
 
@@ -157,11 +164,31 @@ public:
                                 const uint8_t* src, uint32_t paletteCount, const RGBQUAD* palette, uint8_t* dst,
                                 uint32_t srcStride, uint32_t dstStride);
 
+    // ---- packed DIBs (header, colour table, bottom-up rows padded to 4 bytes). Each
+    //      builds into `block` when given, else into new GlobalAlloc memory the caller
+    //      frees with GlobalFree; null with the status on failure. Sizes above the
+    //      int32 range give 5, blocks at the library's size limit 1. ----
+    void* MakeMonoDIB(const uint8_t* src, uint32_t width, uint32_t height, uint32_t stride, const RGBQUAD* colours,
+                      void* block);
+    // bits 1..8 and at most 1 << bits palette entries.
+    void* MakePalettedDIB(const uint8_t* src, uint32_t width, uint32_t height, uint32_t stride,
+                          uint32_t paletteCount, uint32_t bits, const RGBQUAD* palette, void* block);
+    // flags bit 1: the source rows are already bottom-up; bit 0: rows copied as
+    // they are (no red/blue exchange), at most one DIB row of each.
+    void* MakeRGBDIB(const uint8_t* src, uint32_t width, uint32_t height, uint32_t stride, void* block,
+                     uint32_t flags);
+    void* MakeRGBADIB(const uint8_t* src, uint32_t width, uint32_t height, uint32_t stride, void* block);
+    // A DIB (bottom-up or top-down, uncompressed or bit fields; run-length gives 17)
+    // to top-down red, green, blue rows of 3 x width bytes.
+    BOOL DIBToRGB(const void* dib, uint8_t* dst);
+
     // Size of a packed DIB block; 0 with status 5 for another depth, 0 with
     // status 1 when the block would reach the library's size limit.
     uint32_t CalcDIBSize(uint32_t width, uint32_t height, uint32_t bits, uint32_t paletteCount);
 
 private:
+    bool ThresholdAdaptive(const uint8_t* src, uint8_t* dst, uint32_t width, uint32_t height, uint32_t srcStride,
+                           uint32_t dstStride, uint32_t threshold);
     bool Fail(int32_t code) {
         status = code;
         return false;
