@@ -314,7 +314,7 @@ BOOL CMainFrame::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* r
     }
     switch (message) {
     case UWM_JOB_PROGRESS:
-        *result = OnJobProgress(wParam, lParam);
+        *result = OnJobProgress(ReportOf(lParam));
         return TRUE;
     case UWM_SHOW_LIST_FOLDER:
         ShowListFolderInAddress();

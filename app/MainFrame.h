@@ -20,6 +20,7 @@
 #include <set>
 
 class CProgressDlg;
+struct JobReport;
 class COrvantisView;
 
 class CMainFrame : public CFrameWnd, public CPreviewHost {
@@ -41,7 +42,7 @@ public:
     CToolBarComboBoxButton* GetFocusedFindCombo() const;
 
     // Job reports (UWM_JOB_PROGRESS), on the user-interface thread.
-    LRESULT OnJobProgress(WPARAM value, LPARAM code);
+    LRESULT OnJobProgress(const JobReport& report);
     // Sets both stop flags; 0 for the first request of a job, 1 for later ones.
     int RequestStop();
     // Ends the job's worker by force and shows the log; always 0.

@@ -36,16 +36,11 @@ std::set<CString> TempFilesOfJobs(ULONGLONG since = 0)
     DWORD length = ::GetTempPathW(MAX_PATH, folder);
     if (length == 0 || length > MAX_PATH)
         return files;
-    WIN32_FIND_DATAW found = {};
-    HANDLE search = ::FindFirstFileW(CString(folder) + L"ENC*", &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return files;
-    do {
+    ForEachEntry(CString(folder) + COrvantisDoc::kTempFilePrefix + L"*", [&](const WIN32_FIND_DATAW& found) {
         ULONGLONG created = ((ULONGLONG)found.ftCreationTime.dwHighDateTime << 32) | found.ftCreationTime.dwLowDateTime;
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && created >= since)
             files.insert(CString(folder) + found.cFileName);
-    } while (::FindNextFileW(search, &found));
-    ::FindClose(search);
+    });
     return files;
 }
 
@@ -83,12 +78,13 @@ void CMainFrame::WipeNewTempFiles()
     }
 }
 
-LRESULT CMainFrame::OnJobProgress(WPARAM value, LPARAM code)
+LRESULT CMainFrame::OnJobProgress(const JobReport& report)
 {
     CDocument* document = GetActiveDocument();
-    switch (code) {
+    const WPARAM value = report.value;
+    switch (report.code) {
     case PROGRESS_BEGIN: {
-        CString title = g_ProgressText;
+        const CString& title = report.text;
         for (COrvantisView* view : ProgramViews(document))
             view->CloseChangeNotification();
         CloseProgressWindow();
@@ -118,9 +114,9 @@ LRESULT CMainFrame::OnJobProgress(WPARAM value, LPARAM code)
     }
     if (!m_pProgressDlg)
         return 0;
-    switch (code) {
+    switch (report.code) {
     case PROGRESS_FINISH: {
-        CString caption = g_ProgressText;
+        const CString& caption = report.text;
         CProgressDlg* dialog = m_pProgressDlg;
         if (value) {
             dialog->ShowWindow(SW_HIDE);
@@ -137,7 +133,7 @@ LRESULT CMainFrame::OnJobProgress(WPARAM value, LPARAM code)
         CloseProgressWindow();
         return 0;
     case PROGRESS_STATUS:
-        m_pProgressDlg->SetStatus(g_ProgressText);
+        m_pProgressDlg->SetStatus(report.text);
         return 0;
     case PROGRESS_LONG_OPERATION:
         m_pProgressDlg->SetLongOperation(value != 0);
@@ -152,7 +148,7 @@ LRESULT CMainFrame::OnJobProgress(WPARAM value, LPARAM code)
     case PROGRESS_LOG: {
         int text = 0, background = 1;
         CColorListBox::KindColors((int)value, text, background);
-        m_pProgressDlg->AddLog(text, background, g_ProgressText);
+        m_pProgressDlg->AddLog(text, background, report.text);
         return 0;
     }
     default:
@@ -187,7 +183,8 @@ int CMainFrame::TerminateJob()
     // The job's own end never ran: forget a password that was not to be
     // kept (the integrity test's is never kept) and wipe the job's
     // temporary files.
-    if (g_JobCode == JOB_INTEGRITY_TEST || !document->m_Options.m_bKeepPassword) {
+    const JobRequest& job = document->RunningJob();
+    if (job.code == JOB_INTEGRITY_TEST || !job.options.m_bKeepPassword) {
         document->m_strPassword.SecureEmpty();
         COrvantisDoc::SetPasswordKey(CString());
     }

@@ -2,6 +2,7 @@
 
 #include "app/MyShellTreeCtrl.h"
 #include "crypt/EncryptedFileName.h"
+#include "crypt/FileOps.h"
 #include "crypt/KeyState.h"
 #include "crypt/PathParts.h"
 #include "doc/FileKinds.h"
@@ -130,15 +131,12 @@ void CMyMFCShellListCtrl::ReadStoredNames()
 {
     m_storedNames.clear();
     std::vector<CString> files;
-    WIN32_FIND_DATAW found;
-    HANDLE search = ::FindFirstFileW(m_strListedFolder + L"*", &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    do {
+    bool readable = ForEachEntry(m_strListedFolder + L"*", [&](const WIN32_FIND_DATAW& found) {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsEncryptedFileName(found.cFileName))
             files.push_back(found.cFileName);
-    } while (::FindNextFileW(search, &found));
-    ::FindClose(search);
+    });
+    if (!readable)
+        return;
     std::vector<CString> names(files.size());
     SYSTEM_INFO system;
     ::GetSystemInfo(&system);

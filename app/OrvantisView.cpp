@@ -583,7 +583,7 @@ void COrvantisView::OnZipFolder()
     if (folder.IsEmpty() || !GetDocument())
         return;
     CWaitCursor wait;
-    GetDocument()->ZipFolderBackup(folder, MakeTempFileName());
+    GetDocument()->ZipFolderBackup(folder, COrvantisDoc::MakeTempFileName());
     // The backup sends no job reports: the list shows the folder as it is now.
     RefreshAll();
 }
@@ -605,17 +605,6 @@ void COrvantisView::OnUnzipFolder()
 
 void COrvantisView::OnDecryptFolderTo() {}
 
-CString COrvantisView::MakeTempFileName()
-{
-    WCHAR folder[MAX_PATH + 1] = {};
-    DWORD length = ::GetTempPathW(MAX_PATH, folder);
-    if (length == 0 || length > MAX_PATH)
-        return CString();
-    WCHAR name[MAX_PATH + 1] = {};
-    if (!::GetTempFileNameW(folder, L"ENC", 0, name))
-        return CString();
-    return CString(name);
-}
 
 // Find
 

@@ -61,8 +61,6 @@ public:
     // The end of an asynchronous temporary decryption (PROGRESS_TEMP_DECRYPTED),
     // with the job's CRYPT_* result.
     void OnTempDecrypted(int result);
-    // A new empty "ENC" file in the user's temporary folder, or "".
-    static CString MakeTempFileName();
 
     // The video window (OrvantisViewOpen.cpp). A plain media file plays
     // where it lies.

@@ -198,9 +198,7 @@ void COrvantisView::OnVideoViewClosing(CVideoView* window)
     // Only the temporary decryption that writes this window's copy is
     // stopped; any other job runs on.
     COrvantisDoc* document = GetDocument();
-    if (!document || !m_bVideoMode || !document->IsRunning() || g_JobCode != JOB_TEMP_DECRYPT)
-        return;
-    if (m_strTempCopy.IsEmpty() || m_strTempCopy.CompareNoCase(window->GetPath()) != 0)
+    if (!document || !document->IsDecryptingInto(window->GetPath()))
         return;
     if (CMainFrame* frame = GetMainFrame())
         frame->RequestStop();

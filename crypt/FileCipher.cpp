@@ -20,8 +20,6 @@
 #include <optional>
 #include <vector>
 
-std::atomic<unsigned char> g_AbortRequested{0};
-
 namespace {
 
 const size_t kBlock = CIPHER_BLOCK_SIZE;
@@ -86,19 +84,6 @@ struct RandomBlocks {
     uint8_t pad[kBlock];
     ~RandomBlocks() { SecureZeroMemory(this, sizeof *this); }
 };
-
-// Full data blocks, from firstIndex on, that may be processed before an abort request is seen.
-size_t BlocksBeforeAbort(uint64_t firstIndex, size_t count)
-{
-    void (*hook)(uint64_t) = s_blockHook.load(std::memory_order_relaxed);
-    for (size_t i = 0; i < count; ++i) {
-        if (hook)
-            hook(firstIndex + i);
-        if (g_AbortRequested.load(std::memory_order_relaxed))
-            return i;
-    }
-    return count;
-}
 
 // CRYPT_OK when the CRC taken over the plain bytes matches the stored one,
 // which goes to crcBytes when given.
@@ -349,9 +334,7 @@ const WCHAR* CryptResultName(int result)
     }
 }
 
-// A new engine leaves g_AbortRequested alone: an engine made on another thread
-// (a preview decoding) must not withdraw the user's request to abort a job.
-CFileCipher::CFileCipher() = default;
+CFileCipher::CFileCipher(const AbortFlag* abortFlag) : m_abortFlag(abortFlag) {}
 
 CFileCipher::~CFileCipher() { ReleaseMemory(); }
 
@@ -369,6 +352,18 @@ const std::vector<std::unique_ptr<CWorkerThread>>* CFileCipher::WorkersFor(uint6
         }
     }
     return &m_workers;
+}
+
+size_t CFileCipher::BlocksBeforeAbort(uint64_t firstIndex, size_t count) const
+{
+    void (*hook)(uint64_t) = s_blockHook.load(std::memory_order_relaxed);
+    for (size_t i = 0; i < count; ++i) {
+        if (hook)
+            hook(firstIndex + i);
+        if (AbortRequested())
+            return i;
+    }
+    return count;
 }
 
 void CFileCipher::SetBlockHook(void (*hook)(uint64_t blockIndex)) { s_blockHook.store(hook); }
@@ -423,7 +418,7 @@ int CFileCipher::CryptFile(const CString& input, const CString& output, int mode
     int64_t size = CRawFile::SizeOf(input);
     if (size >= 0 && !CanEncryptSize((uint64_t)size))
         return CRYPT_TOO_BIG;
-    if (g_AbortRequested.load())
+    if (AbortRequested())
         return CRYPT_ABORTED;
     Stream stream;
     int result = OpenStream(stream, input, &output, FILE_SHARE_READ | FILE_SHARE_WRITE);
@@ -456,7 +451,7 @@ int CFileCipher::VerifyEncryptedFile(const CString& encrypted, const CString& pl
     sameContent = false;
     if (crcBytes)
         memset(crcBytes, 0, 4);
-    int result = CheckDecryptionStart(encrypted, true);
+    int result = CheckDecryptionStart(encrypted);
     if (result != CRYPT_OK)
         return result;
     EncryptedFileHeader header;
@@ -500,13 +495,13 @@ int CFileCipher::DecryptFileToMemory(const CString& path, CString& originalName)
 }
 
 // What every decryption tests before it opens anything.
-int CFileCipher::CheckDecryptionStart(const CString& input, bool abortTest) const
+int CFileCipher::CheckDecryptionStart(const CString& input) const
 {
     if (!HasKey())
         return CRYPT_BAD_KEY;
     if (CRawFile::SizeOf(input) > (int64_t)SIZE_LIMIT)
         return CRYPT_TOO_BIG;
-    if (abortTest && g_AbortRequested.load())
+    if (AbortRequested())
         return CRYPT_ABORTED;
     return CRYPT_OK;
 }
@@ -517,8 +512,7 @@ int CFileCipher::CheckDecryptionStart(const CString& input, bool abortTest) cons
 int CFileCipher::Decrypt(const CString& input, const CString* output, DWORD outputShare, EncryptedFileHeader& header,
                          CString& originalName, Crc32* crc)
 {
-    // The memory mode starts without an abort test.
-    int result = CheckDecryptionStart(input, output != nullptr);
+    int result = CheckDecryptionStart(input);
     if (result != CRYPT_OK)
         return result;
     {

@@ -30,7 +30,7 @@ enum CryptResult {
     CRYPT_TOO_BIG = -5,            // the input, or the encrypted file it would give, is above the size limit
     CRYPT_CRC_MISMATCH = -6,       // the decrypted output does not match the stored CRC-32
     CRYPT_NO_MEMORY = -7,          // the memory buffer cannot be allocated
-    CRYPT_ABORTED = -8,            // g_AbortRequested was seen
+    CRYPT_ABORTED = -8,            // the engine's abort flag was seen
 };
 
 // The code's name ("CRYPT_OK", ...), or "CRYPT_UNKNOWN".
@@ -41,10 +41,11 @@ enum CryptMode {
     CRYPT_MODE_DECRYPT = 1,
 };
 
-// Asks the engine to abandon the file it is working on (tested before every
-// full 128-byte data block). Set by the user interface; cleared by the owner
-// of the work when a new job starts (never by a new CFileCipher).
-extern std::atomic<unsigned char> g_AbortRequested;
+// Asks an engine to abandon the file it is working on: tested before every
+// full 128-byte data block. Each piece of work owns its flag (a job, a
+// preview, a viewer, the player's copy); any thread may set it, and only its
+// owner clears it, so stopping one piece of work never stops another.
+typedef std::atomic<unsigned char> AbortFlag;
 
 class CFileCipher {
 public:
@@ -57,7 +58,9 @@ public:
     // recovery section), given the encrypted file's size; counted in the size limit.
     typedef uint64_t (*TrailerSizeFunction)(uint64_t encryptedSize);
 
-    CFileCipher();
+    // `abortFlag` (may be null: nothing can abandon the work) is watched by
+    // every operation of this engine and must outlive it.
+    explicit CFileCipher(const AbortFlag* abortFlag = nullptr);
     ~CFileCipher();
     CFileCipher(const CFileCipher&) = delete;
     CFileCipher& operator=(const CFileCipher&) = delete;
@@ -128,7 +131,7 @@ private:
                       bool checkCrc);
     int Decrypt(const CString& input, const CString* output, DWORD outputShare, EncryptedFileHeader& header,
                 CString& originalName, Crc32* crc);
-    int CheckDecryptionStart(const CString& input, bool abortTest) const;
+    int CheckDecryptionStart(const CString& input) const;
     int OpenStream(Stream& stream, const CString& input, const CString* output, DWORD outputShare);
     int EncryptStream(Stream& stream, const CString& name, bool storeCrc);
     int EncryptDataBlocks(Stream& stream, uint64_t plainSize, Crc32* crc);
@@ -139,6 +142,11 @@ private:
     // ones started by the first that needs them and kept for later files.
     const std::vector<std::unique_ptr<CWorkerThread>>* WorkersFor(uint64_t dataBytes);
 
+    // Full data blocks, from firstIndex on, that may be processed before an abort is seen.
+    size_t BlocksBeforeAbort(uint64_t firstIndex, size_t count) const;
+    bool AbortRequested() const { return m_abortFlag && m_abortFlag->load(std::memory_order_relaxed); }
+
+    const AbortFlag* const m_abortFlag;
     TrailerSizeFunction m_trailerSize = nullptr;
     std::vector<std::unique_ptr<CWorkerThread>> m_workers;
     bool m_workersStarted = false;

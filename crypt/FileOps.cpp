@@ -19,8 +19,6 @@ namespace {
 const DWORD kReadShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
 const size_t kCompareBlock = 10000;
 
-bool IsDotEntry(const WCHAR* name) { return lstrcmpW(name, L".") == 0 || lstrcmpW(name, L"..") == 0; }
-
 int CountBackslashes(const CString& path)
 {
     int count = 0;
@@ -38,25 +36,6 @@ CString Upper(CString text)
 // The folder of a search pattern, with its trailing backslash ("C:\a\*.*" -> "C:\a\").
 CString PatternFolder(const CString& pattern) { return pattern.Left(pattern.ReverseFind(L'\\') + 1); }
 
-// Calls visit(entry data) for every entry of a search pattern but "." and "..";
-// false when the pattern finds nothing at all.
-template <class Visit>
-bool ForEachEntry(const CString& pattern, Visit visit)
-{
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(pattern, &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return false;
-    struct Closer {
-        HANDLE h;
-        ~Closer() { FindClose(h); }
-    } closer{find};
-    do {
-        if (!IsDotEntry(data.cFileName))
-            visit(data);
-    } while (FindNextFileW(find, &data));
-    return true;
-}
 
 #ifdef __WINE__
 // Calls use(Unix path) for a path of the system; false when it has none.

@@ -18,6 +18,29 @@
 
 #include <cstdint>
 
+// The directory walk of the program: calls visit(entry data) for every entry
+// that a search pattern ("C:\a\*") finds, but "." and "..". False when the
+// pattern finds nothing at all, also when the folder cannot be read.
+template <class Visit>
+bool ForEachEntry(const CString& pattern, Visit visit)
+{
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(pattern, &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return false;
+    struct Closer {
+        HANDLE h;
+        ~Closer() { FindClose(h); }
+    } closer{find};
+    do {
+        bool dot = data.cFileName[0] == L'.' &&
+                   (data.cFileName[1] == 0 || (data.cFileName[1] == L'.' && data.cFileName[2] == 0));
+        if (!dot)
+            visit(data);
+    } while (FindNextFileW(find, &data));
+    return true;
+}
+
 // Thrown by pointer inside the tree operations; the catcher copies and deletes it.
 class CFExeption {
 public:

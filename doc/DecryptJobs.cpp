@@ -13,17 +13,11 @@
 #include "doc/JobNames.h"
 #include "doc/JobSteps.h"
 
-namespace {
-
-enum FileOutcome { FILE_DONE, FILE_FAILED, FILE_STOPPED };
-
-}  // namespace
-
 bool COrvantisDoc::DecryptFolderJob()
 {
     ProgressSetTitle(L"Decrypting");
     CAddInfoList list;
-    CollectFolderItems(m_strCurrentFolder, list);
+    CollectJobItems(m_job.folder, list);
     return DecryptItemList(list);
 }
 
@@ -39,22 +33,34 @@ bool COrvantisDoc::DecryptSelectedJob()
 }
 
 // The per-file work of DecryptItemList.
-class CDecryptFileStep {
+class CDecryptFileStep final : public CJobFileStep {
 public:
-    CDecryptFileStep(COrvantisDoc& doc, const CString& temp) : m_doc(doc), m_temp(temp) {}
+    CDecryptFileStep(COrvantisDoc& doc, const CString& temp)
+        : m_doc(doc), m_options(doc.RunningJob().options), m_cipher(&g_AbortRequested), m_temp(temp)
+    {
+    }
 
-    int errors = 0, skipped = 0;
     const CString& Temp() const { return m_temp; }
 
-    FileOutcome Decrypt(const CString& path)
+    bool LeavesAlone(const CString& name) override
+    {
+        if (IsEncryptedFileName(name))
+            return false;
+        COrvantisDoc::ProgressLog(LOG_WARNING, name + L" :>>>Not Encoded (skipping)<<<");
+        return true;
+    }
+
+    bool SkippedFileMovesBar() const override { return true; }
+
+    FileOutcome Process(const CString& path) override
     {
         const CString name = PathFilePart(path);
         const CString folder = PathFolderPart(path);
         m_doc.BeginFile(path, L"Decrypting: " + name);
         CString storedName;
         uint8_t crc[4] = {};
-        int result = m_cipher.CryptFile(path, m_temp, CRYPT_MODE_DECRYPT, storedName, crc, m_doc.m_Options.m_bCheckCrc);
-        FileTimes times = m_doc.m_Options.m_bKeepDates ? InputTimesOf(m_cipher) : FileTimes();
+        int result = m_cipher.CryptFile(path, m_temp, CRYPT_MODE_DECRYPT, storedName, crc, m_options.m_bCheckCrc);
+        FileTimes times = m_options.m_bKeepDates ? InputTimesOf(m_cipher) : FileTimes();
         if (g_StopRequested) {
             WipeTemporary(m_temp);
             return FILE_STOPPED;
@@ -156,6 +162,7 @@ private:
     }
 
     COrvantisDoc& m_doc;
+    const JobOptions& m_options;  // the job's
     CFileCipher m_cipher;
     CString m_temp;
     CFolderNameCache m_names;
@@ -169,37 +176,7 @@ bool COrvantisDoc::DecryptItemList(CAddInfoList& list, int leftOut)
     ProgressSetCount(n);
     ProgressLog(LOG_INFO, L"Files: %d", n);
     ProgressLog(LOG_HEADING, L"Decrypting Files:");
-    bool stopped = false;
-    for (int i = 0; i < n && !stopped; ++i) {
-        const CAddInfo* item = list.GetAt(i);
-        if (item->m_bFolder) {
-            ProgressSetIndex(i);
-            continue;
-        }
-        CString name = PathFilePart(item->m_strPath);
-        FileOutcome outcome = FILE_DONE;
-        bool skip = SkipLinkOrDevice(item->m_strPath);
-        if (!skip && !IsEncryptedFileName(name)) {
-            ProgressLog(LOG_WARNING, name + L" :>>>Not Encoded (skipping)<<<");
-            skip = true;
-        }
-        if (skip) {
-            ++step.skipped;
-            if (g_StopRequested) {
-                stopped = true;
-                break;
-            }
-        } else {
-            outcome = step.Decrypt(item->m_strPath);
-            if (outcome == FILE_STOPPED) {
-                stopped = true;
-                break;
-            }
-        }
-        if (outcome == FILE_FAILED)
-            ++step.errors;
-        ProgressSetIndex(i);
-    }
+    bool stopped = !RunFileList(list, step);
     if (!stopped)
         DecryptFolderNames(list, step.errors, step.skipped);
 

@@ -13,19 +13,12 @@
 #include "doc/JobNames.h"
 #include "doc/JobSteps.h"
 
-namespace {
-
-// What happened to one file of the list.
-enum FileOutcome { FILE_DONE, FILE_FAILED, FILE_STOPPED };
-
-}  // namespace
-
 bool COrvantisDoc::EncryptFolderJob()
 {
     ProgressSetTitle(L"Encrypting");
     ProgressLog(LOG_PLAIN, L"Counting files");
     CAddInfoList list;
-    CollectFolderItems(m_strCurrentFolder, list);
+    CollectJobItems(m_job.folder, list);
     return EncryptItemList(list);
 }
 
@@ -39,26 +32,37 @@ bool COrvantisDoc::EncryptSelectedJob()
 }
 
 // The per-file work of EncryptItemList.
-class CEncryptFileStep {
+class CEncryptFileStep final : public CJobFileStep {
 public:
-    CEncryptFileStep(COrvantisDoc& doc, const CString& encryptedTemp) : m_doc(doc), m_t1(encryptedTemp)
+    CEncryptFileStep(COrvantisDoc& doc, const CString& encryptedTemp)
+        : m_doc(doc), m_options(doc.RunningJob().options), m_cipher(&g_AbortRequested), m_t1(encryptedTemp)
     {
-        if (doc.m_Options.m_bAddRecovery)
+        if (m_options.m_bAddRecovery)
             m_cipher.SetTrailerSize(&CRecoveryRecord::SectionSize);
     }
 
-    int errors = 0, skipped = 0, refused = 0;
+    int refused = 0;
 
-    FileOutcome Encrypt(const CString& path)
+    bool LeavesAlone(const CString& name) override
+    {
+        if (!IsGeneratedEncryptedFileName(name))
+            return false;
+        COrvantisDoc::ProgressLog(LOG_WARNING, L"File: " + name + L" seems to be already Encrypted (Skipping)");
+        return true;
+    }
+
+    bool SkippedFileMovesBar() const override { return false; }
+
+    FileOutcome Process(const CString& path) override
     {
         const CString name = PathFilePart(path);
         const CString folder = PathFolderPart(path);
         m_doc.BeginFile(path, L"Encrypting: " + name);
         CString storedName;
         int result = m_cipher.CryptFile(path, m_t1, CRYPT_MODE_ENCRYPT, storedName, nullptr, TRUE);
-        FileTimes times = m_doc.m_Options.m_bKeepDates ? InputTimesOf(m_cipher) : FileTimes();
+        FileTimes times = m_options.m_bKeepDates ? InputTimesOf(m_cipher) : FileTimes();
         // The section covers the file as written, before the verification reads it.
-        bool recoveryFailed = result == CRYPT_OK && m_doc.m_Options.m_bAddRecovery && CRecoveryRecord::Append(m_t1) != RECOVERY_OK;
+        bool recoveryFailed = result == CRYPT_OK && m_options.m_bAddRecovery && CRecoveryRecord::Append(m_t1) != RECOVERY_OK;
         if (g_StopRequested) {
             if (CanOpenForReading(m_t1))
                 m_doc.DeleteOriginal(m_t1);
@@ -74,7 +78,7 @@ public:
             m_doc.DeleteOriginal(m_t1);
             return FILE_FAILED;
         }
-        if (m_doc.m_Options.m_bVerify && !Verify(path)) {
+        if (m_options.m_bVerify && !Verify(path)) {
             m_doc.DeleteOriginal(m_t1);
             return FILE_FAILED;
         }
@@ -130,7 +134,7 @@ private:
     // finds the one time in 2^56 that a random name is taken.
     CString ChooseEncryptedName(const CString& name, const CString& folder)
     {
-        if (m_doc.m_Options.m_bRandomNames)
+        if (m_options.m_bRandomNames)
             return m_cipher.MakeRandomEncryptedName();
         CString newName = m_cipher.MakeStaticEncryptedName(name);
         if (!m_names.Exists(folder, newName))
@@ -185,6 +189,7 @@ private:
     }
 
     COrvantisDoc& m_doc;
+    const JobOptions& m_options;  // the job's
     CFileCipher m_cipher;
     CString m_t1;
     CFolderNameCache m_names;
@@ -200,37 +205,11 @@ bool COrvantisDoc::EncryptItemList(CAddInfoList& list, int leftOut)
 
     CEncryptFileStep step(*this, t1);
     step.skipped = leftOut;
-    bool stopped = false;
-    for (int i = 0; i < n && !stopped; ++i) {
-        const CAddInfo* item = list.GetAt(i);
-        if (item->m_bFolder) {
-            ProgressSetIndex(i);
-            continue;
-        }
-        CString name = PathFilePart(item->m_strPath);
-        bool skip = SkipLinkOrDevice(item->m_strPath);
-        if (!skip && IsGeneratedEncryptedFileName(name)) {
-            ProgressLog(LOG_WARNING, L"File: " + name + L" seems to be already Encrypted (Skipping)");
-            skip = true;
-        }
-        if (skip) {
-            ++step.skipped;
-            stopped = g_StopRequested != 0;
-            continue;
-        }
-        FileOutcome outcome = step.Encrypt(item->m_strPath);
-        if (outcome == FILE_STOPPED) {
-            stopped = true;
-            break;
-        }
-        if (outcome == FILE_FAILED)
-            ++step.errors;
-        ProgressSetIndex(i);
-    }
+    bool stopped = !RunFileList(list, step);
     // Every item has been through: the bar ends full.
     if (!stopped)
         ProgressSetIndex(n);
-    if (!stopped && m_Options.m_bEncryptFolderNames)
+    if (!stopped && m_job.options.m_bEncryptFolderNames)
         EncryptFolderNames(list, step.errors, step.skipped);
 
     ProgressLog(LOG_PLAIN, L"Cleanup...");

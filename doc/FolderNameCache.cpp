@@ -1,5 +1,7 @@
 #include "doc/FolderNameCache.h"
 
+#include "crypt/FileOps.h"
+
 #include <windows.h>
 
 CString CFolderNameCache::Key(const CString& text)
@@ -19,20 +21,20 @@ bool CFolderNameCache::Exists(const CString& folder, const CString& name)
     if (!IsCurrent(folder)) {
         m_folder = Key(folder);
         m_names.clear();
-        WIN32_FIND_DATAW entry;
-        HANDLE find = FindFirstFileW(folder + L"*", &entry);
-        if (find == INVALID_HANDLE_VALUE) {
+        // Short names too: a lookup by one finds its file.
+        bool readable = ForEachEntry(folder + L"*", [&](const WIN32_FIND_DATAW& entry) {
+            m_names.insert(Key(entry.cFileName));
+            if (entry.cAlternateFileName[0])
+                m_names.insert(Key(entry.cAlternateFileName));
+        });
+        if (!readable) {
             // Unreadable: every question goes to the disk.
             m_folder.Empty();
             return GetFileAttributesW(folder + name) != INVALID_FILE_ATTRIBUTES;
         }
-        // Short names too: a lookup by one finds its file.
-        do {
-            m_names.insert(Key(entry.cFileName));
-            if (entry.cAlternateFileName[0])
-                m_names.insert(Key(entry.cAlternateFileName));
-        } while (FindNextFileW(find, &entry));
-        FindClose(find);
+        // The walk leaves out the folder's own entries, which the disk finds.
+        m_names.insert(L".");
+        m_names.insert(L"..");
     }
     return m_names.count(Key(name)) != 0;
 }

@@ -25,7 +25,7 @@ bool COrvantisDoc::IntegrityTestJob()
 {
     ProgressSetTitle(L"Integrity test");
     CAddInfoList list;
-    CollectFolderItems(m_strCurrentFolder, list);
+    CollectJobItems(m_job.folder, list);
     SetPasswordKey(m_strPassword);
     CString t1 = MakeTempFileName(), t2 = MakeTempFileName();
     if (t1 == t2)
@@ -36,7 +36,7 @@ bool COrvantisDoc::IntegrityTestJob()
     double megabytes = 0.0;
     DWORD start = GetTickCount();
 
-    CFileCipher cipher;
+    CFileCipher cipher(&g_AbortRequested);
     for (int i = 0; i < n; ++i) {
         const CAddInfo* item = list.GetAt(i);
         if (item->m_bFolder)

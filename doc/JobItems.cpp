@@ -11,8 +11,6 @@
 
 namespace {
 
-bool IsDotEntry(const WCHAR* name) { return lstrcmpW(name, L".") == 0 || lstrcmpW(name, L"..") == 0; }
-
 CString WithoutTrailingBackslashes(const CString& path)
 {
     CString copy = path;
@@ -94,24 +92,27 @@ CString CopyIntoDestination(const CString& selected, const CString& destination,
 
 bool COrvantisDoc::CollectFolderItems(const CString& folder, CAddInfoList& list)
 {
+    return CollectItems(folder, list, m_Options.m_bRecurse != 0);
+}
+
+bool COrvantisDoc::CollectJobItems(const CString& folder, CAddInfoList& list)
+{
+    return CollectItems(folder, list, m_job.options.m_bRecurse != 0);
+}
+
+bool COrvantisDoc::CollectItems(const CString& folder, CAddInfoList& list, bool recurse)
+{
     CString base = WithoutTrailingBackslashes(folder);
     if (!IsFullFolderPath(base))
         return true;
     CAddInfoList files, folders;
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW(base + L"\\*", &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            if (IsDotEntry(entry.cFileName))
-                continue;
-            CString path = base + L"\\" + entry.cFileName;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                folders.Add(new CAddInfo(path, 0, 1));
-            else
-                files.Add(new CAddInfo(path, entry.nFileSizeLow, 0));
-        } while (FindNextFileW(find, &entry));
-        FindClose(find);
-    }
+    ForEachEntry(base + L"\\*", [&](const WIN32_FIND_DATAW& entry) {
+        CString path = base + L"\\" + entry.cFileName;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            folders.Add(new CAddInfo(path, 0, 1));
+        else
+            files.Add(new CAddInfo(path, entry.nFileSizeLow, 0));
+    });
     files.SetCompare(CompareAddInfo);
     files.Sort();
     folders.SetCompare(CompareAddInfo);
@@ -123,8 +124,8 @@ bool COrvantisDoc::CollectFolderItems(const CString& folder, CAddInfoList& list)
         folders.ElementAt(i) = nullptr;  // the output owns it now
         // A folder link is listed but never entered: it may lead outside the
         // tree or back into it without end.
-        if (m_Options.m_bRecurse && !CFileOps::IsLink(item->m_strPath))
-            CollectFolderItems(item->m_strPath, list);
+        if (recurse && !CFileOps::IsLink(item->m_strPath))
+            CollectItems(item->m_strPath, list, true);
     }
     return true;
 }
@@ -144,7 +145,7 @@ CString COrvantisDoc::MakeTempFileName()
     if (length == 0 || length > MAX_PATH)
         return CString();
     WCHAR name[MAX_PATH];
-    if (!GetTempFileNameW(folder, L"ENC", 0, name))
+    if (!GetTempFileNameW(folder, kTempFilePrefix, 0, name))
         return CString();
     return name;
 }
@@ -182,19 +183,20 @@ void COrvantisDoc::FindFilesByName(const CString& folder, const CString& text, C
 // contents. Links and names of devices are left out, each with its line.
 int COrvantisDoc::ListSelection(CAddInfoList& list)
 {
-    bool copyMode = !m_strSourcePath.IsEmpty() && !m_strDestPath.IsEmpty();
+    const CStringArray& selection = m_job.selection;
+    bool copyMode = !m_job.source.IsEmpty() && !m_job.destination.IsEmpty();
     int leftOut = 0;
-    for (int i = 0; i < m_Selection.GetSize(); ++i) {
-        CString selected = WithoutTrailingBackslashes(m_Selection[i]);
+    for (int i = 0; i < selection.GetSize(); ++i) {
+        CString selected = WithoutTrailingBackslashes(selection[i]);
         if (SkipLinkOrDevice(selected)) {
             ++leftOut;
             continue;
         }
         bool folder = CFileOps::GetPathType(selected) == PATH_FOLDER;
-        CString path = copyMode ? CopyIntoDestination(selected, m_strDestPath, folder, leftOut) : selected;
+        CString path = copyMode ? CopyIntoDestination(selected, m_job.destination, folder, leftOut) : selected;
         if (folder) {
             int insertAt = list.GetSize();
-            CollectFolderItems(path, list);
+            CollectJobItems(path, list);
             list.InsertAt(insertAt, new CAddInfo(path, 0, 1));
         } else {
             AddFileItem(path, list);
@@ -203,7 +205,10 @@ int COrvantisDoc::ListSelection(CAddInfoList& list)
     return leftOut;
 }
 
-bool COrvantisDoc::DeleteOriginal(const CString& path) { return DeleteJobFile(path, m_Options.m_bSecureDelete != 0) == ORIGINAL_DELETED; }
+bool COrvantisDoc::DeleteOriginal(const CString& path)
+{
+    return DeleteJobFile(path, m_job.options.m_bSecureDelete != 0) == ORIGINAL_DELETED;
+}
 
 void COrvantisDoc::BeginFile(const CString& path, const CString& line)
 {
@@ -216,16 +221,16 @@ bool COrvantisDoc::ReplaceOriginal(const CString& original, const CString& targe
 {
     // Setting the times opens the target for reading and writing, which shows
     // that it can be read; only without that is it opened once more.
-    bool timesSet = m_Options.m_bKeepDates && times.ApplyTo(target);
+    bool timesSet = m_job.options.m_bKeepDates && times.ApplyTo(target);
     if (!timesSet && !CanOpenForReading(target)) {
         ProgressLog(LOG_ERROR, L"Something wrong, the encrypted file cannot be written to destination?");
         return false;
     }
-    if (m_Options.m_bSecureDelete)
+    if (m_job.options.m_bSecureDelete)
         ProgressLog(LOG_WARNING, L"Secure Delete Original");
     // The jobs' moves never replace a file, so the target is a new file; the
     // comparison only guards against a system that moves a file onto itself.
-    deletion = target.CompareNoCase(original) != 0 ? DeleteJobFile(original, m_Options.m_bSecureDelete != 0) : ORIGINAL_STAYS;
+    deletion = target.CompareNoCase(original) != 0 ? DeleteJobFile(original, m_job.options.m_bSecureDelete != 0) : ORIGINAL_STAYS;
     return true;
 }
 

@@ -1,10 +1,10 @@
-// The job protocol: the process-wide job state that the user interface and
+// The job protocol: the job codes, the stop flags that the user interface and
 // the document's worker share, and the one window message that carries every
 // report of a job to the main window.
 //
-// A report is UWM_JOB_PROGRESS sent synchronously with a PROGRESS_* code in
-// lParam and a value in wParam; its text, where the code has one, is in
-// g_ProgressText while the handler runs. A job sends, in this order:
+// A report is UWM_JOB_PROGRESS sent synchronously with its value in wParam
+// and, in lParam, the JobReport itself: its PROGRESS_* code, the value and,
+// where the code has one, its text. A job sends, in this order:
 // PROGRESS_BEGIN; any number of PROGRESS_LOG, PROGRESS_SET_RANGE,
 // PROGRESS_SET_POS, PROGRESS_STATUS and PROGRESS_LONG_OPERATION;
 // PROGRESS_FINISH (or PROGRESS_CLOSE); then the worker sends PROGRESS_JOB_ENDED.
@@ -13,7 +13,10 @@
 // is wiped (and before the finish) when it failed.
 #pragma once
 
+#include "crypt/FileCipher.h"
+#include "doc/JobOptions.h"
 #include "framework/base/CString.h"
+#include "framework/base/Collections.h"
 
 #include <windows.h>
 
@@ -51,7 +54,7 @@ enum LogKind {
 // The value that tells ProgressLog there is nothing to format: the text is sent unchanged.
 const int LOG_NO_VALUE = -1000;
 
-// Values of g_JobCode: the job the next run of the document's worker performs.
+// The jobs the document's worker performs (JobRequest::code).
 enum JobCode {
     JOB_ENCRYPT_FOLDER = 0,
     JOB_DECRYPT_FOLDER = 1,
@@ -63,21 +66,43 @@ enum JobCode {
     JOB_TEMP_DECRYPT = 10,
 };
 
-// Written by the document's commands just before they start the worker.
-extern int g_JobCode;
+// One job as the document's worker receives it: made by a command of the
+// document on the user-interface thread just before the worker starts, then
+// read by the worker alone (COrvantisDoc::StartJob, COrvantisDoc::Run).
+struct JobRequest {
+    int code = -1;            // JobCode; any other value runs no job
+    CString folder;           // the folder, recovery and integrity jobs: the folder they work on
+    CStringArray selection;   // the "Selected" jobs: the selected items' full paths
+    // The "To" commands: the folder shown and the destination, both ending in
+    // "\" (both empty for in-place work). JOB_TEMP_DECRYPT: the encrypted
+    // file and the copy it is decrypted into.
+    CString source;
+    CString destination;
+    JobOptions options;       // the document's options when the job started
+    bool mediaCopy = false;   // JOB_TEMP_DECRYPT: the copy is media the program's own player takes
+};
+
 // The user asked the job to stop (tested between files). Set by the progress
 // window's Cancel and Terminate and at exit; cleared when a job starts.
-// (g_AbortRequested, which the cipher engine tests at every block, is in crypt/FileCipher.h.)
 extern std::atomic<int> g_StopRequested;
-// The text of the report being handled. Read it only inside the handler.
-extern CString g_ProgressText;
+// The job's abort flag: the engines of the document's jobs, and no other
+// decryption, watch it at every block. Set with g_StopRequested; cleared
+// when a job starts.
+extern AbortFlag g_AbortRequested;
+// One report, as UWM_JOB_PROGRESS carries it (lParam points to it while the
+// handler runs; the handler copies what it keeps).
+struct JobReport {
+    int code = 0;        // PROGRESS_*
+    WPARAM value = 0;    // also in wParam
+    CString text;        // empty for the codes without text
+};
 
-// Sends one report to `target` and waits for its handler. With `text` the slot
-// g_ProgressText holds it while the handler runs; without, the slot is left as
-// it is. The slot is guarded so that reports of the worker and of the
-// user-interface thread never see each other's text. Nothing is sent when
-// `target` is not a window.
-void SendJobReport(HWND target, int code, WPARAM value, const CString* text);
+// The report a UWM_JOB_PROGRESS carries.
+inline const JobReport& ReportOf(LPARAM lParam) { return *reinterpret_cast<const JobReport*>(lParam); }
+
+// Sends one report to `target` and waits for its handler. Nothing is sent
+// when `target` is not a window.
+void SendJobReport(HWND target, int code, WPARAM value, const CString& text = CString());
 
 // The text with `value` put in its first integer conversion (%d, %i, %u, %x,
 // %X, %o with flags and width) and "%%" made "%"; every other "%" stays as it

@@ -81,6 +81,31 @@ bool SkipLinkOrDevice(const CString& path)
     return false;
 }
 
+bool RunFileList(const CAddInfoList& list, CJobFileStep& step)
+{
+    for (int i = 0; i < list.GetSize(); ++i) {
+        const CAddInfo* item = list.GetAt(i);
+        if (!item->m_bFolder) {
+            const CString& path = item->m_strPath;
+            if (SkipLinkOrDevice(path) || step.LeavesAlone(PathFilePart(path))) {
+                ++step.skipped;
+                if (g_StopRequested)
+                    return false;
+                if (!step.SkippedFileMovesBar())
+                    continue;
+            } else {
+                FileOutcome outcome = step.Process(path);
+                if (outcome == FILE_STOPPED)
+                    return false;
+                if (outcome == FILE_FAILED)
+                    ++step.errors;
+            }
+        }
+        COrvantisDoc::ProgressSetIndex(i);
+    }
+    return true;
+}
+
 CString NumberText(int64_t value)
 {
     CString text;

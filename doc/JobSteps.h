@@ -3,12 +3,38 @@
 
 #include "framework/base/CString.h"
 
-class CFileCipher;
-struct FileTimes;
+#include "crypt/AddInfo.h"
 
 #include <windows.h>
 
 #include <cstdint>
+
+class CFileCipher;
+struct FileTimes;
+
+// What happened to one file of a job's list.
+enum FileOutcome { FILE_DONE, FILE_FAILED, FILE_STOPPED };
+
+// The per-file work of a job that goes through an item list (encryption,
+// decryption), run by RunFileList on the worker thread.
+class CJobFileStep {
+public:
+    int errors = 0, skipped = 0;
+
+    // True, after its warning line, for a file the job leaves alone by its name.
+    virtual bool LeavesAlone(const CString& name) = 0;
+    virtual FileOutcome Process(const CString& path) = 0;
+    // True when a file left alone moves the bar as a done one does.
+    virtual bool SkippedFileMovesBar() const = 0;
+
+protected:
+    ~CJobFileStep() = default;
+};
+
+// Runs the step on every file of the list in order, counting its failures
+// and the files left alone (links, names of devices, names the step refuses);
+// folders only move the bar. False when the user stopped the job.
+bool RunFileList(const CAddInfoList& list, CJobFileStep& step);
 
 // "CRC: " and the four stored CRC bytes in hex, then " (OK)" or " (Failed)".
 CString CrcLine(const uint8_t crc[4], bool ok);

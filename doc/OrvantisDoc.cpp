@@ -82,10 +82,27 @@ void COrvantisDoc::SetPasswordKey(const CString& password)
         SetKeyFromDigest(g_NameKey);
 }
 
-void COrvantisDoc::StartJob(int jobCode)
+bool COrvantisDoc::StartJob(int jobCode)
 {
-    g_JobCode = jobCode;
-    Start();
+    // The request must not change under a worker that still runs.
+    if (IsRunning())
+        StopWorker();
+    m_job = JobRequest();
+    m_job.code = jobCode;
+    m_job.folder = m_strCurrentFolder;
+    m_job.selection = m_Selection;
+    m_job.source = m_strSourcePath;
+    m_job.destination = m_strDestPath;
+    m_job.options = m_Options;
+    m_job.mediaCopy = m_bMediaFile != 0;
+    ClearCopyFolders();
+    return Start();
+}
+
+bool COrvantisDoc::IsDecryptingInto(const CString& copy) const
+{
+    return IsRunning() && m_job.code == JOB_TEMP_DECRYPT && !copy.IsEmpty() &&
+           m_job.destination.CompareNoCase(copy) == 0;
 }
 
 // PasswordLock with the password in both fields and the ten options; on OK
@@ -278,11 +295,10 @@ bool COrvantisDoc::RemoveTempFile(const CString& path, bool report)
 // and the folders of a "To" command are forgotten.
 void COrvantisDoc::FinishFileJob(int errors, int skipped, const WCHAR* caption)
 {
-    if (!m_Options.m_bKeepPassword) {
+    if (!m_job.options.m_bKeepPassword) {
         m_strPassword.SecureEmpty();
         SetPasswordKey(m_strPassword);
     }
-    bool keepLog = (errors > 0 && m_Options.m_bKeepLogOnErrors) || (skipped > 0 && m_Options.m_bKeepLogOnSkips);
+    bool keepLog = (errors > 0 && m_job.options.m_bKeepLogOnErrors) || (skipped > 0 && m_job.options.m_bKeepLogOnSkips);
     ProgressFinish(keepLog, caption);
-    ClearCopyFolders();
 }

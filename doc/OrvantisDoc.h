@@ -4,11 +4,11 @@
 // one at a time, and offers the commands that start them.
 //
 // A command runs on the user-interface thread: it shows its password dialog,
-// stores what the user confirmed, installs the key, sets g_JobCode and starts
-// the worker. The worker's Run picks the job by g_JobCode and reports every
-// step to the main window with UWM_JOB_PROGRESS (crypt/doc/JobProtocol.h).
-// While a job runs the progress window keeps the main window disabled, so the
-// inputs do not change under the worker.
+// stores what the user confirmed, installs the key and starts the job: the
+// inputs the job needs go to the worker as one JobRequest (doc/JobProtocol.h).
+// The worker's Run performs the request and reports every step to the main
+// window with UWM_JOB_PROGRESS. While a job runs the progress window keeps the
+// main window disabled, so no second command starts one.
 #pragma once
 
 #include "crypt/AddInfo.h"
@@ -137,16 +137,33 @@ public:
     // True when every entry was extracted under `destination`.
     bool UnzipFolderBackup(const CString& destination, const CString& archive);
 
-    // Job lists
+    // Job lists. The items of a folder, its subfolders' too with the
+    // document's "recurse" option (user-interface thread) or the running
+    // job's (worker thread, CollectJobItems).
     bool CollectFolderItems(const CString& folder, CAddInfoList& list);
+    bool CollectJobItems(const CString& folder, CAddInfoList& list);
     bool AddFileItem(const CString& path, CAddInfoList& list);
+    // The start of the name of every temporary file the program makes.
+    static constexpr const WCHAR* kTempFilePrefix = L"ENC";
     // A new empty file "ENC....tmp" in the user's temporary folder; "" on failure.
     static CString MakeTempFileName();
     // Appends the files under `folder` whose shown name (the plain name of an
     // encrypted file while a key is set) contains `text`, without regard to case.
     void FindFilesByName(const CString& folder, const CString& text, CStringArray& results);
 
-    // Job bodies (worker thread), run by Run according to g_JobCode.
+    // Starts the worker on the job `jobCode` with the document's inputs
+    // (folder, selection, copy folders, options, the temporary copy): they
+    // are copied into the worker's request, and the copy folders are
+    // forgotten here.
+    // User-interface thread. False when the worker cannot start.
+    bool StartJob(int jobCode);
+    // True while the worker runs the temporary decryption that writes `copy`.
+    bool IsDecryptingInto(const CString& copy) const;
+    // The request of the job the worker runs or last ran (code -1 before the
+    // first). User-interface thread; it does not change while a job runs.
+    const JobRequest& RunningJob() const { return m_job; }
+
+    // Job bodies (worker thread), run by Run according to the request.
     bool EncryptFolderJob();
     bool EncryptSelectedJob();
     // `leftOut`: items already left out of the list, counted as skipped.
@@ -156,9 +173,9 @@ public:
     bool DecryptItemList(CAddInfoList& list, int leftOut = 0);
     bool RecoveryJob(bool repair);
     bool IntegrityTestJob();
-    // JOB_TEMP_DECRYPT: m_strSourcePath into the copy m_strDestPath.
+    // JOB_TEMP_DECRYPT: the request's source into its destination, the copy.
     bool AsyncTempDecryptJob();
-    // Deletes one file, wiping it first with m_Options.m_bSecureDelete; clears a
+    // Deletes one file, wiping it first with the job's "SecureDelete" option; clears a
     // read-only attribute first. False when it cannot be deleted, and for a
     // link, which is never deleted through.
     bool DeleteOriginal(const CString& path);
@@ -184,12 +201,12 @@ public:
     static void ProgressEnded();
     static void ProgressLongOperation(int on);
 
-    // The worker's body: clears the stop flags, runs the job g_JobCode names,
+    // The worker's body: clears the stop flags, runs the job the request names,
     // then reports PROGRESS_JOB_ENDED (not after JOB_TEMP_DECRYPT).
     void Run() override;
 
     int m_bMediaFile = 0;          // the file being decrypted for opening is media the program's player takes
-    // Job inputs
+    // Job inputs, written on the user-interface thread; StartJob hands a copy to the worker.
     CNameCrypt m_NameCrypt;
     CStringArray m_Selection;      // full paths, refilled by the view before every "Selected" command
     CFullImgView* m_pImageViewer = nullptr;  // the open secure image viewer; it clears this when it closes
@@ -208,12 +225,12 @@ public:
 
 private:
     static HWND ReportWindow();
-    void StartJob(int jobCode);
     bool RunPasswordLock(bool passFolderNames);
     bool RunPasswordUnlock();
     bool SetCopyFolders(const CString& destination, const CString& source, const WCHAR* sameFolderMessage);
     void ClearCopyFolders();
     void RunFileCommand(int jobCode, bool encrypt, bool passFolderNames, const CString& currentFolder);
+    bool CollectItems(const CString& folder, CAddInfoList& list, bool recurse);
     // Returns how many selected items were left out (links, names of devices).
     int ListSelection(CAddInfoList& list);
     void EncryptFolderNames(CAddInfoList& list, int& errors, int& skipped);
@@ -222,4 +239,8 @@ private:
     CString DecryptCopyNow(const CString& path, const CString& copy);
     void NotifyTempDecrypted(int result);
     bool CheckBackupFolder(const CString& folder);
+
+    // The job the worker runs: written by StartJob before the worker starts
+    // (never while it runs), then read by the worker.
+    JobRequest m_job;
 };

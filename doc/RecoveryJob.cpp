@@ -20,13 +20,12 @@ bool COrvantisDoc::RecoveryJob(bool repair)
 {
     ProgressSetTitle(L"Verify parity");
     CAddInfoList list;
-    CollectFolderItems(m_strCurrentFolder, list);
+    CollectJobItems(m_job.folder, list);
     const int n = list.GetSize();
     ProgressSetCount(n);
     ProgressLog(LOG_INFO, L"Files: %d", n);
     if (repair)
         ProgressLog(LOG_PLAIN, L"Searching for repairable files.....");
-    ClearCopyFolders();
 
     CRecoveryRecord record;
     CFileCipher cipher;

@@ -118,12 +118,16 @@ CString COrvantisDoc::OpenTempDecrypted(const CString& path, TempOpenInfo& info,
             ::DeleteFileW(placeholder);
         return opened;
     }
+    m_strSourcePath = path;
+    m_strDestPath = copy;
+    if (!StartJob(JOB_TEMP_DECRYPT)) {
+        // Without a worker nothing would ever write the copy.
+        ::DeleteFileW(placeholder);
+        return CString();
+    }
     info.showProgress = size > kShowProgressSize ? 1 : 0;
     info.asynchronous = 1;
     info.isTempCopy = true;
-    m_strSourcePath = path;
-    m_strDestPath = copy;
-    StartJob(JOB_TEMP_DECRYPT);
     return copy;
 }
 
@@ -131,9 +135,8 @@ CString COrvantisDoc::OpenTempDecrypted(const CString& path, TempOpenInfo& info,
 // otherwise "" after the message, with whatever was written wiped.
 CString COrvantisDoc::DecryptCopyNow(const CString& path, const CString& copy)
 {
-    // A stop request left by an earlier job must not abort this decryption.
-    if (!IsRunning())
-        g_AbortRequested = 0;
+    // On this thread, nothing could ask it to stop: it watches no flag, so a
+    // job's Cancel never reaches it.
     CString storedName;
     int result = CFileCipher().CryptFile(path, copy, CRYPT_MODE_DECRYPT, storedName, nullptr, TRUE);
     if (result == CRYPT_OK && storedName.IsEmpty())
@@ -147,7 +150,7 @@ CString COrvantisDoc::DecryptCopyNow(const CString& path, const CString& copy)
 
 void COrvantisDoc::NotifyTempDecrypted(int result)
 {
-    SendJobReport(ReportWindow(), PROGRESS_TEMP_DECRYPTED, (WPARAM)(INT_PTR)result, nullptr);
+    SendJobReport(ReportWindow(), PROGRESS_TEMP_DECRYPTED, (WPARAM)(INT_PTR)result);
 }
 
 // The worker's side of OpenTempDecrypted. The copy stays readable by others
@@ -158,10 +161,8 @@ bool COrvantisDoc::AsyncTempDecryptJob()
 {
     g_StopRequested = 0;
     ProgressSetTitle(L"DeCrypting Temporary");
-    CString source = m_strSourcePath;
-    CString copy = m_strDestPath;
-    m_strSourcePath.Empty();
-    m_strDestPath.Empty();
+    const CString& source = m_job.source;
+    const CString& copy = m_job.destination;
 
     ProgressLog(LOG_PLAIN, L"File " + source + L" >>>> " + PathFilePart(copy));
     ProgressLog(LOG_PLAIN, L"ASYNC Decrypting Large file - you can cancel any time");
@@ -169,11 +170,13 @@ bool COrvantisDoc::AsyncTempDecryptJob()
     ProgressLog(LOG_INFO, L"Decrypting...");
     // The view has already started the video window on the growing copy in
     // its pre-buffering mode; this line tells the user why it plays early.
-    if (asyncVideo && m_bMediaFile)
+    if (asyncVideo && m_job.mediaCopy)
         ProgressLog(LOG_INFO, L"Requesting FAST Asynchronous Playback");
 
     CString storedName;
-    int result = CFileCipher().DecryptFileShared(source, copy, storedName);
+    // This job's engine watches the job's flag, which the progress window's
+    // Cancel and the closing of the video window it feeds set.
+    int result = CFileCipher(&g_AbortRequested).DecryptFileShared(source, copy, storedName);
     bool viewsTold = false;
     if (g_StopRequested) {
         if (CanOpenForReading(copy)) {

@@ -37,7 +37,7 @@ public:
     {
         if (message == UWM_JOB_PROGRESS) {
             ++reports;
-            if (lParam == PROGRESS_JOB_ENDED) {
+            if (ReportOf(lParam).code == PROGRESS_JOB_ENDED) {
                 ended = true;
                 PostMessage(WM_NULL);  // GetMessage returns only for posted messages
             }
@@ -131,9 +131,8 @@ public:
     {
         double start = Now();
         m_doc->m_strCurrentFolder = folder;
-        g_JobCode = jobCode;
         m_window.ended = false;
-        m_doc->Start();
+        m_doc->StartJob(jobCode);
         PumpUntilEnded();
         while (m_doc->IsRunning())
             m_doc->WaitForExit(50);

@@ -16,6 +16,9 @@ using crypttest::Wide;
 
 namespace {
 
+// The flag the engines of these tests watch.
+AbortFlag s_abort{0};
+
 const uint64_t kGiB4 = 0x100000000ull;
 
 // An encrypted file's blocks decrypted with the current key.
@@ -84,7 +87,7 @@ public:
     {
         CFileCipher::SetBlockHook(nullptr);
         s_hook = nullptr;
-        g_AbortRequested = 0;
+        s_abort = 0;
     }
 
 private:
@@ -95,7 +98,7 @@ std::function<void(uint64_t)> BlockHookScope::s_hook;
 DWORD WINAPI RequestAbortWhenSignalled(void* event)
 {
     WaitForSingleObject(static_cast<HANDLE>(event), INFINITE);
-    g_AbortRequested = 1;
+    s_abort = 1;
     return 0;
 }
 
@@ -122,7 +125,7 @@ protected:
 
     PasswordScope m_password;
     qvtest::TempFolder m_folder;
-    CFileCipher m_cipher;
+    CFileCipher m_cipher{&s_abort};
 };
 
 }  // namespace
@@ -269,15 +272,21 @@ TEST_F(FileCipherTest, WriteFailureIsReportedAsSuch)
 TEST_F(FileCipherTest, AbortBeforeTheCallCreatesNoOutput)
 {
     CString plain = m_folder.WriteFile(L"p.bin", qvtest::PatternBytes(500));
-    g_AbortRequested = 1;
+    s_abort = 1;
     CString name;
     EXPECT_EQ(m_cipher.CryptFile(plain, m_folder / L"never", CRYPT_MODE_ENCRYPT, name, nullptr, TRUE), CRYPT_ABORTED);
     EXPECT_FALSE(qvtest::FileExists(m_folder / L"never"));
-    // A new engine (another thread's, say) does not withdraw the request.
-    CFileCipher fresh;
-    EXPECT_EQ(g_AbortRequested.load(), 1);
+    // A new engine watching the same flag does not withdraw the request.
+    CFileCipher fresh(&s_abort);
+    EXPECT_EQ(s_abort.load(), 1);
     EXPECT_EQ(fresh.CryptFile(plain, m_folder / L"never", CRYPT_MODE_ENCRYPT, name, nullptr, TRUE), CRYPT_ABORTED);
-    g_AbortRequested = 0;
+    EXPECT_FALSE(qvtest::FileExists(m_folder / L"never"));
+    // Engines watching another flag, or none, are not stopped by it.
+    AbortFlag otherFlag{0};
+    CFileCipher other(&otherFlag), unstoppable;
+    EXPECT_EQ(other.CryptFile(plain, m_folder / L"other", CRYPT_MODE_ENCRYPT, name, nullptr, TRUE), CRYPT_OK);
+    EXPECT_EQ(unstoppable.CryptFile(plain, m_folder / L"none", CRYPT_MODE_ENCRYPT, name, nullptr, TRUE), CRYPT_OK);
+    s_abort = 0;
 }
 
 TEST_F(FileCipherTest, AbortDuringEncryptionKeepsTheBlocksBeforeIt)
@@ -292,7 +301,7 @@ TEST_F(FileCipherTest, AbortDuringEncryptionKeepsTheBlocksBeforeIt)
         CString plain = m_folder.WriteFile(L"p.bin", qvtest::PatternBytes(c.size));
         BlockHookScope hook([&](uint64_t index) {
             if (index == c.abortAt)
-                g_AbortRequested = 1;
+                s_abort = 1;
         });
         CString name;
         EXPECT_EQ(m_cipher.CryptFile(plain, m_folder / L"p.enc", CRYPT_MODE_ENCRYPT, name, nullptr, TRUE),
@@ -313,12 +322,12 @@ TEST_F(FileCipherTest, AbortDuringDecryptionIsNotACrcMismatch)
         CString encrypted = Encrypt(content);
         BlockHookScope hook([&](uint64_t index) {
             if (index == c.abortAt)
-                g_AbortRequested = 1;
+                s_abort = 1;
         });
         CString name;
         EXPECT_EQ(Decrypt(encrypted, name), CRYPT_ABORTED);
         EXPECT_TRUE(Output() == content.substr(0, c.abortAt * 128));
-        g_AbortRequested = 0;
+        s_abort = 0;
         EXPECT_EQ(m_cipher.DecryptFileToMemory(encrypted, name), CRYPT_ABORTED);
     }
 }
@@ -331,7 +340,7 @@ TEST_F(FileCipherTest, AbortFromAnotherThread)
     BlockHookScope hook([reached](uint64_t index) {
         if (index == 10) {
             SetEvent(reached);
-            while (!g_AbortRequested.load())
+            while (!s_abort.load())
                 Sleep(1);
         }
     });
@@ -457,11 +466,11 @@ TEST_F(FileCipherTest, SizeLimits)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.size);
         SetFileSize(path, c.size);
-        CFileCipher cipher;
-        g_AbortRequested = 1;
+        CFileCipher cipher(&s_abort);
+        s_abort = 1;
         CString name;
         EXPECT_EQ(cipher.CryptFile(path, m_folder / L"out", c.mode, name, nullptr, TRUE), c.expected);
-        g_AbortRequested = 0;
+        s_abort = 0;
     }
     // Room kept for a recovery section behind the data counts too.
     m_cipher.SetTrailerSize([](uint64_t) -> uint64_t { return 1000; });
@@ -665,7 +674,7 @@ TEST_F(FileCipherTest, TruncationAndAbortStopAtTheSameBlockWithAnyNumberOfThread
     for (int limit : {0, 1, 3, 7}) {
         SCOPED_TRACE(limit);
         HelperLimitScope helpers(limit);
-        CFileCipher cipher;
+        CFileCipher cipher(&s_abort);
         CString name;
         EXPECT_EQ(cipher.CryptFile(truncated, m_folder / L"out.bin", CRYPT_MODE_DECRYPT, name, nullptr, TRUE),
                   CRYPT_BAD_KEY);
@@ -673,7 +682,7 @@ TEST_F(FileCipherTest, TruncationAndAbortStopAtTheSameBlockWithAnyNumberOfThread
         {
             BlockHookScope hook([](uint64_t index) {
                 if (index == 30000)
-                    g_AbortRequested = 1;
+                    s_abort = 1;
             });
             EXPECT_EQ(cipher.CryptFile(plain, m_folder / L"p.enc", CRYPT_MODE_ENCRYPT, name, nullptr, TRUE),
                       CRYPT_ABORTED);
@@ -682,7 +691,7 @@ TEST_F(FileCipherTest, TruncationAndAbortStopAtTheSameBlockWithAnyNumberOfThread
         {
             BlockHookScope hook([](uint64_t index) {
                 if (index == 40000)
-                    g_AbortRequested = 1;
+                    s_abort = 1;
             });
             EXPECT_EQ(cipher.CryptFile(encrypted, m_folder / L"out.bin", CRYPT_MODE_DECRYPT, name, nullptr, TRUE),
                       CRYPT_ABORTED);

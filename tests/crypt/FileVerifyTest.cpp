@@ -13,6 +13,9 @@ using crypttest::PasswordScope;
 
 namespace {
 
+// The flag the engines of these tests watch.
+AbortFlag s_abort{0};
+
 // The two-step verdict, through a decrypted copy.
 struct Verdict {
     int result;
@@ -64,7 +67,7 @@ protected:
 
     PasswordScope m_password;
     qvtest::TempFolder m_folder;
-    CFileCipher m_cipher;
+    CFileCipher m_cipher{&s_abort};
 };
 
 }  // namespace
@@ -171,12 +174,12 @@ TEST_F(FileVerifyTest, AbortsAndWritesNothing)
         s_abortAt = size / 128 / 2;
         CFileCipher::SetBlockHook([](uint64_t index) {
             if (index == s_abortAt)
-                g_AbortRequested = 1;
+                s_abort = 1;
         });
         EXPECT_EQ(Verify(encrypted, plain), (Verdict{CRYPT_ABORTED, "00000000", false}));
         CFileCipher::SetBlockHook(nullptr);
         EXPECT_EQ(Verify(encrypted, plain), (Verdict{CRYPT_ABORTED, "00000000", false})) << "still requested";
-        g_AbortRequested = 0;
+        s_abort = 0;
         EXPECT_TRUE(Verify(encrypted, plain).same);
         // Only the two files: no plain copy was made anywhere beside them.
         std::vector<std::string> after = {qvtest::ReadFileBytes(encrypted), qvtest::ReadFileBytes(plain)};

@@ -38,9 +38,9 @@ LRESULT RecordingWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message != UWM_JOB_PROGRESS)
         return CWnd::WindowProc(message, wParam, lParam);
-    int code = (int)lParam;
-    bool hasText = code == PROGRESS_BEGIN || code == PROGRESS_FINISH || code == PROGRESS_STATUS || code == PROGRESS_LOG;
-    Report report{code, (int)wParam, hasText ? g_ProgressText.ToUtf8() : std::string()};
+    const JobReport& sent = ReportOf(lParam);
+    EXPECT_EQ(sent.value, wParam) << "the value travels in wParam too";
+    Report report{sent.code, (int)sent.value, sent.text.ToUtf8()};
     reports.push_back(report);
     if (onReport)
         onReport(report);
@@ -201,8 +201,7 @@ void JobTest::WaitForJob()
 void JobTest::RunJob(int jobCode)
 {
     m_window.reports.clear();
-    g_JobCode = jobCode;
-    ASSERT_TRUE(m_doc->Start());
+    ASSERT_TRUE(m_doc->StartJob(jobCode));
     WaitForJob();
     ASSERT_FALSE(m_window.reports.empty());
     EXPECT_EQ(m_window.reports.back(), Ended());

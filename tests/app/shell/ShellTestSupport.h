@@ -189,7 +189,7 @@ private:
 // it lives: `before` runs before the window handles it, `after` once it has.
 class JobReportSpy {
 public:
-    using Hook = std::function<void(WPARAM value, LPARAM code)>;
+    using Hook = std::function<void(const JobReport& report)>;
 
     explicit JobReportSpy(HWND frame) : m_frame(frame)
     {
@@ -213,10 +213,10 @@ private:
         JobReportSpy* spy = s_current;
         bool report = message == UWM_JOB_PROGRESS;
         if (report && spy->before)
-            spy->before(wParam, lParam);
+            spy->before(ReportOf(lParam));
         LRESULT result = ::CallWindowProcW(spy->m_previous, hwnd, message, wParam, lParam);
         if (report && spy->after)
-            spy->after(wParam, lParam);
+            spy->after(ReportOf(lParam));
         return result;
     }
 

@@ -74,7 +74,8 @@ public:
 
     bool moveWanted = false;
     CString moveTo;
-    int enters = 0, drops = 0;
+    std::atomic<int> enters{0};  // read by the input thread
+    int drops = 0;
     DWORD enterKeys = 0, lastKeys = 0;
     bool sawMarker = false;
     std::vector<CString> files;
@@ -120,9 +121,27 @@ struct DragRun {
     POINT from;
     HWND list;
     HWND target;
+    TestDropTarget* dropTarget;
+    DWORD uiThread;
     POINT frameOrigin;
     bool cancel;
     std::atomic<bool> done{false};
+
+    // The window that has the user-interface thread's mouse capture.
+    HWND Capture() const
+    {
+        GUITHREADINFO info = {sizeof info};
+        return ::GetGUIThreadInfo(uiThread, &info) ? info.hwndCapture : nullptr;
+    }
+    // Waits (at most 10 s) until the condition holds.
+    template <class Condition>
+    static bool WaitFor(Condition condition)
+    {
+        for (DWORD start = ::GetTickCount(); !condition(); Sleep(10))
+            if (::GetTickCount() - start > 10000)
+                return false;
+        return true;
+    }
 
     static DWORD WINAPI Thread(void* param)
     {
@@ -134,15 +153,19 @@ struct DragRun {
         POINT client = run->from;
         ::ScreenToClient(run->list, &client);
         ::PostMessageW(run->list, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(client.x + 20, client.y + 6));
-        // The drag loop runs by now; moving the target under the pointer
-        // leaves the pointer (and the keys) alone.
-        Sleep(600);
+        // The drag loop runs once a window other than the list has the
+        // capture; moving the target under the pointer then leaves the
+        // pointer (and the keys) alone, and the loop enters it.
+        WaitFor([run] {
+            HWND capture = run->Capture();
+            return capture && capture != run->list;
+        });
         ::SetWindowPos(run->target, HWND_TOP, run->from.x - 40 - run->frameOrigin.x,
                        run->from.y - 20 - run->frameOrigin.y, 80, 40, SWP_SHOWWINDOW | SWP_NOACTIVATE);
-        Sleep(400);
+        WaitFor([run] { return run->dropTarget->enters.load() > 0; });
         if (run->cancel) {
             InputScript::Key(VK_ESCAPE);
-            Sleep(200);
+            WaitFor([run] { return run->Capture() == nullptr; });
         }
         InputScript::Button(false);
         run->done = true;
@@ -194,13 +217,16 @@ protected:
         run.from = start;
         run.list = List().m_hWnd;
         run.target = targetWindow.m_hWnd;
+        run.dropTarget = &target;
+        run.uiThread = ::GetCurrentThreadId();
         run.cancel = cancel;
         run.frameOrigin = origin;
         HANDLE thread = ::CreateThread(nullptr, 0, DragRun::Thread, &run, 0, nullptr);
-        qvtest::PumpUntil([&] { return run.done.load(); }, 10000);
+        // The drag loop runs inside this pump and has returned (after the
+        // list was refreshed) before the pump sees the script done.
+        EXPECT_TRUE(qvtest::PumpUntil([&] { return run.done.load(); }, 40000));
         ::WaitForSingleObject(thread, 5000);
         ::CloseHandle(thread);
-        qvtest::PumpFor(100);
         // The target goes back out of the way.
         ::SetWindowPos(targetWindow.m_hWnd, HWND_TOP, 0, 650, 80, 40, SWP_NOACTIVATE);
     }

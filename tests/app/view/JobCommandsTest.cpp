@@ -18,8 +18,8 @@ protected:
     // Pumps until the document's worker has ended and its reports are handled.
     void WaitForJob()
     {
-        qvtest::PumpUntil([this] { return !document->IsRunning(); }, 30000);
-        qvtest::PumpFor(30);
+        EXPECT_TRUE(qvtest::PumpUntil([this] { return !document->IsRunning(); }, 30000));
+        qvtest::PumpPostedSoFar();
     }
     // Texts of the tree's items below (and with) `item`.
     void TreeTexts(HTREEITEM item, std::vector<CString>& texts)

@@ -11,6 +11,7 @@
 #include "res/resource.h"
 #include "viewers/VideoView.h"
 
+#include <atomic>
 #include <set>
 
 namespace {
@@ -155,7 +156,9 @@ TEST_F(OpenFilesTest, ACopyStillHeldIsWipedWhenTheProgramEnds)
     ASSERT_FALSE(copy.IsEmpty());
     HANDLE holder = ::CreateFileW(copy, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, holder);
-    qvtest::PumpFor(2200);
+    // One look of the watch, as its timer takes: a held copy stays.
+    view->SendMessage(WM_TIMER, COrvantisView::TIMER_WIPE, 0);
+    EXPECT_TRUE(view->m_tempCopies.IsWatching(copy));
     EXPECT_TRUE(qvtest::FileExists(copy)) << "held: not wiped yet";
     ::CloseHandle(holder);
     Stop();
@@ -189,8 +192,9 @@ TEST_F(OpenFilesTest, AFailedDecryptionOpensNothingAndLeavesNoCopy)
     EXPECT_EQ(CString(L"The current active password cannot unlock this file. Click on 'Enter Password' to enter the "
                       L"correct password"),
               boxes.texts[0]);
-    qvtest::PumpFor(500);
-    EXPECT_FALSE(qvtest::FileExists(Mark()));
+    // Nothing was handed to another program: no copy is watched or waits to be wiped.
+    EXPECT_TRUE(view->m_strTempToWipe.IsEmpty());
+    EXPECT_TRUE(view->m_tempCopies.IsEmpty());
     for (const CString& name : TempFiles())
         EXPECT_EQ(-1, name.Find(L".qvtestdoc")) << "no copy: " << name.ToUtf8();
 }
@@ -213,12 +217,12 @@ TEST_F(OpenFilesTest, ALargeCopyIsOpenedWhenTheJobEndsAndAFailedOneNever)
     ::DeleteFileW(Mark());
 
     // The failed job ends with its log; nothing is opened.
+    const CString handedOver = view->m_strTempToWipe;
     qvtest::TimerScript closeLog(qvtest::CloseShownLogDialog);
     OpenThroughList(foreign);
     ASSERT_TRUE(qvtest::PumpUntil([&] { return !document->IsRunning() && closeLog.Done(); }, 20000));
     EXPECT_TRUE(view->m_strTempCopy.IsEmpty());
-    qvtest::PumpFor(2000);
-    EXPECT_FALSE(qvtest::FileExists(Mark())) << "a failed copy is never opened";
+    EXPECT_EQ(view->m_strTempToWipe, handedOver) << "a failed copy is never handed to another program";
     EXPECT_TRUE(TempFiles().empty()) << "nor left behind";
 }
 
@@ -273,6 +277,89 @@ TEST_F(OpenFilesTest, APlainVideoPlaysWhereItLiesAndSurvivesTheWindow)
     Stop();
     EXPECT_FALSE(VideoPlayerDll::IsPlayerOpen());
     EXPECT_EQ(bytes, qvtest::ReadFileBytes(plain)) << "a plain file is never wiped";
+}
+
+namespace {
+
+// Holds the engine of a job at one block until that job's abort flag is set
+// or the test opens the gate (at most 30 s).
+class BlockGate {
+public:
+    static const uint64_t kBlock = 1000;
+    BlockGate()
+    {
+        s_reached = false;
+        s_open = false;
+        s_sawAbort = false;
+        CFileCipher::SetBlockHook(Hold);
+    }
+    ~BlockGate()
+    {
+        s_open = true;
+        CFileCipher::SetBlockHook(nullptr);
+    }
+    void Open() { s_open = true; }
+    bool Reached() const { return s_reached; }
+    bool SawAbort() const { return s_sawAbort; }
+
+private:
+    static void Hold(uint64_t index)
+    {
+        if (index != kBlock)
+            return;
+        s_reached = true;
+        for (DWORD start = GetTickCount(); !s_open && GetTickCount() - start < 30000; Sleep(5)) {
+            if (g_AbortRequested.load()) {
+                s_sawAbort = true;
+                return;
+            }
+        }
+    }
+    static std::atomic<bool> s_reached, s_open, s_sawAbort;
+};
+std::atomic<bool> BlockGate::s_reached, BlockGate::s_open, BlockGate::s_sawAbort;
+
+}  // namespace
+
+TEST_F(OpenFilesTest, ClosingTheVideoWindowStopsTheDecryptionThatFeedsItAndNoOtherJob)
+{
+    ASSERT_TRUE(view->m_Player.IsLoaded());
+    std::set<CString> before = TempFiles();
+    {
+        // Large: the copy is written by the temporary decryption while the window waits for it.
+        CString encrypted = viewtest::EncryptInto(folder, L"long.mp4", qvtest::PatternBytes(10100000, 3));
+        BlockGate gate;
+        OpenThroughList(encrypted);
+        ASSERT_TRUE(qvtest::PumpUntil([&] { return gate.Reached() && view->m_pVideoView; }, 20000));
+        view->m_pVideoView->PostMessage(WM_CLOSE);
+        ASSERT_TRUE(qvtest::PumpUntil([&] { return !view->m_pVideoView && !document->IsRunning(); }, 30000));
+        EXPECT_TRUE(gate.SawAbort()) << "the decryption feeding the window was stopped within the file";
+        EXPECT_TRUE(qvtest::PumpUntil([&] { return TempFiles() == before; }, 15000)) << "its copy is wiped";
+        EXPECT_TRUE(qvtest::FileExists(encrypted));
+    }
+    {
+        // Another job runs while a plain video's window closes: it runs on to its end.
+        ASSERT_TRUE(playertest::Media::Get().Ready());
+        CString plain = folder / L"own.mp4";
+        ASSERT_TRUE(CopyFileW(playertest::Media::Get().Path("clip.mp4"), plain, FALSE));
+        document->OpenSecureViewer(plain, VIEWER_VIDEO);
+        ASSERT_TRUE(qvtest::PumpUntil([&] { return view->m_pVideoView != nullptr; }, 8000));
+        qvtest::TempFolder work;
+        CString big = work.WriteFile(L"big.bin", qvtest::PatternBytes(300000, 4));
+        BlockGate gate;
+        document->m_strCurrentFolder = work.Path();
+        ASSERT_TRUE(document->StartJob(JOB_ENCRYPT_FOLDER));
+        ASSERT_TRUE(qvtest::PumpUntil([&] { return gate.Reached(); }, 20000));
+        view->m_pVideoView->PostMessage(WM_CLOSE);
+        ASSERT_TRUE(qvtest::PumpUntil([&] { return !view->m_pVideoView; }, 15000));
+        EXPECT_EQ(0, g_StopRequested.load());
+        EXPECT_EQ(0, g_AbortRequested.load());
+        gate.Open();
+        ASSERT_TRUE(qvtest::PumpUntil([&] { return !document->IsRunning(); }, 30000));
+        EXPECT_FALSE(gate.SawAbort());
+        EXPECT_FALSE(qvtest::FileExists(big)) << "the job encrypted its file to the end";
+        EXPECT_EQ(1u, qvtest::FileNamesMatching(work / L"*").size());
+    }
 }
 
 // The media folder goes when the program ends.

@@ -170,10 +170,10 @@ class JobLogSpy {
 public:
     explicit JobLogSpy(HWND frame) : m_spy(frame)
     {
-        m_spy.before = [this](WPARAM, LPARAM code) {
-            codes.push_back((int)code);
-            if (code == PROGRESS_LOG)
-                lines.push_back(g_ProgressText);
+        m_spy.before = [this](const JobReport& report) {
+            codes.push_back(report.code);
+            if (report.code == PROGRESS_LOG)
+                lines.push_back(report.text);
         };
     }
     bool Contains(const CString& part) const

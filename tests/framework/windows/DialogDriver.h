@@ -74,6 +74,29 @@ inline void PumpFor(DWORD milliseconds)
     } while (GetTickCount() - start < milliseconds);
 }
 
+// A sync point: dispatches this thread's messages until a marker posted now
+// comes out of the queue, so that everything posted before it (and what was
+// sent meanwhile) has been handled. At most 10 s.
+inline void PumpPostedSoFar()
+{
+    const UINT marker = ::RegisterWindowMessageW(L"QvTest posted-so-far marker");
+    ::PostThreadMessageW(::GetCurrentThreadId(), marker, 0, 0);
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 10000;) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.hwnd == nullptr && msg.message == marker)
+                return;
+            if (msg.message == WM_QUIT) {
+                ::PostQuitMessage((int)msg.wParam);
+                return;
+            }
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
 // Dispatches messages until `done` holds or `milliseconds` pass; the last answer.
 inline bool PumpUntil(const std::function<bool()>& done, DWORD milliseconds)
 {
