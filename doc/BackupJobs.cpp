@@ -147,25 +147,27 @@ bool PackItems(CPkArchive& archive, const CNameCrypt& names, const CString& base
     created = true;
     archive.SetPassword(nullptr);
     archive.SetBaseFolder(base);
-    bool allAdded = true;
+    // The library compresses on its worker threads and writes in list order.
+    std::vector<ZipAddRequest> requests;
     for (int i = 0; i < items.GetSize(); ++i) {
-        const CAddInfo* item = items[i];
-        try {
-            ZipAddRequest request(item->m_strPath, false);
-            request.m_szFileNameInZip = StoredName(names, base, item->m_strPath);
-            request.m_iComprLevel = kCompressionLevel;
-            request.m_iSmartLevel = ZipFlagWord(kAddRules);
-            if (!archive.AddFile(request)) {
-                allAdded = false;
-                continue;
-            }
-            if (!item->m_bFolder)
-                packed.push_back({item->m_strPath, request.m_szFileNameInZip});
-        } catch (CException* e) {
-            e->Delete();
-            archive.EndEntryWrite(true);
+        requests.emplace_back(items[i]->m_strPath, false);
+        requests.back().m_szFileNameInZip = StoredName(names, base, items[i]->m_strPath);
+        requests.back().m_iComprLevel = kCompressionLevel;
+        requests.back().m_iSmartLevel = ZipFlagWord(kAddRules);
+    }
+    std::vector<ZipEntryResult> added;
+    bool allAdded = true;
+    try {
+        archive.AddFiles(requests, added);
+    } catch (CException* e) {
+        e->Delete();
+        allAdded = false;
+    }
+    for (size_t i = 0; i < added.size(); ++i) {
+        if (!added[i].m_bDone)
             allAdded = false;
-        }
+        else if (!items[(int)i]->m_bFolder)
+            packed.push_back({items[(int)i]->m_strPath, requests[i].m_szFileNameInZip});
     }
     archive.SetBaseFolder(nullptr);
     archive.SetScratchFolder(nullptr);
@@ -190,9 +192,9 @@ bool CheckArchive(CPkArchive& archive, const CString& base, const CString& archi
     try {
         archive.OpenArchive(archivePath, CPkStorage::omReadOnly, 0);
         uint16_t count = archive.GetEntryCount();
+        if (!archive.TestEntries(0, count, kEntryBufferSize))
+            return false;
         for (uint16_t i = 0; i < count; ++i) {
-            if (!archive.TestEntry(i, kEntryBufferSize))
-                return false;
             CPkFileHeader header;
             if (!archive.GetEntryInfo(header, i))
                 return false;
@@ -362,25 +364,31 @@ bool COrvantisDoc::UnzipFolderBackup(const CString& destination, const CString& 
     // it is complete and its CRC is checked.
     bool allExtracted = true;
     uint16_t count = m_Archive.GetEntryCount();
+    std::vector<ZipExtractRequest> requests;
     for (uint16_t i = 0; i < count; ++i) {
-        try {
-            CPkFileHeader header;
-            if (!m_Archive.GetEntryInfo(header, i)) {
-                allExtracted = false;
-                continue;
-            }
-            CString stored = header.GetEntryName(true);
-            CString name = m_NameCrypt.DecryptPathNames(stored);
-            if (name.IsEmpty())
-                name = stored;
-            if (!m_Archive.ExtractEntry(i, target, true, name, 0, kEntryBufferSize))
-                allExtracted = false;
-        } catch (CException* e) {
-            e->Delete();
-            m_Archive.EndEntryRead(nullptr, true);
+        CPkFileHeader header;
+        if (!m_Archive.GetEntryInfo(header, i)) {
             allExtracted = false;
+            continue;
         }
+        CString stored = header.GetEntryName(true);
+        CString name = m_NameCrypt.DecryptPathNames(stored);
+        requests.emplace_back();
+        requests.back().m_uIndex = i;
+        requests.back().m_szFolder = target;
+        requests.back().m_szNewName = name.IsEmpty() ? stored : name;
+        requests.back().m_nBufSize = kEntryBufferSize;
     }
+    std::vector<ZipEntryResult> extracted;
+    try {
+        m_Archive.ExtractEntries(requests, extracted);
+    } catch (CException* e) {
+        e->Delete();
+        allExtracted = false;
+    }
+    for (const ZipEntryResult& result : extracted)
+        if (!result.m_bDone)
+            allExtracted = false;
     try {
         m_Archive.CloseArchive(CPkArchive::cmNormal, false);
     } catch (CException* e) {

@@ -89,6 +89,7 @@ extern std::atomic<int> g_StopRequested;
 // decryption, watch it at every block. Set with g_StopRequested; cleared
 // when a job starts.
 extern AbortFlag g_AbortRequested;
+
 // One report, as UWM_JOB_PROGRESS carries it (lParam points to it while the
 // handler runs; the handler copies what it keeps).
 struct JobReport {

@@ -27,6 +27,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <set>
 
@@ -232,7 +233,10 @@ public:
 
     // The job options; the kept ones are read at construction and written at exit.
     JobOptions m_Options;
-    int m_bVideoViewOpen = 0;      // the video window plays the copy being decrypted (set by the view)
+    // The video window plays the copy being decrypted: set by the view on the
+    // user-interface thread while the temporary decryption may already run,
+    // read and cleared by that job on the worker.
+    std::atomic<int> m_bVideoViewOpen{0};
 
     CPkArchive m_Archive;          // the backup jobs' archive
     CString m_strLastPreview;      // the path last handed to the preview pane; "" after the pane was cleared

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 // The library's 32-bit flag word (open modes, add rules, state words).
 struct ZipFlagWord {
@@ -52,11 +53,32 @@ struct ZipAddRequest {
     uint32_t m_nBufSize = 65536;
 };
 
+// What became of one entry of AddFiles or ExtractEntries: the answer the
+// single-entry operation gives, or the cause of what it would have thrown
+// (a CPkException's cause; -1 for a file exception).
+struct ZipEntryResult {
+    bool m_bDone = false;
+    int m_iCause = 0;
+};
+
+// One entry of CPkArchive::ExtractEntries: the arguments of ExtractEntry.
+struct ZipExtractRequest {
+    uint16_t m_uIndex = 0;
+    CString m_szFolder;
+    bool m_bFullPath = true;
+    CString m_szNewName;  // empty: the entry's own name
+    int m_iFlags = 0;
+    uint32_t m_nBufSize = 65536;
+};
+
 class CPkArchive {
 public:
     enum CloseMode { cmNormal = 0, cmAfterException = 1, cmWriteDirectory = 2 };
     enum ExtractFlags { efSkipNotOlder = 0x02 };
     enum { kEncryptionNone = 255, kEncryptionTraditional = 0 };
+    // Attributes an extracted file may receive; anything else stays the system's.
+    static const DWORD kExtractedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                              FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_DIRECTORY;
 
     CPkArchive();
     virtual ~CPkArchive();
@@ -91,8 +113,26 @@ public:
     CString GetArchiveComment();
     int GetEntryState() const { return m_iFileOpened; }
 
+    // Threads that compress and inflate for AddFiles, TestEntries and
+    // ExtractEntries; 0 (the default) is one per core.
+    void SetWorkerThreads(int count) { m_iWorkerThreads = count < 0 ? 0 : count; }
+    int GetWorkerThreads() const { return m_iWorkerThreads; }
+
     // Adding (rules and levels: see ZipAddRequest).
     bool AddFile(ZipAddRequest& request);
+    // Adds the requests in their order as AddFile would, compressing on the
+    // worker threads: several files at once, and a large file in blocks that
+    // join into one deflate stream, so the archive does not depend on the
+    // thread count. added[i] tells whether request i was added; one that fails
+    // leaves no entry and the others go on (an exception ends only its entry). A stop from the callback throws
+    // (causes 206 and 207) after the entry being written was removed.
+    // Requests the blocks cannot serve (a source object, replacing, a trial
+    // archive, folders, empty files put aside from the password) are handed
+    // to AddFile in their turn.
+    void AddFiles(std::vector<ZipAddRequest>& requests, std::vector<ZipEntryResult>& added);
+    // Appends data prepared elsewhere to the entry being written (see
+    // CPkCompressor::AppendPrepared).
+    bool WritePreparedEntryData(const void* bytes, uint32_t count, uint32_t plainCount, uint32_t plainCrc);
     bool BeginEntryWrite(CPkFileHeader& header, int level, uint16_t replaceIndex = 0xFFFF);
     bool WriteEntryData(const void* bytes, uint32_t count);
     bool EndEntryWrite(bool afterFailure = false);
@@ -114,6 +154,16 @@ public:
     bool ExtractEntry(uint16_t index, const CString& folder, bool fullPath = true, const WCHAR* newName = nullptr,
                       int flags = 0, uint32_t bufferSize = 65536);
     bool TestEntry(uint16_t index, uint32_t bufferSize = 65536);
+    // TestEntry for the entries first .. first + count - 1, inflated on the
+    // worker threads and judged in index order: false or the exception of
+    // the first entry that fails, as a loop of TestEntry would give.
+    // Encrypted entries and segmented archives are tested in turn.
+    bool TestEntries(uint16_t first, uint16_t count, uint32_t bufferSize = 65536);
+    // ExtractEntry for each request, inflated on the worker threads; each
+    // file replaces its target in request order, once it is complete and
+    // checked. results[i] is ExtractEntry's answer or what it would have
+    // thrown; a stop from the callback throws (cause 207).
+    void ExtractEntries(const std::vector<ZipExtractRequest>& requests, std::vector<ZipEntryResult>& results);
 
     // Changing.
     bool CopyEntryFrom(CPkArchive& source, uint16_t sourceIndex, uint16_t replaceIndex, CPkActionCallback* callback);
@@ -131,6 +181,9 @@ protected:
     virtual void CreateCompressor(uint16_t method);
 
 private:
+    friend class CPkPackWriter;
+    friend class CPkUnpackReader;
+
     void ResetState();
     void ReadOpenedArchive(int mode);
     bool CanWriteEntries() const;
@@ -161,4 +214,5 @@ private:
     CPkAutoBuffer m_pBuffer;
     uint32_t m_iBufferSize = 65536;
     CPkCompressor::COptionsMap m_compressorsOptions;
+    int m_iWorkerThreads = 0;
 };

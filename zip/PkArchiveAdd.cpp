@@ -154,6 +154,14 @@ bool CPkArchive::WriteEntryData(const void* bytes, uint32_t count)
     return true;
 }
 
+bool CPkArchive::WritePreparedEntryData(const void* bytes, uint32_t count, uint32_t plainCount, uint32_t plainCrc)
+{
+    if (m_iFileOpened != 1)
+        return false;
+    m_pCompressor->AppendPrepared(bytes, count, plainCount, plainCrc);
+    return true;
+}
+
 bool CPkArchive::EndEntryWrite(bool afterFailure)
 {
     if (m_iFileOpened != 1)

@@ -7,10 +7,6 @@
 #include "zip/ZipFileSystem.h"
 
 namespace {
-// Attributes an extracted file may receive; anything else stays the system's.
-const DWORD kExtractedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_DIRECTORY;
-
 bool HasDriveOrStreamColon(const CString& segment) { return segment.Find(L':') >= 0; }
 
 // The entry name as a relative path of clean segments ("." dropped), or

@@ -53,6 +53,11 @@ void CPkCompressor::BeginDecompression(CPkFileHeader* header, CPkCryptograph* ci
     m_uCrc32 = 0;
 }
 
+void CPkCompressor::AppendPrepared(const void*, uint32_t, uint32_t, uint32_t)
+{
+    ThrowError(ZipCauseInternal, false);
+}
+
 void CPkCompressor::FlushBuffer()
 {
     if (m_uComprLeft == 0)
@@ -154,6 +159,7 @@ void CDeflateCompressor::BeginCompression(int level, CPkFileHeader* header, CPkC
     m_stream.avail_out = m_pBuffer.GetSize();
     m_stream.total_in = 0;
     m_stream.total_out = 0;
+    m_bPrepared = false;
     if (IsDeflated()) {
         m_stream.opaque = m_options.m_bDetectLibMemoryLeaks ? &m_list : nullptr;
         int result = deflateInit2(&m_stream, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
@@ -211,11 +217,48 @@ void CDeflateCompressor::Compress(const void* bytes, uint32_t count)
     m_stream.total_out += count;
 }
 
+void CDeflateCompressor::WriteThroughCipher(const void* bytes, uint32_t count)
+{
+    if (!m_pCryptograph) {
+        m_storage.Write(bytes, count, false);
+        return;
+    }
+    const char* from = (const char*)bytes;
+    while (count > 0) {
+        uint32_t n = std::min<uint32_t>(count, m_pBuffer.GetSize());
+        memcpy(m_pBuffer.GetBuffer(), from, n);
+        m_pCryptograph->Encrypt(m_pBuffer.GetBuffer(), n);
+        m_storage.Write(m_pBuffer.GetBuffer(), n, false);
+        from += n;
+        count -= n;
+    }
+}
+
+void CDeflateCompressor::AppendPrepared(const void* bytes, uint32_t count, uint32_t plainCount, uint32_t plainCrc)
+{
+    if ((uint64_t)m_stream.total_in + plainCount > kMaxEntrySize ||
+        (uint64_t)m_pFile->m_uComprSize + m_stream.total_out + count > kMaxEntrySize)
+        ThrowError(ZipCauseTooBigSize, false);
+    m_bPrepared = true;
+    m_pFile->m_uCrc32 = (uint32_t)crc32_combine(m_pFile->m_uCrc32, plainCrc, (z_off_t)plainCount);
+    if (count > 0)
+        WriteThroughCipher(bytes, count);
+    m_stream.total_in += plainCount;
+    m_stream.total_out += count;
+}
+
 void CDeflateCompressor::EndCompression(bool afterFailure)
 {
     m_stream.next_in = nullptr;
     m_stream.avail_in = 0;
-    if (!afterFailure) {
+    if (!afterFailure && m_bPrepared) {
+        // The stream was made elsewhere and is complete.
+        if (m_bStreamActive)
+            deflateEnd(&m_stream);
+        m_bStreamActive = false;
+        m_pFile->m_uComprSize += (uint32_t)m_stream.total_out;
+        m_pFile->m_uUncomprSize = (uint32_t)m_stream.total_in;
+    } else if (!afterFailure) {
         if (IsDeflated()) {
             int result;
             do {

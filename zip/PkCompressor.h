@@ -42,6 +42,11 @@ public:
     virtual void BeginCompression(int level, CPkFileHeader* header, CPkCryptograph* cipher);
     virtual void BeginDecompression(CPkFileHeader* header, CPkCryptograph* cipher);
     virtual void Compress(const void* bytes, uint32_t count) = 0;
+    // Writes data compressed elsewhere in this compressor's method (for
+    // deflate: a piece of one stream, whose last piece carries the final
+    // bit), standing for `plainCount` bytes of CRC-32 `plainCrc`. An entry is
+    // written either this way or through Compress, never both.
+    virtual void AppendPrepared(const void* bytes, uint32_t count, uint32_t plainCount, uint32_t plainCrc);
     // Bytes produced into the buffer; 0 at the end of the entry.
     virtual uint32_t Decompress(void* buffer, uint32_t capacity) = 0;
     virtual void EndCompression(bool /*afterFailure*/) {}
@@ -111,6 +116,7 @@ public:
     void BeginCompression(int level, CPkFileHeader* header, CPkCryptograph* cipher) override;
     void BeginDecompression(CPkFileHeader* header, CPkCryptograph* cipher) override;
     void Compress(const void* bytes, uint32_t count) override;
+    void AppendPrepared(const void* bytes, uint32_t count, uint32_t plainCount, uint32_t plainCrc) override;
     uint32_t Decompress(void* buffer, uint32_t capacity) override;
     void EndCompression(bool afterFailure) override;
     void EndDecompression(bool afterFailure) override;
@@ -123,10 +129,12 @@ private:
     bool IsDeflated() const;
     void WriteOutputWhenFull();
     void CheckEntryLimits(uint64_t moreInput) const;
+    void WriteThroughCipher(const void* bytes, uint32_t count);
 
     COptions m_options;
     z_stream m_stream;
     bool m_bStreamActive = false;
+    bool m_bPrepared = false;  // the entry's data came through AppendPrepared
 };
 
 }  // namespace PkArchiveLib

@@ -130,3 +130,15 @@ CString CPkException::CauseText(int cause, bool noSystem) const
 }
 
 void ThrowZipException(int cause, const WCHAR* path) { throw new CPkException(cause, path); }
+
+int ZipCauseOf(CException* e)
+{
+    CPkException* zip = dynamic_cast<CPkException*>(e);
+    return zip ? zip->m_iCause : -1;
+}
+
+bool IsZipStop(CException* e)
+{
+    int cause = ZipCauseOf(e);
+    return cause == ZipCauseAbortedAction || cause == ZipCauseAbortedSafely;
+}

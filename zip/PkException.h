@@ -61,3 +61,7 @@ public:
 
 // Creates the exception (the thread's last error read now) and throws it.
 [[noreturn]] void ThrowZipException(int cause, const WCHAR* path = nullptr);
+// The cause of a caught exception: a CPkException's own, -1 for any other.
+int ZipCauseOf(CException* e);
+// A stop requested through a callback (causes 206 and 207).
+bool IsZipStop(CException* e);

@@ -209,12 +209,19 @@ bool GetFileTimes(const CString& path, int64_t* modification, int64_t* creation)
 
 bool GetAttributesAndTime(const CString& path, DWORD& attributes, int64_t& modification)
 {
+    uint64_t size = 0;
+    return GetAttributesTimeAndSize(path, attributes, modification, size);
+}
+
+bool GetAttributesTimeAndSize(const CString& path, DWORD& attributes, int64_t& modification, uint64_t& size)
+{
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(ToLongPath(path, true), GetFileExInfoStandard, &data))
         return false;
     attributes = data.dwFileAttributes;
     if (!FileTimeToSeconds(data.ftLastWriteTime, modification) || modification <= 0)
         modification = CurrentTime();
+    size = ((uint64_t)data.nFileSizeHigh << 32) | data.nFileSizeLow;
     return true;
 }
 

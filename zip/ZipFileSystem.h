@@ -36,6 +36,8 @@ bool GetFileTimes(const CString& path, int64_t* modification, int64_t* creation 
 // Attributes and modification time in one query (the time falls back to now);
 // false when the attributes cannot be read.
 bool GetAttributesAndTime(const CString& path, DWORD& attributes, int64_t& modification);
+// The same and the file's size, in the same query.
+bool GetAttributesTimeAndSize(const CString& path, DWORD& attributes, int64_t& modification, uint64_t& size);
 // A time of 0 or less becomes the current time; a null pointer leaves that time.
 bool SetFileTimes(const CString& path, const int64_t* modification, const int64_t* creation, const int64_t* access);
 bool SetFileTimes(HANDLE file, const int64_t* modification, const int64_t* creation, const int64_t* access);

@@ -63,12 +63,16 @@ bool PicResizeViewsUsable(const VovIredev::CPicImgBufBase<T>& src, const VovIred
     return src.stride >= (uint64_t)src.channels * src.width && dst.stride >= (uint64_t)dst.channels * dst.width;
 }
 
+// Marks a resizer that raises the call depth through something it runs.
+struct PicNoDepthGuard {};
+
 template <class T>
 class CPicResizeBaseT {
 public:
     // The guard makes the resize one call deeper than its caller; without
     // memory for it the depth is left alone.
     CPicResizeBaseT() : m_depthGuard(new (std::nothrow) CPicCallDepthGuard), reportProgress(HasProgressCallback()) {}
+    explicit CPicResizeBaseT(PicNoDepthGuard) : reportProgress(HasProgressCallback()) {}
     virtual ~CPicResizeBaseT() = default;
     CPicResizeBaseT(const CPicResizeBaseT&) = delete;
     CPicResizeBaseT& operator=(const CPicResizeBaseT&) = delete;

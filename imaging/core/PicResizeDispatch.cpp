@@ -2,8 +2,11 @@
 #include "imaging/core/PicOperation.h"
 #include "imaging/core/PicResizeBase.h"
 #include "imaging/core/PicBicubicResize.h"
+#include "imaging/core/PicBicubicSimd.h"
 #include "imaging/core/PicBilinearResize.h"
 #include "imaging/core/PicDecimateResize.h"
+#include "imaging/core/PicFilterResize.h"
+#include "imaging/core/PicPackedAreaResize.h"
 #include "imaging/core/PicSimpleResize.h"
 
 using VovIredev::CPicImgBufBase;
@@ -26,9 +29,6 @@ bool Refuse(CPicOperation& op, int32_t code) {
     return false;
 }
 
-// Methods whose resizer this build does not have yet answer "unsupported".
-bool NotAvailable(CPicOperation& op) { return Refuse(op, PIC_ERR_UNSUPPORTED); }
-
 bool IsFilterMethod(uint32_t method) { return method <= PIC_RESIZE_CATMULL_ROM; }
 
 // The three rows of the table shared by every channel type.
@@ -42,7 +42,8 @@ bool ResizeByMethod(CPicOperation& op, const T* src, uint32_t srcWidth, uint32_t
     case PIC_RESIZE_BILINEAR:
         return RunResizer<CPicImgResizeBilinearT<T>>(op, source, dest, flags);
     case PIC_RESIZE_BICUBIC:
-        // The single-instruction-multiple-data form is not built yet: the portable one serves every type.
+        if constexpr (std::is_same_v<T, uint8_t>)
+            if (CanUseSimdBicubic(source)) return ResizeBicubicSimd(op.status, source, dest, flags);
         return RunResizer<CPicBicubicResizeT<T>>(op, source, dest, flags);
     case PIC_RESIZE_NEAREST:
         return RunResizer<CPicSimpleResize<T>>(op, source, dest, flags);
@@ -95,7 +96,14 @@ bool ResizeFloatingPoint(CPicOperation& op, const T* src, uint32_t srcWidth, uin
 bool CPicOperation::ResizeImageUChar(const uint8_t* src, uint32_t srcWidth, uint32_t srcHeight, uint8_t* dst,
                                      uint32_t channels, uint32_t dstWidth, uint32_t dstHeight, uint32_t srcStride,
                                      uint32_t dstStride, uint32_t method, uint32_t flags) {
-    if (IsFilterMethod(method)) return NotAvailable(*this);
+    if (IsFilterMethod(method)) {
+        CPicImgBufExternConst<uint8_t> source(srcWidth, srcHeight, channels, srcStride, src);
+        CPicImgBufExtern<uint8_t> dest(dstWidth, dstHeight, channels, dstStride, dst);
+        CPicImgFilterResizeT resizer(method);
+        bool ok = resizer.Resize(source, dest, flags);
+        status = resizer.status;
+        return ok;
+    }
     if (method == PIC_RESIZE_DECIMATE)
         return RunReduction<uint8_t, CPicImgDecimateT<uint8_t>>(*this, src, srcWidth, srcHeight, dst, channels,
                                                                 dstWidth, dstHeight, srcStride, dstStride, flags);
@@ -136,10 +144,12 @@ bool CPicOperation::ResizeImageDouble(const double* src, uint32_t srcWidth, uint
 
 bool CPicOperation::ResizeImage1Bit(const uint8_t* src, uint32_t srcWidth, uint32_t srcHeight, uint8_t* dst,
                                     uint32_t dstWidth, uint32_t dstHeight, uint32_t srcStride, uint32_t dstStride,
-                                    uint32_t /*threshold*/, uint32_t method, uint32_t flags) {
+                                    uint32_t threshold, uint32_t method, uint32_t flags) {
     if (method == PIC_RESIZE_BILINEAR)  // the threshold serves method 14 only
         return ResizeOneBitBilinear(src, srcWidth, srcHeight, srcStride, dst, dstWidth, dstHeight, dstStride, flags);
-    if (method == PIC_RESIZE_DECIMATE) return NotAvailable(*this);
+    if (method == PIC_RESIZE_DECIMATE)
+        return ResizeOneBitArea(status, src, srcWidth, srcHeight, srcStride, dst, dstWidth, dstHeight, dstStride,
+                                threshold, flags);
     return Refuse(*this, PIC_ERR_BAD_PARAM);
 }
 
@@ -149,8 +159,15 @@ bool CPicOperation::ResizeImage1BitToGray(const uint8_t* src, uint32_t srcWidth,
     if (method == PIC_RESIZE_BILINEAR)
         return ResizeOneBitToGrayBilinear(src, srcWidth, srcHeight, srcStride, dst, dstWidth, dstHeight, dstStride,
                                           flags);
-    if (IsFilterMethod(method) || method == PIC_RESIZE_DECIMATE) return NotAvailable(*this);
-    return Refuse(*this, PIC_ERR_BAD_PARAM);
+    if (method == PIC_RESIZE_DECIMATE)
+        return ResizeOneBitToGrayArea(status, src, srcWidth, srcHeight, srcStride, dst, dstWidth, dstHeight,
+                                      dstStride, flags);
+    if (!IsFilterMethod(method)) return Refuse(*this, PIC_ERR_BAD_PARAM);
+    CPicFilterResize resampler;
+    bool ok = resampler.Resize(src, srcWidth, srcHeight, dst, dstWidth, dstHeight, 1, method, srcStride, dstStride,
+                               flags, PIC_FILTER_SOURCE_1BIT);
+    status = resampler.status;
+    return ok;
 }
 
 bool CPicOperation::ResizeImage8BitPalette(const uint8_t* src, uint32_t srcWidth, uint32_t srcHeight, uint8_t* dst,
@@ -160,7 +177,9 @@ bool CPicOperation::ResizeImage8BitPalette(const uint8_t* src, uint32_t srcWidth
     if (method == PIC_RESIZE_BILINEAR)
         return ResizePalettedBilinear(dstWidth, dstHeight, srcWidth, srcHeight, src, paletteCount, palette, dst,
                                       srcStride, dstStride);
-    if (method == PIC_RESIZE_DECIMATE) return NotAvailable(*this);
+    if (method == PIC_RESIZE_DECIMATE)
+        return ResizePalettedArea(status, src, srcWidth, srcHeight, srcStride, dst, dstWidth, dstHeight, dstStride,
+                                  palette, paletteCount, flags);
     if (method != PIC_RESIZE_NEAREST) return Refuse(*this, PIC_ERR_BAD_PARAM);
     // Palette indices are copied as one-channel pixels.
     CPicImgBufExternConst<uint8_t> source(srcWidth, srcHeight, 1, srcStride, src);

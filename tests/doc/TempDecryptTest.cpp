@@ -323,7 +323,7 @@ TEST_F(TempDecryptTest, StopDuringTheJobWipesThePartialCopyAfterTheViewsLetGo)
         EXPECT_TRUE(m_frame.HasLog(LOG_ERROR, "Aborted during decrypting."));
         if (videoViewOpen) {
             EXPECT_EQ(m_frame.reports.back(), (Report{PROGRESS_CLOSE, 0, ""})) << "the video window's job just closes";
-            EXPECT_EQ(m_doc->m_bVideoViewOpen, 0);
+            EXPECT_EQ(m_doc->m_bVideoViewOpen.load(), 0);
         } else {
             EXPECT_EQ(m_frame.reports.back(), Finish(true, "Temporary Decrypt: "));
         }

@@ -8,7 +8,7 @@ extract byte-exact with each tool. Hostile archives must fail with the
 library's causes and stay unchanged.
 
 usage: interop_test.py WINE_RUN ZIPDRIVER_EXE_SO [SECTION ...]
-(sections: reading writing replacing hostile; all when none is named)
+(sections: reading writing replacing hostile parallel; all when none is named)
 """
 import hashlib
 import os
@@ -365,6 +365,61 @@ def tools_read(archive, expected, label, pw=None):
     check(ok and tree_digest(target) == expected, "python zipfile tests and extracts %s byte-exact" % label)
 
 
+def write_large_mixed(path, size):
+    """Text runs between random stretches, as real files compress."""
+    rnd = random.Random(19)
+    parts, total, i = [], 0, 0
+    while total < size:
+        part = rnd.randbytes(700) if i % 3 == 0 else ("line %d of a large file, compressible\n" % i).encode()
+        parts.append(part)
+        total += len(part)
+        i += 1
+    with open(path, "wb") as f:
+        f.write(b"".join(parts)[:size])
+
+
+def parallel_cases(work):
+    """A tree with a 50 MB file packed on 1 and on 8 threads: the same archive,
+    the large file one entry of many deflate blocks, read by every tool."""
+    tree = os.path.join(work, "psrc", "tree")
+    make_tree(tree, unicode_names=False)  # unzip turns FAT-made names through the OEM table
+    write_large_mixed(os.path.join(tree, "large.bin"), 50 * 1000 * 1000)
+    expected = tree_digest(tree)
+    out = os.path.join(work, "parallel")
+    os.makedirs(out)
+    archives = {}
+    for threads in (1, 8):
+        archive = os.path.join(out, "t%d.zip" % threads)
+        rc, text = driver("pack", archive, tree, "--threads", str(threads))
+        check(rc == 0, "pack on %d thread(s) (%s)" % (threads, text.strip()[:200]))
+        archives[threads] = archive
+    with open(archives[1], "rb") as a, open(archives[8], "rb") as b:
+        check(a.read() == b.read(), "packed on 1 and on 8 threads: the same archive")
+    with zipfile.ZipFile(archives[8]) as zf:
+        infos = zf.infolist()
+        large = zf.getinfo("large.bin")
+    names = [i.filename for i in infos]
+    check(names.index("large.bin") >= 0 and large.compress_type == zipfile.ZIP_DEFLATED and
+          large.compress_size < large.file_size, "the 50 MB file is one deflated entry")
+    for threads in (1, 8):
+        with zipfile.ZipFile(archives[threads]) as zf:
+            check([i.filename for i in zf.infolist()] == names, "entries in the same order (%d)" % threads)
+
+    tools_read(archives[8], expected, "parallel")
+    rc, text = run(["bsdtar", "-tf", archives[8]])
+    check(rc == 0, "bsdtar -t parallel")
+    target = fresh(out, "bsdtar")
+    rc, text = run(["bsdtar", "-xf", archives[8], "-C", target])
+    check(rc == 0 and tree_digest(target) == expected, "bsdtar extracts parallel byte-exact (%s)" % text[-200:])
+    for threads in (1, 8):
+        rc, text = driver("test", archives[8], "--threads", str(threads))
+        check(rc == 0, "driver tests it on %d thread(s) (%s)" % (threads, text.strip()[:200]))
+        target = fresh(out, "self-%d" % threads)
+        rc, text = driver("unpack", archives[8], target, "--threads", str(threads))
+        check(rc == 0 and tree_digest(target) == expected,
+              "driver extracts it on %d thread(s) byte-exact (%s)" % (threads, text.strip()[:200]))
+
+
 def replacing_cases(work):
     """A middle entry replaced in place with compression asked while no
     temporary file can be made: the entry is written the direct way and the
@@ -460,7 +515,7 @@ def hostile_cases(work):
 def main():
     work = tempfile.mkdtemp(prefix="zip-interop-")
     sections = {"reading": reading_cases, "writing": writing_cases, "replacing": replacing_cases,
-                "hostile": hostile_cases}
+                "hostile": hostile_cases, "parallel": parallel_cases}
     chosen = sys.argv[3:] or list(sections)
     try:
         for name in chosen:

@@ -7,7 +7,8 @@
 //   zipdriver list ARCHIVE [options]
 //   zipdriver replace ARCHIVE FILE --index N [--name NAME] [--scratch FOLDER] [options]
 // Options: --password P, --split BYTES, --binsplit BYTES (pack) or --binsplit
-// (open by the last numbered volume), --level N, --rules N, --flags N (unpack).
+// (open by the last numbered volume), --level N, --rules N, --flags N (unpack),
+// --threads N (0: one per core, the default).
 // Exit codes: 0 all done, 1 some entries failed, 2 the archive failed.
 #include "zip/PkArchive.h"
 #include "zip/PkException.h"
@@ -25,7 +26,7 @@ struct Options {
     CString command, archive, folder, password, name, scratch;
     bool hasPassword = false, binarySplit = false;
     uint64_t split = 0;
-    int level = 6, rules = 1, flags = 0, index = -1;
+    int level = 6, rules = 1, flags = 0, index = -1, threads = 0;
 };
 
 long long ParseNumber(const WCHAR* text)
@@ -37,6 +38,19 @@ long long ParseNumber(const WCHAR* text)
 }
 
 void Print(const CString& text) { printf("%s\n", text.ToUtf8().c_str()); }
+
+// What became of one entry of a batch.
+CString DescribeResult(const ZipEntryResult& result)
+{
+    CString text;
+    if (result.m_iCause > 0)
+        text.Format(L"zip error %d", result.m_iCause);
+    else if (result.m_iCause < 0)
+        text = L"file error";
+    else
+        text = L"refused";
+    return text;
+}
 
 CString Describe(CException* e)
 {
@@ -82,6 +96,8 @@ bool ParseOptions(int argc, WCHAR** argv, Options& options)
             options.rules = (int)ParseNumber(argv[++i]);
         } else if (name == L"--flags" && hasValue) {
             options.flags = (int)ParseNumber(argv[++i]);
+        } else if (name == L"--threads" && hasValue) {
+            options.threads = (int)ParseNumber(argv[++i]);
         } else if (name == L"--index" && hasValue) {
             options.index = (int)ParseNumber(argv[++i]);
         } else if (name == L"--name" && hasValue) {
@@ -150,22 +166,27 @@ int Pack(const Options& options)
     }
     archive.SetPassword(options.hasPassword ? (const WCHAR*)options.password : nullptr);
     archive.SetBaseFolder(options.folder);
+    archive.SetWorkerThreads(options.threads);
     std::vector<CString> items;
     CollectItems(options.folder, items);
-    int result = 0;
+    std::vector<ZipAddRequest> requests;
     for (const CString& item : items) {
-        ZipAddRequest request(item, false);
-        request.m_iComprLevel = options.level;
-        request.m_iSmartLevel = (uint32_t)options.rules;
-        try {
-            if (!archive.AddFile(request)) {
-                Print(L"not added: " + item);
-                result = 1;
-            }
-        } catch (CException* e) {
-            Print(L"add failed: " + Describe(e));
-            e->Delete();
-            archive.EndEntryWrite(true);
+        requests.emplace_back(item, false);
+        requests.back().m_iComprLevel = options.level;
+        requests.back().m_iSmartLevel = (uint32_t)options.rules;
+    }
+    int result = 0;
+    std::vector<ZipEntryResult> added;
+    try {
+        archive.AddFiles(requests, added);
+    } catch (CException* e) {
+        Print(L"add failed: " + Describe(e));
+        e->Delete();
+        result = 1;
+    }
+    for (size_t i = 0; i < added.size(); ++i) {
+        if (!added[i].m_bDone) {
+            Print(L"not added: " + items[i] + L" (" + DescribeResult(added[i]) + L")");
             result = 1;
         }
     }
@@ -212,28 +233,73 @@ int Replace(const Options& options)
     }
 }
 
-int ForEachEntry(const Options& options, bool extract)
+int Unpack(const Options& options)
 {
     CPkArchive archive;
     if (int failed = OpenForReading(archive, options))
         return failed;
     archive.SetDirectoryOption(0);
-    int result = 0;
+    archive.SetWorkerThreads(options.threads);
+    std::vector<ZipExtractRequest> requests(archive.GetEntryCount());
     for (uint16_t i = 0; i < archive.GetEntryCount(); ++i) {
+        requests[i].m_uIndex = i;
+        requests[i].m_szFolder = options.folder;
+        requests[i].m_iFlags = options.flags;
+    }
+    int result = 0;
+    std::vector<ZipEntryResult> extracted;
+    try {
+        archive.ExtractEntries(requests, extracted);
+    } catch (CException* e) {
+        Print(L"unpack failed: " + Describe(e));
+        e->Delete();
+        result = 1;
+    }
+    for (size_t i = 0; i < extracted.size(); ++i) {
+        if (!extracted[i].m_bDone) {
+            CPkFileHeader header;
+            archive.GetEntryInfo(header, (uint16_t)i);
+            Print(L"entry failed: " + DescribeResult(extracted[i]) + L" [" + header.GetEntryName() + L"]");
+            result = 1;
+        }
+    }
+    archive.CloseArchive(CPkArchive::cmNormal);
+    return result;
+}
+
+// Tests the entries together; past a failure, on one at a time to name every failing entry.
+int Test(const Options& options)
+{
+    CPkArchive archive;
+    if (int failed = OpenForReading(archive, options))
+        return failed;
+    archive.SetWorkerThreads(options.threads);
+    int result = 0;
+    uint16_t count = archive.GetEntryCount();
+    for (uint16_t first = 0; first < count;) {
         try {
-            bool ok = extract ? archive.ExtractEntry(i, options.folder, true, nullptr, options.flags, 65536)
-                              : archive.TestEntry(i, 65536);
-            if (!ok) {
-                CPkFileHeader header;
-                archive.GetEntryInfo(header, i);
-                Print(L"entry failed: " + header.GetEntryName());
-                result = 1;
-            }
+            if (archive.TestEntries(first, (uint16_t)(count - first), 65536))
+                break;
+            Print(L"entry failed");
         } catch (CException* e) {
             Print(L"entry failed: " + Describe(e));
             e->Delete();
             archive.EndEntryRead(nullptr, true);
-            result = 1;
+        }
+        result = 1;
+        // Go on behind the entry that failed: find it one at a time.
+        for (; first < count; ++first) {
+            bool ok = false;
+            try {
+                ok = archive.TestEntry(first, 65536);
+            } catch (CException* e) {
+                e->Delete();
+                archive.EndEntryRead(nullptr, true);
+            }
+            if (!ok) {
+                ++first;
+                break;
+            }
         }
     }
     archive.CloseArchive(CPkArchive::cmNormal);
@@ -280,9 +346,9 @@ int main()
     if (options.command == L"pack")
         result = Pack(options);
     else if (options.command == L"unpack")
-        result = ForEachEntry(options, true);
+        result = Unpack(options);
     else if (options.command == L"test")
-        result = ForEachEntry(options, false);
+        result = Test(options);
     else if (options.command == L"list")
         result = List(options);
     else if (options.command == L"replace")

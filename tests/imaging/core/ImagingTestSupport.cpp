@@ -86,4 +86,16 @@ std::string Hex(const uint8_t* bytes, size_t n) {
     return out;
 }
 
+GuardedBuffer::GuardedBuffer(size_t bytes) {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    const size_t page = info.dwPageSize, span = (bytes + page - 1) / page * page;
+    m_base = static_cast<uint8_t*>(VirtualAlloc(nullptr, span + page, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    DWORD old = 0;
+    VirtualProtect(m_base + span, page, PAGE_NOACCESS, &old);
+    m_data = m_base + span - bytes;
+}
+
+GuardedBuffer::~GuardedBuffer() { VirtualFree(m_base, 0, MEM_RELEASE); }
+
 }  // namespace imgtest

@@ -50,4 +50,19 @@ bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds);
 // Bytes as hex for failure messages.
 std::string Hex(const uint8_t* bytes, size_t n);
 
+// A buffer of exactly `bytes` bytes whose end touches a no-access page, so a
+// read or write past it faults.
+class GuardedBuffer {
+public:
+    explicit GuardedBuffer(size_t bytes);
+    ~GuardedBuffer();
+    GuardedBuffer(const GuardedBuffer&) = delete;
+    GuardedBuffer& operator=(const GuardedBuffer&) = delete;
+    uint8_t* data() const { return m_data; }
+
+private:
+    uint8_t* m_base = nullptr;
+    uint8_t* m_data = nullptr;
+};
+
 }  // namespace imgtest

@@ -210,4 +210,138 @@ void Area(const Image<T>& src, Image<T>& dst) {
     }
 }
 
+// ---- filtered resampling (methods 0-13) ----
+
+// Kernel k of the table at distance x; the support radius beside it.
+inline double Sinc(double x) { return x == 0 ? 1.0 : std::sin(3.141592653589793 * x) / (3.141592653589793 * x); }
+inline double FilterKernel(int k, double x) {
+    const double pi = 3.141592653589793;
+    double a = std::fabs(x);
+    switch (k) {
+    case 0: return (x > -0.5 && x <= 0.5) ? 1.0 : 0.0;
+    case 1: return a < 1 ? 1 - a : 0.0;
+    case 2: return a <= 1 ? 0.54 + 0.46 * std::cos(pi * x) : 0.0;
+    case 3: return a <= 1.25 ? std::exp(-2 * x * x) * std::sqrt(0.6366197723675814) : 0.0;
+    case 4: return a < 0.5 ? 0.75 - x * x : a < 1.5 ? 0.5 * (a - 1.5) * (a - 1.5) : 0.0;
+    case 5:
+    case 7: return a < 1 ? 0.5 * a * a * a - x * x + 2.0 / 3.0 : a < 2 ? (2 - a) * (2 - a) * (2 - a) / 6 : 0.0;
+    case 6:
+    case 11: return a < 1 ? 2 * a * a * a - 3 * x * x + 1 : 0.0;
+    case 8: return x == 0 ? 1.0 : a < 3 ? Sinc(a) * Sinc(a / 3) : 0.0;
+    case 9:
+        return a < 1   ? (7 * a * a * a - 12 * x * x + 16.0 / 3.0) / 6
+               : a < 2 ? (-7.0 / 3.0 * a * a * a + 12 * x * x - 20 * a + 32.0 / 3.0) / 6
+                       : 0.0;
+    case 10: return a <= 4 ? Sinc(x) : 0.0;
+    case 12: return a <= 1 ? 0.5 + 0.5 * std::cos(pi * x) : 0.0;
+    case 13: return a < 1 ? (3 * a * a * a - 5 * x * x + 2) / 2 : a < 2 ? (a * (a * (5 - a) - 8) + 4) / 2 : 0.0;
+    }
+    return 0;
+}
+inline double FilterSupport(int k) {
+    const double supports[14] = {0.5, 1, 1, 1.25, 1.5, 2, 1, 2, 3, 2, 4, 1, 1, 2};
+    return supports[k];
+}
+
+struct Tap {
+    long long index;
+    double weight;
+};
+
+// Output i of `dest` from `source`: centre i / scale; shrinking widens the
+// reach by 1 / scale and scales the kernel; indices reflect at the edges and
+// then stay inside the source; weights are divided by their sum.
+inline std::vector<Tap> FilterTaps(int k, long long i, long long source, long long dest) {
+    double scale = (double)dest / (double)source, support = FilterSupport(k);
+    double centre = i / scale;
+    double width = scale < 1 ? support / scale : support, fscale = scale < 1 ? 1 / scale : 1.0;
+    long long left = (long long)std::ceil(centre - width), right = (long long)std::floor(centre + width);
+    std::vector<Tap> taps;
+    double sum = 0;
+    for (long long j = left; j <= right; ++j) {
+        long long n = j < 0 ? -j : j >= source ? 2 * source - j - 1 : j;
+        n = std::clamp<long long>(n, 0, source - 1);
+        double w = scale < 1 ? FilterKernel(k, (centre - j) / fscale) / fscale : FilterKernel(k, centre - j);
+        taps.push_back({n, w});
+        sum += w;
+    }
+    if (sum != 0)
+        for (Tap& t : taps) t.weight /= sum;
+    return taps;
+}
+
+// One contributor passes its sample; equal samples pass; else trunc, 0..255.
+inline uint8_t FilterOutput(const std::vector<Tap>& taps, const std::vector<uint8_t>& samples) {
+    if (taps.size() == 1) return samples[0];
+    double sum = 0;
+    bool equal = true;
+    for (size_t t = 0; t < taps.size(); ++t) {
+        sum += taps[t].weight * samples[t];
+        equal = equal && samples[t] == samples[0];
+    }
+    if (equal) return samples[0];
+    double v = std::trunc(sum);
+    return (uint8_t)std::clamp(v, 0.0, 255.0);
+}
+
+// Rows first (into 8-bit), then columns; `sample(x, y, c)` reads the source.
+template <class Sample>
+Image<uint8_t> FilterResize(int k, uint32_t sw, uint32_t sh, uint32_t channels, Sample sample, uint32_t dw,
+                            uint32_t dh) {
+    Image<uint8_t> across(dw, sh, channels), out(dw, dh, channels);
+    for (uint32_t x = 0; x < dw; ++x) {
+        std::vector<Tap> taps = FilterTaps(k, x, sw, dw);
+        for (uint32_t y = 0; y < sh; ++y)
+            for (uint32_t c = 0; c < channels; ++c) {
+                std::vector<uint8_t> s;
+                for (const Tap& t : taps) s.push_back(sample((uint32_t)t.index, y, c));
+                across.at(x, y, c) = FilterOutput(taps, s);
+            }
+    }
+    for (uint32_t y = 0; y < dh; ++y) {
+        std::vector<Tap> taps = FilterTaps(k, y, sh, dh);
+        for (uint32_t x = 0; x < dw; ++x)
+            for (uint32_t c = 0; c < channels; ++c) {
+                std::vector<uint8_t> s;
+                for (const Tap& t : taps) s.push_back(across.at(x, (uint32_t)t.index, c));
+                out.at(x, y, c) = FilterOutput(taps, s);
+            }
+    }
+    return out;
+}
+
+// ---- 1-bit and palettised area reductions ----
+
+inline int BitOf(const std::vector<uint8_t>& bytes, uint32_t stride, uint32_t x, uint32_t y) {
+    return (bytes[(size_t)y * stride + x / 8] >> (7 - x % 8)) & 1;
+}
+
+// Row weights of a span: first, inner 1, last; one row: the first only.
+inline std::vector<double> RowWeights(const Span& s) {
+    std::vector<double> w;
+    for (long long r = s.first; r < s.end; ++r)
+        w.push_back(r == s.first ? s.firstWeight : r == s.end - 1 ? s.lastWeight : 1.0);
+    return w;
+}
+// Column weight inside a span: a one-column span takes the last weight.
+inline double ColumnWeightOf(const Span& s, long long j) {
+    if (s.end - s.first == 1) return s.lastWeight;
+    return j == s.first ? s.firstWeight : j == s.end - 1 ? s.lastWeight : 1.0;
+}
+
+// acc / (column total x row total) with acc = sum of value(x, y) x row weight x column weight.
+template <class Value>
+double CoveredAverage(uint32_t x, uint32_t y, uint32_t sw, uint32_t sh, uint32_t dw, uint32_t dh, Value value) {
+    Span rs = CoverageSpan(y, sh, dh), cs = CoverageSpan(x, sw, dw);
+    std::vector<double> rw = RowWeights(rs);
+    double rowTotal = 0;
+    for (double w : rw) rowTotal += w;
+    double colTotal = cs.firstWeight + cs.lastWeight + (double)(cs.end - cs.first - 2);
+    double acc = 0;
+    for (size_t k = 0; k < rw.size(); ++k)
+        for (long long j = cs.first; j < cs.end; ++j)
+            acc += value((uint32_t)j, (uint32_t)(rs.first + (long long)k)) * rw[k] * ColumnWeightOf(cs, j);
+    return acc / (colTotal * rowTotal);
+}
+
 }  // namespace resizemodel

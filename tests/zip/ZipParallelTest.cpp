@@ -1,0 +1,348 @@
+// Packing, testing and unpacking on worker threads: the archive does not
+// depend on the thread count, large files become one valid deflate stream of
+// many blocks, results come in entry order, and a stop leaves no partial entry.
+// The archives are read back with a walk over their local headers and zlib's
+// own inflate, independent of the library's reader.
+#include "tests/zip/ZipTestSupport.h"
+#include "zip/ZipFileSystem.h"
+
+#include <zlib.h>
+
+namespace {
+
+using qvtest::ReadFileBytes;
+
+const int kThreadCounts[] = {1, 8};
+
+// A file that compresses like real data: text runs between random stretches.
+std::string MixedBytes(size_t size, unsigned variant)
+{
+    std::string out;
+    std::string noise = qvtest::PatternBytes(size, variant);
+    const std::string text = "The quick brown fox jumps over the lazy dog, again and again. ";
+    for (size_t i = 0; out.size() < size; ++i)
+        out += (i % 3 == 0) ? noise.substr(out.size(), 700) : text + std::to_string(i) + "\n";
+    out.resize(size);
+    return out;
+}
+
+struct RawLocal {
+    std::string name;
+    uint16_t method;
+    uint32_t crc;
+    std::string data;  // as stored
+};
+
+// The local headers from the start of the archive to the central directory.
+std::vector<RawLocal> WalkLocalHeaders(const std::string& zip, size_t* directoryStart)
+{
+    std::vector<RawLocal> entries;
+    size_t at = 0;
+    while (at + 30 <= zip.size() && ziptest::GetU32(zip, at) == 0x04034b50) {
+        RawLocal e;
+        uint16_t flags = ziptest::GetU16(zip, at + 6);
+        EXPECT_EQ(flags & 8, 0) << "sizes stand in the local header";
+        e.method = ziptest::GetU16(zip, at + 8);
+        e.crc = ziptest::GetU32(zip, at + 14);
+        uint32_t compr = ziptest::GetU32(zip, at + 18);
+        uint16_t nameLength = ziptest::GetU16(zip, at + 26), extraLength = ziptest::GetU16(zip, at + 28);
+        e.name = zip.substr(at + 30, nameLength);
+        size_t data = at + 30 + nameLength + extraLength;
+        e.data = zip.substr(data, compr);
+        entries.push_back(e);
+        at = data + compr;
+    }
+    if (directoryStart)
+        *directoryStart = at;
+    return entries;
+}
+
+// zlib's inflate of a raw deflate stream; fails the test unless it ends exactly at the data's end.
+std::string Inflate(const std::string& data)
+{
+    z_stream z = {};
+    inflateInit2(&z, -15);
+    std::string out;
+    char buffer[65536];
+    z.next_in = (Bytef*)data.data();
+    z.avail_in = (uInt)data.size();
+    int result = Z_OK;
+    while (result == Z_OK) {
+        z.next_out = (Bytef*)buffer;
+        z.avail_out = sizeof buffer;
+        result = inflate(&z, Z_NO_FLUSH);
+        out.append(buffer, sizeof buffer - z.avail_out);
+    }
+    EXPECT_EQ(result, Z_STREAM_END);
+    EXPECT_EQ(z.avail_in, 0u) << "the final block ends the entry's data";
+    inflateEnd(&z);
+    return out;
+}
+
+struct SourceTree {
+    qvtest::TempFolder dir;
+    CString base;
+    std::vector<CString> paths;
+    std::vector<std::string> names;     // as stored, in order
+    std::vector<std::string> contents;  // "" for folders
+
+    SourceTree()
+    {
+        base = dir / L"src";
+        CreateDirectoryW(base, nullptr);
+        AddFile(L"alpha.txt", "alpha.txt", MixedBytes(40000, 1));
+        AddFile(L"big.bin", "big.bin", MixedBytes(5 * 1048576 + 12345, 2));
+        CreateDirectoryW(base + L"\\sub", nullptr);
+        paths.push_back(base + L"\\sub");
+        names.push_back("sub/");
+        contents.push_back("");
+        AddFile(L"sub\\tiny.txt", "sub/tiny.txt", "abc");
+        AddFile(L"sub\\empty.txt", "sub/empty.txt", "");
+        AddFile(L"sub\\exact.bin", "sub/exact.bin", MixedBytes(2 * 1048576, 3));  // ends on a block boundary
+        AddFile(L"zeta.txt", "zeta.txt", MixedBytes(300000, 4));
+    }
+    void AddFile(const CString& relative, const std::string& stored, const std::string& bytes)
+    {
+        paths.push_back(dir.WriteFile(L"src\\" + relative, bytes));
+        names.push_back(stored);
+        contents.push_back(bytes);
+    }
+    std::vector<ZipAddRequest> Requests(int level) const
+    {
+        std::vector<ZipAddRequest> requests;
+        for (const CString& path : paths) {
+            requests.emplace_back(path, false);
+            requests.back().m_iComprLevel = level;
+            requests.back().m_iSmartLevel = 1u;
+        }
+        return requests;
+    }
+};
+
+std::string PackTree(const SourceTree& tree, const CString& path, int level, int threads)
+{
+    CPkArchive archive;
+    archive.SetIoBuffers(1500000, 65536, 32768);
+    archive.OpenArchive(path, CPkStorage::omCreate);
+    archive.SetBaseFolder(tree.base);
+    archive.SetWorkerThreads(threads);
+    std::vector<ZipAddRequest> requests = tree.Requests(level);
+    std::vector<ZipEntryResult> added;
+    archive.AddFiles(requests, added);
+    for (size_t i = 0; i < added.size(); ++i)
+        EXPECT_TRUE(added[i].m_bDone) << tree.names[i] << " cause " << added[i].m_iCause;
+    archive.CloseArchive();
+    return ReadFileBytes(path);
+}
+
+std::string PackTreeOneByOne(const SourceTree& tree, const CString& path, int level)
+{
+    CPkArchive archive;
+    archive.SetIoBuffers(1500000, 65536, 32768);
+    archive.OpenArchive(path, CPkStorage::omCreate);
+    archive.SetBaseFolder(tree.base);
+    std::vector<ZipAddRequest> requests = tree.Requests(level);
+    for (ZipAddRequest& request : requests)
+        EXPECT_TRUE(archive.AddFile(request));
+    archive.CloseArchive();
+    return ReadFileBytes(path);
+}
+
+TEST(PkParallel, PackedArchiveHoldsTheFilesInOrderWhateverTheThreadsAndLevel)
+{
+    SourceTree tree;
+    for (int level : {0, 1, 6, 9}) {
+        SCOPED_TRACE("level " + std::to_string(level));
+        std::string single = PackTreeOneByOne(tree, tree.dir / L"single.zip", level);
+        std::string first;
+        for (int threads : kThreadCounts) {
+            SCOPED_TRACE("threads " + std::to_string(threads));
+            std::string zip = PackTree(tree, tree.dir / L"parallel.zip", level, threads);
+            if (first.empty())
+                first = zip;
+            EXPECT_TRUE(zip == first) << "the archive does not depend on the thread count";
+            // Deflating in blocks costs at most 1 % against one stream per file.
+            EXPECT_LE((double)zip.size(), (double)single.size() * 1.01);
+            size_t directory = 0;
+            std::vector<RawLocal> entries = WalkLocalHeaders(zip, &directory);
+            ASSERT_EQ(entries.size(), tree.names.size());
+            EXPECT_EQ(ziptest::GetU32(zip, directory), 0x02014b50u) << "the directory follows the last entry";
+            for (size_t i = 0; i < entries.size(); ++i) {
+                SCOPED_TRACE(tree.names[i]);
+                EXPECT_EQ(entries[i].name, tree.names[i]);
+                std::string plain = entries[i].method == 8 ? Inflate(entries[i].data) : entries[i].data;
+                if (level == 0)
+                    EXPECT_EQ(entries[i].method, 0);
+                EXPECT_TRUE(plain == tree.contents[i]);
+                EXPECT_EQ(entries[i].crc, ziptest::Crc(tree.contents[i]));
+            }
+        }
+    }
+}
+
+// Stops after a given number of bytes.
+class StopAfter : public CPkActionCallback {
+public:
+    explicit StopAfter(uint64_t limit) : m_limit(limit) { m_iStep = 1; }
+    bool Callback(uint64_t progress) override
+    {
+        m_seen += progress;
+        return m_seen < m_limit;
+    }
+
+private:
+    uint64_t m_limit;
+    uint64_t m_seen = 0;
+};
+
+TEST(PkParallel, StopInTheMiddleOfALargeFileLeavesNoPartialEntry)
+{
+    SourceTree tree;
+    for (int threads : kThreadCounts) {
+        SCOPED_TRACE("threads " + std::to_string(threads));
+        CString path = tree.dir / L"stopped.zip";
+        CPkArchive archive;
+        archive.OpenArchive(path, CPkStorage::omCreate);
+        archive.SetBaseFolder(tree.base);
+        archive.SetWorkerThreads(threads);
+        // alpha.txt (40000 bytes) passes, big.bin stops after its second block.
+        StopAfter stop(40000 + 2 * 1048576);
+        archive.SetCallback(&stop, CPkActionCallback::cbAdd);
+        std::vector<ZipAddRequest> requests = tree.Requests(6);
+        std::vector<ZipEntryResult> added;
+        EXPECT_EQ(ziptest::CauseOf([&] { archive.AddFiles(requests, added); }), ZipCauseAbortedSafely);
+        EXPECT_EQ(archive.GetEntryState(), 0) << "no entry left open";
+        archive.SetCallback(nullptr);
+        EXPECT_EQ(archive.GetEntryCount(), 1);
+        archive.CloseArchive();
+
+        std::string zip = ReadFileBytes(path);
+        size_t directory = 0;
+        std::vector<RawLocal> entries = WalkLocalHeaders(zip, &directory);
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_EQ(entries[0].name, "alpha.txt");
+        EXPECT_EQ(ziptest::GetU32(zip, directory), 0x02014b50u) << "nothing of big.bin stays before the directory";
+        EXPECT_TRUE(Inflate(entries[0].data) == tree.contents[0]);
+    }
+}
+
+TEST(PkParallel, TestingJudgesEntriesInOrder)
+{
+    std::string text = MixedBytes(200000, 5);
+    std::string deflated = ziptest::Deflate(text);
+    std::string broken = deflated;
+    broken[10] = (char)0xFF;  // an invalid block type further on
+    broken[11] = (char)0xFF;
+    std::vector<ziptest::RawEntry> entries(6);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        entries[i].name = "e" + std::to_string(i) + ".txt";
+        entries[i].method = 8;
+        entries[i].data = deflated;
+        entries[i].uncomprSize = (int64_t)text.size();
+        entries[i].crc = ziptest::Crc(text);
+    }
+    entries[2].crc ^= 1;  // a CRC that differs
+    entries[4].data = broken;
+    entries[4].crc = ziptest::Crc(text);
+    std::string zip = ziptest::BuildArchive(entries);
+    qvtest::TempFolder dir;
+    CString path = dir.WriteFile(L"t.zip", zip);
+
+    struct Case {
+        const char* what;
+        uint16_t first, count;
+        int cause;  // 0: all sound
+    } cases[] = {
+        {"sound entries before the faults", 0, 2, 0},
+        {"the first fault in order wins", 0, 6, ZipCauseBadCrc},
+        {"a damaged stream after it", 3, 3, -2},  // whatever inflate makes of it
+        {"the entries after both", 5, 1, 0},
+    };
+    for (int threads : kThreadCounts) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + ", threads " + std::to_string(threads));
+            CPkArchive archive;
+            archive.OpenArchive(path, CPkStorage::omReadOnly);
+            archive.SetWorkerThreads(threads);
+            bool sound = false;
+            int cause = ziptest::CauseOf([&] { sound = archive.TestEntries(c.first, c.count); });
+            if (c.cause == 0) {
+                EXPECT_EQ(cause, 0);
+                EXPECT_TRUE(sound);
+            } else if (c.cause == -2) {
+                EXPECT_GT(cause, 0) << "any fault of the library";
+                EXPECT_FALSE(sound);
+            } else {
+                EXPECT_EQ(cause, c.cause);
+            }
+            EXPECT_EQ(archive.GetEntryState(), 0);
+            archive.CloseArchive();
+        }
+    }
+}
+
+TEST(PkParallel, ExtractionPlacesFilesInEntryOrderAndLeavesNoPartialFile)
+{
+    std::string text = MixedBytes(300000, 6);
+    std::vector<ziptest::RawEntry> entries(5);
+    entries[0].name = "a.txt";
+    entries[0].data = "first";
+    entries[1].name = "b.txt";
+    entries[1].data = ziptest::Deflate(text);
+    entries[1].method = 8;
+    entries[1].uncomprSize = (int64_t)text.size();
+    entries[1].crc = ziptest::Crc(text) ^ 1;  // damaged
+    entries[2].name = "A.TXT";                 // the same target as a.txt: the later entry wins
+    entries[2].data = "second";
+    entries[3].name = "d/e.txt";
+    entries[3].data = ziptest::Deflate(text);
+    entries[3].method = 8;
+    entries[3].uncomprSize = (int64_t)text.size();
+    entries[3].crc = ziptest::Crc(text);
+    entries[4].name = "../escape.txt";
+    entries[4].data = "out";
+    std::string zip = ziptest::BuildArchive(entries);
+
+    for (int threads : kThreadCounts) {
+        SCOPED_TRACE("threads " + std::to_string(threads));
+        qvtest::TempFolder dir;
+        CString path = dir.WriteFile(L"x.zip", zip);
+        CString out = dir / L"out";
+        CreateDirectoryW(out, nullptr);
+        CPkArchive archive;
+        archive.OpenArchive(path, CPkStorage::omReadOnly);
+        archive.SetWorkerThreads(threads);
+        std::vector<ZipExtractRequest> requests(entries.size());
+        for (size_t i = 0; i < requests.size(); ++i) {
+            requests[i].m_uIndex = (uint16_t)i;
+            requests[i].m_szFolder = out;
+        }
+        std::vector<ZipEntryResult> results;
+        archive.ExtractEntries(requests, results);
+        archive.CloseArchive();
+        ASSERT_EQ(results.size(), entries.size());
+        EXPECT_TRUE(results[0].m_bDone);
+        EXPECT_FALSE(results[1].m_bDone);
+        EXPECT_EQ(results[1].m_iCause, ZipCauseBadCrc);
+        EXPECT_TRUE(results[2].m_bDone);
+        EXPECT_TRUE(results[3].m_bDone);
+        EXPECT_FALSE(results[4].m_bDone);
+        EXPECT_EQ(results[4].m_iCause, ZipCauseBadZipFile);
+
+        EXPECT_EQ(ReadFileBytes(out + L"\\a.txt"), "second");
+        EXPECT_FALSE(qvtest::FileExists(out + L"\\b.txt")) << "a damaged entry leaves no file";
+        EXPECT_TRUE(ReadFileBytes(out + L"\\d\\e.txt") == text);
+        EXPECT_FALSE(qvtest::FileExists(dir / L"escape.txt"));
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileW(out + L"\\ZAR*", &data);
+        EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "no temporary file left";
+        if (find != INVALID_HANDLE_VALUE)
+            FindClose(find);
+        // The entry's time (1980-01-01) was given to the file.
+        int64_t modified = 0;
+        ASSERT_TRUE(ZipFileSystem::GetFileTimes(out + L"\\d\\e.txt", &modified));
+        EXPECT_LT(modified, 315619200) << "1980-01-02 00:00 UTC";
+    }
+}
+
+}  // namespace

@@ -1,0 +1,162 @@
+#include "zip/PkEntryInflater.h"
+
+#include "zip/PkException.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+
+namespace {
+int CauseOfInflate(int code)
+{
+    switch (code) {
+    case Z_NEED_DICT: return ZipCauseNeedDict;
+    case Z_ERRNO: return ZipCauseErrNo;
+    case Z_STREAM_ERROR: return ZipCauseStreamError;
+    case Z_DATA_ERROR: return ZipCauseDataError;
+    case Z_MEM_ERROR: return ZipCauseMemError;
+    case Z_BUF_ERROR: return ZipCauseBufError;
+    case Z_VERSION_ERROR: return ZipCauseVersionError;
+    default: return ZipCauseGeneric;
+    }
+}
+}  // namespace
+
+CPkEntryInflater::CPkEntryInflater(HANDLE archive, uint64_t dataOffset, const ZipEntryFacts& facts, bool extract,
+                                   const CString& outputFolder, uint32_t bufferSize)
+    : m_archive(archive), m_dataOffset(dataOffset), m_facts(facts), m_extract(extract), m_outputFolder(outputFolder),
+      m_bufferSize(std::max<uint32_t>(bufferSize, 262144))
+{
+}
+
+CPkEntryInflater::~CPkEntryInflater()
+{
+    if (m_error)
+        m_error->Delete();
+}
+
+void CPkEntryInflater::Run(const std::atomic<bool>& cancelled)
+{
+    if (cancelled.load()) {
+        m_cause = ZipCauseAbortedAction;
+        return;
+    }
+    try {
+        if (m_extract)
+            m_output.Create(m_outputFolder);
+        if (m_facts.method == 8)
+            Inflate(cancelled);
+        else
+            Copy(cancelled);
+        // Fewer bytes than the header promised, or a CRC that differs.
+        if (m_cause == 0 && m_produced != m_facts.uncomprSize)
+            m_cause = ZipCauseBadZipFile;
+        if (m_cause == 0 && m_crc != m_facts.crc)
+            m_cause = ZipCauseBadCrc;
+        if (m_cause == 0 && m_extract)
+            m_timesSet = m_output.SetTimesAndAttributes(m_facts.modification, m_facts.creation, m_facts.access,
+                                                        m_facts.attributes);
+    } catch (CException* e) {
+        m_error = e;
+    }
+}
+
+bool CPkEntryInflater::ReadAt(uint64_t offset, char* into, uint32_t count)
+{
+    while (count > 0) {
+        OVERLAPPED at = {};
+        at.Offset = (DWORD)offset;
+        at.OffsetHigh = (DWORD)(offset >> 32);
+        DWORD got = 0;
+        if (!ReadFile(m_archive, into, count, &got, &at) || got == 0)
+            return false;
+        into += got;
+        offset += got;
+        count -= got;
+    }
+    return true;
+}
+
+void CPkEntryInflater::Produce(const char* bytes, uint32_t count)
+{
+    m_crc = (uint32_t)crc32(m_crc, (const Bytef*)bytes, count);
+    m_produced += count;
+    if (m_extract)
+        m_output.Write(bytes, count);
+}
+
+void CPkEntryInflater::Copy(const std::atomic<bool>& cancelled)
+{
+    std::vector<char> buffer(m_bufferSize);
+    uint64_t offset = m_dataOffset;
+    uint32_t left = m_facts.comprSize;
+    while (left > 0) {
+        if (cancelled.load()) {
+            m_cause = ZipCauseAbortedAction;
+            return;
+        }
+        uint32_t n = std::min<uint32_t>(left, m_bufferSize);
+        if (!ReadAt(offset, buffer.data(), n)) {
+            m_cause = ZipCauseBadZipFile;
+            return;
+        }
+        Produce(buffer.data(), n);
+        offset += n;
+        left -= n;
+    }
+}
+
+void CPkEntryInflater::Inflate(const std::atomic<bool>& cancelled)
+{
+    std::vector<char> input(m_bufferSize), output(m_bufferSize);
+    z_stream stream = {};
+    if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) {
+        m_cause = ZipCauseMemError;
+        return;
+    }
+    uint64_t offset = m_dataOffset;
+    uint32_t left = m_facts.comprSize;
+    int result = Z_OK;
+    try {
+        while (result != Z_STREAM_END) {
+            if (cancelled.load()) {
+                m_cause = ZipCauseAbortedAction;
+                break;
+            }
+            if (stream.avail_in == 0 && left > 0) {
+                uint32_t n = std::min<uint32_t>(left, m_bufferSize);
+                if (!ReadAt(offset, input.data(), n)) {
+                    m_cause = ZipCauseBadZipFile;
+                    break;
+                }
+                offset += n;
+                left -= n;
+                stream.next_in = (Bytef*)input.data();
+                stream.avail_in = n;
+            }
+            stream.next_out = (Bytef*)output.data();
+            stream.avail_out = m_bufferSize;
+            result = inflate(&stream, Z_NO_FLUSH);
+            uint32_t got = m_bufferSize - stream.avail_out;
+            if (m_produced + got > m_facts.uncomprSize) {
+                // More data than the header says: not the entry it claims to be.
+                m_cause = ZipCauseBadZipFile;
+                break;
+            }
+            if (got)
+                Produce(output.data(), got);
+            if (result != Z_OK && result != Z_STREAM_END) {
+                m_cause = CauseOfInflate(result);
+                break;
+            }
+        }
+        // Whole reads of compressed data the stream did not reach, as the
+        // entry reader judges them.
+        if (m_cause == 0 && left > 0)
+            m_cause = ZipCauseBadZipFile;
+    } catch (...) {
+        inflateEnd(&stream);
+        throw;
+    }
+    inflateEnd(&stream);
+}

@@ -1,0 +1,59 @@
+// CPkEntryInflater: one stored or deflated, unencrypted entry read on a worker
+// thread from the archive file's own read handle at a known data offset,
+// inflated, counted and checked against its CRC; written into a temporary
+// extraction file when one is given (which then also receives the entry's
+// times and attributes through its handle). It touches no archive state.
+#pragma once
+
+#include "framework/base/CException.h"
+#include "framework/base/CString.h"
+#include "zip/PkExtractFile.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+struct ZipEntryFacts {
+    uint16_t method = 0;  // 0 stored, 8 deflated
+    uint32_t comprSize = 0;
+    uint32_t uncomprSize = 0;
+    uint32_t crc = 0;
+    int64_t modification = 0, creation = 0, access = 0;
+    DWORD attributes = 0;
+};
+
+class CPkEntryInflater {
+public:
+    // `archive` is shared between jobs: reads name their offsets. Without
+    // `extract` the entry is only tested.
+    CPkEntryInflater(HANDLE archive, uint64_t dataOffset, const ZipEntryFacts& facts, bool extract,
+                     const CString& outputFolder, uint32_t bufferSize);
+    ~CPkEntryInflater();
+    CPkEntryInflater(const CPkEntryInflater&) = delete;
+    CPkEntryInflater& operator=(const CPkEntryInflater&) = delete;
+
+    void Run(const std::atomic<bool>& cancelled);
+
+    // Results, read by the driving thread after the job ran.
+    int m_cause = 0;                // 0 sound, else the zip cause of the fault
+    CException* m_error = nullptr;  // a file error of the output, owned here until taken
+    bool m_timesSet = false;
+    CPkExtractFile m_output;        // the written file, to be renamed over the target
+
+private:
+    bool ReadAt(uint64_t offset, char* into, uint32_t count);
+    void Inflate(const std::atomic<bool>& cancelled);
+    void Copy(const std::atomic<bool>& cancelled);
+    void Produce(const char* bytes, uint32_t count);
+
+    HANDLE m_archive;
+    uint64_t m_dataOffset;
+    ZipEntryFacts m_facts;
+    bool m_extract;
+    CString m_outputFolder;
+    uint32_t m_bufferSize;
+    uint32_t m_crc = 0;
+    uint64_t m_produced = 0;
+};
