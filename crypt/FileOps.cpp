@@ -198,10 +198,15 @@ bool CFileOps::CopyPathTo(const CString& source, const CString& target)
     return ok;
 }
 
-int CFileOps::AskDeleteReadOnly(const CString& fileName)
+CString CFileOps::DeleteReadOnlyQuestion(const CString& fileName)
 {
-    CString text = fileName + L" is read only. Do you want delete it?";
-    return MessageBoxW(nullptr, text, L"Warning", MB_YESNOCANCEL | MB_ICONQUESTION);
+    // "want delete" is the program's own wording.
+    return fileName + L" is read only. Do you want delete it?";
+}
+
+int CFileOps::AskDeleteReadOnly(const CString&)
+{
+    return IDNO;
 }
 
 bool CFileOps::ConfirmDeleteReadOnly(const CString& path)

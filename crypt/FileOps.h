@@ -125,8 +125,13 @@ public:
     // until Init.
     CStringArray m_Skipped;
 
+    // The question a caller puts to the user before a read-only file is deleted.
+    static CString DeleteReadOnlyQuestion(const CString& fileName);
+
 protected:
-    // Asks whether to delete a read-only file: IDYES, IDNO or IDCANCEL.
+    // Asks whether to delete a read-only file: IDYES, IDNO or IDCANCEL. The
+    // engine shows nothing itself: without a caller that asks the user (an
+    // override showing DeleteReadOnlyQuestion), the file is kept (IDNO).
     virtual int AskDeleteReadOnly(const CString& fileName);
 
     void DeletePath(const CString& path);

@@ -229,6 +229,20 @@ TEST_F(FileOpsTest, DeleteTreeWithAReadOnlyFile)
     }
 }
 
+// The engine asks no one by itself: with nobody to answer, a read-only file
+// stays, and the question a caller shows is the program's own text.
+TEST_F(FileOpsTest, WithNobodyToAskAReadOnlyFileStays)
+{
+    Folder(L"tree");
+    File(L"tree\\locked.txt");
+    SetFileAttributesW(m_folder / L"tree\\locked.txt", FILE_ATTRIBUTE_READONLY);
+    CFileOps ops;
+    EXPECT_TRUE(ops.Delete(m_folder / L"tree"));
+    EXPECT_TRUE(Exists(L"tree\\locked.txt"));
+    SetFileAttributesW(m_folder / L"tree\\locked.txt", FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(CFileOps::DeleteReadOnlyQuestion(L"a.txt"), L"a.txt is read only. Do you want delete it?");
+}
+
 TEST_F(FileOpsTest, LinksAreNeverFollowed)
 {
     CString outsideFolder = m_outside / L"folder";
