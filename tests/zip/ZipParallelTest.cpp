@@ -171,8 +171,9 @@ TEST(PkParallel, PackedArchiveHoldsTheFilesInOrderWhateverTheThreadsAndLevel)
                 SCOPED_TRACE(tree.names[i]);
                 EXPECT_EQ(entries[i].name, tree.names[i]);
                 std::string plain = entries[i].method == 8 ? Inflate(entries[i].data) : entries[i].data;
-                if (level == 0)
+                if (level == 0) {
                     EXPECT_EQ(entries[i].method, 0);
+                }
                 EXPECT_TRUE(plain == tree.contents[i]);
                 EXPECT_EQ(entries[i].crc, ziptest::Crc(tree.contents[i]));
             }
