@@ -278,8 +278,8 @@ int main(int argc, char** argv) {
     pic_Initialize(nullptr);
     benchsupport::RunFolder folder(L"qvr");
     if (!folder.IsValid()) return 1;
-    benchsupport::Shell("convert -size 6000x4000 -seed 7 plasma:fractal " + folder.Unix("big.ppm"));
-    benchsupport::Shell("convert -size 1000x750 -seed 7 plasma:fractal " + folder.Unix("small.ppm"));
+    benchsupport::Shell("convert -size 6000x4000 plasma:fractal " + folder.Unix("big.ppm"));
+    benchsupport::Shell("convert -size 1000x750 plasma:fractal " + folder.Unix("small.ppm"));
     if (!ReadPpm(folder / L"big.ppm", g_big) || !ReadPpm(folder / L"small.ppm", g_small)) {
         fprintf(stderr, "the plasma images could not be made\n");
         return 1;
