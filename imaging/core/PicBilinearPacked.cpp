@@ -32,6 +32,30 @@ bool PackedArgumentsUsable(const uint8_t* src, uint32_t sw, uint32_t sh, uint32_
     return sstride >= srcRow && dstride >= dstRow;
 }
 
+// The two source rows destination row y reads and the weight of the lower one.
+struct SourceRows {
+    const uint8_t* row0;
+    const uint8_t* row1;
+    double fy;
+};
+
+inline SourceRows SourceRowsFor(uint32_t y, double rowStep, const uint8_t* src, uint32_t sh, uint32_t sstride) {
+    double p = y * rowStep;
+    double whole = std::floor(p);
+    return {src + (size_t)Limit((int64_t)whole, sh) * sstride, src + (size_t)Limit((int64_t)whole + 1, sh) * sstride,
+            p - whole};
+}
+
+// For each destination column, the left source column and the weight of its right neighbour.
+void FillColumnSteps(uint32_t sw, uint32_t dw, PicArray<int32_t>& indices, PicArray<double>& weights) {
+    const double step = PicBilinearStep(sw, dw);
+    for (uint32_t x = 0; x < dw; ++x) {
+        double p = x * step;
+        indices[x] = (int32_t)std::floor(p);
+        weights[x] = p - std::floor(p);
+    }
+}
+
 // The four weights of one destination pixel, in the order of the sum.
 inline double Interpolate(double fx, double fy, double s00, double s01, double s10, double s11) {
     return (1 - fy) * (1 - fx) * s00 + (1 - fy) * fx * s01 + fy * fx * s11 + fy * (1 - fx) * s10;
@@ -52,12 +76,8 @@ int32_t OneBitBilinearRows(const OneBitBand& b) {
     const double rowStep = PicBilinearStep(b.sh, b.dh);
     CPicProgress progress;
     for (uint32_t y = b.top; y < b.bottom; ++y) {
-        double p = y * rowStep;
-        double whole = std::floor(p);
-        double fy = p - whole;
+        const auto [row0, row1, fy] = SourceRowsFor(y, rowStep, b.src, b.sh, b.sstride);
         const int32_t A = (int32_t)(fy * 256), B = (int32_t)((1 - fy) * 256);
-        const uint8_t* row0 = b.src + (size_t)Limit((int64_t)whole, b.sh) * b.sstride;
-        const uint8_t* row1 = b.src + (size_t)Limit((int64_t)whole + 1, b.sh) * b.sstride;
         uint8_t* out = b.dst + (size_t)y * b.dstride;
         for (uint32_t x = 0; x < b.dw; ++x) {
             const int32_t C = (*b.fractions)[x];
@@ -127,22 +147,14 @@ bool CPicOperation::ResizeOneBitToGrayBilinear(const uint8_t* src, uint32_t sw, 
     PicArray<double> weights;
     PicArray<int32_t> indices;
     if (!weights.Allocate(dw) || !indices.Allocate(dw)) return Fail(PIC_ERR_OUT_OF_MEMORY);
-    const double step = PicBilinearStep(sw, dw), rowStep = PicBilinearStep(sh, dh);
-    for (uint32_t x = 0; x < dw; ++x) {
-        double p = x * step;
-        indices[x] = (int32_t)std::floor(p);
-        weights[x] = p - std::floor(p);
-    }
+    const double rowStep = PicBilinearStep(sh, dh);
+    FillColumnSteps(sw, dw, indices, weights);
     // Flag bit 0: a set bit is white; otherwise a set bit is black.
     const double setValue = (flags & 1) ? 255 : 0, clearValue = 255 - setValue;
     auto value = [&](const uint8_t* row, uint32_t x) { return BitAt(row, x) ? setValue : clearValue; };
     CPicProgress progress;
     for (uint32_t y = 0; y < dh; ++y) {
-        double p = y * rowStep;
-        double whole = std::floor(p);
-        double fy = p - whole;
-        const uint8_t* row0 = src + (size_t)Limit((int64_t)whole, sh) * sstride;
-        const uint8_t* row1 = src + (size_t)Limit((int64_t)whole + 1, sh) * sstride;
+        const auto [row0, row1, fy] = SourceRowsFor(y, rowStep, src, sh, sstride);
         uint8_t* out = dst + (size_t)y * dstride;
         for (uint32_t x = 0; x < dw; ++x) {
             uint32_t c0 = Limit(indices[x], sw), c1 = Limit((int64_t)indices[x] + 1, sw);
@@ -173,21 +185,13 @@ bool CPicOperation::ResizePalettedBilinear(uint32_t dw, uint32_t dh, uint32_t sw
     PicArray<double> weights;
     PicArray<int32_t> indices;
     if (!weights.Allocate(dw) || !indices.Allocate(dw)) return Fail(PIC_ERR_OUT_OF_MEMORY);
-    const double step = PicBilinearStep(sw, dw), rowStep = PicBilinearStep(sh, dh);
-    for (uint32_t x = 0; x < dw; ++x) {
-        double p = x * step;
-        indices[x] = (int32_t)std::floor(p);
-        weights[x] = p - std::floor(p);
-    }
+    const double rowStep = PicBilinearStep(sh, dh);
+    FillColumnSteps(sw, dw, indices, weights);
     // An index past the palette reads entry 0.
     auto entry = [&](uint8_t index) -> const RGBQUAD& { return palette[index < entries ? index : 0]; };
     CPicProgress progress;
     for (uint32_t y = 0; y < dh; ++y) {
-        double p = y * rowStep;
-        double whole = std::floor(p);
-        double fy = p - whole;
-        const uint8_t* row0 = src + (size_t)Limit((int64_t)whole, sh) * sstride;
-        const uint8_t* row1 = src + (size_t)Limit((int64_t)whole + 1, sh) * sstride;
+        const auto [row0, row1, fy] = SourceRowsFor(y, rowStep, src, sh, sstride);
         uint8_t* out = dst + (size_t)y * dstride;
         for (uint32_t x = 0; x < dw; ++x) {
             uint32_t c0 = Limit(indices[x], sw), c1 = Limit((int64_t)indices[x] + 1, sw);
