@@ -38,6 +38,27 @@ enum PicResizeMethod : uint32_t {
     PIC_RESIZE_NEAREST = 18,
 };
 
+// The resizers the dispatch chooses between, one kind per admitted cell of its method table.
+enum class PicResizerKind : uint32_t {
+    None,  // the method was refused
+    Filter,
+    Decimate,
+    DecimateEx,
+    Bilinear,
+    Bicubic,
+    BicubicSimd,
+    Nearest,
+    OneBitBilinear,
+    OneBitArea,
+    OneBitToGrayBilinear,
+    OneBitToGrayArea,
+    OneBitToGrayFilter,
+    PalettedBilinear,
+    PalettedArea,
+};
+// Test seam: the resizer the last dispatch on any thread chose.
+PicResizerKind PicLastResizerForTesting();
+
 // Largest value of a channel type.
 template <class T>
 constexpr T PicChannelMax();

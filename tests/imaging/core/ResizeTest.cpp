@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "imaging/core/PicCpuFeatures.h"
 #include "imaging/core/PicEntryPoints.h"
 #include "imaging/core/PicResizeBase.h"
 #include "tests/imaging/core/ImagingTestSupport.h"
@@ -56,51 +58,106 @@ using imgtest::GuardedBuffer;
 // ---- dispatch ----
 
 enum Kind { kUChar, kUShort, kFloat, kDouble };
+using RK = PicResizerKind;
 
-// Cells of the method table that refuse with 5 whatever the sizes.
-bool RefusedByTable(Kind kind, uint32_t method) {
-    if (method >= 19) return true;
-    if (method <= 13) return kind != kUChar;
-    if (method == 14) return kind == kFloat || kind == kDouble;
-    return false;
+// The method table's cell for a channel type, read from the table itself:
+// 0-13 filters for bytes only, 14 the box for the integer types, 15 the box
+// when both sizes divide (always the coverage form for 16-bit), 16 bilinear,
+// 17 bicubic (the SIMD form for bytes of 1, 3 or 4 channels on SSE3 or
+// AVX2; one channel needs SSE3), 18 nearest, above that nothing.
+RK ExpectedCell(Kind kind, uint32_t method, bool divides, uint32_t channels, bool sse3, bool avx2) {
+    if (method <= 13) return kind == kUChar ? RK::Filter : RK::None;
+    if (method == 14) return kind == kUChar || kind == kUShort ? RK::Decimate : RK::None;
+    if (method == 15) return divides && kind != kUShort ? RK::Decimate : RK::DecimateEx;
+    if (method == 16) return RK::Bilinear;
+    if (method == 17) {
+        const bool simd = kind == kUChar && (channels == 1 ? sse3 : (channels == 3 || channels == 4) && (sse3 || avx2));
+        return simd ? RK::BicubicSimd : RK::Bicubic;
+    }
+    if (method == 18) return RK::Nearest;
+    return RK::None;
 }
 
 template <class T>
 void CheckDispatchRow(Kind kind) {
-    Image<T> src = RandomImage<T>(12, 10, 3, 0, 5);
-    for (uint32_t method : {0u, 5u, 13u, 14u, 15u, 16u, 17u, 18u, 19u, 20u, 1000u}) {
-        Image<T> dst(6, 5, 3, 1);
-        BOOL ok = Resize(src, dst, method);
-        int32_t code = pic_GetLastError();
-        if (RefusedByTable(kind, method)) {
-            EXPECT_FALSE(ok) << "type " << kind << " method " << method;
-            EXPECT_EQ(code, PIC_ERR_BAD_PARAM) << "type " << kind << " method " << method;
-        } else {
-            EXPECT_NE(code, PIC_ERR_BAD_PARAM) << "an admitted cell, type " << kind << " method " << method;
+    struct Features {
+        uint16_t mask;
+        bool sse3, avx2;
+    };
+    const Features features[] = {{0xFFFF, PicHasCpuFeature(PIC_CPU_SSE3), PicHasCpuFeature(PIC_CPU_AVX2)},
+                                 {(uint16_t)~PIC_CPU_SSE3, false, PicHasCpuFeature(PIC_CPU_AVX2)},
+                                 {(uint16_t)~(PIC_CPU_SSE3 | PIC_CPU_AVX2), false, false}};
+    for (const Features& f : features) {
+        imgtest::FeatureMask mask(f.mask);
+        for (uint32_t channels : {1u, 2u, 3u, 4u}) {
+            Image<T> src = RandomImage<T>(12, 10, channels, 0, 5);
+            for (bool divides : {true, false})
+                for (uint32_t method = 0; method <= 21; ++method) {
+                    Image<T> dst(divides ? 6 : 5, divides ? 5 : 4, channels, 1);
+                    const BOOL ok = Resize(src, dst, method);
+                    const int32_t code = pic_GetLastError();
+                    const RK want = ExpectedCell(kind, method, divides, channels, f.sse3, f.avx2);
+                    const std::string where = "type " + std::to_string(kind) + " method " + std::to_string(method) +
+                                              " channels " + std::to_string(channels) +
+                                              (divides ? " dividing" : " not dividing") + " mask " +
+                                              std::to_string(f.mask);
+                    EXPECT_EQ((int)PicLastResizerForTesting(), (int)want) << where;
+                    if (want == RK::None) {
+                        EXPECT_FALSE(ok) << where;
+                        EXPECT_EQ(code, PIC_ERR_BAD_PARAM) << where;
+                    } else {
+                        EXPECT_TRUE(ok) << where << " code " << code;
+                    }
+                }
         }
     }
 }
 
-TEST(ResizeDispatch, EveryChannelTypeRefusesTheCellsTheTableDoesNotAdmit) {
+TEST(ResizeDispatch, EveryCellOfEveryChannelTypeRunsItsResizerOrRefuses) {
     CheckDispatchRow<uint8_t>(kUChar);
     CheckDispatchRow<uint16_t>(kUShort);
     CheckDispatchRow<float>(kFloat);
     CheckDispatchRow<double>(kDouble);
 }
 
-TEST(ResizeDispatch, OneBitAndPalettisedFormsRefuseMethodsTheyDoNotHave) {
-    uint8_t src[16] = {}, dst[16] = {};
+TEST(ResizeDispatch, OneBitAndPalettisedFormsRunTheirResizersOrRefuse) {
+    // 32 x 16 pixels, 1-bit or 8-bit; every filter's support fits them.
+    std::vector<uint8_t> src = imgtest::RandomBytes(32 * 16, 9), dst(32 * 16);
+    for (uint8_t& index : src) index %= 2;
     RGBQUAD palette[2] = {};
     for (uint32_t method = 0; method < 21; ++method) {
-        bool oneBit = method == 14 || method == 16;
-        bool toGray = method <= 14 || method == 16;
-        bool paletted = method == 14 || method == 16 || method == 18;
-        pic_ResizeImage1(src, 8, 4, 1, dst, 8, 2, 1, 128, method, kNoThreads);
-        EXPECT_EQ(pic_GetLastError() == PIC_ERR_BAD_PARAM, !oneBit) << "1-bit, method " << method;
-        pic_ResizeImage1To8Gray(src, 8, 4, 1, dst, 4, 2, 4, method, kNoThreads);
-        EXPECT_EQ(pic_GetLastError() == PIC_ERR_BAD_PARAM, !toGray) << "1-bit to gray, method " << method;
-        pic_ResizeImage8(src, 4, 4, 4, dst, 2, 2, 2, palette, 2, method, kNoThreads);
-        EXPECT_EQ(pic_GetLastError() == PIC_ERR_BAD_PARAM, !paletted) << "palettised, method " << method;
+        const RK oneBit = method == 14 ? RK::OneBitArea : method == 16 ? RK::OneBitBilinear : RK::None;
+        const RK toGray = method <= 13   ? RK::OneBitToGrayFilter
+                          : method == 14 ? RK::OneBitToGrayArea
+                          : method == 16 ? RK::OneBitToGrayBilinear
+                                         : RK::None;
+        const RK paletted = method == 14   ? RK::PalettedArea
+                            : method == 16 ? RK::PalettedBilinear
+                            : method == 18 ? RK::Nearest
+                                           : RK::None;
+        const struct {
+            const char* form;
+            RK want;
+            std::function<BOOL()> call;
+        } forms[] = {
+            {"1-bit", oneBit,
+             [&] { return pic_ResizeImage1(src.data(), 32, 16, 4, dst.data(), 16, 8, 2, 128, method, kNoThreads); }},
+            {"1-bit to gray", toGray,
+             [&] { return pic_ResizeImage1To8Gray(src.data(), 32, 16, 4, dst.data(), 16, 8, 16, method, kNoThreads); }},
+            {"palettised", paletted,
+             [&] {
+                 return pic_ResizeImage8(src.data(), 32, 16, 32, dst.data(), 16, 8, 16, palette, 2, method, kNoThreads);
+             }},
+        };
+        for (const auto& f : forms) {
+            const BOOL ok = f.call();
+            const int32_t code = pic_GetLastError();
+            EXPECT_EQ((int)PicLastResizerForTesting(), (int)f.want) << f.form << ", method " << method;
+            EXPECT_EQ(ok != FALSE, f.want != RK::None) << f.form << ", method " << method << " code " << code;
+            if (f.want == RK::None) {
+                EXPECT_EQ(code, PIC_ERR_BAD_PARAM) << f.form << ", method " << method;
+            }
+        }
     }
 }
 
