@@ -19,6 +19,20 @@ struct AlphaTable {
     explicit AlphaTable(double opacity) {
         const double f = opacity < 0 ? 0.0 : (opacity > 1 ? 1.0 : opacity);
         for (uint32_t i = 0; i < 256; ++i) of[i] = (uint8_t)(uint32_t)(i * f);
+        multiplier = FindMultiplier(f);
+    }
+    // A 16-bit m with (i * m) >> 16 == of[i] for every i, so the SIMD row can
+    // scale alphas itself; 0 when no m near f * 65536 gives every entry.
+    uint16_t multiplier = 0;
+
+private:
+    uint16_t FindMultiplier(double f) const {
+        for (uint32_t m = (uint32_t)(f * 65536); m <= (uint32_t)(f * 65536) + 2 && m < 65536; ++m) {
+            uint32_t i = 0;
+            while (i < 256 && (i * m) >> 16 == of[i]) ++i;
+            if (i == 256) return (uint16_t)m;
+        }
+        return 0;
     }
 };
 
@@ -73,16 +87,21 @@ void MixRGBRow(uint8_t* d, const uint8_t* s, uint32_t pixels, const uint8_t* alp
     }
 }
 
-// Over RGB with SSE4.1: below full opacity the source row is copied with its
-// alpha scaled first, which gives the same bytes as scaling per pixel.
-int32_t KernelRGBRow(uint8_t* d, const uint8_t* s, uint32_t pixels, const uint8_t* alpha, PicArray<uint8_t>& scaled) {
+// Over RGB with SSE4.1. Below full opacity the kernel scales the alphas by
+// the table's multiplier; without one, the source row is copied with its
+// alphas scaled first. Either gives the same bytes as scaling per pixel.
+int32_t KernelRGBRow(uint8_t* d, const uint8_t* s, uint32_t pixels, const AlphaTable* table,
+                     PicArray<uint8_t>& scaled) {
     CPicOperation op;
-    if (alpha != nullptr) {
+    if (table != nullptr && table->multiplier != 0) {
+        const uint32_t done = BlendRGBAOverRGBScaledSSE41(s, d, pixels, table->multiplier);
+        MixRGBRow(d + 3 * (size_t)done, s + 4 * (size_t)done, pixels - done, table->of);
+        return 0;
+    }
+    if (table != nullptr) {
         if (!scaled.Allocate(pixels * 4)) return PIC_ERR_OUT_OF_MEMORY;
-        for (uint32_t i = 0; i < pixels * 4; i += 4) {
-            memcpy(&scaled[i], s + i, 3);
-            scaled[i + 3] = alpha[s[i + 3]];
-        }
+        memcpy(scaled.data, s, (size_t)pixels * 4);
+        for (uint32_t i = 3; i < pixels * 4; i += 4) scaled[i] = table->of[s[i]];
         s = scaled.data;
     }
     return op.BlendRGBAOverRGBRowSSE41(s, d, pixels) ? 0 : op.status;
@@ -104,7 +123,7 @@ int32_t CoreUChar(const PicOverlayArgs<uint8_t>& a, const RECT* band, void* /*ex
         else if (channels == 4)
             MixRGBARow(d, s, pixels, alpha, a.mode);
         else if (kernel)
-            return KernelRGBRow(d, s, pixels, alpha, scaledRow);
+            return KernelRGBRow(d, s, pixels, scaled ? &table : nullptr, scaledRow);
         else
             MixRGBRow(d, s, pixels, alpha);
         return 0;

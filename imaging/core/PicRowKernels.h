@@ -10,6 +10,9 @@
 void BlendColorMaskRow(uint8_t* dst, const uint8_t* mask, uint32_t count, uint32_t color);
 // count 4-byte pixels drawn over 3-byte pixels by their fourth byte.
 void BlendRGBAOverRGBRow(const uint8_t* src, uint8_t* dst, uint32_t count);
+// The same with each alpha taken as (alpha * multiplier) >> 16, on SSE4.1
+// (none without it); returns the pixels done, a multiple of 16.
+uint32_t BlendRGBAOverRGBScaledSSE41(const uint8_t* src, uint8_t* dst, uint32_t count, uint16_t multiplier);
 // Bytes 0-2 of count 4-byte pixels to rgb, byte 3 to alpha (either may be null).
 void SplitRGBARow(const uint8_t* src, uint8_t* rgb, uint8_t* alpha, uint32_t count);
 // The same for samples of any size (bytes, 16-bit samples).

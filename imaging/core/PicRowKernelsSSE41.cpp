@@ -104,7 +104,17 @@ __attribute__((target("sse4.1"))) uint32_t BlendColorMask16(uint8_t* dst, const 
     return i;
 }
 
-__attribute__((target("sse4.1"))) uint32_t BlendRGBAOverRGB16(const uint8_t* src, uint8_t* dst, uint32_t count) {
+// (v * multiplier) >> 16 per byte.
+__attribute__((target("sse4.1"))) inline __m128i ScaleBytes(__m128i v, __m128i multiplier) {
+    const __m128i zero = _mm_setzero_si128();
+    return _mm_packus_epi16(_mm_mulhi_epu16(_mm_unpacklo_epi8(v, zero), multiplier),
+                            _mm_mulhi_epu16(_mm_unpackhi_epi8(v, zero), multiplier));
+}
+
+template <bool kScaled>
+__attribute__((target("sse4.1"))) uint32_t BlendRGBAOverRGB16(const uint8_t* src, uint8_t* dst, uint32_t count,
+                                                             uint16_t multiplier) {
+    const __m128i scale = _mm_set1_epi16((short)multiplier);
     uint32_t i = 0;
     for (; i + 16 <= count; i += 16, src += 64, dst += 48) {
         __m128i s[4];
@@ -112,6 +122,7 @@ __attribute__((target("sse4.1"))) uint32_t BlendRGBAOverRGB16(const uint8_t* src
         for (int r = 0; r < 3; ++r) {
             __m128i rgb = _mm_or_si128(Shuffle(s[r], kGatherRGB[r][0]), Shuffle(s[r + 1], kGatherRGB[r][1]));
             __m128i a = _mm_or_si128(Shuffle(s[r], kGatherAlpha[r][0]), Shuffle(s[r + 1], kGatherAlpha[r][1]));
+            if (kScaled) a = ScaleBytes(a, scale);
             __m128i d = _mm_loadu_si128((const __m128i*)(dst + 16 * r));
             _mm_storeu_si128((__m128i*)(dst + 16 * r), Mix(rgb, d, a));
         }
@@ -170,9 +181,13 @@ bool CPicOperation::BlendColorMaskRowSSE41(uint8_t* dst, const uint8_t* mask, ui
 bool CPicOperation::BlendRGBAOverRGBRowSSE41(const uint8_t* src, uint8_t* dst, uint32_t count) {
     if (!PicHasCpuFeature(PIC_CPU_SSE41)) return Fail(PIC_ERR_CPU_FEATURE);
     if (src == nullptr || dst == nullptr) return Fail(PIC_ERR_BAD_PARAM);
-    uint32_t done = BlendRGBAOverRGB16(src, dst, count);
+    uint32_t done = BlendRGBAOverRGB16<false>(src, dst, count, 0);
     BlendRGBAOverRGBRow(src + 4 * (size_t)done, dst + 3 * (size_t)done, count - done);
     return true;
+}
+
+uint32_t BlendRGBAOverRGBScaledSSE41(const uint8_t* src, uint8_t* dst, uint32_t count, uint16_t multiplier) {
+    return PicHasCpuFeature(PIC_CPU_SSE41) ? BlendRGBAOverRGB16<true>(src, dst, count, multiplier) : 0;
 }
 
 bool CPicOperation::SplitRGBARowSSSE3(const uint8_t* src, uint8_t* rgb, uint8_t* alpha, uint32_t count) {

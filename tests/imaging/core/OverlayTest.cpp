@@ -356,7 +356,7 @@ TEST(OverlayUChar, ModesOpacitiesAndKernelAgreeWithTheDivisionBy255) {
     for (uint16_t mask : {(uint16_t)0xFFFF, (uint16_t)~PIC_CPU_SSE41})
         for (uint32_t ch : {3u, 4u})
             for (int mode = 0; mode <= 5; ++mode)
-                for (double opacity : {1.0, 0.5, 0.0, 0.3}) {
+                for (double opacity : {1.0, 0.5, 0.0, 0.3, 0.7, 1.0 / 3, 0.999, 0.99999}) {
                     imgtest::FeatureMask features(mask);
                     const Bytes dst0 = imgtest::RandomBytes(w * h * ch, 6 + ch);
                     Bytes dst = dst0;
