@@ -38,6 +38,8 @@ public:
     bool Report(uint32_t done, uint32_t total) const {
         return !m_enabled || ReportToCallback(done, total);
     }
+    // Whether a callback was installed when the operation began.
+    bool Enabled() const { return m_enabled; }
 
 private:
     bool ReportToCallback(uint32_t done, uint32_t total) const;
