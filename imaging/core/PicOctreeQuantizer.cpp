@@ -1,5 +1,7 @@
 #include "imaging/core/PicOctreeQuantizer.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -156,9 +158,53 @@ uint32_t OctreeQuantizer::BuildPalette(const uint8_t* src, uint32_t width, uint3
 
 // ---- the mapping ----
 
+namespace {
+
+// The first entry at the least squared distance, eight entries per step
+// (SSE2, part of every x86-64 processor); entries past the last whole eight
+// are left to the caller. Distances and indices are kept per lane and the
+// lanes merged at the end, lowest index first among equal distances.
+void NearestInEights(const uint8_t (&planes)[3][256], int32_t c0, int32_t c1, int32_t c2, uint32_t eights,
+                     int32_t& bestDistance, int32_t& bestIndex) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i colour[3] = {_mm_set1_epi16((short)c0), _mm_set1_epi16((short)c1), _mm_set1_epi16((short)c2)};
+    __m128i best[2] = {_mm_set1_epi32(0x7FFFFFFF), _mm_set1_epi32(0x7FFFFFFF)};
+    __m128i index[2] = {zero, zero};
+    __m128i lane[2] = {_mm_setr_epi32(0, 1, 2, 3), _mm_setr_epi32(4, 5, 6, 7)};
+    const __m128i eight = _mm_set1_epi32(8);
+    for (uint32_t e = 0; e < eights; ++e) {
+        __m128i d[3];
+        for (int k = 0; k < 3; ++k)
+            d[k] = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64((const __m128i*)(planes[k] + 8 * e)), zero),
+                                 colour[k]);
+        const __m128i pairs[2] = {_mm_unpacklo_epi16(d[0], d[1]), _mm_unpackhi_epi16(d[0], d[1])};
+        const __m128i thirds[2] = {_mm_unpacklo_epi16(d[2], zero), _mm_unpackhi_epi16(d[2], zero)};
+        for (int h = 0; h < 2; ++h) {
+            const __m128i distance =
+                _mm_add_epi32(_mm_madd_epi16(pairs[h], pairs[h]), _mm_madd_epi16(thirds[h], thirds[h]));
+            const __m128i closer = _mm_cmplt_epi32(distance, best[h]);
+            best[h] = _mm_or_si128(_mm_and_si128(closer, distance), _mm_andnot_si128(closer, best[h]));
+            index[h] = _mm_or_si128(_mm_and_si128(closer, lane[h]), _mm_andnot_si128(closer, index[h]));
+            lane[h] = _mm_add_epi32(lane[h], eight);
+        }
+    }
+    int32_t distances[8], indices[8];
+    for (int h = 0; h < 2; ++h) {
+        _mm_storeu_si128((__m128i*)(distances + 4 * h), best[h]);
+        _mm_storeu_si128((__m128i*)(indices + 4 * h), index[h]);
+    }
+    for (int j = 0; j < 8; ++j)
+        if (distances[j] < bestDistance || (distances[j] == bestDistance && indices[j] < bestIndex))
+            bestDistance = distances[j], bestIndex = indices[j];
+}
+
+}  // namespace
+
 uint8_t OctreeQuantizer::NearestEntry(int32_t c0, int32_t c1, int32_t c2, uint32_t colours) const {
     int32_t bound = 16581376, best = 0;
-    for (uint32_t i = 0; i < colours; ++i) {
+    const uint32_t eights = colours / 8;
+    if (eights != 0) NearestInEights(m_planes, c0, c1, c2, eights, bound, best);
+    for (uint32_t i = eights * 8; i < colours; ++i) {
         const int32_t d0 = m_planes[0][i] - c0, d1 = m_planes[1][i] - c1, d2 = m_planes[2][i] - c2;
         const int32_t distance = d0 * d0 + d1 * d1 + d2 * d2;
         if (distance < bound) bound = distance, best = (int32_t)i;
