@@ -212,6 +212,41 @@ uint8_t OctreeQuantizer::NearestEntry(int32_t c0, int32_t c1, int32_t c2, uint32
     return (uint8_t)best;
 }
 
+// One row of the mapping, the dither form and direction fixed at compile
+// time: the pixel's colour plus its share of the error, the nearest entry
+// through the 15-bit cache, the clamped error handed on.
+template <bool kFloydSteinberg, int32_t kStep>
+void OctreeQuantizer::MapRow(const RowMapping& m, int16_t* cache) const {
+    for (uint32_t n = 0; n < m.width; ++n) {
+        const uint32_t x = kStep > 0 ? n : m.width - 1 - n;
+        const uint8_t* pixel = m.row + (size_t)x * m.pixelBytes;
+        int16_t* here = m.current + 3 * (x + 1);
+        int16_t* below = m.next + 3 * (x + 1);
+        int32_t adjusted[3];
+        for (int k = 0; k < 3; ++k) {
+            const int32_t diffused = kFloydSteinberg ? (here[k] + 8) >> 4 : here[k] >> 1;
+            adjusted[k] = std::min(std::max(pixel[k] + diffused, 0), 255);
+        }
+        const uint32_t key =
+            (uint32_t)(adjusted[0] >> 3) << 10 | (uint32_t)(adjusted[1] >> 3) << 5 | (uint32_t)(adjusted[2] >> 3);
+        if (cache[key] < 0) cache[key] = NearestEntry(adjusted[0], adjusted[1], adjusted[2], m.colours);
+        const uint8_t index = (uint8_t)cache[key];
+        m.out[x] = index;
+        for (int k = 0; k < 3; ++k) {
+            const int32_t e = std::min(std::max(adjusted[k] - m_planes[k][index], -m.limit), m.limit);
+            if (kFloydSteinberg) {
+                here[3 * kStep + k] = (int16_t)(here[3 * kStep + k] + 7 * e);
+                below[-3 * kStep + k] = (int16_t)(below[-3 * kStep + k] + 3 * e);
+                below[k] = (int16_t)(below[k] + 5 * e);
+                below[3 * kStep + k] = (int16_t)e;
+            } else {
+                here[3 * kStep + k] = (int16_t)(here[3 * kStep + k] + e);
+                below[k] = (int16_t)e;
+            }
+        }
+    }
+}
+
 bool OctreeQuantizer::MapToPalette(const uint8_t* src, uint8_t* dst, uint32_t width, uint32_t height,
                                    uint32_t srcStride, uint32_t dstStride, uint32_t colours, const RGBQUAD* palette,
                                    uint32_t flags) {
@@ -241,38 +276,14 @@ bool OctreeQuantizer::MapToPalette(const uint8_t* src, uint8_t* dst, uint32_t wi
     CPicProgress progress;
     for (uint32_t y = 0; y < height; ++y) {
         const bool leftToRight = y % 2 == 0;
-        const int32_t step = leftToRight ? 1 : -1;
         memset(next, 0, slots * sizeof(int16_t));
         const uint8_t* row = src + (size_t)y * srcStride;
         uint8_t* out = dst + (size_t)y * dstStride;
-        for (uint32_t n = 0; n < width; ++n) {
-            const uint32_t x = leftToRight ? n : width - 1 - n;
-            const uint8_t* pixel = row + (size_t)x * pixelBytes;
-            int16_t* here = current + 3 * (x + 1);
-            int16_t* below = next + 3 * (x + 1);
-            int32_t adjusted[3];
-            for (int k = 0; k < 3; ++k) {
-                const int32_t diffused = floydSteinberg ? (here[k] + 8) >> 4 : here[k] >> 1;
-                adjusted[k] = std::min(std::max(pixel[k] + diffused, 0), 255);
-            }
-            const uint32_t key = (uint32_t)(adjusted[0] >> 3) << 10 | (uint32_t)(adjusted[1] >> 3) << 5 |
-                                 (uint32_t)(adjusted[2] >> 3);
-            if (cache[key] < 0) cache[key] = NearestEntry(adjusted[0], adjusted[1], adjusted[2], colours);
-            const uint8_t index = (uint8_t)cache[key];
-            out[x] = index;
-            for (int k = 0; k < 3; ++k) {
-                const int32_t e = std::min(std::max(adjusted[k] - m_planes[k][index], -limit), limit);
-                if (floydSteinberg) {
-                    here[3 * step + k] = (int16_t)(here[3 * step + k] + 7 * e);
-                    below[-3 * step + k] = (int16_t)(below[-3 * step + k] + 3 * e);
-                    below[k] = (int16_t)(below[k] + 5 * e);
-                    below[3 * step + k] = (int16_t)e;
-                } else {
-                    here[3 * step + k] = (int16_t)(here[3 * step + k] + e);
-                    below[k] = (int16_t)e;
-                }
-            }
-        }
+        const RowMapping mapping{row, out, current, next, width, pixelBytes, limit, colours};
+        if (floydSteinberg)
+            leftToRight ? MapRow<true, 1>(mapping, cache.data) : MapRow<true, -1>(mapping, cache.data);
+        else
+            leftToRight ? MapRow<false, 1>(mapping, cache.data) : MapRow<false, -1>(mapping, cache.data);
         std::swap(current, next);
         if (!progress.Report(y, height)) {
             status = PIC_ERR_CANCELLED;

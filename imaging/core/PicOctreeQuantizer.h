@@ -65,6 +65,18 @@ private:
     void Reduce(uint32_t colours);
     void AssignPalette(uint32_t level, uint32_t index);
     uint8_t NearestEntry(int32_t c0, int32_t c1, int32_t c2, uint32_t colours) const;
+    // One row of the mapping: its pixels, indices and the two error rows.
+    struct RowMapping {
+        const uint8_t* row;
+        uint8_t* out;
+        int16_t* current;
+        int16_t* next;
+        uint32_t width, pixelBytes;
+        int32_t limit;
+        uint32_t colours;
+    };
+    template <bool kFloydSteinberg, int32_t kStep>
+    void MapRow(const RowMapping& m, int16_t* cache) const;
 
     uint16_t m_interleave[3][256];
     PicArray<Node> m_levels[6];
