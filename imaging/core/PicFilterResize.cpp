@@ -114,8 +114,60 @@ inline uint8_t FilteredValue(const PicContributor* list, int32_t n, Sample&& sam
     return (uint8_t)sum;
 }
 
+// FilteredValue for every channel of one pixel at once: the same sums in the
+// same order per channel, kept side by side so they do not wait on each other.
+template <uint32_t kChannels>
+inline void FilteredPixel(const PicContributor* list, int32_t n, const uint8_t* row, uint8_t* out) {
+    const uint8_t* firstPixel = row + list[0].byteOffset;
+    uint8_t first[kChannels];
+    for (uint32_t c = 0; c < kChannels; ++c) first[c] = firstPixel[c];
+    if (n == 1) {
+        for (uint32_t c = 0; c < kChannels; ++c) out[c] = first[c];
+        return;
+    }
+    double sum[kChannels] = {};
+    bool same[kChannels];
+    for (uint32_t c = 0; c < kChannels; ++c) same[c] = true;
+    for (int32_t k = 0; k < n; ++k) {
+        const uint8_t* pixel = row + list[k].byteOffset;
+        const double weight = list[k].weight;
+        for (uint32_t c = 0; c < kChannels; ++c) {
+            const uint8_t s = pixel[c];
+            sum[c] += weight * s;
+            same[c] &= s == first[c];
+        }
+    }
+    for (uint32_t c = 0; c < kChannels; ++c)
+        out[c] = same[c] ? first[c] : !(sum[c] > 0) ? 0 : sum[c] >= 255 ? 255 : (uint8_t)sum[c];
+}
+
 // Destination columns handled per pass over the source rows.
 constexpr uint32_t kColumnGroup = 32;
+
+// Strip elements filtered together down the rows, each with its own sum in
+// FilteredValue's order.
+constexpr uint32_t kVerticalGroup = 8;
+inline void VerticalGroup(const PicContributor* list, int32_t n, const uint8_t* strip, uint32_t rowLength,
+                          uint8_t* out) {
+    const uint8_t* firstRow = strip + (size_t)list[0].index * rowLength;
+    if (n == 1) {
+        for (uint32_t j = 0; j < kVerticalGroup; ++j) out[j] = firstRow[j];
+        return;
+    }
+    double sum[kVerticalGroup] = {};
+    bool same[kVerticalGroup];
+    for (uint32_t j = 0; j < kVerticalGroup; ++j) same[j] = true;
+    for (int32_t k = 0; k < n; ++k) {
+        const uint8_t* line = strip + (size_t)list[k].index * rowLength;
+        const double weight = list[k].weight;
+        for (uint32_t j = 0; j < kVerticalGroup; ++j) {
+            sum[j] += weight * line[j];
+            same[j] &= line[j] == firstRow[j];
+        }
+    }
+    for (uint32_t j = 0; j < kVerticalGroup; ++j)
+        out[j] = same[j] ? firstRow[j] : !(sum[j] > 0) ? 0 : sum[j] >= 255 ? 255 : (uint8_t)sum[j];
+}
 
 struct FilterBand : VovIredev::CPicThreadData {
     CPicFilterResize::Parameters parameters;
@@ -252,6 +304,12 @@ void CPicFilterResize::HorizontalPass(const PicContributorTable& columns, uint32
                 out[g] = FilteredValue(list, n, [&](const PicContributor& c) { return Sample1Bit(row, c); });
                 continue;
             }
+            switch (channels) {
+            case 1: FilteredPixel<1>(list, n, row, out + g); continue;
+            case 3: FilteredPixel<3>(list, n, row, out + g * 3); continue;
+            case 4: FilteredPixel<4>(list, n, row, out + g * 4); continue;
+            default: break;
+            }
             for (uint32_t c = 0; c < channels; ++c) {
                 const uint8_t* base = row + c;
                 out[g * channels + c] =
@@ -268,7 +326,10 @@ void CPicFilterResize::VerticalPass(const PicContributorTable& rows, const uint8
         const PicContributor* list = rows.Of(r);
         const int32_t n = rows.CountOf(r);
         uint8_t* out = m_p.dst + PicRowOffset(r, m_p.dstStride) + (size_t)first * channels;
-        for (uint32_t e = 0; e < count * channels; ++e) {
+        const uint32_t elements = count * channels;
+        uint32_t e = 0;
+        for (; e + kVerticalGroup <= elements; e += kVerticalGroup) VerticalGroup(list, n, strip + e, rowLength, out + e);
+        for (; e < elements; ++e) {
             const uint8_t* base = strip + e;
             out[e] = FilteredValue(list, n, [&](const PicContributor& k) { return base[(size_t)k.index * rowLength]; });
         }
