@@ -291,7 +291,8 @@ int main(int argc, char** argv) {
                           g_small.width, 256, g_palette.data(), 1, 20, 0);
     WritePalettePpm(folder);
     g_copyBandwidth = CopyBandwidth();
-    MeasurePeers(folder);
+    // QV_BENCH_NO_PEERS=1 times ours alone (for profiling; no ratios).
+    if (benchsupport::EnvNumber("QV_BENCH_NO_PEERS", 0) == 0) MeasurePeers(folder);
     benchmark::AddCustomContext("copy_bandwidth_GB_per_s", std::to_string(g_copyBandwidth / 1e9));
 
     for (const Method& m : kMethods)
