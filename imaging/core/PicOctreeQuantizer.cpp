@@ -64,7 +64,7 @@ void OctreeQuantizer::FillHeap() {
     for (uint32_t index = 0; index < kCells; ++index) {
         Node& cell = m_levels[5][index];
         if (cell.pixels == 0) continue;
-        m_heap[++m_heapSize] = {5, (uint16_t)index};
+        m_heap[++m_heapSize] = {cell.pixels, 5, (uint16_t)index};
         cell.subtree = cell.pixels;
         uint32_t child = index;
         for (int level = 4; level >= 0; --level) {
@@ -81,12 +81,12 @@ void OctreeQuantizer::FillHeap() {
 // smaller, and the item stops once it is not greater than that child.
 void OctreeQuantizer::SiftDown(uint32_t position) {
     const HeapItem item = m_heap[position];
-    const uint64_t count = NodeOf(item).subtree;
+    const uint64_t count = item.subtree;
     for (;;) {
         uint32_t child = 2 * position;
         if (child > m_heapSize) break;
-        if (child + 1 <= m_heapSize && NodeOf(m_heap[child + 1]).subtree < NodeOf(m_heap[child]).subtree) ++child;
-        if (count <= NodeOf(m_heap[child]).subtree) break;
+        if (child + 1 <= m_heapSize && m_heap[child + 1].subtree < m_heap[child].subtree) ++child;
+        if (count <= m_heap[child].subtree) break;
         m_heap[position] = m_heap[child];
         position = child;
     }
@@ -99,9 +99,10 @@ void OctreeQuantizer::Reduce(uint32_t colours) {
     while (m_heapSize > colours) {
         const HeapItem top = m_heap[1];
         if (top.level == 0) break;  // the root has no parent to merge into
-        const HeapItem up = {(uint8_t)(top.level - 1), (uint16_t)(top.index >> 3)};
+        HeapItem up = {0, (uint8_t)(top.level - 1), (uint16_t)(top.index >> 3)};
         Node& child = NodeOf(top);
         Node& parent = NodeOf(up);
+        up.subtree = parent.subtree;
         if (parent.pixels != 0)
             m_heap[1] = m_heap[m_heapSize--];
         else

@@ -50,7 +50,10 @@ private:
         uint8_t childMask;
         uint8_t paletteIndex;
     };
+    // A heap entry carries its node's subtree count, so sifting compares
+    // without visiting the nodes.
     struct HeapItem {
+        uint64_t subtree;
         uint8_t level;
         uint16_t index;
     };
