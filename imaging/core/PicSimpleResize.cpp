@@ -26,6 +26,27 @@ void NearestRow(const T* sourceRow, const size_t* columns, uint32_t width, uint3
     }
 }
 
+// Three-byte pixels as four-byte moves: each store's fourth byte is
+// overwritten by the next pixel. The extra byte must lie inside both rows, so
+// the last destination pixel, and any taken from a source offset at or past
+// `sourceLimit` (the row's last pixel), move three bytes.
+void NearestRowRGB(const uint8_t* sourceRow, const size_t* columns, uint32_t width, size_t sourceLimit,
+                   uint8_t* out) {
+    uint32_t x = 0;
+    for (; x + 1 < width; ++x, out += 3) {
+        const uint8_t* pixel = sourceRow + columns[x];
+        if (columns[x] < sourceLimit) {
+            uint32_t four;
+            memcpy(&four, pixel, 4);
+            memcpy(out, &four, 4);
+        } else {
+            out[0] = pixel[0], out[1] = pixel[1], out[2] = pixel[2];
+        }
+    }
+    const uint8_t* last = sourceRow + columns[x];
+    out[0] = last[0], out[1] = last[1], out[2] = last[2];
+}
+
 // All channels row by row; a row that takes the same source row as the one
 // above is a copy of it.
 template <uint32_t kChannels, class T>
@@ -36,6 +57,8 @@ void NearestRows(const VovIredev::CPicImgBufBase<T>& src, VovIredev::CPicImgBufB
         T* out = dst.data + PicRowOffset(y, dst.stride);
         if (y > 0 && rows[y] == rows[y - 1])
             memcpy(out, out - dst.stride, rowBytes);
+        else if constexpr (kChannels == 3 && sizeof(T) == 1)
+            NearestRowRGB(src.data + rows[y], columns, dst.width, (size_t)src.width * 3 - 3, out);
         else
             NearestRow<kChannels>(src.data + rows[y], columns, dst.width, dst.channels, out);
     }
