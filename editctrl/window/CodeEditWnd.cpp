@@ -175,15 +175,25 @@ void CCodeEditWnd::PlaceScrollBars(int width, int height)
 
 void CCodeEditWnd::InvalidateRect(const RECT* rect, bool erase) { ::InvalidateRect(m_hWnd, rect, erase); }
 
-void CCodeEditWnd::UpdateNow() { ::UpdateWindow(m_hWnd); }
+// The text area only: the scroll bars repaint on their own turn, so a key
+// does not wait for them.
+void CCodeEditWnd::UpdateNow() { ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_UPDATENOW | RDW_NOCHILDREN); }
 
 void CCodeEditWnd::SetScrollBar(int bar, int minPos, int maxPos, int page, int pos)
 {
     HWND window = bar == SB_VERT ? m_vertBar : m_horzBar;
     if (!window)
         return;
-    SCROLLINFO info = {sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS, minPos, maxPos, (UINT)std::max(page, 0), pos, 0};
-    ::SetScrollInfo(window, SB_CTL, &info, TRUE);
+    ScrollBarState wanted = {minPos, maxPos, std::max(page, 0), pos};
+    ScrollBarState& shown = bar == SB_VERT ? m_vertState : m_horzState;
+    // The core sets the bars after every change; most leave them as they are,
+    // and redrawing a bar costs more than a whole paint of the text.
+    if (shown == wanted)
+        return;
+    shown = wanted;
+    SCROLLINFO info = {sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS, minPos, maxPos, (UINT)wanted.page, pos, 0};
+    ::SetScrollInfo(window, SB_CTL, &info, FALSE);
+    ::InvalidateRect(window, nullptr, FALSE);
 }
 
 void CCodeEditWnd::CreateSystemCaret(int width, int height)

@@ -63,7 +63,18 @@ private:
     HFONT TextFont() const;
     HDC MeasureDC();
 
+    // What a scroll bar shows; -1 in every field until it is first set.
+    struct ScrollBarState {
+        int minPos = -1, maxPos = -1, page = -1, pos = -1;
+        bool operator==(const ScrollBarState& o) const
+        {
+            return minPos == o.minPos && maxPos == o.maxPos && page == o.page && pos == o.pos;
+        }
+    };
+
     CCodeEditCtrl& m_control;
+    ScrollBarState m_vertState;
+    ScrollBarState m_horzState;
     HWND m_vertBar = nullptr;
     HWND m_horzBar = nullptr;
     HFONT m_linkFont = nullptr;
