@@ -334,6 +334,35 @@ void CCodeEditWnd::ExecuteDisplayList(HDC dc, const CEditDisplayList& list)
             ::DeleteObject(brush);
             break;
         }
+        case EditDrawOp::LINE: {
+            HPEN pen = ::CreatePen(PS_SOLID, 1, op.color);
+            HGDIOBJ oldPen = ::SelectObject(dc, pen);
+            ::MoveToEx(dc, op.rect.left, op.rect.top, nullptr);
+            ::LineTo(dc, op.rect.right, op.rect.bottom);
+            ::SelectObject(dc, oldPen);
+            ::DeleteObject(pen);
+            break;
+        }
+        case EditDrawOp::BOX:
+        case EditDrawOp::LABEL: {
+            HPEN pen = ::CreatePen(PS_SOLID, 1, op.color);
+            HBRUSH brush = op.back == (COLORREF)-1 ? (HBRUSH)::GetStockObject(NULL_BRUSH) : ::CreateSolidBrush(op.back);
+            HGDIOBJ oldPen = ::SelectObject(dc, pen);
+            HGDIOBJ oldBrush = ::SelectObject(dc, brush);
+            ::Rectangle(dc, op.rect.left, op.rect.top, op.rect.right, op.rect.bottom);
+            ::SelectObject(dc, oldBrush);
+            ::SelectObject(dc, oldPen);
+            if (op.back != (COLORREF)-1)
+                ::DeleteObject(brush);
+            ::DeleteObject(pen);
+            if (op.kind == EditDrawOp::LABEL) {
+                ::SelectObject(dc, TextFont());
+                ::SetTextColor(dc, op.color);
+                RECT inner = {op.rect.left + 1, op.rect.top, op.rect.right - 1, op.rect.bottom};
+                ::DrawTextW(dc, op.text, op.text.GetLength(), &inner, DT_SINGLELINE | DT_NOCLIP | DT_NOPREFIX);
+            }
+            break;
+        }
         case EditDrawOp::CLIP:
             saved = ::SaveDC(dc);
             ::IntersectClipRect(dc, op.rect.left, op.rect.top, op.rect.right, op.rect.bottom);

@@ -194,3 +194,17 @@ TEST(CodeEditPaintTest, RowInvalidationCoversTheRowOfTheOffset)
     EXPECT_EQ(r.bottom, 35);
     EXPECT_EQ(r.left, 3);
 }
+
+TEST(CodeEditPaintTest, ALongLineIsPaintedOnlyAsFarAsTheTextAreaReaches)
+{
+    // 400 pixels wide: cells from x 5 in steps of 8; the 50th starts at 397, the last one inside.
+    CString line(L'a', 3000);
+    TestEdit t(line + L"\nb");
+    std::vector<PaintedRun> runs = TextRuns(t.edit);
+    ASSERT_EQ(runs.size(), 2u) << Describe(runs);
+    EXPECT_EQ(runs[0].text, std::u16string(50, u'a'));
+    EXPECT_EQ(runs[0].x, 5);
+    EXPECT_EQ(runs[1].text, u"b");
+    EXPECT_EQ(runs[1].x, 5);
+    EXPECT_EQ(runs[1].top, 17);
+}
