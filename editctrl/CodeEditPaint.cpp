@@ -170,6 +170,24 @@ void CCodeEditCtrl::PaintTextLines(CEditDisplayList& list)
     const COLORREF selText = focused ? selTextColor : selTextColorInactive;
     const COLORREF selBack = focused ? selBackColor : selBackColorInactive;
     const int selLow = std::min(selStart, selEnd), selHigh = std::max(selStart, selEnd);
+    // A column selection: its rectangle in client pixels, filled first; a
+    // character is selected when its cell meets it.
+    const bool columnBlock = blockSelection && blockSelStart.x >= 0 && blockSelEnd.x >= 0;
+    RECT blockRect = {};
+    if (columnBlock) {
+        const int dx = scrollColumn * maxCharWidth, dy = topLine * lineHeight;
+        blockRect = RECT{std::min(blockSelStart.x, blockSelEnd.x) - dx, std::min(blockSelStart.y, blockSelEnd.y) - dy,
+                         std::max(blockSelStart.x, blockSelEnd.x) - dx, std::max(blockSelStart.y, blockSelEnd.y) - dy};
+        if (blockSelStart.y >= blockSelEnd.y)
+            ::InflateRect(&blockRect, 0, lineHeight);
+        list.Fill(blockRect, selBack);
+    }
+    auto isSelected = [&](int offset, int cellLeft, int cellTop, int cellWidth) {
+        if (!columnBlock)
+            return selLow >= 0 && offset >= selLow && offset < selHigh;
+        RECT cell = {cellLeft, cellTop, cellLeft + std::max(cellWidth, 1), cellTop + lineHeight}, meet = {};
+        return ::IntersectRect(&meet, &cell, &blockRect) != 0;
+    };
 
     // An open multi-line block colours the top of the view up to its end.
     const CODE_EDIT_COLOR_BLOCK* openBlock = nullptr;
@@ -227,7 +245,7 @@ void CCodeEditCtrl::PaintTextLines(CEditDisplayList& list)
             // The block shows as its label; the walk goes on after it.
             flush();
             int width = MeasureCollapsedLabel(*node, x + scrollColumn * maxCharWidth, row.top);
-            bool selected = selLow >= 0 && offset >= selLow && offset < selHigh;
+            bool selected = isSelected(offset, x, row.top, width);
             COLORREF labelBack = selected ? selBack : defaultBack;
             if (labelBack != defaultBack)
                 list.Fill(RECT{x, row.top, x + width, row.bottom}, labelBack);
@@ -260,7 +278,7 @@ void CCodeEditCtrl::PaintTextLines(CEditDisplayList& list)
 
         COLORREF fore = defaultText, back = defaultBack;
         bool coloured = false;
-        if (offset >= selLow && offset < selHigh && selLow >= 0) {
+        if (ch != L'\n' ? isSelected(offset, x, row.top, width) : !columnBlock && isSelected(offset, x, row.top, 0)) {
             fore = selText;
             back = selBack;
             coloured = true;
@@ -319,7 +337,7 @@ void CCodeEditCtrl::PaintTextLines(CEditDisplayList& list)
 
         if (ch == L'\n') {
             flush();
-            if (selLow >= 0 && offset < selHigh && offset >= selLow) {
+            if (!columnBlock && selLow >= 0 && offset < selHigh && offset >= selLow) {
                 // A selected line end shows as one selected cell.
                 WCHAR blank = L' ';
                 runX = x;
@@ -343,7 +361,7 @@ void CCodeEditCtrl::PaintTextLines(CEditDisplayList& list)
     }
     flush();
     int after = to + 1;
-    if (after < length && chars[after] == L'\n' && selLow >= 0 && after >= selLow && after < selHigh) {
+    if (!columnBlock && after < length && chars[after] == L'\n' && selLow >= 0 && after >= selLow && after < selHigh) {
         WCHAR blank = L' ';
         DrawTextRun(list, &blank, 1, row, x, tabOrigin, selText, selBack, false);
     }
