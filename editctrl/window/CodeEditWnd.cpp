@@ -16,6 +16,8 @@ CCodeEditWnd::~CCodeEditWnd()
 {
     m_control.AttachHost(nullptr);
     m_control.AttachMeasurer(nullptr);
+    if (m_dropTarget)
+        m_dropTarget->Release();
     if (m_linkFont)
         ::DeleteObject(m_linkFont);
     if (m_measureDC)
@@ -65,6 +67,8 @@ void CCodeEditWnd::OnCreateWindow()
                                   (HMENU)(UINT_PTR)HORZ_BAR_ID, ::GetModuleHandleW(nullptr), nullptr);
     m_control.AttachHost(this);
     m_control.AttachMeasurer(this);
+    m_dropTarget = new CCodeEditDropTarget(m_control, m_hWnd);
+    m_dropRegistered = ::RegisterDragDrop(m_hWnd, m_dropTarget) == S_OK;
     DWORD style = GetStyle();
     if (style & WS_BORDER) {
         ModifyStyle(WS_BORDER, WS_CLIPCHILDREN);
@@ -413,6 +417,11 @@ LRESULT CCodeEditWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
             OnCreateWindow();
         return result;
     }
+    case WM_DESTROY:
+        if (m_dropRegistered)
+            ::RevokeDragDrop(m_hWnd);
+        m_dropRegistered = false;
+        break;
     case WM_ERASEBKGND:
         return 1;
     case WM_PAINT:
