@@ -576,3 +576,61 @@ TEST(ThumbnailBrowser, AnEncryptedPictureShownAsAThumbnailLeavesNoPlainBytesOnDi
     for (const CString& path : found)
         ADD_FAILURE() << "plain bytes in " << path.ToUtf8();
 }
+
+namespace {
+
+// A white 32-bit memory picture to draw the helpers into.
+class MemoryPicture {
+public:
+    MemoryPicture(int width, int height) : m_width(width)
+    {
+        m_dc.CreateCompatibleDC(nullptr);
+        m_bitmap.CreateDibSection32(width, height, &m_bits);
+        m_old = m_dc.SelectObject(&m_bitmap);
+        RECT all = {0, 0, width, height};
+        m_dc.FillSolidRect(all, RGB(255, 255, 255));
+    }
+    ~MemoryPicture() { m_dc.SelectObject(m_old); }
+    HDC Dc() const { return m_dc.m_hDC; }
+    COLORREF At(int x, int y) const
+    {
+        ::GdiFlush();
+        uint32_t pixel = ((const uint32_t*)m_bits)[(size_t)y * m_width + x];
+        return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
+    }
+
+private:
+    int m_width;
+    CDC m_dc;
+    CBitmap m_bitmap;
+    void* m_bits = nullptr;
+    HGDIOBJ m_old = nullptr;
+};
+
+}  // namespace
+
+TEST(BrowserPainting, GradientRunsFromTheFirstColourTowardsTheSecond)
+{
+    MemoryPicture picture(20, 20);
+    RECT rect = {2, 5, 12, 15};
+    CMultipleSelectorBrowser::FillGradient(picture.Dc(), &rect, RGB(255, 255, 255), RGB(248, 219, 221), FALSE);
+    // Row y: t = 1 - (y - top) / 10; each channel (int)(c1 t + c2 (1 - t)), worked by hand.
+    EXPECT_EQ(picture.At(2, 5), RGB(255, 255, 255));
+    EXPECT_EQ(picture.At(11, 10), RGB(251, 237, 238));  // t = 0.5: 251.5, 237, 238
+    EXPECT_EQ(picture.At(6, 14), RGB(248, 222, 224));   // t = 0.1: 248.7, 222.6, 224.4
+    EXPECT_EQ(picture.At(6, 15), RGB(255, 255, 255)) << "nothing below the rectangle";
+    EXPECT_EQ(picture.At(12, 10), RGB(255, 255, 255)) << "nothing right of it";
+}
+
+TEST(BrowserPainting, DiscsAreRoundAndFilled)
+{
+    MemoryPicture picture(40, 40);
+    const COLORREF blue = RGB(49, 152, 255);
+    CMultipleSelectorBrowser::FillDisc(picture.Dc(), 16, 20, 20, blue);
+    // The disc spans 12..27 in both directions around the centre (20, 20).
+    EXPECT_EQ(picture.At(20, 20), blue);
+    for (POINT p : {POINT{12, 20}, POINT{27, 20}, POINT{20, 12}, POINT{20, 27}})
+        EXPECT_EQ(picture.At(p.x, p.y), blue) << p.x << "," << p.y;
+    for (POINT p : {POINT{12, 12}, POINT{27, 12}, POINT{12, 27}, POINT{27, 27}, POINT{11, 20}, POINT{28, 20}})
+        EXPECT_EQ(picture.At(p.x, p.y), RGB(255, 255, 255)) << p.x << "," << p.y;
+}
