@@ -1,7 +1,6 @@
 #include "app/BrowserPictures.h"
 
 #include "crypt/EncryptedFileName.h"
-#include "imaging/core/PicEntryPoints.h"
 
 #include <algorithm>
 #include <vector>
@@ -116,39 +115,23 @@ SIZE ThumbnailSize(int width, int height, int boxWidth, int boxHeight)
 
 bool MakeTile(CPicImageEx& image, int width, int height, COLORREF colour)
 {
-    if (image.Create(width, height, 24) != 0)
-        return false;
-    uint8_t* pixel = image.GetPixels();
-    for (uint64_t i = 0, n = (uint64_t)width * height; i < n; ++i, pixel += 3) {
-        pixel[0] = GetRValue(colour);
-        pixel[1] = GetGValue(colour);
-        pixel[2] = GetBValue(colour);
-    }
-    return true;
+    return image.Create(width, height, 24) == 0 && image.Fill(colour) == 0;
 }
 
 bool ScaleInto(CPicImageEx& out, const CPicImageEx& source, int width, int height, int method)
 {
-    if (!Drawable(source) || out.Create(width, height, 24) != 0)
-        return false;
-    if (!pic_ResizeImage(source.GetPixels(), (uint32_t)source.GetWidth(), (uint32_t)source.GetHeight(),
-                         3u * source.GetWidth(), out.GetPixels(), (uint32_t)width, (uint32_t)height, 3u * width, 3,
-                         (uint32_t)method, 0)) {
-        out.Free();
-        return false;
-    }
-    out.CopyAttributes(source);
-    return true;
+    if (out.CreateResizedRGB(SIZE{width, height}, source, method) == 0)
+        return true;
+    out.Free();
+    return false;
 }
 
 bool ResizeInPlace(CPicImageEx& image, int width, int height, int method)
 {
-    CPicImageEx resized;
-    if (!ScaleInto(resized, image, width, height, method))
-        return false;
     // The full size from the file stays: the preview caption shows it.
     int originalWidth = image.m_originalWidth, originalHeight = image.m_originalHeight;
-    image.MoveFrom(resized);
+    if (image.Resize(SIZE{width, height}, method, false) != 0)
+        return false;
     image.m_originalWidth = originalWidth;
     image.m_originalHeight = originalHeight;
     return true;
