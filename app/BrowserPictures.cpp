@@ -3,7 +3,6 @@
 #include "crypt/EncryptedFileName.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace {
 
@@ -11,53 +10,6 @@ CString ExtensionOf(const CString& path)
 {
     int dot = path.ReverseFind(L'.');
     return dot < 0 ? CString() : path.Mid(dot);
-}
-
-// The image's rows as a bottom-up device-independent bitmap of B, G, R
-// rows padded to 4 bytes, which the drawing functions take.
-struct DibCopy {
-    BITMAPINFO info = {};
-    std::vector<uint8_t> bits;
-
-    explicit DibCopy(const CPicImageEx& image)
-    {
-        const int width = image.GetWidth(), height = image.GetHeight();
-        const size_t stride = ((size_t)width * 3 + 3) & ~(size_t)3;
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 24;
-        info.bmiHeader.biCompression = BI_RGB;
-        bits.assign(stride * (size_t)height, 0);
-        const uint8_t* source = image.GetPixels();
-        for (int y = 0; y < height; ++y) {
-            const uint8_t* in = source + (size_t)y * width * 3;
-            uint8_t* out = bits.data() + (size_t)(height - 1 - y) * stride;
-            for (int x = 0; x < width; ++x, in += 3, out += 3) {
-                out[0] = in[2];
-                out[1] = in[1];
-                out[2] = in[0];
-            }
-        }
-    }
-    ~DibCopy() { ::SecureZeroMemory(bits.data(), bits.size()); }
-};
-
-bool Drawable(const CPicImageEx& image) { return image.IsValid() && image.GetBitsPerPixel() == 24; }
-
-// Draws the source rectangle (in top-down picture coordinates) into the target rectangle.
-void Blit(HDC dc, const CPicImageEx& image, const RECT& target, int sx, int sy, int sw, int sh)
-{
-    if (!Drawable(image) || sw <= 0 || sh <= 0)
-        return;
-    DibCopy dib(image);
-    // StretchDIBits counts the source rows from the bottom of a bottom-up bitmap.
-    int bottomY = image.GetHeight() - (sy + sh);
-    int oldMode = ::SetStretchBltMode(dc, COLORONCOLOR);
-    ::StretchDIBits(dc, target.left, target.top, target.right - target.left, target.bottom - target.top, sx, bottomY,
-                    sw, sh, dib.bits.data(), &dib.info, DIB_RGB_COLORS, SRCCOPY);
-    ::SetStretchBltMode(dc, oldMode);
 }
 
 }  // namespace
@@ -137,23 +89,11 @@ bool ResizeInPlace(CPicImageEx& image, int width, int height, int method)
     return true;
 }
 
-void DrawPicture(HDC dc, const CPicImageEx& image, int x, int y)
-{
-    RECT target = {x, y, x + image.GetWidth(), y + image.GetHeight()};
-    Blit(dc, image, target, 0, 0, image.GetWidth(), image.GetHeight());
-}
+void DrawPicture(HDC dc, const CPicImageEx& image, int x, int y) { image.Draw(dc, POINT{x, y}); }
 
-void StretchPicture(HDC dc, const CPicImageEx& image, const RECT& rect)
-{
-    Blit(dc, image, rect, 0, 0, image.GetWidth(), image.GetHeight());
-}
+void StretchPicture(HDC dc, const CPicImageEx& image, const RECT& rect) { image.StretchDraw(dc, rect); }
 
 void DrawStripFrame(HDC dc, const CPicImageEx& image, int x, int y, int index, int count)
 {
-    if (count <= 0)
-        return;
-    int frameWidth = image.GetWidth() / count;
-    index = std::clamp(index, 0, count - 1);
-    RECT target = {x, y, x + frameWidth, y + image.GetHeight()};
-    Blit(dc, image, target, index * frameWidth, 0, frameWidth, image.GetHeight());
+    image.DrawStripFrame(dc, POINT{x, y}, index, count);
 }

@@ -31,7 +31,7 @@ bool MakeTile(CPicImageEx& image, int width, int height, COLORREF colour);
 bool ScaleInto(CPicImageEx& out, const CPicImageEx& source, int width, int height, int method);
 bool ResizeInPlace(CPicImageEx& image, int width, int height, int method);
 
-// 24-bit pictures drawn 1:1 with their top-left corner at the point,
+// Pictures drawn 1:1 with their top-left corner at the point,
 // stretched into a rectangle, or one frame of a horizontal strip of equal
 // frames (the index clamped to the strip).
 void DrawPicture(HDC dc, const CPicImageEx& image, int x, int y);

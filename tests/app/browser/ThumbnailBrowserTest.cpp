@@ -71,8 +71,11 @@ bool PointerOver(CWnd& window)
     return ::GetCursorPos(&now) && rect.PtInRect(now);
 }
 
+// Other test programs share the display and its pointer: it is put back
+// over the browser right before each key.
 void Key(CMultipleSelectorBrowser& browser, UINT key)
 {
+    EXPECT_TRUE(PointerOver(browser));
     MSG msg = {browser.m_hWnd, WM_KEYDOWN, key, 0, 0, {0, 0}};
     browser.PreTranslateMessage(&msg);
 }
@@ -342,7 +345,8 @@ TEST(ThumbnailBrowser, TypeAheadFiltersByTheNameOnDiskAndEscapeBringsAllBack)
     CRect window;
     browser.GetWindowRect(&window);
     ::SetCursorPos(window.right + 50, window.bottom + 50);
-    Key(browser, VK_ESCAPE);
+    MSG escape = {browser.m_hWnd, WM_KEYDOWN, VK_ESCAPE, 0, 0, {0, 0}};
+    browser.PreTranslateMessage(&escape);
     EXPECT_EQ(browser.m_strSearch, L"b");
 }
 
