@@ -3,6 +3,9 @@
 #include <cstring>
 
 #include "imaging/core/PicEntryPoints.h"
+#include "imaging/core/PicImgUtil.h"
+#include "imaging/core/PicOperation.h"
+#include "imaging/core/PicThresholdLevels.h"
 #include "imaging/core/PicSizes.h"
 #include "imaging/core/PicThreadState.h"
 #include "imaging/readers/PicFileType.h"
@@ -53,6 +56,8 @@ private:
     void Read32();
     void ReadDib();
     void Read1();
+    // Replaces the 24-bit buffer with its grey levels cut at Otsu's threshold.
+    void ThresholdToOneBit();
     // Replaces the buffer with palette lookups into a new 24-bit block.
     void IndexedToRgb(const RGBQUAD* palette, uint32_t count);
     uint8_t* NewBlock(uint64_t bytes);
@@ -198,16 +203,44 @@ void CPicGenericReadBase::ReadDib() {
 }
 
 void CPicGenericReadBase::Read1() {
-    bool direct = (m_readerId == PIC_READER_BMP && m_probe.bitsPerPixel == 1) ||
+    bool oneBit = m_probe.bitsPerPixel == 1;
+    bool direct = ((m_readerId == PIC_READER_BMP || m_readerId == PIC_READER_PCX || m_readerId == PIC_READER_TIFF) &&
+                   oneBit) ||
                   (m_readerId == PIC_READER_PNG && m_probe.bitDepth == 1 && m_probe.colourType == 3);
     if (direct) {
         FormatRead(1, m_palette, 0);
         return;
     }
-    // Other images go through grey and a histogram threshold of the
-    // processing library, which this build does not have yet.
-    FreeBuffer();
-    result = PIC_ERR_UNSUPPORTED;
+    Read24();
+    if (m_buffer != nullptr) ThresholdToOneBit();
+}
+
+void CPicGenericReadBase::ThresholdToOneBit() {
+    uint32_t width = (uint32_t)m_width, height = (uint32_t)m_height;
+    uint64_t pixels = (uint64_t)width * height;
+    uint8_t* grey = NewBlock(pixels);
+    uint8_t* bits = NewBlock((uint64_t)height * ((width + 7) / 8));
+    if (grey == nullptr || bits == nullptr) {
+        if (grey != nullptr) GlobalFree(grey);
+        if (bits != nullptr) GlobalFree(bits);
+        FreeBuffer();
+        result = PIC_ERR_OUT_OF_MEMORY;
+        return;
+    }
+    CPicImgUtilT<unsigned char> util;
+    CPicOperation op;
+    if (!util.RGBToGray(m_buffer, width, height, 3, 3 * width, width, 0, grey))
+        op.status = util.status;
+    else
+        op.ThresholdTo1Bit(grey, bits, width, height, width, (width + 7) / 8, PIC_THRESH_OTSU, 0, 0, false, nullptr);
+    GlobalFree(grey);
+    GlobalFree(m_buffer);
+    m_buffer = bits;
+    m_bits = 1;
+    if (op.status != PIC_ERR_OK) {
+        FreeBuffer();
+        result = op.status;
+    }  // else an incomplete image stays incomplete
 }
 
 int32_t CPicGenericReadBase::Read(int32_t kind) {

@@ -1,9 +1,16 @@
 #include "imaging/readers/PicImageEx.h"
 
+#include <algorithm>
+#include <cmath>
+#include <climits>
 #include <cstring>
 #include <new>
 
 #include "imaging/core/PicEntryPoints.h"
+#include "imaging/core/PicFillEntryPoints.h"
+#include "imaging/core/PicHistogramEntryPoints.h"
+#include "imaging/core/PicQuantizeEntryPoints.h"
+#include "imaging/core/PicResizeBase.h"
 #include "imaging/core/PicSizes.h"
 #include "imaging/core/PicUtil.h"
 #include "imaging/readers/PicFileType.h"
@@ -12,6 +19,7 @@
 #include "imaging/readers/PicGifReader.h"
 #include "imaging/readers/PicJpegReader.h"
 #include "imaging/readers/PicSources.h"
+#include "imaging/readers/TwoPassScale.h"
 
 namespace {
 
@@ -245,6 +253,10 @@ int32_t CPicImageEx::ReadFromSource(CPicIO* source, int32_t type, int32_t page) 
     ReadResolution(source, type);
     Adopt(pixels, width, height, read->depth, type);
     m_pageIndex = page;
+    if (type == FileTypeTIFF24 || type == FileTypeTIFF8) {
+        int32_t corrected = CorrectNonSquarePixels();
+        if (code == PIC_ERR_OK) code = corrected;
+    }
     return code;
 }
 
@@ -376,13 +388,7 @@ int32_t CPicImageEx::ConvertTo24BitInto(CPicImageEx& out) const {
         code = pic_GetLastError();
     } else if (m_bitsPerPixel == 1) {
         CPicImageEx indices;
-        code = indices.Create(m_width, m_height, 8);
-        if (code != PIC_ERR_OK) return code;
-        pic_UnpackBufferTo8Bit(GetPixels(), (uint32_t)m_width, (uint32_t)m_height, GetRowBytes(), 1,
-                               indices.GetPixels(), (uint32_t)m_width, 0);
-        memcpy(indices.m_palette, m_palette, sizeof m_palette);
-        indices.m_paletteCount = 256;
-        code = pic_GetLastError();
+        code = ConvertTo8BitInto(indices, nullptr, 0);
         if (code == PIC_ERR_OK) code = indices.ConvertTo24BitInto(out);
     } else {
         return PIC_ERR_BIT_DEPTH;
@@ -398,4 +404,206 @@ int32_t CPicImageEx::ConvertTo24Bit() {
     int32_t code = ConvertTo24BitInto(converted);
     if (code == PIC_ERR_OK) MoveFrom(converted);
     return code;
+}
+
+int32_t CPicImageEx::ConvertTo8BitInto(CPicImageEx& out, const RGBQUAD* palette, int32_t count) const {
+    if (!IsValid()) return PIC_ERR_BAD_PARAM;
+    if (m_bitsPerPixel == 8) return out.CopyFrom(*this);
+    if (m_bitsPerPixel == 32) {
+        int32_t code = ConvertTo24BitInto(out);
+        return code == PIC_ERR_OK ? out.ConvertTo8Bit(palette, count) : code;
+    }
+    if (m_bitsPerPixel != 24 && m_bitsPerPixel != 1) return PIC_ERR_BIT_DEPTH;
+    int32_t code = out.Create(m_width, m_height, 8);
+    if (code != PIC_ERR_OK) return code;
+    if (m_bitsPerPixel == 1) {
+        pic_UnpackBufferTo8Bit(GetPixels(), (uint32_t)m_width, (uint32_t)m_height, GetRowBytes(), 1, out.GetPixels(),
+                               (uint32_t)m_width, 0);
+        memcpy(out.m_palette, m_palette, sizeof m_palette);
+        out.m_paletteCount = 256;
+    } else if (palette != nullptr) {
+        uint32_t colours = (uint32_t)std::min(std::max(count, 2), 256);
+        pic_RGBTo8BitDithered(GetPixels(), (uint32_t)m_width, (uint32_t)m_height, 3u * m_width, out.GetPixels(),
+                              (uint32_t)m_width, colours, palette, 1, 20, 0);
+        memcpy(out.m_palette, palette, sizeof(RGBQUAD) * colours);
+        out.m_paletteCount = (int32_t)colours;
+    } else {
+        pic_QuantizeRGBTo8Bit(GetPixels(), (uint32_t)m_width, (uint32_t)m_height, 3u * m_width, out.GetPixels(),
+                              (uint32_t)m_width, 256, out.m_palette, 1, 20, 0);
+        out.m_paletteCount = 256;
+    }
+    code = pic_GetLastError();
+    out.CopyAttributes(*this);
+    return code;
+}
+
+int32_t CPicImageEx::ConvertTo8Bit(const RGBQUAD* palette, int32_t count) {
+    if (!IsValid()) return PIC_ERR_BAD_PARAM;
+    if (m_bitsPerPixel == 8) return PIC_ERR_OK;
+    CPicImageEx converted;
+    int32_t code = ConvertTo8BitInto(converted, palette, count);
+    if (code == PIC_ERR_OK) MoveFrom(converted);
+    return code;
+}
+
+namespace {
+
+int32_t MethodForOneBit(int32_t method, bool toGrey, bool enlarging) {
+    if (toGrey) return method == PIC_RESIZE_DECIMATE_EX ? (int32_t)PIC_RESIZE_DECIMATE : std::min(method, (int32_t)PIC_RESIZE_BILINEAR);
+    bool decimate = method == PIC_RESIZE_DECIMATE || method == PIC_RESIZE_DECIMATE_EX;
+    return decimate && !enlarging ? PIC_RESIZE_DECIMATE : PIC_RESIZE_BILINEAR;
+}
+
+int32_t MethodForIndices(int32_t method, bool enlarging) {
+    switch (method) {
+    case PIC_RESIZE_DECIMATE:
+    case PIC_RESIZE_DECIMATE_EX: return enlarging ? PIC_RESIZE_BILINEAR : PIC_RESIZE_DECIMATE;
+    case PIC_RESIZE_NEAREST: return PIC_RESIZE_NEAREST;
+    default: return PIC_RESIZE_BILINEAR;
+    }
+}
+
+int32_t MethodForColour(int32_t method, int32_t bits, bool enlarging) {
+    bool decimate = method == PIC_RESIZE_DECIMATE || method == PIC_RESIZE_DECIMATE_EX;
+    if (enlarging && decimate) return PIC_RESIZE_BICUBIC;
+    // The two-pass scaler takes 3-byte pixels only; 32-bit images get the
+    // library's bilinear resize, the nearest of its own to a triangle filter.
+    if (method == CPicImageEx::PIC_RESIZE_TWO_PASS && bits == 32) return PIC_RESIZE_BILINEAR;
+    return method;
+}
+
+}  // namespace
+
+int32_t CPicImageEx::ResizeOneBitFrom(const CPicImageEx& source, int32_t method, bool toGrey) {
+    bool enlarging = m_width > source.m_width || m_height > source.m_height;
+    method = MethodForOneBit(method, toGrey, enlarging);
+    if (toGrey) {
+        uint32_t zeroIsBlack = source.m_palette[0].rgbRed == 0 ? 1 : 0;
+        pic_ResizeImage1To8Gray(source.GetPixels(), (uint32_t)source.m_width, (uint32_t)source.m_height,
+                                source.GetRowBytes(), GetPixels(), (uint32_t)m_width, (uint32_t)m_height,
+                                GetRowBytes(), (uint32_t)method, zeroIsBlack);
+        return pic_GetLastError();
+    }
+    uint32_t threshold = 192;
+    if (!enlarging) {
+        uint32_t counts[2] = {0, 0};
+        // Mostly 0 bits: a lower threshold keeps the few 1 bits visible.
+        if (pic_GetOneBitHistogram(source.GetPixels(), (uint32_t)source.m_width, (uint32_t)source.m_height,
+                                   source.GetRowBytes(), counts, 0) &&
+            counts[1] < counts[0])
+            threshold = 64;
+    }
+    pic_ResizeImage1(source.GetPixels(), (uint32_t)source.m_width, (uint32_t)source.m_height, source.GetRowBytes(),
+                     GetPixels(), (uint32_t)m_width, (uint32_t)m_height, GetRowBytes(), threshold, (uint32_t)method, 0);
+    return pic_GetLastError();
+}
+
+int32_t CPicImageEx::ResizePixelsFrom(const CPicImageEx& source, int32_t method, bool toGrey) {
+    bool enlarging = m_width > source.m_width || m_height > source.m_height;
+    switch (source.m_bitsPerPixel) {
+    case 1: return ResizeOneBitFrom(source, method, toGrey);
+    case 8:
+        pic_ResizeImage8(source.GetPixels(), (uint32_t)source.m_width, (uint32_t)source.m_height,
+                         source.GetRowBytes(), GetPixels(), (uint32_t)m_width, (uint32_t)m_height, GetRowBytes(),
+                         source.m_palette, (uint32_t)source.m_paletteCount, (uint32_t)MethodForIndices(method, enlarging),
+                         0);
+        return pic_GetLastError();
+    case 24:
+    case 32:
+        method = MethodForColour(method, source.m_bitsPerPixel, enlarging);
+        if (method == PIC_RESIZE_TWO_PASS) {
+            C2PassScale<CBilinearFilter, CDataRGB_UBYTE> scaler;
+            bool done = scaler.Scale(source.GetPixels(), (uint32_t)source.m_width, (uint32_t)source.m_height,
+                                     GetPixels(), (uint32_t)m_width, (uint32_t)m_height) != nullptr;
+            return done ? PIC_ERR_OK : PIC_ERR_OUT_OF_MEMORY;
+        }
+        pic_ResizeImage(source.GetPixels(), (uint32_t)source.m_width, (uint32_t)source.m_height,
+                        source.GetRowBytes(), GetPixels(), (uint32_t)m_width, (uint32_t)m_height, GetRowBytes(),
+                        (uint32_t)source.m_bitsPerPixel / 8, (uint32_t)method, 0);
+        return pic_GetLastError();
+    default: return PIC_ERR_BIT_DEPTH;
+    }
+}
+
+int32_t CPicImageEx::ResizeFrom(const CPicImageEx& source, int32_t width, int32_t height, int32_t method,
+                                bool toGrey) {
+    if (!source.IsValid() || this == &source) return PIC_ERR_BAD_PARAM;
+    if (width == source.m_width && height == source.m_height) return CopyFrom(source);
+    int32_t bits = toGrey && source.m_bitsPerPixel == 1 ? 8 : source.m_bitsPerPixel;
+    int32_t code = Allocate(width, height, bits);
+    if (code != PIC_ERR_OK) {
+        Free();
+        return code;
+    }
+    code = ResizePixelsFrom(source, method, toGrey);
+    if (code != PIC_ERR_OK) return code;
+    if (toGrey && source.m_bitsPerPixel == 1) {
+        SetGrayPalette();
+    } else {
+        memcpy(m_palette, source.m_palette, sizeof m_palette);
+        m_paletteCount = source.m_paletteCount;
+    }
+    m_fileType = source.m_fileType;
+    m_xResolution = (double)(uint32_t)source.m_xResolution;
+    m_yResolution = (double)(uint32_t)source.m_yResolution;
+    m_resolutionUnit = source.m_resolutionUnit;
+    return PIC_ERR_OK;
+}
+
+int32_t CPicImageEx::Resize(SIZE size, int32_t method, bool toGrey) {
+    if (!IsValid()) return PIC_ERR_BAD_PARAM;
+    CPicImageEx resized;
+    int32_t code = resized.ResizeFrom(*this, size.cx, size.cy, method, toGrey);
+    if (code == PIC_ERR_OK) MoveFrom(resized);
+    return code;
+}
+
+int32_t CPicImageEx::CreateResizedRGB(SIZE size, const CPicImageEx& source, int32_t method) {
+    if (this == &source) return PIC_ERR_BAD_PARAM;
+    int32_t code = Create(size.cx, size.cy, 24);
+    if (code != PIC_ERR_OK) return code;
+    if (!source.IsValid()) return PIC_ERR_BAD_PARAM;
+    // Other depths would be read as 3-byte pixels past the rows' end.
+    if (source.m_bitsPerPixel != 24) return PIC_ERR_BIT_DEPTH;
+    pic_ResizeImage(source.GetPixels(), (uint32_t)source.m_width, (uint32_t)source.m_height, source.GetRowBytes(),
+                    GetPixels(), (uint32_t)m_width, (uint32_t)m_height, GetRowBytes(), 3, (uint32_t)method, 0);
+    return pic_GetLastError();
+}
+
+int32_t CPicImageEx::CorrectNonSquarePixels() {
+    if (!IsValid() || m_xResolution == m_yResolution || m_xResolution == 0) return PIC_ERR_OK;
+    double ratio = m_yResolution / m_xResolution;
+    // Ratios beyond 1/8 to 8 are damaged headers rather than real pixels.
+    if (!(ratio >= 0.125 && ratio <= 8.0) || std::fabs(1.0 - ratio) <= 0.25) return PIC_ERR_OK;
+    double height = (double)(uint32_t)(m_height / ratio);
+    if (height < 1 || height > INT32_MAX) return PIC_ERR_OK;
+    CPicImageEx stretched;
+    int32_t code = stretched.ResizeFrom(*this, m_width, (int32_t)height, PIC_RESIZE_BOX, false);
+    if (code == PIC_ERR_OK) MoveFrom(stretched);
+    return code;
+}
+
+int32_t CPicImageEx::Fill(COLORREF colour) {
+    if (!IsValid()) return PIC_ERR_BAD_PARAM;
+    RECT whole = {0, 0, m_width, m_height};
+    switch (m_bitsPerPixel) {
+    case 1:
+        pic_FillSolidRect1Bit(GetPixels(), (uint32_t)m_width, (uint32_t)m_height, GetRowBytes(), &whole, colour & 0xFF);
+        break;
+    case 8: {
+        HGLOBAL matcher = pic_CreateColorMatcher(m_palette, (uint32_t)std::min(std::max(m_paletteCount, 1), 256));
+        int32_t index = pic_FindClosestColor(matcher, GetRValue(colour), GetGValue(colour), GetBValue(colour));
+        pic_DestroyColorMatcher(matcher);
+        pic_FillSolidRect(GetPixels(), (uint32_t)m_width, (uint32_t)m_height, 1, GetRowBytes(), &whole,
+                          (uint32_t)std::max(index, 0), 0);
+        break;
+    }
+    case 24:
+    case 32:
+        pic_FillSolidRect(GetPixels(), (uint32_t)m_width, (uint32_t)m_height, (uint32_t)m_bitsPerPixel / 8,
+                          GetRowBytes(), &whole, colour, 0);
+        break;
+    default: return PIC_ERR_BIT_DEPTH;
+    }
+    return pic_GetLastError();
 }

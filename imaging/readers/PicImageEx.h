@@ -43,6 +43,9 @@ public:
         FileTypeUnknown = 27,
     };
 
+    // The two-pass scaler's method number beside the library's 0-18.
+    static constexpr int32_t PIC_RESIZE_TWO_PASS = 20;
+
     CPicImageEx() = default;
     virtual ~CPicImageEx() { CPicImageEx::Free(); }
     CPicImageEx(const CPicImageEx&) = delete;
@@ -51,6 +54,7 @@ public:
     virtual void Free();
 
     bool IsValid() const { return GetPixels() != nullptr; }
+    SIZE GetSize() const { return SIZE{m_width, m_height}; }
     int32_t GetWidth() const { return m_width; }
     int32_t GetHeight() const { return m_height; }
     int32_t GetBitsPerPixel() const { return m_bitsPerPixel; }
@@ -95,6 +99,25 @@ public:
     int32_t ConvertTo24Bit();
     int32_t ConvertTo24BitInto(CPicImageEx& out) const;
     int32_t SplitAlpha(CPicImageEx& rgb, CPicImageEx& alpha) const;
+    // To 8 bits: through the given palette (count entries, at least 2), or
+    // through a palette of 256 colours built for the image when it is null.
+    int32_t ConvertTo8Bit(const RGBQUAD* palette, int32_t count);
+    int32_t ConvertTo8BitInto(CPicImageEx& out, const RGBQUAD* palette, int32_t count) const;
+
+    // Resize methods are the library's (PicResizeMethod) and PIC_RESIZE_TWO_PASS.
+    int32_t Resize(SIZE size, int32_t method, bool toGrey);
+    int32_t ResizeFrom(const CPicImageEx& source, int32_t width, int32_t height, int32_t method, bool toGrey);
+    // This image becomes the 24-bit source resampled to size.
+    int32_t CreateResizedRGB(SIZE size, const CPicImageEx& source, int32_t method);
+    // Stretches the height of an image whose pixels are not square by the
+    // ratio of its resolutions (TIFF loads call it); ratios within 25 % of 1
+    // and beyond 1/8 to 8 leave it as it is.
+    int32_t CorrectNonSquarePixels();
+
+    // The whole image in a Windows colour 0x00BBGGRR (the top byte the alpha
+    // of 32-bit images; 8 bits: the nearest palette entry; 1 bit: the low
+    // byte as the bit value).
+    int32_t Fill(COLORREF colour);
 
     // Full size from the JPEG header before a reduced decoding (JPEG loads only).
     int32_t m_originalWidth = 0;
@@ -116,6 +139,8 @@ public:
 private:
     void ReadResolution(CPicIO* source, int32_t type);
     void Adopt(void* pixels, int32_t width, int32_t height, int32_t bits, int32_t type);
+    int32_t ResizePixelsFrom(const CPicImageEx& source, int32_t method, bool toGrey);
+    int32_t ResizeOneBitFrom(const CPicImageEx& source, int32_t method, bool toGrey);
 
     bool m_libraryOwned = true;
     uint8_t* m_heapPixels = nullptr;

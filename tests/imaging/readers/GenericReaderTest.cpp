@@ -109,8 +109,8 @@ TEST(GenericReader, CodesOfUnknownUnsupportedDamagedAndIncompleteImages) {
         {"a damaged JPEG keeps the JPEG reader's code", damagedJpeg, L"a.jpg", Source::kMemory, PIC_ERR_BAD_JPG,
          false},
         {"a truncated bitmap stays incomplete", truncated, L"a.bmp", Source::kMemory, PIC_ERR_FILE_READ, true},
-        {"a truecolour image to 1 bit needs the threshold of the processing library",
-         FixtureBytes("png_rgb8.png"), L"a.png", Source::kMemory, PIC_ERR_UNSUPPORTED, false},
+        {"a truncated bitmap to 1 bit stays incomplete", truncated, L"a.bmp", Source::kMemory, PIC_ERR_FILE_READ,
+         true},
     };
     for (const Case& c : cases) {
         Source source(c.kind, c.bytes, c.name);
@@ -139,4 +139,28 @@ TEST(GenericReader, AllocationCallbacksArePutBack) {
     EXPECT_EQ(calls, 0) << "every buffer of a generic read is global memory";
     EXPECT_EQ(GetThreadState()->allocCallbacks.alloc, callbacks.alloc);
     GetThreadState()->allocCallbacks = CPicAllocCallbacks();
+}
+
+TEST(GenericReader, OneBitThroughGreyAndOtsusThreshold) {
+    struct Case {
+        const char* file;
+        int32_t width, height;
+        const char* expected;
+    } cases[] = {
+        {"png_rgb8.png", 7, 5, "png_rgb8_otsu.bits"},
+        {"bmp24_master13x3.bmp", 13, 3, "bmp24_master13x3_otsu.bits"},
+    };
+    for (const Case& c : cases) {
+        Source source(Source::kMemory, FixtureBytes(c.file));
+        int32_t w = 0, h = 0;
+        GlobalBlock pixels(pic_ReadImage(source, &w, &h, PIC_KIND_1BIT, 0));
+        ASSERT_EQ(pic_GetLastError(), PIC_ERR_OK) << c.file;
+        ASSERT_NE(pixels.data, nullptr) << c.file;
+        EXPECT_EQ(w, c.width);
+        EXPECT_EQ(h, c.height);
+        std::string expected = FixtureBytes(c.expected);
+        EXPECT_EQ(readertest::Hex(pixels.data, expected.size()),
+                  readertest::Hex((const uint8_t*)expected.data(), expected.size()))
+            << c.file;
+    }
 }

@@ -312,3 +312,87 @@ TEST(HostileInputs, BoundedMutationRunOverEveryReader) {
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_LT(seconds, 60.0);
 }
+
+TEST(HostileInputs, ZeroBitFieldMaskReadsZero) {
+    // 2 x 1 pixels, 16 bits, masks red 0xF800, green 0, blue 0x001F: a channel
+    // with no mask bits is 0; the others put the mask's top bit on bit 7.
+    std::string b = "BM";
+    Put32(b, 14 + 40 + 12 + 4);
+    Put32(b, 0);
+    Put32(b, 14 + 40 + 12);
+    for (uint32_t v : {40u, 2u, 1u}) Put32(b, v);
+    Put16(b, 1);
+    Put16(b, 16);
+    for (uint32_t v : {3u, 4u, 2835u, 2835u, 0u, 0u, 0xF800u, 0u, 0x001Fu}) Put32(b, v);
+    Put16(b, 0xFFFF);
+    Put16(b, 0x8410);
+    Source source(Source::kMemory, b);
+    int32_t w = 0, h = 0;
+    GlobalBlock block(pic_ReadBMP(source, &w, &h, 24, nullptr, 0));
+    ASSERT_EQ(pic_GetLastError(), PIC_ERR_OK);
+    ASSERT_NE(block.data, nullptr);
+    EXPECT_EQ(readertest::Hex(block.data, 6), "f800f880 0080");
+}
+
+namespace {
+// An animation of `frames` images of width x height, every pixel index 0,
+// coded with a clear code before every two pixels so the code width stays 3.
+std::string Animation(uint32_t canvasWidth, uint32_t canvasHeight, uint32_t width, uint32_t height, int frames) {
+    std::string g = "GIF89a";
+    Put16(g, canvasWidth);
+    Put16(g, canvasHeight);
+    g += std::string("\x81\0\0", 3);
+    g += std::string("\0\0\0\xFF\xFF\xFF\0\0\0\0\0\0", 12);
+    std::string codes;
+    uint32_t acc = 0, bits = 0;
+    auto put = [&](uint32_t code) {
+        acc |= code << bits;
+        for (bits += 3; bits >= 8; bits -= 8, acc >>= 8) codes += (char)(acc & 0xFF);
+    };
+    for (uint32_t i = 0; i < width * height; ++i) {
+        if (i % 2 == 0) put(4);
+        put(0);
+    }
+    put(5);
+    if (bits > 0) codes += (char)(acc & 0xFF);
+    for (int f = 0; f < frames; ++f) {
+        g += ',';
+        Put16(g, 0);
+        Put16(g, 0);
+        Put16(g, width);
+        Put16(g, height);
+        g += '\0';
+        g += '\2';
+        for (size_t i = 0; i < codes.size(); i += 255) {
+            std::string chunk = codes.substr(i, 255);
+            g += (char)chunk.size();
+            g += chunk;
+        }
+        g += '\0';
+    }
+    return g + ";";
+}
+}  // namespace
+
+TEST(HostileInputs, AnimationCanvasAndFramesHaveABudget) {
+    {
+        Source good(Source::kMemory, Animation(16, 16, 16, 16, 2));
+        CPicAnimatedGIFState* state = pic_InitRenderAnimatedGIF(good, nullptr, nullptr, nullptr);
+        ASSERT_NE(state, nullptr) << "the stream itself is sound";
+        EXPECT_EQ(state->frameList.frameCount, 2);
+        pic_FreeAnimatedGIF(state);
+    }
+    auto start = std::chrono::steady_clock::now();
+    Source huge(Source::kMemory, Animation(65535, 65535, 2, 2, 1));
+    EXPECT_EQ(pic_InitRenderAnimatedGIF(huge, nullptr, nullptr, nullptr), nullptr) << "a canvas beyond the budget";
+    EXPECT_EQ(pic_GetLastError(), PIC_ERR_BAD_GIF);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
+
+    uint64_t budget = PicGetPixelBudget();
+    PicSetPixelBudget(300);  // one 16 x 16 frame fits, two do not
+    Source two(Source::kMemory, Animation(16, 16, 16, 16, 2));
+    EXPECT_EQ(pic_InitRenderAnimatedGIF(two, nullptr, nullptr, nullptr), nullptr) << "the frames' sum";
+    EXPECT_EQ(pic_GetLastError(), PIC_ERR_BAD_GIF);
+    PicSetPixelBudget(budget);
+    EXPECT_EQ(readertest::CallDepth(), 0);
+}
