@@ -94,6 +94,28 @@ void* CPicOperation::MakePalettedDIB(const uint8_t* src, uint32_t width, uint32_
     return dib;
 }
 
+BOOL CPicOperation::ConvertRGBRowsToDIB(const uint8_t* src, uint32_t width, uint32_t height, uint32_t stride,
+                                        uint8_t* rows, uint32_t flags) {
+    status = 0;
+    const uint64_t used = 3ull * width;
+    if (src == nullptr || rows == nullptr || width == 0 || height == 0 ||
+        (!(flags & 1) && !PicStrideHoldsRow(stride, used, height)))
+        return Fail(PIC_ERR_BAD_PARAM);
+    const uint64_t rowBytes = PicDIBRowBytes(width, 24);
+    // Unswapped rows take at most one DIB row of the caller's stride; the rest is padding.
+    const uint64_t copied = (flags & 1) ? (stride < used ? stride : used) : used;
+    for (uint32_t i = 0; i < height; ++i) {
+        uint8_t* row = rows + i * rowBytes;
+        const uint8_t* from = src + PicRowOffset((flags & 2) ? i : height - 1 - i, stride);
+        if (flags & 1)
+            memcpy(row, from, (size_t)copied);
+        else
+            CopySwapRB24(from, row, width);
+        memset(row + copied, 0, (size_t)(rowBytes - copied));
+    }
+    return TRUE;
+}
+
 void* CPicOperation::MakeRGBDIB(const uint8_t* src, uint32_t width, uint32_t height, uint32_t stride, void* block,
                                 uint32_t flags) {
     status = 0;
@@ -111,16 +133,9 @@ void* CPicOperation::MakeRGBDIB(const uint8_t* src, uint32_t width, uint32_t hei
         return nullptr;
     }
     FillHeader(dib, width, height, 24, imageBytes, 0, 0);
-    // Unswapped rows take at most one DIB row of the caller's stride; the rest is padding.
-    const uint64_t copied = (flags & 1) ? (stride < used ? stride : used) : used;
-    for (uint32_t i = 0; i < height; ++i) {
-        uint8_t* row = dib + kHeaderSize + i * rowBytes;
-        const uint8_t* from = src + PicRowOffset((flags & 2) ? i : height - 1 - i, stride);
-        if (flags & 1)
-            memcpy(row, from, (size_t)copied);
-        else
-            CopySwapRB24(from, row, width);
-        memset(row + copied, 0, (size_t)(rowBytes - copied));
+    if (!ConvertRGBRowsToDIB(src, width, height, stride, dib + kHeaderSize, flags)) {
+        if (made) GlobalFree(dib);
+        return nullptr;
     }
     return dib;
 }

@@ -76,3 +76,26 @@ BOOL CPicImgUtilT<unsigned char>::RGBToGray(const unsigned char* src, uint32_t w
     });
     return status == 0;
 }
+
+template <>
+BOOL CPicImgUtilT<unsigned char>::RGBToGrayBottomUp(const unsigned char* src, uint32_t width, uint32_t height,
+                                                    uint32_t bytesPerPixel, uint32_t srcStride, uint32_t dstStride,
+                                                    uint32_t flags, unsigned char* dst) {
+    if (src == nullptr || dst == nullptr || (bytesPerPixel != 3 && bytesPerPixel != 4) ||
+        !PicStrideHoldsRow(srcStride, (uint64_t)bytesPerPixel * width, height) ||
+        !PicStrideHoldsRow(dstStride, width, height)) {
+        status = PIC_ERR_BAD_PARAM;
+        return FALSE;
+    }
+    GrayBand row;
+    row.width = width;
+    row.bytesPerPixel = bytesPerPixel;
+    row.flags = flags;
+    for (uint32_t i = 0; i < height; ++i) {
+        row.src = src + PicRowOffset(height - 1 - i, srcStride);
+        row.dst = dst + PicRowOffset(i, dstStride);
+        GrayRows(row, 0, 1);
+    }
+    status = 0;
+    return TRUE;
+}

@@ -25,6 +25,10 @@ public:
     BOOL RGBToGray(const T* src, uint32_t width, uint32_t height, uint32_t bytesPerPixel, uint32_t srcStride,
                    uint32_t dstStride, uint32_t flags, T* dst);
 
+    // The same gray, destination row i from source row height - 1 - i; one pass on the calling thread.
+    BOOL RGBToGrayBottomUp(const T* src, uint32_t width, uint32_t height, uint32_t bytesPerPixel, uint32_t srcStride,
+                           uint32_t dstStride, uint32_t flags, T* dst);
+
     // Mirrors every row in place; pixelSize and stride are in elements of T.
     BOOL FlipHorizontal(T* data, uint32_t width, uint32_t height, uint32_t pixelSize, uint32_t stride);
 

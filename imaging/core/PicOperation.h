@@ -178,15 +178,57 @@ public:
     void* MakeRGBDIB(const uint8_t* src, uint32_t width, uint32_t height, uint32_t stride, void* block,
                      uint32_t flags);
     void* MakeRGBADIB(const uint8_t* src, uint32_t width, uint32_t height, uint32_t stride, void* block);
+    // The rows of MakeRGBDIB (same flags) into DIB rows padded to 4 bytes.
+    BOOL ConvertRGBRowsToDIB(const uint8_t* src, uint32_t width, uint32_t height, uint32_t stride, uint8_t* rows,
+                             uint32_t flags);
     // A DIB (bottom-up or top-down, uncompressed or bit fields; run-length gives 17)
     // to top-down red, green, blue rows of 3 x width bytes.
     BOOL DIBToRGB(const void* dib, uint8_t* dst);
+
+    // ---- device bitmaps (PicDeviceBitmaps.cpp). With the thread's DIB-section
+    //      switch set they are DIB sections, else device-dependent bitmaps. ----
+    // Without a DC: a memory DC for a 1-bit DIB, the screen DC otherwise. A
+    // palette is selected and realised while the bitmap is made.
+    HBITMAP DIBToHBITMAP(const void* dib, HPALETTE palette, HDC dc);
+    // flags as MakeRGBDIB's (DIB sections take the rows in the default order).
+    HBITMAP RGBToHBITMAP(const uint8_t* src, uint32_t width, uint32_t height, uint32_t stride, HPALETTE palette,
+                         uint32_t flags, HDC dc);
+    // A new packed DIB of the bitmap (GlobalFree it); compression BI_BITFIELDS gives 17.
+    void* HBITMAPToDIB(HBITMAP bitmap, uint32_t compression, HPALETTE palette);
+    // The bitmap as top-down RGB rows of 3 x width bytes.
+    BOOL HBITMAPToRGB(HBITMAP bitmap, HDC dc, HPALETTE palette, uint8_t* dst);
+    // The DC's area at (x, y) as top-down RGB rows.
+    BOOL CaptureDCToRGB(HDC dc, int32_t x, int32_t y, uint32_t width, uint32_t height, uint8_t* dst);
+    // Copies width x height from (srcX, srcY) of the bitmap to (x, y) of the DC.
+    BOOL BlitBitmap(HDC dc, HBITMAP bitmap, int32_t x, int32_t y, int32_t srcX, int32_t srcY, uint32_t width,
+                    uint32_t height, HPALETTE palette);
+
+    // ---- drawing into a DC (PicDraw.cpp): 1:1 through a device bitmap, or stretched
+    //      with StretchDIBits (the DC's stretch mode is the caller's) ----
+    BOOL Draw1Bit(HDC dc, const uint8_t* src, uint32_t width, uint32_t height, uint32_t stride,
+                  const RGBQUAD* palette, int32_t x, int32_t y, HPALETTE hpalette);
+    BOOL Draw8Bit(HDC dc, const uint8_t* src, uint32_t width, uint32_t height, uint32_t stride,
+                  const RGBQUAD* palette, int32_t x, int32_t y, HPALETTE hpalette);
+    BOOL DrawRGB(HDC dc, const uint8_t* src, uint32_t width, uint32_t height, uint32_t stride, int32_t x, int32_t y,
+                 HPALETTE hpalette);
+    // The RGBA source over what the DC shows at (x, y) (overlay mode 0, opacity 1, the caller's flags).
+    BOOL DrawRGBA(HDC dc, const uint8_t* src, uint32_t width, uint32_t height, uint32_t stride, int32_t x, int32_t y,
+                  HPALETTE hpalette, uint32_t flags);
+    BOOL StretchDraw1Bit(HDC dc, const uint8_t* src, uint32_t width, uint32_t height, uint32_t stride,
+                         const RGBQUAD* palette, int32_t x, int32_t y, int32_t dstWidth, int32_t dstHeight);
+    BOOL StretchDraw8Bit(HDC dc, const uint8_t* src, uint32_t width, uint32_t height, uint32_t stride,
+                         const RGBQUAD* palette, int32_t x, int32_t y, int32_t dstWidth, int32_t dstHeight);
+    BOOL StretchDrawRGB(HDC dc, const uint8_t* src, uint32_t width, uint32_t height, uint32_t stride, int32_t x,
+                        int32_t y, int32_t dstWidth, int32_t dstHeight);
 
     // Size of a packed DIB block; 0 with status 5 for another depth, 0 with
     // status 1 when the block would reach the library's size limit.
     uint32_t CalcDIBSize(uint32_t width, uint32_t height, uint32_t bits, uint32_t paletteCount);
 
 private:
+    BOOL StretchDIB(HDC dc, void* dib, uint32_t height, int32_t x, int32_t y, int32_t dstWidth, int32_t dstHeight);
+    BOOL BlitNewBitmap(HDC dc, HBITMAP bitmap, int32_t x, int32_t y, uint32_t width, uint32_t height,
+                       HPALETTE hpalette);
     bool ThresholdAdaptive(const uint8_t* src, uint8_t* dst, uint32_t width, uint32_t height, uint32_t srcStride,
                            uint32_t dstStride, uint32_t threshold);
     bool Fail(int32_t code) {
