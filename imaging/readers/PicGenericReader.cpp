@@ -145,7 +145,10 @@ void CPicGenericReadBase::Read24() {
 }
 
 void CPicGenericReadBase::Read32() {
-    if (m_readerId == PIC_READER_BMP || m_readerId == PIC_READER_PNG) {
+    // Formats with an alpha channel of their own are read at 32 bits; those
+    // whose readers come later answer 17 from the table until they arrive.
+    if (m_readerId == PIC_READER_BMP || m_readerId == PIC_READER_PNG || m_readerId == PIC_READER_TGA ||
+        m_readerId == PIC_READER_TIFF || m_readerId == PIC_READER_TLA) {
         FormatRead(32, nullptr, 0);
         return;
     }

@@ -119,6 +119,15 @@ public:
     // byte as the bit value).
     int32_t Fill(COLORREF colour);
 
+    // Drawing into a device context; results are the library's last error.
+    // 1:1 with the top-left corner at the point (32 bits blend by alpha).
+    int32_t Draw(HDC dc, POINT at, HPALETTE palette = nullptr) const;
+    // Stretched into the rectangle; 32-bit images are not drawn (28).
+    int32_t StretchDraw(HDC dc, const RECT& rect) const;
+    // Frame index (clamped to the strip) of a horizontal strip of frameCount
+    // equal frames, 1:1 at the point; a count below 1 is refused (5).
+    int32_t DrawStripFrame(HDC dc, POINT at, int32_t index, int32_t frameCount) const;
+
     // Full size from the JPEG header before a reduced decoding (JPEG loads only).
     int32_t m_originalWidth = 0;
     int32_t m_originalHeight = 0;
@@ -141,6 +150,7 @@ private:
     void Adopt(void* pixels, int32_t width, int32_t height, int32_t bits, int32_t type);
     int32_t ResizePixelsFrom(const CPicImageEx& source, int32_t method, bool toGrey);
     int32_t ResizeOneBitFrom(const CPicImageEx& source, int32_t method, bool toGrey);
+    int32_t DrawRows(HDC dc, const uint8_t* rows, int32_t width, uint32_t stride, POINT at, HPALETTE palette) const;
 
     bool m_libraryOwned = true;
     uint8_t* m_heapPixels = nullptr;
