@@ -20,6 +20,7 @@
 #define IDD_SETTINGS 337
 #define IDD_CLEANUP 333
 #define IDD_VIDEO_VIEW 338
+#define IDD_IMAGE_VIEW 334
 
 // Items of the password dialogs
 #define IDC_PASSWORD 1000
