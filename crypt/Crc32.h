@@ -24,6 +24,10 @@ public:
     // The value as four bytes, most significant first (the stored order).
     void GetBytes(uint8_t out[4]) const;
 
+    // Test hook: true makes every Update use the tables, as on processors
+    // without carry-less multiplication. Process-wide.
+    static void UseTablesOnly(bool tablesOnly);
+
     // CRC of a whole file; false (out untouched) when it cannot be opened or read.
     bool FileCrc(const WCHAR* path, uint8_t out[4]);
     // CRC of a buffer, its four stored-order bytes copied into *out's memory,

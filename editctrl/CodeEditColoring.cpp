@@ -253,6 +253,15 @@ BOOL CCodeEditCtrl::FindOpenColorBlock(int offset, const CODE_EDIT_COLOR_BLOCK**
     // Walks back from the offset until an end (closed) or an accepted start
     // (open) decides; line starts passed on the way share the answer, and a
     // line start whose answer is known ends the walk.
+    // Only a character that can end a delimiter is worth a closer look.
+    auto lowerOf = [](WCHAR ch) {
+        CharLowerBuffW(&ch, 1);
+        return ch;
+    };
+    const WCHAR endLast = end[end.GetLength() - 1];
+    const WCHAR endLastLower = cs ? endLast : lowerOf(endLast);
+    const WCHAR startLastLower = cs ? startLast : lowerOf(startLast);
+    const WCHAR* chars = text.Data();
     int line = text.LineOfOffset(offset);
     std::vector<int> passed;
     int answer = 0;
@@ -265,6 +274,11 @@ BOOL CCodeEditCtrl::FindOpenColorBlock(int offset, const CODE_EDIT_COLOR_BLOCK**
             }
             passed.push_back(line);
             --line;
+        }
+        const WCHAR ch = chars[p];
+        if (ch != endLast && ch != startLast && ch != endLastLower && ch != startLastLower) {
+            --p;
+            continue;
         }
         if (MatchesEndingAt(end, p, cs)) {
             answer = 0;

@@ -24,11 +24,14 @@ CCodeEditCtrl::CCodeEditCtrl()
     urlPrefixes.Add(CString(L"ftp://"));
     urlPrefixes.Add(CString(L"mailto:"));
     caretPos.x = markerBarWidth;
+    outlineRoot.owner = this;
 }
 
 CCodeEditCtrl::~CCodeEditCtrl()
 {
     EmptyUndoList();
+    outlineRoot.owner = nullptr;
+    delete outlineParser;
     tipText.SecureEmpty();
     for (CODE_EDIT_HYPERLINK_DEF& link : hyperlinks)
         link.text.SecureEmpty();
@@ -67,6 +70,8 @@ void CCodeEditCtrl::ResetViewState()
 void CCodeEditCtrl::SetText(const WCHAR* chars, int count)
 {
     ResetViewState();
+    outlineRoot.DeleteChildren();
+    outlineCache.Invalidate();
     text.Set(chars, count);
     m_openAtLineStart.clear();
     EmptyUndoList();

@@ -15,6 +15,9 @@
 #include "editctrl/EditRecords.h"
 #include "editctrl/EditSeams.h"
 #include "editctrl/EditTextBuffer.h"
+#include "editctrl/OutlineCache.h"
+#include "editctrl/OutlineNode.h"
+#include "editctrl/OutlineParser.h"
 #include "framework/base/CString.h"
 #include "framework/base/Collections.h"
 
@@ -102,9 +105,9 @@ public:
     COLORREF GetBackColor() const;
 
     // ---- Mapping -----------------------------------------------------------
-    // Collapsed outline node at an offset (none until outlining exists).
+    // The collapsed block holding an offset while folding is on: its first
+    // and last offsets.
     virtual BOOL FindCollapsedNodeAt(int offset, int* start, int* end) const;
-    virtual int MeasureCollapsedLabel(int start, int end);
     int LineStartOf(int offset, bool skipCollapsed = true) const;
     int LineEndOf(int offset, bool skipCollapsed = true) const;
     int FirstNonBlankFrom(int offset, bool skipCollapsed = true) const;
@@ -230,9 +233,41 @@ public:
     virtual void SendChangeNotice(int offset, const CString& changed, BOOL inserted);
     virtual void ShiftMarkersOnInsert(int, int) {}
     virtual void ShiftMarkersOnDelete(int, int) {}
-    virtual void OnTextInsertedForOutline(int, int) {}
-    virtual void OnTextRemovedForOutline(int, int) {}
-    virtual void ReparseOutline(int, int, BOOL) {}
+    virtual void OnTextInsertedForOutline(int start, int end);
+    virtual void OnTextRemovedForOutline(int start, int end);
+    virtual void ReparseOutline(int start, int length, BOOL redrawAll);
+
+    // ---- Outlining ---------------------------------------------------------
+    virtual CCodeOutlineParser* CreateOutlineParser() { return new CCodeOutlineParser; }
+    virtual void SetFoldingEnabled(BOOL on);
+    void SetAutoOutlining(BOOL on) { autoOutlining = on; }
+    void AllowOutlineUpdates(BOOL on) { outlineUpdatesAllowed = on; }
+    CCodeOutlineNode* FindCollapsedNode(int offset) const;
+    CCodeOutlineNode* FindCollapsedNodeInRange(int first, int last, bool forward) const;
+    // The collapsed block whose label is under a client point on the lines of `offset`.
+    CCodeOutlineNode* FindLabelAtPoint(int x, int y, int offset) const;
+    // From a line start to the next visible line start (-1 at the end), counting lines passed.
+    void NextVisibleLine(int& lines, int& visibleLines, int& offset) const;
+    virtual BOOL ToggleOutlineNode(CCodeOutlineNode* node);
+    virtual BOOL ToggleOutlineAt(int offset);
+    // Expands the blocks hiding a line (counted from 1).
+    virtual void ExpandLine(int line);
+    virtual BOOL GetCollapsedTextAtPoint(int x, int y, CString& text, BOOL trimLeadingBlankLines);
+    virtual void ReparseOutlineRange(int first, int last);
+    virtual void ApplyOutlineChanges(CODE_EDIT_OUTLINE_CHANGES& changes, BOOL redrawAll);
+    virtual void OnOutlineNodeAdded(CCodeOutlineNode*) {}
+    virtual void OnOutlineNodeRemoved(CCodeOutlineNode*) {}
+    // hiddenLineCount again from the collapsed blocks; the view follows.
+    virtual void RecountHiddenLines(CODE_EDIT_OUTLINE_CHANGES& changes);
+    // Width of a collapsed block's label cell; its labelRect is set at (x, y),
+    // x in document pixels.
+    virtual int MeasureCollapsedLabel(CCodeOutlineNode& node, int x, int y);
+    virtual void DrawCollapsedLabel(CEditDisplayList& list, CCodeOutlineNode& node, COLORREF color, COLORREF back);
+    // The fold symbol of one row of the outline bar.
+    virtual void DrawOutlineGlyph(CEditDisplayList& list, const RECT& row, const CCodeOutlineNode* node,
+                                  bool lineAbove, bool lineBelow, bool endMark);
+    // The tree or a collapsed state changed: the quick lookups are rebuilt when next asked.
+    void OnOutlineTreeChanged() { outlineCache.Invalidate(); }
 
     // ---- Selection -----------------------------------------------------------
     bool HasSelection() const { return selStart >= 0 && selEnd >= 0 && selStart != selEnd; }
@@ -404,6 +439,10 @@ public:
     BOOL noTypingMerge = 0;
     BOOL undoDirection = 1;
     BOOL gradientMarkers = 0;
+    CCodeOutlineNode outlineRoot;
+    // Rebuilt on demand by const queries.
+    mutable COutlineCasheManager outlineCache;
+    CCodeOutlineParser* outlineParser = nullptr;
     void* hotOutlineNode = nullptr;
     BOOL outlineUpdatesAllowed = 0;
     BOOL outliningEnabled = 0;
@@ -427,6 +466,12 @@ protected:
     void ResetViewState();
 
 private:
+    // The collapsed blocks while folding is on, else nothing.
+    const COutlineCasheManager* CollapsedBlocks() const;
+    // Text width from..to-1 on one row, collapsed blocks as their labels.
+    int MeasureRowPart(int from, int to);
+    // Advance of a collapsed block's label cell (the label and a pixel each side).
+    int LabelWidth(const CCodeOutlineNode& node);
     // The buffer changes under every editing operation: text, line count,
     // colour checkpoints and the top row stay consistent.
     void ChangeInsert(int offset, const CString& t);

@@ -7,6 +7,10 @@ void CCodeEditCtrl::AfterTextChange(int offset)
 {
     lineBreakCount = text.LineBreakCount();
     InvalidateColorCheckpoints(offset);
+    if (outliningEnabled) {
+        CODE_EDIT_OUTLINE_CHANGES none;
+        RecountHiddenLines(none);
+    }
     // The top row keeps its line number; its offset follows the text.
     topLine = std::min(topLine, std::max(0, lineBreakCount - hiddenLineCount));
     topOffset = std::max(0, OffsetOfLine(topLine, true));
@@ -162,6 +166,23 @@ BOOL CCodeEditCtrl::InsertChar(WCHAR ch, BOOL redraw)
         if (!atEnd && !headTooLong)
             MoveCaretToOffset(old, TRUE, TRUE);
         m_host->ShowSystemCaret(true);
+    }
+    int blockStart = 0, blockEnd = 0;
+    if (overwriteMode && !HasSelection() && FindCollapsedNodeAt(caretOffset, &blockStart, &blockEnd)) {
+        // Typing over a collapsed block replaces the block whole, never a hidden character.
+        SetSelectionRange(blockStart, blockEnd + 1, FALSE);
+        if (!DeleteSelectionRange(FALSE, FALSE, TRUE))
+            return FALSE;
+        RecordTypedChar(ch, UNDO_INSERT, caretOffset, TRUE);
+        ChangeInsert(caretOffset, CString(ch));
+        OnTextInsertedForOutline(caretOffset, caretOffset + 1);
+        ReparseOutline(caretOffset, 1, FALSE);
+        SendChangeNotice(caretOffset, CString(ch), TRUE);
+        RecalcLayout();
+        if (redraw)
+            InvalidateFromRow(caretOffset);
+        MoveRight(TRUE);
+        return TRUE;
     }
     int at = caretOffset;
     bool replacing = overwriteMode && at < text.GetLength() && text.At(at) != L'\n';

@@ -10,6 +10,11 @@ void CCodeEditCtrl::InitializeControl()
     SetDefaultColors();
     if (privateClipboardFormat == 0)
         privateClipboardFormat = ::RegisterClipboardFormatW(L"CODE_TEXT");
+    if (!outlineParser) {
+        outlineParser = CreateOutlineParser();
+        outlineParser->InitDefaultBlocks();
+        outlineParser->delimiters = wordDelimiters;
+    }
     SetText(L"", 0);
     RecalcLayout();
     UpdateLineNumberWidth();

@@ -4,20 +4,63 @@
 
 #include <algorithm>
 
-BOOL CCodeEditCtrl::FindCollapsedNodeAt(int, int*, int*) const { return FALSE; }
-
-int CCodeEditCtrl::MeasureCollapsedLabel(int, int) { return 0; }
-
-int CCodeEditCtrl::LineStartOf(int offset, bool) const
+const COutlineCasheManager* CCodeEditCtrl::CollapsedBlocks() const
 {
-    offset = std::clamp(offset, 0, text.GetLength());
-    return text.LineStart(text.LineOfOffset(offset));
+    if (!outliningEnabled)
+        return nullptr;
+    if (!outlineCache.IsValid())
+        outlineCache.Rebuild(outlineRoot, text);
+    return outlineCache.IsEmpty() ? nullptr : &outlineCache;
 }
 
-int CCodeEditCtrl::LineEndOf(int offset, bool) const
+CCodeOutlineNode* CCodeEditCtrl::FindCollapsedNode(int offset) const
+{
+    const COutlineCasheManager* blocks = CollapsedBlocks();
+    return blocks && offset >= 0 ? blocks->Lookup(offset) : nullptr;
+}
+
+BOOL CCodeEditCtrl::FindCollapsedNodeAt(int offset, int* start, int* end) const
+{
+    CCodeOutlineNode* node = FindCollapsedNode(offset);
+    if (!node)
+        return FALSE;
+    if (start)
+        *start = node->start;
+    if (end)
+        *end = std::min(node->end, text.GetLength() - 1);
+    return TRUE;
+}
+
+int CCodeEditCtrl::LineStartOf(int offset, bool skipCollapsed) const
 {
     offset = std::clamp(offset, 0, text.GetLength());
-    return text.LineEnd(text.LineOfOffset(offset));
+    int start = text.LineStart(text.LineOfOffset(offset));
+    if (skipCollapsed) {
+        // A line feed inside a collapsed block does not start a row.
+        while (start > 0) {
+            CCodeOutlineNode* node = FindCollapsedNode(start - 1);
+            if (!node)
+                break;
+            start = text.LineStart(text.LineOfOffset(node->start));
+        }
+    }
+    return start;
+}
+
+int CCodeEditCtrl::LineEndOf(int offset, bool skipCollapsed) const
+{
+    const int length = text.GetLength();
+    offset = std::clamp(offset, 0, length);
+    int end = text.LineEnd(text.LineOfOffset(offset));
+    if (skipCollapsed) {
+        while (end < length) {
+            CCodeOutlineNode* node = FindCollapsedNode(end);
+            if (!node)
+                break;
+            end = text.LineEnd(text.LineOfOffset(std::min(node->end + 1, length)));
+        }
+    }
+    return end;
 }
 
 int CCodeEditCtrl::FirstNonBlankFrom(int offset, bool skipCollapsed) const
@@ -38,66 +81,103 @@ int CCodeEditCtrl::FirstNonBlankFrom(int offset, bool skipCollapsed) const
     return offset;
 }
 
-int CCodeEditCtrl::ColumnOfOffset(int offset, bool) const
+namespace {
+int NextColumn(int column, WCHAR ch, bool keepTabs, int tabSize)
+{
+    return keepTabs && ch == L'\t' && tabSize > 0 ? (column / tabSize + 1) * tabSize : column + 1;
+}
+}  // namespace
+
+int CCodeEditCtrl::ColumnOfOffset(int offset, bool withCollapsed) const
 {
     offset = std::clamp(offset, 0, text.GetLength());
-    int start = LineStartOf(offset);
-    if (!keepTabs)
-        return offset - start;
+    int start = LineStartOf(offset, withCollapsed);
     int column = 0;
     const WCHAR* chars = text.Data();
-    for (int i = start; i < offset; ++i)
-        column = chars[i] == L'\t' ? (column / tabSize + 1) * tabSize : column + 1;
+    for (int i = start; i < offset; ++i) {
+        CCodeOutlineNode* node = withCollapsed ? FindCollapsedNode(i) : nullptr;
+        if (node) {
+            column += node->label.GetLength();
+            i = node->end;
+            continue;
+        }
+        column = NextColumn(column, chars[i], keepTabs != 0, tabSize);
+    }
     return column;
 }
 
 int CCodeEditCtrl::LineEndColumn(int offset, int* lineEnd, bool withCollapsed) const
 {
-    int end = LineEndOf(offset);
+    int end = LineEndOf(offset, withCollapsed);
     if (lineEnd)
         *lineEnd = end;
     return ColumnOfOffset(end, withCollapsed);
 }
 
-int CCodeEditCtrl::OffsetOfColumn(int column, int offset, bool offsetIsLineEnd, bool) const
+int CCodeEditCtrl::OffsetOfColumn(int column, int offset, bool offsetIsLineEnd, bool withCollapsed) const
 {
-    int start = LineStartOf(offset);
-    int end = offsetIsLineEnd ? std::clamp(offset, start, text.GetLength()) : LineEndOf(offset);
-    if (!keepTabs)
+    int start = LineStartOf(offset, withCollapsed);
+    int end = offsetIsLineEnd ? std::clamp(offset, start, text.GetLength()) : LineEndOf(offset, withCollapsed);
+    if (!keepTabs && !withCollapsed)
         return std::min(start + std::max(column, 0), end);
     int col = 0;
     const WCHAR* chars = text.Data();
     for (int i = start; i < end; ++i) {
-        int next = chars[i] == L'\t' ? (col / tabSize + 1) * tabSize : col + 1;
+        CCodeOutlineNode* node = withCollapsed ? FindCollapsedNode(i) : nullptr;
+        int next = node ? col + node->label.GetLength() : NextColumn(col, chars[i], keepTabs != 0, tabSize);
         if (next > column)
             return i;
         col = next;
+        if (node)
+            i = node->end;
     }
     return end;
 }
 
-int CCodeEditCtrl::LineOfOffset(int offset, bool, bool) const { return text.LineOfOffset(offset); }
+int CCodeEditCtrl::LineOfOffset(int offset, bool, bool visibleOnly) const
+{
+    int line = text.LineOfOffset(offset);
+    const COutlineCasheManager* blocks = visibleOnly ? CollapsedBlocks() : nullptr;
+    return blocks ? line - blocks->HiddenBreaksBefore(std::clamp(offset, 0, text.GetLength()), text) : line;
+}
 
-int CCodeEditCtrl::VisibleLineOfLine(int line, bool) const { return line; }
+int CCodeEditCtrl::VisibleLineOfLine(int line, bool) const
+{
+    const COutlineCasheManager* blocks = CollapsedBlocks();
+    if (!blocks || line <= 0)
+        return line;
+    line = std::min(line, text.LineBreakCount());
+    return line - blocks->HiddenBreaksBefore(text.LineStart(line), text);
+}
 
-int CCodeEditCtrl::OffsetOfLine(int n, bool) const
+int CCodeEditCtrl::OffsetOfLine(int n, bool visibleOnly) const
 {
     if (n <= 0)
         return 0;
-    if (n > text.LineBreakCount())
+    const COutlineCasheManager* blocks = visibleOnly ? CollapsedBlocks() : nullptr;
+    int line = blocks ? blocks->LineOfVisibleLine(n, text) : n;
+    if (line > text.LineBreakCount())
         return -1;
-    return text.LineStart(n);
+    return text.LineStart(line);
 }
 
-int CCodeEditCtrl::CountCharInRange(int from, int to, WCHAR ch, bool) const
+int CCodeEditCtrl::CountCharInRange(int from, int to, WCHAR ch, bool skipCollapsed) const
 {
     from = std::max(from, 0);
     to = std::min(to, text.GetLength() - 1);
-    if (ch == L'\n')
-        return to < from ? 0 : text.CountLineBreaks(from, to + 1);
+    if (to < from)
+        return 0;
+    if (ch == L'\n' && !(skipCollapsed && CollapsedBlocks()))
+        return text.CountLineBreaks(from, to + 1);
     int count = 0;
-    for (int i = from; i <= to; ++i)
+    for (int i = from; i <= to; ++i) {
+        CCodeOutlineNode* node = skipCollapsed ? FindCollapsedNode(i) : nullptr;
+        if (node) {
+            i = node->end;
+            continue;
+        }
         count += text.At(i) == ch;
+    }
     return count;
 }
 
@@ -109,14 +189,40 @@ int CCodeEditCtrl::CountChar(const CString& s, WCHAR ch)
     return count;
 }
 
+int CCodeEditCtrl::MeasureRowPart(int from, int to)
+{
+    int width = 0;
+    for (int i = from; i < to;) {
+        if (CCodeOutlineNode* node = FindCollapsedNode(i)) {
+            width += LabelWidth(*node);
+            i = node->end + 1;
+            continue;
+        }
+        int pieceEnd = i;
+        while (pieceEnd < to && !FindCollapsedNode(pieceEnd))
+            ++pieceEnd;
+        SIZE size = {};
+        MeasureTextRun(size, text.Data() + i, pieceEnd - i);
+        width += size.cx;
+        i = pieceEnd;
+    }
+    return width;
+}
+
 BOOL CCodeEditCtrl::PointFromOffset(int offset, POINT& point, POINT* lineAndColumn, int* suggestedScroll)
 {
     offset = std::clamp(offset, 0, text.GetLength());
-    int line = VisibleLineOfLine(LineOfOffset(offset));
-    int start = LineStartOf(offset);
-    SIZE size = {};
-    MeasureTextRun(size, text.Data() + start, offset - start);
-    int x = textRect.left + size.cx - scrollColumn * maxCharWidth;
+    int line = LineOfOffset(offset, true, true);
+    int start = LineStartOf(offset, true);
+    int width = 0;
+    if (CollapsedBlocks()) {
+        width = MeasureRowPart(start, offset);
+    } else {
+        SIZE size = {};
+        MeasureTextRun(size, text.Data() + start, offset - start);
+        width = size.cx;
+    }
+    int x = textRect.left + width - scrollColumn * maxCharWidth;
     if (suggestedScroll) {
         int scroll = scrollColumn;
         if (maxCharWidth > 0) {
@@ -150,29 +256,41 @@ int CCodeEditCtrl::OffsetFromPoint(POINT& point, bool updatePoint, bool allowOut
         return text.GetLength();
     }
     int start = OffsetOfLine(target, true);
-    int end = LineEndOf(start);
+    if (start < 0)
+        return text.GetLength();
+    const bool folded = CollapsedBlocks() != nullptr;
+    int end = LineEndOf(start, true);
     const WCHAR* chars = text.Data();
     int scrolled = scrollColumn * maxCharWidth;
-    SIZE rowSize = {};
-    MeasureTextRun(rowSize, chars + start, end - start);
+    int rowWidth = 0;
+    if (folded) {
+        rowWidth = MeasureRowPart(start, end);
+    } else {
+        SIZE rowSize = {};
+        MeasureTextRun(rowSize, chars + start, end - start);
+        rowWidth = rowSize.cx;
+    }
     int left = textRect.left + 1;
-    if (end > start && point.x + scrolled > left + rowSize.cx) {
+    if (end > start && point.x + scrolled > left + rowWidth) {
         if (updatePoint)
-            point = POINT{textRect.left + rowSize.cx + 1 - scrolled, rowTop};
+            point = POINT{textRect.left + rowWidth + 1 - scrolled, rowTop};
         return end;
     }
     int x = left;
     for (int i = start; i < end; ++i) {
-        int width = CharWidth(chars[i]);
-        if (chars[i] == L'\t' && keepTabs && tabWidth > 0)
+        CCodeOutlineNode* node = folded ? FindCollapsedNode(i) : nullptr;
+        int width = node ? LabelWidth(*node) : CharWidth(chars[i]);
+        if (!node && chars[i] == L'\t' && keepTabs && tabWidth > 0)
             width = tabWidth - (x - left) % tabWidth;
-        int half = i == end - 1 ? 0 : width / 2;
+        int unitEnd = node ? node->end : i;
+        int half = unitEnd >= end - 1 ? 0 : width / 2;
         if (x + width >= point.x + scrolled + half) {
             if (updatePoint)
                 point = POINT{x - scrolled, rowTop};
             return i;
         }
         x += width;
+        i = unitEnd;
     }
     if (updatePoint)
         point = POINT{x - scrolled, rowTop};

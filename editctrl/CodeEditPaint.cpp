@@ -82,9 +82,13 @@ void CCodeEditCtrl::DrawLineNumberBar(CEditDisplayList& list, const RECT& rect)
     list.Fill(rect, lineNumberBackColor);
     int first = 0, last = 0;
     VisibleLineSpan(first, last);
-    for (int line = first; line <= last && line <= lineBreakCount; ++line) {
-        int y = (line - topLine) * lineHeight + textRect.top;
-        DrawLineNumber(list, RECT{rect.left, y, rect.right, y + lineHeight}, line);
+    for (int row = first; row <= last; ++row) {
+        // Rows are visible lines; the number is the line's own.
+        int start = OffsetOfLine(row, true);
+        if (start < 0)
+            break;
+        int y = (row - topLine) * lineHeight + textRect.top;
+        DrawLineNumber(list, RECT{rect.left, y, rect.right, y + lineHeight}, text.LineOfOffset(start));
     }
 }
 
@@ -102,7 +106,6 @@ void CCodeEditCtrl::DrawLineNumber(CEditDisplayList& list, const RECT& rect, int
 
 void CCodeEditCtrl::FillOutlineBar(CEditDisplayList& list, const RECT& rect) { list.Fill(rect, GetBackColor()); }
 
-void CCodeEditCtrl::DrawOutlineBar(CEditDisplayList& list, const RECT& rect) { FillOutlineBar(list, rect); }
 
 int CCodeEditCtrl::DrawTextRun(CEditDisplayList& list, const WCHAR* chars, int count, const RECT& row, int x,
                                int tabOrigin, COLORREF color, COLORREF back, bool link)
@@ -151,8 +154,12 @@ void CCodeEditCtrl::PaintTextLines(CEditDisplayList& list)
 
     const int length = text.GetLength();
     const WCHAR* chars = text.Data();
+    // Only the rows the paint area touches (a typed key repaints one).
+    int firstRow = lineHeight > 0 ? std::max(0, (int)(area.top - textRect.top) / lineHeight) : 0;
+    int from = firstRow == 0 ? topOffset : OffsetOfLine(topLine + firstRow, true);
+    if (from < 0)
+        return;
     POINT bottomRight = {area.right - 1, area.bottom - 1};
-    int from = topOffset;
     int to = OffsetFromPoint(bottomRight, false, true);
     to = std::min(LineEndOf(std::max(to, from)), length - 1);
     from = LineStartOf(from);
@@ -163,6 +170,24 @@ void CCodeEditCtrl::PaintTextLines(CEditDisplayList& list)
     const COLORREF selText = focused ? selTextColor : selTextColorInactive;
     const COLORREF selBack = focused ? selBackColor : selBackColorInactive;
     const int selLow = std::min(selStart, selEnd), selHigh = std::max(selStart, selEnd);
+    // A column selection: its rectangle in client pixels, filled first; a
+    // character is selected when its cell meets it.
+    const bool columnBlock = blockSelection && blockSelStart.x >= 0 && blockSelEnd.x >= 0;
+    RECT blockRect = {};
+    if (columnBlock) {
+        const int dx = scrollColumn * maxCharWidth, dy = topLine * lineHeight;
+        blockRect = RECT{std::min(blockSelStart.x, blockSelEnd.x) - dx, std::min(blockSelStart.y, blockSelEnd.y) - dy,
+                         std::max(blockSelStart.x, blockSelEnd.x) - dx, std::max(blockSelStart.y, blockSelEnd.y) - dy};
+        if (blockSelStart.y >= blockSelEnd.y)
+            ::InflateRect(&blockRect, 0, lineHeight);
+        list.Fill(blockRect, selBack);
+    }
+    auto isSelected = [&](int offset, int cellLeft, int cellTop, int cellWidth) {
+        if (!columnBlock)
+            return selLow >= 0 && offset >= selLow && offset < selHigh;
+        RECT cell = {cellLeft, cellTop, cellLeft + std::max(cellWidth, 1), cellTop + lineHeight}, meet = {};
+        return ::IntersectRect(&meet, &cell, &blockRect) != 0;
+    };
 
     // An open multi-line block colours the top of the view up to its end.
     const CODE_EDIT_COLOR_BLOCK* openBlock = nullptr;
@@ -185,25 +210,52 @@ void CCodeEditCtrl::PaintTextLines(CEditDisplayList& list)
     int linkEnd = -1;     // the current hyperlink covers offsets below this
     int scannedTo = from; // the blank-separated scan has looked at offsets below this
 
-    RECT row = {area.left, textRect.top, area.right, textRect.top + lineHeight};
+    RECT row = {area.left, textRect.top + firstRow * lineHeight, area.right,
+                textRect.top + (firstRow + 1) * lineHeight};
     int x = tabOrigin;
     std::vector<WCHAR> run;
     run.reserve((size_t)maxLineLength);
     int runX = x;
     COLORREF runText = defaultText, runBack = defaultBack;
     bool runLink = false;
+    // A run wholly left of the area is not drawn (x is its right edge).
     auto flush = [&]() {
-        if (!run.empty())
+        if (!run.empty() && x >= area.left)
             DrawTextRun(list, run.data(), (int)run.size(), row, runX, tabOrigin, runText, runBack, runLink);
         run.clear();
         runX = x;
     };
 
+    const bool folded = CollapsedBlocks() != nullptr;
     int wordEnd = -1;
     COLORREF wordText = defaultText, wordBack = defaultBack;
     bool wordColoured = false;
     for (int offset = from; offset <= to; ++offset) {
         WCHAR ch = chars[offset];
+        if (ch != L'\n' && x > area.right) {
+            // The rest of the row lies right of the area: on to its line end.
+            flush();
+            int lineEnd = LineEndOf(offset);
+            if (lineEnd > to)
+                break;
+            offset = lineEnd;
+            ch = L'\n';
+        }
+        if (CCodeOutlineNode* node = folded ? FindCollapsedNode(offset) : nullptr) {
+            // The block shows as its label; the walk goes on after it.
+            flush();
+            int width = MeasureCollapsedLabel(*node, x + scrollColumn * maxCharWidth, row.top);
+            bool selected = isSelected(offset, x, row.top, width);
+            COLORREF labelBack = selected ? selBack : defaultBack;
+            if (labelBack != defaultBack)
+                list.Fill(RECT{x, row.top, x + width, row.bottom}, labelBack);
+            DrawCollapsedLabel(list, *node, selected ? selText : (outlineLineColor == (COLORREF)-1 ? 0x808080 : outlineLineColor),
+                               labelBack);
+            x += width;
+            runX = x;
+            offset = std::min(node->end, to);
+            continue;
+        }
         if (hyperlinksEnabled && offset >= scannedTo) {
             int start = offset;
             while (start < length && blankChars.Find(chars[start]) >= 0)
@@ -226,7 +278,7 @@ void CCodeEditCtrl::PaintTextLines(CEditDisplayList& list)
 
         COLORREF fore = defaultText, back = defaultBack;
         bool coloured = false;
-        if (offset >= selLow && offset < selHigh && selLow >= 0) {
+        if (ch != L'\n' ? isSelected(offset, x, row.top, width) : !columnBlock && isSelected(offset, x, row.top, 0)) {
             fore = selText;
             back = selBack;
             coloured = true;
@@ -285,7 +337,7 @@ void CCodeEditCtrl::PaintTextLines(CEditDisplayList& list)
 
         if (ch == L'\n') {
             flush();
-            if (selLow >= 0 && offset < selHigh && offset >= selLow) {
+            if (!columnBlock && selLow >= 0 && offset < selHigh && offset >= selLow) {
                 // A selected line end shows as one selected cell.
                 WCHAR blank = L' ';
                 runX = x;
@@ -309,7 +361,7 @@ void CCodeEditCtrl::PaintTextLines(CEditDisplayList& list)
     }
     flush();
     int after = to + 1;
-    if (after < length && chars[after] == L'\n' && selLow >= 0 && after >= selLow && after < selHigh) {
+    if (!columnBlock && after < length && chars[after] == L'\n' && selLow >= 0 && after >= selLow && after < selHigh) {
         WCHAR blank = L' ';
         DrawTextRun(list, &blank, 1, row, x, tabOrigin, selText, selBack, false);
     }

@@ -64,3 +64,33 @@ void CEditDisplayList::Unclip()
     op.kind = EditDrawOp::UNCLIP;
     m_ops.push_back(op);
 }
+
+void CEditDisplayList::Line(int x1, int y1, int x2, int y2, COLORREF color)
+{
+    EditDrawOp op;
+    op.kind = EditDrawOp::LINE;
+    op.rect = RECT{x1, y1, x2, y2};
+    op.color = color;
+    m_ops.push_back(op);
+}
+
+void CEditDisplayList::Box(const RECT& rect, COLORREF frame, COLORREF fill)
+{
+    EditDrawOp op;
+    op.kind = EditDrawOp::BOX;
+    op.rect = rect;
+    op.color = frame;
+    op.back = fill;
+    m_ops.push_back(op);
+}
+
+void CEditDisplayList::Label(const RECT& rect, const CString& text, COLORREF color, COLORREF back)
+{
+    EditDrawOp op;
+    op.kind = EditDrawOp::LABEL;
+    op.rect = rect;
+    op.text = text;
+    op.color = color;
+    op.back = back;
+    m_ops.push_back(op);
+}

@@ -203,7 +203,39 @@ BOOL CCodeEditCtrl::ApplySettingsText(const CString& settings)
     return TRUE;
 }
 
-BOOL CCodeEditCtrl::ApplyFoldingSettings(const CString&) { return TRUE; }
+BOOL CCodeEditCtrl::ApplyFoldingSettings(const CString& content)
+{
+    if (!outlineParser)
+        return TRUE;
+    outlineRoot.DeleteChildren();
+    outlineCache.Invalidate();
+    outlineParser->ClearBlockTypes();
+    CString section(content), list, value;
+    if (CutTaggedValue(section, L"EscapeSequences", list, FALSE))
+        while (CutTaggedValue(list, L"EscapeSequence", value, TRUE))
+            outlineParser->RegisterEscape(value);
+    if (CutTaggedValue(section, L"BLOCKS", list, FALSE)) {
+        CString block;
+        while (CutTaggedValue(list, L"BLOCK", block, FALSE)) {
+            CString start, end, label(L"..."), keywordList, word;
+            // A block without its delimiters ends the list.
+            if (!CutTaggedValue(block, L"Start", start, TRUE) || !CutTaggedValue(block, L"End", end, TRUE))
+                break;
+            CutTaggedValue(block, L"ReplaceString", label, TRUE);
+            BOOL nested = ReadBoolean(block, L"AllowNestedBlocks", true);
+            BOOL ignore = ReadBoolean(block, L"Ignore", false);
+            CStringArray keywords;
+            if (CutTaggedValue(block, L"KEYWORDS", keywordList, FALSE))
+                while (CutTaggedValue(keywordList, L"Keyword", word, TRUE))
+                    keywords.Add(word);
+            outlineParser->RegisterBlockType(start, end, label, nested, ignore, &keywords);
+        }
+    }
+    outlineParser->caseSensitive = ReadBoolean(section, L"CaseSensitive", true);
+    outlineParser->wholeWords = ReadBoolean(section, L"WholeWords", false);
+    outlineParser->delimiters = wordDelimiters;
+    return TRUE;
+}
 
 BOOL CCodeEditCtrl::ApplyLinkSettings(const CString& content)
 {

@@ -159,10 +159,12 @@ public:
     // the first entry that fails, as a loop of TestEntry would give.
     // Encrypted entries and segmented archives are tested in turn.
     bool TestEntries(uint16_t first, uint16_t count, uint32_t bufferSize = 65536);
-    // ExtractEntry for each request, inflated on the worker threads; each
-    // file replaces its target in request order, once it is complete and
-    // checked. results[i] is ExtractEntry's answer or what it would have
-    // thrown; a stop from the callback throws (cause 207).
+    // ExtractEntry for each request, inflated on the worker threads. Only a
+    // complete, checked file takes its target's name: a free name at once on
+    // its worker, an existing file is replaced in request order. results[i]
+    // is ExtractEntry's answer or what it would have thrown; a stop from the
+    // callback throws (cause 207), and complete files of later entries may
+    // then stand already.
     void ExtractEntries(const std::vector<ZipExtractRequest>& requests, std::vector<ZipEntryResult>& results);
 
     // Changing.

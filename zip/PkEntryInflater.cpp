@@ -23,9 +23,9 @@ int CauseOfInflate(int code)
 }  // namespace
 
 CPkEntryInflater::CPkEntryInflater(HANDLE archive, uint64_t dataOffset, const ZipEntryFacts& facts, bool extract,
-                                   const CString& outputFolder, uint32_t bufferSize)
+                                   const CString& outputFolder, const CString& freeTarget, uint32_t bufferSize)
     : m_archive(archive), m_dataOffset(dataOffset), m_facts(facts), m_extract(extract), m_outputFolder(outputFolder),
-      m_bufferSize(std::max<uint32_t>(bufferSize, 262144))
+      m_freeTarget(freeTarget), m_bufferSize(std::max<uint32_t>(bufferSize, 262144))
 {
 }
 
@@ -56,6 +56,8 @@ void CPkEntryInflater::Run(const std::atomic<bool>& cancelled)
         if (m_cause == 0 && m_extract)
             m_timesSet = m_output.SetTimesAndAttributes(m_facts.modification, m_facts.creation, m_facts.access,
                                                         m_facts.attributes);
+        if (m_cause == 0 && m_extract && !m_freeTarget.IsEmpty() && !cancelled.load())
+            m_placed = m_output.TakeFreeTarget(m_freeTarget);
     } catch (CException* e) {
         m_error = e;
     }

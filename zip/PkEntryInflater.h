@@ -2,7 +2,11 @@
 // thread from the archive file's own read handle at a known data offset,
 // inflated, counted and checked against its CRC; written into a temporary
 // extraction file when one is given (which then also receives the entry's
-// times and attributes through its handle). It touches no archive state.
+// times and attributes through its handle). Given a free target, a complete
+// and checked file takes that name at once, on the worker, unless the work
+// was cancelled or something took the name meanwhile; the driving thread then
+// only reports it, instead of queueing every rename behind the others. It
+// touches no archive state.
 #pragma once
 
 #include "framework/base/CException.h"
@@ -27,9 +31,10 @@ struct ZipEntryFacts {
 class CPkEntryInflater {
 public:
     // `archive` is shared between jobs: reads name their offsets. Without
-    // `extract` the entry is only tested.
+    // `extract` the entry is only tested. `freeTarget` (may be empty) is
+    // where the file goes when nothing stands there.
     CPkEntryInflater(HANDLE archive, uint64_t dataOffset, const ZipEntryFacts& facts, bool extract,
-                     const CString& outputFolder, uint32_t bufferSize);
+                     const CString& outputFolder, const CString& freeTarget, uint32_t bufferSize);
     ~CPkEntryInflater();
     CPkEntryInflater(const CPkEntryInflater&) = delete;
     CPkEntryInflater& operator=(const CPkEntryInflater&) = delete;
@@ -40,7 +45,8 @@ public:
     int m_cause = 0;                // 0 sound, else the zip cause of the fault
     CException* m_error = nullptr;  // a file error of the output, owned here until taken
     bool m_timesSet = false;
-    CPkExtractFile m_output;        // the written file, to be renamed over the target
+    bool m_placed = false;          // the file took the free target's name
+    CPkExtractFile m_output;        // the written file, to be renamed over the target unless placed
 
 private:
     bool ReadAt(uint64_t offset, char* into, uint32_t count);
@@ -53,6 +59,7 @@ private:
     ZipEntryFacts m_facts;
     bool m_extract;
     CString m_outputFolder;
+    CString m_freeTarget;
     uint32_t m_bufferSize;
     uint32_t m_crc = 0;
     uint64_t m_produced = 0;

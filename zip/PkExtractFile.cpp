@@ -72,13 +72,13 @@ bool CPkExtractFile::SetTimesAndAttributes(int64_t modification, int64_t creatio
     return SetFileInformationByHandle(m_file, FileBasicInfo, &info, sizeof info) != FALSE;
 }
 
-bool CPkExtractFile::ReplaceTarget(const CString& target)
+bool CPkExtractFile::MoveTo(const CString& target, bool replace)
 {
     CString name = NtPath(target);
     uint32_t size = (uint32_t)(sizeof(FILE_RENAME_INFO) + sizeof(WCHAR) * (size_t)name.GetLength());
     CPkAutoBuffer buffer(size, true);
     FILE_RENAME_INFO* info = (FILE_RENAME_INFO*)buffer.GetBuffer();
-    info->ReplaceIfExists = TRUE;
+    info->ReplaceIfExists = replace ? TRUE : FALSE;
     info->FileNameLength = (DWORD)(sizeof(WCHAR) * (size_t)name.GetLength());
     memcpy(info->FileName, (const WCHAR*)name, info->FileNameLength);
     if (!SetFileInformationByHandle(m_file, FileRenameInfo, info, size))

@@ -83,7 +83,11 @@ void CPkUnpackReader::Submit(Pending& pending, CPkFileHeader& header, const CStr
     facts.attributes = header.GetSystemAttributes() & CPkArchive::kExtractedAttributes;
     uint64_t offset = LocateData(pending.index);
     bool extract = m_requests != nullptr;
-    pending.work.reset(new CPkEntryInflater(m_file.handle, offset, facts, extract, outputFolder, bufferSize));
+    // A file whose target is free takes its name on the worker; one that
+    // replaces a file waits for its turn.
+    CString freeTarget = extract && !pending.targetExists ? pending.target : CString();
+    pending.work.reset(
+        new CPkEntryInflater(m_file.handle, offset, facts, extract, outputFolder, freeTarget, bufferSize));
     CPkEntryInflater* work = pending.work.get();
     const std::atomic<bool>* cancelled = &m_cancelled;
     pending.ticket = m_pool.Submit([work, cancelled] { work->Run(*cancelled); });
@@ -328,7 +332,7 @@ bool CPkUnpackReader::PlaceExtracted(Pending& pending, const ZipExtractRequest& 
             ZipFileSystem::RemoveFile(pending.target, flags, true);
         if (pending.targetExists && (flags & ZipFileSystem::RemoveClearReadOnly))
             ZipFileSystem::SetAttributes(pending.target, FILE_ATTRIBUTE_ARCHIVE);
-        if (!work.m_output.ReplaceTarget(pending.target))
+        if (!work.m_placed && !work.m_output.ReplaceTarget(pending.target))
             return false;
         result = work.m_timesSet;
     }

@@ -2,7 +2,9 @@
 // thread checks each entry's local header and target in order and hands the
 // entry to a worker (CPkEntryInflater) with the data's offset; it then takes
 // the results strictly in entry order: a tested entry is judged, an extracted
-// file replaces its target. At most two entries per thread are in flight.
+// file replaces an existing target (a file whose target was free took its
+// name on the worker, so that the renames do not queue behind one thread).
+// At most two entries per thread are in flight.
 // Entries the workers cannot read alone (encrypted ones, segmented archives,
 // other methods) go through TestEntry or ExtractEntry in their turn.
 #pragma once

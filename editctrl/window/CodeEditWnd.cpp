@@ -16,6 +16,8 @@ CCodeEditWnd::~CCodeEditWnd()
 {
     m_control.AttachHost(nullptr);
     m_control.AttachMeasurer(nullptr);
+    if (m_dropTarget)
+        m_dropTarget->Release();
     if (m_linkFont)
         ::DeleteObject(m_linkFont);
     if (m_measureDC)
@@ -65,6 +67,8 @@ void CCodeEditWnd::OnCreateWindow()
                                   (HMENU)(UINT_PTR)HORZ_BAR_ID, ::GetModuleHandleW(nullptr), nullptr);
     m_control.AttachHost(this);
     m_control.AttachMeasurer(this);
+    m_dropTarget = new CCodeEditDropTarget(m_control, m_hWnd);
+    m_dropRegistered = ::RegisterDragDrop(m_hWnd, m_dropTarget) == S_OK;
     DWORD style = GetStyle();
     if (style & WS_BORDER) {
         ModifyStyle(WS_BORDER, WS_CLIPCHILDREN);
@@ -175,15 +179,25 @@ void CCodeEditWnd::PlaceScrollBars(int width, int height)
 
 void CCodeEditWnd::InvalidateRect(const RECT* rect, bool erase) { ::InvalidateRect(m_hWnd, rect, erase); }
 
-void CCodeEditWnd::UpdateNow() { ::UpdateWindow(m_hWnd); }
+// The text area only: the scroll bars repaint on their own turn, so a key
+// does not wait for them.
+void CCodeEditWnd::UpdateNow() { ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_UPDATENOW | RDW_NOCHILDREN); }
 
 void CCodeEditWnd::SetScrollBar(int bar, int minPos, int maxPos, int page, int pos)
 {
     HWND window = bar == SB_VERT ? m_vertBar : m_horzBar;
     if (!window)
         return;
-    SCROLLINFO info = {sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS, minPos, maxPos, (UINT)std::max(page, 0), pos, 0};
-    ::SetScrollInfo(window, SB_CTL, &info, TRUE);
+    ScrollBarState wanted = {minPos, maxPos, std::max(page, 0), pos};
+    ScrollBarState& shown = bar == SB_VERT ? m_vertState : m_horzState;
+    // The core sets the bars after every change; most leave them as they are,
+    // and redrawing a bar costs more than a whole paint of the text.
+    if (shown == wanted)
+        return;
+    shown = wanted;
+    SCROLLINFO info = {sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS, minPos, maxPos, (UINT)wanted.page, pos, 0};
+    ::SetScrollInfo(window, SB_CTL, &info, FALSE);
+    ::InvalidateRect(window, nullptr, FALSE);
 }
 
 void CCodeEditWnd::CreateSystemCaret(int width, int height)
@@ -324,6 +338,35 @@ void CCodeEditWnd::ExecuteDisplayList(HDC dc, const CEditDisplayList& list)
             ::DeleteObject(brush);
             break;
         }
+        case EditDrawOp::LINE: {
+            HPEN pen = ::CreatePen(PS_SOLID, 1, op.color);
+            HGDIOBJ oldPen = ::SelectObject(dc, pen);
+            ::MoveToEx(dc, op.rect.left, op.rect.top, nullptr);
+            ::LineTo(dc, op.rect.right, op.rect.bottom);
+            ::SelectObject(dc, oldPen);
+            ::DeleteObject(pen);
+            break;
+        }
+        case EditDrawOp::BOX:
+        case EditDrawOp::LABEL: {
+            HPEN pen = ::CreatePen(PS_SOLID, 1, op.color);
+            HBRUSH brush = op.back == (COLORREF)-1 ? (HBRUSH)::GetStockObject(NULL_BRUSH) : ::CreateSolidBrush(op.back);
+            HGDIOBJ oldPen = ::SelectObject(dc, pen);
+            HGDIOBJ oldBrush = ::SelectObject(dc, brush);
+            ::Rectangle(dc, op.rect.left, op.rect.top, op.rect.right, op.rect.bottom);
+            ::SelectObject(dc, oldBrush);
+            ::SelectObject(dc, oldPen);
+            if (op.back != (COLORREF)-1)
+                ::DeleteObject(brush);
+            ::DeleteObject(pen);
+            if (op.kind == EditDrawOp::LABEL) {
+                ::SelectObject(dc, TextFont());
+                ::SetTextColor(dc, op.color);
+                RECT inner = {op.rect.left + 1, op.rect.top, op.rect.right - 1, op.rect.bottom};
+                ::DrawTextW(dc, op.text, op.text.GetLength(), &inner, DT_SINGLELINE | DT_NOCLIP | DT_NOPREFIX);
+            }
+            break;
+        }
         case EditDrawOp::CLIP:
             saved = ::SaveDC(dc);
             ::IntersectClipRect(dc, op.rect.left, op.rect.top, op.rect.right, op.rect.bottom);
@@ -374,6 +417,11 @@ LRESULT CCodeEditWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
             OnCreateWindow();
         return result;
     }
+    case WM_DESTROY:
+        if (m_dropRegistered)
+            ::RevokeDragDrop(m_hWnd);
+        m_dropRegistered = false;
+        break;
     case WM_ERASEBKGND:
         return 1;
     case WM_PAINT:

@@ -12,6 +12,7 @@
 #include "editctrl/CodeEditCtrl.h"
 #include "editctrl/EditDisplayList.h"
 #include "editctrl/EditSeams.h"
+#include "editctrl/window/CodeEditDropTarget.h"
 #include "framework/windows/CWnd.h"
 
 class CCodeEditWnd : public CWnd, public CEditHost, public CEditMeasurer {
@@ -26,6 +27,9 @@ public:
     static CString RegisterEditClass(const WCHAR* baseName = L"MFCEditCtrl2");
     // The registered "MYMFC_ON_EDITCHANGE" message.
     static UINT EditChangeMessage();
+    // The window's drop target (null before creation); registered with OLE
+    // when OLE is initialised on the window's thread.
+    CCodeEditDropTarget* DropTarget() const { return m_dropTarget; }
     // Executes a display list on a device context with the control's fonts.
     void ExecuteDisplayList(HDC dc, const CEditDisplayList& list);
 
@@ -63,10 +67,23 @@ private:
     HFONT TextFont() const;
     HDC MeasureDC();
 
+    // What a scroll bar shows; -1 in every field until it is first set.
+    struct ScrollBarState {
+        int minPos = -1, maxPos = -1, page = -1, pos = -1;
+        bool operator==(const ScrollBarState& o) const
+        {
+            return minPos == o.minPos && maxPos == o.maxPos && page == o.page && pos == o.pos;
+        }
+    };
+
     CCodeEditCtrl& m_control;
+    ScrollBarState m_vertState;
+    ScrollBarState m_horzState;
     HWND m_vertBar = nullptr;
     HWND m_horzBar = nullptr;
     HFONT m_linkFont = nullptr;
     HDC m_measureDC = nullptr;
     bool m_caretCreated = false;
+    CCodeEditDropTarget* m_dropTarget = nullptr;
+    bool m_dropRegistered = false;
 };

@@ -25,8 +25,10 @@ def block(start, end, colour, whole=False, case=True, word=False):
     return s + "</BLOCK>"
 
 def outline(start, end, label="...", nested=True, ignore=False, keywords=""):
+    # An ignored kind (a string, a line comment) hides what it holds, so it never nests:
+    # a nesting kind's delimiters would be matched one by one and hide nothing.
     s = f"      <BLOCK><Start>{start}</Start><End>{end}</End><ReplaceString>{label}</ReplaceString>"
-    if not nested:
+    if not nested or ignore:
         s += "<AllowNestedBlocks>false</AllowNestedBlocks>"
     if ignore:
         s += "<Ignore>true</Ignore>"

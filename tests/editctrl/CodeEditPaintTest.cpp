@@ -194,3 +194,43 @@ TEST(CodeEditPaintTest, RowInvalidationCoversTheRowOfTheOffset)
     EXPECT_EQ(r.bottom, 35);
     EXPECT_EQ(r.left, 3);
 }
+
+TEST(CodeEditPaintTest, ALongLineIsPaintedOnlyAsFarAsTheTextAreaReaches)
+{
+    // 400 pixels wide: cells from x 5 in steps of 8; the 50th starts at 397, the last one inside.
+    CString line(L'a', 3000);
+    TestEdit t(line + L"\nb");
+    std::vector<PaintedRun> runs = TextRuns(t.edit);
+    ASSERT_EQ(runs.size(), 2u) << Describe(runs);
+    EXPECT_EQ(runs[0].text, std::u16string(50, u'a'));
+    EXPECT_EQ(runs[0].x, 5);
+    EXPECT_EQ(runs[1].text, u"b");
+    EXPECT_EQ(runs[1].x, 5);
+    EXPECT_EQ(runs[1].top, 17);
+}
+
+TEST(CodeEditPaintTest, AColumnSelectionColoursTheCellsItsRectangleMeets)
+{
+    // Cells from x 5 in steps of 8: the rectangle from x 13 to 29 and y 0 to 34
+    // meets the second and third cells of the first two rows.
+    TestEdit t(L"abcd\nefgh\nijkl");
+    t.edit.blockSelection = 1;
+    t.edit.blockSelStart = POINT{13, 0};
+    t.edit.blockSelEnd = POINT{29, 34};
+    CEditDisplayList list;
+    t.edit.PaintControl(list, nullptr);
+    bool filled = false;
+    for (const EditDrawOp& op : list.Ops())
+        if (op.kind == EditDrawOp::FILL && op.rect.left == 13 && op.rect.top == 0 && op.rect.right == 29 &&
+            op.rect.bottom == 34)
+            filled = op.color == t.edit.selBackColor;
+    EXPECT_TRUE(filled);
+    std::vector<PaintedRun> runs = TextRuns(t.edit);
+    ASSERT_EQ(runs.size(), 7u) << Describe(runs);
+    const char16_t* texts[] = {u"a", u"bc", u"d", u"e", u"fg", u"h", u"ijkl"};
+    for (size_t i = 0; i < runs.size(); ++i) {
+        EXPECT_EQ(runs[i].text, texts[i]) << i;
+        bool selected = i == 1 || i == 4;
+        EXPECT_EQ(runs[i].back, selected ? t.edit.selBackColor : 0xFFFFFFu) << i;
+    }
+}

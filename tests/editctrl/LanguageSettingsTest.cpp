@@ -199,3 +199,39 @@ TEST(LanguageSettingsTest, DefinitionFilesAreReadWithTheirLineEndsRemoved)
     EXPECT_TRUE(t.edit.LookupWordColor(L"alpha", c, b, 0));
     EXPECT_FALSE(t.edit.ReadSettingsFile(folder / L"missing.xml"));
 }
+
+TEST(LanguageSettingsTest, ShippedDefinitionsFoldTheirLanguage)
+{
+    struct Block {
+        int start, end;
+        const WCHAR* label;
+    };
+    struct Language {
+        const char* name;
+        int id;
+        const WCHAR* source;
+        std::vector<Block> blocks;
+    } languages[] = {
+        // The line comment's "{" opens nothing; "if (a)" heads the braces; the comment folds.
+        {"C++", IDR_EDITOR_CPP, L"// {\nif (a) {\n}\n/* x\n*/", {{11, 14, L"..."}, {16, 22, L"/**/"}}},
+        // Any letter case, whole words only, and "end" inside a string ends nothing.
+        {"Pascal", IDR_EDITOR_PASCAL, L"procedure P;\nBEGIN\n x := 'end';\nEnd;", {{13, 34, L"..."}}},
+        {"XML", IDR_EDITOR_XML, L"<a>\n<!-- c\n-->\n</a>", {{4, 13, L"<!---->"}}},
+    };
+    for (const Language& lang : languages) {
+        TestEdit t(lang.source);
+        ASSERT_EQ(t.edit.ApplySettingsText(LoadDefinition(lang.id)), TRUE) << lang.name;
+        t.edit.SetFoldingEnabled(TRUE);
+        t.edit.AllowOutlineUpdates(TRUE);
+        t.edit.SetAutoOutlining(TRUE);
+        t.edit.ReparseOutlineRange(-1, -1);
+        std::vector<CCodeOutlineNode*> nodes;
+        t.edit.outlineRoot.CollectChildNodes(nodes, true);
+        ASSERT_EQ(nodes.size(), lang.blocks.size()) << lang.name;
+        for (size_t i = 0; i < nodes.size(); ++i) {
+            EXPECT_EQ(nodes[i]->start, lang.blocks[i].start) << lang.name << " " << i;
+            EXPECT_EQ(nodes[i]->end, lang.blocks[i].end) << lang.name << " " << i;
+            EXPECT_EQ(nodes[i]->label, CString(lang.blocks[i].label)) << lang.name << " " << i;
+        }
+    }
+}

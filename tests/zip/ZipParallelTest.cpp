@@ -8,6 +8,8 @@
 
 #include <zlib.h>
 
+#include <cstdio>
+
 namespace {
 
 using qvtest::ReadFileBytes;
@@ -347,3 +349,83 @@ TEST(PkParallel, ExtractionPlacesFilesInEntryOrderAndLeavesNoPartialFile)
 }
 
 }  // namespace
+
+namespace {
+
+// Every file in the folder whose name starts with the prefix.
+std::vector<CString> FilesLike(const CString& folder, const WCHAR* prefix)
+{
+    std::vector<CString> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(folder + L"\\" + prefix + L"*", &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do
+        names.push_back(data.cFileName);
+    while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
+}
+
+}  // namespace
+
+TEST(PkParallel, ExtractionKeepsExistingFilesFromDamagedEntriesAndAStopLeavesOnlyWholeFiles)
+{
+    const int kEntries = 12, kDamaged = 3, kReplaced = 5, kStopAt = 6;
+    const size_t kSize = 20000;
+    std::vector<ziptest::RawEntry> entries(kEntries);
+    std::vector<std::string> contents;
+    for (int i = 0; i < kEntries; ++i) {
+        contents.push_back(MixedBytes(kSize, 20u + (unsigned)i));
+        char name[16];
+        snprintf(name, sizeof name, "f%02d.txt", i);
+        entries[i].name = name;
+        entries[i].data = ziptest::Deflate(contents[i]);
+        entries[i].method = 8;
+        entries[i].uncomprSize = (int64_t)kSize;
+        entries[i].crc = ziptest::Crc(contents[i]) ^ (i == kDamaged ? 1u : 0u);
+    }
+    std::string zip = ziptest::BuildArchive(entries);
+
+    for (int threads : kThreadCounts) {
+        SCOPED_TRACE("threads " + std::to_string(threads));
+        qvtest::TempFolder dir;
+        CString path = dir.WriteFile(L"x.zip", zip);
+        CString out = dir / L"out";
+        CreateDirectoryW(out, nullptr);
+        dir.WriteFile(L"out\\f03.txt", "old three");
+        dir.WriteFile(L"out\\f05.txt", "old five");
+        CPkArchive archive;
+        archive.OpenArchive(path, CPkStorage::omReadOnly);
+        archive.SetWorkerThreads(threads);
+        // The entries before the damaged one and those up to kStopAt pass;
+        // the stop comes once entry kStopAt is in place.
+        StopAfter stop((uint64_t)kStopAt * kSize);
+        archive.SetCallback(&stop, CPkActionCallback::cbExtract);
+        std::vector<ZipExtractRequest> requests(kEntries);
+        for (int i = 0; i < kEntries; ++i) {
+            requests[i].m_uIndex = (uint16_t)i;
+            requests[i].m_szFolder = out;
+        }
+        std::vector<ZipEntryResult> results;
+        EXPECT_EQ(ziptest::CauseOf([&] { archive.ExtractEntries(requests, results); }), ZipCauseAbortedSafely);
+        archive.SetCallback(nullptr);
+        archive.CloseArchive();
+
+        EXPECT_EQ(ReadFileBytes(out + L"\\f03.txt"), "old three") << "a damaged entry never replaces a file";
+        EXPECT_TRUE(ReadFileBytes(out + L"\\f05.txt") == contents[kReplaced]);
+        for (int i = 0; i < kEntries; ++i) {
+            if (i == kDamaged)
+                continue;
+            CString name;
+            name.Format(L"%s\\f%02d.txt", (const WCHAR*)out, i);
+            if (i <= kStopAt) {
+                EXPECT_TRUE(qvtest::FileExists(name)) << i;
+            }
+            if (qvtest::FileExists(name)) {
+                EXPECT_TRUE(ReadFileBytes(name) == contents[i]) << i << " stands whole or not at all";
+            }
+        }
+        EXPECT_TRUE(FilesLike(out, L"ZAR").empty()) << "no temporary file left";
+    }
+}

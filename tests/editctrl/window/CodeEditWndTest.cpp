@@ -1,6 +1,7 @@
 #include "tests/QvTest.h"
 
 #include "editctrl/window/CodeEditWnd.h"
+#include "framework/windows/COleDataSource.h"
 
 #include <memory>
 #include <vector>
@@ -206,4 +207,53 @@ TEST_F(CodeEditWndTest, PaintedPixelsShowColoursSelectionAndLineNumbers)
     int barArea = (bar.right - bar.left) * (bar.bottom - bar.top);
     EXPECT_GT(shot.Count(bar, RGB(0xF0, 0xF0, 0xF0)), barArea / 2) << "the line-number bar's background";
     EXPECT_GT(shot.Count(bar, 0xA08200), 3) << "line numbers in their colour";
+}
+
+namespace {
+COleDataSource* TextSource(CLIPFORMAT format, const void* bytes, size_t size)
+{
+    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, size);
+    memcpy(::GlobalLock(block), bytes, size);
+    ::GlobalUnlock(block);
+    COleDataSource* source = new COleDataSource;
+    source->CacheGlobalData(format, block);
+    return source;
+}
+}  // namespace
+
+TEST_F(CodeEditWndTest, DroppedTextGoesUnderThePointerAndOtherDataIsRefused)
+{
+    ::OleInitialize(nullptr);
+    EditWindow w;
+    w.window.SendMessage(WM_SETTEXT, 0, (LPARAM)L"abc\ndef");
+    CCodeEditDropTarget* target = w.window.DropTarget();
+    ASSERT_NE(target, nullptr);
+    // Just right of the left edge of "e" (offset 5) on the second row.
+    POINT p = {};
+    w.control.PointFromOffset(5, p);
+    POINT screen = {p.x + 1, p.y + 2};
+    ::ClientToScreen(w.window.m_hWnd, &screen);
+    POINTL at = {screen.x, screen.y};
+
+    COleDataSource* other = TextSource(CF_TEXT, "zz", 3);
+    DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    EXPECT_EQ(target->DragEnter(other, 0, at, &effect), S_OK);
+    EXPECT_EQ(effect, (DWORD)DROPEFFECT_NONE);
+    effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    target->Drop(other, 0, at, &effect);
+    EXPECT_EQ(effect, (DWORD)DROPEFFECT_NONE);
+    other->Release();
+    EXPECT_EQ(w.Text(), CString(L"abc\ndef"));
+
+    const WCHAR dropped[] = L"xy";
+    COleDataSource* text = TextSource(CF_UNICODETEXT, dropped, sizeof dropped);
+    effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    target->DragEnter(text, 0, at, &effect);
+    EXPECT_EQ(effect, (DWORD)DROPEFFECT_MOVE);
+    effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    target->Drop(text, MK_CONTROL, at, &effect);
+    EXPECT_EQ(effect, (DWORD)DROPEFFECT_COPY);
+    text->Release();
+    EXPECT_EQ(w.Text(), CString(L"abc\ndxyef"));
+    ::OleUninitialize();
 }
