@@ -11,6 +11,7 @@
 #include "app/AddressBox.h"
 #include "app/FolderBar.h"
 #include "app/PreviewBar.h"
+#include "doc/ImageViewerHost.h"
 #include "doc/PreviewHost.h"
 #include "framework/windows/CFrameWnd.h"
 #include "framework/windows/CReBar.h"
@@ -22,7 +23,7 @@ class CProgressDlg;
 struct JobReport;
 class COrvantisView;
 
-class CMainFrame : public CFrameWnd, public CPreviewHost {
+class CMainFrame : public CFrameWnd, public CPreviewHost, public CImageViewerHost {
 public:
     CMainFrame();
     // Keeps a drive folder as "Settings"/"LastPath".
@@ -37,6 +38,7 @@ public:
     void ShowImagePreview(const CString& path) override;
     void ShowImagePreviewAs(const CString& path, const CString& shownName) override;
     void StopImagePreview() override;
+    CFullImgView* OpenImageViewer(COrvantisDoc* owner, const CString& path) override;
     CToolBarComboBoxButton* GetFindCombo() const;
     CToolBarComboBoxButton* GetFocusedFindCombo() const;
 

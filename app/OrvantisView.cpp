@@ -63,6 +63,12 @@ COrvantisView::COrvantisView()
 
 COrvantisView::~COrvantisView()
 {
+    if (m_pBrowser) {
+        if (m_pBrowser->IsWindow())
+            m_pBrowser->DestroyWindow();
+        delete m_pBrowser;
+        m_pBrowser = nullptr;
+    }
     CloseVideoWindow();
     m_tempCopies.WipeAll();
     // m_Player goes last: the video window no longer holds it.
@@ -98,6 +104,8 @@ void COrvantisView::OnSize(UINT, int cx, int cy)
 {
     if (m_wndList.IsWindow())
         m_wndList.MoveWindow(0, 0, cx, cy);
+    if (m_pBrowser && m_pBrowser->IsWindow())
+        m_pBrowser->MoveWindow(0, 0, cx, cy);
 }
 
 BOOL COrvantisView::DestroyWindow()
@@ -111,6 +119,13 @@ void COrvantisView::OnDestroy()
     // The frame's destruction takes the view with it without DestroyWindow.
     CloseChangeNotification();
     CloseVideoWindow();
+    if (m_pBrowser) {
+        // The loader ends with the browser's window.
+        if (m_pBrowser->IsWindow())
+            m_pBrowser->DestroyWindow();
+        delete m_pBrowser;
+        m_pBrowser = nullptr;
+    }
     CView::OnDestroy();
 }
 
@@ -191,6 +206,8 @@ void COrvantisView::OnChangeCurrentFolder()
     CString path = ShownFolderText();
     if (CMainFrame* frame = GetMainFrame(); frame && frame->IsWindow())
         frame->SetAddressPath(path);
+    if (m_pBrowser)
+        m_pBrowser->NavigateTo(GetCurrentFolder());
     ForgetLastPreview();
     AddToHistory(path);
     WatchFolder(path);
@@ -275,6 +292,7 @@ void COrvantisView::OnJobEnded()
     RefreshAll();
     KillTimer(TIMER_WATCH);
     SetTimer(TIMER_WATCH, 500);
+    RefreshBrowser();
 }
 
 void COrvantisView::OnTimer(UINT_PTR id)
@@ -424,9 +442,82 @@ void COrvantisView::OnThumbSize(UINT id)
 {
     m_nThumbSize = (int)(id - ID_THUMB_SMALL);
     WriteSetting(L"ThumbSize", m_nThumbSize);
+    ApplyThumbSize();
 }
 
 void COrvantisView::OnUpdateThumbSize(CCmdUI* ui) { ui->SetCheck(m_nThumbSize == (int)(ui->m_nID - ID_THUMB_SMALL)); }
+
+void COrvantisView::OnCycleThumbSize()
+{
+    m_nThumbSize = (m_nThumbSize + 1) % 3;
+    WriteSetting(L"ThumbSize", m_nThumbSize);
+    ApplyThumbSize();
+}
+
+void COrvantisView::OnUpdateCycleThumbSize(CCmdUI* ui) { ui->Enable(m_pBrowser != nullptr); }
+
+int COrvantisView::GetThumbPixels() const { return m_nThumbSize == 1 ? 240 : m_nThumbSize == 2 ? 360 : 170; }
+
+void COrvantisView::ApplyThumbSize()
+{
+    if (!m_pBrowser)
+        return;
+    m_pBrowser->m_FolderPicture.Free();
+    m_pBrowser->m_ParentPicture.Free();
+    m_pBrowser->m_nThumbPixels = GetThumbPixels();
+    m_pBrowser->UpdateColumns();
+    m_pBrowser->ResetThumbnails();
+    m_pBrowser->UpdateLayout();
+    m_pBrowser->Invalidate();
+}
+
+void COrvantisView::OnThumbnails()
+{
+    if (m_pBrowser) {
+        CloseThumbnails();
+        return;
+    }
+    m_pBrowser = new CMultipleSelectorBrowser;
+    m_pBrowser->m_nThumbPixels = GetThumbPixels();
+    CRect client;
+    GetClientRect(&client);
+    m_pBrowser->CreateAndShow(client, this);
+    m_wndList.ShowWindow(SW_HIDE);
+    m_pBrowser->ShowWindow(SW_SHOW);
+    m_pBrowser->SetFocus();
+    m_pBrowser->UpdateLayout();
+    m_pBrowser->NavigateTo(GetCurrentFolder());
+}
+
+void COrvantisView::OnUpdateThumbnails(CCmdUI* ui) { ui->SetRadio(m_pBrowser != nullptr); }
+
+void COrvantisView::CloseThumbnails()
+{
+    if (!m_pBrowser)
+        return;
+    if (!m_pBrowser->m_strCurrentPath.IsEmpty())
+        m_wndList.SelectItemByPath(m_pBrowser->m_strCurrentPath);
+    m_wndList.ShowWindow(SW_SHOW);
+    m_pBrowser->DestroyWindow();
+    delete m_pBrowser;
+    m_pBrowser = nullptr;
+    m_wndList.SetFocus();
+}
+
+void COrvantisView::RefreshBrowser()
+{
+    if (m_pBrowser)
+        m_pBrowser->NavigateTo(m_pBrowser->IsTopLevel() ? CString() : GetCurrentFolder());
+}
+
+LRESULT COrvantisView::OnBrowserOpenFolder()
+{
+    // The top level is the browser's own: the list stays where it is, so no
+    // folder change sends the browser back into a folder.
+    if (m_pBrowser && !m_pBrowser->IsTopLevel())
+        m_wndList.DisplayFolder(m_pBrowser->m_strFolder.GetString());
+    return 0;
+}
 
 void COrvantisView::OnSettings()
 {
@@ -474,7 +565,12 @@ bool COrvantisView::FillSelection()
     if (!document)
         return false;
     document->m_Selection.RemoveAll();
-    m_wndList.GetSelectedPaths(document->m_Selection);
+    if (m_pBrowser) {
+        if (!m_pBrowser->m_strCurrentPath.IsEmpty())
+            document->m_Selection.Add(m_pBrowser->m_strCurrentPath);
+    } else {
+        m_wndList.GetSelectedPaths(document->m_Selection);
+    }
     return !document->m_Selection.IsEmpty();
 }
 
@@ -527,6 +623,8 @@ void COrvantisView::OnEnterPassword()
         return;
     RefreshAll();
     SyncTreeToList();
+    // Names are shown under the new key.
+    RefreshBrowser();
 }
 
 void COrvantisView::OnIntegrityTest()
@@ -699,7 +797,7 @@ BOOL COrvantisView::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         *result = OnOpenSecureViewer(wParam);
         return TRUE;
     case UWM_BROWSER_OPEN_FOLDER:
-        *result = 0;
+        *result = OnBrowserOpenFolder();
         return TRUE;
     case UWM_SYNC_TREE:
         SyncTreeToList();
@@ -709,10 +807,17 @@ BOOL COrvantisView::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         *result = 1;
         return TRUE;
     case WM_SETFOCUS:
-        if (m_wndList.IsWindow())
+        if (m_pBrowser && m_pBrowser->IsWindow())
+            m_pBrowser->SetFocus();
+        else if (m_wndList.IsWindow())
             m_wndList.SetFocus();
         *result = 0;
         return TRUE;
+    case WM_MOUSEWHEEL:
+        if (m_pBrowser)
+            m_pBrowser->OnMouseWheel(GET_KEYSTATE_WPARAM(wParam), GET_WHEEL_DELTA_WPARAM(wParam),
+                                     POINT{(short)LOWORD(lParam), (short)HIWORD(lParam)});
+        return CView::OnWndMsg(message, wParam, lParam, result);
     case WM_MOUSEHWHEEL:
         *result = DefWindowProc(message, wParam, lParam);
         return TRUE;
@@ -761,6 +866,10 @@ BOOL COrvantisView::OnCmdMsg(UINT id, int code, CCmdUI* update)
         CmdUpdate(ID_USE_SECURE_IMAGE_VIEWER, &COrvantisView::OnUpdateUseSecureImageViewer),
         CmdRange(ID_THUMB_SMALL, ID_THUMB_XLARGE, &COrvantisView::OnThumbSize),
         CmdUpdateRange(ID_THUMB_SMALL, ID_THUMB_XLARGE, &COrvantisView::OnUpdateThumbSize),
+        Cmd(ID_THUMB_SIZE, &COrvantisView::OnCycleThumbSize),
+        CmdUpdate(ID_THUMB_SIZE, &COrvantisView::OnUpdateCycleThumbSize),
+        Cmd(ID_THUMBNAILS, &COrvantisView::OnThumbnails),
+        CmdUpdate(ID_THUMBNAILS, &COrvantisView::OnUpdateThumbnails),
         Cmd(ID_SETTINGS, &COrvantisView::OnSettings),
         Cmd(ID_FIND_FILE, &COrvantisView::OnFindFile),
     };

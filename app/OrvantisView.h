@@ -12,6 +12,7 @@
 // through the player library it owns.
 #pragma once
 
+#include "app/MultipleSelectorBrowser.h"
 #include "app/MyMFCShellListCtrl.h"
 #include "app/TempCopyWatch.h"
 #include "doc/VideoHost.h"
@@ -40,6 +41,7 @@ public:
 
     COrvantisDoc* GetDocument() const;
     CMyMFCShellListCtrl& GetList() { return m_wndList; }
+    CMultipleSelectorBrowser* GetBrowser() const { return m_pBrowser; }
 
     // The folders visited, for the Back drop-down.
     const CStringArray& GetHistory() const { return m_History; }
@@ -135,6 +137,18 @@ protected:
     void OnUpdateUseSecureImageViewer(CCmdUI* ui);
     void OnThumbSize(UINT id);
     void OnUpdateThumbSize(CCmdUI* ui);
+    void OnCycleThumbSize();
+    void OnUpdateCycleThumbSize(CCmdUI* ui);
+    // Thumbnail mode: the browser over the client area, the list hidden.
+    void OnThumbnails();
+    void OnUpdateThumbnails(CCmdUI* ui);
+    void CloseThumbnails();
+    // The browser drops its thumbnails and lays itself out for the size setting.
+    void ApplyThumbSize();
+    int GetThumbPixels() const;
+    // The open browser lists the list's folder again (or the top level it shows).
+    void RefreshBrowser();
+    LRESULT OnBrowserOpenFolder();
     void OnSettings();
     void OnFindFile();
     void UpdateFindHistory(CToolBarComboBoxButton* combo, bool fromBox);
@@ -142,7 +156,8 @@ protected:
     // The folder a current-folder command works on; "" after telling the
     // user that the list shows no folder of the file system.
     CString FolderForCommand();
-    // Refills the document's selection from the list; false when empty.
+    // Refills the document's selection from the browser's current item in
+    // thumbnail mode, else from the list's selected items; false when empty.
     bool FillSelection();
     // A "To" command: the folder chosen to copy into, or "" when cancelled.
     CString ChooseDestination(const WCHAR* title, const CString& start);
@@ -193,6 +208,8 @@ public:
     int m_nThumbSize = 0;
     CString m_strTempToWipe;      // the copy last handed to another program
     CMyMFCShellListCtrl m_wndList;
+    // The thumbnail browser while thumbnail mode is on (then the list is hidden). UI thread.
+    CMultipleSelectorBrowser* m_pBrowser = nullptr;
     // The player library and the video window (made on first use, kept
     // hidden between videos; it clears this pointer when it goes). UI thread.
     VideoPlayerDll m_Player;

@@ -26,12 +26,19 @@ LRESULT COrvantisView::OnListSelChanged()
     COrvantisDoc* document = GetDocument();
     if (!m_bAutopreview || !document)
         return 0;
+    if (m_pBrowser) {
+        m_wndList.m_strSelPath = m_pBrowser->m_strCurrentPath;
+        m_wndList.m_strSelName.Empty();
+    }
     document->OpenImagePreview(m_wndList.m_strSelPath, m_wndList.m_strSelName);
     return 0;
 }
 
 LRESULT COrvantisView::OnOpenSecureViewer(WPARAM kind)
 {
+    // In thumbnail mode the browser's current item, not the list's last selection.
+    if (m_pBrowser)
+        m_wndList.m_strSelPath = m_pBrowser->m_strCurrentPath;
     if (COrvantisDoc* document = GetDocument())
         document->OpenSecureViewer(m_wndList.m_strSelPath, (int)kind);
     return 0;

@@ -8,6 +8,7 @@
 #include "crypt/FileOps.h"
 #include "crypt/PathParts.h"
 #include "doc/FileKinds.h"
+#include "doc/ImageViewerHost.h"
 #include "doc/JobSteps.h"
 #include "doc/PreviewHost.h"
 #include "doc/VideoHost.h"
@@ -261,9 +262,10 @@ void COrvantisDoc::OpenSecureViewer(const CString& path, int kind)
         // SetTextBuffer) comes with the viewers; until then nothing opens.
         break;
     case VIEWER_IMAGE:
-        // The secure image viewer (CFullImgView, made on the heap and kept in
-        // m_pImageViewer, which it clears when it closes) comes with the
-        // viewers; until then nothing opens.
+        // The viewer decrypts an encrypted picture into memory itself; it
+        // clears m_pImageViewer when it closes.
+        if (CImageViewerHost* host = CImageViewerHost::OfMainWindow())
+            m_pImageViewer = host->OpenImageViewer(this, path);
         break;
     default: break;
     }

@@ -20,6 +20,7 @@
 #define IDD_SETTINGS 337
 #define IDD_CLEANUP 333
 #define IDD_VIDEO_VIEW 338
+#define IDD_IMAGE_VIEW 334
 
 // Items of the password dialogs
 #define IDC_PASSWORD 1000
@@ -74,6 +75,9 @@
 #define IDB_TOOLBAR_MENU 155
 #define IDB_EXTRA_MENU 325
 #define IDB_EXTRA_IMAGES 326
+#define IDB_BROWSER_BUSY 334    // the thumbnail browser's busy strip, 12 frames of 24 x 8
+#define IDB_BROWSER_FOLDER 335  // folder cells, 400 x 300
+#define IDB_BROWSER_PARENT 336  // the ".." cell, 400 x 300
 
 // Strings
 #define IDS_OLE_INIT_FAILED 100

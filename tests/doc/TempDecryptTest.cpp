@@ -7,6 +7,7 @@
 #include "crypt/EncryptedFileName.h"
 #include "crypt/FileCipher.h"
 #include "doc/FileKinds.h"
+#include "doc/ImageViewerHost.h"
 #include "doc/PreviewHost.h"
 #include "res/resource.h"
 
@@ -25,9 +26,15 @@ const char kCrcFailed[] =
 
 // The main window of these tests: records the job reports and every call the
 // document makes on the preview pane, as "stop", "show:<path>" or
-// "showAs:<path>|<name>".
-class PreviewRecordingWindow : public RecordingWindow, public CPreviewHost {
+// "showAs:<path>|<name>", and the image viewers it asks for as "viewer:<path>|owned".
+class PreviewRecordingWindow : public RecordingWindow, public CPreviewHost, public CImageViewerHost {
 public:
+    CFullImgView* OpenImageViewer(COrvantisDoc* owner, const CString& path) override
+    {
+        calls.push_back("viewer:" + path.ToUtf8() + (owner ? "|owned" : ""));
+        return viewerToGive;
+    }
+    CFullImgView* viewerToGive = nullptr;
     void ShowImagePreview(const CString& path) override { calls.push_back("show:" + path.ToUtf8()); }
     void ShowImagePreviewAs(const CString& path, const CString& shownName) override
     {
@@ -397,4 +404,21 @@ TEST_F(TempDecryptTest, CommandsClearThePaneFirstButTheIntegrityTestDoesNot)
         EXPECT_EQ(m_frame.calls, command.calls) << command.name;
         EXPECT_EQ(m_doc->m_strLastPreview.IsEmpty(), !command.calls.empty()) << command.name;
     }
+}
+
+TEST_F(TempDecryptTest, ImageViewerIsOpenedByTheMainWindowAndKept)
+{
+    // Any address stands for the window the main window made; the document only keeps it.
+    CFullImgView* made = reinterpret_cast<CFullImgView*>(&m_frame);
+    m_frame.viewerToGive = made;
+    m_doc->OpenSecureViewer(L"C:\\pictures\\{a1b2c3d4e5}", VIEWER_IMAGE);
+    EXPECT_EQ(m_frame.calls, std::vector<std::string>{"viewer:C:\\pictures\\{a1b2c3d4e5}|owned"});
+    EXPECT_EQ(m_doc->m_pImageViewer, made);
+
+    m_app->m_pMainWnd = &m_window;  // no viewer offered: nothing opens, the pointer stays
+    m_frame.calls.clear();
+    m_doc->OpenSecureViewer(L"C:\\pictures\\b.png", VIEWER_IMAGE);
+    EXPECT_TRUE(m_frame.calls.empty());
+    EXPECT_EQ(m_doc->m_pImageViewer, made);
+    m_doc->m_pImageViewer = nullptr;
 }

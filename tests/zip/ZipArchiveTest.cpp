@@ -320,7 +320,9 @@ TEST(PkArchive, NamesOutsideTheOemCodePageAreStoredAsUtf8)
     }
     archive.CloseArchive();
     std::string bytes = ReadFileBytes(dir / L"a.zip");
-    EXPECT_EQ(bytes.find("?"), std::string::npos) << "nothing became a question mark";
+    // Only the names can hold a replacement mark; a bare '?' byte may be part of
+    // a time stamp or a CRC.
+    EXPECT_EQ(bytes.find("?.txt"), std::string::npos) << "nothing became a question mark";
     EXPECT_NE(bytes.find("Привет.txt"), std::string::npos);
     archive.OpenArchive(dir / L"a.zip", CPkStorage::omOpen);
     const char* expected[] = {"plain.txt", "é.txt", "Привет.txt"};

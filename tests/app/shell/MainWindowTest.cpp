@@ -222,6 +222,17 @@ TEST_F(MainWindowTest, AddressBoxKeepsConfirmedAddressesAndTheLastDrivePath)
     EXPECT_EQ(L"C:\\users", frame->m_strLastPath);
     frame->ShowImagePreview(L"C:\\picture.png");
     EXPECT_TRUE(frame->m_wndPreviewBar.IsVisible());
+    // The pane's picture window and its animated-GIF child fill the pane; the latter waits hidden.
+    CPreviewWnd& preview = frame->m_wndPreviewBar.m_wndPreview;
+    EXPECT_EQ(::GetDlgItem(frame->m_wndPreviewBar, 1234567), preview.m_hWnd);
+    EXPECT_EQ(::GetDlgItem(preview, 1234568), preview.m_gifWindow.m_hWnd);
+    CRect paneClient, previewClient, gifClient;
+    frame->m_wndPreviewBar.GetClientRect(&paneClient);
+    preview.GetClientRect(&previewClient);
+    preview.m_gifWindow.GetClientRect(&gifClient);
+    EXPECT_EQ(paneClient.Size(), previewClient.Size());
+    EXPECT_EQ(paneClient.Size(), gifClient.Size());
+    EXPECT_FALSE(preview.m_gifWindow.IsWindowVisible());
     frame->SetAddressPath(L"C:\\users");
     EXPECT_FALSE(frame->m_wndPreviewBar.IsVisible()) << "a new folder clears and hides the preview";
     Stop();

@@ -298,8 +298,8 @@ TEST_F(ViewTest, DisplayCommandsAndSettingsAreRemembered)
     Command(ID_THUMB_XLARGE);
     EXPECT_EQ(2, qvtest::ProfileInt(L"Settings", L"ThumbSize"));
     EXPECT_TRUE(MenuState(ID_THUMB_XLARGE) & MF_CHECKED);
-    EXPECT_FALSE(IsEnabled(ID_THUMBNAILS)) << "no thumbnail browser in this build";
-    EXPECT_FALSE(IsEnabled(ID_THUMB_SIZE));
+    EXPECT_TRUE(IsEnabled(ID_THUMBNAILS));
+    EXPECT_FALSE(IsEnabled(ID_THUMB_SIZE)) << "only while the thumbnails are shown";
 
     // The settings dialog shows the values and stores what OK confirms.
     bool shown = viewtest::WithDialog([&] { Command(ID_SETTINGS); },

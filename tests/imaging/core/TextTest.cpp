@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+#include "imaging/core/PicImgUtil.h"
 #include "imaging/core/PicText.h"
 #include "imaging/core/PicTextEntryPoints.h"
 #include "imaging/core/PicThreadState.h"
@@ -436,6 +437,35 @@ TEST(TextRendering, EmptyTextsOutsideRectanglesAndRefusals) {
         EXPECT_EQ(pic_GetLastError(), 5);
         EXPECT_EQ(image, before);
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TextPlacement, BottomUpMaskOfTwentyRowsUnderTopTenLandsOnRowSeventy) {
+    const int32_t width = 4, height = 100;
+    CPicTextMask mask = MakeMask(2, 20, false, Bytes(40, 1));
+    Bytes image(3 * width * height, 0);
+    CPicText text;
+    const CPicTextTarget target = {image.data(), width, height, 3 * width, 3};
+    const CPicTextLayout layout = {"x", {0, 10, 4, 100}, 0, PIC_TEXT_BOTTOM_UP};
+    ASSERT_TRUE(text.PlaceTextMask(target, layout, mask, 0, 2, 20, {0xFFFFFF, nullptr, 0}));
+    for (int32_t y = 0; y < height; ++y)
+        EXPECT_EQ(image[3 * width * y], y >= 70 && y < 90 ? 0xFF : 0) << "row " << y;
+}
+
+TEST(TextGray, BottomUpGrayTakesTheRowsInReverse) {
+    // Rows of pure red, green and blue: gray (601 G + 306 R + 117 B) >> 10 is 76, 149 and 29.
+    const uint8_t rgbx[3 * 4] = {255, 0, 0, 9, 0, 255, 0, 9, 0, 0, 255, 9};
+    uint8_t gray[3] = {};
+    CPicImgUtilT<unsigned char> util;
+    ASSERT_TRUE(util.RGBToGrayBottomUp(rgbx, 1, 3, 4, 4, 1, 0, gray));
+    EXPECT_EQ(gray[0], 29);
+    EXPECT_EQ(gray[1], 149);
+    EXPECT_EQ(gray[2], 76);
+    EXPECT_FALSE(util.RGBToGrayBottomUp(rgbx, 1, 3, 2, 4, 1, 0, gray));
+    EXPECT_EQ(util.status, 5);
 }
 
 }  // namespace

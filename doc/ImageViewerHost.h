@@ -1,0 +1,23 @@
+// CImageViewerHost: what the document asks of the window that can open the
+// secure image viewer (the main frame). The viewer lives above the document;
+// the document finds the main window's offer of this interface and keeps the
+// viewer it gets back, which clears that pointer when it closes.
+#pragma once
+
+#include "framework/base/CString.h"
+
+class COrvantisDoc;
+class CFullImgView;
+
+class CImageViewerHost {
+public:
+    // A new viewer of `path` (plain or encrypted) owned by `owner`, shown;
+    // null when it could not be made.
+    virtual CFullImgView* OpenImageViewer(COrvantisDoc* owner, const CString& path) = 0;
+
+    // The main window when it offers the viewer, else null.
+    static CImageViewerHost* OfMainWindow();
+
+protected:
+    ~CImageViewerHost() = default;
+};
