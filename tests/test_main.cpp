@@ -127,5 +127,12 @@ void RemoveTree(const CString& path)
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
+    // Test programs run side by side in one Wine prefix. Each gets a temporary
+    // folder of its own, so a check for files left behind there sees only the
+    // files of its own program.
+    qvtest::TempFolder temporary;
+    CString path = temporary.Path() + L"\\";
+    SetEnvironmentVariableW(L"TMP", path);
+    SetEnvironmentVariableW(L"TEMP", path);
     return RUN_ALL_TESTS();
 }
