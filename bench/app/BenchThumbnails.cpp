@@ -44,7 +44,7 @@ void MakeSet(PictureSet& set)
         return;
     std::string source = set.plain.Unix("source.jpg");
     benchsupport::Shell("convert -size " + std::to_string(set.width) + "x" + std::to_string(set.height) +
-                        " -seed 7 plasma: -quality 90 " + source);
+                        " plasma: -quality 90 " + source);
     CString sourcePath = set.plain / L"source.jpg";
     SetNameKey(L"benchmark password");
     SetKeyFromDigest(g_NameKey);

@@ -20,18 +20,18 @@ struct HandDib {
 
 uint32_t DibRow(uint32_t width, uint32_t bits) { return (width * bits + 31) / 32 * 4; }
 
-HandDib MakeHandDib(uint32_t bits, uint32_t width, uint32_t height, uint32_t seed, bool blackAndWhite) {
+HandDib MakeHandDib(uint32_t bits, uint32_t width, uint32_t height, uint32_t salt, bool blackAndWhite) {
     const uint32_t colours = bits <= 8 ? 1u << bits : 0, rowBytes = DibRow(width, bits);
     HandDib d;
     d.block.assign(40 + 4 * colours + rowBytes * height, 0);
     BITMAPINFOHEADER h = {40, (LONG)width, (LONG)height, 1, (WORD)bits, BI_RGB, rowBytes * height, 0, 0, 0, 0};
     memcpy(d.block.data(), &h, 40);
-    Bytes palette = imgtest::RandomBytes(4 * colours, seed + 1);
+    Bytes palette = imgtest::RandomBytes(4 * colours, salt + 1);
     if (blackAndWhite) palette = {0, 0, 0, 0, 255, 255, 255, 0};
     for (uint32_t i = 0; i < colours; ++i) palette[4 * i + 3] = 0;
     std::copy(palette.begin(), palette.end(), d.block.begin() + 40);
     uint8_t* rows = d.block.data() + 40 + 4 * colours;
-    const Bytes random = imgtest::RandomBytes(rowBytes * height, seed);
+    const Bytes random = imgtest::RandomBytes(rowBytes * height, salt);
     std::copy(random.begin(), random.end(), rows);
     for (uint32_t y = 0; y < height; ++y) {
         const uint8_t* row = rows + (height - 1 - y) * rowBytes;

@@ -45,12 +45,12 @@ struct Picture {
     Rgb Colour(uint32_t index) const { return {palette[index].rgbRed, palette[index].rgbGreen, palette[index].rgbBlue}; }
 };
 
-Picture MakePicture(uint32_t width, uint32_t height, uint32_t seed) {
+Picture MakePicture(uint32_t width, uint32_t height, uint32_t salt) {
     Picture p{width, height, {}, {}, {}, {}};
-    p.indices = imgtest::RandomBytes(p.indexStride() * height, seed);
-    p.bits = imgtest::RandomBytes(p.bitStride() * height, seed + 1);
-    p.rgb = imgtest::RandomBytes(p.rgbStride() * height, seed + 2);
-    const Bytes colours = imgtest::RandomBytes(4 * 256, seed + 3);
+    p.indices = imgtest::RandomBytes(p.indexStride() * height, salt);
+    p.bits = imgtest::RandomBytes(p.bitStride() * height, salt + 1);
+    p.rgb = imgtest::RandomBytes(p.rgbStride() * height, salt + 2);
+    const Bytes colours = imgtest::RandomBytes(4 * 256, salt + 3);
     for (int i = 0; i < 256; ++i) p.palette.push_back({colours[4 * i], colours[4 * i + 1], colours[4 * i + 2], 0});
     return p;
 }

@@ -36,8 +36,8 @@ CPicTextMask MakeMask(int32_t width, int32_t height, bool coverage, const Bytes&
     return mask;
 }
 
-Bytes MaskValues(int32_t width, int32_t height, bool coverage, uint32_t seed) {
-    Bytes v = imgtest::RandomBytes((size_t)width * height, seed);
+Bytes MaskValues(int32_t width, int32_t height, bool coverage, uint32_t salt) {
+    Bytes v = imgtest::RandomBytes((size_t)width * height, salt);
     if (!coverage)
         for (uint8_t& b : v) b = b & 1;
     return v;
