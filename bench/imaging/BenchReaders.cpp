@@ -31,6 +31,7 @@
 
 namespace {
 
+using benchsupport::CopyBandwidth;
 using benchsupport::Now;
 
 const int kThumbnailFiles = benchsupport::EnvNumber("QV_BENCH_THUMBNAILS", 100);
@@ -284,17 +285,6 @@ void ThumbnailBenchmark(benchmark::State& state, const benchsupport::RunFolder* 
         total += Now() - start;
     }
     ReportAgainstPeers(state, total / (double)std::max<int64_t>(state.iterations(), 1), "thumbnails");
-}
-
-double CopyBandwidth() {
-    std::vector<uint8_t> a(256u << 20, 1), b(a.size());
-    double best = 1e30;
-    for (int i = 0; i < 3; ++i) {
-        double start = Now();
-        memcpy(b.data(), a.data(), a.size());
-        best = std::min(best, Now() - start);
-    }
-    return 2.0 * a.size() / best;
 }
 
 }  // namespace

@@ -26,6 +26,7 @@
 
 namespace {
 
+using benchsupport::CopyBandwidth;
 using benchsupport::Now;
 
 struct Rgb {
@@ -104,17 +105,6 @@ bool ReadPpm(const CString& path, Rgb& image) {
     return true;
 }
 
-// Bytes read plus written per second by memcpy over a large block.
-double CopyBandwidth() {
-    std::vector<uint8_t> a(256u << 20, 1), b(a.size());
-    double best = 1e30;
-    for (int i = 0; i < 3; ++i) {
-        double start = Now();
-        memcpy(b.data(), a.data(), a.size());
-        best = std::min(best, Now() - start);
-    }
-    return 2.0 * a.size() / best;
-}
 
 const char kPillowScript[] = R"(
 import sys, time
