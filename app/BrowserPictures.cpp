@@ -82,8 +82,14 @@ bool ResizeInPlace(CPicImageEx& image, int width, int height, int method)
 {
     // The full size from the file stays: the preview caption shows it.
     int originalWidth = image.m_originalWidth, originalHeight = image.m_originalHeight;
-    if (image.Resize(SIZE{width, height}, method, false) != 0)
+    // Resized apart, so the pixels replaced (a decrypted picture's) are wiped, not just freed.
+    CPicImageEx resized;
+    if (resized.ResizeFrom(image, width, height, method, false) != 0) {
+        WipePicture(resized);
         return false;
+    }
+    WipePicture(image);
+    image.MoveFrom(resized);
     image.m_originalWidth = originalWidth;
     image.m_originalHeight = originalHeight;
     return true;

@@ -5,6 +5,13 @@
 //   all: until every file has been made, paging down whenever a screen is done.
 // Each is reported in ms and as x_vips = vipsthumbnail's time over ours for
 // the same number of files (above 1: we are faster).
+// Also, on the same pictures:
+//   GridScrolling: one paint of the grid per frame while it is dragged over
+//   cells whose thumbnails are made (median and worst frame in ms);
+//   PreviewPane: from the pane's request timer firing to the picture drawn,
+//   for one of the camera-size JPEGs in a pane of the program's default size
+//   and in a larger one, beside djpeg decoding the same file at the same DCT
+//   scale into a file (x_djpeg = djpeg's time over ours).
 // QV_BENCH_THUMB_COUNT (default 500) and QV_BENCH_THUMB_SIZE (long side,
 // default 4000) make the set smaller for a quick run.
 #include "bench/app/AppBenchSupport.h"
@@ -12,7 +19,9 @@
 #include "app/MultipleSelectorBrowser.h"
 #include "crypt/FileCipher.h"
 #include "crypt/KeyState.h"
+#include "viewers/PreviewWnd.h"
 
+#include <algorithm>
 #include <functional>
 #include <set>
 #include <string>
@@ -203,6 +212,174 @@ void Thumbnails(benchmark::State& state, bool encrypted)
 
 BENCHMARK_CAPTURE(Thumbnails, plain, false)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Thumbnails, encrypted, true)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// A browser in a window of its own over a folder, laid out as the view does.
+class BrowserWindow {
+public:
+    explicit BrowserWindow(const CString& folder)
+    {
+        m_host.CreateEx(0, CWnd::RegisterWndClass(0), L"thumbnails", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 1200,
+                        900, nullptr, nullptr);
+        browser.m_nThumbPixels = kThumbPixels;
+        CRect client;
+        m_host.GetClientRect(&client);
+        browser.CreateAndShow(client, &m_host);
+        browser.UpdateColumns();
+        browser.UpdateLayout();
+        browser.NavigateTo(folder);
+        browser.UpdateWindow();
+    }
+    ~BrowserWindow()
+    {
+        browser.DestroyWindow();
+        m_host.DestroyWindow();
+    }
+    // Paints now and waits until every cell on screen has its thumbnail.
+    bool WaitForScreen()
+    {
+        ::RedrawWindow(browser.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        std::vector<CString> shown = VisibleFiles(browser);
+        return WaitFor([&] { return AllMade(browser, shown); }, 600);
+    }
+
+    CMultipleSelectorBrowser browser;
+
+private:
+    CWnd m_host;
+};
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// The grid dragged by `step` pixels a frame over the offsets [lowest, 0]
+// and back, every frame painted at once; the paint times in seconds.
+std::vector<double> DragFrames(CMultipleSelectorBrowser& browser, int lowest, int step)
+{
+    std::vector<double> frames;
+    auto paintAt = [&](int offset) {
+        browser.m_nScroll = offset;
+        double start = Now();
+        ::RedrawWindow(browser.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        ::GdiFlush();
+        frames.push_back(Now() - start);
+        Pump();
+    };
+    for (int offset = 0; offset > lowest; offset -= step)
+        paintAt(offset);
+    for (int offset = lowest; offset < 0; offset += step)
+        paintAt(offset);
+    return frames;
+}
+
+// The thumbnails of the first two screens are made first (the drag then
+// paints pictures, not placeholders); the drag covers those rows.
+void GridScrolling(benchmark::State& state, bool encrypted)
+{
+    if (!g_set || !g_set->ok) {
+        state.SkipWithError("the pictures could not be made (ImageMagick's convert)");
+        return;
+    }
+    BrowserWindow window(encrypted ? g_set->encrypted.Path() : g_set->plain.Path());
+    CMultipleSelectorBrowser& browser = window.browser;
+    window.WaitForScreen();
+    browser.PageDown();
+    window.WaitForScreen();
+    const int lowest = browser.m_nScroll;
+    browser.m_nScroll = 0;
+    window.WaitForScreen();
+    std::vector<double> frames;
+    for (auto _ : state) {
+        std::vector<double> round = DragFrames(browser, lowest, 8);
+        frames.insert(frames.end(), round.begin(), round.end());
+    }
+    state.counters["frames"] = (double)frames.size();
+    state.counters["frame_median_ms"] = Median(frames) * 1e3;
+    state.counters["frame_worst_ms"] = frames.empty() ? 0 : *std::max_element(frames.begin(), frames.end()) * 1e3;
+}
+
+BENCHMARK_CAPTURE(GridScrolling, plain, false)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(GridScrolling, encrypted, true)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// The pane's window over a client area of the given size.
+class PaneWindow {
+public:
+    PaneWindow(int width, int height)
+    {
+        RECT frame = {0, 0, width, height};
+        ::AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
+        m_host.CreateEx(0, CWnd::RegisterWndClass(0), L"preview", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                        frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr);
+        pane.Create(&m_host, 1234567);
+        pane.MoveWindow(0, 0, width, height);
+        pane.UpdateWindow();
+    }
+    ~PaneWindow()
+    {
+        pane.StopThreads();
+        pane.DestroyWindow();
+        m_host.DestroyWindow();
+    }
+
+    CPreviewWnd pane;
+
+private:
+    CWnd m_host;
+};
+
+// Seconds from the request timer firing (the 200 ms pause of the pane is
+// not counted) until the decode has ended with the picture drawn: the decode
+// thread paints and waits for that paint before it ends.
+double ShowOnce(CPreviewWnd& pane, const CString& path)
+{
+    pane.ClearImage();
+    pane.ShowFile(path);
+    double start = Now();
+    pane.OnTimer(1);
+    bool shown = WaitFor([&] { return !pane.IsRunning() && pane.GetPictureSize().cx > 0; }, 60);
+    double seconds = Now() - start;
+    return shown ? seconds : 0;
+}
+
+// The DCT scale the readers choose for a box: the largest reduction 1, 2, 4
+// or 8 that keeps the picture at least the box's size.
+int ScaleFor(int width, int height, int boxWidth, int boxHeight)
+{
+    int scale = 8;
+    while (scale > 1 && (width / scale < boxWidth || height / scale < boxHeight))
+        scale /= 2;
+    return scale;
+}
+
+void PreviewPane(benchmark::State& state, bool encrypted, int width, int height)
+{
+    if (!g_set || !g_set->ok) {
+        state.SkipWithError("the pictures could not be made (ImageMagick's convert)");
+        return;
+    }
+    const CString& path = encrypted ? g_set->encryptedFiles[0] : g_set->plainFiles[0];
+    PaneWindow window(width, height);
+    const std::string djpeg = "djpeg -scale 1/" + std::to_string(ScaleFor(g_set->width, g_set->height, width, height)) +
+                              " -outfile /dev/null " + g_set->plain.Unix("img0000.jpg");
+    std::vector<double> ours, reference;
+    for (auto _ : state) {
+        ours.push_back(ShowOnce(window.pane, path));
+        reference.push_back(benchsupport::TimeShell(djpeg));
+    }
+    CSize shown = window.pane.GetPictureSize();
+    state.counters["picture_w"] = shown.cx;
+    state.counters["shown_ms"] = Median(ours) * 1e3;
+    state.counters["x_djpeg"] = 1.0 / benchsupport::MedianRatio(ours, reference);
+}
+
+BENCHMARK_CAPTURE(PreviewPane, plain_260x200, false, 260, 200)->Iterations(9)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(PreviewPane, encrypted_260x200, true, 260, 200)->Iterations(9)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(PreviewPane, plain_800x600, false, 800, 600)->Iterations(9)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(PreviewPane, encrypted_800x600, true, 800, 600)->Iterations(9)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include "imaging/core/PicGdi.h"
 #include "imaging/core/PicOperation.h"
 #include "imaging/core/PicSizes.h"
+#include "imaging/core/PicWipedHeap.h"
 
 namespace {
 
@@ -159,7 +160,7 @@ HBITMAP CPicOperation::RGBToHBITMAP(const uint8_t* src, uint32_t width, uint32_t
         void* dib = MakeRGBDIB(src, width, height, stride, nullptr, flags);
         if (dib == nullptr) return nullptr;
         HBITMAP bitmap = DIBToHBITMAP(dib, palette, dc);
-        GlobalFree(dib);
+        PicWipeAndFreeGlobal(dib);  // a copy of a picture that may be a decrypted one
         return bitmap;
     }
     if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX) {

@@ -1,5 +1,7 @@
 // Drawing of 1-bit, palette, RGB and RGBA buffers into device contexts: 1:1
-// through a device bitmap and a blit, or stretched with StretchDIBits.
+// through a device bitmap and a blit, or stretched with StretchDIBits. The
+// copies of the picture made on the way are wiped before they are freed:
+// the picture may be a decrypted one.
 #include <cstring>
 
 #include "imaging/core/PicArray.h"
@@ -8,6 +10,7 @@
 #include "imaging/core/PicOperation.h"
 #include "imaging/core/PicOverlay.h"
 #include "imaging/core/PicSizes.h"
+#include "imaging/core/PicWipedHeap.h"
 
 namespace {
 
@@ -20,13 +23,22 @@ const uint8_t* DIBPixels(const void* dib) {
     return static_cast<const uint8_t*>(dib) + sizeof h + 4ull * colours;
 }
 
+// A section's pixels are wiped before it goes; a device bitmap's pixels are
+// not reachable and go with it.
+void DeleteWipedBitmap(HBITMAP bitmap) {
+    DIBSECTION section = {};
+    if (GetObjectW(bitmap, sizeof section, &section) == sizeof section && section.dsBm.bmBits != nullptr)
+        PicWipeCopy(section.dsBm.bmBits, (size_t)section.dsBm.bmWidthBytes * (size_t)section.dsBm.bmHeight);
+    DeleteObject(bitmap);
+}
+
 }  // namespace
 
 BOOL CPicOperation::BlitNewBitmap(HDC dc, HBITMAP bitmap, int32_t x, int32_t y, uint32_t width, uint32_t height,
                                   HPALETTE hpalette) {
     if (bitmap == nullptr) return FALSE;
     const BOOL drawn = BlitBitmap(dc, bitmap, x, y, 0, 0, width, height, hpalette);
-    DeleteObject(bitmap);
+    DeleteWipedBitmap(bitmap);
     return drawn;
 }
 
@@ -37,7 +49,7 @@ BOOL CPicOperation::Draw1Bit(HDC dc, const uint8_t* src, uint32_t width, uint32_
     void* dib = MakeMonoDIB(src, width, height, stride, palette, nullptr);
     if (dib == nullptr) return FALSE;
     HBITMAP bitmap = DIBToHBITMAP(dib, hpalette, nullptr);
-    GlobalFree(dib);
+    PicWipeAndFreeGlobal(dib);
     return BlitNewBitmap(dc, bitmap, x, y, width, height, hpalette);
 }
 
@@ -48,7 +60,7 @@ BOOL CPicOperation::Draw8Bit(HDC dc, const uint8_t* src, uint32_t width, uint32_
     void* dib = MakePalettedDIB(src, width, height, stride, kPaletteEntries, 8, palette, nullptr);
     if (dib == nullptr) return FALSE;
     HBITMAP bitmap = DIBToHBITMAP(dib, hpalette, dc);
-    GlobalFree(dib);
+    PicWipeAndFreeGlobal(dib);
     return BlitNewBitmap(dc, bitmap, x, y, width, height, hpalette);
 }
 
@@ -71,9 +83,14 @@ BOOL CPicOperation::DrawRGBA(HDC dc, const uint8_t* src, uint32_t width, uint32_
     VovIredev::CPicImgBufExtern<uint8_t> background(width, height, 3, 3 * width, shown.data);
     VovIredev::CPicImgBufExternConst<uint8_t> picture(width, height, 4, stride, src);
     CPicImgOverlay overlay;
-    if (!overlay.OverlayUChar(background, picture, 0, 0, 1.0, 0, flags)) return Fail(overlay.status);
-    return BlitNewBitmap(dc, RGBToHBITMAP(shown.data, width, height, 3 * width, hpalette, flags, dc), x, y, width,
-                         height, hpalette);
+    if (!overlay.OverlayUChar(background, picture, 0, 0, 1.0, 0, flags)) {
+        PicWipeCopy(shown.data, (size_t)bytes);
+        return Fail(overlay.status);
+    }
+    const BOOL drawn = BlitNewBitmap(dc, RGBToHBITMAP(shown.data, width, height, 3 * width, hpalette, flags, dc), x,
+                                     y, width, height, hpalette);
+    PicWipeCopy(shown.data, (size_t)bytes);
+    return drawn;
 }
 
 BOOL CPicOperation::StretchDIB(HDC dc, void* dib, uint32_t height, int32_t x, int32_t y, int32_t dstWidth,
@@ -82,7 +99,7 @@ BOOL CPicOperation::StretchDIB(HDC dc, void* dib, uint32_t height, int32_t x, in
     memcpy(&h, dib, sizeof h);
     const int lines = StretchDIBits(dc, x, y, dstWidth, dstHeight, 0, 0, h.biWidth, (int)height, DIBPixels(dib),
                                     static_cast<const BITMAPINFO*>(dib), DIB_RGB_COLORS, SRCCOPY);
-    GlobalFree(dib);
+    PicWipeAndFreeGlobal(dib);
     // StretchDIBits reports the lines it copied; fewer than the source's is a failed draw.
     return lines == (int)height ? TRUE : Fail(PIC_ERR_BITBLT);
 }

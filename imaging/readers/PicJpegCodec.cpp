@@ -17,9 +17,33 @@
 #include <jerror.h>
 
 #include "imaging/readers/PicIO.h"
+#include "imaging/core/PicWipedHeap.h"
 
 namespace {
 constexpr uint32_t kSourceBufferSize = 4096;
+}
+
+// The JPEG library takes all its working memory (coefficient blocks, sample
+// rows, Huffman tables, the memory manager itself) from these four
+// functions of its system-dependent memory layer, and gives every block back
+// with its size. Defined here they stand in for the library's own (its calls
+// go through the dynamic linker, which looks in this program first), so a
+// decoded picture's pieces are wiped before the heap gets them back. Should
+// the library ever resolve them to its own, both are plain malloc and free
+// and mixing them stays sound.
+extern "C" {
+__attribute__((visibility("default"))) void* jpeg_get_small(j_common_ptr, size_t size) {
+    return PicWipedAlloc(size);
+}
+__attribute__((visibility("default"))) void jpeg_free_small(j_common_ptr, void* block, size_t size) {
+    PicWipedFree(block, size);
+}
+__attribute__((visibility("default"))) void* jpeg_get_large(j_common_ptr, size_t size) {
+    return PicWipedAlloc(size);
+}
+__attribute__((visibility("default"))) void jpeg_free_large(j_common_ptr, void* block, size_t size) {
+    PicWipedFree(block, size);
+}
 }
 
 struct CPicJpegCodec::State {
@@ -118,7 +142,10 @@ CPicJpegCodec::CPicJpegCodec(CPicIO& io, bool seekBack) : m_state(new (std::noth
 }
 
 CPicJpegCodec::~CPicJpegCodec() {
-    if (m_state && m_state->created) jpeg_destroy_decompress(&m_state->decompress);
+    if (!m_state) return;
+    if (m_state->created) jpeg_destroy_decompress(&m_state->decompress);
+    // The last bytes read from the source: an encrypted picture's plain bytes.
+    PicWipe(m_state->source.buffer, sizeof m_state->source.buffer);
 }
 
 bool CPicJpegCodec::Created() const { return m_state && m_state->created; }

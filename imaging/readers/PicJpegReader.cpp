@@ -10,6 +10,7 @@
 #include "imaging/core/PicSizes.h"
 #include "imaging/readers/PicDibBuilder.h"
 #include "imaging/readers/PicJpegCodec.h"
+#include "imaging/core/PicWipedHeap.h"
 
 namespace {
 
@@ -126,6 +127,15 @@ void* ReadJpeg(CPicReaderContext& context, CPicIO& source, int32_t* width, int32
     bool dib = (flags & PIC_READ_DIB) != 0;
     CPicReaderOutput output;
     PicArray<uint8_t> rowsForDib;
+    // For an encrypted picture both hold plain pixels: wiped on every way out.
+    struct WipedOnReturn {
+        std::vector<uint8_t>& work;
+        PicArray<uint8_t>& dibRows;
+        ~WipedOnReturn() {
+            PicWipe(work.data(), work.size());
+            PicWipe(dibRows.data, dibRows.count);
+        }
+    } wipedOnReturn{work, rowsForDib};
     uint8_t* rows = nullptr;
     if (dib) {
         if (!PicBlockSizeAllowed(stride * h) || !rowsForDib.Allocate((uint32_t)(stride * h)))

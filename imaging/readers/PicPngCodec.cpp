@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "imaging/readers/PicIO.h"
+#include "imaging/core/PicWipedHeap.h"
 
 namespace {
 
@@ -49,8 +50,14 @@ struct Structures {
     }
 };
 
+// The library's own memory (rows, palette, the inflate window) holds the
+// decoded picture: it is wiped before it goes back.
+png_voidp AllocateWiped(png_structp, png_alloc_size_t size) { return PicWipedAllocSized(size); }
+void FreeWiped(png_structp, png_voidp block) { PicWipedFreeSized(block); }
+
 bool Create(Structures& s, Session& session, uint32_t maxDimension) {
-    s.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &session, ErrorCallback, WarningCallback);
+    s.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &session, ErrorCallback, WarningCallback, nullptr,
+                                     AllocateWiped, FreeWiped);
     if (s.png == nullptr) return false;
     s.info = png_create_info_struct(s.png);
     if (s.info == nullptr) return false;

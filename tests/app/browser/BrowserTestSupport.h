@@ -192,6 +192,25 @@ private:
     std::vector<COLORREF> m_pixels;
 };
 
+// A cell's rectangle as painting makes it: one pixel wider and taller than the cell.
+inline CRect CellRect(CMultipleSelectorBrowser& browser, int index)
+{
+    int w = browser.CellWidth(), h = browser.CellHeight(), c = browser.m_nColumns;
+    int left = (index % c) * w, top = (index / c) * h + browser.m_nScroll;
+    return CRect(left, top, left + w + 1, top + h + 1);
+}
+
+inline POINT CentreOf(const CRect& rect) { return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
+
+// A press (and release, unless `up` is 0) sent straight to the window.
+inline void Click(CWnd& window, POINT point, UINT down, UINT up)
+{
+    LPARAM at = MAKELPARAM(point.x, point.y);
+    window.SendMessage(down, down == WM_RBUTTONDOWN ? MK_RBUTTON : MK_LBUTTON, at);
+    if (up)
+        window.SendMessage(up, 0, at);
+}
+
 inline bool Near(COLORREF a, COLORREF b, int tolerance)
 {
     return std::abs((int)GetRValue(a) - (int)GetRValue(b)) <= tolerance &&

@@ -26,13 +26,6 @@ SIZE ModelThumbnailSize(int w, int h, int bw, int bh)
     return SIZE{std::max(1, (int)((float)w / s)), std::max(1, (int)((float)h / s))};
 }
 
-CRect CellRect(CMultipleSelectorBrowser& browser, int index)
-{
-    int w = browser.CellWidth(), h = browser.CellHeight(), c = browser.m_nColumns;
-    int left = (index % c) * w, top = (index / c) * h + browser.m_nScroll;
-    return CRect(left, top, left + w + 1, top + h + 1);
-}
-
 int IndexOf(CMultipleSelectorBrowser& browser, const CString& path)
 {
     for (int i = 0; i < browser.GetItemCount(); ++i) {
@@ -50,16 +43,6 @@ bool AllLoaded(CMultipleSelectorBrowser& browser, const std::vector<CString>& pa
     }
     return true;
 }
-
-void Click(CWnd& window, POINT point, UINT down, UINT up)
-{
-    LPARAM at = MAKELPARAM(point.x, point.y);
-    window.SendMessage(down, down == WM_RBUTTONDOWN ? MK_RBUTTON : MK_LBUTTON, at);
-    if (up)
-        window.SendMessage(up, 0, at);
-}
-
-POINT CentreOf(const CRect& rect) { return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
 
 // Keys reach the browser only while the pointer is over it.
 bool PointerOver(CWnd& window)
