@@ -119,7 +119,7 @@ TEST(CodeEditOutliningTest, KeysBesideACollapsedBlockTakeItWhole)
         else
             t.edit.HandleChar(L'Z');
         CCodeEditCtrl::overwriteMode = FALSE;
-        CString now(t.edit.GetTextBuffer().Data(), t.edit.GetLength());
+        CString now = t.edit.GetTextBuffer().Mid(0, t.edit.GetLength());
         EXPECT_EQ(now, CString(c.expected)) << c.what;
         EXPECT_TRUE(t.edit.outlineRoot.children.empty()) << c.what;
         EXPECT_EQ(t.edit.hiddenLineCount, 0) << c.what;
@@ -127,7 +127,7 @@ TEST(CodeEditOutliningTest, KeysBesideACollapsedBlockTakeItWhole)
         t.edit.StepUndo(TRUE, FALSE);
         if (c.overwrite)
             t.edit.StepUndo(TRUE, FALSE);
-        EXPECT_EQ(CString(t.edit.GetTextBuffer().Data(), t.edit.GetLength()), CString(BLOCK_TEXT)) << c.what;
+        EXPECT_EQ(t.edit.GetTextBuffer().Mid(0, t.edit.GetLength()), CString(BLOCK_TEXT)) << c.what;
     }
 }
 
