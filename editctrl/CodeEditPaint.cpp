@@ -226,6 +226,18 @@ void CCodeEditCtrl::PaintTextLines(CEditDisplayList& list)
     };
 
     const bool folded = CollapsedBlocks() != nullptr;
+    // The line of an offset, looked up once per text line: no line feed
+    // (so no hidden one) lies between two offsets of one line.
+    int knownLine = -1, knownFrom = 0, knownTo = -1;
+    auto lineOf = [&](int offset) {
+        if (offset < knownFrom || offset > knownTo) {
+            int raw = text.LineOfOffset(offset);
+            knownFrom = text.LineStart(raw);
+            knownTo = text.LineEnd(raw);
+            knownLine = LineOfOffset(offset);
+        }
+        return knownLine;
+    };
     int wordEnd = -1;
     COLORREF wordText = defaultText, wordBack = defaultBack;
     bool wordColoured = false;
@@ -281,7 +293,7 @@ void CCodeEditCtrl::PaintTextLines(CEditDisplayList& list)
             fore = selText;
             back = selBack;
             coloured = true;
-        } else if (GetLineColorMarker(LineOfOffset(offset), fore, back)) {
+        } else if (GetLineColorMarker(lineOf(offset), fore, back)) {
             coloured = true;
         } else if (openBlock && offset < openEnd) {
             fore = ChooseColor(openBlock->color, openBlock->lightColor, openBlock->backColor);

@@ -19,6 +19,7 @@ CCodeEditWnd::~CCodeEditWnd()
     if (m_dropTarget)
         m_dropTarget->Release();
     ReleaseMeasureFont();
+    ReleaseBackBuffer();
     if (m_linkFont)
         ::DeleteObject(m_linkFont);
     if (m_measureDC)
@@ -430,21 +431,48 @@ void CCodeEditWnd::PaintWindow()
     ::GetClientRect(m_hWnd, &client);
     CEditDisplayList list;
     m_control.PaintControl(list, &ps.rcPaint);
-    HDC memory = ::CreateCompatibleDC(screen);
-    HBITMAP bitmap = memory ? ::CreateCompatibleBitmap(screen, client.right, client.bottom) : nullptr;
-    if (bitmap) {
-        HGDIOBJ old = ::SelectObject(memory, bitmap);
+    if (HDC memory = BackBuffer(screen, SIZE{client.right, client.bottom})) {
         ExecuteDisplayList(memory, list);
         ::BitBlt(screen, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
                  ps.rcPaint.bottom - ps.rcPaint.top, memory, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
-        ::SelectObject(memory, old);
-        ::DeleteObject(bitmap);
     } else {
         ExecuteDisplayList(screen, list);
     }
-    if (memory)
-        ::DeleteDC(memory);
     ::EndPaint(m_hWnd, &ps);
+}
+
+HDC CCodeEditWnd::BackBuffer(HDC screen, SIZE size)
+{
+    // Kept between paints: a typed key repaints one row, and a bitmap of the
+    // whole client per paint would cost more than drawing the row.
+    if (m_backDC && (m_backSize.cx != size.cx || m_backSize.cy != size.cy))
+        ReleaseBackBuffer();
+    if (m_backDC || size.cx <= 0 || size.cy <= 0)
+        return m_backDC;
+    HDC memory = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = memory ? ::CreateCompatibleBitmap(screen, size.cx, size.cy) : nullptr;
+    if (!bitmap) {
+        if (memory)
+            ::DeleteDC(memory);
+        return nullptr;
+    }
+    m_backBitmapBefore = ::SelectObject(memory, bitmap);
+    m_backDC = memory;
+    m_backBitmap = bitmap;
+    m_backSize = size;
+    return m_backDC;
+}
+
+void CCodeEditWnd::ReleaseBackBuffer()
+{
+    if (!m_backDC)
+        return;
+    ::SelectObject(m_backDC, m_backBitmapBefore);
+    ::DeleteObject(m_backBitmap);
+    ::DeleteDC(m_backDC);
+    m_backDC = nullptr;
+    m_backBitmap = nullptr;
+    m_backSize = SIZE{};
 }
 
 LRESULT CCodeEditWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
@@ -460,6 +488,7 @@ LRESULT CCodeEditWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         if (m_dropRegistered)
             ::RevokeDragDrop(m_hWnd);
         m_dropRegistered = false;
+        ReleaseBackBuffer();
         break;
     case WM_ERASEBKGND:
         return 1;

@@ -224,3 +224,19 @@ TEST(CodeEditOutliningTest, ThePainterDrawsTheLabelAndTheBarsGlyphs)
             ++strokes;
     EXPECT_EQ(strokes, 1);
 }
+
+// A new text starts unfolded and with nothing to undo: blocks, hidden lines
+// and records of the old text would point into text that is gone.
+TEST(CodeEditOutliningTest, SettingTextDropsTheOutlineAndTheUndoList)
+{
+    CollapsedEdit t;
+    ASSERT_NE(t.block, nullptr);
+    t.edit.InsertChar(L'z', TRUE);
+    ASSERT_GT(t.edit.UndoRecordCount(), 0);
+    const WCHAR loaded[] = L"a\nb";
+    t.edit.SetText(loaded, 3);
+    EXPECT_TRUE(t.edit.outlineRoot.children.empty());
+    EXPECT_EQ(t.edit.hiddenLineCount, 0);
+    EXPECT_EQ(t.edit.UndoRecordCount(), 0);
+    EXPECT_EQ(t.edit.OffsetOfLine(1, true), 2);
+}
