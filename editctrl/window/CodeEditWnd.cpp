@@ -353,8 +353,9 @@ void CCodeEditWnd::ExecuteDisplayList(HDC dc, const CEditDisplayList& list)
                 int stop = op.tabWidth;
                 ::TabbedTextOutW(dc, op.rect.left, op.textTop, op.text, op.text.GetLength(), 1, &stop, op.tabOrigin);
             } else {
-                RECT r = {op.rect.left, op.textTop, op.rect.right, op.rect.bottom};
-                ::DrawTextW(dc, op.text, op.text.GetLength(), &r, DT_SINGLELINE | DT_NOCLIP | DT_NOPREFIX);
+                // What DrawText does for one unclipped line at the top left,
+                // without its line layout and measuring.
+                ::ExtTextOutW(dc, op.rect.left, op.textTop, 0, nullptr, op.text, op.text.GetLength(), nullptr);
             }
             break;
         }
