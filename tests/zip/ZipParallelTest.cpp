@@ -284,6 +284,25 @@ TEST(PkParallel, TestingJudgesEntriesInOrder)
     }
 }
 
+// Every entry of the archive extracted with its full path into the folder.
+std::vector<ZipEntryResult> ExtractAll(const CString& path, const CString& out, size_t count, int threads,
+                                       int flags = 0)
+{
+    CPkArchive archive;
+    archive.OpenArchive(path, CPkStorage::omReadOnly);
+    archive.SetWorkerThreads(threads);
+    std::vector<ZipExtractRequest> requests(count);
+    for (size_t i = 0; i < count; ++i) {
+        requests[i].m_uIndex = (uint16_t)i;
+        requests[i].m_szFolder = out;
+        requests[i].m_iFlags = flags;
+    }
+    std::vector<ZipEntryResult> results;
+    archive.ExtractEntries(requests, results);
+    archive.CloseArchive();
+    return results;
+}
+
 TEST(PkParallel, ExtractionPlacesFilesInEntryOrderAndLeavesNoPartialFile)
 {
     std::string text = MixedBytes(300000, 6);
@@ -312,17 +331,7 @@ TEST(PkParallel, ExtractionPlacesFilesInEntryOrderAndLeavesNoPartialFile)
         CString path = dir.WriteFile(L"x.zip", zip);
         CString out = dir / L"out";
         CreateDirectoryW(out, nullptr);
-        CPkArchive archive;
-        archive.OpenArchive(path, CPkStorage::omReadOnly);
-        archive.SetWorkerThreads(threads);
-        std::vector<ZipExtractRequest> requests(entries.size());
-        for (size_t i = 0; i < requests.size(); ++i) {
-            requests[i].m_uIndex = (uint16_t)i;
-            requests[i].m_szFolder = out;
-        }
-        std::vector<ZipEntryResult> results;
-        archive.ExtractEntries(requests, results);
-        archive.CloseArchive();
+        std::vector<ZipEntryResult> results = ExtractAll(path, out, entries.size(), threads);
         ASSERT_EQ(results.size(), entries.size());
         EXPECT_TRUE(results[0].m_bDone);
         EXPECT_FALSE(results[1].m_bDone);
@@ -459,19 +468,7 @@ TEST(PkParallel, SameNamedEntriesInANewFolderAreJudgedAgainstEachOther)
             qvtest::TempFolder dir;
             CString path = dir.WriteFile(L"x.zip", zip);
             CString out = dir / L"out";
-            CPkArchive archive;
-            archive.OpenArchive(path, CPkStorage::omReadOnly);
-            archive.SetWorkerThreads(threads);
-            std::vector<ZipExtractRequest> requests(entries.size());
-            for (size_t i = 0; i < requests.size(); ++i) {
-                requests[i].m_uIndex = (uint16_t)i;
-                requests[i].m_szFolder = out;
-                requests[i].m_bFullPath = true;
-                requests[i].m_iFlags = c.flags;
-            }
-            std::vector<ZipEntryResult> results;
-            archive.ExtractEntries(requests, results);
-            archive.CloseArchive();
+            std::vector<ZipEntryResult> results = ExtractAll(path, out, entries.size(), threads, c.flags);
             ASSERT_EQ(results.size(), entries.size());
             EXPECT_TRUE(results[0].m_bDone);
             EXPECT_TRUE(results[1].m_bDone);
