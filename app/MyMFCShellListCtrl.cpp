@@ -11,9 +11,6 @@
 #include "framework/windows/GdiObjects.h"
 #include "res/resource.h"
 
-#include <algorithm>
-#include <vector>
-
 
 namespace {
 
@@ -106,99 +103,57 @@ CString CMyMFCShellListCtrl::TypeExtensionOf(const CString& plainName)
     return extension;
 }
 
-namespace {
-
-// Reads the stored names of files[first], files[first + step], ... of one folder.
-struct StoredNameReader {
-    const CString* folder;
-    const std::vector<CString>* files;
-    std::vector<CString>* names;
-    size_t first, step;
-
-    static DWORD WINAPI Run(void* self)
-    {
-        StoredNameReader& reader = *static_cast<StoredNameReader*>(self);
-        CFileCipher cipher;
-        for (size_t i = reader.first; i < reader.files->size(); i += reader.step)
-            (*reader.names)[i] = cipher.ReadOriginalName(*reader.folder + (*reader.files)[i]);
-        return 0;
-    }
-};
-
-}  // namespace
-
-void CMyMFCShellListCtrl::ReadStoredNames()
+HRESULT CMyMFCShellListCtrl::EnumObjects(IShellFolder* folder, LPCITEMIDLIST parentPidl)
 {
-    m_storedNames.clear();
-    std::vector<CString> files;
-    bool readable = ForEachEntry(m_strListedFolder + L"*", [&](const WIN32_FIND_DATAW& found) {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsEncryptedFileName(found.cFileName))
-            files.push_back(found.cFileName);
-    });
-    if (!readable)
+    // A listing begins a batch of its own, which drops what an unfinished one
+    // would still bring.
+    m_nameReader.Begin();
+    HRESULT result = CShellListCtrl::EnumObjects(folder, parentPidl);
+    m_nameReader.TakeAll([this](LPARAM item, const CString& plain) { ShowStoredName((int)item, plain); });
+    return result;
+}
+
+void CMyMFCShellListCtrl::ShowStoredName(int item, const CString& plainName)
+{
+    const ShellItemInfo* info = GetItemInfo(item);
+    if (!info)
         return;
-    std::vector<CString> names(files.size());
-    SYSTEM_INFO system;
-    ::GetSystemInfo(&system);
-    size_t threads = std::min<size_t>(std::max<DWORD>(system.dwNumberOfProcessors, 1), 8);
-    threads = std::max<size_t>(std::min(threads, files.size() / 64), 1);
-    std::vector<StoredNameReader> readers(threads);
-    std::vector<HANDLE> handles;
-    for (size_t i = 0; i < threads; ++i) {
-        readers[i] = {&m_strListedFolder, &files, &names, i, threads};
-        HANDLE thread = i + 1 < threads ? ::CreateThread(nullptr, 0, StoredNameReader::Run, &readers[i], 0, nullptr)
-                                        : nullptr;
-        if (thread)
-            handles.push_back(thread);
-        else
-            StoredNameReader::Run(&readers[i]);
-    }
-    if (!handles.empty())
-        ::WaitForMultipleObjects((DWORD)handles.size(), handles.data(), TRUE, INFINITE);
-    for (HANDLE thread : handles)
-        ::CloseHandle(thread);
-    for (size_t i = 0; i < files.size(); ++i)
-        m_storedNames[files[i]] = names[i];
+    // Without a readable name the shell's texts stand.
+    CString name = plainName.IsEmpty() ? OnGetItemText(item, COLUMN_NAME, info) : plainName + L"*";
+    CString typeExtension = plainName.IsEmpty() ? CString() : TypeExtensionOf(plainName);
+    CString type;
+    if (!plainName.IsEmpty() && IsImageTail(plainName))
+        type = L"Image File";
+    else if (!typeExtension.IsEmpty())
+        type = typeExtension + L" File";
+    else
+        type = OnGetItemText(item, COLUMN_TYPE, info);
+    SetItemText(item, COLUMN_NAME, name);
+    SetItemText(item, COLUMN_TYPE, type);
 }
 
 void CMyMFCShellListCtrl::SetItemTexts(int item, const ShellItemInfo* info, ULONG attributes)
 {
-    // A listing starts with its first item: the folder's stored names are read anew.
-    if (item == 0)
-        m_storedNames.clear();
-    bool image = false;
-    CString typeExtension;
-    for (int column = COLUMN_NAME; column <= COLUMN_MODIFIED; ++column) {
-        CString text = OnGetItemText(item, column, info);
-        if (column == COLUMN_NAME) {
-            if (attributes & SFGAO_FOLDER) {
-                if (CMyMFCShellTreeCtrl* tree = RelatedShellTree())
-                    tree->CacheDisplayName(info->pidlFQ, text);
-            }
-            if (IsEncryptedName(text)) {
-                CString plain = m_NameCrypt.DecryptName(text);
-                if (plain != text)
-                    text = plain + L"*";
-            } else if (IsEncryptedFileName(text) && !m_strListedFolder.IsEmpty()) {
-                if (m_storedNames.empty())
-                    ReadStoredNames();
-                auto stored = m_storedNames.find(text);
-                CString plain = stored != m_storedNames.end() ? stored->second
-                                                              : m_FileCipher.ReadOriginalName(m_strListedFolder + text);
-                if (!plain.IsEmpty()) {
-                    image = IsImageTail(plain);
-                    typeExtension = TypeExtensionOf(plain);
-                    text = plain + L"*";
-                }
-            }
-        } else if (column == COLUMN_TYPE) {
-            if (image)
-                text = L"Image File";
-            else if (!typeExtension.IsEmpty())
-                text = typeExtension + L" File";
-        }
-        SetItemText(item, column, text);
+    CString name = OnGetItemText(item, COLUMN_NAME, info);
+    if (attributes & SFGAO_FOLDER) {
+        if (CMyMFCShellTreeCtrl* tree = RelatedShellTree())
+            tree->CacheDisplayName(info->pidlFQ, name);
     }
+    SetItemText(item, COLUMN_SIZE, OnGetItemText(item, COLUMN_SIZE, info));
+    SetItemText(item, COLUMN_MODIFIED, OnGetItemText(item, COLUMN_MODIFIED, info));
+    if (IsEncryptedName(name)) {
+        CString plain = m_NameCrypt.DecryptName(name);
+        if (plain != name)
+            name = plain + L"*";
+    } else if (IsEncryptedFileName(name) && HasKey() && !m_strListedFolder.IsEmpty()) {
+        // Name and Type are set once the stored name is read, before the
+        // listing ends. (Without a key no name can be read: the file is left alone.)
+        m_nameReader.Add(m_strListedFolder + name, item);
+        m_nameReader.TakeReady([this](LPARAM ready, const CString& plain) { ShowStoredName((int)ready, plain); });
+        return;
+    }
+    SetItemText(item, COLUMN_NAME, name);
+    SetItemText(item, COLUMN_TYPE, OnGetItemText(item, COLUMN_TYPE, info));
 }
 
 CString CMyMFCShellListCtrl::SortTypeOf(const ShellItemInfo* info)

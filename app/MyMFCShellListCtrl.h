@@ -10,12 +10,11 @@
 #pragma once
 
 #include "app/ListMessages.h"
+#include "app/StoredNameReader.h"
 #include "crypt/FileCipher.h"
 #include "crypt/NameCrypt.h"
 #include "framework/windows/CShellListCtrl.h"
 #include "framework/base/Collections.h"
-
-#include <map>
 
 class CMyMFCShellTreeCtrl;
 
@@ -61,15 +60,14 @@ public:
     CFileCipher m_FileCipher;   // reads the plain names of encrypted files
 
 private:
-    struct NameOrder {
-        bool operator()(const CString& a, const CString& b) const { return a.Compare(b) < 0; }
-    };
-    // The stored names of the listed folder's encrypted files by file name,
-    // read side by side on several threads when a listing shows its first
-    // item, so that a long folder is not read one header after another.
-    // Used on the UI thread only.
-    std::map<CString, CString, NameOrder> m_storedNames;
-    void ReadStoredNames();
+    // Reads the stored names of the listed folder's encrypted files on helper
+    // threads while the folder is listed; the names are shown before the
+    // listing ends. Used from the UI thread.
+    CStoredNameReader m_nameReader;
+    // Sets the Name and Type texts of an encrypted file from its stored
+    // plain name, or the shell's texts when none could be read.
+    void ShowStoredName(int item, const CString& plainName);
+
 public:
     CString m_strSelPath;       // UWM_LIST_SELCHANGED, UWM_OPEN_SECURE_VIEWER
     CString m_strSelName;
@@ -88,6 +86,8 @@ public:
     static bool IsTextExtension(const CString& extension);
 
 protected:
+    // Lists the folder and shows the stored names read meanwhile.
+    HRESULT EnumObjects(IShellFolder* folder, LPCITEMIDLIST parentPidl) override;
     // LVN_BEGINDRAG: the selected items leave as files (ShellListDragDrop.cpp).
     void OnBeginDrag();
 

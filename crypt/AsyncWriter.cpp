@@ -25,9 +25,10 @@ CAsyncWriter::CAsyncWriter(CRawFile& file, size_t bufferSize, int bufferCount)
 CAsyncWriter::~CAsyncWriter()
 {
     Stop();
+    EndUnbuffered();
     for (uint8_t* buffer : m_all) {
         SecureZeroMemory(buffer, m_bufferSize);
-        delete[] buffer;
+        VirtualFree(buffer, 0, MEM_RELEASE);
     }
     DeleteCriticalSection(&m_lock);
 }
@@ -35,7 +36,8 @@ CAsyncWriter::~CAsyncWriter()
 bool CAsyncWriter::Start()
 {
     for (int i = 0; i < m_bufferCount; ++i) {
-        uint8_t* buffer = new (std::nothrow) uint8_t[m_bufferSize];
+        // Page-aligned, as writes around the cache need.
+        uint8_t* buffer = (uint8_t*)VirtualAlloc(nullptr, m_bufferSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
         if (!buffer)
             return false;
         m_all.push_back(buffer);
@@ -76,6 +78,8 @@ bool CAsyncWriter::Finish()
     Locked locked(m_lock);
     while (!m_queue.empty() || m_writing)
         SleepConditionVariableCS(&m_changed, &m_lock, INFINITE);
+    // The caller's own writes that may follow go through the cache.
+    EndUnbuffered();
     return !m_failed;
 }
 
@@ -98,7 +102,7 @@ void CAsyncWriter::WriteLoop()
         if (!m_failed) {
             m_writing = true;
             LeaveCriticalSection(&m_lock);
-            bool written = m_file.Write(next.buffer, next.count) == next.count;
+            bool written = WriteOut(next.buffer, next.count);
             EnterCriticalSection(&m_lock);
             m_writing = false;
             m_failed = m_failed || !written;
@@ -106,6 +110,40 @@ void CAsyncWriter::WriteLoop()
         m_free.push_back(next.buffer);
         WakeAllConditionVariable(&m_changed);
     }
+}
+
+bool CAsyncWriter::WriteOut(const uint8_t* data, size_t count)
+{
+    const size_t align = CRawFile::UNBUFFERED_ALIGNMENT;
+    // The first write lands where the caller's own writes left the pointer.
+    if (m_position < 0)
+        m_position = m_file.Position();
+    size_t aligned = 0;
+    if (m_position >= 0 && m_position % align == 0 && (uintptr_t)data % align == 0)
+        aligned = count / align * align;
+    if (aligned && !m_unbuffered && m_mayUnbuffer)
+        m_mayUnbuffer = m_unbuffered = m_file.SetUnbuffered(true);
+    size_t done = 0;
+    if (aligned && m_unbuffered) {
+        done = m_file.Write(data, aligned);
+        // Refused (or the disk is full): the rest goes through the cache,
+        // which tells the two apart.
+        if (done < aligned)
+            m_mayUnbuffer = false;
+    }
+    if (done < count) {
+        EndUnbuffered();
+        done += m_file.Write(data + done, count - done);
+    }
+    if (m_position >= 0)
+        m_position += (int64_t)done;
+    return done == count;
+}
+
+void CAsyncWriter::EndUnbuffered()
+{
+    if (m_unbuffered && m_file.SetUnbuffered(false))
+        m_unbuffered = false;
 }
 
 void CAsyncWriter::Stop()

@@ -3,6 +3,10 @@
 // checksumming, enciphering) while the previous one is written. After a
 // failed write nothing further is written, so the file holds exactly the
 // buffers before the failure, as a sequential writer would leave it.
+// Whole aligned pieces of the buffers (which are page-aligned) bypass the
+// system's file cache where the file system allows it: filling fresh cache
+// pages costs more than the disk write itself. Everything else, and
+// everything after the file system refuses, goes through the cache.
 #pragma once
 
 #include "crypt/RawFile.h"
@@ -41,6 +45,10 @@ private:
 
     static DWORD WINAPI ThreadMain(void* self);
     void WriteLoop();
+    // Writes one buffer at the file pointer; false when it fell short.
+    bool WriteOut(const uint8_t* data, size_t count);
+    // Writes go through the system's file cache again.
+    void EndUnbuffered();
     void Stop();
 
     CRawFile& m_file;
@@ -52,6 +60,11 @@ private:
     bool m_writing = false;   // the thread holds a buffer it is writing
     bool m_failed = false;
     bool m_stopping = false;
+    // The writer thread's own while it runs: where its next write lands
+    // (-1: not known yet), whether writes bypass the cache, whether they may.
+    int64_t m_position = -1;
+    bool m_unbuffered = false;
+    bool m_mayUnbuffer = true;
     HANDLE m_thread = nullptr;
     CRITICAL_SECTION m_lock;
     CONDITION_VARIABLE m_changed;

@@ -627,7 +627,11 @@ int CFileCipher::EncryptDataBlocks(Stream& stream, uint64_t plainSize, Crc32* cr
     for (uint64_t done = 0, round = 0; result == CRYPT_OK && done < plainSize; ++round) {
         if (stream.depth && inFlight.size() == stream.depth && (result = finishOldest()) != CRYPT_OK)
             break;
-        size_t size = (size_t)std::min<uint64_t>(plainSize - done, stream.BufferBytes());
+        // Towards the writer the first chunk is shorter by the header, so that
+        // the others start on whole chunks of the output, which the writer
+        // can store around the system's file cache.
+        size_t room = stream.BufferBytes() - (done == 0 && stream.writer ? kDataStart : 0);
+        size_t size = (size_t)std::min<uint64_t>(plainSize - done, room);
         uint8_t* buffer = stream.AcquireBuffer(round);
         if (!buffer) {
             result = CRYPT_WRITE_FAILED;

@@ -97,3 +97,12 @@ int64_t CRawFile::SizeOf(const WCHAR* path)
         return -1;
     return (int64_t)(((uint64_t)data.nFileSizeHigh << 32) | data.nFileSizeLow);
 }
+
+int64_t CRawFile::Position() const
+{
+    LARGE_INTEGER zero, position;
+    zero.QuadPart = 0;
+    if (!SetFilePointerEx(m_handle, zero, &position, FILE_CURRENT))
+        return -1;
+    return position.QuadPart;
+}

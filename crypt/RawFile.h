@@ -31,6 +31,14 @@ public:
     // Bytes written; fewer than asked means the write failed.
     size_t Write(const void* buffer, size_t count);
     bool Seek(uint64_t position);
+    // The file pointer; -1 on failure.
+    int64_t Position() const;
+    // Writes (on) bypass the system's file cache and go straight to the
+    // disk, or (off) go through it again. Unbuffered writes must start at a
+    // multiple of UNBUFFERED_ALIGNMENT in the file, from a buffer aligned so,
+    // and cover a multiple of it. False when the file system cannot do it.
+    bool SetUnbuffered(bool on);
+    static const size_t UNBUFFERED_ALIGNMENT = 4096;
     // The size as the system reports it for the open handle; -1 on failure.
     int64_t Size() const;
 

@@ -118,7 +118,8 @@ void CCodeEditCtrl::BuildColorAreas(std::vector<CODE_EDIT_COLOR_AREA>& areas, in
     if (to < from || colorBlocks.empty())
         return;
     const int length = to - from + 1;
-    const WCHAR* chars = text.Data() + from;
+    const CEditTextSpan span = text.Span(from, length);
+    const WCHAR* chars = span.Chars();
     CString upper;
     for (const CODE_EDIT_COLOR_BLOCK& b : colorBlocks)
         if (!b.caseSensitive) {
@@ -216,9 +217,8 @@ bool CCodeEditCtrl::MatchesEndingAt(const CString& s, int p, bool caseSensitive)
     int n = s.GetLength();
     if (n == 0 || p - n + 1 < 0 || p >= text.GetLength())
         return false;
-    const WCHAR* chars = text.Data();
     for (int i = 0; i < n; ++i) {
-        WCHAR ch = chars[p - i];
+        WCHAR ch = text.At(p - i);
         if (!caseSensitive)
             ch = UpperChar(ch);
         if (ch != s[n - 1 - i])
@@ -261,7 +261,6 @@ BOOL CCodeEditCtrl::FindOpenColorBlock(int offset, const CODE_EDIT_COLOR_BLOCK**
     const WCHAR endLast = end[end.GetLength() - 1];
     const WCHAR endLastLower = cs ? endLast : lowerOf(endLast);
     const WCHAR startLastLower = cs ? startLast : lowerOf(startLast);
-    const WCHAR* chars = text.Data();
     int line = text.LineOfOffset(offset);
     std::vector<int> passed;
     int answer = 0;
@@ -275,7 +274,7 @@ BOOL CCodeEditCtrl::FindOpenColorBlock(int offset, const CODE_EDIT_COLOR_BLOCK**
             passed.push_back(line);
             --line;
         }
-        const WCHAR ch = chars[p];
+        const WCHAR ch = text.At(p);
         if (ch != endLast && ch != startLast && ch != endLastLower && ch != startLastLower) {
             --p;
             continue;

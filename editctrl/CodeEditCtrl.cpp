@@ -43,9 +43,8 @@ void CCodeEditCtrl::AttachMeasurer(CEditMeasurer* measurer) { m_measurer = measu
 
 WCHAR CCodeEditCtrl::GetCharAt(int offset, bool checkBounds) const
 {
-    if (checkBounds)
-        return text.At(offset);
-    return text.Data()[offset];
+    (void)checkBounds;  // At() is always bounded: 0 outside the text
+    return text.At(offset);
 }
 
 void CCodeEditCtrl::ResetViewState()

@@ -285,8 +285,7 @@ int CCodeEditCtrl::GetWindowTextInto(WCHAR* buffer, int count) const
 {
     if (!buffer || count <= 0)
         return 0;
-    int n = std::min(count - 1, text.GetLength());
-    std::copy(text.Data(), text.Data() + n, buffer);
+    int n = text.CopyTo(0, count - 1, buffer);
     buffer[n] = 0;
     return n;
 }

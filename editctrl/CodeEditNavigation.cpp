@@ -93,7 +93,6 @@ int CCodeEditCtrl::ColumnOfOffset(int offset, bool withCollapsed) const
     offset = std::clamp(offset, 0, text.GetLength());
     int start = LineStartOf(offset, withCollapsed);
     int column = 0;
-    const WCHAR* chars = text.Data();
     for (int i = start; i < offset; ++i) {
         CCodeOutlineNode* node = withCollapsed ? FindCollapsedNode(i) : nullptr;
         if (node) {
@@ -101,7 +100,7 @@ int CCodeEditCtrl::ColumnOfOffset(int offset, bool withCollapsed) const
             i = node->end;
             continue;
         }
-        column = NextColumn(column, chars[i], keepTabs != 0, tabSize);
+        column = NextColumn(column, text.At(i), keepTabs != 0, tabSize);
     }
     return column;
 }
@@ -121,10 +120,9 @@ int CCodeEditCtrl::OffsetOfColumn(int column, int offset, bool offsetIsLineEnd, 
     if (!keepTabs && !withCollapsed)
         return std::min(start + std::max(column, 0), end);
     int col = 0;
-    const WCHAR* chars = text.Data();
     for (int i = start; i < end; ++i) {
         CCodeOutlineNode* node = withCollapsed ? FindCollapsedNode(i) : nullptr;
-        int next = node ? col + node->label.GetLength() : NextColumn(col, chars[i], keepTabs != 0, tabSize);
+        int next = node ? col + node->label.GetLength() : NextColumn(col, text.At(i), keepTabs != 0, tabSize);
         if (next > column)
             return i;
         col = next;
@@ -202,7 +200,8 @@ int CCodeEditCtrl::MeasureRowPart(int from, int to)
         while (pieceEnd < to && !FindCollapsedNode(pieceEnd))
             ++pieceEnd;
         SIZE size = {};
-        MeasureTextRun(size, text.Data() + i, pieceEnd - i);
+        CEditTextSpan piece = text.Span(i, pieceEnd - i);
+        MeasureTextRun(size, piece.Chars(), piece.Count());
         width += size.cx;
         i = pieceEnd;
     }
@@ -219,7 +218,8 @@ BOOL CCodeEditCtrl::PointFromOffset(int offset, POINT& point, POINT* lineAndColu
         width = MeasureRowPart(start, offset);
     } else {
         SIZE size = {};
-        MeasureTextRun(size, text.Data() + start, offset - start);
+        CEditTextSpan piece = text.Span(start, offset - start);
+        MeasureTextRun(size, piece.Chars(), piece.Count());
         width = size.cx;
     }
     int x = textRect.left + width - scrollColumn * maxCharWidth;
@@ -260,14 +260,14 @@ int CCodeEditCtrl::OffsetFromPoint(POINT& point, bool updatePoint, bool allowOut
         return text.GetLength();
     const bool folded = CollapsedBlocks() != nullptr;
     int end = LineEndOf(start, true);
-    const WCHAR* chars = text.Data();
     int scrolled = scrollColumn * maxCharWidth;
     int rowWidth = 0;
     if (folded) {
         rowWidth = MeasureRowPart(start, end);
     } else {
         SIZE rowSize = {};
-        MeasureTextRun(rowSize, chars + start, end - start);
+        CEditTextSpan piece = text.Span(start, end - start);
+        MeasureTextRun(rowSize, piece.Chars(), piece.Count());
         rowWidth = rowSize.cx;
     }
     int left = textRect.left + 1;
@@ -279,8 +279,8 @@ int CCodeEditCtrl::OffsetFromPoint(POINT& point, bool updatePoint, bool allowOut
     int x = left;
     for (int i = start; i < end; ++i) {
         CCodeOutlineNode* node = folded ? FindCollapsedNode(i) : nullptr;
-        int width = node ? LabelWidth(*node) : CharWidth(chars[i]);
-        if (!node && chars[i] == L'\t' && keepTabs && tabWidth > 0)
+        int width = node ? LabelWidth(*node) : CharWidth(text.At(i));
+        if (!node && text.At(i) == L'\t' && keepTabs && tabWidth > 0)
             width = tabWidth - (x - left) % tabWidth;
         int unitEnd = node ? node->end : i;
         int half = unitEnd >= end - 1 ? 0 : width / 2;

@@ -160,7 +160,7 @@ void CCodeEditCtrl::ReparseOutline(int start, int length, BOOL redrawAll)
     if (length == 1 && !outlineParser->IsOutlineChar(text.At(start)))
         return;
     CODE_EDIT_OUTLINE_CHANGES changes(start, start + length + 1);
-    CString whole(text.Data(), text.GetLength());
+    CString whole = text.Mid(0, text.GetLength());
     outlineParser->UpdateOutline(whole, start, length, outlineRoot, changes);
     whole.SecureEmpty();
     RecountHiddenLines(changes);

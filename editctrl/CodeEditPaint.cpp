@@ -153,7 +153,6 @@ void CCodeEditCtrl::PaintTextLines(CEditDisplayList& list)
     ::InflateRect(&area, 1, 1);
 
     const int length = text.GetLength();
-    const WCHAR* chars = text.Data();
     // Only the rows the paint area touches (a typed key repaints one).
     int firstRow = lineHeight > 0 ? std::max(0, (int)(area.top - textRect.top) / lineHeight) : 0;
     int from = firstRow == 0 ? topOffset : OffsetOfLine(topLine + firstRow, true);
@@ -227,11 +226,23 @@ void CCodeEditCtrl::PaintTextLines(CEditDisplayList& list)
     };
 
     const bool folded = CollapsedBlocks() != nullptr;
+    // The line of an offset, looked up once per text line: no line feed
+    // (so no hidden one) lies between two offsets of one line.
+    int knownLine = -1, knownFrom = 0, knownTo = -1;
+    auto lineOf = [&](int offset) {
+        if (offset < knownFrom || offset > knownTo) {
+            int raw = text.LineOfOffset(offset);
+            knownFrom = text.LineStart(raw);
+            knownTo = text.LineEnd(raw);
+            knownLine = LineOfOffset(offset);
+        }
+        return knownLine;
+    };
     int wordEnd = -1;
     COLORREF wordText = defaultText, wordBack = defaultBack;
     bool wordColoured = false;
     for (int offset = from; offset <= to; ++offset) {
-        WCHAR ch = chars[offset];
+        WCHAR ch = text.At(offset);
         if (ch != L'\n' && x > area.right) {
             // The rest of the row lies right of the area: on to its line end.
             flush();
@@ -258,10 +269,10 @@ void CCodeEditCtrl::PaintTextLines(CEditDisplayList& list)
         }
         if (hyperlinksEnabled && offset >= scannedTo) {
             int start = offset;
-            while (start < length && blankChars.Find(chars[start]) >= 0)
+            while (start < length && blankChars.Find(text.At(start)) >= 0)
                 ++start;
             int end = start;
-            while (end < length && blankChars.Find(chars[end]) < 0)
+            while (end < length && blankChars.Find(text.At(end)) < 0)
                 ++end;
             scannedTo = std::max(end, offset + 1);
             CODE_EDIT_HYPERLINK_DEF link;
@@ -282,7 +293,7 @@ void CCodeEditCtrl::PaintTextLines(CEditDisplayList& list)
             fore = selText;
             back = selBack;
             coloured = true;
-        } else if (GetLineColorMarker(LineOfOffset(offset), fore, back)) {
+        } else if (GetLineColorMarker(lineOf(offset), fore, back)) {
             coloured = true;
         } else if (openBlock && offset < openEnd) {
             fore = ChooseColor(openBlock->color, openBlock->lightColor, openBlock->backColor);
@@ -304,7 +315,7 @@ void CCodeEditCtrl::PaintTextLines(CEditDisplayList& list)
             back = defaultBack;
         if (ch != L'\n' && offset >= wordEnd) {
             int end = offset;
-            while (end < length && IsWordChar(chars[end]))
+            while (end < length && IsWordChar(text.At(end)))
                 ++end;
             wordEnd = std::max(end, offset + 1);
             wordText = defaultText;
@@ -361,7 +372,7 @@ void CCodeEditCtrl::PaintTextLines(CEditDisplayList& list)
     }
     flush();
     int after = to + 1;
-    if (!columnBlock && after < length && chars[after] == L'\n' && selLow >= 0 && after >= selLow && after < selHigh) {
+    if (!columnBlock && after < length && text.At(after) == L'\n' && selLow >= 0 && after >= selLow && after < selHigh) {
         WCHAR blank = L' ';
         DrawTextRun(list, &blank, 1, row, x, tabOrigin, selText, selBack, false);
     }

@@ -126,8 +126,6 @@ FileSource::WaitResult FileSource::WaitForGrowth(int64_t position)
             return WaitResult::Abandoned;
         DWORD now = GetTickCount();
         bool probing = m_probing;
-        if (probing && TickReached(now, m_probingDeadline))
-            return WaitResult::Abandoned;
         int64_t size = Size();
         if (size > position)
             return WaitResult::More;
@@ -137,6 +135,8 @@ FileSource::WaitResult FileSource::WaitForGrowth(int64_t position)
         }
         if (!WriterHoldsFile())
             return WaitResult::End;
+        if (probing && TickReached(now, m_probingDeadline))
+            return WaitResult::Abandoned;
         // While probing, the first wait at the end tells that the copy is
         // partial; later reads at the end take what is there at once.
         DWORD patience = !probing ? kGrowthPatienceMs : m_endSeenWhileGrowing ? 0 : kProbingPatienceMs;

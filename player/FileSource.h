@@ -7,12 +7,12 @@
 // read at the current end waits in small steps while the file grows; it
 // reports the end at once when no writer holds the file, and otherwise after
 // a few seconds without growth. While the player probes the file, that wait
-// is short and ends at the probing deadline, so a probe of a partial copy
-// answers promptly (EndSeenWhileGrowing tells the probe that it saw only
-// part of the file).
+// is short and, while a writer holds the file, ends at the probing deadline,
+// so a probe of a partial copy answers promptly (EndSeenWhileGrowing tells
+// the probe that it saw only part of the file).
 //
-// Threads: the opening thread, then the demux thread, read; RequestStop and
-// Size may be called from any thread.
+// Threads: the opening thread, then the demux thread, read; RequestStop,
+// Size and WriterHoldsFile may be called from any thread.
 #pragma once
 
 #include <windows.h>
@@ -47,6 +47,8 @@ public:
     bool EndSeenWhileGrowing() const { return m_endSeenWhileGrowing; }
     // A read is waiting at the end for the file to grow.
     bool WaitingForGrowth() const { return m_waiting; }
+    // True when some handle may write the file (a copy still being written).
+    bool WriterHoldsFile() const;
     // Every wait ends now and later reads fail at once.
     void RequestStop() { m_stop = true; }
     int64_t Size() const;
@@ -60,7 +62,6 @@ private:
     int Read(uint8_t* buffer, int size);
     int64_t Position() const;
     WaitResult WaitForGrowth(int64_t position);
-    bool WriterHoldsFile() const;
 
     HANDLE m_file = INVALID_HANDLE_VALUE;
     std::vector<WCHAR> m_path;

@@ -43,7 +43,14 @@ PlayerSession::~PlayerSession()
 int PlayerSession::Interrupt(void* self)
 {
     PlayerSession* session = static_cast<PlayerSession*>(self);
-    return session->m_state.stop || (session->m_probing && TickReached(GetTickCount(), session->m_openDeadline));
+    return session->m_state.stop || (session->m_probing && session->OpenBudgetSpent());
+}
+
+// The budget runs out only for a copy that a writer still holds; the writer
+// is asked only once the time is up.
+bool PlayerSession::OpenBudgetSpent() const
+{
+    return TickReached(GetTickCount(), m_openDeadline) && m_source.WriterHoldsFile();
 }
 
 bool PlayerSession::Open(const WCHAR* path, HWND parent, HINSTANCE instance)
@@ -216,7 +223,7 @@ bool PlayerSession::WaitForFirstOutput()
             return true;
         if (streamEnded)
             return false;
-        if (TickReached(GetTickCount(), m_openDeadline))
+        if (OpenBudgetSpent())
             return packetTaken;
         Sleep(kOpenPollMs);
     }

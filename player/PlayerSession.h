@@ -36,7 +36,10 @@ struct StreamFacts {
 };
 
 struct SessionOptions {
-    // Longest an open may take before it gives up (the copy may be partial).
+    // Longest an open of a copy still being written may take before it gives
+    // up (it is tried again as the copy grows). A file nobody writes has no
+    // budget: its probe is bounded by its bytes, and a busy machine only
+    // makes it slower.
     DWORD openBudgetMs = 1500;
     // Present every picture as soon as it is decoded, none dropped (measurements).
     bool freeRun = false;
@@ -77,6 +80,7 @@ public:
 
 private:
     static int Interrupt(void* self);
+    bool OpenBudgetSpent() const;
     bool Probe(const WCHAR* path);
     void RewindAfterPartialProbe();
     bool OpenStreams();

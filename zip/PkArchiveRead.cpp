@@ -246,13 +246,16 @@ bool CPkArchive::ExtractToTarget(uint16_t index, CPkFileHeader& header, const CS
 {
     if (!BeginEntryRead(index))
         return false;
-    // The data goes to a temporary file beside the target, which replaces the
-    // target only after its CRC was checked.
+    // The data goes to the target when nothing stands there (deleted again
+    // unless complete and checked), else to a temporary file beside it, which
+    // replaces the target only after its CRC was checked.
     CPkExtractFile output;
     int result = 0;
     bool stoppedComplete = false;
     try {
-        output.Create(ParentFolder(target));
+        bool atTarget = !targetExists && output.CreateAtTarget(target);
+        if (!atTarget)
+            output.Create(ParentFolder(target));
         CPkAutoBuffer buffer(bufferSize, false);
         if (callback)
             callback->SetTotal(header.m_uUncomprSize);
@@ -282,7 +285,9 @@ bool CPkArchive::ExtractToTarget(uint16_t index, CPkFileHeader& header, const CS
             ZipFileSystem::RemoveFile(target, flags, true);
         if (targetExists && (flags & ZipFileSystem::RemoveClearReadOnly))
             ZipFileSystem::SetAttributes(target, FILE_ATTRIBUTE_ARCHIVE);
-        if (!output.ReplaceTarget(target))
+        if (atTarget)
+            output.KeepAtTarget();
+        else if (!output.ReplaceTarget(target))
             ThrowError(targetExists ? ZipCauseNotRemoved : ZipCauseNotRenamed, target);
     } catch (...) {
         EndEntryRead(nullptr, true);

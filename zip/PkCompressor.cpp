@@ -160,12 +160,17 @@ void CDeflateCompressor::BeginCompression(int level, CPkFileHeader* header, CPkC
     m_stream.total_in = 0;
     m_stream.total_out = 0;
     m_bPrepared = false;
-    if (IsDeflated()) {
-        m_stream.opaque = m_options.m_bDetectLibMemoryLeaks ? &m_list : nullptr;
-        int result = deflateInit2(&m_stream, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-        CheckResult(result);
-        m_bStreamActive = true;
-    }
+    m_iLevel = level;
+}
+
+void CDeflateCompressor::StartDeflateStream()
+{
+    if (m_bStreamActive || !IsDeflated())
+        return;
+    m_stream.opaque = m_options.m_bDetectLibMemoryLeaks ? &m_list : nullptr;
+    int result = deflateInit2(&m_stream, m_iLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    CheckResult(result);
+    m_bStreamActive = true;
 }
 
 void CDeflateCompressor::CheckEntryLimits(uint64_t moreInput) const
@@ -190,6 +195,7 @@ void CDeflateCompressor::Compress(const void* bytes, uint32_t count)
     CheckEntryLimits(count);
     m_pFile->m_uCrc32 = (uint32_t)crc32(m_pFile->m_uCrc32, (const Bytef*)bytes, count);
     if (IsDeflated()) {
+        StartDeflateStream();
         m_stream.next_in = (Bytef*)bytes;
         m_stream.avail_in = count;
         while (m_stream.avail_in > 0) {
@@ -260,6 +266,7 @@ void CDeflateCompressor::EndCompression(bool afterFailure)
         m_pFile->m_uUncomprSize = (uint32_t)m_stream.total_in;
     } else if (!afterFailure) {
         if (IsDeflated()) {
+            StartDeflateStream();
             int result;
             do {
                 WriteOutputWhenFull();
@@ -276,6 +283,8 @@ void CDeflateCompressor::EndCompression(bool afterFailure)
         }
         m_pFile->m_uComprSize += (uint32_t)m_stream.total_out;
         m_pFile->m_uUncomprSize = (uint32_t)m_stream.total_in;
+    } else if (m_bStreamActive) {
+        deflateEnd(&m_stream);  // its state would otherwise be lost with the entry
     }
     m_bStreamActive = false;
     EmptyAllocationList();

@@ -130,9 +130,13 @@ private:
     void WriteOutputWhenFull();
     void CheckEntryLimits(uint64_t moreInput) const;
     void WriteThroughCipher(const void* bytes, uint32_t count);
+    // The deflate stream starts with the first data (or the empty entry's
+    // end): an entry whose data arrives prepared never needs one.
+    void StartDeflateStream();
 
     COptions m_options;
     z_stream m_stream;
+    int m_iLevel = -1;
     bool m_bStreamActive = false;
     bool m_bPrepared = false;  // the entry's data came through AppendPrepared
 };

@@ -2,6 +2,7 @@
 
 #include "zip/PkException.h"
 
+#include <winternl.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -42,8 +43,14 @@ void CPkEntryInflater::Run(const std::atomic<bool>& cancelled)
         return;
     }
     try {
-        if (m_extract)
+        if (m_extract && !m_freeTarget.IsEmpty()) {
+            if (!m_output.CreateAtTarget(m_freeTarget)) {
+                m_targetTaken = true;
+                return;
+            }
+        } else if (m_extract) {
             m_output.Create(m_outputFolder);
+        }
         if (m_facts.method == 8)
             Inflate(cancelled);
         else
@@ -53,24 +60,33 @@ void CPkEntryInflater::Run(const std::atomic<bool>& cancelled)
             m_cause = ZipCauseBadZipFile;
         if (m_cause == 0 && m_crc != m_facts.crc)
             m_cause = ZipCauseBadCrc;
+        // A file at its target that will not be kept goes before it could turn read-only.
+        if (m_cause == 0 && m_extract && !m_freeTarget.IsEmpty() && cancelled.load())
+            m_cause = ZipCauseAbortedAction;
         if (m_cause == 0 && m_extract)
             m_timesSet = m_output.SetTimesAndAttributes(m_facts.modification, m_facts.creation, m_facts.access,
                                                         m_facts.attributes);
-        if (m_cause == 0 && m_extract && !m_freeTarget.IsEmpty() && !cancelled.load())
-            m_placed = m_output.TakeFreeTarget(m_freeTarget);
+        if (m_cause == 0 && m_extract && !m_freeTarget.IsEmpty()) {
+            m_output.KeepAtTarget();
+            m_placed = true;
+        }
     } catch (CException* e) {
         m_error = e;
     }
 }
 
+// Reads at an offset without an OVERLAPPED: ReadFile with one names it as the
+// completion value, and Wine then asks its server to post a completion for
+// every read, which all workers would queue for.
 bool CPkEntryInflater::ReadAt(uint64_t offset, char* into, uint32_t count)
 {
     while (count > 0) {
-        OVERLAPPED at = {};
-        at.Offset = (DWORD)offset;
-        at.OffsetHigh = (DWORD)(offset >> 32);
-        DWORD got = 0;
-        if (!ReadFile(m_archive, into, count, &got, &at) || got == 0)
+        IO_STATUS_BLOCK io = {};
+        LARGE_INTEGER at;
+        at.QuadPart = (LONGLONG)offset;
+        NTSTATUS status = NtReadFile(m_archive, nullptr, nullptr, nullptr, &io, into, count, &at, nullptr);
+        DWORD got = (DWORD)io.Information;
+        if (status != 0 || got == 0)
             return false;
         into += got;
         offset += got;

@@ -2,11 +2,11 @@
 // thread from the archive file's own read handle at a known data offset,
 // inflated, counted and checked against its CRC; written into a temporary
 // extraction file when one is given (which then also receives the entry's
-// times and attributes through its handle). Given a free target, a complete
-// and checked file takes that name at once, on the worker, unless the work
-// was cancelled or something took the name meanwhile; the driving thread then
-// only reports it, instead of queueing every rename behind the others. It
-// touches no archive state.
+// times and attributes through its handle). Given a free target, the file is
+// created at the target itself and stays there once complete and checked
+// (unless the work was cancelled); the driving thread then only reports it.
+// When something took that name meanwhile nothing is read and the driving
+// thread decides in the entry's turn. It touches no archive state.
 #pragma once
 
 #include "framework/base/CException.h"
@@ -45,7 +45,8 @@ public:
     int m_cause = 0;                // 0 sound, else the zip cause of the fault
     CException* m_error = nullptr;  // a file error of the output, owned here until taken
     bool m_timesSet = false;
-    bool m_placed = false;          // the file took the free target's name
+    bool m_placed = false;          // the file stands complete at the free target
+    bool m_targetTaken = false;     // the free target was not free any more: nothing was done
     CPkExtractFile m_output;        // the written file, to be renamed over the target unless placed
 
 private:

@@ -53,6 +53,30 @@ void CPkExtractFile::Create(const CString& folder)
     CFileException::ThrowOsError(ERROR_FILE_EXISTS, base);
 }
 
+bool CPkExtractFile::CreateAtTarget(const CString& target)
+{
+    HANDLE file = CreateFileW(ZipFileSystem::ToLongPath(target, false), GENERIC_WRITE | DELETE, FILE_SHARE_READ,
+                              nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        // A folder at the target may answer "access denied".
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
+            (error == ERROR_ACCESS_DENIED && ZipFileSystem::PathExists(target) != 0))
+            return false;
+        CFileException::ThrowOsError((LONG)error, target);
+    }
+    m_file = file;
+    m_path = target;
+    return true;
+}
+
+void CPkExtractFile::KeepAtTarget()
+{
+    CloseHandle(m_file);
+    m_file = INVALID_HANDLE_VALUE;
+    m_path.Empty();
+}
+
 void CPkExtractFile::Write(const void* bytes, uint32_t count)
 {
     DWORD wrote = 0;
@@ -72,13 +96,13 @@ bool CPkExtractFile::SetTimesAndAttributes(int64_t modification, int64_t creatio
     return SetFileInformationByHandle(m_file, FileBasicInfo, &info, sizeof info) != FALSE;
 }
 
-bool CPkExtractFile::MoveTo(const CString& target, bool replace)
+bool CPkExtractFile::ReplaceTarget(const CString& target)
 {
     CString name = NtPath(target);
     uint32_t size = (uint32_t)(sizeof(FILE_RENAME_INFO) + sizeof(WCHAR) * (size_t)name.GetLength());
     CPkAutoBuffer buffer(size, true);
     FILE_RENAME_INFO* info = (FILE_RENAME_INFO*)buffer.GetBuffer();
-    info->ReplaceIfExists = replace ? TRUE : FALSE;
+    info->ReplaceIfExists = TRUE;
     info->FileNameLength = (DWORD)(sizeof(WCHAR) * (size_t)name.GetLength());
     memcpy(info->FileName, (const WCHAR*)name, info->FileNameLength);
     if (!SetFileInformationByHandle(m_file, FileRenameInfo, info, size))
@@ -95,6 +119,13 @@ void CPkExtractFile::Discard()
         return;
     FILE_DISPOSITION_INFO dispose = {TRUE};
     bool marked = SetFileInformationByHandle(m_file, FileDispositionInfo, &dispose, sizeof dispose) != FALSE;
+    if (!marked) {
+        // A read-only file refuses deletion: it loses the attribute first.
+        FILE_BASIC_INFO plain = {};
+        plain.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        marked = SetFileInformationByHandle(m_file, FileBasicInfo, &plain, sizeof plain) &&
+                 SetFileInformationByHandle(m_file, FileDispositionInfo, &dispose, sizeof dispose);
+    }
     CloseHandle(m_file);
     m_file = INVALID_HANDLE_VALUE;
     if (!marked)

@@ -70,7 +70,8 @@ uint64_t CPkUnpackReader::LocateData(uint16_t index)
     return m_archive.m_storage.GetFile()->GetPosition();
 }
 
-void CPkUnpackReader::Submit(Pending& pending, CPkFileHeader& header, const CString& outputFolder, uint32_t bufferSize)
+std::unique_ptr<CPkEntryInflater> CPkUnpackReader::MakeWork(const Pending& pending, CPkFileHeader& header,
+                                                            const CString& freeTarget)
 {
     ZipEntryFacts facts;
     facts.method = header.m_uMethod;
@@ -82,12 +83,16 @@ void CPkUnpackReader::Submit(Pending& pending, CPkFileHeader& header, const CStr
     facts.access = header.m_tLastAccessTime;
     facts.attributes = header.GetSystemAttributes() & CPkArchive::kExtractedAttributes;
     uint64_t offset = LocateData(pending.index);
-    bool extract = m_requests != nullptr;
-    // A file whose target is free takes its name on the worker; one that
+    return std::unique_ptr<CPkEntryInflater>(new CPkEntryInflater(
+        m_file.handle, offset, facts, m_requests != nullptr, pending.folder, freeTarget, pending.bufferSize));
+}
+
+void CPkUnpackReader::Submit(Pending& pending, CPkFileHeader& header)
+{
+    // A file whose target is free is written there by the worker; one that
     // replaces a file waits for its turn.
-    CString freeTarget = extract && !pending.targetExists ? pending.target : CString();
-    pending.work.reset(
-        new CPkEntryInflater(m_file.handle, offset, facts, extract, outputFolder, freeTarget, bufferSize));
+    bool extract = m_requests != nullptr;
+    pending.work = MakeWork(pending, header, extract && !pending.targetExists ? pending.target : CString());
     CPkEntryInflater* work = pending.work.get();
     const std::atomic<bool>* cancelled = &m_cancelled;
     pending.ticket = m_pool.Submit([work, cancelled] { work->Run(*cancelled); });
@@ -132,7 +137,8 @@ void CPkUnpackReader::PlanTest(Pending& pending, uint32_t bufferSize)
         pending.kind = kInTurn;
         return;
     }
-    Submit(pending, *header, CString(), bufferSize);
+    pending.bufferSize = bufferSize;
+    Submit(pending, *header);
 }
 
 bool CPkUnpackReader::JudgeOldestTest(uint32_t bufferSize)
@@ -235,33 +241,66 @@ void CPkUnpackReader::PlanExtract(Pending& pending, const ZipExtractRequest& req
     pending.name = header->GetEntryName(true);
     pending.target = a.PredictExtractedName(pending.name, request.m_szFolder, request.m_bFullPath,
                                             request.m_szNewName.IsEmpty() ? nullptr : (const WCHAR*)request.m_szNewName);
-    if (header->IsDirectory()) {
-        pending.kind = kFolder;
-        return;
-    }
     // An earlier entry of the same target is placed first: this one is judged against it.
     while (IsTargetInFlight(pending.target))
         PlaceOldest();
-    CString parent = ParentFolder(pending.target);
-    if (!parent.IsEmpty() && ZipFileSystem::PathExists(parent) != -1)
-        ZipFileSystem::CreateFolderTree(parent);
-    pending.targetExists = ZipFileSystem::PathExists(pending.target) != 0;
-    if (pending.targetExists) {
-        int64_t entryTime = header->GetModificationTime();
-        int64_t fileTime = 0;
-        if ((request.m_iFlags & CPkArchive::efSkipNotOlder) && entryTime > 0 &&
-            ZipFileSystem::GetFileTimes(pending.target, &fileTime) && fileTime > 0 && fileTime >= entryTime) {
-            pending.kind = kSkipped;
-            return;
-        }
-        DWORD attributes = 0;
-        if (ZipFileSystem::GetAttributes(pending.target, attributes) &&
-            ((attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-             ((attributes & FILE_ATTRIBUTE_READONLY) && !(request.m_iFlags & ZipFileSystem::RemoveClearReadOnly))))
-            return;  // ExtractEntry refuses it (cause 218)
+    if (header->IsDirectory()) {
+        // Made now, so that the files planned after it know it as this run's own.
+        PrepareFolder(pending.target);
+        pending.kind = kFolder;
+        return;
     }
-    uint32_t bufferSize = request.m_nBufSize ? request.m_nBufSize : 65536;
-    Submit(pending, *header, parent, bufferSize);
+    pending.folder = ParentFolder(pending.target);
+    bool freshFolder = PrepareFolder(pending.folder);
+    pending.targetExists = !freshFolder && ZipFileSystem::PathExists(pending.target) != 0;
+    if (pending.targetExists) {
+        pending.kind = JudgeExistingTarget(pending, request, *header);
+        if (pending.kind != kInflate)
+            return;
+    }
+    pending.bufferSize = request.m_nBufSize ? request.m_nBufSize : 65536;
+    Submit(pending, *header);
+}
+
+bool CPkUnpackReader::PrepareFolder(const CString& folder)
+{
+    if (folder.IsEmpty())
+        return false;
+    auto known = m_folders.find(folder);
+    if (known != m_folders.end())
+        return known->second;
+    int kind = ZipFileSystem::PathExists(folder);
+    bool created = kind == 0 && ZipFileSystem::CreateFolderTree(folder);
+    if (kind == 1)
+        ZipFileSystem::CreateFolderTree(folder);  // fails; the entry then fails on its own
+    m_folders[folder] = created;
+    return created;
+}
+
+CPkUnpackReader::Kind CPkUnpackReader::JudgeExistingTarget(const Pending& pending, const ZipExtractRequest& request,
+                                                          CPkFileHeader& header)
+{
+    int64_t entryTime = header.GetModificationTime();
+    int64_t fileTime = 0;
+    if ((request.m_iFlags & CPkArchive::efSkipNotOlder) && entryTime > 0 &&
+        ZipFileSystem::GetFileTimes(pending.target, &fileTime) && fileTime > 0 && fileTime >= entryTime)
+        return kSkipped;
+    DWORD attributes = 0;
+    if (ZipFileSystem::GetAttributes(pending.target, attributes) &&
+        ((attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+         ((attributes & FILE_ATTRIBUTE_READONLY) && !(request.m_iFlags & ZipFileSystem::RemoveClearReadOnly))))
+        return kRefused;  // ExtractEntry refuses it (cause 218)
+    return kInflate;
+}
+
+void CPkUnpackReader::RedoOverExisting(Pending& pending, const ZipExtractRequest& request, CPkFileHeader& header)
+{
+    pending.targetExists = true;
+    pending.kind = JudgeExistingTarget(pending, request, header);
+    if (pending.kind != kInflate)
+        return;
+    pending.work = MakeWork(pending, header, CString());
+    pending.work->Run(m_cancelled);
 }
 
 void CPkUnpackReader::PlaceOldest()
@@ -292,6 +331,12 @@ bool CPkUnpackReader::PlaceExtracted(Pending& pending, const ZipExtractRequest& 
         pending.error = nullptr;
         throw error;
     }
+    if (pending.kind == kInflate && pending.work->m_targetTaken) {
+        CPkFileHeader* header = a.GetHeader(pending.index);
+        if (!header)
+            return false;
+        RedoOverExisting(pending, request, *header);
+    }
     if (pending.kind == kRefused)
         return false;
     if (pending.kind == kInTurn)
@@ -308,7 +353,8 @@ bool CPkUnpackReader::PlaceExtracted(Pending& pending, const ZipExtractRequest& 
     if (pending.kind == kFolder) {
         if (callback)
             callback->SetTotal(0);
-        ZipFileSystem::CreateFolderTree(pending.target);
+        if (!m_folders.count(pending.target))
+            ZipFileSystem::CreateFolderTree(pending.target);
         ZipFileSystem::SetAttributes(pending.target, header->GetSystemAttributes() & CPkArchive::kExtractedAttributes);
         return true;
     }

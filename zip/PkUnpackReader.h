@@ -2,8 +2,11 @@
 // thread checks each entry's local header and target in order and hands the
 // entry to a worker (CPkEntryInflater) with the data's offset; it then takes
 // the results strictly in entry order: a tested entry is judged, an extracted
-// file replaces an existing target (a file whose target was free took its
-// name on the worker, so that the renames do not queue behind one thread).
+// file replaces an existing target (a file whose target was free was written
+// there by the worker, so that nothing queues behind one thread). Each target
+// folder is looked at and created once; in a folder this run created only an
+// earlier entry can stand at a target, which the worker's create answers, so
+// such targets are not looked up beforehand.
 // At most two entries per thread are in flight.
 // Entries the workers cannot read alone (encrypted ones, segmented archives,
 // other methods) go through TestEntry or ExtractEntry in their turn.
@@ -15,6 +18,7 @@
 
 #include <atomic>
 #include <deque>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -44,8 +48,9 @@ private:
         Kind kind = kRefused;
         size_t request = 0;
         uint16_t index = 0;
-        CString name, target;
+        CString name, target, folder;
         bool targetExists = false;
+        uint32_t bufferSize = 0;
         std::unique_ptr<CPkEntryInflater> work;
         uint64_t ticket = 0;
         CException* error = nullptr;  // thrown when the entry's turn comes
@@ -54,9 +59,17 @@ private:
     bool CanInflateAlone(CPkFileHeader& header) const;
     // Reads the local header; the data's offset in the archive file.
     uint64_t LocateData(uint16_t index);
-    void Submit(Pending& pending, CPkFileHeader& header, const CString& outputFolder, uint32_t bufferSize);
+    std::unique_ptr<CPkEntryInflater> MakeWork(const Pending& pending, CPkFileHeader& header,
+                                               const CString& freeTarget);
+    void Submit(Pending& pending, CPkFileHeader& header);
     void PlanTest(Pending& pending, uint32_t bufferSize);
     void PlanExtract(Pending& pending, const ZipExtractRequest& request);
+    // Skipped, refused (ExtractEntry would refuse it) or to be replaced.
+    Kind JudgeExistingTarget(const Pending& pending, const ZipExtractRequest& request, CPkFileHeader& header);
+    // Makes sure the folder exists; true when this run created it.
+    bool PrepareFolder(const CString& folder);
+    // The worker found its free target taken: judged again and done here.
+    void RedoOverExisting(Pending& pending, const ZipExtractRequest& request, CPkFileHeader& header);
     bool JudgeTest(Pending& pending, uint32_t bufferSize);
     bool JudgeOldestTest(uint32_t bufferSize);
     bool PlaceExtracted(Pending& pending, const ZipExtractRequest& request);
@@ -72,5 +85,10 @@ private:
     ReadHandle m_file;
     std::atomic<bool> m_cancelled{false};
     std::deque<Pending> m_inFlight;
+    // Folders made sure of, by the driving thread: true for those this run created.
+    struct NoCaseLess {
+        bool operator()(const CString& a, const CString& b) const { return a.CompareNoCase(b) < 0; }
+    };
+    std::map<CString, bool, NoCaseLess> m_folders;
     CPkWorkerPool m_pool;
 };

@@ -2,8 +2,9 @@
 // (times_scalar: speed-up over the scalar path), and file-to-file encryption
 // and decryption of a file (256 MB, QV_BENCH_CRYPT_MB) in the page cache, in
 // wall time. Every round is paired with the same work by the peers, run just
-// before it: a plain copy in 1 MiB chunks through the same system calls
-// (times_copy), cp (times_cp) and openssl's AES-256-CTR (times_openssl);
+// before it: a plain copy in 1 MiB chunks through ReadFile and WriteFile
+// (times_copy: the floor of Wine's own file calls, which cost several times
+// cp's), cp (times_cp) and openssl's AES-256-CTR (times_openssl);
 // each ratio is the median over the rounds (QV_BENCH_ROUNDS, default 5).
 // The *_synced rounds also wait until the output is on the disk, ours and the
 // peers' alike (FlushFileBuffers; cp followed by sync of its output).

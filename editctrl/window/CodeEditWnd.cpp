@@ -18,6 +18,8 @@ CCodeEditWnd::~CCodeEditWnd()
     m_control.AttachMeasurer(nullptr);
     if (m_dropTarget)
         m_dropTarget->Release();
+    ReleaseMeasureFont();
+    ReleaseBackBuffer();
     if (m_linkFont)
         ::DeleteObject(m_linkFont);
     if (m_measureDC)
@@ -86,27 +88,41 @@ HFONT CCodeEditWnd::TextFont() const
     return m_control.font ? m_control.font : (HFONT)::GetStockObject(DEFAULT_GUI_FONT);
 }
 
-HDC CCodeEditWnd::MeasureDC()
+HDC CCodeEditWnd::MeasureDC(HFONT font)
 {
     if (!m_measureDC)
         m_measureDC = ::CreateCompatibleDC(nullptr);
+    // The font stays selected between measurements: selecting one costs a
+    // round of the display driver's font set-up, and the painter measures
+    // every run it draws.
+    if (font != m_measureFont) {
+        HGDIOBJ old = ::SelectObject(m_measureDC, font);
+        if (!m_measureFont)
+            m_measureDCFont = old;
+        m_measureFont = font;
+    }
     return m_measureDC;
+}
+
+void CCodeEditWnd::ReleaseMeasureFont()
+{
+    // A font about to be replaced or deleted must not stay selected.
+    if (m_measureDC && m_measureFont)
+        ::SelectObject(m_measureDC, m_measureDCFont);
+    m_measureFont = nullptr;
 }
 
 EditFontMetrics CCodeEditWnd::GetFontMetrics()
 {
-    HDC dc = MeasureDC();
-    HGDIOBJ old = ::SelectObject(dc, TextFont());
+    HDC dc = MeasureDC(TextFont());
     TEXTMETRICW tm = {};
     ::GetTextMetricsW(dc, &tm);
-    ::SelectObject(dc, old);
     return EditFontMetrics{tm.tmHeight, tm.tmMaxCharWidth, tm.tmAveCharWidth};
 }
 
 SIZE CCodeEditWnd::MeasureRun(const WCHAR* chars, int count, int tabWidth, bool link)
 {
-    HDC dc = MeasureDC();
-    HGDIOBJ old = ::SelectObject(dc, link && m_linkFont ? m_linkFont : TextFont());
+    HDC dc = MeasureDC(link && m_linkFont ? m_linkFont : TextFont());
     SIZE size = {0, 0};
     if (tabWidth > 0) {
         // Pieces of at most 1024 characters; a cut piece ends after its last
@@ -134,12 +150,12 @@ SIZE CCodeEditWnd::MeasureRun(const WCHAR* chars, int count, int tabWidth, bool 
         ::GetTextMetricsW(dc, &tm);
         size = SIZE{0, tm.tmHeight};
     }
-    ::SelectObject(dc, old);
     return size;
 }
 
 void CCodeEditWnd::ApplyFont(HFONT font)
 {
+    ReleaseMeasureFont();
     m_control.font = font;
     if (m_linkFont)
         ::DeleteObject(m_linkFont);
@@ -295,9 +311,28 @@ void CCodeEditWnd::ShowWaitCursor(bool show)
 void CCodeEditWnd::ExecuteDisplayList(HDC dc, const CEditDisplayList& list)
 {
     int oldMode = ::SetBkMode(dc, TRANSPARENT);
-    HGDIOBJ oldFont = ::SelectObject(dc, TextFont());
+    const HFONT textFont = TextFont();
+    HGDIOBJ oldFont = ::SelectObject(dc, textFont);
     COLORREF oldText = ::GetTextColor(dc);
+    // Selecting a font costs a round of the display driver's font set-up
+    // (on X11 it rereads the resource defaults), so the font and the text
+    // colour change only when a run needs another. RestoreDC brings back
+    // what was selected when the clip began.
+    HFONT font = textFont;
+    COLORREF textColor = oldText;
+    auto useFont = [&](HFONT wanted) {
+        if (wanted != font)
+            ::SelectObject(dc, wanted);
+        font = wanted;
+    };
+    auto useTextColor = [&](COLORREF wanted) {
+        if (wanted != textColor)
+            ::SetTextColor(dc, wanted);
+        textColor = wanted;
+    };
     int saved = 0;
+    HFONT fontAtSave = font;
+    COLORREF colorAtSave = textColor;
     for (const EditDrawOp& op : list.Ops()) {
         switch (op.kind) {
         case EditDrawOp::FILL: {
@@ -312,20 +347,21 @@ void CCodeEditWnd::ExecuteDisplayList(HDC dc, const CEditDisplayList& list)
                 ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &op.rect, nullptr, 0, nullptr);
                 ::SetBkColor(dc, old);
             }
-            ::SelectObject(dc, op.link && m_linkFont ? m_linkFont : TextFont());
-            ::SetTextColor(dc, op.color);
+            useFont(op.link && m_linkFont ? m_linkFont : textFont);
+            useTextColor(op.color);
             if (op.tabWidth > 0) {
                 int stop = op.tabWidth;
                 ::TabbedTextOutW(dc, op.rect.left, op.textTop, op.text, op.text.GetLength(), 1, &stop, op.tabOrigin);
             } else {
-                RECT r = {op.rect.left, op.textTop, op.rect.right, op.rect.bottom};
-                ::DrawTextW(dc, op.text, op.text.GetLength(), &r, DT_SINGLELINE | DT_NOCLIP | DT_NOPREFIX);
+                // What DrawText does for one unclipped line at the top left,
+                // without its line layout and measuring.
+                ::ExtTextOutW(dc, op.rect.left, op.textTop, 0, nullptr, op.text, op.text.GetLength(), nullptr);
             }
             break;
         }
         case EditDrawOp::LINE_NUMBER: {
-            ::SelectObject(dc, TextFont());
-            ::SetTextColor(dc, op.color);
+            useFont(textFont);
+            useTextColor(op.color);
             RECT r = op.rect;
             ::DrawTextW(dc, op.text, op.text.GetLength(), &r, DT_RIGHT | DT_SINGLELINE | DT_NOCLIP | DT_NOPREFIX);
             break;
@@ -360,8 +396,8 @@ void CCodeEditWnd::ExecuteDisplayList(HDC dc, const CEditDisplayList& list)
                 ::DeleteObject(brush);
             ::DeleteObject(pen);
             if (op.kind == EditDrawOp::LABEL) {
-                ::SelectObject(dc, TextFont());
-                ::SetTextColor(dc, op.color);
+                useFont(textFont);
+                useTextColor(op.color);
                 RECT inner = {op.rect.left + 1, op.rect.top, op.rect.right - 1, op.rect.bottom};
                 ::DrawTextW(dc, op.text, op.text.GetLength(), &inner, DT_SINGLELINE | DT_NOCLIP | DT_NOPREFIX);
             }
@@ -369,11 +405,16 @@ void CCodeEditWnd::ExecuteDisplayList(HDC dc, const CEditDisplayList& list)
         }
         case EditDrawOp::CLIP:
             saved = ::SaveDC(dc);
+            fontAtSave = font;
+            colorAtSave = textColor;
             ::IntersectClipRect(dc, op.rect.left, op.rect.top, op.rect.right, op.rect.bottom);
             break;
         case EditDrawOp::UNCLIP:
-            if (saved)
+            if (saved) {
                 ::RestoreDC(dc, saved);
+                font = fontAtSave;
+                textColor = colorAtSave;
+            }
             saved = 0;
             break;
         }
@@ -391,21 +432,48 @@ void CCodeEditWnd::PaintWindow()
     ::GetClientRect(m_hWnd, &client);
     CEditDisplayList list;
     m_control.PaintControl(list, &ps.rcPaint);
-    HDC memory = ::CreateCompatibleDC(screen);
-    HBITMAP bitmap = memory ? ::CreateCompatibleBitmap(screen, client.right, client.bottom) : nullptr;
-    if (bitmap) {
-        HGDIOBJ old = ::SelectObject(memory, bitmap);
+    if (HDC memory = BackBuffer(screen, SIZE{client.right, client.bottom})) {
         ExecuteDisplayList(memory, list);
         ::BitBlt(screen, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
                  ps.rcPaint.bottom - ps.rcPaint.top, memory, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
-        ::SelectObject(memory, old);
-        ::DeleteObject(bitmap);
     } else {
         ExecuteDisplayList(screen, list);
     }
-    if (memory)
-        ::DeleteDC(memory);
     ::EndPaint(m_hWnd, &ps);
+}
+
+HDC CCodeEditWnd::BackBuffer(HDC screen, SIZE size)
+{
+    // Kept between paints: a typed key repaints one row, and a bitmap of the
+    // whole client per paint would cost more than drawing the row.
+    if (m_backDC && (m_backSize.cx != size.cx || m_backSize.cy != size.cy))
+        ReleaseBackBuffer();
+    if (m_backDC || size.cx <= 0 || size.cy <= 0)
+        return m_backDC;
+    HDC memory = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = memory ? ::CreateCompatibleBitmap(screen, size.cx, size.cy) : nullptr;
+    if (!bitmap) {
+        if (memory)
+            ::DeleteDC(memory);
+        return nullptr;
+    }
+    m_backBitmapBefore = ::SelectObject(memory, bitmap);
+    m_backDC = memory;
+    m_backBitmap = bitmap;
+    m_backSize = size;
+    return m_backDC;
+}
+
+void CCodeEditWnd::ReleaseBackBuffer()
+{
+    if (!m_backDC)
+        return;
+    ::SelectObject(m_backDC, m_backBitmapBefore);
+    ::DeleteObject(m_backBitmap);
+    ::DeleteDC(m_backDC);
+    m_backDC = nullptr;
+    m_backBitmap = nullptr;
+    m_backSize = SIZE{};
 }
 
 LRESULT CCodeEditWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
@@ -421,6 +489,7 @@ LRESULT CCodeEditWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         if (m_dropRegistered)
             ::RevokeDragDrop(m_hWnd);
         m_dropRegistered = false;
+        ReleaseBackBuffer();
         break;
     case WM_ERASEBKGND:
         return 1;

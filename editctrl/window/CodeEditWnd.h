@@ -65,7 +65,12 @@ private:
     void PlaceScrollBars(int width, int height);
     void ApplyFont(HFONT font);
     HFONT TextFont() const;
-    HDC MeasureDC();
+    // The measuring DC with `font` selected.
+    HDC MeasureDC(HFONT font);
+    void ReleaseMeasureFont();
+    // The memory DC paints are composed in, with a bitmap of `size`.
+    HDC BackBuffer(HDC screen, SIZE size);
+    void ReleaseBackBuffer();
 
     // What a scroll bar shows; -1 in every field until it is first set.
     struct ScrollBarState {
@@ -83,6 +88,12 @@ private:
     HWND m_horzBar = nullptr;
     HFONT m_linkFont = nullptr;
     HDC m_measureDC = nullptr;
+    HFONT m_measureFont = nullptr;      // selected into m_measureDC, or none
+    HGDIOBJ m_measureDCFont = nullptr;  // the DC's own font, put back on release
+    HDC m_backDC = nullptr;
+    HBITMAP m_backBitmap = nullptr;
+    HGDIOBJ m_backBitmapBefore = nullptr;
+    SIZE m_backSize = {};
     bool m_caretCreated = false;
     CCodeEditDropTarget* m_dropTarget = nullptr;
     bool m_dropRegistered = false;

@@ -127,6 +127,11 @@ public:
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
 protected:
+    // Lists the items of `folder` (whose list from the Desktop is `parentPidl`),
+    // setting each item's texts with SetItemTexts; a derived list may finish
+    // its texts once all items are in, before they are sorted.
+    virtual HRESULT EnumObjects(IShellFolder* folder, LPCITEMIDLIST parentPidl);
+
     CShellTreeCtrl* m_pRelatedTree = nullptr;
     // While a folder is listed: its path ending in "\\", or "" when it has
     // none; found once per listing, as the path of each item costs the shell
@@ -138,8 +143,6 @@ private:
     HRESULT SetCurrentFolder(const ShellItemInfo* item);
     void ReleaseCurrentFolder();
     void TellRelatedTree();
-    // Lists the items of `folder` (whose list from the Desktop is `parentPidl`).
-    HRESULT EnumObjects(IShellFolder* folder, LPCITEMIDLIST parentPidl);
     // Appends an item for the record (which the item owns from here on);
     // `attributes` are its SFGAO_* flags (shared and ghosted items are
     // marked). The item's index, or -1 (the record is then freed).

@@ -90,6 +90,26 @@ TEST_F(EditingTest, TypingMergesRunsOfOneCharacterClass)
     EXPECT_GE(t.host.changeNotices, 7);
 }
 
+// The class is the typed character's own: punctuation whose key code is no
+// delimiter (the full stop's is 0xBE) still ends a word run.
+TEST_F(EditingTest, TypingMergeComparesTheTypedCharacters)
+{
+    struct Case {
+        const char* name;
+        const WCHAR* typed;
+        int records;
+    } cases[] = {{"a full stop", L"a.b", 3},
+                 {"two full stops are one run", L"a..b", 3},
+                 {"a parenthesis", L"ab(c", 3},
+                 {"equals signs and a semicolon", L"x==y;", 4},
+                 {"one word", L"abc", 1}};
+    for (const Case& c : cases) {
+        TestEdit t(L"");
+        Type(t.edit, c.typed);
+        EXPECT_EQ(t.edit.UndoRecordCount(), c.records) << c.name;
+    }
+}
+
 TEST_F(EditingTest, TypingOverASelectionUndoesInOneStep)
 {
     TestEdit t(L"hello world");

@@ -119,7 +119,7 @@ TEST(CodeEditOutliningTest, KeysBesideACollapsedBlockTakeItWhole)
         else
             t.edit.HandleChar(L'Z');
         CCodeEditCtrl::overwriteMode = FALSE;
-        CString now(t.edit.GetTextBuffer().Data(), t.edit.GetLength());
+        CString now = t.edit.GetTextBuffer().Mid(0, t.edit.GetLength());
         EXPECT_EQ(now, CString(c.expected)) << c.what;
         EXPECT_TRUE(t.edit.outlineRoot.children.empty()) << c.what;
         EXPECT_EQ(t.edit.hiddenLineCount, 0) << c.what;
@@ -127,7 +127,7 @@ TEST(CodeEditOutliningTest, KeysBesideACollapsedBlockTakeItWhole)
         t.edit.StepUndo(TRUE, FALSE);
         if (c.overwrite)
             t.edit.StepUndo(TRUE, FALSE);
-        EXPECT_EQ(CString(t.edit.GetTextBuffer().Data(), t.edit.GetLength()), CString(BLOCK_TEXT)) << c.what;
+        EXPECT_EQ(t.edit.GetTextBuffer().Mid(0, t.edit.GetLength()), CString(BLOCK_TEXT)) << c.what;
     }
 }
 
@@ -223,4 +223,20 @@ TEST(CodeEditOutliningTest, ThePainterDrawsTheLabelAndTheBarsGlyphs)
         if (op.kind == EditDrawOp::LINE && op.rect.top == op.rect.bottom && op.rect.top == 8)
             ++strokes;
     EXPECT_EQ(strokes, 1);
+}
+
+// A new text starts unfolded and with nothing to undo: blocks, hidden lines
+// and records of the old text would point into text that is gone.
+TEST(CodeEditOutliningTest, SettingTextDropsTheOutlineAndTheUndoList)
+{
+    CollapsedEdit t;
+    ASSERT_NE(t.block, nullptr);
+    t.edit.InsertChar(L'z', TRUE);
+    ASSERT_GT(t.edit.UndoRecordCount(), 0);
+    const WCHAR loaded[] = L"a\nb";
+    t.edit.SetText(loaded, 3);
+    EXPECT_TRUE(t.edit.outlineRoot.children.empty());
+    EXPECT_EQ(t.edit.hiddenLineCount, 0);
+    EXPECT_EQ(t.edit.UndoRecordCount(), 0);
+    EXPECT_EQ(t.edit.OffsetOfLine(1, true), 2);
 }

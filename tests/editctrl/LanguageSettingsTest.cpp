@@ -25,13 +25,13 @@ std::vector<COLORREF> PaintedColours(CCodeEditCtrl& e)
     CEditDisplayList list;
     e.PaintControl(list, nullptr);
     std::vector<COLORREF> colours((size_t)e.GetLength(), (COLORREF)-1);
-    const WCHAR* text = e.GetTextBuffer().Data();
+    const CEditTextBuffer& text = e.GetTextBuffer();
     int offset = 0;
     for (const EditDrawOp& op : list.Ops()) {
         if (op.kind != EditDrawOp::TEXT)
             continue;
         for (int i = 0; i < op.text.GetLength(); ++i) {
-            while (offset < e.GetLength() && text[offset] == L'\n')
+            while (offset < e.GetLength() && text.At(offset) == L'\n')
                 ++offset;
             if (offset < e.GetLength())
                 colours[(size_t)offset++] = op.color;

@@ -284,6 +284,25 @@ TEST(PkParallel, TestingJudgesEntriesInOrder)
     }
 }
 
+// Every entry of the archive extracted with its full path into the folder.
+std::vector<ZipEntryResult> ExtractAll(const CString& path, const CString& out, size_t count, int threads,
+                                       int flags = 0)
+{
+    CPkArchive archive;
+    archive.OpenArchive(path, CPkStorage::omReadOnly);
+    archive.SetWorkerThreads(threads);
+    std::vector<ZipExtractRequest> requests(count);
+    for (size_t i = 0; i < count; ++i) {
+        requests[i].m_uIndex = (uint16_t)i;
+        requests[i].m_szFolder = out;
+        requests[i].m_iFlags = flags;
+    }
+    std::vector<ZipEntryResult> results;
+    archive.ExtractEntries(requests, results);
+    archive.CloseArchive();
+    return results;
+}
+
 TEST(PkParallel, ExtractionPlacesFilesInEntryOrderAndLeavesNoPartialFile)
 {
     std::string text = MixedBytes(300000, 6);
@@ -312,17 +331,7 @@ TEST(PkParallel, ExtractionPlacesFilesInEntryOrderAndLeavesNoPartialFile)
         CString path = dir.WriteFile(L"x.zip", zip);
         CString out = dir / L"out";
         CreateDirectoryW(out, nullptr);
-        CPkArchive archive;
-        archive.OpenArchive(path, CPkStorage::omReadOnly);
-        archive.SetWorkerThreads(threads);
-        std::vector<ZipExtractRequest> requests(entries.size());
-        for (size_t i = 0; i < requests.size(); ++i) {
-            requests[i].m_uIndex = (uint16_t)i;
-            requests[i].m_szFolder = out;
-        }
-        std::vector<ZipEntryResult> results;
-        archive.ExtractEntries(requests, results);
-        archive.CloseArchive();
+        std::vector<ZipEntryResult> results = ExtractAll(path, out, entries.size(), threads);
         ASSERT_EQ(results.size(), entries.size());
         EXPECT_TRUE(results[0].m_bDone);
         EXPECT_FALSE(results[1].m_bDone);
@@ -427,5 +436,47 @@ TEST(PkParallel, ExtractionKeepsExistingFilesFromDamagedEntriesAndAStopLeavesOnl
             }
         }
         EXPECT_TRUE(FilesLike(out, L"ZAR").empty()) << "no temporary file left";
+    }
+}
+
+// In a folder the extraction itself creates, a target is not looked up
+// beforehand: a second entry of the same name must still be judged against
+// the file the first one left there, as in any other folder.
+TEST(PkParallel, SameNamedEntriesInANewFolderAreJudgedAgainstEachOther)
+{
+    std::vector<ziptest::RawEntry> entries(4);
+    entries[0].name = "new/a.txt";
+    entries[0].data = "first";
+    entries[1].name = "new/A.TXT";
+    entries[1].data = "second";
+    entries[2].name = "new/sub/";
+    entries[2].external = 0x10;
+    entries[3].name = "new/sub";  // a file where a folder now stands
+    entries[3].data = "refused";
+    std::string zip = ziptest::BuildArchive(entries);
+    struct Case {
+        int flags;
+        const char* expected;  // a.txt afterwards
+        bool fileOverFolder;   // the result of the file entry whose target is a folder
+    } cases[] = {
+        {0, "second", false},                        // the later entry replaces the earlier; a folder is refused
+        {CPkArchive::efSkipNotOlder, "first", true},  // as new as the entry: left alone, the folder too
+    };
+    for (const Case& c : cases) {
+        for (int threads : kThreadCounts) {
+            SCOPED_TRACE("flags " + std::to_string(c.flags) + ", threads " + std::to_string(threads));
+            qvtest::TempFolder dir;
+            CString path = dir.WriteFile(L"x.zip", zip);
+            CString out = dir / L"out";
+            std::vector<ZipEntryResult> results = ExtractAll(path, out, entries.size(), threads, c.flags);
+            ASSERT_EQ(results.size(), entries.size());
+            EXPECT_TRUE(results[0].m_bDone);
+            EXPECT_TRUE(results[1].m_bDone);
+            EXPECT_TRUE(results[2].m_bDone);
+            EXPECT_EQ(results[3].m_bDone, c.fileOverFolder);
+            EXPECT_EQ(ReadFileBytes(out + L"\\new\\a.txt"), c.expected);
+            EXPECT_EQ(ZipFileSystem::PathExists(out + L"\\new\\sub"), -1) << "the folder stays a folder";
+            EXPECT_TRUE(FilesLike(out + L"\\new", L"ZAR").empty()) << "no temporary file left";
+        }
     }
 }

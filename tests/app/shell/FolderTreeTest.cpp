@@ -7,9 +7,50 @@
 #include "crypt/NameCrypt.h"
 #include "doc/OrvantisDoc.h"
 
+#include <initializer_list>
 #include <memory>
 
 namespace {
+
+ULONGLONG LastAccessTime(const CString& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!::GetFileAttributesExW(path, GetFileExInfoStandard, &data))
+        return 0;
+    return ((ULONGLONG)data.ftLastAccessTime.dwHighDateTime << 32) | data.ftLastAccessTime.dwLowDateTime;
+}
+
+void ListFolder(const CString& folder)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW(folder + L"\\*", &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    while (::FindNextFileW(search, &found)) {
+    }
+    ::FindClose(search);
+}
+
+// A shell item list carries the access times of the folders on its path,
+// and the file system moves a folder's access time when it is first listed
+// after a change inside it (the tree lists folders as it fills). Two lists of
+// one path made at different moments are the same bytes only once listing
+// no longer moves those times: each folder is listed until it does not.
+bool SettleAccessTimes(std::initializer_list<CString> folders)
+{
+    DWORD deadline = ::GetTickCount() + 10000;
+    for (const CString& folder : folders) {
+        for (;;) {
+            ULONGLONG before = LastAccessTime(folder);
+            ListFolder(folder);
+            if (LastAccessTime(folder) == before)
+                break;
+            if ((LONG)(::GetTickCount() - deadline) > 0)
+                return false;
+        }
+    }
+    return true;
+}
 
 // The "Folders" pane in a window of its own, over a folder with a plain and
 // an encrypted subfolder.
@@ -24,6 +65,8 @@ protected:
         ASSERT_TRUE(::CreateDirectoryW(folder / L"Alpha", nullptr));
         ASSERT_TRUE(::CreateDirectoryW(folder / encryptedName, nullptr));
         ASSERT_TRUE(::CreateDirectoryW(folder / L"Alpha\\Inner", nullptr));
+        ASSERT_TRUE(SettleAccessTimes({folder.Path(), folder / L"Alpha", folder / encryptedName,
+                                       folder / L"Alpha\\Inner"}));
         ASSERT_TRUE(host.CreateEx(0, CWnd::RegisterWndClass(0), L"Tree host", WS_POPUP, 0, 0, 300, 500, nullptr,
                                   nullptr));
         ASSERT_TRUE(bar.Create(L"Folders", &host, CRect(0, 0, 300, 500), TRUE, 32822, 0));
@@ -174,6 +217,7 @@ TEST(PidlNameCache, NamesAreKeptByTheWholeItemList)
     qvtest::TempFolder folder{L"C:\\"};
     ASSERT_TRUE(::CreateDirectoryW(folder / L"One", nullptr));
     ASSERT_TRUE(::CreateDirectoryW(folder / L"Two", nullptr));
+    ASSERT_TRUE(SettleAccessTimes({folder.Path(), folder / L"One", folder / L"Two"}));
     qvtest::Pidl one(folder / L"One"), oneAgain(folder / L"One"), two(folder / L"Two");
     ASSERT_NE(nullptr, one.get());
     CPidlNameCache cache;

@@ -16,6 +16,14 @@ namespace {
 
 const WCHAR kPassword[] = L"list password";
 
+// The type the system gives a file of this name.
+CString ShellTypeName(const CString& fileName)
+{
+    SHFILEINFOW file = {};
+    ::SHGetFileInfoW(fileName, FILE_ATTRIBUTE_NORMAL, &file, sizeof file, SHGFI_USEFILEATTRIBUTES | SHGFI_TYPENAME);
+    return file.szTypeName;
+}
+
 // The file list in a window of its own over a folder of plain and
 // encrypted items.
 class FileListTest : public testing::Test {
@@ -428,4 +436,39 @@ TEST_F(FileListTest, ALongFolderShowsEveryStoredNameAndAFreshListingReadsThemAga
     Show();
     EXPECT_GE(Find(L"changed.txt*"), 0);
     EXPECT_EQ(-1, Find(stored.begin()->first + L"*"));
+}
+
+TEST_F(FileListTest, DamagedOrShortEncryptedFilesKeepTheirStoredNameAndTheShellsType)
+{
+    struct Case {
+        const char* what;
+        std::string bytes;
+        const WCHAR* shown;  // null: the stored name, with the shell's type
+        const WCHAR* type;
+    };
+    const Case cases[] = {
+        {"only the header, its data cut off", viewtest::HandMadeFile(5000, 9, std::string("hand.png", 9)),
+         L"hand.png*", L"Image File"},
+        {"an empty file", "", nullptr, nullptr},
+        {"the IV alone", viewtest::HandMadeFile(3, 9, "hand.txt", 128), nullptr, nullptr},
+        {"block 1 cut short", viewtest::HandMadeFile(3, 9, "hand.txt", 255), nullptr, nullptr},
+        {"a name length above 117", viewtest::HandMadeFile(3, 118, "hand.txt"), nullptr, nullptr},
+        {"a plain size above the limit", viewtest::HandMadeFile(0x10000000Bull, 9, "hand.txt"), nullptr, nullptr},
+        {"a name cut inside a character", viewtest::HandMadeFile(3, 2, "a\xe2"), nullptr, nullptr},
+    };
+    CFileCipher namer;
+    std::vector<CString> storedNames;
+    for (const Case& c : cases)
+        storedNames.push_back(PathFilePart(folder.WriteFile(namer.MakeRandomEncryptedName(), c.bytes)));
+    Show();
+    for (size_t i = 0; i < storedNames.size(); ++i) {
+        const Case& c = cases[i];
+        CString shown = c.shown ? CString(c.shown) : storedNames[i];
+        int item = Find(shown);
+        ASSERT_GE(item, 0) << c.what;
+        CString type = c.type ? CString(c.type) : ShellTypeName(storedNames[i]);
+        EXPECT_EQ(type, list.GetItemText(item, CShellListCtrl::COLUMN_TYPE)) << c.what;
+    }
+    EXPECT_GE(Find(L"photo.jpeg*"), 0) << "the whole files beside them";
+    EXPECT_EQ(11u + storedNames.size(), Names().size());
 }

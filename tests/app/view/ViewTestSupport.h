@@ -9,11 +9,16 @@
 #include "tests/framework/windows/DialogDriver.h"
 
 #include "app/MyMFCShellListCtrl.h"
+#include "crypt/EncryptedFileHeader.h"
 #include "crypt/FileCipher.h"
+#include "crypt/KeyState.h"
+#include "crypt/XxteaBlockCipher.h"
 #include "doc/OrvantisDoc.h"
 #include "doc/JobProtocol.h"
 #include "framework/windows/CShellListCtrl.h"
 
+#include <algorithm>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -30,6 +35,25 @@ inline CString EncryptInto(const qvtest::TempFolder& folder, const CString& plai
     CString stored;
     EXPECT_EQ(CRYPT_OK, cipher.CryptFile(plain, encrypted, CRYPT_MODE_ENCRYPT, stored, nullptr, TRUE));
     return encrypted;
+}
+
+// A file of the encrypted format made by hand from header 1's fields, cut
+// after `keepBytes` bytes (everything: the IV and the two header blocks).
+inline std::string HandMadeFile(uint64_t plainSize, uint8_t nameLength, const std::string& nameBytes,
+                                size_t keepBytes = ENCRYPTED_HEADER_SIZE)
+{
+    EncryptedFileHeader header;
+    memset(header.IV, 0x3C, sizeof header.IV);
+    header.PlainSize = plainSize;
+    header.NameLength = nameLength;
+    memcpy(header.OriginalName, nameBytes.data(), std::min<size_t>(nameBytes.size(), MAX_STORED_NAME_BYTES));
+    std::string blocks(256, '\0');
+    header.WriteBlock1(reinterpret_cast<uint8_t*>(&blocks[0]));
+    header.WriteBlock2(reinterpret_cast<uint8_t*>(&blocks[128]));
+    CXxteaBlockCipher cipher(g_FileKey, header.IV);
+    cipher.EncryptBlocks(reinterpret_cast<uint8_t*>(&blocks[0]), 2);
+    std::string file = std::string(reinterpret_cast<const char*>(header.IV), 128) + blocks;
+    return file.substr(0, keepBytes);
 }
 
 // A file type of the test's own whose "open" runs `command` ("%1" stands
