@@ -161,7 +161,10 @@ void CStoredNameReader::TakeAll(const NameSink& sink)
         if (batch->nextToHand == batch->entries.size())
             break;
         if (!HasWork()) {
-            ::SleepConditionVariableCS(&m_nameRead, &m_lock, INFINITE);
+            // A helper may have stored the next name while the sink ran,
+            // and its wake-up went to nobody: sleep only while it is unread.
+            if (!batch->entries[batch->nextToHand].read)
+                ::SleepConditionVariableCS(&m_nameRead, &m_lock, INFINITE);
             continue;
         }
         // Rather than wait, this thread reads too (all of it without helpers).

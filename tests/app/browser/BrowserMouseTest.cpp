@@ -24,6 +24,7 @@ const int kThumbPixels = 120;
 struct GridModel {
     int W = 0, H = 0, columns = 1, cellWidth = 0, cellHeight = 0, rows = 0, lowest = 0;
 
+    GridModel() = default;
     GridModel(CMultipleSelectorBrowser& browser, int count)
     {
         CRect client;
@@ -131,14 +132,24 @@ bool IsSubsequence(const std::vector<int>& part, const std::vector<int>& whole)
 
 }  // namespace
 
-TEST(BrowserMouse, TrackPressJumpsAndTheThumbFollowsItsDrag)
-{
-    const int count = 90;
+// A browser in a 420x320 window listing `pictures` files after its ".." cell.
+class BrowserMouse : public ::testing::Test {
+protected:
+    void Open(int pictures)
+    {
+        host.Open(browser, FillFolder(folder, pictures), kThumbPixels);
+        m = GridModel(browser, pictures + 1);
+    }
+
     qvtest::TempFolder folder;
-    BrowserHost host(420, 320);
+    BrowserHost host{420, 320};
     CMultipleSelectorBrowser browser;
-    host.Open(browser, FillFolder(folder, count), kThumbPixels);
-    GridModel m(browser, count + 1);  // the ".." cell comes first
+    GridModel m;
+};
+
+TEST_F(BrowserMouse, TrackPressJumpsAndTheThumbFollowsItsDrag)
+{
+    Open(90);
     ASSERT_EQ(browser.m_nMinScroll, m.lowest);
     ASSERT_LT(m.lowest, 0);
     ASSERT_LT(m.ThumbLength(), m.H / 2);
@@ -197,13 +208,9 @@ TEST(BrowserMouse, TrackPressJumpsAndTheThumbFollowsItsDrag)
     EXPECT_EQ(browser.m_nScroll, dropped);
 }
 
-TEST(BrowserMouse, WithEverythingShownTheScrollbarHasNoThumbAndPressesGoToTheGrid)
+TEST_F(BrowserMouse, WithEverythingShownTheScrollbarHasNoThumbAndPressesGoToTheGrid)
 {
-    qvtest::TempFolder folder;
-    BrowserHost host(420, 320);
-    CMultipleSelectorBrowser browser;
-    host.Open(browser, FillFolder(folder, 2), kThumbPixels);
-    GridModel m(browser, 3);
+    Open(2);
     ASSERT_GE(browser.m_nMinScroll, 0);
     EXPECT_TRUE(browser.m_rcThumb.IsRectEmpty());
     EXPECT_TRUE(Near(ClientPicture(browser.m_hWnd).At(m.W - 5, m.H / 2), TRACK_FITS, 0));
@@ -222,14 +229,9 @@ TEST(BrowserMouse, WithEverythingShownTheScrollbarHasNoThumbAndPressesGoToTheGri
     EXPECT_EQ(browser.m_nScroll, 0);
 }
 
-TEST(BrowserMouse, PressesWithinFourPixelsClickAndFartherOnesDragTheGrid)
+TEST_F(BrowserMouse, PressesWithinFourPixelsClickAndFartherOnesDragTheGrid)
 {
-    const int count = 90;
-    qvtest::TempFolder folder;
-    BrowserHost host(420, 320);
-    CMultipleSelectorBrowser browser;
-    host.Open(browser, FillFolder(folder, count), kThumbPixels);
-    GridModel m(browser, count + 1);
+    Open(90);
     ASSERT_EQ(browser.m_nMinScroll, m.lowest);
     const int item = m.columns + 1;  // second row, second column
     const CString itemPath = browser.GetItemPath(item);

@@ -27,6 +27,28 @@ bool WaitUntil(const std::function<bool()>& done)
     return true;
 }
 
+// TakeAll on a thread of its own, with a sink that signals `handingOut` and
+// then takes 100 ms over the first name.
+struct TakeAllCall {
+    CStoredNameReader* reader;
+    HANDLE handingOut;
+    Names names;
+};
+
+DWORD WINAPI TakeAllSlowly(void* param)
+{
+    TakeAllCall* call = static_cast<TakeAllCall*>(param);
+    call->reader->TakeAll([call](LPARAM tag, const CString& name) {
+        call->names.emplace_back(tag, name);
+        if (tag == 0)
+            ::SetEvent(call->handingOut);
+        ULONGLONG settled = ::GetTickCount64() + 100;
+        while (tag == 0 && ::GetTickCount64() < settled)
+            ::Sleep(1);
+    });
+    return 0;
+}
+
 class StoredNameReaderTest : public testing::Test {
 protected:
     void SetUp() override { COrvantisDoc::SetPasswordKey(kPassword); }
@@ -130,6 +152,35 @@ TEST_F(StoredNameReaderTest, ANameWaitsForTheOnesHandedOverBeforeIt)
         EXPECT_EQ(CString(expected[i]), names[i].second);
     }
     ::CloseHandle(release);
+}
+
+TEST_F(StoredNameReaderTest, TakeAllEndsWhenTheLastNameIsStoredWhileNamesAreHandedOut)
+{
+    const CString first = Encrypt(m_folder, L"first.txt"), last = Encrypt(m_folder, L"last.txt");
+    std::atomic<bool> lastStarted{false};
+    HANDLE handingOut = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    CStoredNameReader reader(1);
+    reader.SetReadHook([&](const CString& path) {
+        if (path != last)
+            return;
+        lastStarted = true;
+        ::WaitForSingleObject(handingOut, 10000);
+    });
+    reader.Begin();
+    reader.Add(first, 0);
+    reader.Add(last, 1);
+    // The one helper has stored the first name and is reading the last.
+    ASSERT_TRUE(WaitUntil([&] { return lastStarted.load(); }));
+
+    // While the first name is handed out the helper stores the last one, so
+    // its wake-up finds nobody waiting yet.
+    TakeAllCall call{&reader, handingOut, {}};
+    HANDLE taker = ::CreateThread(nullptr, 0, TakeAllSlowly, &call, 0, nullptr);
+    ASSERT_EQ((DWORD)WAIT_OBJECT_0, ::WaitForSingleObject(taker, 10000)) << "TakeAll waits for a name already stored";
+    ::CloseHandle(taker);
+    ::CloseHandle(handingOut);
+    ASSERT_EQ(2u, call.names.size());
+    EXPECT_EQ(CString(L"last.txt"), call.names[1].second);
 }
 
 TEST_F(StoredNameReaderTest, ANewBatchStopsTheReadsOfTheOldFolderAndNeverGetsItsNames)
