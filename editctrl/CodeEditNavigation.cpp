@@ -189,6 +189,12 @@ int CCodeEditCtrl::CountChar(const CString& s, WCHAR ch)
 
 int CCodeEditCtrl::MeasureRowPart(int from, int to)
 {
+    if (!CollapsedBlocks()) {
+        SIZE size = {};
+        CEditTextSpan piece = text.Span(from, to - from);
+        MeasureTextRun(size, piece.Chars(), piece.Count());
+        return size.cx;
+    }
     int width = 0;
     for (int i = from; i < to;) {
         if (CCodeOutlineNode* node = FindCollapsedNode(i)) {
@@ -213,15 +219,7 @@ BOOL CCodeEditCtrl::PointFromOffset(int offset, POINT& point, POINT* lineAndColu
     offset = std::clamp(offset, 0, text.GetLength());
     int line = LineOfOffset(offset, true, true);
     int start = LineStartOf(offset, true);
-    int width = 0;
-    if (CollapsedBlocks()) {
-        width = MeasureRowPart(start, offset);
-    } else {
-        SIZE size = {};
-        CEditTextSpan piece = text.Span(start, offset - start);
-        MeasureTextRun(size, piece.Chars(), piece.Count());
-        width = size.cx;
-    }
+    int width = MeasureRowPart(start, offset);
     int x = textRect.left + width - scrollColumn * maxCharWidth;
     if (suggestedScroll) {
         int scroll = scrollColumn;
@@ -261,15 +259,7 @@ int CCodeEditCtrl::OffsetFromPoint(POINT& point, bool updatePoint, bool allowOut
     const bool folded = CollapsedBlocks() != nullptr;
     int end = LineEndOf(start, true);
     int scrolled = scrollColumn * maxCharWidth;
-    int rowWidth = 0;
-    if (folded) {
-        rowWidth = MeasureRowPart(start, end);
-    } else {
-        SIZE rowSize = {};
-        CEditTextSpan piece = text.Span(start, end - start);
-        MeasureTextRun(rowSize, piece.Chars(), piece.Count());
-        rowWidth = rowSize.cx;
-    }
+    int rowWidth = MeasureRowPart(start, end);
     int left = textRect.left + 1;
     if (end > start && point.x + scrolled > left + rowWidth) {
         if (updatePoint)
