@@ -86,6 +86,19 @@ inline double TimeShell(const std::string& command)
 
 inline int Shell(const std::string& command) { return std::system(command.c_str()); }
 
+// What a shell command prints on its standard output.
+inline std::string ShellOutput(const std::string& command)
+{
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char line[512];
+        while (fgets(line, sizeof line, pipe))
+            out += line;
+        pclose(pipe);
+    }
+    return out;
+}
+
 // Processors this process may run on (taskset narrows them), to give the
 // peers the same number of threads.
 inline int UsableProcessors()

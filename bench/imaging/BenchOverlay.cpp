@@ -127,15 +127,9 @@ std::map<std::string, double> PillowSeconds(const std::string& rgbRaw, const std
         fputs(kPillowScript, f);
         fclose(f);
     }
-    std::string out;
     // Debian's python3-pil serves the system interpreter.
-    const std::string command = "/usr/bin/python3 " + script + " " + rgbRaw + " " + rgbaRaw + " " +
-                                std::to_string(kWidth) + " " + std::to_string(kHeight);
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char line[256];
-        while (fgets(line, sizeof line, pipe)) out += line;
-        pclose(pipe);
-    }
+    const std::string out = benchsupport::ShellOutput("/usr/bin/python3 " + script + " " + rgbRaw + " " + rgbaRaw +
+                                                      " " + std::to_string(kWidth) + " " + std::to_string(kHeight));
     std::regex entry(R"(pillow\|([^\n]*) ([0-9.eE+-]+))");
     for (std::sregex_iterator it(out.begin(), out.end(), entry), end; it != end; ++it)
         seconds[(*it)[1]] = std::stod((*it)[2]);

@@ -33,6 +33,7 @@ namespace {
 
 using benchsupport::CopyBandwidth;
 using benchsupport::Now;
+using benchsupport::ShellOutput;
 
 const int kThumbnailFiles = benchsupport::EnvNumber("QV_BENCH_THUMBNAILS", 100);
 constexpr int32_t kThumbnailBox = 240;
@@ -40,16 +41,6 @@ constexpr int32_t kThumbnailBox = 240;
 std::map<std::string, double> g_peers;  // seconds by "peer|what"
 std::map<std::string, std::string> g_files;  // bytes by file name
 double g_copyBandwidth = 0;
-
-std::string Run(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char line[512];
-        while (fgets(line, sizeof line, pipe)) out += line;
-        pclose(pipe);
-    }
-    return out;
-}
 
 std::string UnquotedUnix(const benchsupport::RunFolder& folder, const std::string& name) {
     std::string quoted = folder.Unix(name);
@@ -127,7 +118,7 @@ void MeasurePeers(const benchsupport::RunFolder& folder) {
         fputs(kPillowScript, script);
         fclose(script);
         // Debian's python3-pil serves the system interpreter.
-        std::string out = Run("/usr/bin/python3 " + folder.Unix("peers.py") + " " + folder.Unix());
+        std::string out = ShellOutput("/usr/bin/python3 " + folder.Unix("peers.py") + " " + folder.Unix());
         std::regex line(R"((pillow\|[^\n]*) ([0-9.eE+-]+))");
         for (std::sregex_iterator it(out.begin(), out.end(), line), end; it != end; ++it)
             g_peers[(*it)[1]] = std::stod((*it)[2]);

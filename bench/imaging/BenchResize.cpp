@@ -28,6 +28,7 @@ namespace {
 
 using benchsupport::CopyBandwidth;
 using benchsupport::Now;
+using benchsupport::ShellOutput;
 
 struct Rgb {
     uint32_t width = 0, height = 0;
@@ -74,16 +75,6 @@ double g_copyBandwidth = 0;
 
 std::string Key(const std::string& peer, const std::string& what, const std::string& scenario = "") {
     return peer + "|" + what + "|" + scenario;
-}
-
-std::string Run(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char line[512];
-        while (fgets(line, sizeof line, pipe)) out += line;
-        pclose(pipe);
-    }
-    return out;
 }
 
 bool ReadPpm(const CString& path, Rgb& image) {
@@ -134,7 +125,7 @@ void MeasurePillow(const benchsupport::RunFolder& folder) {
     fputs(kPillowScript, script);
     fclose(script);
     // Debian's python3-pil serves the system interpreter.
-    std::string out = Run("/usr/bin/python3 " + folder.Unix("peers.py") + " " + folder.Unix("big.ppm") + " " +
+    std::string out = ShellOutput("/usr/bin/python3 " + folder.Unix("peers.py") + " " + folder.Unix("big.ppm") + " " +
                           folder.Unix("small.ppm"));
     std::regex line(R"((pillow\|[^|]*\|[^\n]*) ([0-9.eE+-]+))");
     for (std::sregex_iterator it(out.begin(), out.end(), line), end; it != end; ++it)
@@ -144,7 +135,7 @@ void MeasurePillow(const benchsupport::RunFolder& folder) {
 // ImageMagick's -bench prints a line per thread count.
 void MeasureMagick(const std::string& what, const std::string& scenario, const std::string& input,
                    const std::string& operation) {
-    std::string out = Run("convert " + input + " -bench 2 " + operation + " null: 2>&1");
+    std::string out = ShellOutput("convert " + input + " -bench 2 " + operation + " null: 2>&1");
     std::regex line(R"(Performance\[(\d+)\]: \S+ ([0-9.]+)ips)");
     for (std::sregex_iterator it(out.begin(), out.end(), line), end; it != end; ++it) {
         std::string threads = (*it)[1];
