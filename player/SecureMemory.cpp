@@ -4,12 +4,6 @@
 
 #include <cstring>
 
-void WipeBytes(void* data, size_t size)
-{
-    if (data && size)
-        explicit_bzero(data, size);
-}
-
 namespace {
 
 void ReleaseWrappedPayload(void* inner, uint8_t*)

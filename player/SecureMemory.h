@@ -8,31 +8,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "framework/base/WipedMemory.h"
+
 struct AVFrame;
 struct AVPacket;
 
-// Overwrites bytes so that the compiler cannot drop the write.
-void WipeBytes(void* data, size_t size);
-
-// An allocator whose blocks are wiped before they are freed (also when a
-// vector grows and moves its elements).
-template <class T>
-struct WipingAllocator {
-    using value_type = T;
-    WipingAllocator() = default;
-    template <class U>
-    WipingAllocator(const WipingAllocator<U>&) {}
-    T* allocate(size_t count) { return static_cast<T*>(::operator new(count * sizeof(T))); }
-    void deallocate(T* block, size_t count)
-    {
-        WipeBytes(block, count * sizeof(T));
-        ::operator delete(block);
-    }
-    template <class U>
-    bool operator==(const WipingAllocator<U>&) const { return true; }
-};
-
-using WipedBytes = std::vector<uint8_t, WipingAllocator<uint8_t>>;
+// WipeBytes, WipingAllocator and WipedBytes come from the framework's wiping home.
 
 // Puts the packet's payload behind a reference that wipes it when the last
 // holder (the player or the decoder) lets it go. False when out of memory;

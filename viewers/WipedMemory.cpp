@@ -2,12 +2,6 @@
 
 #include <new>
 
-void WipeBytes(void* bytes, size_t size)
-{
-    if (bytes && size)
-        SecureZeroMemory(bytes, size);
-}
-
 void CWipedPicture::Free()
 {
     if (IsValid())

@@ -12,8 +12,7 @@
 #include <cstdint>
 #include <memory>
 
-// Overwrites `size` bytes in a way the compiler may not drop.
-void WipeBytes(void* bytes, size_t size);
+#include "framework/base/WipedMemory.h"
 
 class CWipedPicture : public CPicImageEx {
 public:
