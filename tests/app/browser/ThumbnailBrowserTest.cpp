@@ -621,3 +621,44 @@ TEST(BrowserPainting, DiscsAreRoundAndFilled)
     for (POINT p : {POINT{12, 12}, POINT{27, 12}, POINT{12, 27}, POINT{27, 27}, POINT{11, 20}, POINT{28, 20}})
         EXPECT_EQ(picture.At(p.x, p.y), RGB(255, 255, 255)) << p.x << "," << p.y;
 }
+
+// Drawn as runs of rows, a disc must still be one solid convex shape: every
+// row and column a single run, the same under both mirrors and transposition,
+// widest in the middle; a run drawn one pixel short or long breaks one of these.
+TEST(BrowserPainting, DiscsOfEverySizeAreSymmetricSolidRuns)
+{
+    const COLORREF blue = RGB(49, 152, 255);
+    for (int n = 1; n <= 24; ++n) {
+        MemoryPicture picture(40, 40);
+        CMultipleSelectorBrowser::FillDisc(picture.Dc(), n, 20, 20, blue);
+        const int x0 = 20 - n / 2, y0 = 20 - n / 2;
+        auto in = [&](int x, int y) { return picture.At(x0 + x, y0 + y) == blue; };
+        int painted = 0;
+        for (int y = -1; y <= n; ++y) {
+            for (int x = -1; x <= n; ++x) {
+                bool inside = x >= 0 && y >= 0 && x < n && y < n;
+                if (!inside) {
+                    EXPECT_FALSE(in(x, y)) << "n=" << n << " outside at " << x << "," << y;
+                    continue;
+                }
+                painted += in(x, y);
+                EXPECT_EQ(in(x, y), in(n - 1 - x, y)) << "n=" << n << " left-right at " << x << "," << y;
+                EXPECT_EQ(in(x, y), in(x, n - 1 - y)) << "n=" << n << " up-down at " << x << "," << y;
+                EXPECT_EQ(in(x, y), in(y, x)) << "n=" << n << " transposed at " << x << "," << y;
+            }
+        }
+        EXPECT_GT(painted, 0) << "n=" << n;
+        int previousWidth = 0;
+        for (int y = 0; y < (n + 1) / 2; ++y) {
+            int runs = 0, width = 0;
+            for (int x = 0; x < n; ++x) {
+                width += in(x, y);
+                runs += in(x, y) && (x == 0 || !in(x - 1, y));
+            }
+            EXPECT_LE(runs, 1) << "n=" << n << " row " << y;
+            EXPECT_GE(width, previousWidth) << "n=" << n << " row " << y << " narrower than the one above";
+            previousWidth = width;
+        }
+        EXPECT_EQ(previousWidth, n) << "n=" << n << " the middle row spans the disc";
+    }
+}
