@@ -275,7 +275,12 @@ void CMultipleSelectorBrowser::DrawThumbnail(CDC* memory, const CRect& cell, con
         StretchPicture(dc, picture, CRect(corner.x, corner.y, corner.x + fw, corner.y + fh));
     } else {
         corner = CPoint(area.left - std::min((iw - area.Width()) / 2, 0), area.top - std::min((ih - area.Height()) / 2, 0) + 1);
-        DrawPicture(dc, picture, corner.x, corner.y);
+        if (slot->ready == nullptr)
+            slot->ready = MakeReadyBitmap(dc, picture);
+        if (slot->ready != nullptr)
+            DrawReadyBitmap(dc, slot->ready, corner.x, corner.y, iw, picture.GetHeight());
+        else
+            DrawPicture(dc, picture, corner.x, corner.y);
     }
     if (gif) {
         CRect badge(corner.x + 1, corner.y + 1, corner.x + 29, corner.y + 16);

@@ -4,6 +4,7 @@
 #include "tests/app/browser/BrowserTestSupport.h"
 
 #include "app/BrowserPictures.h"
+#include "imaging/core/PicWipedHeap.h"
 
 #include <atomic>
 #include <set>
@@ -513,6 +514,40 @@ CString DosPathOfUnix(const char* variable, const char* suffix)
 }
 
 }  // namespace
+
+// Scrolling repaints every thumbnail on every frame: the picture becomes a
+// bitmap once, later paints only blit it (no copy made and wiped per paint),
+// and leaving the folder wipes that bitmap's copy of the decrypted pixels.
+TEST(ThumbnailBrowser, AThumbnailIsMadeIntoABitmapOnceAndItsCopyWipedWhenTheFolderIsLeft)
+{
+    KeyScope key(L"ready bitmap password");
+    qvtest::TempFolder folder;
+    CString encrypted = EncryptInto(folder.Path(), L"private.jpg", FixtureBytes("solid.jpg"));
+    qvtest::TempFolder other;
+    BrowserHost host(600, 400);
+    CMultipleSelectorBrowser browser;
+    host.Open(browser, folder.Path(), 120);
+    ASSERT_TRUE(WaitUntil([&] { return browser.GetSlotState(encrypted).loaded == 1; }));
+    auto state = browser.GetSlotState(encrypted);
+    const uint64_t bitmapBytes = (uint64_t)((state.width * 3 + 3) / 4 * 4) * state.height;
+    ::RedrawWindow(browser.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    const HBITMAP bitmap = browser.GetSlotState(encrypted).bitmap;
+    ASSERT_NE(bitmap, nullptr) << "the first paint made no bitmap";
+    for (int i = 0; i < 3; ++i)
+        ::RedrawWindow(browser.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_EQ(browser.GetSlotState(encrypted).bitmap, bitmap) << "later paints made the bitmap again";
+    ClientPicture picture(browser.m_hWnd);
+    CRect area = CellRect(browser, 1);
+    area.DeflateRect(4, 4);
+    area.bottom -= 10;
+    POINT centre = CentreOf(area);
+    EXPECT_TRUE(Near(picture.At(centre.x, centre.y), References()["solid.jpg"].colour, 2));
+    const uint64_t wipedBefore = PicWipedHeapCounts().copiesWiped;
+    browser.NavigateTo(other.Path());
+    EXPECT_EQ(::GetObjectType(bitmap), 0u) << "the bitmap outlived its picture";
+    EXPECT_GE(PicWipedHeapCounts().copiesWiped - wipedBefore, bitmapBytes) << "the bitmap went unwiped";
+    browser.DestroyWindow();
+}
 
 TEST(ThumbnailBrowser, AnEncryptedPictureShownAsAThumbnailLeavesNoPlainBytesOnDisk)
 {
