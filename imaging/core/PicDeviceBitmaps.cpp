@@ -6,7 +6,7 @@
 #include "imaging/core/PicGdi.h"
 #include "imaging/core/PicOperation.h"
 #include "imaging/core/PicSizes.h"
-#include "imaging/core/PicWipedHeap.h"
+#include "imaging/core/PicWipedCopies.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "imaging/core/PicOperation.h"
 #include "imaging/core/PicOverlay.h"
 #include "imaging/core/PicSizes.h"
-#include "imaging/core/PicWipedHeap.h"
+#include "imaging/core/PicWipedCopies.h"
 
 namespace {
 
