@@ -644,6 +644,28 @@ TEST(BrowserPainting, GradientRunsFromTheFirstColourTowardsTheSecond)
     EXPECT_EQ(picture.At(12, 10), RGB(255, 255, 255)) << "nothing right of it";
 }
 
+// Lines of one colour are drawn together; every line must still carry its
+// own colour, across a tall gradient where many lines share one, both ways.
+TEST(BrowserPainting, EveryLineOfAGradientHasItsOwnColour)
+{
+    const COLORREF white = RGB(255, 255, 255), pink = RGB(248, 219, 221);
+    auto model = [&](int line, int extent) {
+        float t = 1 - (float)line / extent;
+        auto blend = [&](int a, int b) { return std::min((int)(a * t + b * (1 - t)), 255); };
+        return RGB(blend(GetRValue(white), GetRValue(pink)), blend(GetGValue(white), GetGValue(pink)),
+                   blend(GetBValue(white), GetBValue(pink)));
+    };
+    for (BOOL horizontal : {FALSE, TRUE}) {
+        MemoryPicture picture(130, 130);
+        RECT rect = {3, 4, 123, 124};
+        CMultipleSelectorBrowser::FillGradient(picture.Dc(), &rect, white, pink, horizontal);
+        for (int line = 0; line < 120; ++line) {
+            int x = horizontal ? 3 + line : 60, y = horizontal ? 60 : 4 + line;
+            EXPECT_EQ(picture.At(x, y), model(line, 120)) << (horizontal ? "column " : "row ") << line;
+        }
+    }
+}
+
 TEST(BrowserPainting, DiscsAreRoundAndFilled)
 {
     MemoryPicture picture(40, 40);
