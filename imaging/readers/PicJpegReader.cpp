@@ -3,12 +3,16 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "imaging/core/PicConvert.h"
+#include "imaging/core/PicImgUtil.h"
+#include "imaging/core/PicOperation.h"
 #include "imaging/core/PicLookupTables.h"
 #include "imaging/core/PicSizes.h"
 #include "imaging/readers/PicDibBuilder.h"
+#include "imaging/readers/PicExifReader.h"
 #include "imaging/readers/PicJpegCodec.h"
 #include "imaging/core/PicWipedHeap.h"
 
@@ -83,9 +87,43 @@ bool ReadRow(CPicReaderContext& context, CPicJpegCodec& codec, int outputKind, u
     return true;
 }
 
-// Orientation from the EXIF block arrives with the EXIF reader; until then
-// an image keeps the orientation it is stored in.
-void ApplyExifOrientation(CPicIO&, uint8_t*, uint32_t&, uint32_t&, uint32_t) {}
+struct OrientationSteps {
+    int quarterTurn;  // -1 none, else the rotation kind (0 clockwise, 2 counter-clockwise)
+    bool verticalFlip;
+    bool mirror;
+};
+
+OrientationSteps StepsForOrientation(int32_t orientation) {
+    switch (orientation) {
+    case 2: return {-1, false, true};
+    case 3: return {-1, true, true};
+    case 4: return {-1, true, false};
+    case 5: return {0, false, true};
+    case 6: return {2, true, true};
+    case 7: return {2, false, true};
+    case 8: return {2, false, false};
+    default: return {-1, false, false};
+    }
+}
+
+// Turns the finished rows upright as the file's EXIF orientation says. The
+// decoder still reads from the source afterwards, so its position is kept.
+void ApplyExifOrientation(CPicIO& source, uint8_t* rows, uint32_t& width, uint32_t& height, uint64_t& stride,
+                          uint32_t bytesPerPixel) {
+    uint64_t position = 0;
+    if (!source.Tell(&position)) return;
+    int32_t orientation = PicJpegExifOrientation(source);
+    source.Seek((int64_t)position, 0);
+    OrientationSteps steps = StepsForOrientation(orientation);
+    CPicOperation op;
+    if (steps.quarterTurn >= 0) {
+        op.RotateUCharInPlace(rows, width, height, (uint32_t)steps.quarterTurn, bytesPerPixel);
+        std::swap(width, height);
+        stride = (uint64_t)width * bytesPerPixel;
+    }
+    if (steps.verticalFlip) op.FlipVerticalInPlace(rows, (uint32_t)stride, height);
+    if (steps.mirror) CPicImgUtilT<unsigned char>().FlipHorizontal(rows, width, height, bytesPerPixel, (uint32_t)stride);
+}
 
 void* ReadJpeg(CPicReaderContext& context, CPicIO& source, int32_t* width, int32_t* height, uint32_t bitDepth,
                uint32_t flags) {
@@ -174,7 +212,7 @@ void* ReadJpeg(CPicReaderContext& context, CPicIO& source, int32_t* width, int32
             break;
     } while (true);
     if ((flags & PIC_READ_ORIENTATION) && !passes && !(flags & PIC_READ_DIB_ROWS))
-        ApplyExifOrientation(source, rows, w, h, choice.bitDepth / 8);
+        ApplyExifOrientation(source, rows, w, h, stride, choice.bitDepth / 8);
     if (dib && context.Ok()) {
         if (!PicBuildDib(context, output, rows, w, h, stride, choice.bitDepth == 8 ? 8 : 24,
                          choice.bitDepth == 8 ? PicTables().grayPalette : nullptr, choice.bitDepth == 8 ? 256 : 0))
