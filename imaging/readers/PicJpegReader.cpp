@@ -1,13 +1,14 @@
 #include "imaging/readers/PicJpegReader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <utility>
 #include <vector>
 
+#include "framework/base/WipedMemory.h"
 #include "imaging/core/PicConvert.h"
-#include "imaging/core/PicImgUtil.h"
 #include "imaging/core/PicOperation.h"
 #include "imaging/core/PicLookupTables.h"
 #include "imaging/core/PicSizes.h"
@@ -115,14 +116,38 @@ void ApplyExifOrientation(CPicIO& source, uint8_t* rows, uint32_t& width, uint32
     int32_t orientation = PicJpegExifOrientation(source);
     source.Seek((int64_t)position, 0);
     OrientationSteps steps = StepsForOrientation(orientation);
-    CPicOperation op;
+    // The pixels may be a decrypted picture's: the turn's copy lives in wiped
+    // memory and the flips swap in place without a spare row.
     if (steps.quarterTurn >= 0) {
-        op.RotateUCharInPlace(rows, width, height, (uint32_t)steps.quarterTurn, bytesPerPixel);
+        WipedBytes turned;
+        try {
+            turned.resize((size_t)(stride * height));
+        } catch (...) {
+            return;
+        }
+        CPicOperation op;
+        if (!op.RotateUChar(rows, width, height, (uint32_t)stride, turned.data(), height * bytesPerPixel,
+                            (uint32_t)steps.quarterTurn, bytesPerPixel))
+            return;
+        memcpy(rows, turned.data(), turned.size());
         std::swap(width, height);
         stride = (uint64_t)width * bytesPerPixel;
     }
-    if (steps.verticalFlip) op.FlipVerticalInPlace(rows, (uint32_t)stride, height);
-    if (steps.mirror) CPicImgUtilT<unsigned char>().FlipHorizontal(rows, width, height, bytesPerPixel, (uint32_t)stride);
+    if (steps.verticalFlip) {
+        for (uint32_t y = 0; y < height / 2; ++y) {
+            uint8_t* top = rows + PicRowOffset(y, stride);
+            std::swap_ranges(top, top + stride, rows + PicRowOffset(height - 1 - y, stride));
+        }
+    }
+    if (steps.mirror) {
+        for (uint32_t y = 0; y < height; ++y) {
+            uint8_t* row = rows + PicRowOffset(y, stride);
+            for (uint32_t x = 0; x < width / 2; ++x) {
+                uint8_t* left = row + (uint64_t)x * bytesPerPixel;
+                std::swap_ranges(left, left + bytesPerPixel, row + (uint64_t)(width - 1 - x) * bytesPerPixel);
+            }
+        }
+    }
 }
 
 void* ReadJpeg(CPicReaderContext& context, CPicIO& source, int32_t* width, int32_t* height, uint32_t bitDepth,

@@ -27,6 +27,7 @@ enum TlaCode : int32_t {
     kTlaInflateStart = 8,
     kTlaUnsupported = 10,
     kTlaVersion = 11,
+    kTlaPastTheEnd = 13,
     kTlaNoMemory = 14,
 };
 
@@ -47,7 +48,7 @@ int32_t TlaMapError(int32_t code) {
     case kTlaUnsupported: return PIC_ERR_UNSUPPORTED;
     case kTlaVersion:
     case 12: return PIC_ERR_BAD_TLA;
-    case 13: return PIC_ERR_END_OF_IMAGE;
+    case kTlaPastTheEnd: return PIC_ERR_END_OF_IMAGE;
     case kTlaNoMemory: return PIC_ERR_OUT_OF_MEMORY;
     default: return PIC_ERR_OK;
     }
@@ -418,7 +419,7 @@ int32_t TlaDecoder::ReadRow(uint8_t* row) {
     if (!m_inflating) return kTlaNoFrame;
     if (m_outputCode < 1 || m_outputCode > 4) return kTlaBadArgument;
     if (m_outputCode == 1 && bytesPerPixel > 1) return kTlaUnsupported;
-    if (m_rowsDelivered >= height) return 13;
+    if (m_rowsDelivered >= height) return kTlaPastTheEnd;
     if (m_rowsLeft == 0) {
         int32_t code = ReadFrame();
         if (code != kTlaOk) return code;

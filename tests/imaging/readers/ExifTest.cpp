@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "../../QvTest.h"
+#include "framework/base/WipedMemory.h"
 #include "ReaderTestSupport.h"
 #include "imaging/core/PicSizes.h"
 #include "imaging/core/PicThreadState.h"
@@ -16,6 +17,7 @@
 #include "imaging/readers/PicExifParser.h"
 #include "imaging/readers/PicExifReader.h"
 #include "imaging/readers/PicExifTag.h"
+#include "imaging/readers/PicExifTiff.h"
 #include "imaging/readers/PicGenericReader.h"
 #include "imaging/readers/PicImageEx.h"
 #include "imaging/readers/PicJpegReader.h"
@@ -539,4 +541,67 @@ TEST(ExifOrientation, ThumbnailWithSizeHintIsTurnedToo) {
     ASSERT_EQ(same.LoadFromFile(FixturePath("exif_orient1.jpg"), CPicImageEx::FileTypeJPEG24, 0), PIC_ERR_OK);
     EXPECT_EQ(thumbnail.GetWidth(), same.GetHeight());
     EXPECT_EQ(thumbnail.GetHeight(), same.GetWidth());
+}
+
+TEST(ExifOrientation, TurnedCopyOfThePixelsIsWiped) {
+    WipedMemoryTotals before = WipedMemoryCounts();
+    Source source(Source::kMemory, FixtureBytes("exif_orient6.jpg"));
+    int32_t w = 0, h = 0;
+    GlobalBlock pixels(pic_ReadJPG(source, &w, &h, 24, PIC_READ_ORIENTATION));
+    ASSERT_EQ(pic_GetLastError(), PIC_ERR_OK);
+    WipedMemoryTotals after = WipedMemoryCounts();
+    EXPECT_GE(after.allocated - before.allocated, 3u * 7 * 5) << "the quarter turn's copy in the wiped heap";
+    EXPECT_GE(after.wiped - before.wiped, after.allocated - before.allocated);
+}
+
+namespace {
+// Stands in for the TIFF side: IFD0 gets Make and Orientation, the Exif list
+// an ExifVersion that a TIFF file passes as text.
+bool FakeTiffExif(ExifTiffCollector& collector, CPicIO&, int32_t page) {
+    if (page != 0) return false;
+    collector.currentList = collector.ifd0Tags;
+    const uint16_t orientation = 6;
+    AddEXIFTag(collector, 0x010F, 2, "Make", 6, "Canon");
+    AddEXIFTag(collector, 0x0112, 3, "Orientation", 1, &orientation);
+    collector.currentList = collector.exifTags;
+    AddEXIFTag(collector, 0x9000, 7, "ExifVersion", 4, "0220");
+    EXPECT_EQ(AddEXIFTag(collector, 0x9999, 13, "bad type", 1, "x"), 0);
+    return true;
+}
+}  // namespace
+
+TEST(ExifReader, TiffPagesThroughTheTiffSide) {
+    std::string tiff = std::string("II\x2A\0\x08\0\0\0", 8) + std::string(32, '\0');
+    Source source(Source::kMemory, tiff);
+    CPicEXIFReader reader;
+    PicExifTiffReadFn installed = PicGetExifTiffReader();
+    PicSetExifTiffReader(nullptr);
+    EXPECT_FALSE(reader.ReadFromSource(*source.get(), 0, 0));
+    EXPECT_EQ(reader.error, PIC_ERR_UNSUPPORTED) << "no TIFF side installed";
+    PicSetExifTiffReader(FakeTiffExif);
+    ASSERT_TRUE(reader.ReadFromSource(*source.get(), 0, 0));
+    PicSetExifTiffReader(installed);
+    std::string text;
+    EXPECT_TRUE(reader.GetTagText(0x0112, PIC_EXIF_IFD0, text, false));
+    EXPECT_EQ(text, "6");
+    EXPECT_TRUE(reader.GetTagText(0x9000, PIC_EXIF_EXIF, text, false));
+    EXPECT_EQ(text, "0220") << "UNDEFINED from a TIFF file is text";
+    ASSERT_EQ(reader.ifd0Tags.items.size(), 2u);
+    EXPECT_TRUE(reader.ifd0Tags.items[0]->fromTiff);
+    EXPECT_EQ(reader.ifd0Tags.items[0]->value, 0u);
+    EXPECT_EQ(reader.ifd0Tags.items[0]->name, "Make");
+}
+
+TEST(ExifReader, BareBlockFromASource) {
+    Source source(Source::kMemory, FixtureBytes("exif_canon_note.bin"));
+    CPicEXIFReader reader;
+    ASSERT_TRUE(reader.ReadFromSource(*source.get(), PIC_EXIF_RAW_BLOCK | PIC_EXIF_MAKER_NOTE, 0));
+    std::string text;
+    EXPECT_TRUE(reader.GetTagText(0x0006, PIC_EXIF_MAKER, text, false));
+    EXPECT_EQ(text, "EOS");
+    EXPECT_TRUE(reader.GetTagText(271, PIC_EXIF_IFD0 | PIC_EXIF_MAKER, text, false));
+    EXPECT_EQ(text, "Canon");
+    Source tiny(Source::kMemory, std::string("\0\0\0\0Exif\0", 9));
+    EXPECT_FALSE(reader.ReadFromSource(*tiny.get(), PIC_EXIF_RAW_BLOCK, 0));
+    EXPECT_EQ(reader.error, PIC_ERR_OK) << "a block that does not parse leaves 0; the answer says it";
 }
