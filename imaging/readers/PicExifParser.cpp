@@ -175,6 +175,13 @@ CEXIFTagBase* CPicRawEXIFParse::MakeTag(const Entry& entry, uint64_t origin, int
     return record;
 }
 
+bool CPicRawEXIFParse::AddRecord(CEXIFTagBase* record, const Entry& entry, uint64_t origin, ExifTagList& list) {
+    record->entryOffset = (int32_t)entry.position;
+    record->originOffset = (int32_t)origin;
+    record->bigEndian = bigEndian;
+    return list.Add(record);
+}
+
 bool CPicRawEXIFParse::ReadDirectory(uint64_t origin, uint64_t firstEntry, uint32_t count, int32_t kind,
                                      ExifTagList& list) {
     if (filterFound) return true;
@@ -184,10 +191,7 @@ bool CPicRawEXIFParse::ReadDirectory(uint64_t origin, uint64_t firstEntry, uint3
         if (filterTag != -1 && entry.tag != (uint32_t)filterTag) continue;
         CEXIFTagBase* record = MakeTag(entry, origin, kind, kMakerNone);
         if (record == nullptr) continue;
-        record->entryOffset = (int32_t)entry.position;
-        record->originOffset = (int32_t)origin;
-        record->bigEndian = bigEndian;
-        if (!list.Add(record)) return false;
+        if (!AddRecord(record, entry, origin, list)) return false;
         if (filterTag != -1) {
             filterFound = true;
             break;
@@ -400,11 +404,7 @@ bool CPicRawEXIFParse::ReadMakerNoteDirectory(uint64_t origin, uint64_t note, Ex
             continue;
         }
         CEXIFTagBase* record = MakeTag(entry, valueOrigin, kExifMakerNote, recordMaker);
-        if (record == nullptr) continue;
-        record->entryOffset = (int32_t)entry.position;
-        record->originOffset = (int32_t)storedOrigin;
-        record->bigEndian = bigEndian;
-        if (!list.Add(record)) return false;
+        if (record != nullptr && !AddRecord(record, entry, storedOrigin, list)) return false;
     }
     return true;
 }

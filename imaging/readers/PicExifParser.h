@@ -68,6 +68,8 @@ private:
     bool Has(uint64_t position, uint64_t length) const { return position + length <= blockSize; }
     bool ReadEntry(uint64_t position, Entry& entry) const;
     bool ReadDirectory(uint64_t origin, uint64_t firstEntry, uint32_t count, int32_t kind, ExifTagList& list);
+    // Notes where the record came from and appends it; false without memory.
+    bool AddRecord(CPicEXIFData::CEXIFTagBase* record, const Entry& entry, uint64_t origin, ExifTagList& list);
     CPicEXIFData::CEXIFTagBase* MakeTag(const Entry& entry, uint64_t origin, int32_t kind, int32_t maker);
     bool FillItems(CPicEXIFData::CEXIFTagBase& record, const Entry& entry, uint64_t origin, int32_t kind);
     bool ReadMakerNote(uint64_t origin);

@@ -77,6 +77,21 @@ void Put32(uint8_t* p, uint32_t v, bool bigEndian) {
     memcpy(p, &v, 4);
 }
 
+// A copy of a record whose items copy by assignment; null without memory.
+template <class Record>
+CEXIFTagBase* CloneRecord(const Record& from) {
+    Record* copy = new (std::nothrow) Record;
+    if (copy == nullptr) return nullptr;
+    copy->CopyBase(from);
+    try {
+        copy->items = from.items;
+    } catch (...) {
+        delete copy;
+        return nullptr;
+    }
+    return copy;
+}
+
 }  // namespace
 
 void CEXIFTagBase::CopyBase(const CEXIFTagBase& other) {
@@ -182,16 +197,7 @@ void CEXIFTagNumbers<Item, kType>::ExportItems(void** block, uint32_t* size) con
 
 template <class Item, uint16_t kType>
 CEXIFTagBase* CEXIFTagNumbers<Item, kType>::Clone() const {
-    auto* copy = new (std::nothrow) CEXIFTagNumbers<Item, kType>;
-    if (copy == nullptr) return nullptr;
-    copy->CopyBase(*this);
-    try {
-        copy->items = items;
-    } catch (...) {
-        delete copy;
-        return nullptr;
-    }
-    return copy;
+    return CloneRecord(*this);
 }
 
 template <class Item, uint16_t kType>
@@ -290,18 +296,7 @@ void CEXIFTagASCII::ExportItems(void** block, uint32_t* size) const {
     if (*block != nullptr) WriteItems(static_cast<uint8_t*>(*block), false);
 }
 
-CEXIFTagBase* CEXIFTagASCII::Clone() const {
-    auto* copy = new (std::nothrow) CEXIFTagASCII;
-    if (copy == nullptr) return nullptr;
-    copy->CopyBase(*this);
-    try {
-        copy->items = items;
-    } catch (...) {
-        delete copy;
-        return nullptr;
-    }
-    return copy;
-}
+CEXIFTagBase* CEXIFTagASCII::Clone() const { return CloneRecord(*this); }
 
 void CEXIFTagASCII::WriteItems(uint8_t* out, bool) const {
     for (const std::string& s : items) {

@@ -54,8 +54,10 @@ public:
     bool fromTiff = false;
     bool writeAsUndefined = false;
 
-protected:
+    // Copies every field but the items.
     void CopyBase(const CEXIFTagBase& other);
+
+protected:
     // Writes the items at out in the target byte order.
     virtual void WriteItems(uint8_t* out, bool bigEndian) const = 0;
 };

@@ -29,18 +29,14 @@ uint8_t SapphireCipher::KeyByte() const {
 
 uint8_t SapphireCipher::EncryptByte(uint8_t plain) {
     Step();
-    uint8_t c = (uint8_t)(plain ^ KeyByte());
-    m_lastPlain = plain;
-    m_lastCipher = c;
-    return c;
+    Remember(plain, (uint8_t)(plain ^ KeyByte()));
+    return m_lastCipher;
 }
 
 uint8_t SapphireCipher::DecryptByte(uint8_t cipher) {
     Step();
-    uint8_t p = (uint8_t)(cipher ^ KeyByte());
-    m_lastPlain = p;
-    m_lastCipher = cipher;
-    return p;
+    Remember((uint8_t)(cipher ^ KeyByte()), cipher);
+    return m_lastPlain;
 }
 
 void SapphireCipher::DecryptBytes(uint8_t* buffer, size_t length) {

@@ -31,6 +31,10 @@ public:
 private:
     void Step();
     uint8_t KeyByte() const;
+    void Remember(uint8_t plain, uint8_t cipher) {
+        m_lastPlain = plain;
+        m_lastCipher = cipher;
+    }
     uint8_t PickCard(uint32_t limit, const uint8_t* key, uint32_t length, uint8_t& sum, uint32_t& position);
 
     uint8_t m_cards[256] = {};

@@ -118,6 +118,8 @@ private:
     int32_t ReadDecrypted(void* data, uint64_t length);
     int32_t Skip(uint64_t length);
     int32_t ReadChunkHeader(TlaChunkHeader& header);
+    // A chunk of the type whose payload has exactly `length` bytes.
+    int32_t ReadFixedChunk(uint16_t type, void* payload, uint32_t length);
     int32_t ReadVersion();
     int32_t ReadHeader();
     int32_t ReadPalette();
@@ -182,23 +184,25 @@ int32_t TlaDecoder::ReadSignature(bool& protectedStream) {
     return kTlaOk;
 }
 
-int32_t TlaDecoder::ReadVersion() {
+int32_t TlaDecoder::ReadFixedChunk(uint16_t type, void* payload, uint32_t length) {
     TlaChunkHeader chunk;
     int32_t code = ReadChunkHeader(chunk);
     if (code != kTlaOk) return code;
-    if (chunk.type != kVersion || chunk.length != 2) return kTlaBadStream;
+    if (chunk.type != type || chunk.length != length) return kTlaBadStream;
+    return ReadDecrypted(payload, length);
+}
+
+int32_t TlaDecoder::ReadVersion() {
     uint8_t version[2];
-    if ((code = ReadDecrypted(version, 2)) != kTlaOk) return code;
+    int32_t code = ReadFixedChunk(kVersion, version, 2);
+    if (code != kTlaOk) return code;
     return Le16(version) == 1 ? kTlaOk : kTlaVersion;
 }
 
 int32_t TlaDecoder::ReadHeader() {
-    TlaChunkHeader chunk;
-    int32_t code = ReadChunkHeader(chunk);
-    if (code != kTlaOk) return code;
-    if (chunk.type != kHeader || chunk.length != 8) return kTlaBadStream;
     uint8_t header[8];
-    if ((code = ReadDecrypted(header, 8)) != kTlaOk) return code;
+    int32_t code = ReadFixedChunk(kHeader, header, 8);
+    if (code != kTlaOk) return code;
     width = Le16(header);
     height = Le16(header + 2);
     bytesPerPixel = Le16(header + 4);
@@ -224,12 +228,9 @@ int32_t TlaDecoder::ReadPalette() {
 }
 
 int32_t TlaDecoder::ReadList() {
-    TlaChunkHeader chunk;
-    int32_t code = ReadChunkHeader(chunk);
-    if (code != kTlaOk) return code;
-    if (chunk.type != kList || chunk.length != 2) return kTlaBadStream;
     uint8_t countBytes[2];
-    if ((code = ReadDecrypted(countBytes, 2)) != kTlaOk) return code;
+    int32_t code = ReadFixedChunk(kList, countBytes, 2);
+    if (code != kTlaOk) return code;
     uint16_t count = Le16(countBytes);
     PicPtrVector<CFileDataTag>& tags = GetThreadState()->tlaListTags;
     for (uint16_t i = 0; i < count; ++i) {
@@ -319,12 +320,9 @@ void TlaDecoder::Unfilter(uint16_t flags, uint32_t rows) {
 }
 
 int32_t TlaDecoder::ReadFrame() {
-    TlaChunkHeader chunk;
-    int32_t code = ReadChunkHeader(chunk);
-    if (code != kTlaOk) return code;
-    if (chunk.type != kFrame || chunk.length != 8) return kTlaBadStream;
     uint8_t header[8];
-    if ((code = ReadDecrypted(header, 8)) != kTlaOk) return code;
+    int32_t code = ReadFixedChunk(kFrame, header, 8);
+    if (code != kTlaOk) return code;
     uint32_t compressedSize = Le32(header);
     uint32_t rows = Le16(header + 4);
     uint16_t filters = Le16(header + 6);
