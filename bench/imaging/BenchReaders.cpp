@@ -96,7 +96,7 @@ bool MakeInputs(const benchsupport::RunFolder& folder) {
         snprintf(name, sizeof name, "exif/cam%04d.jpg", i);
         benchsupport::Shell("ln " + folder.Unix("exifcam.jpg") + " " + folder.Unix(name));
     }
-    for (const char* name : {"camera.jpg", "camera.bmp", "photo.png", "still.gif", "anim.gif"})
+    for (const char* name : {"camera.jpg", "camera.bmp", "photo.png", "still.gif", "anim.gif", "exifcam.jpg"})
         if (!LoadFile(folder, name)) return false;
     return true;
 }
@@ -309,8 +309,11 @@ void ThumbnailBenchmark(benchmark::State& state, const benchsupport::RunFolder* 
     ReportAgainstPeers(state, total / (double)std::max<int64_t>(state.iterations(), 1), "thumbnails");
 }
 
-// Every directory of each camera file's EXIF block, from a file source, one file after another.
-void ExifBenchmark(benchmark::State& state, const benchsupport::RunFolder* folder) {
+// Every directory of each camera file's EXIF block, one file after another:
+// from file sources as the peers read files, or from the bytes in memory
+// (the parsing alone, without the file system's open and close).
+void ExifBenchmark(benchmark::State& state, const benchsupport::RunFolder* folder, bool fromMemory) {
+    const std::string& bytes = g_files["exifcam.jpg"];
     std::vector<CString> paths;
     for (int i = 0; i < kExifFiles; ++i) {
         WCHAR name[32];
@@ -321,7 +324,8 @@ void ExifBenchmark(benchmark::State& state, const benchsupport::RunFolder* folde
     for (auto _ : state) {
         double start = Now();
         for (const CString& path : paths) {
-            CPicIO* source = pic_OpenFileSourceW(path);
+            CPicIO* source = fromMemory ? pic_OpenMemorySource(bytes.data(), (uint32_t)bytes.size())
+                                        : pic_OpenFileSourceW(path);
             CPicEXIFReader reader;
             bool read = source != nullptr && reader.ReadFromSource(*source, 0, 0) && reader.gpsTags.items.size() > 0;
             if (source != nullptr) pic_CloseSource(source);
@@ -363,9 +367,11 @@ int main(int argc, char** argv) {
                                  [where](benchmark::State& s) { ThumbnailBenchmark(s, where); })
         ->Unit(benchmark::kMillisecond)
         ->Iterations(2);
-    benchmark::RegisterBenchmark("EXIF of camera JPEG headers", [where](benchmark::State& s) { ExifBenchmark(s, where); })
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(3);
+    for (bool fromMemory : {false, true})
+        benchmark::RegisterBenchmark(fromMemory ? "EXIF of camera JPEG headers in memory" : "EXIF of camera JPEG headers",
+                                     [where, fromMemory](benchmark::State& s) { ExifBenchmark(s, where, fromMemory); })
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(3);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     pic_Shutdown();
