@@ -21,6 +21,7 @@
 #include "imaging/readers/PicGenericReader.h"
 #include "imaging/readers/PicImageEx.h"
 #include "imaging/readers/PicJpegReader.h"
+#include "imaging/readers/PicSources.h"
 
 using namespace CPicEXIFData;
 using readertest::FixtureBytes;
@@ -604,4 +605,31 @@ TEST(ExifReader, BareBlockFromASource) {
     Source tiny(Source::kMemory, std::string("\0\0\0\0Exif\0", 9));
     EXPECT_FALSE(reader.ReadFromSource(*tiny.get(), PIC_EXIF_RAW_BLOCK, 0));
     EXPECT_EQ(reader.error, PIC_ERR_OK) << "a block that does not parse leaves 0; the answer says it";
+}
+
+TEST(ExifOrientation, GreyPicturesAndTheirBitmapsTurnToo) {
+    std::string expected = FixtureBytes("exif_grey6.gray");  // djpeg, then -auto-orient
+    Source source(Source::kMemory, FixtureBytes("exif_grey6.jpg"));
+    int32_t w = 0, h = 0;
+    GlobalBlock grey(pic_ReadJPG(source, &w, &h, 8, PIC_READ_ORIENTATION));
+    ASSERT_EQ(pic_GetLastError(), PIC_ERR_OK);
+    ASSERT_EQ(w, 5);
+    ASSERT_EQ(h, 7);
+    EXPECT_EQ(std::string((const char*)grey.data, expected.size()), expected);
+    ASSERT_TRUE(pic_Seek(source, 0, 0));
+    GlobalBlock dib(pic_ReadJPG(source, &w, &h, 24, PIC_READ_DIB | PIC_READ_ORIENTATION));
+    ASSERT_EQ(pic_GetLastError(), PIC_ERR_OK);
+    const BITMAPINFOHEADER* header = (const BITMAPINFOHEADER*)dib.data;
+    ASSERT_EQ(header->biBitCount, 8);
+    ASSERT_EQ(header->biWidth, 5);
+    ASSERT_EQ(header->biHeight, 7);
+    const uint8_t* pixels = dib.data + 40 + 1024;
+    for (int y = 0; y < 7; ++y)
+        EXPECT_EQ(std::string((const char*)pixels + (6 - y) * 8, 5), expected.substr(5 * y, 5)) << "row " << y;
+    CPicImageEx image;
+    ASSERT_EQ(image.LoadFromFile(FixturePath("exif_grey6.jpg"), CPicImageEx::FileTypeUnknown, 0), PIC_ERR_OK);
+    EXPECT_EQ(image.GetBitsPerPixel(), 8);
+    EXPECT_EQ(image.GetWidth(), 5);
+    for (int y = 0; y < 7; ++y)
+        EXPECT_EQ(std::string((const char*)image.GetPixels() + y * image.GetRowBytes(), 5), expected.substr(5 * y, 5));
 }
