@@ -7,7 +7,7 @@
 #include "imaging/readers/PicReaderFrame.h"
 
 namespace {
-std::atomic<PicExifTiffReadFn> g_tiffReader{nullptr};
+std::atomic<PicExifTiffReadFn> g_tiffReader{PicBuiltInExifTiffReader()};
 }
 
 void PicSetExifTiffReader(PicExifTiffReadFn reader) { g_tiffReader.store(reader); }

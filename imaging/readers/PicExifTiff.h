@@ -1,8 +1,8 @@
 // The bridge from a TIFF file's EXIF directories to EXIF tag records. The
-// TIFF side (its private sub-directory reader and field table) installs the
-// reading function once; until it is installed a TIFF source yields no EXIF
-// records (17). Its set-field callback hands every accepted entry to
-// AddEXIFTag.
+// reading function is the built-in one when the library has its TIFF reader
+// (PicExifTiffBridge.cpp), and can be replaced (tests); without one a TIFF
+// source yields no EXIF records (17). Its set-field callback hands every
+// accepted entry to AddEXIFTag.
 #pragma once
 
 #include <cstdint>
@@ -25,9 +25,11 @@ struct ExifTiffCollector {
 // Reads IFD0 and the EXIF directory of `page` into the collector; true when
 // the page opened. Runs on the caller's thread.
 using PicExifTiffReadFn = bool (*)(ExifTiffCollector& collector, CPicIO& source, int32_t page);
-// Process-wide, installed once at start-up or by the first TIFF use; any thread may read it.
+// Process-wide; any thread may read it.
 void PicSetExifTiffReader(PicExifTiffReadFn reader);
 PicExifTiffReadFn PicGetExifTiffReader();
+// The reader built on the library's TIFF reader, or null without one.
+PicExifTiffReadFn PicBuiltInExifTiffReader();
 
 // One field-table row's values (count, then the values in host order, text
 // followed by a zero byte) as a record on the collector's current list:

@@ -633,3 +633,26 @@ TEST(ExifOrientation, GreyPicturesAndTheirBitmapsTurnToo) {
     for (int y = 0; y < 7; ++y)
         EXPECT_EQ(std::string((const char*)image.GetPixels() + y * image.GetRowBytes(), 5), expected.substr(5 * y, 5));
 }
+
+// With the library's TIFF reader: its fixture (hand-built, checked with
+// tiffinfo) holds ExposureTime 1/60, ISO 400 and ExifVersion 0230.
+TEST(ExifReader, TiffFileThroughTheLibrarysTiffReader) {
+    if (PicBuiltInExifTiffReader() == nullptr) GTEST_SKIP() << "built without the TIFF reader";
+    Source source(Source::kMemory, FixtureBytes("tiff/exif_mm.tif"));
+    CPicEXIFReader reader;
+    ASSERT_TRUE(reader.ReadFromSource(*source.get(), 0, 0));
+    std::string text;
+    EXPECT_TRUE(reader.GetTagText(0x829A, PIC_EXIF_EXIF, text, false));
+    EXPECT_EQ(text, "1/60");
+    EXPECT_TRUE(reader.GetTagText(0x8827, PIC_EXIF_EXIF, text, false));
+    EXPECT_EQ(text, "400");
+    EXPECT_TRUE(reader.GetTagText(0x9000, PIC_EXIF_EXIF, text, false));
+    EXPECT_EQ(text, "0230");
+    EXPECT_TRUE(reader.GetTagText(0x0100, PIC_EXIF_IFD0, text, false));
+    EXPECT_EQ(text, "2") << "a SHORT ImageWidth";
+    CPicEXIFReader none;
+    Source plain(Source::kMemory, FixtureBytes("tiff/grey8.tif"));
+    EXPECT_TRUE(none.ReadFromSource(*plain.get(), 0, 0)) << "a page without the EXIF tag";
+    EXPECT_TRUE(none.ifd0Tags.items.empty());
+    EXPECT_TRUE(none.exifTags.items.empty());
+}
