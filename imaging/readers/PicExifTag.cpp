@@ -37,20 +37,15 @@ void SwapItem(Item& item) {
 template <class Item>
 void AppendItemText(std::string& out, const Item& item, bool decimal) {
     char text[64];
-    if constexpr (std::is_same_v<Item, URational>) {
-        if (!decimal)
-            snprintf(text, sizeof text, "%u/%u", item.numerator, item.denominator);
-        else if (item.denominator == 0)
+    if constexpr (std::is_same_v<Item, URational> || std::is_same_v<Item, SRational>) {
+        if (decimal && item.denominator == 0)
             snprintf(text, sizeof text, "0.0");
-        else
+        else if (decimal)
             snprintf(text, sizeof text, "%.5f", (double)item.numerator / item.denominator);
-    } else if constexpr (std::is_same_v<Item, SRational>) {
-        if (!decimal)
+        else if constexpr (std::is_same_v<Item, SRational>)
             snprintf(text, sizeof text, "%d/%d", item.numerator, item.denominator);
-        else if (item.denominator == 0)
-            snprintf(text, sizeof text, "0.0");
         else
-            snprintf(text, sizeof text, "%.5f", (double)item.numerator / item.denominator);
+            snprintf(text, sizeof text, "%u/%u", item.numerator, item.denominator);
     } else if constexpr (std::is_floating_point_v<Item>) {
         snprintf(text, sizeof text, "%.5f", (double)item);
     } else {
