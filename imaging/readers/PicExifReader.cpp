@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "framework/base/WipedMemory.h"
 #include "imaging/core/PicThreadState.h"
 #include "imaging/readers/PicExifTiff.h"
 #include "imaging/readers/PicFileType.h"
@@ -67,8 +68,10 @@ bool CPicEXIFReader::ReadRawBlock(CPicIO& source, uint32_t flags) {
     PicArray<unsigned char> bytes;
     if (size > UINT32_MAX || !bytes.Allocate((uint32_t)size)) return error = PIC_ERR_OUT_OF_MEMORY, false;
     uint32_t got = source.Read(bytes.data, (uint32_t)size);
-    if (got == 0) return error = PIC_ERR_FILE_READ, false;
-    return ParseBlockInto(bytes.data, got, flags);
+    bool parsed = got != 0 && ParseBlockInto(bytes.data, got, flags);
+    if (got == 0) error = PIC_ERR_FILE_READ;
+    WipeBytes(bytes.data, bytes.count);
+    return parsed;
 }
 
 bool CPicEXIFReader::ReadJpegBlocks(CPicIO& source, uint32_t flags) {
@@ -88,6 +91,9 @@ bool CPicEXIFReader::ReadJpegBlocks(CPicIO& source, uint32_t flags) {
             }
         }
     }
+    // The blocks are a decrypted picture's metadata (camera, place, time) when the picture was encrypted.
+    PicWipeFileDataTags(settings.tagLists[CPicReaderSettings::kMarkers]);
+    PicWipeFileDataTags(settings.tagLists[CPicReaderSettings::kComments]);
     CPicThreadState::DestroyReaderSettings(settings);
     return found;
 }
@@ -128,6 +134,13 @@ bool CPicEXIFReader::ReadFromSource(CPicIO& source, uint32_t flags, int32_t page
              (int)interopTags.items.size(), (int)ifd1Tags.items.size(), (int)exifTags.items.size(),
              (int)gpsTags.items.size());
     return read;
+}
+
+void PicWipeFileDataTags(PicPtrVector<CFileDataTag>& tags) {
+    for (CFileDataTag* tag : tags.items) {
+        WipeBytes(tag->bytes.data, tag->bytes.count);
+        if (!tag->text.empty()) WipeBytes(&tag->text[0], tag->text.size());
+    }
 }
 
 int32_t PicJpegExifOrientation(CPicIO& source) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "imaging/core/PicFileDataTag.h"
 #include "imaging/readers/PicExifParser.h"
 #include "imaging/readers/PicIO.h"
 
@@ -58,6 +59,9 @@ private:
     bool ReadJpegBlocks(CPicIO& source, uint32_t flags);
     bool ReadTiffExif(CPicIO& source, int32_t page);
 };
+
+// Overwrites the bytes and text of every tag (before the list lets them go).
+void PicWipeFileDataTags(PicPtrVector<CFileDataTag>& tags);
 
 // The orientation (1-8) of a JPEG source from its EXIF block, or -1 when it
 // has none; the source's position is not kept.

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "framework/base/WipedMemory.h"
 #include "imaging/core/PicResult.h"
 #include "imaging/core/PicSizes.h"
 #include "imaging/readers/PicException.h"
@@ -148,6 +149,12 @@ CEXIFTagNumbers<Item, kType>::CEXIFTagNumbers()
                    kType) {}
 
 template <class Item, uint16_t kType>
+void CEXIFTagNumbers<Item, kType>::ClearItems() {
+    WipeBytes(items.data(), items.size() * sizeof(Item));
+    items.clear();
+}
+
+template <class Item, uint16_t kType>
 void CEXIFTagNumbers<Item, kType>::AppendValues(const void* const* values, uint32_t n, bool) {
     AppendRaw(*values, n, false);
 }
@@ -214,6 +221,11 @@ template class CEXIFTagNumbers<SRational, 10>;
 template class CEXIFTagNumbers<float, 11>;
 template class CEXIFTagNumbers<double, 12>;
 
+void CEXIFTagU8::ClearItems() {
+    WipeBytes(items.data, items.count);
+    items.Free();
+}
+
 void CEXIFTagU8::AppendValues(const void* const* values, uint32_t n, bool) { AppendRaw(*values, n, false); }
 
 void CEXIFTagU8::AppendRaw(const void* raw, uint32_t n, bool) {
@@ -222,6 +234,7 @@ void CEXIFTagU8::AppendRaw(const void* raw, uint32_t n, bool) {
     if ((uint64_t)had + n > UINT32_MAX || !grown.Allocate(had + n)) return;
     if (had != 0) memcpy(grown.data, items.data, had);
     if (n != 0) memcpy(grown.data + had, raw, n);
+    WipeBytes(items.data, items.count);
     items = std::move(grown);
     count = items.count;
 }
@@ -256,6 +269,12 @@ CEXIFTagBase* CEXIFTagU8::Clone() const {
 
 void CEXIFTagU8::WriteItems(uint8_t* out, bool) const {
     if (items.count != 0) memcpy(out, items.data, items.count);
+}
+
+void CEXIFTagASCII::ClearItems() {
+    for (std::string& text : items)
+        if (!text.empty()) WipeBytes(&text[0], text.size());
+    items.clear();
 }
 
 void CEXIFTagASCII::AppendValues(const void* const* values, uint32_t n, bool) { AppendRaw(*values, n, false); }

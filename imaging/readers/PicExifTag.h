@@ -1,6 +1,7 @@
 // EXIF tag records: one directory entry of an EXIF block (or of a TIFF
 // file's EXIF directories) with its tag, TIFF type, count, name and values,
 // one class per kind of value. Records belong to one reader on one thread.
+// Values are wiped when a record goes: they may be a decrypted picture's.
 #pragma once
 
 #include <cstdint>
@@ -89,9 +90,10 @@ template <class Item, uint16_t kType>
 class CEXIFTagNumbers : public CEXIFTagBase {
 public:
     CEXIFTagNumbers();
+    ~CEXIFTagNumbers() override { ClearItems(); }
     void AppendValues(const void* const* values, uint32_t count, bool unused) override;
     void AppendRaw(const void* raw, uint32_t count, bool fromBigEndian) override;
-    void ClearItems() override { items.clear(); }
+    void ClearItems() override;
     uint32_t DataSize() const override;
     std::string& ToText(std::string& out, bool decimal) const override;
     void ExportItems(void** block, uint32_t* size) const override;
@@ -107,9 +109,10 @@ protected:
 class CEXIFTagU8 : public CEXIFTagBase {
 public:
     CEXIFTagU8() : CEXIFTagBase("U8", 1) {}
+    ~CEXIFTagU8() override { ClearItems(); }
     void AppendValues(const void* const* values, uint32_t count, bool unused) override;
     void AppendRaw(const void* raw, uint32_t count, bool fromBigEndian) override;
-    void ClearItems() override { items.Free(); }
+    void ClearItems() override;
     uint32_t DataSize() const override { return items.count <= 4 ? 0 : items.count; }
     std::string& ToText(std::string& out, bool decimal) const override;
     void ExportItems(void** block, uint32_t* size) const override;
@@ -125,9 +128,10 @@ protected:
 class CEXIFTagASCII : public CEXIFTagBase {
 public:
     CEXIFTagASCII() : CEXIFTagBase("A", 2) {}
+    ~CEXIFTagASCII() override { ClearItems(); }
     void AppendValues(const void* const* values, uint32_t count, bool unused) override;
     void AppendRaw(const void* raw, uint32_t count, bool fromBigEndian) override;
-    void ClearItems() override { items.clear(); }
+    void ClearItems() override;
     uint32_t DataSize() const override;
     std::string& ToText(std::string& out, bool decimal) const override;
     void ExportItems(void** block, uint32_t* size) const override;

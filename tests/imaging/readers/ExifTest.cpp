@@ -656,3 +656,24 @@ TEST(ExifReader, TiffFileThroughTheLibrarysTiffReader) {
     EXPECT_TRUE(none.ifd0Tags.items.empty());
     EXPECT_TRUE(none.exifTags.items.empty());
 }
+
+TEST(ExifPrivacy, CollectedBlocksAndRecordValuesAreOverwritten) {
+    // The marker copies the reader collects are wiped before they are let go.
+    PicPtrVector<CFileDataTag> tags;
+    CFileDataTag* tag = new CFileDataTag;
+    ASSERT_TRUE(tag->bytes.Assign((const unsigned char*)"GPS 47.5N", 9));
+    tag->text = "Camera owner";
+    ASSERT_TRUE(tags.Add(tag));
+    PicWipeFileDataTags(tags);
+    EXPECT_EQ(std::string((const char*)tag->bytes.data, 9), std::string(9, '\0'));
+    EXPECT_EQ(tag->text, std::string(12, '\0'));
+    // A record's values are overwritten when it lets them go (the vector
+    // keeps its storage on clear, so the bytes can still be looked at).
+    CEXIFTagU16 words;
+    const uint16_t values[] = {4750, 850};
+    words.AppendRaw(values, 2, false);
+    const uint16_t* storage = words.items.data();
+    words.ClearItems();
+    EXPECT_EQ(storage[0], 0);
+    EXPECT_EQ(storage[1], 0);
+}
