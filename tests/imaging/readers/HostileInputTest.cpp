@@ -47,18 +47,19 @@ std::vector<ReaderCall> AllReaderCalls() {
         {"BMP 24", [](CPicIO* s) { return pic_ReadBMP(s, &w, &h, 24, palette, 0); }},
         {"BMP 32", [](CPicIO* s) { return pic_ReadBMP(s, &w, &h, 32, palette, 8); }},
         {"BMP DIB", [](CPicIO* s) { return pic_ReadBMP(s, &w, &h, 24, palette, 2); }},
-        {"TGA dims", [](CPicIO* s) -> void* { return (void*)(intptr_t)pic_GetTGADims(s, &w, &h, &bits, 0), nullptr; }},
-        {"TGA palette", [](CPicIO* s) -> void* { return (void*)(intptr_t)pic_GetTGAPalette(s, &bits, palette, 0), nullptr; }},
+        {"TGA dims", [](CPicIO* s) -> void* { pic_GetTGADims(s, &w, &h, &bits, 0); return nullptr; }},
+        {"TGA palette", [](CPicIO* s) -> void* { pic_GetTGAPalette(s, &bits, palette, 0); return nullptr; }},
         {"TGA 8", [](CPicIO* s) { return pic_ReadTGA(s, &w, &h, 8, palette, 8); }},
         {"TGA 32", [](CPicIO* s) { return pic_ReadTGA(s, &w, &h, 32, palette, 0); }},
         {"TGA DIB", [](CPicIO* s) { return pic_ReadTGA(s, &w, &h, 24, palette, 2); }},
-        {"PCX palette", [](CPicIO* s) -> void* { return (void*)(intptr_t)pic_GetPCXPalette(s, &bits, palette, 0), nullptr; }},
+        {"PCX palette", [](CPicIO* s) -> void* { pic_GetPCXPalette(s, &bits, palette, 0); return nullptr; }},
         {"PCX 8", [](CPicIO* s) { return pic_ReadPCX(s, &w, &h, 8, palette, 8); }},
         {"PCX 24", [](CPicIO* s) { return pic_ReadPCX(s, &w, &h, 24, palette, 0); }},
         {"PCX DIB", [](CPicIO* s) { return pic_ReadPCX(s, &w, &h, 0, palette, 2); }},
         {"PNM dims", [](CPicIO* s) -> void* {
              int32_t m, f;
-             return (void*)(intptr_t)pic_GetPNMDims(s, &w, &h, &m, &f, 0), nullptr;
+             pic_GetPNMDims(s, &w, &h, &m, &f, 0);
+             return nullptr;
          }},
         {"PNM 8", [](CPicIO* s) { return pic_ReadPNM(s, &w, &h, 8, 0); }},
         {"PNM 48", [](CPicIO* s) { return pic_ReadPNM(s, &w, &h, 48, 0x30); }},

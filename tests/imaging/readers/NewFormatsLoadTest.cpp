@@ -59,7 +59,9 @@ TEST(NewFormatsLoad, ImageObjectFromFileAndMemoryAsTheBrowserAsks) {
                   PIC_ERR_OK)
             << c.fault;
         std::string rgb = RgbOf(fromFile);
-        if (c.expected != nullptr) EXPECT_EQ(rgb, FixtureBytes(c.expected)) << c.fault;
+        if (c.expected != nullptr) {
+            EXPECT_EQ(rgb, FixtureBytes(c.expected)) << c.fault;
+        }
         EXPECT_EQ(RgbOf(byType), rgb) << c.fault;
         EXPECT_EQ(RgbOf(fromMemory), rgb) << c.fault;
     }
