@@ -160,3 +160,44 @@ TEST(PnmReader, HeaderLayerRules) {
     ASSERT_EQ(r.code, PIC_ERR_OK);
     EXPECT_EQ(r.pixels.data[0], 0xA0) << "0 (white) is bit 1";
 }
+
+namespace {
+
+struct ThreadReads {
+    std::string bytes;
+    std::string expected;
+    int32_t depth;
+    int mismatches = 0;
+};
+
+DWORD WINAPI ReadManyTimes(void* argument) {
+    ThreadReads& job = *static_cast<ThreadReads*>(argument);
+    for (int i = 0; i < 40; ++i) {
+        Read r;
+        ReadPnm(job.bytes, job.depth, 0, r);
+        if (r.code != PIC_ERR_OK || std::string((char*)r.pixels.data, job.expected.size()) != job.expected)
+            ++job.mismatches;
+        Read bad;
+        ReadPnm("P5 2 2 0\n", 8, 0, bad);  // each thread's failures stay its own
+        if (bad.code != PIC_ERR_BAD_PNM) ++job.mismatches;
+    }
+    return 0;
+}
+
+}  // namespace
+
+TEST(PnmReader, ThreadsReadingAtOnceShareNothing) {
+    ThreadReads jobs[4] = {
+        {FixtureBytes("ppm1000_master7x5.ppm"), FixtureBytes("ppm1000_master7x5.rgb"), 24},
+        {FixtureBytes("ppm15_master13x3_plain.ppm"), FixtureBytes("ppm15_master13x3.rgb"), 24},
+        {FixtureBytes("ppm65535_master7x5.ppm"), FixtureBytes("ppm65535_master7x5.rgb"), 24},
+        {FixtureBytes("ppm255_master13x3.ppm"), FixtureBytes("ppm255_master13x3.rgb"), 24},
+    };
+    HANDLE threads[4];
+    for (int i = 0; i < 4; ++i) threads[i] = CreateThread(nullptr, 0, ReadManyTimes, &jobs[i], 0, nullptr);
+    ASSERT_EQ(WaitForMultipleObjects(4, threads, TRUE, 60000), WAIT_OBJECT_0);
+    for (int i = 0; i < 4; ++i) {
+        CloseHandle(threads[i]);
+        EXPECT_EQ(jobs[i].mismatches, 0) << i;
+    }
+}

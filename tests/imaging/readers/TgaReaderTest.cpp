@@ -186,3 +186,20 @@ TEST(TgaReader, MapIndexBeyondTheMapReadsEntryZero) {
     GlobalBlock idx(pic_ReadTGA(again, &w, &h, 8, palette, 0));
     EXPECT_EQ(std::string((const char*)idx.data, 4), std::string("\x00\x01\x00\x00", 4));
 }
+
+TEST(TgaReader, AMapOfThreeHundredEntriesKeepsTheFirst256AndThePixelsInPlace) {
+    // Entry i is (i % 256) grey; the 44 entries past 256 are read and dropped,
+    // then the pixels 7, 255 and 0 follow.
+    std::string b = Header(1, 3, 1, 8, 0x20, 0, 300, 24);
+    for (int i = 0; i < 300; ++i) b += std::string(3, (char)(i % 256 == 7 ? 70 : i % 256));
+    b += std::string("\x07\xFF\x00", 3);
+    Source source(Source::kMemory, b);
+    int32_t w, h, count = 0;
+    RGBQUAD palette[256];
+    GlobalBlock rgb(pic_ReadTGA(source, &w, &h, 24, nullptr, 0));
+    ASSERT_EQ(pic_GetLastError(), PIC_ERR_OK);
+    EXPECT_EQ(std::string((const char*)rgb.data, 9), std::string("\x46\x46\x46\xFF\xFF\xFF\x00\x00\x00", 9));
+    Source again(Source::kMemory, b);
+    ASSERT_TRUE(pic_GetTGAPalette(again, &count, palette, 0));
+    EXPECT_EQ(count, 256);
+}
