@@ -88,13 +88,12 @@ bool DecodeLine(CPicReaderContext& context, CPicSourceFeed& feed, uint8_t* line,
     while (at < size) {
         uint8_t code, value;
         if (!feed.Byte(code)) return context.Fail(PIC_ERR_FILE_READ);
-        uint32_t count = 1;
-        value = code;
-        if ((code & 0xC0) == 0xC0) {
-            count = code & 0x3F;
-            if (!feed.Byte(value)) return context.Fail(PIC_ERR_FILE_READ);
+        if ((code & 0xC0) != 0xC0) {
+            line[at++] = code;
+            continue;
         }
-        count = std::min(count, size - at);
+        if (!feed.Byte(value)) return context.Fail(PIC_ERR_FILE_READ);
+        uint32_t count = std::min<uint32_t>(code & 0x3F, size - at);
         memset(line + at, value, count);
         at += count;
     }

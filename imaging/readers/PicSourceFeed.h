@@ -27,8 +27,8 @@ public:
         uint32_t done = 0;
         while (done < n) {
             if (m_position == m_end) {
-                // Large reads bypass the buffer.
-                if (n - done >= m_buffer.size()) return done + m_source.Read(out + done, n - done);
+                // Large reads bypass the buffer (a row of a few kilobytes already is one).
+                if (n - done >= kDirectRead) return done + m_source.Read(out + done, n - done);
                 if (!Fill()) break;
             }
             uint32_t take = std::min<uint32_t>(n - done, m_end - m_position);
@@ -41,6 +41,8 @@ public:
     bool ReadExact(uint8_t* out, uint32_t n) { return Read(out, n) == n; }
 
 private:
+    static constexpr uint32_t kDirectRead = 4096;
+
     bool Fill() {
         m_position = 0;
         m_end = m_source.Read(m_buffer.data(), (uint32_t)m_buffer.size());

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "framework/base/WipedMemory.h"
+#include "imaging/core/PicConvert.h"
 #include "imaging/core/PicSizes.h"
 #include "imaging/readers/PicDibBuilder.h"
 #include "imaging/readers/PicReaderFrame.h"
@@ -126,7 +127,7 @@ public:
             uint32_t n = std::min(m_left, m_width - filled);
             uint8_t* at = m_row.data() + (size_t)filled * m_bytes;
             if (m_isRun) {
-                for (uint32_t i = 0; i < n; ++i) memcpy(at + (size_t)i * m_bytes, m_runValue, m_bytes);
+                Repeat(at, n);
             } else if (!m_feed.ReadExact(at, n * m_bytes)) {
                 return context.Fail(PIC_ERR_FILE_READ);
             }
@@ -136,6 +137,27 @@ public:
         return true;
     }
     const uint8_t* Row() const { return m_row.data(); }
+
+private:
+    // The run's value n times from `at`.
+    void Repeat(uint8_t* at, uint32_t n) const {
+        switch (m_bytes) {
+        case 1: memset(at, m_runValue[0], n); break;
+        case 2:
+            for (uint32_t i = 0; i < n; ++i, at += 2) at[0] = m_runValue[0], at[1] = m_runValue[1];
+            break;
+        case 3:
+            for (uint32_t i = 0; i < n; ++i, at += 3) at[0] = m_runValue[0], at[1] = m_runValue[1], at[2] = m_runValue[2];
+            break;
+        default: {
+            uint32_t value;
+            memcpy(&value, m_runValue, 4);
+            for (uint32_t i = 0; i < n; ++i, at += 4) memcpy(at, &value, 4);
+        }
+        }
+    }
+
+public:
     uint32_t ValueSize() const { return m_bytes; }
 
 private:
@@ -279,8 +301,21 @@ void* ReadColourImage(CPicReaderContext& context, CPicIO& source, const TgaHeade
     if (!Prepare(context, source, h, out, nullptr, output)) return nullptr;
     uint32_t redAt = out.blueFirst ? 2 : 0, blueAt = out.blueFirst ? 0 : 2;
     DecodeRows(context, feed, h, out, output.Data(), [&](const uint8_t* v, uint8_t* row) {
-        if (!lookUp && valueBytes == 3 && pixelBytes == 3 && out.blueFirst) {
-            memcpy(row, v, (size_t)h.width * 3);
+        if (!lookUp && valueBytes == pixelBytes && valueBytes >= 3) {
+            // Stored blue, green, red (, alpha): copied, or with red and blue exchanged.
+            if (out.blueFirst) {
+                memcpy(row, v, (size_t)h.width * pixelBytes);
+            } else if (pixelBytes == 3) {
+                CopySwapRB24(v, row, h.width);
+            } else {
+                memcpy(row, v, (size_t)h.width * 4);
+                SwapRB32InPlace(row, h.width, 1);
+            }
+            return;
+        }
+        if (!lookUp && valueBytes == 3 && pixelBytes == 4 && !out.blueFirst) {
+            for (uint32_t x = 0; x < h.width; ++x, v += 3, row += 4)
+                row[0] = v[2], row[1] = v[1], row[2] = v[0], row[3] = 255;
             return;
         }
         for (uint32_t x = 0; x < h.width; ++x, v += valueBytes, row += pixelBytes) {
