@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "framework/base/WipedMemory.h"
+#include "imaging/core/PicConvert.h"
 #include "imaging/core/PicEntryPoints.h"
 #include "imaging/core/PicImgUtil.h"
 #include "imaging/core/PicOperation.h"
@@ -132,20 +134,20 @@ void CPicGenericReadBase::IndexedToRgb(const RGBQUAD* palette, uint32_t count) {
 }
 
 void CPicGenericReadBase::OneBitToRgb(const RGBQUAD* palette) {
-    uint8_t* rgb = NewBlock(3ull * m_width * m_height);
-    if (rgb == nullptr) {
+    // One index a pixel, then the palette as for the indexed formats.
+    uint64_t rowBytes = ((uint64_t)m_width + 7) / 8;
+    uint8_t* indices = NewBlock((uint64_t)m_width * m_height);
+    if (indices == nullptr) {
         result = PIC_ERR_OUT_OF_MEMORY;
         FreeBuffer();
         return;
     }
-    int32_t kept = result;
-    CPicOperation op;
-    op.Convert1BitToRGB(m_buffer, (uint32_t)m_width, (uint32_t)m_height, ((uint32_t)m_width + 7) / 8, palette, rgb,
-                        3u * m_width);
+    for (int32_t y = 0; y < m_height; ++y)
+        ExpandIndexRowTo8Bit(m_buffer + y * rowBytes, indices + (uint64_t)y * m_width, (uint32_t)m_width, 1);
+    WipeBytes(m_buffer, (size_t)(rowBytes * m_height));
     GlobalFree(m_buffer);
-    m_buffer = rgb;
-    m_bits = 24;
-    result = kept != PIC_ERR_OK ? kept : op.status;
+    m_buffer = indices;
+    IndexedToRgb(palette, 2);
 }
 
 void CPicGenericReadBase::Read24() {

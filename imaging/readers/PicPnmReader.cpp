@@ -89,6 +89,13 @@ public:
     virtual bool ReadRow(uint8_t* row) = 0;
 
 protected:
+    // The sample row and the scaling of the greymap and pixmap readers.
+    int32_t InitSamples(size_t count) {
+        m_samples.resize(count);
+        m_scale = std::make_unique<SampleScale>(m_maxval, m_sixteenBit ? 65535u : 255u, m_rawSamples);
+        return 0;
+    }
+
     PnmStreamOps* m_stream = nullptr;
     uint32_t m_width = 0;
     uint32_t m_depth = 0;
@@ -97,6 +104,8 @@ protected:
     bool m_swapRB = false;
     bool m_sixteenBit = false;
     bool m_rawSamples = false;
+    WipedSamples m_samples;
+    std::unique_ptr<SampleScale> m_scale;
 };
 
 // Bitmap rows packed 8 pixels a byte, first pixel in the top bit: 1 white, 0 black.
@@ -133,9 +142,7 @@ public:
     int32_t Init(PnmStreamOps* stream, uint32_t width, uint32_t depth, int32_t format, uint32_t maxval, bool swapRB,
                  bool sixteenBit, bool rawSamples) override {
         CPicPNMReader::Init(stream, width, depth, format, maxval, swapRB, sixteenBit, rawSamples);
-        m_samples.resize(width);
-        m_scale = std::make_unique<SampleScale>(maxval, sixteenBit ? 65535u : 255u, rawSamples);
-        return 0;
+        return InitSamples(width);
     }
     bool ReadRow(uint8_t* row) override {
         if (!m_sixteenBit && m_format == PNM_RAW_GRAYMAP && m_maxval < 256) {
@@ -155,9 +162,6 @@ public:
         return true;
     }
 
-private:
-    WipedSamples m_samples;
-    std::unique_ptr<SampleScale> m_scale;
 };
 
 class CPicPNMReaderColor : public CPicPNMReader {
@@ -165,9 +169,7 @@ public:
     int32_t Init(PnmStreamOps* stream, uint32_t width, uint32_t depth, int32_t format, uint32_t maxval, bool swapRB,
                  bool sixteenBit, bool rawSamples) override {
         CPicPNMReader::Init(stream, width, depth, format, maxval, swapRB, sixteenBit, rawSamples);
-        m_samples.resize(3ull * width);
-        m_scale = std::make_unique<SampleScale>(maxval, sixteenBit ? 65535u : 255u, rawSamples);
-        return 0;
+        return InitSamples(3ull * width);
     }
     bool ReadRow(uint8_t* row) override {
         if (!m_sixteenBit && m_format == PNM_RAW_PIXMAP && m_maxval < 256) {
@@ -199,9 +201,6 @@ public:
         return true;
     }
 
-private:
-    WipedSamples m_samples;
-    std::unique_ptr<SampleScale> m_scale;
 };
 
 void TraceLayerError(const VovIredev::PicException& e) {

@@ -9,25 +9,6 @@ using namespace browsertest;
 
 namespace {
 
-std::map<std::string, Reference> KindReferences()
-{
-    std::map<std::string, Reference> table;
-    std::string text = FixtureBytes("expected-kinds.txt");
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        char name[64] = {};
-        int w = 0, h = 0, r = 0, g = 0, b = 0;
-        if (sscanf(line.c_str(), "%63s %d %d %d %d %d", name, &w, &h, &r, &g, &b) == 6)
-            table[name] = Reference{w, h, RGB(r, g, b)};
-        if (end == std::string::npos)
-            break;
-        start = end + 1;
-    }
-    return table;
-}
-
 const char* const kFixtures[] = {"solid.tga", "solidmap.tga", "solid.pcx", "solid8.pcx"};
 
 }  // namespace
@@ -35,7 +16,7 @@ const char* const kFixtures[] = {"solid.tga", "solidmap.tga", "solid.pcx", "soli
 TEST(BrowserPictureKinds, TargaAndPcxLoadPlainAndEncrypted)
 {
     KeyScope key(L"kinds password");
-    auto references = KindReferences();
+    auto references = References("expected-kinds.txt");
     qvtest::TempFolder folder;
     for (const char* fixture : kFixtures) {
         const Reference& reference = references[fixture];
@@ -59,7 +40,7 @@ TEST(BrowserPictureKinds, TargaAndPcxLoadPlainAndEncrypted)
 TEST(BrowserPictureKinds, ThumbnailsOfPlainAndEncryptedTargaAndPcx)
 {
     KeyScope key(L"kinds password");
-    auto references = KindReferences();
+    auto references = References("expected-kinds.txt");
     qvtest::TempFolder folder;
     struct File {
         CString path;

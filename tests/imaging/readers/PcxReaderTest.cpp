@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "../../QvTest.h"
+#include "HostileCases.h"
 #include "ReaderTestSupport.h"
 #include "imaging/core/PicThreadState.h"
 #include "imaging/readers/PicPcxReader.h"
@@ -122,14 +123,7 @@ TEST(PcxReader, HostileHeadersAndData) {
     std::string cut = FixtureBytes("pcx24_master7x5.pcx");
     cut.resize(140);
     std::string good = Header(8, 3, 1, 1, 4) + std::string(8, '\x01');
-    struct Case {
-        const char* fault;
-        std::string bytes;
-        int32_t depth;
-        uint32_t flags;
-        int32_t code;
-        bool pixels;
-    } cases[] = {
+    std::vector<readertest::HostileCase> cases = {
         {"a good 4 x 2 image", good, 8, 0, PIC_ERR_OK, true},
         {"version 4 refused", Header(8, 3, 1, 1, 4, 4) + std::string(8, '\x01'), 8, 0, PIC_ERR_BAD_PCX, false},
         {"short header", good.substr(0, 100), 8, 0, PIC_ERR_BAD_PCX, false},
@@ -146,15 +140,11 @@ TEST(PcxReader, HostileHeadersAndData) {
         {"data cut: partial image with 3", cut, 24, 0, PIC_ERR_FILE_READ, true},
         {"header only: 3, not billions of reads", good.substr(0, 128), 8, 0, PIC_ERR_FILE_READ, true},
     };
-    for (const Case& c : cases) {
-        Source source(Source::kMemory, c.bytes);
+    readertest::ExpectHostileOutcomes(cases, [](CPicIO* source, const readertest::HostileCase& c) {
         RGBQUAD palette[256];
         int32_t w = 0, h = 0;
-        GlobalBlock block(pic_ReadPCX(source, &w, &h, c.depth, palette, c.flags));
-        EXPECT_EQ(pic_GetLastError(), c.code) << c.fault;
-        EXPECT_EQ(block.data != nullptr, c.pixels) << c.fault;
-        EXPECT_EQ(readertest::CallDepth(), 0) << c.fault;
-    }
+        return pic_ReadPCX(source, &w, &h, c.depth, palette, c.flags);
+    });
 }
 
 TEST(PcxReader, RunsStopAtTheLineEnd) {

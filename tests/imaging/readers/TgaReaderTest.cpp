@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "../../QvTest.h"
+#include "HostileCases.h"
 #include "ReaderTestSupport.h"
 #include "imaging/core/PicThreadState.h"
 #include "imaging/readers/PicSources.h"
@@ -138,14 +139,7 @@ TEST(TgaReader, HostileHeadersAndData) {
     std::string map5 = FixtureBytes("tgamap16first5_7x5.tga");
     std::string cut = FixtureBytes("tga10_master7x5.tga");
     cut.resize(cut.size() - 20);
-    struct Case {
-        const char* fault;
-        std::string bytes;
-        int32_t depth;
-        uint32_t flags;
-        int32_t code;
-        bool pixels;
-    } cases[] = {
+    std::vector<readertest::HostileCase> cases = {
         {"short header", std::string(10, '\0'), 24, 0, PIC_ERR_FILE_READ, false},
         {"image type 4", Header(4, 2, 2, 24) + std::string(12, 'x'), 24, 0, PIC_ERR_BAD_TGA, false},
         {"pixel depth 12", Header(2, 2, 2, 12) + std::string(12, 'x'), 24, 0, PIC_ERR_BAD_TGA, false},
@@ -160,15 +154,11 @@ TEST(TgaReader, HostileHeadersAndData) {
         {"run-length data cut: partial image with 3", cut, 24, 0, PIC_ERR_FILE_READ, true},
         {"mapped file cut in the pixels", map5.substr(0, map5.size() - 10), 8, 0, PIC_ERR_FILE_READ, true},
     };
-    for (const Case& c : cases) {
-        Source source(Source::kMemory, c.bytes);
+    readertest::ExpectHostileOutcomes(cases, [](CPicIO* source, const readertest::HostileCase& c) {
         RGBQUAD palette[256];
         int32_t w = 0, h = 0;
-        GlobalBlock block(pic_ReadTGA(source, &w, &h, c.depth, palette, c.flags));
-        EXPECT_EQ(pic_GetLastError(), c.code) << c.fault;
-        EXPECT_EQ(block.data != nullptr, c.pixels) << c.fault;
-        EXPECT_EQ(readertest::CallDepth(), 0) << c.fault;
-    }
+        return pic_ReadTGA(source, &w, &h, c.depth, palette, c.flags);
+    });
 }
 
 TEST(TgaReader, MapIndexBeyondTheMapReadsEntryZero) {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "../../QvTest.h"
+#include "HostileCases.h"
 #include "ReaderTestSupport.h"
 #include "imaging/core/PicThreadState.h"
 #include "imaging/readers/PicSources.h"
@@ -59,14 +60,7 @@ TEST(WbmpReader, HeaderIntegersAndLayouts) {
 }
 
 TEST(WbmpReader, HostileHeadersAndData) {
-    struct Case {
-        const char* fault;
-        std::string bytes;
-        int32_t depth;
-        uint32_t flags;
-        int32_t code;
-        bool pixels;
-    } cases[] = {
+    std::vector<readertest::HostileCase> cases = {
         {"type 1", std::string("\x01\0\x01\x01\x80", 5), 8, 0, PIC_ERR_BAD_WBMP, false},
         {"fixed header 1", std::string("\0\x01\x01\x01\x80", 5), 8, 0, PIC_ERR_BAD_WBMP, false},
         {"integer of 6 bytes refused", std::string("\0\0\x81\x81\x81\x81\x81\x01\x01", 9) + std::string(40, 'x'), 8, 0,
@@ -78,14 +72,10 @@ TEST(WbmpReader, HostileHeadersAndData) {
         {"null palette", std::string("\0\0\x01\x01\x80", 5), 8, 0, PIC_ERR_BAD_PARAM, false},
         {"cut in the rows: partial image with 3", std::string("\0\0\x08\x04\xFF\xFF", 6), 8, 0, PIC_ERR_FILE_READ, true},
     };
-    for (const Case& c : cases) {
-        Source source(Source::kMemory, c.bytes);
+    readertest::ExpectHostileOutcomes(cases, [](CPicIO* source, const readertest::HostileCase& c) {
         RGBQUAD palette[256];
         int32_t w = 0, h = 0;
         bool nullPalette = std::string(c.fault) == "null palette";
-        GlobalBlock block(pic_ReadWBMP(source, &w, &h, nullPalette ? nullptr : palette, c.depth, c.flags));
-        EXPECT_EQ(pic_GetLastError(), c.code) << c.fault;
-        EXPECT_EQ(block.data != nullptr, c.pixels) << c.fault;
-        EXPECT_EQ(readertest::CallDepth(), 0) << c.fault;
-    }
+        return pic_ReadWBMP(source, &w, &h, nullPalette ? nullptr : palette, c.depth, c.flags);
+    });
 }
