@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "../../QvTest.h"
+#include "HostileCases.h"
 #include "ReaderTestSupport.h"
 #include "imaging/core/PicThreadState.h"
 #include "imaging/readers/PicBmpReader.h"
@@ -166,4 +167,23 @@ TEST(BmpLongHeaders, VersionFourAndFiveHeadersRead) {
                 << c.fault;
             EXPECT_EQ(RgbOf(image), expected) << c.fault;
         }
+}
+
+TEST(BmpLongHeaders, HostileLongHeaders) {
+    std::string v5 = FixtureBytes("bmpv5_master7x5.bmp");
+    std::string otherSize = v5;
+    otherSize[14] = 64;  // a 64-byte header is still refused
+    std::string cutHeader = v5.substr(0, 14 + 100);
+    std::string cutPixels = v5.substr(0, v5.size() - 10);
+    std::vector<readertest::HostileCase> cases = {
+        {"header size 64 refused", otherSize, 24, 0, PIC_ERR_BAD_BMP, false},
+        {"124-byte header cut short", cutHeader, 24, 0, PIC_ERR_FILE_READ, false},
+        {"pixels cut short: partial image with 3", cutPixels, 24, 0, PIC_ERR_FILE_READ, true},
+        {"packed bitmap of a cut header", cutHeader, 24, 2, PIC_ERR_FILE_READ, false},
+    };
+    readertest::ExpectHostileOutcomes(cases, [](CPicIO* source, const readertest::HostileCase& c) {
+        RGBQUAD palette[256];
+        int32_t w = 0, h = 0;
+        return pic_ReadBMP(source, &w, &h, c.depth, palette, c.flags);
+    });
 }

@@ -193,3 +193,18 @@ TEST(TgaReader, AMapOfThreeHundredEntriesKeepsTheFirst256AndThePixelsInPlace) {
     ASSERT_TRUE(pic_GetTGAPalette(again, &count, palette, 0));
     EXPECT_EQ(count, 256);
 }
+
+TEST(TgaReader, ColourMappedPixelsAreOpaqueAt32Bits) {
+    // The 24-bit map's entries have alpha 0 in the palette (as a palette's
+    // reserved byte), but the pixels they colour are opaque.
+    Source source(Source::kMemory, FixtureBytes("tga9_master13x3.tga"));
+    int32_t w = 0, h = 0;
+    GlobalBlock rgba(pic_ReadTGA(source, &w, &h, 32, nullptr, 0));
+    ASSERT_EQ(pic_GetLastError(), PIC_ERR_OK);
+    for (int32_t i = 0; i < w * h; ++i) EXPECT_EQ(rgba.data[4 * i + 3], 255) << i;
+    Source again(Source::kMemory, FixtureBytes("tga9_master13x3.tga"));
+    RGBQUAD palette[256];
+    int32_t count = 0;
+    ASSERT_TRUE(pic_GetTGAPalette(again, &count, palette, 0));
+    EXPECT_EQ(palette[0].rgbReserved, 0);
+}
