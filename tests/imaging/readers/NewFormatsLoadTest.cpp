@@ -2,10 +2,12 @@
 // object, from files and from memory, as the thumbnail browser and the
 // preview load them; and bitmaps with the 108- and 124-byte headers.
 #include <cstring>
+#include <functional>
 
 #include "../../QvTest.h"
 #include "HostileCases.h"
 #include "ReaderTestSupport.h"
+#include "framework/base/WipedMemory.h"
 #include "imaging/core/PicThreadState.h"
 #include "imaging/readers/PicBmpReader.h"
 #include "imaging/readers/PicGenericReader.h"
@@ -186,4 +188,30 @@ TEST(BmpLongHeaders, HostileLongHeaders) {
         int32_t w = 0, h = 0;
         return pic_ReadBMP(source, &w, &h, c.depth, palette, c.flags);
     });
+}
+
+TEST(NewFormatsMemory, WorkingRowsComeFromTheWipingHeapAndGoBackWiped) {
+    struct Case {
+        const char* file;
+        std::function<void*(CPicIO*)> read;
+    } cases[] = {
+        {"tga10_master7x5.tga", [](CPicIO* s) { int32_t w, h; return pic_ReadImage(s, &w, &h, PIC_KIND_RGB, 0); }},
+        {"tgamap16first5_7x5.tga", [](CPicIO* s) { int32_t w, h; return pic_ReadImage(s, &w, &h, PIC_KIND_RGBA, 0); }},
+        {"pcx4p_master7x5.pcx", [](CPicIO* s) { int32_t w, h; return pic_ReadImage(s, &w, &h, PIC_KIND_RGB, 0); }},
+        {"ppm1000_master7x5_plain.ppm", [](CPicIO* s) { int32_t w, h; return pic_ReadImage(s, &w, &h, PIC_KIND_RGB, 0); }},
+        {"pbm_master7x5.pbm", [](CPicIO* s) { int32_t w, h; return pic_ReadImage(s, &w, &h, PIC_KIND_RGB, 0); }},
+        {"wbmp_master7x5.wbmp", [](CPicIO* s) { int32_t w, h; return pic_ReadImage(s, &w, &h, PIC_KIND_RGB, 0); }},
+    };
+    for (const Case& c : cases) {
+        CString name(c.file);
+        WipedMemoryTotals before = WipedMemoryCounts();
+        {
+            Source source(Source::kFile, FixtureBytes(c.file), name);
+            GlobalBlock pixels(c.read(source));
+            ASSERT_EQ(pic_GetLastError(), PIC_ERR_OK) << c.file;
+        }
+        WipedMemoryTotals after = WipedMemoryCounts();
+        EXPECT_GT(after.allocated, before.allocated) << c.file << ": the working rows";
+        EXPECT_EQ(after.wiped - before.wiped, after.allocated - before.allocated) << c.file;
+    }
 }
