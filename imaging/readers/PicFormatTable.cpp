@@ -14,13 +14,17 @@
 
 namespace {
 
+void TakeResolution(CPicProbe* out, const PicResolutionInfo& resolution) {
+    out->xResolution = resolution.x;
+    out->yResolution = resolution.y;
+    out->resolutionUnit = resolution.unit;
+}
+
 BOOL WINAPI ProbeJpeg(CPicIO* source, CPicProbe* out) {
     PicResolutionInfo resolution = {0, 0, 0};
     BOOL ok = pic_GetJPGDims(source, &out->width, &out->height, &out->bitsPerPixel, nullptr, nullptr, &resolution,
                              nullptr);
-    out->xResolution = resolution.x;
-    out->yResolution = resolution.y;
-    out->resolutionUnit = resolution.unit;
+    TakeResolution(out, resolution);
     return ok;
 }
 
@@ -31,9 +35,7 @@ void* WINAPI ReadJpeg(CPicIO* source, int32_t* width, int32_t* height, int32_t d
 BOOL WINAPI ProbeBmp(CPicIO* source, CPicProbe* out) {
     PicResolutionInfo resolution = {0, 0, 0};
     BOOL ok = pic_GetBMPDims(source, &out->width, &out->height, &out->bitsPerPixel, &resolution, 0);
-    out->xResolution = resolution.x;
-    out->yResolution = resolution.y;
-    out->resolutionUnit = resolution.unit;
+    TakeResolution(out, resolution);
     return ok;
 }
 
@@ -44,9 +46,7 @@ BOOL WINAPI ProbePng(CPicIO* source, CPicProbe* out) {
     PicResolutionInfo resolution = {0, 0, 0};
     BOOL ok = pic_GetPNGDims(source, &out->width, &out->height, &out->bitDepth, &out->colourType, &interlace, &index,
                              &red, &green, &blue, &grey, &resolution, nullptr);
-    out->xResolution = resolution.x;
-    out->yResolution = resolution.y;
-    out->resolutionUnit = resolution.unit;
+    TakeResolution(out, resolution);
     return ok;
 }
 
@@ -68,9 +68,7 @@ void* WINAPI ReadGif(CPicIO* source, int32_t* width, int32_t* height, int32_t, R
 BOOL WINAPI ProbePcx(CPicIO* source, CPicProbe* out) {
     PicResolutionInfo resolution = {0, 0, 0};
     BOOL ok = pic_GetPCXDims(source, &out->width, &out->height, &out->bitsPerPixel, &resolution, 0);
-    out->xResolution = resolution.x;
-    out->yResolution = resolution.y;
-    out->resolutionUnit = resolution.unit;
+    TakeResolution(out, resolution);
     return ok;
 }
 
