@@ -12,7 +12,11 @@
 #include "imaging/readers/PicBmpReader.h"
 #include "imaging/readers/PicGenericReader.h"
 #include "imaging/readers/PicImageEx.h"
+#include "imaging/readers/PicPcxReader.h"
+#include "imaging/readers/PicPnmReader.h"
 #include "imaging/readers/PicSources.h"
+#include "imaging/readers/PicTgaReader.h"
+#include "imaging/readers/PicWbmpReader.h"
 
 using readertest::FixtureBytes;
 using readertest::FixturePath;
@@ -213,5 +217,45 @@ TEST(NewFormatsMemory, WorkingRowsComeFromTheWipingHeapAndGoBackWiped) {
         WipedMemoryTotals after = WipedMemoryCounts();
         EXPECT_GT(after.allocated, before.allocated) << c.file << ": the working rows";
         EXPECT_EQ(after.wiped - before.wiped, after.allocated - before.allocated) << c.file;
+    }
+}
+
+TEST(NewFormatsDib, PackedBitmapsHaveTheImagesOwnDepthAndTable) {
+    struct Case {
+        const char* fault;
+        const char* file;
+        std::function<void*(CPicIO*)> read;
+        uint16_t bits;
+        uint32_t colours;
+        uint8_t firstEntryRed;  // colour table entry 0 (black for bitmaps)
+    } cases[] = {
+        {"colour-mapped Targa: 8 bits, 256 entries", "tga1_master7x5.tga",
+         [](CPicIO* s) { int32_t w, h; return pic_ReadTGA(s, &w, &h, 0, nullptr, 2); }, 8, 256, 0xFF},
+        {"32-bit Targa stays 32 bits", "tga32rle_footer_7x5.tga",
+         [](CPicIO* s) { int32_t w, h; return pic_ReadTGA(s, &w, &h, 0, nullptr, 2); }, 32, 0, 0},
+        {"1-bit PCX: 2 entries", "pcx1_master7x5.pcx",
+         [](CPicIO* s) { int32_t w, h; return pic_ReadPCX(s, &w, &h, 0, nullptr, 2); }, 1, 2, 0},
+        {"raw bitmap: 1 bit, black is entry 0", "pbm_master7x5.pbm",
+         [](CPicIO* s) { int32_t w, h; return pic_ReadPNM(s, &w, &h, 0, 2); }, 1, 2, 0},
+        {"greymap: 8 bits, grey ramp", "pgm15_master7x5.pgm",
+         [](CPicIO* s) { int32_t w, h; return pic_ReadPNM(s, &w, &h, 0, 2); }, 8, 256, 0},
+        {"WBMP: 1 bit", "wbmp_master7x5.wbmp",
+         [](CPicIO* s) { int32_t w, h; return pic_ReadWBMP(s, &w, &h, nullptr, 8, 2); }, 1, 2, 0},
+    };
+    for (const Case& c : cases) {
+        Source source(Source::kMemory, FixtureBytes(c.file));
+        GlobalBlock dib(c.read(source));
+        ASSERT_EQ(pic_GetLastError(), PIC_ERR_OK) << c.fault;
+        const BITMAPINFOHEADER* header = reinterpret_cast<const BITMAPINFOHEADER*>(dib.data);
+        EXPECT_EQ(header->biSize, 40u) << c.fault;
+        EXPECT_EQ(header->biWidth, 7) << c.fault;
+        EXPECT_EQ(header->biHeight, 5) << c.fault;
+        EXPECT_EQ(header->biBitCount, c.bits) << c.fault;
+        EXPECT_EQ(header->biClrUsed, c.colours) << c.fault;
+        uint32_t stride = ((7 * c.bits + 31) / 32) * 4;
+        EXPECT_EQ(header->biSizeImage, stride * 5) << c.fault;
+        if (c.colours != 0 && c.firstEntryRed != 0xFF) {
+            EXPECT_EQ(dib.data[40 + 2], c.firstEntryRed) << c.fault;
+        }
     }
 }
