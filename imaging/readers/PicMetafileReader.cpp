@@ -45,6 +45,50 @@ bool IsEnhanced(const uint8_t* bytes, uint64_t size) {
     return size >= 44 && Le32(bytes) == EMR_HEADER && memcmp(bytes + 40, " EMF", 4) == 0;
 }
 
+// The record chain of an enhanced metafile: every record at least 8 bytes,
+// whole words, inside the bytes the header counts and the data holds.
+bool EnhancedRecordsFit(const uint8_t* bytes, uint64_t size) {
+    if (size < 88) return false;
+    uint64_t total = Le32(bytes + 48);
+    if (total > size || total < 88) return false;
+    for (uint64_t at = 0; at + 8 <= total;) {
+        uint32_t type = Le32(bytes + at), length = Le32(bytes + at + 4);
+        if (length < 8 || length % 4 != 0 || at + length > total) return false;
+        if (type == EMR_EOF) return true;
+        at += length;
+    }
+    return true;
+}
+
+// The records of an old-style metafile: the 18-byte header, then records
+// of at least 3 words inside the words the header counts and the data holds.
+// A record of no size would have the system's player go round for ever.
+bool OldStyleRecordsFit(const uint8_t* bytes, uint64_t size) {
+    if (size < 18) return false;
+    uint32_t type = (uint32_t)(bytes[0] | bytes[1] << 8), headerWords = (uint32_t)(bytes[2] | bytes[3] << 8);
+    uint64_t total = 2ull * Le32(bytes + 6);
+    if ((type != 1 && type != 2) || headerWords != 9 || total > size || total < 18) return false;
+    for (uint64_t at = 18; at + 6 <= total;) {
+        uint64_t length = 2ull * Le32(bytes + at);
+        uint32_t function = (uint32_t)(bytes[at + 4] | bytes[at + 5] << 8);
+        if (length < 6 || at + length > total) return false;
+        if (function == 0) return true;
+        at += length;
+    }
+    return true;
+}
+
+// Whether the bytes are a metafile whose records the system can walk.
+bool RecordsFit(CPicReaderContext& context, const WipedBytes& bytes) {
+    const uint8_t* b = bytes.data();
+    uint64_t size = bytes.size();
+    bool fit = IsEnhanced(b, size) ? EnhancedRecordsFit(b, size)
+               : size >= kPlaceableHeaderSize && Le32(b) == kPlaceableKey
+                   ? OldStyleRecordsFit(b + kPlaceableHeaderSize, size - kPlaceableHeaderSize)
+                   : OldStyleRecordsFit(b, size);
+    return fit || context.Fail(PIC_ERR_BAD_METAFILE);
+}
+
 // An enhanced-metafile handle from a file's or a source's bytes.
 HENHMETAFILE FromBytes(CPicReaderContext& context, const WipedBytes& bytes, int32_t W, int32_t H,
                        bool oldStyleKnown, Placeable& placeable) {
@@ -202,12 +246,14 @@ void* ReadByName(CPicReaderContext& context, const char* name, int32_t* width, i
     if (GetFileAttributesA(name) == INVALID_FILE_ATTRIBUTES) return context.Fail(PIC_ERR_FILE_OPEN), nullptr;
     Placeable placeable;
     HENHMETAFILE emf = nullptr;
-    // A placeable file goes by its own header, which the system's loaders
-    // would not size by.
     CPicIO_File file;
     if (!file.Open(name)) return context.Fail(PIC_ERR_FILE_OPEN), nullptr;
-    uint8_t key[4] = {};
-    bool keyed = file.ReadExact(key, 4) && Le32(key) == kPlaceableKey;
+    WipedBytes bytes;
+    if (!ReadAll(context, file, bytes) || !RecordsFit(context, bytes)) return nullptr;
+    file.Close();
+    // A placeable file goes by its own header, which the system's loaders
+    // would not size by.
+    bool keyed = Le32(bytes.data()) == kPlaceableKey;
     if (!keyed) emf = GetEnhMetaFileA(name);
     if (emf == nullptr && !keyed) {
         if (HMETAFILE old = GetMetaFileA(name)) {
@@ -217,12 +263,9 @@ void* ReadByName(CPicReaderContext& context, const char* name, int32_t* width, i
         }
     }
     if (emf == nullptr) {
-        WipedBytes bytes;
-        if (!file.Rewind() || !ReadAll(context, file, bytes)) return nullptr;
         emf = FromBytes(context, bytes, W, H, false, placeable);
         if (emf == nullptr) return nullptr;
     }
-    file.Close();
     void* result = Render(context, emf, placeable, width, height, W, H, background, flags);
     DeleteEnhMetaFile(emf);
     return result;
@@ -260,7 +303,7 @@ void* WINAPI pic_ReadMetafileSource(CPicIO* source, int32_t* width, int32_t* hei
         if (height == nullptr) height = &ignored;
         *width = *height = 0;
         WipedBytes bytes;
-        if (!source->Rewind() || !ReadAll(context, *source, bytes)) return nullptr;
+        if (!source->Rewind() || !ReadAll(context, *source, bytes) || !RecordsFit(context, bytes)) return nullptr;
         Placeable placeable;
         HENHMETAFILE emf = FromBytes(context, bytes, W, H, true, placeable);
         if (emf == nullptr) return nullptr;

@@ -183,6 +183,13 @@ TEST(MetafileReader, HostileHeadersAreRefused) {
         return b;
     };
     std::string records = MakeWmfRecords();
+    std::string zeroRecord = records;  // the first record after the header of no size
+    memset(&zeroRecord[18], 0, 4);
+    std::string zeroEnhancedRecord = emf;  // the record after the header of no size
+    memset(&zeroEnhancedRecord[((const ENHMETAHEADER*)emf.data())->nSize + 4], 0, 4);
+    std::string wordsBeyond = records;  // a header that counts more words than there are
+    uint32_t words = (uint32_t)records.size();
+    memcpy(&wordsBeyond[6], &words, 4);
     struct Case {
         const char* fault;
         std::string bytes;
@@ -200,6 +207,12 @@ TEST(MetafileReader, HostileHeadersAreRefused) {
         {"enhanced frame upside down", patched(24, {0, 2540, 5080, 0}), L"h.emf", PIC_ERR_BAD_METAFILE},
         {"millimetres of 0", patched(80, {0, 0}), L"i.emf", PIC_ERR_BAD_METAFILE},
         {"an empty file", std::string(), L"j.wmf", PIC_ERR_BAD_METAFILE},
+        {"an old-style record of no size would play for ever", zeroRecord, L"k.wmf", PIC_ERR_BAD_METAFILE},
+        {"the same behind a placeable header", Placeable(0, 0, 1440, 720, 1440) + zeroRecord, L"l.wmf",
+         PIC_ERR_BAD_METAFILE},
+        {"an enhanced record of no size", zeroEnhancedRecord, L"m.emf", PIC_ERR_BAD_METAFILE},
+        {"old-style header counting past the end", wordsBeyond, L"n.wmf", PIC_ERR_BAD_METAFILE},
+        {"not a metafile at all", std::string(300, 'x'), L"o.wmf", PIC_ERR_BAD_METAFILE},
     };
     qvtest::TempFolder folder;
     for (const Case& c : cases) {
