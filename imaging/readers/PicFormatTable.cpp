@@ -27,6 +27,32 @@ void* WINAPI ReadJpeg(CPicIO* source, int32_t* width, int32_t* height, int32_t d
     return pic_ReadJPG(source, width, height, depth, flags);
 }
 
+BOOL WINAPI ProbePsd(CPicIO* source, CPicProbe* out) {
+    return pic_GetPSDDims(source, &out->width, &out->height, &out->bitsPerPixel, &out->colourType, nullptr, 0);
+}
+
+BOOL WINAPI PsdPalette(CPicIO* source, int32_t* count, RGBQUAD* palette) {
+    return pic_GetPSDPalette(source, count, palette, 0);
+}
+
+// Photo CD packs are read at 768 x 512 (sub-image 3) whatever depth is asked.
+void* WINAPI ReadPcd(CPicIO* source, int32_t* width, int32_t* height, int32_t, RGBQUAD*, uint32_t flags) {
+    return pic_ReadPCD(source, width, height, 3, flags & PIC_READ_DIB);
+}
+
+// Metafiles at the thread's metafile size: by name from a file, from their
+// bytes otherwise.
+void* WINAPI ReadMetafile(CPicIO* source, int32_t* width, int32_t* height, int32_t, RGBQUAD*, uint32_t flags) {
+    CPicThreadState* state = GetThreadState();
+    if (state == nullptr || source == nullptr) return nullptr;
+    uint32_t metafileFlags = PIC_METAFILE_FIXED_SIZE | ((flags & PIC_READ_DIB) ? PIC_METAFILE_DIB : 0u);
+    if (source->mode == PIC_SOURCE_FILE)
+        return pic_ReadMetafile(source->GetName(), width, height, state->metafileWidth, state->metafileHeight,
+                                state->metafileBackground, metafileFlags);
+    return pic_ReadMetafileSource(source, width, height, state->metafileWidth, state->metafileHeight,
+                                  state->metafileBackground, metafileFlags);
+}
+
 BOOL WINAPI ProbeBmp(CPicIO* source, CPicProbe* out) {
     PicResolutionInfo resolution = {0, 0, 0};
     BOOL ok = pic_GetBMPDims(source, &out->width, &out->height, &out->bitsPerPixel, &resolution, 0);
@@ -62,32 +88,6 @@ BOOL WINAPI ProbeGif(CPicIO* source, CPicProbe* out) {
 // GIF pixels are colour indices whatever depth is asked.
 void* WINAPI ReadGif(CPicIO* source, int32_t* width, int32_t* height, int32_t, RGBQUAD* palette, uint32_t flags) {
     return pic_ReadGIF(source, width, height, nullptr, palette, flags);
-}
-
-BOOL WINAPI ProbePsd(CPicIO* source, CPicProbe* out) {
-    return pic_GetPSDDims(source, &out->width, &out->height, &out->bitsPerPixel, &out->colourType, nullptr, 0);
-}
-
-BOOL WINAPI PsdPalette(CPicIO* source, int32_t* count, RGBQUAD* palette) {
-    return pic_GetPSDPalette(source, count, palette, 0);
-}
-
-// Photo CD packs are read at 768 x 512 (sub-image 3) whatever depth is asked.
-void* WINAPI ReadPcd(CPicIO* source, int32_t* width, int32_t* height, int32_t, RGBQUAD*, uint32_t flags) {
-    return pic_ReadPCD(source, width, height, 3, flags & PIC_READ_DIB);
-}
-
-// Metafiles at the thread's metafile size: by name from a file, from their
-// bytes otherwise.
-void* WINAPI ReadMetafile(CPicIO* source, int32_t* width, int32_t* height, int32_t, RGBQUAD*, uint32_t flags) {
-    CPicThreadState* state = GetThreadState();
-    if (state == nullptr || source == nullptr) return nullptr;
-    uint32_t metafileFlags = PIC_METAFILE_FIXED_SIZE | ((flags & PIC_READ_DIB) ? PIC_METAFILE_DIB : 0u);
-    if (source->mode == PIC_SOURCE_FILE)
-        return pic_ReadMetafile(source->GetName(), width, height, state->metafileWidth, state->metafileHeight,
-                                state->metafileBackground, metafileFlags);
-    return pic_ReadMetafileSource(source, width, height, state->metafileWidth, state->metafileHeight,
-                                  state->metafileBackground, metafileFlags);
 }
 
 const CPicFormatEntry kFormats[PIC_READER_COUNT] = {

@@ -331,16 +331,16 @@ int32_t CPicImageEx::GuessTypeOfSource(CPicIO* source, const WCHAR* name) {
     case FileTypeJPEG24: return probe.bitsPerPixel <= 8 ? FileTypeJPEG8 : type;
     case FileTypeBMP24:
         return probe.bitsPerPixel == 1 ? FileTypeBMP1 : probe.bitsPerPixel <= 8 ? FileTypeBMP8 : type;
-    case FileTypePNG24:
-        if (probe.bitDepth == 8 && probe.colourType == 6) return FileTypePNG32;
-        if (probe.bitDepth == 1) return FileTypePNG1;
-        if (probe.bitDepth <= 8 && (probe.colourType == 3 || probe.colourType == 0)) return FileTypePNG8;
-        return type;
     case FileTypePSD24:
         return probe.colourType == PIC_PSD_BITMAP || probe.colourType == PIC_PSD_GREY ||
                        probe.colourType == PIC_PSD_INDEXED
                    ? FileTypePSD8
                    : type;
+    case FileTypePNG24:
+        if (probe.bitDepth == 8 && probe.colourType == 6) return FileTypePNG32;
+        if (probe.bitDepth == 1) return FileTypePNG1;
+        if (probe.bitDepth <= 8 && (probe.colourType == 3 || probe.colourType == 0)) return FileTypePNG8;
+        return type;
     default: return type;
     }
 }
