@@ -79,6 +79,10 @@ public:
     bool BeginPlanes(uint32_t planes, uint64_t decodedBytes);
     // The next stored row, decoded to RowBytes() bytes; false (3) when short.
     bool NextRow(const uint8_t*& row);
+    // Raw rows in memory are taken in any order: all planes of a row at once
+    // fill each output row in one pass.
+    bool RowsByPosition() const { return !packBits && m_source.mode == PIC_SOURCE_MEMORY; }
+    bool RowAt(uint32_t plane, uint32_t y, const uint8_t*& row);
     uint64_t RowBytes() const {
         return header.depth == 1 ? ((uint64_t)header.width + 7) / 8 : (uint64_t)header.width * (header.depth / 8);
     }
@@ -95,6 +99,7 @@ private:
 
     CPicReaderContext& m_context;
     CPicIO& m_source;
+    uint64_t m_dataStart = 0;
     std::vector<uint32_t> m_counts;
     uint64_t m_nextRow = 0;
     WipedBytes m_coded;
@@ -203,7 +208,14 @@ bool PsdFile::BeginPlanes(uint32_t planes, uint64_t decodedBytes) {
     }
     m_row.assign((size_t)std::max<uint64_t>(rowBytes, 1), 0);
     m_nextRow = 0;
-    return true;
+    return m_source.Tell(&m_dataStart) || Fail(PIC_ERR_FILE_READ);
+}
+
+bool PsdFile::RowAt(uint32_t plane, uint32_t y, const uint8_t*& row) {
+    row = m_row.data();
+    uint64_t at = m_dataStart + ((uint64_t)plane * header.height + y) * RowBytes();
+    return (m_source.Seek((int64_t)at, 0) && m_source.ReadExact(m_row.data(), (uint32_t)RowBytes())) ||
+           Fail(PIC_ERR_FILE_READ);
 }
 
 bool PsdFile::DecodePackBits(uint32_t count) {
@@ -301,11 +313,24 @@ bool MergePlanes(CPicReaderContext& context, PsdFile& psd, uint32_t planes, uint
     CPicProgress progress;
     uint32_t total = planes * h.height;
     uint32_t sampleBytes = h.depth / 8;
+    uint64_t stride = (uint64_t)h.width * planes;
+    if (psd.RowsByPosition()) {
+        for (uint32_t y = 0, done = 0; y < h.height; ++y) {
+            for (uint32_t p = 0; p < planes; ++p, ++done) {
+                const uint8_t* row;
+                if (!psd.RowAt(p, y, row)) return false;
+                uint8_t* o = out + PicRowOffset(y, stride) + p;
+                for (uint32_t x = 0; x < h.width; ++x) o[(uint64_t)x * planes] = row[(uint64_t)x * sampleBytes];
+                if (!PicReportRow(context, progress, done, total)) return false;
+            }
+        }
+        return true;
+    }
     for (uint32_t p = 0; p < planes; ++p) {
         for (uint32_t y = 0; y < h.height; ++y) {
             const uint8_t* row;
             if (!psd.NextRow(row)) return false;
-            uint8_t* o = out + PicRowOffset(y, (uint64_t)h.width * planes) + p;
+            uint8_t* o = out + PicRowOffset(y, stride) + p;
             for (uint32_t x = 0; x < h.width; ++x) o[(uint64_t)x * planes] = row[(uint64_t)x * sampleBytes];
             if (!PicReportRow(context, progress, p * h.height + y, total)) return false;
         }
