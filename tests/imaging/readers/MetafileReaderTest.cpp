@@ -41,12 +41,7 @@ std::string MakeEmf() {
     int h = MulDiv(2540, GetDeviceCaps(screen, VERTRES), GetDeviceCaps(screen, VERTSIZE) * 100);
     ReleaseDC(nullptr, screen);
     DrawLeftHalfRed(dc, w, h);
-    HENHMETAFILE emf = CloseEnhMetaFile(dc);
-    UINT size = GetEnhMetaFileBits(emf, 0, nullptr);
-    std::string bytes(size, '\0');
-    GetEnhMetaFileBits(emf, size, (BYTE*)bytes.data());
-    DeleteEnhMetaFile(emf);
-    return bytes;
+    return readertest::EnhancedMetafileBytes(CloseEnhMetaFile(dc));
 }
 
 // Old-style records drawing the left half of 1440 x 720 units red.

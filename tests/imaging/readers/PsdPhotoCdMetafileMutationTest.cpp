@@ -73,12 +73,7 @@ std::string SmallEmf() {
     RECT r = {2, 2, 6, 5};
     FillRect(dc, &r, brush);
     DeleteObject(brush);
-    HENHMETAFILE emf = CloseEnhMetaFile(dc);
-    UINT size = GetEnhMetaFileBits(emf, 0, nullptr);
-    std::string bytes(size, '\0');
-    GetEnhMetaFileBits(emf, size, (BYTE*)bytes.data());
-    DeleteEnhMetaFile(emf);
-    return bytes;
+    return readertest::EnhancedMetafileBytes(CloseEnhMetaFile(dc));
 }
 
 // The Photo CD fixture's header and the first rows of its Base/16 image.

@@ -64,4 +64,12 @@ void Put32(std::string& out, uint32_t value) {
     Put16(out, value >> 16);
 }
 
+std::string EnhancedMetafileBytes(HENHMETAFILE emf) {
+    UINT size = GetEnhMetaFileBits(emf, 0, nullptr);
+    std::string bytes(size, '\0');
+    GetEnhMetaFileBits(emf, size, (BYTE*)bytes.data());
+    DeleteEnhMetaFile(emf);
+    return bytes;
+}
+
 }  // namespace readertest

@@ -44,6 +44,9 @@ int32_t CallDepth();
 void Put16(std::string& out, uint32_t value);
 void Put32(std::string& out, uint32_t value);
 
+// The bytes of a metafile made with GDI calls; the handle is deleted.
+std::string EnhancedMetafileBytes(HENHMETAFILE emf);
+
 // A global block handed out by a reader: freed on destruction.
 struct GlobalBlock {
     explicit GlobalBlock(void* p = nullptr) : data(static_cast<uint8_t*>(p)) {}
