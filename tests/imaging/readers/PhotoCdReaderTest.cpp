@@ -298,3 +298,41 @@ TEST(PhotoCdReader, LoadsThroughTheImageObjectAndTheGenericReader) {
     ASSERT_EQ(pic_GetLastError(), PIC_ERR_OK);
     EXPECT_EQ(h, 512);
 }
+
+TEST(PhotoCdReader, LargestSubImagesPassBothResidualLevels) {
+    // 4Base: one table and the stop row at once; the pass has read one
+    // sector, so 16Base starts 12 sectors after it (at sector 401).
+    BitWriter fourBase;
+    PutTable(fourBase);
+    fourBase.Sync(0, 1024);
+    BitWriter sixteenBase;
+    for (int t = 0; t < 3; ++t) PutTable(sixteenBase);
+    sixteenBase.Sync(0, 3);
+    sixteenBase.Put(0, 1);  // Y 37 + 63 at (0, 3), then seven more from the byte's padding
+    sixteenBase.Put(0x7F, 7);
+    sixteenBase.Sync(0, 2048);
+    std::string pack = WithResidual(FlatPack(37, 156, 137), fourBase.bytes);
+    pack.resize(401 * kSector, '\0');
+    pack += sixteenBase.bytes;
+    struct Case {
+        int32_t subImage;
+        int32_t width, height;
+        int others;
+    } cases[] = {
+        {5, 3072, 2048, 1},
+        // Doubled once more, Y 100 among 37s gives 100 at (0, 6) and means
+        // at (1, 6), (0, 5), (1, 5), (0, 7) and (1, 7).
+        {9, 6144, 4096, 6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.subImage);
+        Source source(Source::kMemory, pack);
+        Decoded d;
+        ReadPcd(source, c.subImage, 0, d);
+        ASSERT_EQ(d.code, PIC_ERR_OK);
+        ASSERT_EQ(d.width, c.width);
+        ASSERT_EQ(d.height, c.height);
+        EXPECT_EQ(Pixel(d, 0, c.subImage == 5 ? 3 : 6), 0x909090u) << "the 16Base residual, enlarged once more at 6";
+        EXPECT_EQ(CountOthers(d, 0x343434), c.others);
+    }
+}
