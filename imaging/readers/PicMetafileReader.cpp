@@ -14,7 +14,9 @@ namespace {
 constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
 constexpr uint32_t kPlaceableHeaderSize = 22;
 
-uint32_t Le32(const uint8_t* p) { return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24; }
+uint32_t Le32(const uint8_t* p) {
+    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+}
 int16_t Le16s(const uint8_t* p) { return (int16_t)(p[0] | p[1] << 8); }
 
 struct Placeable {

@@ -50,7 +50,8 @@ bool ImageResourceBlock::Parse(const uint8_t* block, uint64_t length) {
         }
         uint32_t nameLength = block[at];
         // A length byte and the name together take an even number of bytes.
-        uint64_t nameBytes = nameLength == 0 ? 2 : (nameLength % 2 == 1 ? 1 + (uint64_t)nameLength : 2 + (uint64_t)nameLength);
+        uint64_t nameBytes =
+            nameLength == 0 ? 2 : (nameLength % 2 == 1 ? 1 + (uint64_t)nameLength : 2 + (uint64_t)nameLength);
         if (at + nameBytes > length) {
             end = kShortRecord;
             break;

@@ -75,8 +75,8 @@ struct PsdSpec {
     uint32_t depth = 8;
     uint32_t mode = 1;
     uint32_t compression = 0;
-    std::string colourData;
-    std::string resources;
+    std::string colourData{};
+    std::string resources{};
     uint32_t version = 1;
 };
 
@@ -312,45 +312,6 @@ TEST(PsdReader, LoadsThroughTheImageObjectAndTheGenericReader) {
 }
 
 TEST(PsdReader, HostileFilesEndWithTheirCodes) {
-    PsdSpec rgb2;
-    rgb2.mode = 3;
-    rgb2.channels = 2;
-    PsdSpec cmyk3;
-    cmyk3.mode = 4;
-    cmyk3.channels = 3;
-    PsdSpec noChannels;
-    noChannels.channels = 0;
-    PsdSpec lab;
-    lab.mode = 9;
-    lab.channels = 3;
-    PsdSpec grey16Rle;
-    grey16Rle.depth = 16;
-    grey16Rle.compression = 1;
-    PsdSpec indexed16Rle = grey16Rle;
-    indexed16Rle.mode = 2;
-    PsdSpec rgb16Rle = grey16Rle;
-    rgb16Rle.mode = 3;
-    rgb16Rle.channels = 3;
-    PsdSpec compression2;
-    compression2.compression = 2;
-    PsdSpec huge;
-    huge.width = 16000;
-    huge.height = 16000;
-    PsdSpec hugeRle = huge;
-    hugeRle.compression = 1;
-    PsdSpec zeroWidth;
-    zeroWidth.width = 0;
-    PsdSpec overBudget;
-    overBudget.width = 0x7FFFFFFF;
-    overBudget.height = 0x7FFFFFFF;
-    PsdSpec badVersion;
-    badVersion.version = 2;
-    PsdSpec rgb8At48;
-    rgb8At48.mode = 3;
-    rgb8At48.channels = 3;
-    PsdSpec depth5;
-    depth5.depth = 5;
-
     auto withLength = [](const std::string& file, size_t at, uint32_t value) {
         std::string b = file;
         std::string v;
@@ -368,35 +329,43 @@ TEST(PsdReader, HostileFilesEndWithTheirCodes) {
         bool pixels;
     } cases[] = {
         {"bad signature", "8BPX" + plain.substr(4), 24, 0, PIC_ERR_BAD_PSD, false},
-        {"version 2", RawPsd(badVersion), 24, 0, PIC_ERR_BAD_PSD, false},
-        {"RGB with two channels read past its planes", RawPsd(rgb2), 24, 0, PIC_ERR_PSD_UNSUPPORTED, false},
-        {"CMYK with three channels", RawPsd(cmyk3), 24, 0, PIC_ERR_PSD_UNSUPPORTED, false},
-        {"CMYK with three channels as a bitmap", RawPsd(cmyk3), 24, 2, PIC_ERR_PSD_UNSUPPORTED, false},
-        {"no channels", RawPsd(noChannels), 8, 0, PIC_ERR_PSD_UNSUPPORTED, false},
-        {"Lab at 8", RawPsd(lab), 8, 0, PIC_ERR_PSD_UNSUPPORTED, false},
-        {"Lab at 24", RawPsd(lab), 24, 0, PIC_ERR_PSD_UNSUPPORTED, false},
-        {"Lab as a bitmap", RawPsd(lab), 24, 2, PIC_ERR_BAD_PSD, false},
-        {"16-bit PackBits grey at 8", PackBitsPsd(grey16Rle), 8, 0, PIC_ERR_BAD_PSD, false},
-        {"16-bit PackBits indexed at 8", PackBitsPsd(indexed16Rle), 8, 0, PIC_ERR_UNSUPPORTED, false},
-        {"16-bit PackBits RGB at 24", PackBitsPsd(rgb16Rle), 24, 0, PIC_ERR_BAD_PSD, false},
-        {"8-bit data asked at 48", RawPsd(rgb8At48), 48, 0, PIC_ERR_BAD_PARAM, false},
-        {"depth 5", RawPsd(depth5), 8, 0, PIC_ERR_PSD_UNSUPPORTED, false},
-        {"compression 2", RawPsd(compression2), 8, 0, PIC_ERR_FILE_READ, false},
-        {"raw 16000 x 16000 header", PsdHeaderAndSections(huge) + "abcdef", 24, 0, PIC_ERR_FILE_READ, false},
-        {"PackBits 16000 x 16000 without its counts", PsdHeaderAndSections(hugeRle) + "abcdef", 24, 0,
+        {"version 2", RawPsd(PsdSpec{.version = 2}), 24, 0, PIC_ERR_BAD_PSD, false},
+        {"RGB with two channels read past its planes", RawPsd(PsdSpec{.channels = 2, .mode = 3}), 24, 0,
+         PIC_ERR_PSD_UNSUPPORTED, false},
+        {"CMYK with three channels", RawPsd(PsdSpec{.channels = 3, .mode = 4}), 24, 0, PIC_ERR_PSD_UNSUPPORTED, false},
+        {"CMYK with three channels as a bitmap", RawPsd(PsdSpec{.channels = 3, .mode = 4}), 24, 2,
+         PIC_ERR_PSD_UNSUPPORTED, false},
+        {"no channels", RawPsd(PsdSpec{.channels = 0}), 8, 0, PIC_ERR_PSD_UNSUPPORTED, false},
+        {"Lab at 8", RawPsd(PsdSpec{.channels = 3, .mode = 9}), 8, 0, PIC_ERR_PSD_UNSUPPORTED, false},
+        {"Lab at 24", RawPsd(PsdSpec{.channels = 3, .mode = 9}), 24, 0, PIC_ERR_PSD_UNSUPPORTED, false},
+        {"Lab as a bitmap", RawPsd(PsdSpec{.channels = 3, .mode = 9}), 24, 2, PIC_ERR_BAD_PSD, false},
+        {"16-bit PackBits grey at 8", PackBitsPsd(PsdSpec{.depth = 16, .compression = 1}), 8, 0, PIC_ERR_BAD_PSD,
+         false},
+        {"16-bit PackBits indexed at 8", PackBitsPsd(PsdSpec{.depth = 16, .mode = 2, .compression = 1}), 8, 0,
+         PIC_ERR_UNSUPPORTED, false},
+        {"16-bit PackBits RGB at 24", PackBitsPsd(PsdSpec{.channels = 3, .depth = 16, .mode = 3, .compression = 1}), 24,
+         0, PIC_ERR_BAD_PSD, false},
+        {"8-bit data asked at 48", RawPsd(PsdSpec{.channels = 3, .mode = 3}), 48, 0, PIC_ERR_BAD_PARAM, false},
+        {"depth 5", RawPsd(PsdSpec{.depth = 5}), 8, 0, PIC_ERR_PSD_UNSUPPORTED, false},
+        {"compression 2", RawPsd(PsdSpec{.compression = 2}), 8, 0, PIC_ERR_FILE_READ, false},
+        {"raw 16000 x 16000 header", PsdHeaderAndSections(PsdSpec{.width = 16000, .height = 16000}) + "abcdef", 24, 0,
          PIC_ERR_FILE_READ, false},
-        {"zero width", RawPsd(zeroWidth), 24, 0, PIC_ERR_BAD_PSD, false},
-        {"width x height beyond the budget", PsdHeaderAndSections(overBudget) + "abcdef", 8, 0, PIC_ERR_BAD_PSD,
+        {"PackBits 16000 x 16000 without its counts",
+         PsdHeaderAndSections(PsdSpec{.width = 16000, .height = 16000, .compression = 1}) + "abcdef", 24, 0,
+         PIC_ERR_FILE_READ, false},
+        {"zero width", RawPsd(PsdSpec{.width = 0}), 24, 0, PIC_ERR_BAD_PSD, false},
+        {"width x height beyond the budget",
+         PsdHeaderAndSections(PsdSpec{.width = 0x7FFFFFFF, .height = 0x7FFFFFFF}) + "abcdef", 8, 0, PIC_ERR_BAD_PSD,
          false},
         {"colour data length 0xFFFFFFFF", withLength(plain, 26, 0xFFFFFFFF), 24, 0, PIC_ERR_FILE_READ, false},
         {"resources length 0xFFFFFFFF", withLength(plain, 30, 0xFFFFFFFF), 24, 0, PIC_ERR_FILE_READ, false},
-        {"resources length 0xFFFFFFFF as a bitmap", withLength(plain, 30, 0xFFFFFFFF), 24, 2, PIC_ERR_FILE_READ,
-         false},
+        {"resources length 0xFFFFFFFF as a bitmap", withLength(plain, 30, 0xFFFFFFFF), 24, 2, PIC_ERR_FILE_READ, false},
         {"layer length 0xFFFFFFFF", withLength(plain, 34, 0xFFFFFFFF), 8, 0, PIC_ERR_FILE_READ, false},
         {"raw planes cut short", plain.substr(0, plain.size() - 1), 8, 0, PIC_ERR_FILE_READ, false},
         {"PackBits literal past its row", FixtureBytes("psd_packbits_bad.psd"), 8, 0, PIC_ERR_FILE_READ, true},
-        {"PackBits data cut short", FixtureBytes("psd_rgb_rle.psd").substr(0, FixtureBytes("psd_rgb_rle.psd").size() - 20),
-         24, 0, PIC_ERR_FILE_READ, true},
+        {"PackBits data cut short",
+         FixtureBytes("psd_rgb_rle.psd").substr(0, FixtureBytes("psd_rgb_rle.psd").size() - 20), 24, 0,
+         PIC_ERR_FILE_READ, true},
         {"no palette for 8 bits", plain, 8, 0, PIC_ERR_BAD_PARAM, false},
         {"depth 16 asked", plain, 16, 0, PIC_ERR_BAD_PARAM, false},
     };
@@ -471,7 +440,8 @@ TEST(PsdReader, ResourceRecordsAreParsedIn64Bits) {
         {"size 0xFFFFFFFF raised to even wraps to 0 in 32 bits", record(1005, 0xFFFFFFFF, "abcd"), false, 0},
         {"a record before an overlong one stays", record(1005, 16, resolution) + record(1000, 0xFFFFFFFF, "x"), true,
          1},
-        {"odd size raised by one", record(1001, 3, "abc") + std::string(1, '\0') + record(1005, 16, resolution), true, 2},
+        {"odd size raised by one", record(1001, 3, "abc") + std::string(1, '\0') + record(1005, 16, resolution), true,
+         2},
         {"garbage before the signature", "xyz" + record(1005, 16, resolution), true, 1},
         {"four bytes", "8BIM", false, 0},
     };
@@ -480,7 +450,9 @@ TEST(PsdReader, ResourceRecordsAreParsedIn64Bits) {
         ImageResourceBlock block;
         EXPECT_EQ(block.Parse((const uint8_t*)c.section.data(), c.section.size()), c.parsed);
         EXPECT_EQ(block.records.size(), c.records);
-        if (!c.parsed) EXPECT_EQ(block.result, PIC_ERR_BAD_RESOURCES);
+        if (!c.parsed) {
+            EXPECT_EQ(block.result, PIC_ERR_BAD_RESOURCES);
+        }
     }
     // Through the dimension call: the size stands and the code says the resources were bad.
     PsdSpec s;
