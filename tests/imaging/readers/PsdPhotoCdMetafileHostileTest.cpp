@@ -1,7 +1,7 @@
-// The PSD, Photo CD and metafile readers under damaged input: every cut of
+// The PSD, Photo CD and metafile readers under damaged input and stops: every cut of
 // a real file and a bounded, seeded mutation run end with a code, in bounded
 // time, with the call depth restored, through the readers' own calls and
-// the generic reader alike.
+// the generic reader alike; a stop from the progress callback ends with 14.
 #include <chrono>
 #include <functional>
 #include <random>
@@ -84,7 +84,7 @@ const char* const kPsdFiles[] = {"psd_rgb_rle.psd", "psd_pal_rle.psd", "psd_bitm
 
 }  // namespace
 
-TEST(PsdPhotoCdMetafileMutations, EveryCutOfRealFilesEndsWithACode) {
+TEST(PsdPhotoCdMetafileHostile, EveryCutOfRealFilesEndsWithACode) {
     for (const char* name : kPsdFiles) {
         std::string whole = FixtureBytes(name);
         for (size_t cut = 0; cut < whole.size(); ++cut) RunAll(whole.substr(0, cut), name);
@@ -95,7 +95,7 @@ TEST(PsdPhotoCdMetafileMutations, EveryCutOfRealFilesEndsWithACode) {
     for (size_t cut = 0; cut < emf.size(); cut += 4) RunAll(emf.substr(0, cut), "metafile");
 }
 
-TEST(PsdPhotoCdMetafileMutations, BoundedMutationRunOverTheReaders) {
+TEST(PsdPhotoCdMetafileHostile, BoundedMutationRunOverTheReaders) {
     std::vector<std::string> bases;
     for (const char* name : kPsdFiles) bases.push_back(FixtureBytes(name));
     bases.push_back(PhotoCdStart());
@@ -118,7 +118,7 @@ TEST(PsdPhotoCdMetafileMutations, BoundedMutationRunOverTheReaders) {
     EXPECT_LT(seconds, 60.0);
 }
 
-TEST(PsdPhotoCdMetafileMutations, MetafileHeadersUnderMutation) {
+TEST(PsdPhotoCdMetafileHostile, MetafileHeadersUnderMutation) {
     // The records themselves are the system's to play; their header fields
     // (sizes, frame, millimetres, counts) are what this reader reads.
     std::string emf = SmallEmf();
@@ -135,6 +135,64 @@ TEST(PsdPhotoCdMetafileMutations, MetafileHeadersUnderMutation) {
             EXPECT_LE(h, kPicMetafileMaxSide);
             GlobalFree(block);
         }
+        EXPECT_EQ(readertest::CallDepth(), 0);
+    }
+}
+
+namespace {
+
+// Answers true `allowed` times, then false.
+BOOL StopAfter(uint32_t, uint32_t, void* user) {
+    int* allowed = static_cast<int*>(user);
+    return (*allowed)-- > 0;
+}
+
+}  // namespace
+
+TEST(PsdPhotoCdMetafileHostile, AStopFromTheProgressCallbackEndsWithCode14) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::function<void*(CPicIO*)> read;
+        bool partial;  // the rows decoded before the stop come back
+    } cases[] = {
+        {"PSD indices", FixtureBytes("psd_grey_rle.psd"),
+         [](CPicIO* s) {
+             int32_t w, h;
+             RGBQUAD palette[256];
+             return pic_ReadPSD(s, &w, &h, 8, palette, 0);
+         },
+         true},
+        {"PSD colour", FixtureBytes("psd_rgb_raw.psd"),
+         [](CPicIO* s) {
+             int32_t w, h;
+             return pic_ReadPSD(s, &w, &h, 24, nullptr, 0);
+         },
+         true},
+        {"Photo CD conversion", FixtureBytes("pcd_base16.pcd"),
+         [](CPicIO* s) {
+             int32_t w, h;
+             return pic_ReadPCD(s, &w, &h, 1, 0);
+         },
+         true},
+        {"metafile", SmallEmf(),
+         [](CPicIO* s) {
+             int32_t w, h;
+             return pic_ReadMetafileSource(s, &w, &h, 100, 100, 0, 0);
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        int allowed = 2;
+        SetProgressCallback(StopAfter, &allowed);
+        Source source(Source::kMemory, c.bytes);
+        void* block = c.read(source);
+        int32_t code = pic_GetLastError();
+        SetProgressCallback(nullptr, nullptr);
+        EXPECT_EQ(code, PIC_ERR_CANCELLED);
+        EXPECT_EQ(block != nullptr, c.partial);
+        if (block != nullptr) GlobalFree(block);
         EXPECT_EQ(readertest::CallDepth(), 0);
     }
 }
