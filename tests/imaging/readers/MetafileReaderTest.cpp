@@ -165,6 +165,14 @@ TEST(MetafileReader, OldStyleFilesWithoutTheHeaderRender) {
     ASSERT_EQ(r.code, PIC_ERR_OK);
     EXPECT_EQ(r.width, 100);
     EXPECT_EQ(Pixel(r.pixels.data, 100, 10, 50), 0xFF0000u);
+    // The same bits from memory, as a decrypted picture arrives, are played alike.
+    Source memory(Source::kMemory, MakeWmfRecords());
+    int32_t w = 0, h = 0;
+    GlobalBlock block(pic_ReadMetafileSource(memory, &w, &h, 100, 100, 0, PIC_METAFILE_FIXED_SIZE));
+    ASSERT_EQ(pic_GetLastError(), PIC_ERR_OK);
+    ASSERT_EQ(w, 100);
+    ASSERT_EQ(h, 100);
+    EXPECT_EQ(memcmp(block.data, r.pixels.data, 3 * 100 * 100), 0);
 }
 
 TEST(MetafileReader, HostileHeadersAreRefused) {
