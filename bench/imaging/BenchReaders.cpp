@@ -16,6 +16,8 @@
 // The uncompressed reads (24-bit BMP, plain Targa, raw PPM) are reported as a
 // share of this machine's copy bandwidth (bytes read plus written per second,
 // against memcpy's).
+//   ImageMagick's convert with one thread: process time minus its run on an
+//   8 x 8 file, for the camera picture as a raw and a PackBits PSD.
 #include "bench/BenchSupport.h"
 
 #include <algorithm>
@@ -37,6 +39,7 @@
 #include "imaging/readers/PicPngReader.h"
 #include "imaging/readers/PicPnmReader.h"
 #include "imaging/readers/PicTgaReader.h"
+#include "imaging/readers/PicPsdReader.h"
 #include "imaging/readers/PicSources.h"
 
 namespace {
@@ -207,7 +210,7 @@ void ReportAgainstPeers(benchmark::State& state, double ours, const std::string&
     state.counters["ms"] = ours * 1e3;
     double fresh = outputBytes > 0 ? FreshBlockSeconds(outputBytes) : 0;
     if (outputBytes > 0) state.counters["fresh_ms"] = fresh * 1e3;
-    for (const char* peer : {"djpeg", "pillow", "vipsthumbnail", "exiftool"}) {
+    for (const char* peer : {"djpeg", "pillow", "vipsthumbnail", "exiftool", "magick"}) {
         auto it = g_peers.find(std::string(peer) + "|" + what);
         if (it == g_peers.end()) continue;
         state.counters[std::string("x_") + peer] = it->second / ours;
@@ -321,6 +324,36 @@ void PpmBenchmark(benchmark::State& state) {
     ReportCopyShare(state, "camera.ppm", width, height);
 }
 
+// The camera picture as raw and PackBits PSD files, and ImageMagick's time on each.
+bool MakePsdInputs(const benchsupport::RunFolder& folder) {
+    benchsupport::Shell("convert -size 8x8 xc:gray -depth 8 " + folder.Unix("tiny.psd"));
+    for (const char* coding : {"raw", "rle"}) {
+        std::string name = std::string("camera_") + coding + ".psd";
+        benchsupport::Shell("convert " + folder.Unix("camera.bmp") + " -depth 8 -compress " +
+                            (coding == std::string("raw") ? "None " : "RLE ") + folder.Unix(name));
+        if (!LoadFile(folder, name)) return false;
+        const std::string magick = "convert -limit thread 1 ";
+        g_peers[std::string("magick|psd ") + coding] =
+            ProcessBeyond(magick + folder.Unix(name + "[0]") + " rgb:/dev/null",
+                          magick + folder.Unix("tiny.psd[0]") + " rgb:/dev/null", 3);
+    }
+    return true;
+}
+
+void PsdBenchmark(benchmark::State& state, const char* coding) {
+    int32_t width = 0, height = 0;
+    ReadBenchmark(state, (std::string("camera_") + coding + ".psd").c_str(), std::string("psd ") + coding,
+                  4000 * 3000 * 3, [&](CPicIO* source) {
+        return pic_ReadPSD(source, &width, &height, 24, nullptr, 0);
+    });
+    double ms = state.counters["ms"], fresh = state.counters["fresh_ms"];
+    if (g_copyBandwidth > 0 && ms > 0 && coding == std::string("raw")) {
+        double bytes = (double)g_files["camera_raw.psd"].size() + 3.0 * width * height;
+        state.counters["of_copy"] = bytes / (ms / 1e3) / g_copyBandwidth;
+        if (ms > fresh) state.counters["of_copy_net"] = bytes / ((ms - fresh) / 1e3) / g_copyBandwidth;
+    }
+}
+
 // The browser's thumbnail path: decode reduced by the size hint, to 24 bits,
 // then a nearest-neighbour resize into the box keeping the aspect ratio.
 bool MakeThumbnail(const CString& path) {
@@ -395,6 +428,10 @@ int main(int argc, char** argv) {
     }
     g_copyBandwidth = CopyBandwidth();
     MeasurePeers(folder);
+    if (!MakePsdInputs(folder)) {
+        fprintf(stderr, "the PSD pictures could not be made\n");
+        return 1;
+    }
     benchmark::AddCustomContext("copy_bandwidth_GB_per_s", std::to_string(g_copyBandwidth / 1e9));
 
     auto add = [](const char* name, auto fn) {
@@ -410,6 +447,8 @@ int main(int argc, char** argv) {
     add("TGA 4000x3000 24-bit run-length", [](benchmark::State& s) { TgaBenchmark(s, "camera_rle.tga", "tga rle"); });
     add("PCX 4000x3000 24-bit", PcxBenchmark);
     add("PPM 4000x3000 raw", PpmBenchmark);
+    add("PSD 4000x3000 raw", [](benchmark::State& s) { PsdBenchmark(s, "raw"); });
+    add("PSD 4000x3000 PackBits", [](benchmark::State& s) { PsdBenchmark(s, "rle"); });
     const benchsupport::RunFolder* where = &folder;
     benchmark::RegisterBenchmark("thumbnails of camera JPEGs",
                                  [where](benchmark::State& s) { ThumbnailBenchmark(s, where); })

@@ -1,7 +1,8 @@
 // PicArray<T>: the library's owning array of plain elements (bytes, words,
 // floats, pointers, handles, RECTs) for temporaries and job lists. Allocation
 // never throws: a failed Allocate leaves the array empty and the caller
-// reports out of memory. Elements are not constructed or cleared.
+// reports out of memory. Elements are not constructed or cleared; a block is
+// wiped before it is released, since working arrays hold decoded pixels.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "framework/base/WipedMemory.h"
 #include "imaging/core/PicSizes.h"
 
 template <class T>
@@ -47,7 +49,10 @@ public:
     }
 
     void Free() {
-        if (data != nullptr) ::operator delete(data);
+        if (data != nullptr) {
+            WipeBytes(data, (size_t)count * sizeof(T));
+            ::operator delete(data);
+        }
         data = nullptr;
         count = 0;
         reserved = 0;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "framework/base/WipedMemory.h"
 #include "imaging/core/PicConvert.h"
 #include "imaging/core/PicSizes.h"
 
@@ -152,7 +153,7 @@ template <class Convert>
 void ReadRows(CPicReaderContext& context, CPicIO& source, const BmpInfo& info, uint8_t* out, uint64_t stride,
               bool partialRowsAllowed, Convert&& convert) {
     uint32_t rows = (uint32_t)info.Rows();
-    std::vector<uint8_t> fileRow((size_t)info.FileRowBytes());
+    WipedBytes fileRow((size_t)info.FileRowBytes());  // the source bytes of a picture that may be a decrypted one
     CPicProgress progress;
     for (uint32_t r = 0; r < rows; ++r) {
         uint32_t target = info.BottomUp() ? rows - 1 - r : r;

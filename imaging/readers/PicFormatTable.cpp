@@ -6,11 +6,14 @@
 #include "imaging/readers/PicFileType.h"
 #include "imaging/readers/PicGifReader.h"
 #include "imaging/readers/PicJpegReader.h"
+#include "imaging/readers/PicMetafileReader.h"
 #include "imaging/readers/PicPcxReader.h"
+#include "imaging/readers/PicPhotoCdReader.h"
 #include "imaging/readers/PicPngReader.h"
-#include "imaging/readers/PicTlaReader.h"
 #include "imaging/readers/PicPnmReader.h"
+#include "imaging/readers/PicPsdReader.h"
 #include "imaging/readers/PicTgaReader.h"
+#include "imaging/readers/PicTlaReader.h"
 #include "imaging/readers/PicWbmpReader.h"
 
 namespace {
@@ -31,6 +34,32 @@ BOOL WINAPI ProbeJpeg(CPicIO* source, CPicProbe* out) {
 
 void* WINAPI ReadJpeg(CPicIO* source, int32_t* width, int32_t* height, int32_t depth, RGBQUAD*, uint32_t flags) {
     return pic_ReadJPG(source, width, height, depth, flags);
+}
+
+BOOL WINAPI ProbePsd(CPicIO* source, CPicProbe* out) {
+    return pic_GetPSDDims(source, &out->width, &out->height, &out->bitsPerPixel, &out->colourType, nullptr, 0);
+}
+
+BOOL WINAPI PsdPalette(CPicIO* source, int32_t* count, RGBQUAD* palette) {
+    return pic_GetPSDPalette(source, count, palette, 0);
+}
+
+// Photo CD packs are read at 768 x 512 (sub-image 3) whatever depth is asked.
+void* WINAPI ReadPcd(CPicIO* source, int32_t* width, int32_t* height, int32_t, RGBQUAD*, uint32_t flags) {
+    return pic_ReadPCD(source, width, height, 3, flags & PIC_READ_DIB);
+}
+
+// Metafiles at the thread's metafile size: by name from a file, from their
+// bytes otherwise.
+void* WINAPI ReadMetafile(CPicIO* source, int32_t* width, int32_t* height, int32_t, RGBQUAD*, uint32_t flags) {
+    CPicThreadState* state = GetThreadState();
+    if (state == nullptr || source == nullptr) return nullptr;
+    uint32_t metafileFlags = PIC_METAFILE_FIXED_SIZE | ((flags & PIC_READ_DIB) ? PIC_METAFILE_DIB : 0u);
+    if (source->mode == PIC_SOURCE_FILE)
+        return pic_ReadMetafile(source->GetName(), width, height, state->metafileWidth, state->metafileHeight,
+                                state->metafileBackground, metafileFlags);
+    return pic_ReadMetafileSource(source, width, height, state->metafileWidth, state->metafileHeight,
+                                  state->metafileBackground, metafileFlags);
 }
 
 BOOL WINAPI ProbeBmp(CPicIO* source, CPicProbe* out) {
@@ -129,13 +158,13 @@ const CPicFormatEntry kFormats[PIC_READER_COUNT] = {
     {PIC_READER_PNG, PIC_FT_PNG, "PNG", ProbePng, pic_ReadPNG, PngPalette},
     {PIC_READER_TIFF, PIC_FT_TIFF, "TIFF", nullptr, nullptr, nullptr},
     {PIC_READER_TGA, PIC_FT_TGA, "TGA", ProbeTga, pic_ReadTGA, TgaPalette},
-    {PIC_READER_WMF, PIC_FT_WMF, "WMF", nullptr, nullptr, nullptr},
-    {PIC_READER_EMF, PIC_FT_EMF, "EMF", nullptr, nullptr, nullptr},
-    {PIC_READER_PSD, PIC_FT_PSD, "PSD", nullptr, nullptr, nullptr},
+    {PIC_READER_WMF, PIC_FT_WMF, "WMF", nullptr, ReadMetafile, nullptr},
+    {PIC_READER_EMF, PIC_FT_EMF, "EMF", nullptr, ReadMetafile, nullptr},
+    {PIC_READER_PSD, PIC_FT_PSD, "PSD", ProbePsd, pic_ReadPSD, PsdPalette},
     {PIC_READER_WBMP, PIC_FT_WBMP, "WBMP", ProbeWbmp, ReadWbmp, nullptr},
     {PIC_READER_TLA, PIC_FT_TLAU, "TLAU", ProbeTla, ReadTla, nullptr},
     {PIC_READER_TLA_PASSWORD, PIC_FT_TLA, "TLA", nullptr, nullptr, nullptr},
-    {PIC_READER_PCD, PIC_FT_PCD, "PCD", nullptr, nullptr, nullptr},
+    {PIC_READER_PCD, PIC_FT_PCD, "PCD", nullptr, ReadPcd, nullptr},
     {PIC_READER_PBM, PIC_FT_PBM, "PBM", ProbePnm, ReadPnm, nullptr},
     {PIC_READER_PGM, PIC_FT_PGM, "PGM", ProbePnm, ReadPnm, nullptr},
     {PIC_READER_PPM, PIC_FT_PPM, "PPM", ProbePnm, ReadPnm, nullptr},

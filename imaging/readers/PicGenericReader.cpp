@@ -48,7 +48,7 @@ public:
 private:
     bool Identify();
     void FreeBuffer() {
-        if (m_buffer != nullptr) GlobalFree(m_buffer);
+        PicFreeWipedGlobal(m_buffer);
         m_buffer = nullptr;
         m_bits = m_width = m_height = 0;
     }
@@ -88,6 +88,13 @@ bool CPicGenericReadBase::Identify() {
     const CPicFormatEntry& format = PicFormat(m_readerId);
     // A failed probe does not stop the read; GIF headers are not probed.
     if (format.probe != nullptr && m_readerId != PIC_READER_GIF) format.probe(&m_source, &m_probe);
+    if (m_readerId == PIC_READER_PSD) {
+        int32_t depth = m_probe.bitsPerPixel;
+        if (depth != 0 && depth != 1 && depth != 8 && depth != 16 && depth != 24 && depth != 32) {
+            result = PIC_ERR_PSD_UNSUPPORTED;
+            return false;
+        }
+    }
     if (m_readerId == PIC_READER_TLA_PASSWORD || m_readerId == PIC_READER_UNKNOWN) {
         PicTrace("Unknown format in generic read\n");
         result = PIC_ERR_BAD_PARAM;
@@ -127,7 +134,7 @@ void CPicGenericReadBase::IndexedToRgb(const RGBQUAD* palette, uint32_t count) {
     pic_8BitToRGB(m_buffer, (uint32_t)m_width, (uint32_t)m_height, (uint32_t)m_width, rgb, 3u * m_width, count,
                   palette, 0);
     int32_t converted = pic_GetLastError();
-    GlobalFree(m_buffer);
+    PicFreeWipedGlobal(m_buffer);
     m_buffer = rgb;
     m_bits = 24;
     result = kept != PIC_ERR_OK ? kept : converted;
@@ -200,7 +207,7 @@ void CPicGenericReadBase::Read32() {
             p[2] = q.rgbBlue;
             p[3] = (transparent != -1 && m_buffer[i] == transparent) ? 0 : 255;
         }
-        GlobalFree(m_buffer);
+        PicFreeWipedGlobal(m_buffer);
         m_buffer = rgba;
         m_bits = 32;
         return;
@@ -216,7 +223,7 @@ void CPicGenericReadBase::Read32() {
     int32_t kept = result;
     pic_RGBToRGBA(m_buffer, (uint32_t)m_width, (uint32_t)m_height, 3u * m_width, rgba, 4u * m_width, 255);
     int32_t converted = pic_GetLastError();
-    GlobalFree(m_buffer);
+    PicFreeWipedGlobal(m_buffer);
     m_buffer = rgba;
     m_bits = 32;
     result = kept != PIC_ERR_OK ? kept : converted;
@@ -251,8 +258,8 @@ void CPicGenericReadBase::ThresholdToOneBit() {
     uint8_t* grey = NewBlock(pixels);
     uint8_t* bits = NewBlock((uint64_t)height * ((width + 7) / 8));
     if (grey == nullptr || bits == nullptr) {
-        if (grey != nullptr) GlobalFree(grey);
-        if (bits != nullptr) GlobalFree(bits);
+        PicFreeWipedGlobal(grey);
+        PicFreeWipedGlobal(bits);
         FreeBuffer();
         result = PIC_ERR_OUT_OF_MEMORY;
         return;
@@ -263,8 +270,8 @@ void CPicGenericReadBase::ThresholdToOneBit() {
         op.status = util.status;
     else
         op.ThresholdTo1Bit(grey, bits, width, height, width, (width + 7) / 8, PIC_THRESH_OTSU, 0, 0, false, nullptr);
-    GlobalFree(grey);
-    GlobalFree(m_buffer);
+    PicFreeWipedGlobal(grey);
+    PicFreeWipedGlobal(m_buffer);
     m_buffer = bits;
     m_bits = 1;
     if (op.status != PIC_ERR_OK) {

@@ -30,7 +30,7 @@ bool DecodeFrame(CPicReaderContext& context, CPicIO& source, CPicGIFReader& gif,
     bool decoded = gif.ReadLocalTable(image) &&
                    gif.DecodePixels(image, static_cast<uint8_t*>(frame.pixels), image.width, false);
     if (!decoded) {
-        GlobalFree(frame.pixels);
+        PicFreeWipedGlobal(frame.pixels);
         // Data that ends inside a later image ends the animation before it.
         if (context.result == PIC_ERR_FILE_READ && !list.frames.empty()) return true;
         return context.Fail(PIC_ERR_BAD_GIF);
@@ -50,7 +50,7 @@ bool DecodeFrame(CPicReaderContext& context, CPicIO& source, CPicGIFReader& gif,
     try {
         list.frames.push_back(frame);
     } catch (...) {
-        GlobalFree(frame.pixels);
+        PicFreeWipedGlobal(frame.pixels);
         return context.Fail(PIC_ERR_OUT_OF_MEMORY);
     }
     gif.ClearControl();
@@ -173,7 +173,7 @@ bool NextFrame(CPicReaderContext& context, CPicAnimatedGIFState& state, uint8_t*
 
 void CPicGIFFrameList::Clear() {
     for (CPicGIFFrame& frame : frames)
-        if (frame.pixels != nullptr) GlobalFree(frame.pixels);
+        PicFreeWipedGlobal(frame.pixels);
     frames.clear();
     frameCount = canvasWidth = canvasHeight = loopCount = backgroundIndex = 0;
     memset(globalPalette, 0, sizeof globalPalette);

@@ -20,7 +20,11 @@
 #include "imaging/readers/PicGenericReader.h"
 #include "imaging/readers/PicGifReader.h"
 #include "imaging/readers/PicJpegReader.h"
+#include "imaging/readers/PicMetafileReader.h"
+#include "imaging/readers/PicPsdReader.h"
+#include "imaging/readers/PicReaderFrame.h"
 #include "imaging/readers/PicSources.h"
+#include "framework/base/WipedMemory.h"
 #include "imaging/readers/TwoPassScale.h"
 
 namespace {
@@ -74,11 +78,19 @@ struct JpegScaleScope {
     ~JpegScaleScope() { pic_SetJPGDCTScaleFactors(1, 1); }
 };
 
+// Metafiles are rendered at their own size over black.
+constexpr int32_t kMetafileExtent = 100;
+constexpr COLORREF kMetafileBackground = 0;
+
 }  // namespace
 
+// Decoded pictures may be decrypted ones: their pixels are wiped before the
+// memory goes back.
 void CPicImageEx::Free() {
-    if (m_libraryPixels != nullptr) GlobalFree(m_libraryPixels);
+    PicFreeWipedGlobal(m_libraryPixels);
+    WipeBytes(m_heapPixels, (size_t)m_heapBytes);
     delete[] m_heapPixels;
+    m_heapBytes = 0;
     m_libraryPixels = m_heapPixels = nullptr;
     m_libraryOwned = true;
     m_width = m_height = m_bitsPerPixel = m_paletteCount = 0;
@@ -115,6 +127,7 @@ int32_t CPicImageEx::Allocate(int32_t width, int32_t height, int32_t bits) {
         Free();
         return PIC_ERR_OUT_OF_MEMORY;
     }
+    m_heapBytes = size;
     m_libraryOwned = false;
     m_paletteCount = bits <= 8 ? 1 << bits : 0;
     return PIC_ERR_OK;
@@ -158,7 +171,9 @@ int32_t CPicImageEx::MoveFrom(CPicImageEx& other) {
     m_libraryOwned = other.m_libraryOwned;
     m_libraryPixels = other.m_libraryPixels;
     m_heapPixels = other.m_heapPixels;
+    m_heapBytes = other.m_heapBytes;
     other.m_libraryPixels = other.m_heapPixels = nullptr;
+    other.m_heapBytes = 0;
     m_width = other.m_width;
     m_height = other.m_height;
     m_bitsPerPixel = other.m_bitsPerPixel;
@@ -184,6 +199,13 @@ void CPicImageEx::Adopt(void* pixels, int32_t width, int32_t height, int32_t bit
     m_height = height;
     m_bitsPerPixel = bits;
     m_fileType = type;
+}
+
+void CPicImageEx::AdoptRendered(void* pixels, int32_t width, int32_t height, int32_t type) {
+    Adopt(pixels, width, height, 24, type);
+    m_paletteCount = 0;
+    m_xResolution = m_yResolution = 300.0;  // formats without a stated resolution
+    m_resolutionUnit = 1;
 }
 
 int32_t CPicImageEx::ChooseJPEGScale(int32_t fullWidth, int32_t fullHeight) const {
@@ -220,6 +242,17 @@ void CPicImageEx::ReadResolution(CPicIO* source, int32_t type) {
 
 int32_t CPicImageEx::ReadFromSource(CPicIO* source, int32_t type, int32_t page) {
     Free();
+    if (type == FileTypeWMF || type == FileTypeEMF) {
+        int32_t width = 0, height = 0;
+        void* pixels = pic_ReadMetafileSource(source, &width, &height, kMetafileExtent, kMetafileExtent,
+                                              kMetafileBackground, 0);
+        int32_t code = pic_GetLastError();
+        if (pixels != nullptr) {
+            AdoptRendered(pixels, width, height, type);
+            m_pageIndex = page;
+        }
+        return code;
+    }
     const TypeRead* read = FindTypeRead(type);
     if (read == nullptr) return PIC_ERR_OK;  // types without pixels: nothing is read
     const CPicFormatEntry& format = PicFormat(read->readerId);
@@ -242,6 +275,10 @@ int32_t CPicImageEx::ReadFromSource(CPicIO* source, int32_t type, int32_t page) 
     m_paletteCount = 0;
     if (read->readerId == PIC_READER_JPEG && read->depth == 8) {
         for (int i = 0; i < 256; ++i) m_palette[i] = {(BYTE)i, (BYTE)i, (BYTE)i, (BYTE)i};
+        m_paletteCount = 256;
+    } else if (read->readerId == PIC_READER_PSD && read->depth == 8) {
+        // The read gave the table its palette call would give, and one for
+        // 16-bit grey files too, which that call refuses.
         m_paletteCount = 256;
     } else if (read->paletteCall && format.palette != nullptr) {
         source->Seek(0, 0);
@@ -299,6 +336,11 @@ int32_t CPicImageEx::GuessTypeOfSource(CPicIO* source, const WCHAR* name) {
     case FileTypeJPEG24: return probe.bitsPerPixel <= 8 ? FileTypeJPEG8 : type;
     case FileTypeBMP24:
         return probe.bitsPerPixel == 1 ? FileTypeBMP1 : probe.bitsPerPixel <= 8 ? FileTypeBMP8 : type;
+    case FileTypePSD24:
+        return probe.colourType == PIC_PSD_BITMAP || probe.colourType == PIC_PSD_GREY ||
+                       probe.colourType == PIC_PSD_INDEXED
+                   ? FileTypePSD8
+                   : type;
     case FileTypePNG24:
         if (probe.bitDepth == 8 && probe.colourType == 6) return FileTypePNG32;
         if (probe.bitDepth == 1) return FileTypePNG1;
@@ -323,8 +365,19 @@ int32_t CPicImageEx::LoadFromFile(const WCHAR* path, int32_t type, int32_t page)
     if (path == nullptr || path[0] == 0) return PIC_ERR_FILE_OPEN;
     if (type == FileTypeUnknown) type = GuessTypeOfFile(path);
     if (type == FileTypeUnknown) return PIC_ERR_BAD_PARAM;
-    // Metafiles are played by a reader that comes with the other formats.
-    if (type == FileTypeWMF || type == FileTypeEMF) return PIC_ERR_UNSUPPORTED;
+    if (type == FileTypeWMF || type == FileTypeEMF) {
+        // The system's metafile calls open the file by its ANSI name.
+        std::string name = WideToAnsi(path);
+        int32_t width = 0, height = 0;
+        void* pixels = pic_ReadMetafile(name.empty() ? nullptr : name.c_str(), &width, &height, kMetafileExtent,
+                                        kMetafileExtent, kMetafileBackground, 0);
+        int32_t code = name.empty() ? PIC_ERR_FILE_OPEN : pic_GetLastError();
+        if (pixels != nullptr) {
+            AdoptRendered(pixels, width, height, type);
+            m_sourceName = path;
+        }
+        return code;
+    }
     CPicIO* source = pic_OpenFileSourceW(path);
     if (source == nullptr) return pic_GetLastError();
     int32_t code = ReadFromSource(source, type, page);

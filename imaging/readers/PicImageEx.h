@@ -148,11 +148,14 @@ public:
 private:
     void ReadResolution(CPicIO* source, int32_t type);
     void Adopt(void* pixels, int32_t width, int32_t height, int32_t bits, int32_t type);
+    // A rendered metafile's 24-bit pixels.
+    void AdoptRendered(void* pixels, int32_t width, int32_t height, int32_t type);
     int32_t ResizePixelsFrom(const CPicImageEx& source, int32_t method, bool toGrey);
     int32_t ResizeOneBitFrom(const CPicImageEx& source, int32_t method, bool toGrey);
     int32_t DrawRows(HDC dc, const uint8_t* rows, int32_t width, uint32_t stride, POINT at, HPALETTE palette) const;
 
     bool m_libraryOwned = true;
     uint8_t* m_heapPixels = nullptr;
+    uint64_t m_heapBytes = 0;
     uint8_t* m_libraryPixels = nullptr;
 };

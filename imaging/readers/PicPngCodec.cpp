@@ -288,7 +288,7 @@ int PngReadImage(CPicIO& source, const CPicPngRequest& request, const CPicPngLog
     Structures s;
     if (!Create(s, session, request.maxDimension)) return kPngLib;
     std::vector<png_bytep> rows;
-    std::vector<uint8_t> work;
+    WipedBytes work;  // decoded rows: wiped when they go
     volatile int result = kOk;
     if (setjmp(png_jmpbuf(s.png)) != 0) return kBadPng;
     png_read_info(s.png, s.info);

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdarg>
 
+#include "framework/base/WipedMemory.h"
 #include "imaging/core/PicSizes.h"
 
 namespace {
@@ -14,9 +15,16 @@ constexpr uint64_t kAlwaysAllowedBytes = 1 << 20;
 uint64_t PicGetPixelBudget() { return g_pixelBudget.load(std::memory_order_relaxed); }
 void PicSetPixelBudget(uint64_t pixels) { g_pixelBudget.store(pixels, std::memory_order_relaxed); }
 
+CPicReaderOutput::~CPicReaderOutput() {
+    if (m_handedOver) return;
+    WipeBytes(m_allocator.GetData(), (size_t)m_size);  // rows decoded before the failure
+    m_allocator.Free();
+}
+
 bool CPicReaderOutput::Allocate(CPicReaderContext& context, uint64_t bytes) {
     if (bytes == 0 || !PicBlockSizeAllowed(bytes) || !m_allocator.Alloc((uint32_t)bytes))
         return context.Fail(PIC_ERR_OUT_OF_MEMORY);
+    m_size = bytes;
     return true;
 }
 
@@ -36,3 +44,9 @@ bool PicCheckCodedBytes(CPicReaderContext& context, uint64_t decodedBytes, uint6
 }
 
 void PicTrace(const char*, ...) {}
+
+void PicFreeWipedGlobal(void* block) {
+    if (block == nullptr) return;
+    WipeBytes(block, GlobalSize(block));
+    GlobalFree(block);
+}

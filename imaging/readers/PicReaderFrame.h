@@ -60,14 +60,12 @@ Result PicReaderEntry(const char* name, Result failure, CPicIO* source, Body&& b
     return result;
 }
 
-// The output block of a read: allocated through the output allocator, freed
-// when the reader fails before handing it over.
+// The output block of a read: allocated through the output allocator, wiped
+// and freed when the reader fails before handing it over.
 class CPicReaderOutput {
 public:
     CPicReaderOutput() = default;
-    ~CPicReaderOutput() {
-        if (!m_handedOver) m_allocator.Free();
-    }
+    ~CPicReaderOutput();
     CPicReaderOutput(const CPicReaderOutput&) = delete;
     CPicReaderOutput& operator=(const CPicReaderOutput&) = delete;
 
@@ -82,6 +80,7 @@ public:
 
 private:
     CPicOutBufAllocator m_allocator;
+    uint64_t m_size = 0;
     bool m_handedOver = false;
 };
 
@@ -136,3 +135,6 @@ inline bool PicReportRow(CPicReaderContext& context, const CPicProgress& progres
 
 // Passes a reader's diagnostic line to the library's trace, which writes nothing.
 void PicTrace(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Wipes a global block that held pixels or source bytes, then frees it (null is ignored).
+void PicFreeWipedGlobal(void* block);

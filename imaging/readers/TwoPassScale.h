@@ -10,6 +10,8 @@
 #include <new>
 #include <vector>
 
+#include "framework/base/WipedMemory.h"
+
 class CGenericFilter {
 public:
     explicit CGenericFilter(double filterWidth) : width(filterWidth) {}
@@ -69,7 +71,7 @@ public:
         if (source == nullptr || destination == nullptr || sourceWidth == 0 || sourceHeight == 0 ||
             destinationWidth == 0 || destinationHeight == 0)
             return nullptr;
-        std::vector<Data> intermediate;
+        std::vector<Data, WipingAllocator<Data>> intermediate;  // pixels of a picture that may be a decrypted one
         try {
             intermediate.resize((size_t)destinationWidth * sourceHeight);
         } catch (...) {

@@ -350,14 +350,7 @@ TEST(HostileInputs, BoundedMutationRunOverEveryReader) {
         int changes = 1 + (int)(random() % 4);
         for (int k = 0; k < changes && !bytes.empty(); ++k) {
             size_t at = random() % bytes.size();
-            switch (random() % 6) {
-            case 0: bytes[at] = (char)(bytes[at] ^ (1 << (random() % 8))); break;
-            case 1: bytes[at] = (char)0xFF; break;
-            case 2: bytes[at] = 0; break;
-            case 3: bytes.resize(at); break;
-            case 4: bytes.insert(at, 1 + random() % 8, (char)random()); break;
-            default: bytes.erase(at, 1 + random() % 8); break;
-            }
+            readertest::MutateOnce(bytes, at, random);
         }
         RunAll(bytes, "mutation");
     }

@@ -64,4 +64,23 @@ void Put32(std::string& out, uint32_t value) {
     Put16(out, value >> 16);
 }
 
+void MutateOnce(std::string& bytes, size_t at, std::mt19937& random) {
+    switch (random() % 6) {
+    case 0: bytes[at] = (char)(bytes[at] ^ (1 << (random() % 8))); break;
+    case 1: bytes[at] = (char)0xFF; break;
+    case 2: bytes[at] = 0; break;
+    case 3: bytes.resize(at); break;
+    case 4: bytes.insert(at, 1 + random() % 8, (char)random()); break;
+    default: bytes.erase(at, 1 + random() % 8); break;
+    }
+}
+
+std::string EnhancedMetafileBytes(HENHMETAFILE emf) {
+    UINT size = GetEnhMetaFileBits(emf, 0, nullptr);
+    std::string bytes(size, '\0');
+    GetEnhMetaFileBits(emf, size, (BYTE*)bytes.data());
+    DeleteEnhMetaFile(emf);
+    return bytes;
+}
+
 }  // namespace readertest

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,13 @@ int32_t CallDepth();
 // Little-endian writers for hand-built files.
 void Put16(std::string& out, uint32_t value);
 void Put32(std::string& out, uint32_t value);
+
+// One damage of the mutation runs at `at` (below the size): a flipped bit,
+// 0xFF, 0, a cut, up to 8 bytes inserted or removed.
+void MutateOnce(std::string& bytes, size_t at, std::mt19937& random);
+
+// The bytes of a metafile made with GDI calls; the handle is deleted.
+std::string EnhancedMetafileBytes(HENHMETAFILE emf);
 
 // A global block handed out by a reader: freed on destruction.
 struct GlobalBlock {
