@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "framework/base/WipedMemory.h"
-#include "imaging/core/PicConvert.h"
 #include "imaging/core/PicOperation.h"
 #include "imaging/core/PicSizes.h"
 #include "imaging/readers/PicDibBuilder.h"
@@ -225,17 +224,22 @@ void SwapFirstAndThird(Pixels& image, uint32_t sampleBytes) {
     }
 }
 
-// The resolution of a packed bitmap: whole-number TIFF values in pixels per metre.
+// The resolution of a packed bitmap: the whole-number TIFF values in pixels
+// per metre (none without a unit of length).
 void DibResolution(TIFF* tiff, int32_t& x, int32_t& y) {
     float xr = 0, yr = 0;
     uint16_t unit = 0;
     TIFFGetField(tiff, TIFFTAG_XRESOLUTION, &xr);
     TIFFGetField(tiff, TIFFTAG_YRESOLUTION, &yr);
     TIFFGetField(tiff, TIFFTAG_RESOLUTIONUNIT, &unit);
-    CPicResolution resolution = {(double)(int64_t)xr, (double)(int64_t)yr, unit};
-    ConvertResolution(&resolution, 1, 4);
-    x = (int32_t)resolution.x;
-    y = (int32_t)resolution.y;
+    double perMetre = unit == RESUNIT_INCH ? 1 / 0.0254 : unit == RESUNIT_CENTIMETER ? 100 : 0;
+    auto convert = [perMetre](float value) {
+        if (!(value > 0)) return 0;
+        double metre = (double)(int64_t)std::min(value, 1e9f) * perMetre;
+        return (int32_t)std::clamp(metre, 0.0, 2147483647.0);
+    };
+    x = convert(xr);
+    y = convert(yr);
 }
 
 class CTiffDecoder {
@@ -408,8 +412,9 @@ bool CTiffDecoder::DecodeRgba(int32_t depth) {
     }
     uint32_t band = m_tags.rowsPerStrip;
     if (m_tags.tiled) TIFFGetField(m_tiff, TIFFTAG_TILELENGTH, &band);
+    // One strip (or row of tiles) at a time: a strip that cannot be read
+    // stops only its own band, and its rows stay 0.
     if (band == 0 || band > h) band = h;
-    band *= std::max<uint32_t>(1, 64 / band);  // whole strips, a few dozen rows at least
     CPicProgress progress;
     for (uint32_t y = 0; y < h; y += band) {
         rgba.row_offset = (int)y;

@@ -17,6 +17,7 @@
 #include "imaging/readers/PicPngReader.h"
 #include "imaging/readers/PicReaderFrame.h"
 #include "imaging/readers/PicSources.h"
+#include "imaging/readers/PicTiffReader.h"
 
 using readertest::FixtureBytes;
 using readertest::GlobalBlock;
@@ -62,6 +63,15 @@ std::vector<ReaderCall> AllReaderCalls() {
         {"PNG 8", [](CPicIO* s) { return pic_ReadPNG(s, &w, &h, 8, palette, 0); }},
         {"PNG 32", [](CPicIO* s) { return pic_ReadPNG(s, &w, &h, 32, palette, 8); }},
         {"PNG DIB", [](CPicIO* s) { return pic_ReadPNG(s, &w, &h, 0, nullptr, 2); }},
+        {"TIFF dims", [](CPicIO* s) -> void* {
+             pic_GetTIFFDims(s, 0, &w, &h, &bits, nullptr, nullptr);
+             return nullptr;
+         }},
+        {"TIFF 1", [](CPicIO* s) { return pic_ReadTIFF(s, &w, &h, 1, palette, 0, 0); }},
+        {"TIFF 8", [](CPicIO* s) { return pic_ReadTIFF(s, &w, &h, 8, palette, 0, 0); }},
+        {"TIFF 16", [](CPicIO* s) { return pic_ReadTIFF(s, &w, &h, 16, palette, 0, 0); }},
+        {"TIFF 24", [](CPicIO* s) { return pic_ReadTIFF(s, &w, &h, 24, palette, 0, 0); }},
+        {"TIFF DIB page 1", [](CPicIO* s) { return pic_ReadTIFF(s, &w, &h, 0, nullptr, 1, 2); }},
         {"generic RGB", [](CPicIO* s) { return pic_ReadImage(s, &w, &h, PIC_KIND_RGB, 0); }},
         {"generic RGBA", [](CPicIO* s) { return pic_ReadImage(s, &w, &h, PIC_KIND_RGBA, 0); }},
         {"generic DIB", [](CPicIO* s) { return pic_ReadImage(s, &w, &h, PIC_KIND_DIB, 0); }},
@@ -288,7 +298,9 @@ TEST(HostileInputs, BoundedMutationRunOverEveryReader) {
                              "bmp4_master7x5.bmp", "os2_master7x5.bmp", "bmp565_13x3.bmp", "bmp32_7x5.bmp",
                              "gif_master7x5.gif", "gifi_master13x3.gif", "gif_anim.gif", "gif_local_4x2.gif",
                              "jpeg_rgb.jpg", "jpeg_prog.jpg",
-                             "png_rgb8i.png", "png_pal8.png", "png_ga16.png", "png_grey2i.png"})
+                             "png_rgb8i.png", "png_pal8.png", "png_ga16.png", "png_grey2i.png",
+                             "tiff/rgb_lzw_pred.tif", "tiff/big_tiled.tif", "tiff/bits_g4.tif", "tiff/palette.tif",
+                             "tiff/grey16_tiled.tif", "tiff/pages.tif", "tiff/rgb_jpeg.tif"})
         bases.push_back(FixtureBytes(name));
     std::mt19937 random(20261211);
     auto start = std::chrono::steady_clock::now();
