@@ -259,6 +259,7 @@ private:
     bool DecodeIndexed();
     bool DecodeSamples(int32_t depth);
     bool DecodeRgba(int32_t depth);
+    bool DecodeKeptCmyk();
     bool Finish(bool damaged);
     void* Emit(int32_t depth, int32_t* width, int32_t* height);
     void* EmitDib(int32_t depth);
@@ -390,7 +391,29 @@ bool CTiffDecoder::DecodeSamples(int32_t depth) {
     return m_context.Ok() && (stored.damaged ? m_context.Fail(PIC_ERR_FILE_READ) || true : true);
 }
 
+// 8-bit CMYK with its four samples as they are stored, not converted.
+bool CTiffDecoder::DecodeKeptCmyk() {
+    if (!CheckDeclared(4)) return false;
+    StoredImage stored;
+    if (!ReadStored(stored)) return false;
+    m_image.width = m_tags.width;
+    m_image.height = m_tags.height;
+    m_image.pixelBytes = 4;
+    if (!Zeroed(m_image.bytes, 4ull * m_image.width * m_image.height)) return m_context.Fail(PIC_ERR_OUT_OF_MEMORY);
+    for (uint64_t y = 0; y < m_image.height; ++y)
+        for (uint64_t x = 0; x < m_image.width; ++x)
+            memcpy(m_image.bytes.data() + 4 * (y * m_image.width + x),
+                   stored.bytes.data() + y * stored.rowBytes + x * m_tags.samples, 4);
+    if (Flag(PIC_TIFF_BGR) && !Flag(PIC_TIFF_DIB)) SwapFirstAndThird(m_image, 1);
+    return Finish(stored.damaged);
+}
+
 bool CTiffDecoder::DecodeRgba(int32_t depth) {
+    uint16_t inks = INKSET_CMYK;
+    TIFFGetField(m_tiff, TIFFTAG_INKSET, &inks);
+    if (depth == 32 && Flag(PIC_TIFF_KEEP_CMYK) && m_tags.photometric == PHOTOMETRIC_SEPARATED && inks == INKSET_CMYK &&
+        m_tags.bits == 8 && m_tags.samples >= 4)
+        return DecodeKeptCmyk();
     char message[1024] = {};
     if (!TIFFRGBAImageOK(m_tiff, message)) {
         LogMessage((std::string("LibTiff Error: ") + message + "\n").c_str(), PIC_ERR_BAD_TIFF, PIC_LOG_ERROR, 0);

@@ -9,6 +9,7 @@
 #include "../../QvTest.h"
 #include "ReaderTestSupport.h"
 #include "TiffTestFiles.h"
+#include "framework/base/WipedMemory.h"
 #include "imaging/core/PicThreadState.h"
 #include "imaging/readers/PicGenericReader.h"
 #include "imaging/readers/PicImageEx.h"
@@ -320,4 +321,26 @@ TEST(TiffReader, ImageObjectTypesPagesPalettesAndResolution) {
     CPicImageEx image;
     ASSERT_EQ(image.LoadFromMemory(bytes.data(), (uint32_t)bytes.size(), CPicImageEx::FileTypeTIFF24, 0, nullptr), 0);
     EXPECT_EQ(image.GetResolutionUnit(), 2);
+}
+
+TEST(TiffReader, WorkingPixelsAreWipedBeforeRelease) {
+    struct Case {
+        const char* file;
+        int32_t depth;
+        uint64_t pixels;
+    } cases[] = {{"big_tiled.tif", 24, 37 * 35}, {"grey8_tiled.tif", 8, 7 * 5}, {"orientbits6.tif", 1, 37 * 35 / 8}};
+    for (const Case& c : cases) {
+        int32_t depth = c.depth;
+        Source source(Source::kMemory, Tiff(c.file));
+        WipedMemoryTotals before = WipedMemoryCounts();
+        int32_t w = 0, h = 0;
+        RGBQUAD palette[256];
+        GlobalBlock pixels(pic_ReadTIFF(source, &w, &h, depth, palette, 0, 0));
+        ASSERT_NE(pixels.data, nullptr);
+        WipedMemoryTotals after = WipedMemoryCounts();
+        // The stored pixels, the tile buffer, the raster and the turned copy all
+        // went through the wiping heap.
+        EXPECT_GE(after.allocated - before.allocated, c.pixels * (uint64_t)std::max(1, depth / 8)) << depth;
+        EXPECT_EQ(after.allocated - before.allocated, after.wiped - before.wiped) << depth;
+    }
 }
