@@ -411,7 +411,7 @@ bool CTiffDecoder::DecodeKeptCmyk() {
 bool CTiffDecoder::DecodeRgba(int32_t depth) {
     uint16_t inks = INKSET_CMYK;
     TIFFGetField(m_tiff, TIFFTAG_INKSET, &inks);
-    if (depth == 32 && Flag(PIC_TIFF_KEEP_CMYK) && m_tags.photometric == PHOTOMETRIC_SEPARATED && inks == INKSET_CMYK &&
+    if (TiffContextOf(m_tiff)->keepCMYK && m_tags.photometric == PHOTOMETRIC_SEPARATED && inks == INKSET_CMYK &&
         m_tags.bits == 8 && m_tags.samples >= 4)
         return DecodeKeptCmyk();
     char message[1024] = {};
@@ -574,5 +574,7 @@ int32_t TiffDibDepth(const TiffPageTags& t) {
 void* TiffDecodePage(CPicReaderContext& context, TiffPage& page, int32_t depth, RGBQUAD* palette, int32_t* width,
                      int32_t* height) {
     CTiffDecoder decoder(context, page, palette);
-    return decoder.Decode(depth, width, height);
+    void* pixels = decoder.Decode(depth, width, height);
+    TiffContextOf(page.tiff)->lastError = context.result;
+    return pixels;
 }

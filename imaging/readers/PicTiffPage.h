@@ -15,12 +15,11 @@ class CPicIO;
 
 // What the decoders keep with an open handle (reached through the handle's
 // client data, see TiffContextOf).
+// Progress goes to the thread's progress callback after every strip or row
+// of tiles.
 struct TiffReadContext {
-    // Called after each band of rows: (first row, height, user) -> true stops.
-    bool (*progressHook)(uint32_t firstRow, uint32_t height, void* user) = nullptr;
-    void* hookUserData = nullptr;
-    int32_t lastError = 0;         // a code left by the decoding (14 after a stop)
-    int32_t forcedAlphaMode = -1;  // extra-sample kind for an unspecified extra sample; -1 none
+    int32_t lastError = 0;         // the code the last decoding left (14 after a stop)
+    int32_t forcedAlphaMode = -1;  // the thread's TIFF alpha setting; -1 none
     int32_t keepCMYK = 0;          // 8-bit CMYK keeps its four samples
 };
 

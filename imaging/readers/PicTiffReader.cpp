@@ -1,5 +1,6 @@
 #include "imaging/readers/PicTiffReader.h"
 
+#include "imaging/core/PicThreadState.h"
 #include "imaging/readers/PicTiffDecode.h"
 #include "imaging/readers/PicTiffPage.h"
 
@@ -66,6 +67,9 @@ void* WINAPI pic_ReadTIFF(CPicIO* source, int32_t* width, int32_t* height, int32
         TiffPage& open = *scope.get();
         int32_t depth = dib ? TiffDibDepth(TiffReadTags(open.tiff)) : bitDepth;
         open.depth = depth;
+        TiffReadContext* read = TiffContextOf(open.tiff);
+        read->forcedAlphaMode = GetThreadState()->tiffAlpha;
+        read->keepCMYK = depth == 32 && (flags & PIC_TIFF_KEEP_CMYK) != 0;
         int32_t ignored = 0;
         return TiffDecodePage(context, open, depth, dib ? nullptr : palette, width != nullptr ? width : &ignored,
                               height != nullptr ? height : &ignored);

@@ -151,3 +151,31 @@ TEST(TiffSubDirectory, HostileCountsAndOffsetsAreRefusedBeforeAllocation) {
     EXPECT_EQ(ReadPrivateSubdirectory(page->tiff, at, kTable, 7, Record, &seen), 0);
     CloseTiffPage(page);
 }
+
+TEST(TiffSubDirectory, ExifDirectoryOfATiffIsReachedThroughItsOffsetTag) {
+    // The way the EXIF reader goes: the page's "EXIF Offset" tag (34665; the
+    // library hands it out as a 64-bit offset), then the private directory.
+    std::vector<Entry> exif = {Values(0x829A, 5, 1, U32(1) + U32(250)), Values(0x9000, 7, 4, "0231")};
+    std::string file = Build({Long(256, 2), Long(257, 2), Short(258, 8), Short(259, 1), Short(262, 1), Short(277, 1),
+                              Long(278, 2), Long(34665, 0)},
+                             {std::string("\x10\x20\x30\x40", 4)});
+    uint32_t exifAt = AppendDirectory(file, exif);
+    // Point the tag at the directory: its value field is the last entry's.
+    size_t entry = file.find(std::string("\x69\x87\x04\x00\x01\x00\x00\x00", 8));
+    ASSERT_NE(entry, std::string::npos);
+    memcpy(&file[entry + 8], &exifAt, 4);
+    Source source(Source::kMemory, file);
+    int32_t code = 0;
+    TiffPage* page = OpenTiffPage(source, 0, 0, &code);
+    ASSERT_NE(page, nullptr);
+    uint64_t offset = 0;
+    ASSERT_TRUE(TIFFGetField(page->tiff, TIFFTAG_EXIFIFD, &offset));
+    EXPECT_EQ(offset, exifAt);
+    std::vector<Seen> seen;
+    EXPECT_EQ(ReadPrivateSubdirectory(page->tiff, offset, kTable, 7, Record, &seen), 1);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].bytes, U32(1) + U32(250));
+    // The handle's own directory is unchanged.
+    EXPECT_EQ(TIFFCurrentDirOffset(page->tiff), 8u);
+    CloseTiffPage(page);
+}
