@@ -254,6 +254,8 @@ private:
     bool Flag(uint32_t flag) const { return (m_flags & flag) != 0; }
     int Orientation() const { return Flag(PIC_TIFF_NO_ORIENTATION) ? 1 : m_tags.orientation; }
     bool CheckDeclared(uint32_t outputPixelBytes);
+    // The working image at the page's size, zeroed.
+    bool NewWorkingImage(uint32_t pixelBytes);
     bool ReadStored(StoredImage& stored);
     bool DecodeOneBit();
     bool DecodeIndexed();
@@ -274,6 +276,14 @@ private:
     RGBQUAD m_table[256] = {};
     CPicReaderOutput m_output;
 };
+
+bool CTiffDecoder::NewWorkingImage(uint32_t pixelBytes) {
+    m_image.width = m_tags.width;
+    m_image.height = m_tags.height;
+    m_image.pixelBytes = pixelBytes;
+    return Zeroed(m_image.bytes, (uint64_t)pixelBytes * m_image.width * m_image.height) ||
+           m_context.Fail(PIC_ERR_OUT_OF_MEMORY);
+}
 
 bool CTiffDecoder::CheckDeclared(uint32_t outputPixelBytes) {
     uint64_t w = m_tags.width, h = m_tags.height;
@@ -333,20 +343,18 @@ bool CTiffDecoder::DecodeIndexed() {
         auto level = [wide](uint16_t v) { return (BYTE)(wide ? v * 255u / 65535u : v & 0xFF); };
         for (uint32_t i = 0; i < count; ++i) m_table[i] = {level(blue[i]), level(green[i]), level(red[i]), 0};
     } else if (ph == PHOTOMETRIC_MINISBLACK || ph == PHOTOMETRIC_MINISWHITE) {
-        bool white = ph == PHOTOMETRIC_MINISWHITE;
-        for (uint32_t i = 0; i < 256; ++i) {
-            BYTE v = bits == 1 ? (BYTE)(i == 0 ? 0 : 255) : (BYTE)i;
-            if (i < 2 || bits != 1) m_table[i] = {v, v, v, 0};
-            if (white && (i < 2 || bits != 1)) m_table[i] = {(BYTE)(255 - v), (BYTE)(255 - v), (BYTE)(255 - v), 0};
+        // Two entries for 1-bit data, else the ramp of the values as they are.
+        uint32_t count = bits == 1 ? 2 : 256;
+        for (uint32_t i = 0; i < count; ++i) {
+            BYTE v = bits == 1 ? (BYTE)(i * 255) : (BYTE)i;
+            if (ph == PHOTOMETRIC_MINISWHITE) v = (BYTE)(255 - v);
+            m_table[i] = {v, v, v, 0};
         }
     }
     if (!CheckDeclared(1)) return false;
     StoredImage stored;
     if (!ReadStored(stored)) return false;
-    m_image.width = m_tags.width;
-    m_image.height = m_tags.height;
-    m_image.pixelBytes = 1;
-    if (!Zeroed(m_image.bytes, (uint64_t)m_image.width * m_image.height)) return m_context.Fail(PIC_ERR_OUT_OF_MEMORY);
+    if (!NewWorkingImage(1)) return false;
     uint32_t samples = m_tags.samples;
     uint32_t mask = (1u << std::min<uint32_t>(bits, 8)) - 1;
     for (uint32_t y = 0; y < m_image.height; ++y) {
@@ -388,7 +396,8 @@ bool CTiffDecoder::DecodeSamples(int32_t depth) {
                       (!floats && Flag(PIC_TIFF_PADDED)) || (floats && m_tags.sampleFormat != SAMPLEFORMAT_IEEEFP);
     if (!keepStored && !ApplyOrientation(m_context, m_image, m_tags.orientation)) return false;
     if (spp >= 3 && (floats || Flag(PIC_TIFF_BGR))) SwapFirstAndThird(m_image, sampleBits / 8);
-    return m_context.Ok() && (stored.damaged ? m_context.Fail(PIC_ERR_FILE_READ) || true : true);
+    if (stored.damaged) m_context.Fail(PIC_ERR_FILE_READ);
+    return true;
 }
 
 // 8-bit CMYK with its four samples as they are stored, not converted.
@@ -396,10 +405,7 @@ bool CTiffDecoder::DecodeKeptCmyk() {
     if (!CheckDeclared(4)) return false;
     StoredImage stored;
     if (!ReadStored(stored)) return false;
-    m_image.width = m_tags.width;
-    m_image.height = m_tags.height;
-    m_image.pixelBytes = 4;
-    if (!Zeroed(m_image.bytes, 4ull * m_image.width * m_image.height)) return m_context.Fail(PIC_ERR_OUT_OF_MEMORY);
+    if (!NewWorkingImage(4)) return false;
     for (uint64_t y = 0; y < m_image.height; ++y)
         for (uint64_t x = 0; x < m_image.width; ++x)
             memcpy(m_image.bytes.data() + 4 * (y * m_image.width + x),
@@ -458,7 +464,8 @@ bool CTiffDecoder::DecodeRgba(int32_t depth) {
         m_image.pixelBytes = 3;
     }
     if (Flag(PIC_TIFF_BGR) && !Flag(PIC_TIFF_DIB)) SwapFirstAndThird(m_image, 1);
-    return !damaged || m_context.Fail(PIC_ERR_FILE_READ) || true;
+    if (damaged) m_context.Fail(PIC_ERR_FILE_READ);
+    return true;
 }
 
 // An unreadable strip or tile leaves its rows zero and the image is handed
