@@ -242,6 +242,25 @@ void DibResolution(TIFF* tiff, int32_t& x, int32_t& y) {
     y = convert(yr);
 }
 
+// The library gives indexed 8-bit pixels with an alpha sample their colour
+// but drops the alpha: this put routine keeps it.
+void PutIndexedWithAlpha(TIFFRGBAImage* image, uint32_t* to, uint32_t, uint32_t, uint32_t w, uint32_t h,
+                         int32_t fromSkew, int32_t toSkew, unsigned char* from) {
+    int samples = image->samplesperpixel;
+    for (; h > 0; --h) {
+        for (uint32_t x = 0; x < w; ++x, from += samples)
+            *to++ = (image->PALmap[from[0]][0] & 0x00FFFFFFu) | ((uint32_t)from[1] << 24);
+        to += toSkew;
+        from += (int64_t)fromSkew * samples;
+    }
+}
+
+bool IsIndexedWithAlpha(const TIFFRGBAImage& image) {
+    return image.photometric == PHOTOMETRIC_PALETTE && image.bitspersample == 8 && image.samplesperpixel == 2 &&
+           image.isContig && image.PALmap != nullptr &&
+           (image.alpha == EXTRASAMPLE_ASSOCALPHA || image.alpha == EXTRASAMPLE_UNASSALPHA);
+}
+
 class CTiffDecoder {
 public:
     CTiffDecoder(CPicReaderContext& context, TiffPage& page, RGBQUAD* palette)
@@ -430,6 +449,7 @@ bool CTiffDecoder::DecodeRgba(int32_t depth) {
     if (!TIFFRGBAImageBegin(&rgba, m_tiff, 1, message)) return m_context.Fail(PIC_ERR_BAD_TIFF);
     // The raster in stored order: the orientation is then applied once, by us.
     rgba.req_orientation = rgba.orientation;
+    if (IsIndexedWithAlpha(rgba)) rgba.put.contig = PutIndexedWithAlpha;
     uint32_t w = rgba.width, h = rgba.height;
     m_image.width = w;
     m_image.height = h;

@@ -344,3 +344,20 @@ TEST(TiffReader, WorkingPixelsAreWipedBeforeRelease) {
         EXPECT_EQ(after.allocated - before.allocated, after.wiped - before.wiped) << depth;
     }
 }
+
+TEST(TiffReader, IndexedPixelsKeepTheirAlphaSample) {
+    Source source(Source::kMemory, Tiff("palalpha.tif"));
+    int32_t w = 0, h = 0;
+    GlobalBlock pixels(pic_ReadTIFF(source, &w, &h, 32, nullptr, 0, 0));
+    ASSERT_EQ(pic_GetLastError(), PIC_ERR_OK);
+    ASSERT_NE(pixels.data, nullptr);
+    std::string expected = Tiff("palalpha_im.rgba");
+    ASSERT_EQ(expected.size(), (size_t)w * h * 4);
+    for (size_t i = 0; i < expected.size(); ++i) {
+        int want = (uint8_t)expected[i], got = pixels.data[i];
+        if (i % 4 == 3)
+            EXPECT_EQ(got, want) << "alpha of pixel " << i / 4;
+        else
+            EXPECT_LE(std::abs(got - want), 1) << "channel " << i % 4 << " of pixel " << i / 4;
+    }
+}
