@@ -179,3 +179,22 @@ TEST(TiffSubDirectory, ExifDirectoryOfATiffIsReachedThroughItsOffsetTag) {
     EXPECT_EQ(TIFFCurrentDirOffset(page->tiff), 8u);
     CloseTiffPage(page);
 }
+
+TEST(TiffSubDirectory, BigEndianValuesArriveInHostOrder) {
+    // Built by the generator and checked with tiffinfo: ExposureTime 1/60
+    // out of line, ISO 400 and ExifVersion in their value fields.
+    Source source(Source::kMemory, readertest::FixtureBytes("tiff/exif_mm.tif"));
+    int32_t code = 0;
+    TiffPage* page = OpenTiffPage(source, 0, 0, &code);
+    ASSERT_NE(page, nullptr);
+    uint64_t offset = 0;
+    ASSERT_TRUE(TIFFGetField(page->tiff, TIFFTAG_EXIFIFD, &offset));
+    std::vector<Seen> seen;
+    EXPECT_EQ(ReadPrivateSubdirectory(page->tiff, offset, kTable, 7, Record, &seen), 1);
+    CloseTiffPage(page);
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0].bytes, U32(1) + U32(60));
+    EXPECT_EQ(seen[1].count, 1u);
+    EXPECT_EQ(seen[1].bytes, U16(400));
+    EXPECT_EQ(seen[2].bytes, std::string("0230\0", 5));
+}
