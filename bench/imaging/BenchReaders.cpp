@@ -6,6 +6,10 @@
 //   Pillow (python3-pil): timed inside Python around open and load from bytes,
 //   for PNG 24-bit, the first frame of a GIF and every frame of a 20-frame
 //   animation.
+//   tiff2rgba (libtiff-tools, the same TIFF library): process time minus its
+//   run on an 8 x 8 TIFF, for a 4000 x 3000 LZW and a JPEG-compressed TIFF
+//   (it also writes its RGBA result, to a file under /dev/shm); Pillow
+//   likewise for both.
 //   vipsthumbnail (libvips-tools) with one thread: 100 camera-size JPEGs to
 //   240-pixel thumbnails, beside the image object's thumbnail path.
 // The 24-bit BMP read is reported as a share of this machine's copy
@@ -28,6 +32,7 @@
 #include "imaging/readers/PicJpegReader.h"
 #include "imaging/readers/PicPngReader.h"
 #include "imaging/readers/PicSources.h"
+#include "imaging/readers/PicTiffReader.h"
 
 namespace {
 
@@ -69,13 +74,18 @@ bool MakeInputs(const benchsupport::RunFolder& folder) {
     for (int i = 0; i < 20; ++i) frames += " plasma:fractal";
     benchsupport::Shell("convert -size 400x300 -delay 5" + frames + " -loop 0 " + folder.Unix("anim.gif"));
     benchsupport::Shell("convert -size 8x8 xc:gray " + folder.Unix("tiny.jpg"));
+    benchsupport::Shell("convert " + folder.Unix("camera.jpg") + " -compress none " + folder.Unix("plain.tif"));
+    benchsupport::Shell("tiffcp -c lzw:2 " + folder.Unix("plain.tif") + " " + folder.Unix("camera_lzw.tif"));
+    benchsupport::Shell("tiffcp -c jpeg -r 16 " + folder.Unix("plain.tif") + " " + folder.Unix("camera_jpeg.tif"));
+    benchsupport::Shell("convert -size 8x8 xc:gray " + folder.Unix("tiny.tif"));
     benchsupport::Shell("mkdir -p " + folder.Unix("thumbs") + " " + folder.Unix("out"));
     for (int i = 0; i < kThumbnailFiles; ++i) {
         char name[32];
         snprintf(name, sizeof name, "thumbs/cam%03d.jpg", i);
         benchsupport::Shell("ln " + folder.Unix("camera.jpg") + " " + folder.Unix(name));
     }
-    for (const char* name : {"camera.jpg", "camera.bmp", "photo.png", "still.gif", "anim.gif"})
+    for (const char* name :
+         {"camera.jpg", "camera.bmp", "photo.png", "still.gif", "anim.gif", "camera_lzw.tif", "camera_jpeg.tif"})
         if (!LoadFile(folder, name)) return false;
     return true;
 }
@@ -90,7 +100,8 @@ def timed(fn, rounds):
         t = time.perf_counter(); fn(); times.append(time.perf_counter() - t)
     times.sort()
     return times[len(times) // 2]
-data = {name: open(sys.argv[1] + "/" + name, "rb").read() for name in ("photo.png", "still.gif", "anim.gif")}
+data = {name: open(sys.argv[1] + "/" + name, "rb").read()
+        for name in ("photo.png", "still.gif", "anim.gif", "camera_lzw.tif", "camera_jpeg.tif")}
 def first(name):
     im = Image.open(io.BytesIO(data[name])); im.load()
 def every_frame(name):
@@ -100,6 +111,8 @@ def every_frame(name):
 print("pillow|png24 %.6f" % timed(lambda: first("photo.png"), 7))
 print("pillow|gif first frame %.6f" % timed(lambda: first("still.gif"), 7))
 print("pillow|gif 20 frames %.6f" % timed(lambda: every_frame("anim.gif"), 7))
+print("pillow|tiff lzw %.6f" % timed(lambda: first("camera_lzw.tif"), 5))
+print("pillow|tiff jpeg %.6f" % timed(lambda: first("camera_jpeg.tif"), 5))
 )";
 
 // A process's best time beyond a run of the same tool on a tiny input.
@@ -129,6 +142,13 @@ void MeasurePeers(const benchsupport::RunFolder& folder) {
             ProcessBeyond("djpeg" + option + folder.Unix("camera.jpg") + " > /dev/null",
                           "djpeg" + option + folder.Unix("tiny.jpg") + " > /dev/null", 5);
     }
+    for (const char* kind : {"lzw", "jpeg"}) {
+        std::string out = " /dev/shm/qv_bench_rgba.tif";
+        g_peers[std::string("tiff2rgba|tiff ") + kind] =
+            ProcessBeyond("tiff2rgba -c none " + folder.Unix(std::string("camera_") + kind + ".tif") + out,
+                          "tiff2rgba -c none " + folder.Unix("tiny.tif") + out, 3);
+    }
+    benchsupport::Shell("rm -f /dev/shm/qv_bench_rgba.tif");
     const std::string vips = "VIPS_CONCURRENCY=1 vipsthumbnail --size " + std::to_string(kThumbnailBox) + " -o " +
                              UnquotedUnix(folder, "out") + "/%s.jpg ";
     double best = 1e30;
@@ -160,7 +180,7 @@ void ReportAgainstPeers(benchmark::State& state, double ours, const std::string&
     state.counters["ms"] = ours * 1e3;
     double fresh = outputBytes > 0 ? FreshBlockSeconds(outputBytes) : 0;
     if (outputBytes > 0) state.counters["fresh_ms"] = fresh * 1e3;
-    for (const char* peer : {"djpeg", "pillow", "vipsthumbnail"}) {
+    for (const char* peer : {"djpeg", "pillow", "vipsthumbnail", "tiff2rgba"}) {
         auto it = g_peers.find(std::string(peer) + "|" + what);
         if (it == g_peers.end()) continue;
         state.counters[std::string("x_") + peer] = it->second / ours;
@@ -246,6 +266,14 @@ void BmpBenchmark(benchmark::State& state) {
     }
 }
 
+void TiffBenchmark(benchmark::State& state, const char* kind) {
+    ReadBenchmark(state, (std::string("camera_") + kind + ".tif").c_str(), std::string("tiff ") + kind,
+                  4000 * 3000 * 3, [](CPicIO* source) {
+        int32_t w, h;
+        return pic_ReadTIFF(source, &w, &h, 24, nullptr, 0, 0);
+    });
+}
+
 // The browser's thumbnail path: decode reduced by the size hint, to 24 bits,
 // then a nearest-neighbour resize into the box keeping the aspect ratio.
 bool MakeThumbnail(const CString& path) {
@@ -301,6 +329,8 @@ int main(int argc, char** argv) {
     add("GIF 1000x750 first frame", GifBenchmark);
     add("GIF 400x300 20 frames", AnimationBenchmark);
     add("BMP 4000x3000 24-bit", BmpBenchmark);
+    add("TIFF 4000x3000 LZW to 24-bit", [](benchmark::State& s) { TiffBenchmark(s, "lzw"); });
+    add("TIFF 4000x3000 JPEG to 24-bit", [](benchmark::State& s) { TiffBenchmark(s, "jpeg"); });
     const benchsupport::RunFolder* where = &folder;
     benchmark::RegisterBenchmark("thumbnails of camera JPEGs",
                                  [where](benchmark::State& s) { ThumbnailBenchmark(s, where); })

@@ -459,18 +459,28 @@ bool CTiffDecoder::DecodeRgba(int32_t depth) {
         TIFFRGBAImageEnd(&rgba);
         return m_context.Fail(PIC_ERR_OUT_OF_MEMORY);
     }
-    uint32_t band = m_tags.rowsPerStrip;
-    if (m_tags.tiled) TIFFGetField(m_tiff, TIFFTAG_TILELENGTH, &band);
-    // One strip (or row of tiles) at a time: a strip that cannot be read
-    // stops only its own band, and its rows stay 0.
-    if (band == 0 || band > h) band = h;
-    CPicProgress progress;
-    for (uint32_t y = 0; y < h; y += band) {
+    // Whole strips (or rows of tiles), a few hundred rows at a time.
+    uint32_t unit = m_tags.rowsPerStrip;
+    if (m_tags.tiled) TIFFGetField(m_tiff, TIFFTAG_TILELENGTH, &unit);
+    if (unit == 0 || unit > h) unit = h;
+    uint32_t band = unit * std::max<uint32_t>(1, 256 / unit);
+    auto readRows = [&](uint32_t y, uint32_t rows) {
         rgba.row_offset = (int)y;
         rgba.col_offset = 0;
+        return TIFFRGBAImageGet(&rgba, reinterpret_cast<uint32_t*>(m_image.bytes.data() + 4ull * w * y), w, rows) != 0;
+    };
+    CPicProgress progress;
+    for (uint32_t y = 0; y < h; y += band) {
         uint32_t rows = std::min(band, h - y);
-        uint32_t* raster = reinterpret_cast<uint32_t*>(m_image.bytes.data() + 4ull * w * y);
-        if (!TIFFRGBAImageGet(&rgba, raster, w, rows)) damaged = true;
+        // The library stops at a strip it cannot read: the band is read again
+        // strip by strip, so only that strip's rows stay 0.
+        if (!readRows(y, rows)) {
+            damaged = true;
+            memset(m_image.bytes.data() + 4ull * w * y, 0, 4ull * w * rows);
+            for (uint32_t part = y; part < y + rows && rows > unit; part += unit)
+                if (!readRows(part, std::min(unit, y + rows - part)))
+                    memset(m_image.bytes.data() + 4ull * w * part, 0, 4ull * w * std::min(unit, y + rows - part));
+        }
         if (!PicReportRow(m_context, progress, y, h)) break;
     }
     TIFFRGBAImageEnd(&rgba);
@@ -480,7 +490,11 @@ bool CTiffDecoder::DecodeRgba(int32_t depth) {
         // Packed to red, green, blue in place.
         uint64_t pixels = (uint64_t)m_image.width * m_image.height;
         uint8_t* p = m_image.bytes.data();
-        for (uint64_t i = 0; i < pixels; ++i) memmove(p + 3 * i, p + 4 * i, 3);
+        for (uint64_t i = 0; i < pixels; ++i) {
+            p[3 * i] = p[4 * i];
+            p[3 * i + 1] = p[4 * i + 1];
+            p[3 * i + 2] = p[4 * i + 2];
+        }
         m_image.pixelBytes = 3;
     }
     if (Flag(PIC_TIFF_BGR) && !Flag(PIC_TIFF_DIB)) SwapFirstAndThird(m_image, 1);
