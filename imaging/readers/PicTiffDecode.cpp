@@ -281,6 +281,7 @@ private:
     bool DecodeSamples(int32_t depth);
     bool DecodeRgba(int32_t depth);
     bool DecodeKeptCmyk();
+    bool DecodePlainRgb();
     bool Finish(bool damaged);
     void* Emit(int32_t depth, int32_t* width, int32_t* height);
     void* EmitDib(int32_t depth);
@@ -309,6 +310,7 @@ bool CTiffDecoder::CheckDeclared(uint32_t outputPixelBytes) {
     if (!PicCheckDeclaredImage(m_context, w, h, std::max<uint64_t>(1, w * h * outputPixelBytes), PIC_ERR_BAD_TIFF))
         return false;
     uint64_t storedBytes = ((uint64_t)w * m_tags.bits * m_tags.samples + 7) / 8 * h;
+    if (!PicBlockSizeAllowed(storedBytes)) return m_context.Fail(PIC_ERR_OUT_OF_MEMORY);
     return PicCheckCodedBytes(m_context, storedBytes, SourceSize(*m_page.source), ExpansionOf(m_tags.compression),
                               PIC_ERR_FILE_READ);
 }
@@ -433,7 +435,25 @@ bool CTiffDecoder::DecodeKeptCmyk() {
     return Finish(stored.damaged);
 }
 
+// 8-bit RGB pages are already what a 24-bit read delivers: their strips
+// are decoded straight, without the library's RGBA conversion (which gives
+// the same pixels through a raster a third larger).
+bool CTiffDecoder::DecodePlainRgb() {
+    if (!CheckDeclared(3)) return false;
+    StoredImage stored;
+    if (!ReadStored(stored)) return false;
+    m_image.width = m_tags.width;
+    m_image.height = m_tags.height;
+    m_image.pixelBytes = 3;
+    std::swap(m_image.bytes, stored.bytes);
+    if (Flag(PIC_TIFF_BGR) && !Flag(PIC_TIFF_DIB)) SwapFirstAndThird(m_image, 1);
+    return Finish(stored.damaged);
+}
+
 bool CTiffDecoder::DecodeRgba(int32_t depth) {
+    if (depth == 24 && m_tags.photometric == PHOTOMETRIC_RGB && m_tags.bits == 8 && m_tags.samples == 3 &&
+        m_tags.extraSamples == 0)
+        return DecodePlainRgb();
     uint16_t inks = INKSET_CMYK;
     TIFFGetField(m_tiff, TIFFTAG_INKSET, &inks);
     if (TiffContextOf(m_tiff)->keepCMYK && m_tags.photometric == PHOTOMETRIC_SEPARATED && inks == INKSET_CMYK &&

@@ -56,6 +56,11 @@ TEST(TiffHostile, TableOfDamagedFiles) {
                 Raw(320, 3, 0x80000000u, 64)},
                {rows}),
          0, PIC_ERR_OK, PIC_ERR_OK},
+        {"65535 samples per pixel: 4 GiB of stored rows, LZW-coded in a tiny file",
+         Build({Long(256, 256), Long(257, 256), Short(258, 8), Short(259, 5), Short(262, 1), Short(277, 65535),
+                Long(278, 256)},
+               {rows}),
+         0, PIC_ERR_OUT_OF_MEMORY, PIC_ERR_OUT_OF_MEMORY},
         {"a width of 0", Build(With(GreyHeader(0, 3), {Long(278, 3)}), {rows}), 0, PIC_ERR_BAD_TIFF,
          PIC_ERR_BAD_TIFF},
         {"only the header", std::string("II*\0\x08\0\0\0", 8), 0, PIC_ERR_BAD_TIFF, PIC_ERR_BAD_TIFF},
@@ -71,8 +76,12 @@ TEST(TiffHostile, TableOfDamagedFiles) {
             GlobalBlock pixels(pic_ReadTIFF(source, &w, &h, depth, palette, c.page, 0));
             EXPECT_EQ(pic_GetLastError(), expected) << c.fault << " at " << depth;
             bool handed = expected == PIC_ERR_OK || (expected == PIC_ERR_FILE_READ && w > 0 && w < 100);
-            if (!handed) EXPECT_EQ(pixels.data, nullptr) << c.fault << " at " << depth;
-            if (expected == PIC_ERR_OK) EXPECT_NE(pixels.data, nullptr) << c.fault << " at " << depth;
+            if (!handed) {
+                EXPECT_EQ(pixels.data, nullptr) << c.fault << " at " << depth;
+            }
+            if (expected == PIC_ERR_OK) {
+                EXPECT_NE(pixels.data, nullptr) << c.fault << " at " << depth;
+            }
             EXPECT_EQ(readertest::CallDepth(), 0);
         }
     }
