@@ -435,9 +435,10 @@ bool CTiffDecoder::DecodeKeptCmyk() {
     return Finish(stored.damaged);
 }
 
-// 8-bit RGB pages are already what a 24-bit read delivers: their strips
-// are decoded straight, without the library's RGBA conversion (which gives
-// the same pixels through a raster a third larger).
+// 8-bit RGB pages (and JPEG-coded YCbCr ones) are already what a 24-bit
+// read delivers: their strips are decoded straight, without the library's
+// RGBA conversion (which gives the same pixels through a raster a third
+// larger).
 bool CTiffDecoder::DecodePlainRgb() {
     if (!CheckDeclared(3)) return false;
     StoredImage stored;
@@ -451,8 +452,12 @@ bool CTiffDecoder::DecodePlainRgb() {
 }
 
 bool CTiffDecoder::DecodeRgba(int32_t depth) {
-    if (depth == 24 && m_tags.photometric == PHOTOMETRIC_RGB && m_tags.bits == 8 && m_tags.samples == 3 &&
-        m_tags.extraSamples == 0)
+    bool threeBytes = depth == 24 && m_tags.bits == 8 && m_tags.samples == 3 && m_tags.extraSamples == 0;
+    if (threeBytes && m_tags.photometric == PHOTOMETRIC_RGB) return DecodePlainRgb();
+    // JPEG-coded YCbCr strips come out as RGB from the JPEG library itself,
+    // as the RGBA conversion would have asked for them.
+    if (threeBytes && m_tags.photometric == PHOTOMETRIC_YCBCR && m_tags.compression == COMPRESSION_JPEG &&
+        m_tags.planar == PLANARCONFIG_CONTIG && TIFFSetField(m_tiff, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB))
         return DecodePlainRgb();
     uint16_t inks = INKSET_CMYK;
     TIFFGetField(m_tiff, TIFFTAG_INKSET, &inks);
