@@ -1,7 +1,9 @@
 // One page of a TIFF file opened through the system's TIFF library over a
 // byte source. The reader decodes pages through it, and the EXIF reader
-// reaches a file's directories through it (TIFFGetField for the
-// "EXIF Offset" tag 34665, then ReadPrivateSubdirectory).
+// reaches a file's directories through it: TIFFGetField(page->tiff,
+// TIFFTAG_EXIFIFD, &offset) with a uint64_t offset (the library knows the
+// "EXIF Offset" tag 34665 itself), then ReadPrivateSubdirectory
+// (PicTiffSubDirectory.h).
 //
 // Threading: a page belongs to the thread that opened it. The library's tag
 // extender is registered once per process, whichever thread opens first.
