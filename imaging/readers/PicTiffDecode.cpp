@@ -57,6 +57,8 @@ public:
     CStoredReader(CPicReaderContext& context, TIFF* tiff, const TiffPageTags& tags)
         : m_context(context), m_tiff(tiff), m_tags(tags) {}
     bool Read(StoredImage& image);
+    // Contiguous pages only: the stored rows straight into `target`.
+    bool ReadInto(uint8_t* target, uint64_t rowBytes, bool& damaged) { return ReadPlane(0, target, rowBytes, damaged); }
 
 private:
     bool ReadPlane(uint16_t plane, uint8_t* target, uint64_t planeRow, bool& damaged);
@@ -295,6 +297,7 @@ private:
     Pixels m_image;
     RGBQUAD m_table[256] = {};
     CPicReaderOutput m_output;
+    bool m_decodedIntoOutput = false;  // the pixels are already in m_output
 };
 
 bool CTiffDecoder::NewWorkingImage(uint32_t pixelBytes) {
@@ -441,6 +444,25 @@ bool CTiffDecoder::DecodeKeptCmyk() {
 // larger).
 bool CTiffDecoder::DecodePlainRgb() {
     if (!CheckDeclared(3)) return false;
+    int orientation = Orientation();
+    bool asStored = (orientation <= 1 || orientation > 8) && m_tags.planar == PLANARCONFIG_CONTIG &&
+                    !Flag(PIC_TIFF_DIB) && !Flag(PIC_TIFF_PADDED) && !Flag(PIC_TIFF_BGR);
+    if (asStored) {
+        // The rows need no change: they are decoded into the caller's block.
+        uint64_t bytes = 3ull * m_tags.width * m_tags.height;
+        if (!m_output.Allocate(m_context, bytes)) return false;
+        bool damaged = false;
+        if (!CStoredReader(m_context, m_tiff, m_tags).ReadInto(m_output.Data(), 3ull * m_tags.width, damaged)) {
+            WipeBytes(m_output.Data(), bytes);  // the block is not handed over
+            return false;
+        }
+        m_image.width = m_tags.width;
+        m_image.height = m_tags.height;
+        m_image.pixelBytes = 3;
+        m_decodedIntoOutput = true;
+        if (damaged) m_context.Fail(PIC_ERR_FILE_READ);
+        return true;
+    }
     StoredImage stored;
     if (!ReadStored(stored)) return false;
     m_image.width = m_tags.width;
@@ -564,6 +586,11 @@ void* CTiffDecoder::EmitDib(int32_t depth) {
 }
 
 void* CTiffDecoder::Emit(int32_t depth, int32_t* width, int32_t* height) {
+    if (m_decodedIntoOutput) {
+        *width = (int32_t)m_image.width;
+        *height = (int32_t)m_image.height;
+        return m_output.HandOver();
+    }
     if (m_image.bytes.empty()) return nullptr;
     *width = (int32_t)m_image.width;
     *height = (int32_t)m_image.height;

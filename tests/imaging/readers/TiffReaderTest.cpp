@@ -328,7 +328,13 @@ TEST(TiffReader, WorkingPixelsAreWipedBeforeRelease) {
         const char* file;
         int32_t depth;
         uint64_t pixels;
-    } cases[] = {{"big_tiled.tif", 24, 37 * 35}, {"grey8_tiled.tif", 8, 7 * 5}, {"orientbits6.tif", 1, 37 * 35 / 8}};
+    } cases[] = {
+        {"big_tiled.tif", 24, 16 * 16},  // decoded into the caller's block: only the tile buffer
+        {"orient6.tif", 24, 7 * 5},      // the stored rows and the turned copy
+        {"grey8_tiled.tif", 8, 7 * 5},
+        {"orientbits6.tif", 1, 37 * 35 / 8},
+        {"rgba.tif", 32, 7 * 5 * 4 / 4},  // the raster
+    };
     for (const Case& c : cases) {
         int32_t depth = c.depth;
         Source source(Source::kMemory, Tiff(c.file));
