@@ -129,6 +129,23 @@ TEST(TiffReader, PackedBitmapsTakeTheFilesOwnDepth) {
         EXPECT_EQ(header.biWidth, w);
         EXPECT_EQ(header.biHeight, h);
     }
+    // A 1-bit bitmap's rows are the image's rows bottom-up, padded to 4 bytes,
+    // a set bit black (entry 1).
+    {
+        Source bits(Source::kMemory, Tiff("bits_g4.tif"));
+        int32_t w = 0, h = 0;
+        GlobalBlock dib(pic_ReadTIFF(bits, &w, &h, 0, nullptr, 0, PIC_TIFF_DIB));
+        ASSERT_NE(dib.data, nullptr);
+        const RGBQUAD* table = (const RGBQUAD*)(dib.data + 40);
+        EXPECT_EQ(table[0].rgbRed, 255);
+        EXPECT_EQ(table[1].rgbRed, 0);
+        std::string expected = Tiff("bits_g4_d1.raw");
+        uint32_t row = (w + 7) / 8, padded = (row + 3) / 4 * 4;
+        for (int32_t y = 0; y < h; ++y)
+            EXPECT_EQ(readertest::Hex(dib.data + 48 + (uint64_t)(h - 1 - y) * padded, row),
+                      readertest::Hex((const uint8_t*)expected.data() + (uint64_t)y * row, row))
+                << "row " << y;
+    }
     // The bottom row of a 24-bit bitmap is the image's last row, blue first,
     // and the resolution is in pixels per metre.
     Source source(Source::kMemory, Tiff("res.tif"));
