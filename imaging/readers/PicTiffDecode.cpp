@@ -419,6 +419,7 @@ bool CTiffDecoder::DecodeSamples(int32_t depth) {
     bool keepStored = Flag(PIC_TIFF_FILE_ORDER) || Flag(PIC_TIFF_NO_ORIENTATION) ||
                       (!floats && Flag(PIC_TIFF_PADDED)) || (floats && m_tags.sampleFormat != SAMPLEFORMAT_IEEEFP);
     if (!keepStored && !ApplyOrientation(m_context, m_image, m_tags.orientation)) return false;
+    if (Flag(PIC_TIFF_FILE_ORDER)) FlipRows(m_image);  // bottom-up, as a bitmap keeps them
     if (spp >= 3 && (floats || Flag(PIC_TIFF_BGR))) SwapFirstAndThird(m_image, sampleBits / 8);
     if (stored.damaged) m_context.Fail(PIC_ERR_FILE_READ);
     return true;
