@@ -6,6 +6,10 @@
 //   Pillow (python3-pil): timed inside Python around open and load from bytes,
 //   for PNG 24-bit, the first frame of a GIF and every frame of a 20-frame
 //   animation.
+//   tiff2rgba (libtiff-tools, the same TIFF library): process time minus its
+//   run on an 8 x 8 TIFF, for a 4000 x 3000 LZW and a JPEG-compressed TIFF
+//   (it also writes its RGBA result, to a file under /dev/shm); Pillow
+//   likewise for both.
 //   vipsthumbnail (libvips-tools) with one thread: 100 camera-size JPEGs to
 //   240-pixel thumbnails, beside the image object's thumbnail path.
 //   exiftool -fast (libimage-exiftool-perl) over a folder of 1,000 camera
@@ -41,6 +45,7 @@
 #include "imaging/readers/PicTgaReader.h"
 #include "imaging/readers/PicPsdReader.h"
 #include "imaging/readers/PicSources.h"
+#include "imaging/readers/PicTiffReader.h"
 
 namespace {
 
@@ -87,6 +92,10 @@ bool MakeInputs(const benchsupport::RunFolder& folder) {
     for (int i = 0; i < 20; ++i) frames += " plasma:fractal";
     benchsupport::Shell("convert -size 400x300 -delay 5" + frames + " -loop 0 " + folder.Unix("anim.gif"));
     benchsupport::Shell("convert -size 8x8 xc:gray " + folder.Unix("tiny.jpg"));
+    benchsupport::Shell("convert " + folder.Unix("camera.jpg") + " -compress none " + folder.Unix("plain.tif"));
+    benchsupport::Shell("tiffcp -c lzw:2 " + folder.Unix("plain.tif") + " " + folder.Unix("camera_lzw.tif"));
+    benchsupport::Shell("tiffcp -c jpeg -r 16 " + folder.Unix("plain.tif") + " " + folder.Unix("camera_jpeg.tif"));
+    benchsupport::Shell("convert -size 8x8 xc:gray " + folder.Unix("tiny.tif"));
     benchsupport::Shell("mkdir -p " + folder.Unix("thumbs") + " " + folder.Unix("out"));
     for (int i = 0; i < kThumbnailFiles; ++i) {
         char name[32];
@@ -110,7 +119,8 @@ bool MakeInputs(const benchsupport::RunFolder& folder) {
         benchsupport::Shell("ln " + folder.Unix("exifcam.jpg") + " " + folder.Unix(name));
     }
     for (const char* name : {"camera.jpg", "camera.bmp", "photo.png", "still.gif", "anim.gif", "exifcam.jpg",
-                             "camera.ppm", "camera.tga", "camera_rle.tga", "camera.pcx"})
+                             "camera.ppm", "camera.tga", "camera_rle.tga", "camera.pcx", "camera_lzw.tif",
+                             "camera_jpeg.tif"})
         if (!LoadFile(folder, name)) return false;
     return true;
 }
@@ -126,7 +136,8 @@ def timed(fn, rounds):
     times.sort()
     return times[len(times) // 2]
 data = {name: open(sys.argv[1] + "/" + name, "rb").read()
-        for name in ("photo.png", "still.gif", "anim.gif", "camera.tga", "camera_rle.tga", "camera.pcx", "camera.ppm")}
+        for name in ("photo.png", "still.gif", "anim.gif", "camera.tga", "camera_rle.tga", "camera.pcx", "camera.ppm",
+                     "camera_lzw.tif", "camera_jpeg.tif")}
 def first(name):
     im = Image.open(io.BytesIO(data[name])); im.load()
 def every_frame(name):
@@ -147,6 +158,8 @@ print("pillow|tga %.6f" % timed(lambda: first("camera.tga"), 5))
 print("pillow|tga rle %.6f" % timed(lambda: first("camera_rle.tga"), 5))
 print("pillow|pcx24 %.6f" % timed(lambda: first("camera.pcx"), 5))
 print("pillow|ppm %.6f" % timed(lambda: first("camera.ppm"), 5))
+print("pillow|tiff lzw %.6f" % timed(lambda: first("camera_lzw.tif"), 5))
+print("pillow|tiff jpeg %.6f" % timed(lambda: first("camera_jpeg.tif"), 5))
 )";
 
 // A process's best time beyond a run of the same tool on a tiny input.
@@ -179,6 +192,13 @@ void MeasurePeers(const benchsupport::RunFolder& folder) {
     g_peers["exiftool|exif headers"] =
         ProcessBeyond("exiftool -fast -q -j " + folder.Unix("exif") + " > /dev/null",
                       "exiftool -fast -q -j " + folder.Unix("exifcam.jpg") + " > /dev/null", 2);
+    for (const char* kind : {"lzw", "jpeg"}) {
+        std::string out = " /dev/shm/qv_bench_rgba.tif";
+        g_peers[std::string("tiff2rgba|tiff ") + kind] =
+            ProcessBeyond("tiff2rgba -c none " + folder.Unix(std::string("camera_") + kind + ".tif") + out,
+                          "tiff2rgba -c none " + folder.Unix("tiny.tif") + out, 3);
+    }
+    benchsupport::Shell("rm -f /dev/shm/qv_bench_rgba.tif");
     const std::string vips = "VIPS_CONCURRENCY=1 vipsthumbnail --size " + std::to_string(kThumbnailBox) + " -o " +
                              UnquotedUnix(folder, "out") + "/%s.jpg ";
     double best = 1e30;
@@ -210,7 +230,7 @@ void ReportAgainstPeers(benchmark::State& state, double ours, const std::string&
     state.counters["ms"] = ours * 1e3;
     double fresh = outputBytes > 0 ? FreshBlockSeconds(outputBytes) : 0;
     if (outputBytes > 0) state.counters["fresh_ms"] = fresh * 1e3;
-    for (const char* peer : {"djpeg", "pillow", "vipsthumbnail", "exiftool", "magick"}) {
+    for (const char* peer : {"djpeg", "pillow", "vipsthumbnail", "exiftool", "magick", "tiff2rgba"}) {
         auto it = g_peers.find(std::string(peer) + "|" + what);
         if (it == g_peers.end()) continue;
         state.counters[std::string("x_") + peer] = it->second / ours;
@@ -354,6 +374,14 @@ void PsdBenchmark(benchmark::State& state, const char* coding) {
     }
 }
 
+void TiffBenchmark(benchmark::State& state, const char* kind) {
+    ReadBenchmark(state, (std::string("camera_") + kind + ".tif").c_str(), std::string("tiff ") + kind,
+                  4000 * 3000 * 3, [](CPicIO* source) {
+        int32_t w, h;
+        return pic_ReadTIFF(source, &w, &h, 24, nullptr, 0, 0);
+    });
+}
+
 // The browser's thumbnail path: decode reduced by the size hint, to 24 bits,
 // then a nearest-neighbour resize into the box keeping the aspect ratio.
 bool MakeThumbnail(const CString& path) {
@@ -449,6 +477,8 @@ int main(int argc, char** argv) {
     add("PPM 4000x3000 raw", PpmBenchmark);
     add("PSD 4000x3000 raw", [](benchmark::State& s) { PsdBenchmark(s, "raw"); });
     add("PSD 4000x3000 PackBits", [](benchmark::State& s) { PsdBenchmark(s, "rle"); });
+    add("TIFF 4000x3000 LZW to 24-bit", [](benchmark::State& s) { TiffBenchmark(s, "lzw"); });
+    add("TIFF 4000x3000 JPEG to 24-bit", [](benchmark::State& s) { TiffBenchmark(s, "jpeg"); });
     const benchsupport::RunFolder* where = &folder;
     benchmark::RegisterBenchmark("thumbnails of camera JPEGs",
                                  [where](benchmark::State& s) { ThumbnailBenchmark(s, where); })

@@ -15,6 +15,7 @@
 #include "imaging/readers/PicTgaReader.h"
 #include "imaging/readers/PicTlaReader.h"
 #include "imaging/readers/PicWbmpReader.h"
+#include "imaging/readers/PicTiffReader.h"
 
 namespace {
 
@@ -150,13 +151,26 @@ void* WINAPI ReadPnm(CPicIO* source, int32_t* width, int32_t* height, int32_t de
     return pixels;
 }
 
+BOOL WINAPI ProbeTiff(CPicIO* source, CPicProbe* out) {
+    PicResolutionInfo resolution = {0, 0, 0};
+    BOOL ok = pic_GetTIFFDims(source, 0, &out->width, &out->height, &out->bitsPerPixel, &resolution, nullptr);
+    TakeResolution(out, resolution);
+    return ok;
+}
+
+// The first page; the image object reads other pages itself.
+void* WINAPI ReadTiff(CPicIO* source, int32_t* width, int32_t* height, int32_t depth, RGBQUAD* palette,
+                      uint32_t flags) {
+    return pic_ReadTIFF(source, width, height, depth, palette, 0, flags);
+}
+
 const CPicFormatEntry kFormats[PIC_READER_COUNT] = {
     {PIC_READER_JPEG, PIC_FT_JPEG, "JPG", ProbeJpeg, ReadJpeg, nullptr},
     {PIC_READER_BMP, PIC_FT_BMP, "BMP", ProbeBmp, pic_ReadBMP, BmpPalette},
     {PIC_READER_GIF, PIC_FT_GIF, "GIF", ProbeGif, ReadGif, nullptr},
     {PIC_READER_PCX, PIC_FT_PCX, "PCX", ProbePcx, pic_ReadPCX, PcxPalette},
     {PIC_READER_PNG, PIC_FT_PNG, "PNG", ProbePng, pic_ReadPNG, PngPalette},
-    {PIC_READER_TIFF, PIC_FT_TIFF, "TIFF", nullptr, nullptr, nullptr},
+    {PIC_READER_TIFF, PIC_FT_TIFF, "TIFF", ProbeTiff, ReadTiff, nullptr},
     {PIC_READER_TGA, PIC_FT_TGA, "TGA", ProbeTga, pic_ReadTGA, TgaPalette},
     {PIC_READER_WMF, PIC_FT_WMF, "WMF", nullptr, ReadMetafile, nullptr},
     {PIC_READER_EMF, PIC_FT_EMF, "EMF", nullptr, ReadMetafile, nullptr},

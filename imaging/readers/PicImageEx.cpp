@@ -25,6 +25,7 @@
 #include "imaging/readers/PicReaderFrame.h"
 #include "imaging/readers/PicSources.h"
 #include "framework/base/WipedMemory.h"
+#include "imaging/readers/PicTiffReader.h"
 #include "imaging/readers/TwoPassScale.h"
 
 namespace {
@@ -220,7 +221,8 @@ void CPicImageEx::ReadResolution(CPicIO* source, int32_t type) {
     const TypeRead* read = FindTypeRead(type);
     int32_t readerId = read != nullptr ? read->readerId : PIC_READER_UNKNOWN;
     const CPicFormatEntry& format = PicFormat(readerId);
-    bool known = readerId == PIC_READER_JPEG || readerId == PIC_READER_BMP || readerId == PIC_READER_PNG;
+    bool known = readerId == PIC_READER_JPEG || readerId == PIC_READER_BMP || readerId == PIC_READER_PNG ||
+                 readerId == PIC_READER_TIFF;
     source->Seek(0, 0);
     if (!known || format.probe == nullptr || !format.probe(source, &probe)) {
         m_xResolution = m_yResolution = known ? 0.0 : 300.0;  // formats without a stated resolution: 300
@@ -230,7 +232,9 @@ void CPicImageEx::ReadResolution(CPicIO* source, int32_t type) {
     m_xResolution = probe.xResolution;
     m_yResolution = probe.yResolution;
     m_resolutionUnit = 1;
-    if (readerId == PIC_READER_JPEG) {
+    if (readerId == PIC_READER_TIFF) {
+        m_resolutionUnit = probe.resolutionUnit == 2 || probe.resolutionUnit == 3 ? probe.resolutionUnit : 1;
+    } else if (readerId == PIC_READER_JPEG) {
         m_resolutionUnit = probe.resolutionUnit == 1 ? 2 : probe.resolutionUnit == 2 ? 3 : 1;
     } else if ((readerId == PIC_READER_BMP && probe.resolutionUnit == 2) ||
                (readerId == PIC_READER_PNG && probe.resolutionUnit == 1)) {
@@ -267,7 +271,10 @@ int32_t CPicImageEx::ReadFromSource(CPicIO* source, int32_t type, int32_t page) 
         flags = PIC_READ_ORIENTATION;  // camera pictures are shown upright
     }
     int32_t width = 0, height = 0;
-    void* pixels = format.read(source, &width, &height, read->depth, m_palette, flags);
+    // TIFF pages other than the first are reached through the TIFF reader itself.
+    void* pixels = read->readerId == PIC_READER_TIFF
+                       ? pic_ReadTIFF(source, &width, &height, read->depth, m_palette, page, flags)
+                       : format.read(source, &width, &height, read->depth, m_palette, flags);
     int32_t code = pic_GetLastError();
     if (pixels == nullptr) return code;
     if (read->readerId == PIC_READER_JPEG && PicJpegExifOrientation(*source) >= 5)
@@ -289,6 +296,8 @@ int32_t CPicImageEx::ReadFromSource(CPicIO* source, int32_t type, int32_t page) 
         pic_GetGIFDims(source, &w, &h, &bits, &background, &transparent, nullptr, &interlaced, 0);
         m_paletteCount = 1 << bits;
         if (code == PIC_ERR_BAD_GIF) code = PIC_ERR_OK;  // an index beyond the table reads entry 0
+    } else if (read->readerId == PIC_READER_TIFF && read->depth <= 8) {
+        m_paletteCount = read->depth == 8 ? 256 : 2;
     } else if (read->readerId == PIC_READER_WBMP) {
         m_paletteCount = 2;
     }
@@ -334,6 +343,11 @@ int32_t CPicImageEx::GuessTypeOfSource(CPicIO* source, const WCHAR* name) {
     if (format.probe == nullptr || !format.probe(source, &probe)) return type;
     switch (type) {
     case FileTypeJPEG24: return probe.bitsPerPixel <= 8 ? FileTypeJPEG8 : type;
+    case FileTypeTIFF24:
+        return probe.bitsPerPixel == 32 ? FileTypeTIFF32
+               : probe.bitsPerPixel == 1 ? FileTypeTIFF1
+               : probe.bitsPerPixel <= 8 ? FileTypeTIFF8
+                                         : type;
     case FileTypeBMP24:
         return probe.bitsPerPixel == 1 ? FileTypeBMP1 : probe.bitsPerPixel <= 8 ? FileTypeBMP8 : type;
     case FileTypePSD24:

@@ -23,6 +23,7 @@
 #include "imaging/readers/PicReaderFrame.h"
 #include "imaging/readers/PicSources.h"
 #include "imaging/readers/PicTlaReader.h"
+#include "imaging/readers/PicTiffReader.h"
 
 using readertest::FixtureBytes;
 using readertest::GlobalBlock;
@@ -105,6 +106,15 @@ std::vector<ReaderCall> AllReaderCalls() {
              reader.ReadFromSource(*s, PIC_EXIF_RAW_BLOCK | PIC_EXIF_THUMBNAIL | PIC_EXIF_MAKER_NOTE, 0);
              return nullptr;
          }},
+        {"TIFF dims", [](CPicIO* s) -> void* {
+             pic_GetTIFFDims(s, 0, &w, &h, &bits, nullptr, nullptr);
+             return nullptr;
+         }},
+        {"TIFF 1", [](CPicIO* s) { return pic_ReadTIFF(s, &w, &h, 1, palette, 0, 0); }},
+        {"TIFF 8", [](CPicIO* s) { return pic_ReadTIFF(s, &w, &h, 8, palette, 0, 0); }},
+        {"TIFF 16", [](CPicIO* s) { return pic_ReadTIFF(s, &w, &h, 16, palette, 0, 0); }},
+        {"TIFF 24", [](CPicIO* s) { return pic_ReadTIFF(s, &w, &h, 24, palette, 0, 0); }},
+        {"TIFF DIB page 1", [](CPicIO* s) { return pic_ReadTIFF(s, &w, &h, 0, nullptr, 1, 2); }},
         {"generic RGB", [](CPicIO* s) { return pic_ReadImage(s, &w, &h, PIC_KIND_RGB, 0); }},
         {"generic RGBA", [](CPicIO* s) { return pic_ReadImage(s, &w, &h, PIC_KIND_RGBA, 0); }},
         {"generic DIB", [](CPicIO* s) { return pic_ReadImage(s, &w, &h, PIC_KIND_DIB, 0); }},
@@ -340,7 +350,9 @@ TEST(HostileInputs, BoundedMutationRunOverEveryReader) {
                              "tga32rle_footer_7x5.tga", "pcx24_master7x5.pcx", "pcx8_master13x3.pcx",
                              "pcx4p_master7x5.pcx", "pcx1_master13x3.pcx", "ppm1000_master7x5.ppm",
                              "pgm15_master7x5_plain.pgm", "pbm_master13x3.pbm", "wbmp_master7x5.wbmp",
-                             "bmpv5pal_master7x5.bmp"})
+                             "bmpv5pal_master7x5.bmp",
+                             "tiff/rgb_lzw_pred.tif", "tiff/big_tiled.tif", "tiff/bits_g4.tif", "tiff/palette.tif",
+                             "tiff/grey16_tiled.tif", "tiff/pages.tif", "tiff/rgb_jpeg.tif"})
         bases.push_back(FixtureBytes(name));
     std::mt19937 random(20261211);
     auto start = std::chrono::steady_clock::now();

@@ -92,8 +92,8 @@ TEST(PicImageEx, CodesOfFailedLoads) {
     std::string unknown(100, 'q');
     EXPECT_EQ(image.LoadFromMemory(unknown.data(), 100, CPicImageEx::FileTypeUnknown, 0, L"a.xyz"), PIC_ERR_BAD_PARAM);
     EXPECT_EQ(image.LoadFromMemory(unknown.data(), 100, CPicImageEx::FileTypeUnknown, 0, L"a.tif"),
-              PIC_ERR_UNSUPPORTED)
-        << "by extension a TIFF, whose reader comes later";
+              PIC_ERR_BAD_TIFF)
+        << "by extension a TIFF, which the TIFF reader refuses";
     std::string cut = FixtureBytes("bmp24_master7x5.bmp");
     cut.resize(cut.size() - 30);
     EXPECT_EQ(image.LoadFromMemory(cut.data(), (uint32_t)cut.size(), CPicImageEx::FileTypeUnknown, 0, nullptr),
