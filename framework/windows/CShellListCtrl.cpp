@@ -373,15 +373,10 @@ bool CShellListCtrl::ReadFindData(const ShellItemInfo* info, WIN32_FIND_DATAW& d
 {
     if (FAILED(::SHGetDataFromIDListW(info->pParentFolder, info->pidlRel, SHGDFIL_FINDDATA, &data, sizeof data)))
         return false;
-    // The shell may answer for a virtual folder with an empty record, which
-    // would show as a file of 0 KB from 1601. Only a record without a time
-    // needs the (slower) question.
-    if (data.ftLastWriteTime.dwLowDateTime || data.ftLastWriteTime.dwHighDateTime)
-        return true;
-    ULONG attributes = SFGAO_FILESYSTEM;
-    LPCITEMIDLIST relative = info->pidlRel;
-    return SUCCEEDED(info->pParentFolder->GetAttributesOf(1, &relative, &attributes)) &&
-           (attributes & SFGAO_FILESYSTEM);
+    // The shell answers for the Desktop's own items (My Computer, Trash, the
+    // Unix root, Documents) with an empty record, which would show as a file
+    // of 0 KB from 1601; every file and folder has a time or an attribute.
+    return data.ftLastWriteTime.dwLowDateTime || data.ftLastWriteTime.dwHighDateTime || data.dwFileAttributes;
 }
 
 CString CShellListCtrl::OnGetItemText(int, int column, const ShellItemInfo* info)

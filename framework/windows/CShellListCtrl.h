@@ -148,8 +148,8 @@ private:
     // marked). The item's index, or -1 (the record is then freed).
     int InsertShellItem(ShellItemInfo* info, ULONG attributes);
     CString TypeNameOf(const ShellItemInfo* info, const WIN32_FIND_DATAW* data);
-    // The item's find data; false for items that are no file or folder of
-    // the file system (the Desktop's My Computer or Trash).
+    // The item's find data; false when the shell has none for it (the
+    // Desktop's own items: My Computer, Trash, the Unix root, Documents).
     static bool ReadFindData(const ShellItemInfo* info, WIN32_FIND_DATAW& data);
     static int CALLBACK CompareCallback(LPARAM item1, LPARAM item2, LPARAM sort);
     void OnGetDispInfo(NMLVDISPINFOW* info);

@@ -179,26 +179,29 @@ TEST_F(FileListTest, SortingBySizeTypeAndName)
     EXPECT_EQ(std::vector<CString>(byName.rbegin(), byName.rend()), Names());
 }
 
-TEST_F(FileListTest, TheDesktopsVirtualFoldersShowNoMadeUpFileData)
+TEST_F(FileListTest, TheDesktopsOwnItemsShowNoMadeUpFileData)
 {
+    // The Desktop holds folders of its own (My Computer, Trash, the Unix
+    // root, Documents) and none of the test's files.
     ITEMIDLIST desktop = {};
     ASSERT_EQ(S_OK, list.DisplayFolderPidl(&desktop));
     int virtualItems = 0;
     for (int i = 0; i < list.GetItemCount(); ++i) {
         const ShellItemInfo* info = list.GetItemInfo(i);
         ASSERT_NE(nullptr, info);
-        ULONG attributes = SFGAO_FILESYSTEM;
+        ULONG attributes = SFGAO_FILESYSTEM | SFGAO_FOLDER;
         LPCITEMIDLIST relative = info->pidlRel;
         ASSERT_EQ(S_OK, info->pParentFolder->GetAttributesOf(1, &relative, &attributes));
-        if (attributes & SFGAO_FILESYSTEM)
-            continue;
-        ++virtualItems;
+        virtualItems += (attributes & SFGAO_FILESYSTEM) ? 0 : 1;
         CString name = list.GetItemText(i, CShellListCtrl::COLUMN_NAME);
         SCOPED_TRACE(name.ToUtf8());
         EXPECT_FALSE(name.IsEmpty());
-        EXPECT_EQ(CString(), list.GetItemText(i, CShellListCtrl::COLUMN_SIZE)) << "no size of a file";
-        EXPECT_EQ(CString(), list.GetItemText(i, CShellListCtrl::COLUMN_MODIFIED)) << "no date of a file";
-        EXPECT_NE(CString(L"File"), list.GetItemText(i, CShellListCtrl::COLUMN_TYPE)) << "not a file";
+        EXPECT_NE(CString(L"1/1/1601 12:00 AM"), list.GetItemText(i, CShellListCtrl::COLUMN_MODIFIED))
+            << "a date made up from nothing";
+        if ((attributes & SFGAO_FOLDER) || !(attributes & SFGAO_FILESYSTEM)) {
+            EXPECT_EQ(CString(), list.GetItemText(i, CShellListCtrl::COLUMN_SIZE)) << "no size of a file";
+            EXPECT_NE(CString(L"File"), list.GetItemText(i, CShellListCtrl::COLUMN_TYPE)) << "not a file";
+        }
     }
     EXPECT_GT(virtualItems, 0) << "My Computer at least";
 }
