@@ -19,6 +19,7 @@ bool CCleanUp::IsFileFree() const
 BOOL CCleanUp::OnInitDialog()
 {
     BOOL result = CDialogEx::OnInitDialog();
+    CenterWindow();  // over the main window
     SetTimer(TIMER_CHECK, FIRST_CHECK_DELAY);
     return result;
 }

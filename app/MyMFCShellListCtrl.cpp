@@ -156,6 +156,42 @@ void CMyMFCShellListCtrl::SetItemTexts(int item, const ShellItemInfo* info, ULON
     SetItemText(item, COLUMN_TYPE, OnGetItemText(item, COLUMN_TYPE, info));
 }
 
+void CMyMFCShellListCtrl::Sort(int column, BOOL ascending)
+{
+    // An encrypted item is shown under its plain name, so that is where the
+    // user looks for it: the stored names would give no order one can see.
+    m_sortNames.clear();
+    if (column == COLUMN_NAME) {
+        for (int item = 0; item < GetItemCount(); ++item) {
+            const ShellItemInfo* info = GetItemInfo(item);
+            if (!info || !info->pParentFolder)
+                continue;
+            ULONG attributes = SFGAO_FOLDER;
+            LPCITEMIDLIST relative = info->pidlRel;
+            if (FAILED(info->pParentFolder->GetAttributesOf(1, &relative, &attributes)))
+                attributes = 0;
+            CString name = GetItemText(item, COLUMN_NAME);
+            name.TrimRight(L'*');
+            m_sortNames[(LPARAM)info] = SortName{(attributes & SFGAO_FOLDER) != 0, name};
+        }
+    }
+    CShellListCtrl::Sort(column, ascending);
+    m_sortNames.clear();
+}
+
+// 0 when the names are equal or not known (the shell's order decides).
+int CMyMFCShellListCtrl::CompareShownNames(const ShellItemInfo* a, const ShellItemInfo* b) const
+{
+    auto first = m_sortNames.find((LPARAM)a), second = m_sortNames.find((LPARAM)b);
+    if (first == m_sortNames.end() || second == m_sortNames.end())
+        return 0;
+    if (first->second.folder != second->second.folder)
+        return first->second.folder ? -1 : 1;
+    int order = ::CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, first->second.name,
+                                 first->second.name.GetLength(), second->second.name, second->second.name.GetLength());
+    return order == 0 ? 0 : order - CSTR_EQUAL;
+}
+
 CString CMyMFCShellListCtrl::SortTypeOf(const ShellItemInfo* info)
 {
     SHFILEINFOW file = {};
@@ -198,6 +234,8 @@ int CMyMFCShellListCtrl::OnCompareItems(LPARAM item1, LPARAM item2, int column)
         return 0;
     switch (column) {
     case COLUMN_NAME: {
+        if (int byShownName = CompareShownNames(a, b))
+            return byShownName;
         if (!a->pParentFolder)
             return 0;
         HRESULT result = a->pParentFolder->CompareIDs(0, a->pidlRel, b->pidlRel);

@@ -16,6 +16,8 @@
 #include "framework/windows/CShellListCtrl.h"
 #include "framework/base/Collections.h"
 
+#include <map>
+
 class CMyMFCShellTreeCtrl;
 
 class CMyMFCShellListCtrl : public CShellListCtrl {
@@ -42,6 +44,8 @@ public:
     // of an encrypted file taken from its stored name; folder names go to
     // the related tree's name cache.
     void SetItemTexts(int item, const ShellItemInfo* info, ULONG attributes) override;
+    // By Name the names shown (the plain names of encrypted items), folders first.
+    void Sort(int column, BOOL ascending = TRUE) override;
     int OnCompareItems(LPARAM item1, LPARAM item2, int column) override;
     void DoDefault(int item) override;
     void OnContextMenu(CPoint point) override;
@@ -103,4 +107,12 @@ private:
     void SendOpenViewer(const CString& path, ViewerKind kind);
     int CompareFileStatus(const ShellItemInfo* a, const ShellItemInfo* b, int column) const;
     CString SortTypeOf(const ShellItemInfo* info);
+    int CompareShownNames(const ShellItemInfo* a, const ShellItemInfo* b) const;
+
+    // What a sort by Name compares, by item record; only while Sort runs.
+    struct SortName {
+        bool folder;
+        CString name;  // as shown, without the trailing "*"
+    };
+    std::map<LPARAM, SortName> m_sortNames;
 };

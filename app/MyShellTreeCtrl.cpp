@@ -51,19 +51,16 @@ bool CMyMFCShellTreeCtrl::SelectPidl(LPCITEMIDLIST pidl, bool expand)
         for (LPITEMIDLIST link : chain) {
             if (!current)
                 break;
-            if (!GetChildItem(current)) {
+            bool listedBefore = GetChildItem(current) != nullptr;
+            if (!listedBefore) {
                 FillChildren(current);
                 Expand(current, TVE_EXPAND);
             }
             CString wanted = m_NameCache.GetName(link);
-            HTREEITEM found = nullptr;
-            for (HTREEITEM child = GetChildItem(current); child; child = GetNextSiblingItem(child)) {
-                ShellItemInfo* info = GetItemInfo(child);
-                if (info && m_NameCache.GetName(info->pidlFQ).CompareNoCase(wanted) == 0) {
-                    found = child;
-                    break;
-                }
-            }
+            HTREEITEM found = FindChildNamed(current, wanted);
+            // Made by another program since its parent was listed.
+            if (!found && listedBefore && AddNewChildren(current))
+                found = FindChildNamed(current, wanted);
             current = found;
         }
         for (LPITEMIDLIST link : chain)
@@ -82,6 +79,16 @@ bool CMyMFCShellTreeCtrl::SelectPidl(LPCITEMIDLIST pidl, bool expand)
     ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     m_bDecryptNames = 1;
     return selected;
+}
+
+HTREEITEM CMyMFCShellTreeCtrl::FindChildNamed(HTREEITEM parent, const CString& name)
+{
+    for (HTREEITEM child = GetChildItem(parent); child; child = GetNextSiblingItem(child)) {
+        ShellItemInfo* info = GetItemInfo(child);
+        if (info && m_NameCache.GetName(info->pidlFQ).CompareNoCase(name) == 0)
+            return child;
+    }
+    return nullptr;
 }
 
 void CMyMFCShellTreeCtrl::CacheDisplayName(LPCITEMIDLIST pidl, const CString& name) { m_NameCache.SetName(pidl, name); }

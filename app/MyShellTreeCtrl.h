@@ -35,4 +35,8 @@ public:
 
     // The colour of decrypted names.
     static const COLORREF DECRYPTED_NAME_COLOR = RGB(205, 55, 55);
+
+private:
+    // The child whose cached name is `name` (ignoring case), or null.
+    HTREEITEM FindChildNamed(HTREEITEM parent, const CString& name);
 };

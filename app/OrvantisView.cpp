@@ -57,8 +57,7 @@ COrvantisView::COrvantisView()
     m_wndList.m_bVideoPlayer = m_Player.IsLoaded() ? 1 : 0;
     // Copies an earlier run left go now; this run's are noted beside them,
     // in the program's profile (COrvantisApp::InitInstance names it).
-    if (AfxGetApp())
-        m_tempCopies.Begin(L"Software\\Halvercombe\\Quorvex\\TempCopies");
+    m_tempCopies.Begin(CTempCopyJournal::ProgramKey());
 }
 
 COrvantisView::~COrvantisView()

@@ -71,6 +71,7 @@ void PasswordLock::DoDataExchange(CDataExchange* dx)
 BOOL PasswordLock::OnInitDialog()
 {
     CDialogEx::OnInitDialog();
+    CenterWindow();  // over the main window
     if (CapsLockOn()) {
         m_wndCapsWarning.ShowWindow(SW_SHOW);
         m_bCapsShown = 1;

@@ -7,6 +7,14 @@ PasswordSet::PasswordSet(CWnd* parent) : CDialogEx(IDD_PASSWORD_SET, parent) {}
 
 PasswordSet::~PasswordSet() { m_strPassword.SecureEmpty(); }
 
+BOOL PasswordSet::OnInitDialog()
+{
+    CDialogEx::OnInitDialog();
+    // Over the main window, as every window of the program opens.
+    CenterWindow();
+    return TRUE;
+}
+
 void PasswordSet::DoDataExchange(CDataExchange* dx)
 {
     CDialogEx::DoDataExchange(dx);

@@ -12,6 +12,7 @@ public:
     CString m_strPassword;
 
 protected:
+    BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* dx) override;
     BOOL OnCmdMsg(UINT id, int code, CCmdUI* update) override;
 

@@ -44,6 +44,7 @@ void PasswordUnlock::DoDataExchange(CDataExchange* dx)
 BOOL PasswordUnlock::OnInitDialog()
 {
     CDialogEx::OnInitDialog();
+    CenterWindow();  // over the main window
     if (!m_bAllowRecurse)
         GetDlgItem(IDC_RECURSE)->EnableWindow(FALSE);
     return TRUE;

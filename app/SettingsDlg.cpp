@@ -11,6 +11,14 @@ void CSettingsDlg::SetPlayerStatus(bool loaded)
     m_strPlayerStatus = loaded ? L"Ready" : L"Missing libraries";
 }
 
+BOOL CSettingsDlg::OnInitDialog()
+{
+    CDialogEx::OnInitDialog();
+    // Over the main window, as every window of the program opens.
+    CenterWindow();
+    return TRUE;
+}
+
 void CSettingsDlg::DoDataExchange(CDataExchange* dx)
 {
     CDialogEx::DoDataExchange(dx);

@@ -22,5 +22,6 @@ public:
     int m_nVideoCache = 0;  // 0 secure shredding, 1 quick clean
 
 protected:
+    BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* dx) override;
 };

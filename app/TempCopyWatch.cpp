@@ -3,7 +3,6 @@
 #include "crypt/FileOps.h"
 #include "framework/windows/CWaitCursor.h"
 
-#include <utility>
 
 namespace {
 
@@ -14,12 +13,7 @@ bool SameTime(const FILETIME& a, const FILETIME& b)
     return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
 }
 
-void DeletePlaceholderOf(const CString& copy)
-{
-    CString placeholder = CTempCopyWatch::PlaceholderOf(copy);
-    if (!placeholder.IsEmpty())
-        ::DeleteFileW(placeholder);
-}
+void DeletePlaceholderOf(const CString& copy) { CTempCopyJournal::DeletePlaceholderOf(copy); }
 
 // Sets the copy's last access time back before its last write, so that the
 // first read from now on moves it (file systems that update access times
@@ -42,60 +36,11 @@ void RewindLastAccess(const CString& path)
     ::CloseHandle(file);
 }
 
-// A run is alive while its mutex is.
-bool RunIsAlive(const CString& runName)
-{
-    HANDLE mutex = ::OpenMutexW(SYNCHRONIZE, FALSE, runName);
-    if (!mutex)
-        return false;
-    ::CloseHandle(mutex);
-    return true;
-}
-
-CString NewRunName()
-{
-    static LONG sequence = 0;
-    CString name;
-    name.Format(L"Quorvex temporary copies %u.%llu.%d", (unsigned)::GetCurrentProcessId(),
-                (unsigned long long)::GetTickCount64(), (int)::InterlockedIncrement(&sequence));
-    return name;
-}
-
-// The journal's notes: copy path and the run that made it.
-std::vector<std::pair<CString, CString>> ReadNotes(HKEY key)
-{
-    std::vector<std::pair<CString, CString>> notes;
-    for (DWORD index = 0;; ++index) {
-        WCHAR name[MAX_PATH * 2] = {};
-        WCHAR data[MAX_PATH] = {};
-        DWORD nameLength = MAX_PATH * 2, dataSize = sizeof data - sizeof(WCHAR), type = 0;
-        LONG result = ::RegEnumValueW(key, index, name, &nameLength, nullptr, &type, (BYTE*)data, &dataSize);
-        if (result == ERROR_NO_MORE_ITEMS)
-            break;
-        if (result == ERROR_SUCCESS && type == REG_SZ)
-            notes.emplace_back(CString(name), CString(data));
-    }
-    return notes;
-}
-
 }  // namespace
 
-CTempCopyWatch::~CTempCopyWatch()
-{
-    WipeAll();
-    if (m_run)
-        ::CloseHandle(m_run);
-}
+CTempCopyWatch::~CTempCopyWatch() { WipeAll(); }
 
-void CTempCopyWatch::Begin(const CString& journalKey)
-{
-    m_journalKey = journalKey;
-    if (m_journalKey.IsEmpty() || m_run)
-        return;
-    m_runName = NewRunName();
-    m_run = ::CreateMutexW(nullptr, FALSE, m_runName);
-    WipeLeftovers();
-}
+void CTempCopyWatch::Begin(const CString& journalKey) { m_journal.Begin(journalKey); }
 
 CTempCopyWatch::Copy* CTempCopyWatch::Find(const CString& path)
 {
@@ -121,7 +66,7 @@ CTempCopyWatch::Copy& CTempCopyWatch::Watch(const CString& path, State state)
         copy = &m_copies.back();
     }
     *copy = Copy{path, state};
-    Note(path);
+    m_journal.Note(path);
     return *copy;
 }
 
@@ -231,7 +176,7 @@ void CTempCopyWatch::WipeAll()
         DeletePlaceholderOf(copy.path);
     }
     m_copies.clear();
-    ClearNotes();
+    m_journal.ClearNotes();
 }
 
 bool CTempCopyWatch::IsFileFree(const CString& path)
@@ -241,58 +186,4 @@ bool CTempCopyWatch::IsFileFree(const CString& path)
         return false;
     ::CloseHandle(file);
     return true;
-}
-
-CString CTempCopyWatch::PlaceholderOf(const CString& copy)
-{
-    CString lower = copy;
-    lower.MakeLower();
-    int slash = lower.ReverseFind(L'\\');
-    int tmp = lower.Find(L".tmp", slash + 1);
-    if (tmp < 0 || tmp + 4 >= copy.GetLength())
-        return CString();
-    return copy.Left(tmp + 4);
-}
-
-// Journal
-
-void CTempCopyWatch::Note(const CString& copy)
-{
-    if (m_journalKey.IsEmpty() || m_runName.IsEmpty())
-        return;
-    ::RegSetKeyValueW(HKEY_CURRENT_USER, m_journalKey, copy, REG_SZ, m_runName.GetString(),
-                      (DWORD)((m_runName.GetLength() + 1) * sizeof(WCHAR)));
-}
-
-void CTempCopyWatch::WipeLeftovers()
-{
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, m_journalKey, 0, KEY_READ | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-        return;
-    for (const auto& [path, run] : ReadNotes(key)) {
-        if (run == m_runName || RunIsAlive(run))
-            continue;
-        if (Exists(path))
-            CFileOps::SecureDeleteFile(path);
-        DeletePlaceholderOf(path);
-        // A copy still held stays noted for the next start.
-        if (!Exists(path))
-            ::RegDeleteValueW(key, path);
-    }
-    ::RegCloseKey(key);
-}
-
-void CTempCopyWatch::ClearNotes()
-{
-    if (m_journalKey.IsEmpty() || m_runName.IsEmpty())
-        return;
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, m_journalKey, 0, KEY_READ | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-        return;
-    for (const auto& [path, run] : ReadNotes(key)) {
-        CString placeholder = PlaceholderOf(path);
-        if (run == m_runName && !Exists(path) && (placeholder.IsEmpty() || !Exists(placeholder)))
-            ::RegDeleteValueW(key, path);
-    }
-    ::RegCloseKey(key);
 }

@@ -9,14 +9,14 @@
 // A copy's placeholder (the empty file whose unique name it took) goes with
 // the copy's first wipe.
 //
-// Every copy is noted in a journal under a registry key together with its run,
-// whose named mutex lives as long as the watch. The next start wipes what a
-// run that has ended without its clean-up (a crash, a copy still held at its
-// exit) left behind.
+// Every copy is noted in the watch's own journal (CTempCopyJournal), so that
+// the next start wipes what a run that has ended without its clean-up (a
+// crash, a copy still held at its exit) left behind.
 //
 // Threading: one thread only (the user-interface thread).
 #pragma once
 
+#include "doc/TempCopyJournal.h"
 #include "framework/base/CString.h"
 
 #include <windows.h>
@@ -64,7 +64,7 @@ public:
     static bool IsFileFree(const CString& path);
     // The empty file whose unique name a copy with an added extension took:
     // the copy's path up to its ".tmp"; "" when the copy has no extension of its own.
-    static CString PlaceholderOf(const CString& copy);
+    static CString PlaceholderOf(const CString& copy) { return CTempCopyJournal::PlaceholderOf(copy); }
 
     // How long a copy is left to a program that shows no sign of opening it.
     static const ULONGLONG OPEN_GRACE = 60000;
@@ -90,14 +90,8 @@ private:
     // Notes what the copy shows of being opened since the hand-over.
     void LookForOpening(Copy& copy);
     void Wipe(Copy& copy);
-    void WipeLeftovers();
-    void Note(const CString& copy);
-    // Removes the journal's notes of this run whose files are gone.
-    void ClearNotes();
 
     std::vector<Copy> m_copies;
     ULONGLONG m_openGrace = OPEN_GRACE;
-    CString m_journalKey;
-    CString m_runName;       // names this run's mutex in the journal
-    HANDLE m_run = nullptr;  // alive as long as the watch
+    CTempCopyJournal m_journal;
 };

@@ -7,6 +7,14 @@ CTestIntegrityDlg::CTestIntegrityDlg(CWnd* parent) : CDialogEx(IDD_TEST_INTEGRIT
 
 CTestIntegrityDlg::~CTestIntegrityDlg() { m_strPassword.SecureEmpty(); }
 
+BOOL CTestIntegrityDlg::OnInitDialog()
+{
+    CDialogEx::OnInitDialog();
+    // Over the main window, as every window of the program opens.
+    CenterWindow();
+    return TRUE;
+}
+
 void CTestIntegrityDlg::DoDataExchange(CDataExchange* dx)
 {
     CDialogEx::DoDataExchange(dx);

@@ -12,5 +12,6 @@ public:
     CString m_strPassword;
 
 protected:
+    BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* dx) override;
 };

@@ -22,6 +22,13 @@ set(WINELIB_DEFINES
 add_compile_definitions(${WINELIB_DEFINES})
 # -maccumulate-outgoing-args: GCC 12 mis-addresses over-aligned locals around ms_abi calls without it.
 add_compile_options(-m64 -fshort-wchar -fPIC -ffp-contract=off -maccumulate-outgoing-args -Wall -Wextra)
+# Our own code builds without warnings; the platform's headers are system
+# headers (below), whose warnings the compiler does not report. A newer
+# compiler with new warnings can be told -DQV_WARNINGS_AS_ERRORS=OFF.
+option(QV_WARNINGS_AS_ERRORS "Treat warnings in the project's own code as errors" ON)
+if(QV_WARNINGS_AS_ERRORS)
+    add_compile_options(-Werror)
+endif()
 # winelib-prelude.h reaches every translation unit as the first header of the
 # precompiled set (cmake/Precompiled.cmake): GCC takes a precompiled header only
 # when it comes before any other forced include.

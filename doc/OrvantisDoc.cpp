@@ -35,7 +35,12 @@ CString RandomTestPassword()
 
 }  // namespace
 
-COrvantisDoc::COrvantisDoc() { m_Options.LoadKept(); }
+COrvantisDoc::COrvantisDoc()
+{
+    m_Options.LoadKept();
+    // Like the kept options, the journal lives in the program's profile.
+    m_tempCopyJournal.Begin(CTempCopyJournal::ProgramKey());
+}
 
 COrvantisDoc::~COrvantisDoc()
 {

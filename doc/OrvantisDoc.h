@@ -16,6 +16,7 @@
 #include "crypt/NameCrypt.h"
 #include "doc/JobOptions.h"
 #include "doc/JobPrompts.h"
+#include "doc/TempCopyJournal.h"
 #include "doc/JobProtocol.h"
 #include "doc/UiThreadCall.h"
 #include "doc/ViewerKind.h"
@@ -244,6 +245,10 @@ public:
 
 private:
     CJobPrompts* m_pPrompts = nullptr;
+    // Every plain temporary copy is noted here before its first byte is
+    // written; the document's start wipes what an ended run left
+    // (user-interface thread).
+    CTempCopyJournal m_tempCopyJournal;
     CUiThreadCall m_uiThread;                   // made with the document, on its thread
     std::set<CString> m_tempFilesBeforeJob;     // "ENC" temporary files when the last job started
     bool m_bJobStarted = false;                 // a job was started since the document was made

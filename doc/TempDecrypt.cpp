@@ -108,6 +108,9 @@ CString COrvantisDoc::OpenTempDecrypted(const CString& path, TempOpenInfo& info,
             info.videoKind = TempOpenInfo::VIDEO_WMV;
     }
     copy += extension;
+    // Noted before anything is written: a crash from here on leaves the copy
+    // to the next start.
+    m_tempCopyJournal.Note(copy);
 
     uint64_t size = 0;
     if (!ReadFileSize(path, size) || size <= kSynchronousLimit) {

@@ -164,7 +164,8 @@ public:
     // its worker, an existing file is replaced in request order. results[i]
     // is ExtractEntry's answer or what it would have thrown; a stop from the
     // callback throws (cause 207), and complete files of later entries may
-    // then stand already.
+    // then stand already. A missing volume of a segmented archive throws too
+    // (cause 217, naming the volume's file), once for the whole batch.
     void ExtractEntries(const std::vector<ZipExtractRequest>& requests, std::vector<ZipEntryResult>& results);
 
     // Changing.

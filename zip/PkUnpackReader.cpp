@@ -311,7 +311,9 @@ void CPkUnpackReader::PlaceOldest()
     try {
         (*m_results)[pending.request].m_bDone = PlaceExtracted(pending, request);
     } catch (CException* e) {
-        if (IsZipStop(e)) {
+        // A missing volume fails every entry from here on: it ends the batch
+        // with the one exception that names the file to find.
+        if (IsZipStop(e) || ZipCauseOf(e) == ZipCauseNotFound) {
             Cancel();
             throw;
         }

@@ -12,7 +12,8 @@
 
 class CCodeEditCtrl;
 
-class CCodeEditDropTarget : public IDropTarget {
+// Final: Release deletes it as this class, never through an interface pointer.
+class CCodeEditDropTarget final : public IDropTarget {
 public:
     CCodeEditDropTarget(CCodeEditCtrl& control, HWND window) : m_control(control), m_window(window) {}
     CCodeEditDropTarget(const CCodeEditDropTarget&) = delete;

@@ -369,13 +369,22 @@ CString CShellListCtrl::TypeNameOf(const ShellItemInfo* info, const WIN32_FIND_D
     return type;
 }
 
+bool CShellListCtrl::ReadFindData(const ShellItemInfo* info, WIN32_FIND_DATAW& data)
+{
+    if (FAILED(::SHGetDataFromIDListW(info->pParentFolder, info->pidlRel, SHGDFIL_FINDDATA, &data, sizeof data)))
+        return false;
+    // The shell answers for the Desktop's own items (My Computer, Trash, the
+    // Unix root, Documents) with an empty record, which would show as a file
+    // of 0 KB from 1601; every file and folder has a time or an attribute.
+    return data.ftLastWriteTime.dwLowDateTime || data.ftLastWriteTime.dwHighDateTime || data.dwFileAttributes;
+}
+
 CString CShellListCtrl::OnGetItemText(int, int column, const ShellItemInfo* info)
 {
     if (!info || !info->pParentFolder || !info->pidlRel)
         return CString();
     WIN32_FIND_DATAW data = {};
-    bool found = SUCCEEDED(::SHGetDataFromIDListW(info->pParentFolder, info->pidlRel, SHGDFIL_FINDDATA, &data,
-                                                  sizeof data));
+    bool found = ReadFindData(info, data);
     bool folder = found && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
     if (column == COLUMN_NAME) {
         // A file of the file system is shown under its name: asking the

@@ -83,7 +83,7 @@ public:
     // Sorts by a column (the parent folder's order unless OnCompareItems
     // says otherwise). A click on a column header sorts by it, the same
     // column again in the other direction.
-    void Sort(int column, BOOL ascending = TRUE);
+    virtual void Sort(int column, BOOL ascending = TRUE);
     int GetSortColumn() const { return m_nSortColumn; }
     BOOL IsSortAscending() const { return m_bAscending; }
 
@@ -148,6 +148,9 @@ private:
     // marked). The item's index, or -1 (the record is then freed).
     int InsertShellItem(ShellItemInfo* info, ULONG attributes);
     CString TypeNameOf(const ShellItemInfo* info, const WIN32_FIND_DATAW* data);
+    // The item's find data; false when the shell has none for it (the
+    // Desktop's own items: My Computer, Trash, the Unix root, Documents).
+    static bool ReadFindData(const ShellItemInfo* info, WIN32_FIND_DATAW& data);
     static int CALLBACK CompareCallback(LPARAM item1, LPARAM item2, LPARAM sort);
     void OnGetDispInfo(NMLVDISPINFOW* info);
 

@@ -181,7 +181,18 @@ HTREEITEM CShellTreeCtrl::InsertShellItem(HTREEITEM parent, ShellItemInfo* info,
     return inserted;
 }
 
-HRESULT CShellTreeCtrl::EnumObjects(HTREEITEM parent, IShellFolder* parentFolder, LPCITEMIDLIST parentPidl)
+bool CShellTreeCtrl::HasChildFor(HTREEITEM parent, LPCITEMIDLIST fullPidl) const
+{
+    for (HTREEITEM child = GetChildItem(parent); child; child = GetNextSiblingItem(child)) {
+        ShellItemInfo* info = GetItemInfo(child);
+        if (info && ::ILIsEqual(info->pidlFQ, fullPidl))
+            return true;
+    }
+    return false;
+}
+
+HRESULT CShellTreeCtrl::EnumObjects(HTREEITEM parent, IShellFolder* parentFolder, LPCITEMIDLIST parentPidl,
+                                    bool onlyNew)
 {
     IEnumIDList* items = nullptr;
     HRESULT result = parentFolder->EnumObjects(m_hWnd, m_dwEnumFlags, &items);
@@ -191,6 +202,12 @@ HRESULT CShellTreeCtrl::EnumObjects(HTREEITEM parent, IShellFolder* parentFolder
     ULONG fetched = 0;
     while (items->Next(1, &relative, &fetched) == S_OK && fetched == 1) {
         ShellItemInfo* info = CreateShellItemInfo(parentFolder, parentPidl, relative);
+        if (onlyNew && info && HasChildFor(parent, info->pidlFQ)) {
+            FreeShellItemInfo(info);
+            ::CoTaskMemFree(relative);
+            relative = nullptr;
+            continue;
+        }
         CString text = OnGetItemText(info);
         ULONG attributes = SFGAO_HASSUBFOLDER | SFGAO_FILESYSANCESTOR | SFGAO_SHARE | SFGAO_FILESYSTEM | SFGAO_FOLDER;
         parentFolder->GetAttributesOf(1, (LPCITEMIDLIST*)&relative, &attributes);
@@ -232,6 +249,20 @@ BOOL CShellTreeCtrl::FillChildren(HTREEITEM item)
     SortChildren(item, folder);
     SetRedraw(TRUE);
     ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    folder->Release();
+    return TRUE;
+}
+
+BOOL CShellTreeCtrl::AddNewChildren(HTREEITEM item)
+{
+    if (!GetItemInfo(item))
+        return FALSE;
+    IShellFolder* folder = BindItemFolder(item);
+    if (!folder)
+        return FALSE;
+    CWaitCursor wait;
+    EnumObjects(item, folder, GetItemInfo(item)->pidlFQ, true);
+    SortChildren(item, folder);
     folder->Release();
     return TRUE;
 }

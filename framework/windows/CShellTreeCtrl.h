@@ -48,6 +48,10 @@ public:
 
     // Lists the children of an item that has none listed.
     BOOL FillChildren(HTREEITEM item);
+    // Adds the children of a listed item that came since it was listed (a
+    // folder another program made); those listed stay as they are, selection
+    // included. FALSE when the item's folder cannot be bound.
+    BOOL AddNewChildren(HTREEITEM item);
 
     // Hooks
     virtual CString OnGetItemText(const ShellItemInfo* info);
@@ -57,8 +61,10 @@ public:
 
 private:
     // Lists the children of `parent`, whose folder is `parentFolder` (with
-    // the list `parentPidl` from the Desktop).
-    HRESULT EnumObjects(HTREEITEM parent, IShellFolder* parentFolder, LPCITEMIDLIST parentPidl);
+    // the list `parentPidl` from the Desktop); with `onlyNew`, those not
+    // yet under `parent`.
+    HRESULT EnumObjects(HTREEITEM parent, IShellFolder* parentFolder, LPCITEMIDLIST parentPidl, bool onlyNew = false);
+    bool HasChildFor(HTREEITEM parent, LPCITEMIDLIST fullPidl) const;
     // Inserts the item last under `parent`. `attributes` are the item's
     // SFGAO_ flags (with SFGAO_FILESYSTEM and SFGAO_FOLDER asked for, plain
     // folders get their icons at once; other items' icons are asked of the

@@ -151,7 +151,12 @@ void CWinApp::SetRegistryKey(const WCHAR* company) { m_strRegistryKey = company;
 
 void CWinApp::SetProfileName(const WCHAR* profile) { m_strProfileName = profile; }
 
-CString CWinApp::ProfilePath() const { return L"Software\\" + m_strRegistryKey + L"\\" + m_strProfileName; }
+CString CWinApp::ProfilePath() const
+{
+    if (m_strRegistryKey.IsEmpty())
+        return CString();
+    return L"Software\\" + m_strRegistryKey + L"\\" + m_strProfileName;
+}
 
 HKEY CWinApp::OpenSectionKey(const WCHAR* section, bool create)
 {

@@ -59,10 +59,11 @@ public:
     CString GetProfileString(const WCHAR* section, const WCHAR* entry, const WCHAR* defaultValue = nullptr);
     // A null value deletes the entry; a null entry deletes the whole section.
     BOOL WriteProfileString(const WCHAR* section, const WCHAR* entry, const WCHAR* value);
+    // The profile's key under HKEY_CURRENT_USER; "" before SetRegistryKey.
+    CString ProfilePath() const;
 
 private:
     HKEY OpenSectionKey(const WCHAR* section, bool create);
-    CString ProfilePath() const;
 
     CString m_strRegistryKey;
     CString m_strProfileName;

@@ -71,7 +71,7 @@ std::vector<HostileCase> HostileCases()
                      ZipCauseBadZipFile, L"pw"});
     RawEntry badHeader = a;
     badHeader.flags = 1;
-    badHeader.data = std::string(12, '\x5A') + "data";
+    badHeader.data = "ZZZZZZZZZZZZdata";  // a 12-byte encryption header, then data
     badHeader.crc = 0x12345678;
     cases.push_back({"encryption header that fails its check", ziptest::BuildArchive({badHeader}),
                      ZipCauseBadPassword, L"pw"});
@@ -175,7 +175,7 @@ int TestAndExtract(const std::string& bytes, const CString& target)
 TEST(HostileArchives, BoundedMutationRunFindsNoCrashOrHang)
 {
     std::vector<std::string> bases = {
-        ziptest::PackInMemory({{L"text.txt", std::string(3000, 'x') + "tail"}, {L"rand.bin", qvtest::PatternBytes(900, 3)}}),
+        ziptest::PackInMemory({{L"text.txt", std::string(3000, 'x').append("tail")}, {L"rand.bin", qvtest::PatternBytes(900, 3)}}),
         ziptest::PackInMemory({{L"stored.bin", qvtest::PatternBytes(700, 4)}}, nullptr, 0),
         ziptest::PackInMemory({{L"secret.txt", std::string(2000, 's')}, {L"x", "y"}}, L"pw"),
         ziptest::BuildArchive({RawEntry{"c.txt", "comment case"}}, "an archive comment"),

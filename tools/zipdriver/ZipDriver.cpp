@@ -247,6 +247,7 @@ int Unpack(const Options& options)
         requests[i].m_iFlags = options.flags;
     }
     int result = 0;
+    bool batchFailed = false;
     std::vector<ZipEntryResult> extracted;
     try {
         archive.ExtractEntries(requests, extracted);
@@ -254,9 +255,12 @@ int Unpack(const Options& options)
         Print(L"unpack failed: " + Describe(e));
         e->Delete();
         result = 1;
+        batchFailed = true;
     }
     for (size_t i = 0; i < extracted.size(); ++i) {
-        if (!extracted[i].m_bDone) {
+        // After a failed batch the entries it never reached are not listed:
+        // the one line above says why.
+        if (!extracted[i].m_bDone && (!batchFailed || extracted[i].m_iCause != 0)) {
             CPkFileHeader header;
             archive.GetEntryInfo(header, (uint16_t)i);
             Print(L"entry failed: " + DescribeResult(extracted[i]) + L" [" + header.GetEntryName() + L"]");

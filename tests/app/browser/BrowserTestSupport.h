@@ -23,12 +23,9 @@ namespace browsertest {
 
 inline CString FixturePath(const char* name)
 {
-    std::string path = std::string("Z:") + QV_BROWSER_FIXTURES + "/" + name;
-    for (char& c : path) {
-        if (c == '/')
-            c = '\\';
-    }
-    return CString(path.c_str());
+    CString path = L"Z:" + CString(QV_BROWSER_FIXTURES) + L"/" + CString(name);
+    path.Replace(L'/', L'\\');
+    return path;
 }
 
 inline std::string FixtureBytes(const char* name) { return qvtest::ReadFileBytes(FixturePath(name)); }

@@ -183,6 +183,23 @@ TEST_F(FolderTreeTest, CollapsingABranchThatHoldsTheSelectionSelectsTheBranch)
     EXPECT_EQ(folder.Path(), SelectedPath());
 }
 
+TEST_F(FolderTreeTest, AFolderMadeByAnotherProgramIsFoundWhenTheListShowsIt)
+{
+    ASSERT_TRUE(SelectFolder(folder.Path(), true));
+    HTREEITEM listed = Tree().GetSelectedItem();
+    ASSERT_NE(nullptr, Child(listed, L"Alpha")) << "the folder's children are listed";
+    // Another program makes a folder after the listing.
+    ASSERT_TRUE(::CreateDirectoryW(folder / L"Later", nullptr));
+    ASSERT_TRUE(SelectFolder(folder / L"Later", false)) << "the tree stays on the old listing";
+    EXPECT_EQ(folder / L"Later", SelectedPath());
+    EXPECT_NE(nullptr, Child(listed, L"Later"));
+    EXPECT_NE(nullptr, Child(listed, L"Alpha")) << "the folders listed before stay";
+    int alphas = 0;
+    for (HTREEITEM child = Tree().GetChildItem(listed); child; child = Tree().GetNextSiblingItem(child))
+        alphas += Tree().GetItemText(child) == L"Alpha" ? 1 : 0;
+    EXPECT_EQ(1, alphas) << "a folder listed before is not added twice";
+}
+
 TEST_F(FolderTreeTest, AListNameReplacesTheShellsName)
 {
     {

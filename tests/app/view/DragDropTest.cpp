@@ -130,7 +130,8 @@ struct DragRun {
     // The window that has the user-interface thread's mouse capture.
     HWND Capture() const
     {
-        GUITHREADINFO info = {sizeof info};
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
         return ::GetGUIThreadInfo(uiThread, &info) ? info.hwndCapture : nullptr;
     }
     // Waits (at most 10 s) until the condition holds.

@@ -168,10 +168,42 @@ TEST_F(FileListTest, SortingBySizeTypeAndName)
     EXPECT_LT(position(L"photo.jpeg*"), position(L"report.pdf*"));
     EXPECT_LT(position(L"report.pdf*"), position(L"README*"));
 
-    // By Name the folder's own order of the stored names.
+    // By Name the names shown, plain names of encrypted items included
+    // (their stored names are random), folders first, case ignored.
     list.Sort(CShellListCtrl::COLUMN_NAME, TRUE);
-    names = Names();
-    EXPECT_LT(position(L"Alpha"), position(L"plain.txt")) << "folders first";
+    const std::vector<CString> byName = {L"Alpha",       L"Secret*",   L"a.txt*",  L"clip.gif*",
+                                         L"page.pcx*",   L"photo.jpeg*", L"plain.txt", L"README*",
+                                         L"report.pdf*", L"x.pcx",     L"x.tiff"};
+    EXPECT_EQ(byName, Names());
+    list.Sort(CShellListCtrl::COLUMN_NAME, FALSE);
+    EXPECT_EQ(std::vector<CString>(byName.rbegin(), byName.rend()), Names());
+}
+
+TEST_F(FileListTest, TheDesktopsOwnItemsShowNoMadeUpFileData)
+{
+    // The Desktop holds folders of its own (My Computer, Trash, the Unix
+    // root, Documents) and none of the test's files.
+    ITEMIDLIST desktop = {};
+    ASSERT_EQ(S_OK, list.DisplayFolderPidl(&desktop));
+    int virtualItems = 0;
+    for (int i = 0; i < list.GetItemCount(); ++i) {
+        const ShellItemInfo* info = list.GetItemInfo(i);
+        ASSERT_NE(nullptr, info);
+        ULONG attributes = SFGAO_FILESYSTEM | SFGAO_FOLDER;
+        LPCITEMIDLIST relative = info->pidlRel;
+        ASSERT_EQ(S_OK, info->pParentFolder->GetAttributesOf(1, &relative, &attributes));
+        virtualItems += (attributes & SFGAO_FILESYSTEM) ? 0 : 1;
+        CString name = list.GetItemText(i, CShellListCtrl::COLUMN_NAME);
+        SCOPED_TRACE(name.ToUtf8());
+        EXPECT_FALSE(name.IsEmpty());
+        EXPECT_NE(CString(L"1/1/1601 12:00 AM"), list.GetItemText(i, CShellListCtrl::COLUMN_MODIFIED))
+            << "a date made up from nothing";
+        if ((attributes & SFGAO_FOLDER) || !(attributes & SFGAO_FILESYSTEM)) {
+            EXPECT_EQ(CString(), list.GetItemText(i, CShellListCtrl::COLUMN_SIZE)) << "no size of a file";
+            EXPECT_NE(CString(L"File"), list.GetItemText(i, CShellListCtrl::COLUMN_TYPE)) << "not a file";
+        }
+    }
+    EXPECT_GT(virtualItems, 0) << "My Computer at least";
 }
 
 TEST_F(FileListTest, DecryptedNamesAreDrawnInTheirColours)
@@ -357,10 +389,11 @@ TEST_F(FileListTest, ContextMenusPutTheProgramsCommandsAboveTheShells)
     EXPECT_FALSE(viewtest::WithPopupMenu([&] { ContextMenuAt(CPoint(400, 450)); }, -1));
 
     // From the keyboard the first selected item decides: an encrypted one
-    // gives the decrypting menu.
+    // gives the decrypting menu (x.tiff is listed after it).
     int report = Find(L"report.pdf*");
     Select(report);
-    list.SetItemState(Find(L"plain.txt"), LVIS_SELECTED, LVIS_SELECTED);
+    ASSERT_LT(report, Find(L"x.tiff"));
+    list.SetItemState(Find(L"x.tiff"), LVIS_SELECTED, LVIS_SELECTED);
     std::vector<CString> texts;
     ASSERT_TRUE(viewtest::WithPopupMenu(
         [&] { list.SendMessage(WM_CONTEXTMENU, (WPARAM)list.m_hWnd, MAKELPARAM(-1, -1)); }, -1, &texts));

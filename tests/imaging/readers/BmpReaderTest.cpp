@@ -94,9 +94,10 @@ TEST(BmpReader, EveryVariantMatchesTheReferenceFromFileAndMemory) {
                 uint32_t stride = c.depth == 1 ? (d.width + 7) / 8 : d.width * (c.depth / 8);
                 std::string rgb = AsRgb(d, c.depth, stride);
                 EXPECT_EQ(rgb, expected) << c.fault << " " << file;
-                if (c.depth == 32)
+                if (c.depth == 32) {
                     for (int32_t i = 0; i < d.width * d.height; ++i)
                         ASSERT_EQ(d.pixels.data[i * 4 + 3], 255) << c.fault << ": 24-bit files get alpha 255";
+                }
                 if (kind == Source::kFile)
                     first = std::string((const char*)d.pixels.data, (size_t)stride * d.height);
                 else

@@ -23,7 +23,9 @@ std::string WithPhotoCdSignature(std::string head) {
 
 std::string WithTargaFooter(size_t size) {
     std::string bytes(size, '\x22');
-    bytes += std::string(8, '\0') + "TRUEVISION-XFILE." + '\0';
+    // Eight zero bytes, the signature and its '\0' (the array's own).
+    static const char kFooter[] = "\0\0\0\0\0\0\0\0TRUEVISION-XFILE.";
+    bytes.append(kFooter, sizeof kFooter);
     return bytes;
 }
 }  // namespace
@@ -47,8 +49,8 @@ TEST(FileType, TableOfSignaturesNamesAndFooters) {
         {"TIFF little-endian", Padded("II"), L"a.bin", PIC_FT_TIFF, PIC_FT_TIFF},
         {"placeable metafile", Padded("\xD7\xCD\xC6\x9A"), L"a.bin", PIC_FT_WMF, PIC_FT_WMF},
         {"old metafile", Padded(std::string("\x01\x00\x09\x00\x00", 5)), L"a", PIC_FT_WMF, PIC_FT_WMF},
-        {"EMF at offset 40", Padded(std::string(40, '\x01') + " EMF"), L"a", PIC_FT_EMF, PIC_FT_EMF},
-        {"EMF needs 44 bytes", std::string(40, '\x01') + " EM", L"a", PIC_FT_NONE, PIC_FT_NONE},
+        {"EMF at offset 40", Padded(std::string(40, '\x01').append(" EMF", 4)), L"a", PIC_FT_EMF, PIC_FT_EMF},
+        {"EMF needs 44 bytes", std::string(40, '\x01').append(" EM", 3), L"a", PIC_FT_NONE, PIC_FT_NONE},
         {"Photoshop", Padded("8BPS"), L"a", PIC_FT_PSD, PIC_FT_PSD},
         {"TLA with password", Padded("TLA\x01"), L"a", PIC_FT_TLA, PIC_FT_TLA},
         {"TLA without password", Padded("TLAU"), L"a", PIC_FT_TLAU, PIC_FT_TLAU},

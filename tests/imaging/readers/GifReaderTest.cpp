@@ -155,9 +155,10 @@ TEST(GifAnimation, FramesFollowCompositingAndDisposal) {
                 EXPECT_EQ(more, last ? FALSE : TRUE) << file << " pass " << pass << " frame " << f;
                 EXPECT_EQ(pic_GetLastError(), last ? PIC_ERR_NO_MORE_FRAMES : PIC_ERR_OK);
                 EXPECT_EQ(delay, delays[f]);
-                if (pass == 0)
+                if (pass == 0) {
                     EXPECT_EQ(readertest::Hex(buffer.data(), 96), readertest::Hex((const uint8_t*)expected.data() + f * 96, 96))
                         << file << " frame " << f;
+                }
             }
         }
         EXPECT_EQ(state->currentFrame, 0u) << "the next call shows frame 0 again";

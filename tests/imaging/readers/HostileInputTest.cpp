@@ -43,8 +43,8 @@ std::vector<ReaderCall> AllReaderCalls() {
     static RGBQUAD palette[256];
     static int32_t w, h, bits;
     return {
-        {"BMP dims", [](CPicIO* s) -> void* { return (void*)(intptr_t)pic_GetBMPDims(s, &w, &h, &bits, nullptr, 0), nullptr; }},
-        {"BMP palette", [](CPicIO* s) -> void* { return (void*)(intptr_t)pic_GetBMPPalette(s, &bits, palette, 0), nullptr; }},
+        {"BMP dims", [](CPicIO* s) -> void* { return (void)pic_GetBMPDims(s, &w, &h, &bits, nullptr, 0), nullptr; }},
+        {"BMP palette", [](CPicIO* s) -> void* { return (void)pic_GetBMPPalette(s, &bits, palette, 0), nullptr; }},
         {"BMP 1", [](CPicIO* s) { return pic_ReadBMP(s, &w, &h, 1, palette, 0); }},
         {"BMP 8", [](CPicIO* s) { return pic_ReadBMP(s, &w, &h, 8, palette, 8); }},
         {"BMP 24", [](CPicIO* s) { return pic_ReadBMP(s, &w, &h, 24, palette, 0); }},
@@ -71,18 +71,18 @@ std::vector<ReaderCall> AllReaderCalls() {
         {"WBMP DIB", [](CPicIO* s) { return pic_ReadWBMP(s, &w, &h, palette, 1, 2); }},
         {"GIF dims", [](CPicIO* s) -> void* {
              int32_t b, t, i;
-             return (void*)(intptr_t)pic_GetGIFDims(s, &w, &h, &bits, &b, &t, palette, &i, 0), nullptr;
+             return (void)pic_GetGIFDims(s, &w, &h, &bits, &b, &t, palette, &i, 0), nullptr;
          }},
         {"GIF", [](CPicIO* s) { return pic_ReadGIF(s, &w, &h, nullptr, palette, 0); }},
         {"GIF DIB", [](CPicIO* s) { return pic_ReadGIF(s, &w, &h, nullptr, palette, 2); }},
         {"JPEG dims", [](CPicIO* s) -> void* {
-             return (void*)(intptr_t)pic_GetJPGDims(s, &w, &h, &bits, nullptr, nullptr, nullptr, nullptr), nullptr;
+             return (void)pic_GetJPGDims(s, &w, &h, &bits, nullptr, nullptr, nullptr, nullptr), nullptr;
          }},
         {"JPEG 24", [](CPicIO* s) { return pic_ReadJPG(s, &w, &h, 24, 0); }},
         {"JPEG 8 DIB", [](CPicIO* s) { return pic_ReadJPG(s, &w, &h, 8, 2); }},
         {"PNG dims", [](CPicIO* s) -> void* {
              int32_t d, t, i, r, g, b, y;
-             return (void*)(intptr_t)pic_GetPNGDims(s, &w, &h, &d, &t, &i, nullptr, &r, &g, &b, &y, nullptr, nullptr),
+             return (void)pic_GetPNGDims(s, &w, &h, &d, &t, &i, nullptr, &r, &g, &b, &y, nullptr, nullptr),
                     nullptr;
          }},
         {"PNG 8", [](CPicIO* s) { return pic_ReadPNG(s, &w, &h, 8, palette, 0); }},

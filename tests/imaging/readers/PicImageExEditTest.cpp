@@ -193,7 +193,9 @@ TEST(PicImageExResize, MethodsAndThresholdsByDepth) {
                              other.GetRowBytes(), c.threshold == 64 ? 192 : 64, c.expectedMethod, 0);
             EXPECT_EQ(Bits(resized), Bits(expected)) << c.what;
             // The library's threshold serves decimation only.
-            if (c.expectedMethod == 14) EXPECT_NE(Bits(expected), Bits(other)) << c.what << ": the threshold shows";
+            if (c.expectedMethod == 14) {
+                EXPECT_NE(Bits(expected), Bits(other)) << c.what << ": the threshold shows";
+            }
         } else {
             std::vector<uint8_t> expected = model(c.expectedMethod);
             EXPECT_EQ(Pixels(resized), expected) << c.what;

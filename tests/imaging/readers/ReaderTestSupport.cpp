@@ -9,10 +9,9 @@
 namespace readertest {
 
 CString FixturePath(const char* name) {
-    std::string path = std::string("Z:") + QV_READER_FIXTURES + "/" + name;
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return CString(path.c_str());
+    CString path = L"Z:" + CString(QV_READER_FIXTURES) + L"/" + CString(name);
+    path.Replace(L'/', L'\\');
+    return path;
 }
 
 std::string FixtureBytes(const char* name) {
