@@ -336,6 +336,18 @@ public:
     // Colour blocks of the last definition that AddColorBlock refused.
     int RefusedColorBlocks() const { return m_refusedColorBlocks; }
 
+    // ---- Indenting a selection ----------------------------------------------
+    // Tab and Shift+Tab on a selection of whole lines: one undo step.
+    virtual BOOL CanIndentSelection(BOOL indent);
+    virtual BOOL IndentSelection(BOOL indent);
+    // Indents or unindents the lines from the line of `from` to the line of
+    // `to`; `lines` receives what each line gained or lost. With
+    // `fromSavedLines` (undo and redo) exactly lines.GetSize() lines change,
+    // by exactly the saved texts. A line the indent would make longer than
+    // the line limit stays as it is.
+    virtual BOOL ApplyIndent(int from, int to, BOOL indent, BOOL rectangular, BOOL adjustSelection,
+                             CStringArray& lines, BOOL fromSavedLines);
+
     // ---- Members -------------------------------------------------------
     CString wordDelimiters;
     CString specialDelimiters;
@@ -478,6 +490,8 @@ private:
     void ChangeDelete(int offset, int count);
     void ChangeReplace(int offset, WCHAR ch);
     void AfterTextChange(int offset);
+    // Characters an unindent removes before a line's first non-blank.
+    int UnindentWidth(int lineStart, int firstNonBlank) const;
     // Drops the oldest whole groups while a limit is exceeded.
     void TrimUndoList();
     void DeleteRecord(CODE_EDIT_UNDO_ACTION* record);

@@ -105,7 +105,7 @@ BOOL CCodeEditCtrl::InsertLineBreakAt(BOOL groupWithNext, int offset, BOOL moveC
     CString s = MakeNewLineText(offset);
     if (!CanInsertText(s, offset))
         return FALSE;
-    RecordTextChange(s, UNDO_INSERT, offset, FALSE, groupWithNext);
+    RecordTextChange(s, UNDO_INSERT, offset, TRUE, groupWithNext);
     ChangeInsert(offset, s);
     OnTextInsertedForOutline(offset, offset + s.GetLength());
     ReparseOutline(offset, s.GetLength(), FALSE);
@@ -321,7 +321,7 @@ BOOL CCodeEditCtrl::InsertTab(BOOL redraw)
     OnTextInsertedForOutline(at, at + t.GetLength());
     ReparseOutline(at, t.GetLength(), FALSE);
     SendChangeNotice(at, t, TRUE);
-    RecordTextChange(t, UNDO_INSERT, at, FALSE, FALSE);
+    RecordTextChange(t, UNDO_INSERT, at, TRUE, FALSE);
     if (redraw)
         InvalidateRow(at);
     return TRUE;
@@ -352,7 +352,7 @@ BOOL CCodeEditCtrl::DeleteChar(BOOL redraw, BOOL groupWithNext)
     CString removed(ch);
     if (!CanDeleteText(at, removed))
         return FALSE;
-    RecordTextChange(removed, UNDO_DELETE, at, FALSE, groupWithNext);
+    RecordTextChange(removed, UNDO_DELETE, at, TRUE, groupWithNext);
     bool nearBefore = NearColorBlockDelimiter(at);
     if (ch == L'\n')
         NoteTextRemoved(at, at + 1, removed);

@@ -128,8 +128,14 @@ void CCodeEditCtrl::HandleKeyDown(UINT key)
         if (shift) {
             if (!HasSelection())
                 MoveToIndentStop();
+            else
+                IndentSelection(FALSE);
             break;
         }
+        // A selection of lines is indented; only a selection inside one
+        // line is replaced by the tab.
+        if (HasSelection() && IndentSelection(TRUE))
+            break;
         if (HasSelection())
             DeleteSelectionRange(TRUE, FALSE, TRUE);
         SetCurrentOperation(EDIT_OP_TAB);
@@ -258,10 +264,15 @@ void CCodeEditCtrl::HandleChar(WCHAR ch)
                      (ch >= 0x80 && !(type & C1_CNTRL) && !(type & C1_SPACE));
     if (!printable || ch == L'\t' || readOnly)
         return;
-    if (HasSelection())
-        DeleteSelectionRange(TRUE, FALSE, TRUE);
+    bool replacedSelection = HasSelection() && DeleteSelectionRange(TRUE, FALSE, TRUE);
     SetCurrentOperation(EDIT_OP_TYPING);
+    // The typed character takes the selection's place: in overwrite mode too
+    // it must not also replace the first character after the selection.
+    BOOL mode = overwriteMode;
+    if (replacedSelection)
+        overwriteMode = 0;
     InsertChar(ch, TRUE);
+    overwriteMode = mode;
 }
 
 void CCodeEditCtrl::SetWindowTextFrom(const WCHAR* chars, int count)
