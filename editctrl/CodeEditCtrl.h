@@ -276,10 +276,11 @@ public:
     virtual BOOL ClearSelection(BOOL toStart, BOOL keepCaret, BOOL redraw);
     virtual BOOL SetSelectionRange(int start, int end, BOOL redraw);
     virtual BOOL SelectRange(int start, int end) { return SetSelectionRange(start, end, TRUE); }
+    // The selected text; for a column block its rows, joined by line feeds.
     CString GetSelectedText() const;
-    virtual BOOL CopySelected();
-    virtual BOOL CanCopy() { return HasSelection() || copyAllIfNoSelection || copyLineIfNoSelection; }
-    virtual BOOL CanCut() { return HasSelection() && !readOnly; }
+    // The column block in document pixels, and per row the offsets it covers.
+    RECT BlockSelectionRect() const;
+    void BlockSelectionRows(std::vector<std::pair<int, int>>& rows);
 
     // ---- Undo ------------------------------------------------------------------
     virtual BOOL CanUndo() { return m_applied > 0; }
@@ -335,6 +336,39 @@ public:
     virtual BOOL ApplyLinkSettings(const CString& content);
     // Colour blocks of the last definition that AddColorBlock refused.
     int RefusedColorBlocks() const { return m_refusedColorBlocks; }
+
+    // ---- Clipboard and rich text -------------------------------------------
+    virtual BOOL CanCopy() { return HasSelection() || copyAllIfNoSelection || copyLineIfNoSelection; }
+    virtual BOOL CanCut() { return HasSelection() && !readOnly; }
+    virtual BOOL CanPaste();
+    virtual BOOL CopySelected();
+    virtual BOOL CutSelected();
+    // Offset -1: the caret.
+    virtual BOOL PasteText(int offset);
+    virtual BOOL ClearSelected();
+    // Puts `length` characters (-1: up to the first zero) on the clipboard:
+    // the column-block format while a column block is selected, rich text
+    // when asked for and small enough, and Unicode text. 1 only when every
+    // block was placed.
+    BOOL CopySelectionToClipboard(const CString& copied, int length);
+    // The clipboard bytes of `length` characters: UTF-16 or, with `ansi`, the
+    // ANSI code page, line feeds as CR LF with `crLf`, and a terminating zero.
+    // The ANSI size is asked of the conversion first. False when the
+    // conversion fails.
+    static bool MakeClipboardBlock(const WCHAR* chars, int length, bool crLf, bool ansi, WipedBytes& out);
+    // Clipboard or dropped text: a column block goes in by columns.
+    BOOL InsertTransferredText(const CString& transferred, bool columnBlock, int offset);
+    // The caret line without its line feed; 0 when it is empty or absent.
+    BOOL GetCaretLineText(CString& line);
+    // The selection as rich text with the colours the painter gives it.
+    void ComposeRtf(CString& rtf);
+    void ComposeRtfBody(CString& body, std::vector<COLORREF>& colorTable);
+    static int ColorTableIndex(COLORREF color, std::vector<COLORREF>& colorTable);
+    // Backslashes, braces, line feeds and characters beyond ASCII as rich-text escapes.
+    virtual void EscapeRtf(CString& s);
+    virtual void EscapeHtml(CString& s);
+    // Texts up to this many characters are also copied as rich text.
+    static const int richTextLimit = 120000;
 
     // ---- Indenting a selection ----------------------------------------------
     // Tab and Shift+Tab on a selection of whole lines: one undo step.

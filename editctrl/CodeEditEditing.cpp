@@ -258,6 +258,14 @@ BOOL CCodeEditCtrl::InsertColumnText(const CString& t, int offset, BOOL redraw, 
     int line = LineOfOffset(offset);
     bool appended = false;
     int start = 0;
+    // One insertion record per piece, all in one undo group: later records
+    // then replay at the offsets the text really had.
+    bool recorded = false;
+    auto record = [&](const CString& piece, int at) {
+        if (!resetUndo)
+            RecordTextChange(piece, UNDO_INSERT, at, TRUE, TRUE);
+        recorded = !resetUndo;
+    };
     for (int k = 0; start <= t.GetLength(); ++k) {
         int feed = t.Find(L'\n', start);
         CString piece = t.Mid(start, (feed < 0 ? t.GetLength() : feed) - start);
@@ -267,6 +275,7 @@ BOOL CCodeEditCtrl::InsertColumnText(const CString& t, int offset, BOOL redraw, 
             CString appendedText = CString(L"\n") + piece;
             int at = text.GetLength();
             if (CanInsertText(appendedText, at)) {
+                record(appendedText, at);
                 ChangeInsert(at, appendedText);
                 OnTextInsertedForOutline(at, at + appendedText.GetLength());
                 ReparseOutline(at, appendedText.GetLength(), FALSE);
@@ -275,7 +284,8 @@ BOOL CCodeEditCtrl::InsertColumnText(const CString& t, int offset, BOOL redraw, 
             }
         } else {
             int at = OffsetOfColumn(column, lineStart, false, true);
-            if (CanInsertText(piece, at)) {
+            if (!piece.IsEmpty() && CanInsertText(piece, at)) {
+                record(piece, at);
                 ChangeInsert(at, piece);
                 OnTextInsertedForOutline(at, at + piece.GetLength());
                 ReparseOutline(at, piece.GetLength(), FALSE);
@@ -287,6 +297,10 @@ BOOL CCodeEditCtrl::InsertColumnText(const CString& t, int offset, BOOL redraw, 
             break;
         start = feed + 1;
     }
+    if (resetUndo)
+        EmptyUndoList();
+    else if (recorded && m_applied > 0 && m_applied == (int)undoList.size())
+        undoList.back()->groupWithNext = groupWithNext ? 1 : 0;
     if (appended) {
         RecalcLayout();
         UpdateLineNumberWidth();
@@ -382,14 +396,16 @@ BOOL CCodeEditCtrl::DeleteSelectionRange(BOOL redraw, BOOL copyFirst, BOOL group
         OnEditFailure(EDIT_FAIL_NO_SELECTION_DELETE);
         return FALSE;
     }
-    if (copyFirst && !CopySelected()) {
-        OnEditFailure(EDIT_FAIL_CUT_COPY);
-        return FALSE;
-    }
     int from = std::min(selStart, selEnd), to = std::min(std::max(selStart, selEnd), text.GetLength());
     CString removed = text.Mid(from, to - from);
     if (!CanDeleteText(from, removed)) {
         removed.SecureEmpty();
+        return FALSE;
+    }
+    // A cut whose copy failed deletes nothing.
+    if (copyFirst && !CopySelectionToClipboard(removed, removed.GetLength())) {
+        removed.SecureEmpty();
+        OnEditFailure(EDIT_FAIL_CUT_COPY);
         return FALSE;
     }
     RecordTextChange(removed, UNDO_DELETE, from, TRUE, groupWithNext);
@@ -400,6 +416,8 @@ BOOL CCodeEditCtrl::DeleteSelectionRange(BOOL redraw, BOOL copyFirst, BOOL group
     SendChangeNotice(from, removed, FALSE);
     removed.SecureEmpty();
     selStart = selEnd = -1;
+    blockSelection = 0;
+    blockSelStart = blockSelEnd = POINT{-1, -1};
     RecalcLayout();
     if (UpdateLineNumberWidth())
         RecalcScrolling();

@@ -32,22 +32,66 @@ BOOL CCodeEditCtrl::SetSelectionRange(int start, int end, BOOL redraw)
 
 CString CCodeEditCtrl::GetSelectedText() const
 {
+    if (blockSelection && blockSelStart.x >= 0 && blockSelEnd.x >= 0) {
+        // Measuring fills the width cache; the selection itself is not changed.
+        std::vector<std::pair<int, int>> rows;
+        const_cast<CCodeEditCtrl*>(this)->BlockSelectionRows(rows);
+        CString joined;
+        for (size_t k = 0; k < rows.size(); ++k) {
+            if (k > 0)
+                joined += L'\n';
+            CString piece = text.Mid(rows[k].first, rows[k].second - rows[k].first);
+            joined += piece;
+            piece.SecureEmpty();
+        }
+        return joined;
+    }
     if (!HasSelection())
         return CString();
     int low = std::min(selStart, selEnd), high = std::max(selStart, selEnd);
     return text.Mid(low, high - low);
 }
 
-BOOL CCodeEditCtrl::CopySelected()
+RECT CCodeEditCtrl::BlockSelectionRect() const
 {
-    if (!HasSelection()) {
-        OnEditFailure(EDIT_FAIL_NO_SELECTION_COPY);
-        return FALSE;
+    RECT r = {std::min(blockSelStart.x, blockSelEnd.x), std::min(blockSelStart.y, blockSelEnd.y),
+              std::max(blockSelStart.x, blockSelEnd.x), std::max(blockSelStart.y, blockSelEnd.y)};
+    // A block dragged upwards holds the rows of both corners.
+    if (blockSelStart.y >= blockSelEnd.y)
+        ::InflateRect(&r, 0, lineHeight);
+    return r;
+}
+
+void CCodeEditCtrl::BlockSelectionRows(std::vector<std::pair<int, int>>& rows)
+{
+    rows.clear();
+    if (lineHeight <= 0 || blockSelStart.x < 0 || blockSelEnd.x < 0)
+        return;
+    RECT block = BlockSelectionRect();
+    int firstRow = std::max(0, (int)block.top / lineHeight);
+    int lastRow = std::max(firstRow, (int)(block.bottom - 1) / lineHeight);
+    const int origin = textRect.left + 1;  // a row's first cell, in document pixels
+    for (int row = firstRow; row <= lastRow; ++row) {
+        int start = OffsetOfLine(row, true);
+        if (start < 0)
+            break;
+        int end = LineEndOf(start, true);
+        int x = origin, first = -1, last = -1;
+        for (int i = start; i < end; ++i) {
+            WCHAR ch = text.At(i);
+            int width = CharWidth(ch);
+            if (ch == L'\t' && keepTabs && tabWidth > 0)
+                width = tabWidth - (x - origin) % tabWidth;
+            bool meets = x < block.right && block.left < x + std::max(width, 1);
+            if (meets) {
+                if (first < 0)
+                    first = i;
+                last = i + 1;
+            }
+            x += width;
+        }
+        if (first < 0)
+            first = last = end;
+        rows.emplace_back(first, last);
     }
-    CString selected = GetSelectedText();
-    if (clipboardCrLf)
-        selected.Replace(L"\n", L"\r\n");
-    bool ok = m_host->SetClipboardText(selected);
-    selected.SecureEmpty();
-    return ok;
 }

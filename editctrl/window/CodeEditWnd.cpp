@@ -258,44 +258,64 @@ void CCodeEditWnd::NotifyParentOfChange()
 
 bool CCodeEditWnd::IsKeyDown(int virtualKey) { return (::GetKeyState(virtualKey) & 0x8000) != 0; }
 
-bool CCodeEditWnd::SetClipboardText(const CString& text)
+bool CCodeEditWnd::PutClipboardBlocks(const std::vector<EditClipboardBlock>& blocks)
 {
     if (!::OpenClipboard(m_hWnd))
         return false;
-    ::EmptyClipboard();
-    size_t bytes = sizeof(WCHAR) * ((size_t)text.GetLength() + 1);
-    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, bytes);
-    bool ok = false;
-    if (block) {
-        void* data = ::GlobalLock(block);
-        memcpy(data, text.GetString(), bytes);
-        ::GlobalUnlock(block);
-        ok = ::SetClipboardData(CF_UNICODETEXT, block) != nullptr;
-        if (!ok)
-            ::GlobalFree(block);
+    if (!::EmptyClipboard()) {
+        ::CloseClipboard();
+        return false;
     }
+    bool ok = true;
+    for (const EditClipboardBlock& block : blocks) {
+        // The clipboard owns the block once it is placed; the system frees it.
+        HGLOBAL global = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, std::max<size_t>(block.bytes.size(), 1));
+        void* data = global ? ::GlobalLock(global) : nullptr;
+        if (!data) {
+            if (global)
+                ::GlobalFree(global);
+            ok = false;
+            break;
+        }
+        memcpy(data, block.bytes.data(), block.bytes.size());
+        ::GlobalUnlock(global);
+        if (!::SetClipboardData(block.format, global)) {
+            WipeBytes(::GlobalLock(global), block.bytes.size());
+            ::GlobalUnlock(global);
+            ::GlobalFree(global);
+            ok = false;
+            break;
+        }
+    }
+    if (!ok)
+        ::EmptyClipboard();  // all or none
     ::CloseClipboard();
     return ok;
 }
 
-bool CCodeEditWnd::GetClipboardText(CString& text)
+bool CCodeEditWnd::GetClipboardBlock(UINT format, WipedBytes& bytes)
 {
-    if (!::OpenClipboard(m_hWnd))
+    bytes.clear();
+    if (!::IsClipboardFormatAvailable(format) || !::OpenClipboard(m_hWnd))
         return false;
     bool ok = false;
-    if (HANDLE block = ::GetClipboardData(CF_UNICODETEXT)) {
-        if (const WCHAR* data = (const WCHAR*)::GlobalLock(block)) {
-            size_t limit = ::GlobalSize(block) / sizeof(WCHAR);
-            size_t n = 0;
-            while (n < limit && data[n])
-                ++n;
-            text = CString(data, (int)n);
+    if (HANDLE block = ::GetClipboardData(format)) {
+        if (const uint8_t* data = (const uint8_t*)::GlobalLock(block)) {
+            bytes.assign(data, data + ::GlobalSize(block));
             ::GlobalUnlock(block);
             ok = true;
         }
     }
     ::CloseClipboard();
     return ok;
+}
+
+void CCodeEditWnd::SetMouseCapture(bool capture)
+{
+    if (capture)
+        ::SetCapture(m_hWnd);
+    else if (::GetCapture() == m_hWnd)
+        ::ReleaseCapture();
 }
 
 void CCodeEditWnd::OpenWithShell(const CString& target)

@@ -47,8 +47,13 @@ public:
     void NotifyParentOfChange() override;
     bool IsKeyDown(int virtualKey) override;
     COLORREF GetSystemColor(int index) override { return ::GetSysColor(index); }
-    bool SetClipboardText(const CString& text) override;
-    bool GetClipboardText(CString& text) override;
+    bool PutClipboardBlocks(const std::vector<EditClipboardBlock>& blocks) override;
+    bool IsClipboardFormatAvailable(UINT format) override { return ::IsClipboardFormatAvailable(format) != 0; }
+    bool GetClipboardBlock(UINT format, WipedBytes& bytes) override;
+    void SetMouseCapture(bool capture) override;
+    bool HasMouseCapture() override { return ::GetCapture() == m_hWnd && m_hWnd; }
+    void StartTimer(UINT id, UINT milliseconds) override { ::SetTimer(m_hWnd, id, milliseconds, nullptr); }
+    void StopTimer(UINT id) override { ::KillTimer(m_hWnd, id); }
     void OpenWithShell(const CString& target) override;
     void ShowWaitCursor(bool show) override;
 

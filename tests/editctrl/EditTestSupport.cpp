@@ -45,19 +45,44 @@ COLORREF RecordingHost::GetSystemColor(int index)
     }
 }
 
-bool RecordingHost::SetClipboardText(const CString& text)
+bool RecordingHost::PutClipboardBlocks(const std::vector<EditClipboardBlock>& blocks)
 {
-    clipboard = text;
-    clipboardHasText = true;
+    if (clipboardFails)
+        return false;
+    clipboard.clear();
+    for (const EditClipboardBlock& block : blocks)
+        clipboard[block.format].assign(block.bytes.begin(), block.bytes.end());
     return true;
 }
 
-bool RecordingHost::GetClipboardText(CString& text)
+bool RecordingHost::GetClipboardBlock(UINT format, WipedBytes& bytes)
 {
-    if (!clipboardHasText)
+    auto it = clipboard.find(format);
+    if (clipboardFails || it == clipboard.end())
         return false;
-    text = clipboard;
+    bytes.assign(it->second.begin(), it->second.end());
     return true;
+}
+
+CString RecordingHost::ClipboardText(UINT format) const
+{
+    auto it = clipboard.find(format);
+    if (it == clipboard.end())
+        return CString();
+    const WCHAR* chars = (const WCHAR*)it->second.data();
+    size_t n = 0;
+    while (n < it->second.size() / 2 && chars[n])
+        ++n;
+    return CString(chars, (int)n);
+}
+
+void RecordingHost::PutClipboardText(UINT format, const CString& text)
+{
+    const uint8_t* bytes = (const uint8_t*)text.GetString();
+    std::vector<uint8_t>& block = clipboard[format];
+    block.assign(bytes, bytes + 2 * (size_t)text.GetLength());
+    block.push_back(0);
+    block.push_back(0);
 }
 
 TestEdit::TestEdit(const WCHAR* initial, int width, int height) : host(width, height)

@@ -6,6 +6,8 @@
 #include "editctrl/CodeEditCtrl.h"
 #include "editctrl/EditSeams.h"
 
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -36,8 +38,16 @@ public:
     void NotifyParentOfChange() override { ++changeNotices; }
     bool IsKeyDown(int key) override;
     COLORREF GetSystemColor(int index) override;
-    bool SetClipboardText(const CString& text) override;
-    bool GetClipboardText(CString& text) override;
+    bool PutClipboardBlocks(const std::vector<EditClipboardBlock>& blocks) override;
+    bool IsClipboardFormatAvailable(UINT format) override { return clipboard.count(format) != 0; }
+    bool GetClipboardBlock(UINT format, WipedBytes& bytes) override;
+    void SetMouseCapture(bool capture) override { captured = capture; }
+    bool HasMouseCapture() override { return captured; }
+    void StartTimer(UINT id, UINT) override { timers.insert(id); }
+    void StopTimer(UINT id) override { timers.erase(id); }
+    // The UTF-16 text the fake clipboard holds in a format (up to its zero).
+    CString ClipboardText(UINT format) const;
+    void PutClipboardText(UINT format, const CString& text);
     void OpenWithShell(const CString& target) override { opened.push_back(target); }
     void ShowWaitCursor(bool) override {}
 
@@ -55,8 +65,10 @@ public:
     SIZE caretSize = {};
     bool caretShown = false;
     POINT systemCaret = {-1, -1};
-    bool clipboardHasText = false;
-    CString clipboard;
+    bool clipboardFails = false;  // opening the clipboard fails
+    std::map<UINT, std::vector<uint8_t>> clipboard;
+    bool captured = false;
+    std::set<UINT> timers;
     std::vector<CString> opened;
 };
 
