@@ -34,6 +34,9 @@ BOOL CutTaggedValue(CString& source, const WCHAR* name, CString& value, BOOL esc
 // A definition's colour value: "name" in quotes, or RRGGBB.
 COLORREF ParseColourSpec(const CString& value);
 
+// The cursor the control wants over a point.
+enum class EditCursor { ARROW, IBEAM, HAND };
+
 class CCodeEditCtrl {
 public:
     CCodeEditCtrl();
@@ -370,6 +373,44 @@ public:
     // Texts up to this many characters are also copied as rich text.
     static const int richTextLimit = 120000;
 
+    // ---- Mouse, selection and scroll bars ------------------------------------
+    // Client points throughout. The timer that keeps a drag scrolling while
+    // the mouse stands outside the text.
+    static const UINT AUTO_SCROLL_TIMER = 1;
+    // The selection's first-row, middle and last-row rectangles; 0 without one.
+    BOOL GetSelectionRects(RECT& first, RECT& middle, RECT& last);
+    BOOL IsPointInSelection(int x, int y);
+    // The word under a point; not found past the text or more than one
+    // character width away from the character the point maps to.
+    BOOL GetWordAtPoint(POINT point, CString& word);
+    // The index in `hyperlinks` of the link holding an offset, or -1.
+    virtual int HyperlinkAtOffset(int offset);
+    // Ctrl+click on the hot link; 1 when it was followed.
+    virtual BOOL FollowHotLink() { return FALSE; }
+    // The view scrolled (a shown tooltip hides).
+    virtual void OnViewScrolled() {}
+    // WM_SETCURSOR over a point; sets hotLink on the way.
+    EditCursor CursorAtPoint(POINT point, bool ctrlDown);
+    // WM_LBUTTONDOWN; true when the press lies on the selection and the
+    // window should drag it out (then FinishSelectionDrag).
+    bool HandleLButtonDown(POINT point);
+    // WM_MOUSEMOVE with the left button down, and the auto-scroll timer.
+    void HandleMouseMove(POINT point);
+    void HandleLButtonUp(POINT point);
+    void HandleLButtonDblClk(POINT point);
+    void HandleRButtonDown(POINT point);
+    // After the drag loop: `effect` is what the target did.
+    void FinishSelectionDrag(DWORD effect, POINT releasePoint);
+    // WM_VSCROLL / WM_HSCROLL (bar SB_VERT / SB_HORZ) and WM_MOUSEWHEEL.
+    BOOL HandleScrollBar(int bar, int code, int position);
+    BOOL HandleMouseWheel(int delta);
+    void HandleKillFocus();
+    // A drag hovering at a point: the caret follows and the view scrolls near
+    // the edges; false outside the text area.
+    BOOL DragOverPoint(POINT point);
+    // The drag left: the normal caret again.
+    void DragLeave();
+
     // ---- Indenting a selection ----------------------------------------------
     // Tab and Shift+Tab on a selection of whole lines: one undo step.
     virtual BOOL CanIndentSelection(BOOL indent);
@@ -524,6 +565,12 @@ private:
     void ChangeDelete(int offset, int count);
     void ChangeReplace(int offset, WCHAR ch);
     void AfterTextChange(int offset);
+    void MoveBlockCorner(POINT point, int offset);
+    void AfterScroll(int oldTopLine);
+    // The press that may start a drag, and the ordered selection it found.
+    POINT m_pressPoint = {-1, -1};
+    int m_pressLow = -1;
+    int m_pressHigh = -1;
     // Characters an unindent removes before a line's first non-blank.
     int UnindentWidth(int lineStart, int firstNonBlank) const;
     // Drops the oldest whole groups while a limit is exceeded.

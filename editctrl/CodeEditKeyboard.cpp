@@ -21,6 +21,14 @@ BOOL CCodeEditCtrl::ToggleOverwriteMode()
 
 BOOL CCodeEditCtrl::ExtendSelection(int code)
 {
+    if (code == 12) {
+        // Everything: the anchor at the text end, the caret at its start.
+        MoveCaretToOffset(0, TRUE, FALSE);
+        selStart = text.GetLength();
+        selEnd = 0;
+        RedrawAll();
+        return TRUE;
+    }
     int anchor = HasSelection() ? selStart : caretOffset;
     BOOL moved = FALSE;
     switch (code) {
@@ -352,8 +360,10 @@ BOOL CCodeEditCtrl::OnDrop(const CString& dropped, bool block, bool move, POINT 
         return FALSE;
     int offset = OffsetFromPoint(point, false, true);
     int low = std::min(selStart, selEnd), high = std::max(selStart, selEnd);
-    bool insideSelection = HasSelection() && offset >= low && offset <= high;
-    if (offset < 0 || (!block && insideSelection) || (block && blockSelection && insideSelection)) {
+    // A column block is tested against its rectangle, other text against its offsets.
+    bool insideSelection = block && blockSelection ? IsPointInSelection(point.x, point.y) != 0
+                                                   : HasSelection() && offset >= low && offset <= high;
+    if (offset < 0 || insideSelection) {
         OnEditFailure(EDIT_FAIL_DROP);
         return FALSE;
     }

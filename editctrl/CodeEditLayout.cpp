@@ -170,8 +170,9 @@ BOOL CCodeEditCtrl::ScrollByCode(int bar, int code, int position, BOOL redraw)
         switch (code) {
         case SB_LINEUP: line -= 1; break;
         case SB_LINEDOWN: line += 1; break;
-        case SB_PAGEUP: line -= PageRows(); break;
-        case SB_PAGEDOWN: line += PageRows(); break;
+        // A page keeps one line of the last page in view.
+        case SB_PAGEUP: line -= std::max(1, PageRows() - 1); break;
+        case SB_PAGEDOWN: line += std::max(1, PageRows() - 1); break;
         case SB_TOP: line = 0; break;
         case SB_BOTTOM: line = lineBreakCount; break;
         case SB_THUMBPOSITION:

@@ -22,6 +22,16 @@ BOOL CCodeEditCtrl::ClearSelection(BOOL toStart, BOOL keepCaret, BOOL redraw)
 BOOL CCodeEditCtrl::SetSelectionRange(int start, int end, BOOL redraw)
 {
     int length = text.GetLength();
+    if (length == 0)
+        return FALSE;
+    if (start == -1) {
+        selStart = selEnd = -1;
+        if (redraw)
+            RedrawAll();
+        return TRUE;
+    }
+    if (end == -1)
+        end = length;
     selStart = std::clamp(start, 0, length);
     selEnd = std::clamp(end, 0, length);
     MoveCaretToOffset(selEnd, TRUE, FALSE);

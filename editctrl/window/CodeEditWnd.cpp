@@ -1,4 +1,5 @@
 #include "editctrl/window/CodeEditWnd.h"
+#include "framework/windows/COleDataSource.h"
 
 #include <shellapi.h>
 
@@ -318,6 +319,44 @@ void CCodeEditWnd::SetMouseCapture(bool capture)
         ::ReleaseCapture();
 }
 
+POINT CCodeEditWnd::ClientPoint(LPARAM lParam) { return POINT{(short)LOWORD(lParam), (short)HIWORD(lParam)}; }
+
+void CCodeEditWnd::DragSelectionOut()
+{
+    CString selected = m_control.GetSelectedText();
+    size_t bytes = sizeof(WCHAR) * ((size_t)selected.GetLength() + 1);
+    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, bytes);
+    void* data = block ? ::GlobalLock(block) : nullptr;
+    if (!data) {
+        if (block)
+            ::GlobalFree(block);
+        selected.SecureEmpty();
+        return;
+    }
+    memcpy(data, selected.GetString(), bytes);
+    ::GlobalUnlock(block);
+    selected.SecureEmpty();
+    COleDataSource* source = new COleDataSource;
+    source->CacheGlobalData(CF_UNICODETEXT, block);
+    m_control.dragSource = 1;
+    DROPEFFECT effect = source->DoDragDrop(DROPEFFECT_COPY | DROPEFFECT_MOVE, nullptr, nullptr, this);
+    source->Release();
+    POINT p = {};
+    ::GetCursorPos(&p);
+    ::ScreenToClient(m_hWnd, &p);
+    m_control.FinishSelectionDrag(effect, p);
+}
+
+BOOL CCodeEditWnd::PreTranslateMessage(MSG* msg)
+{
+    if (m_control.swallowAltUp && msg->message == WM_SYSKEYUP && msg->wParam == VK_MENU) {
+        m_control.swallowAltUp = 0;
+        return TRUE;
+    }
+    RelayToTip(msg);
+    return CWnd::PreTranslateMessage(msg);
+}
+
 void CCodeEditWnd::OpenWithShell(const CString& target)
 {
     ::ShellExecuteW(m_hWnd, L"open", target, nullptr, nullptr, SW_SHOWNORMAL);
@@ -561,6 +600,49 @@ LRESULT CCodeEditWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         if (m_control.dialogCode != -1)
             return m_control.dialogCode;
         break;
+    case WM_LBUTTONDOWN:
+        ::SetFocus(m_hWnd);
+        if (m_control.HandleLButtonDown(ClientPoint(lParam)))
+            DragSelectionOut();
+        return 0;
+    case WM_MOUSEMOVE:
+        if (wParam & MK_LBUTTON)
+            m_control.HandleMouseMove(ClientPoint(lParam));
+        break;
+    case WM_TIMER:
+        if (wParam == CCodeEditCtrl::AUTO_SCROLL_TIMER) {
+            // The drag goes on while the mouse stands outside the text.
+            POINT p = {};
+            ::GetCursorPos(&p);
+            ::ScreenToClient(m_hWnd, &p);
+            ::PostMessageW(m_hWnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+            return 0;
+        }
+        break;
+    case WM_LBUTTONUP:
+        m_control.HandleLButtonUp(ClientPoint(lParam));
+        return 0;
+    case WM_LBUTTONDBLCLK:
+        m_control.HandleLButtonDblClk(ClientPoint(lParam));
+        return 0;
+    case WM_RBUTTONDOWN:
+        ::SetFocus(m_hWnd);
+        m_control.HandleRButtonDown(ClientPoint(lParam));
+        break;
+    case WM_MOUSEWHEEL:
+        return m_control.HandleMouseWheel((short)HIWORD(wParam));
+    case WM_SETCURSOR:
+        if ((HWND)wParam == m_hWnd && LOWORD(lParam) == HTCLIENT) {
+            POINT p = {};
+            ::GetCursorPos(&p);
+            ::ScreenToClient(m_hWnd, &p);
+            EditCursor cursor = m_control.CursorAtPoint(p, IsKeyDown(VK_CONTROL));
+            if (cursor != EditCursor::ARROW) {
+                ::SetCursor(::LoadCursorW(nullptr, (LPCWSTR)(cursor == EditCursor::HAND ? IDC_HAND : IDC_IBEAM)));
+                return TRUE;
+            }
+        }
+        break;
     case WM_SETFOCUS: {
         int width = 0, height = 0;
         m_control.GetCaretSize(width, height);
@@ -572,29 +654,23 @@ LRESULT CCodeEditWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     case WM_KILLFOCUS:
+        m_control.HandleKillFocus();
         DestroySystemCaret();
         ::InvalidateRect(m_hWnd, nullptr, FALSE);
         return 0;
-    case WM_LBUTTONDOWN: {
-        ::SetFocus(m_hWnd);
-        POINT p = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
-        int offset = m_control.OffsetFromPoint(p, false, true);
-        if (offset >= 0) {
-            m_control.ClearSelection(FALSE, TRUE, TRUE);
-            m_control.MoveCaretToOffset(offset, TRUE, TRUE);
-            m_control.preferredColumn = m_control.ColumnOfOffset(offset, true);
-        }
-        return 0;
-    }
     case WM_VSCROLL:
     case WM_HSCROLL: {
         int bar = message == WM_VSCROLL ? SB_VERT : SB_HORZ;
-        SCROLLINFO info = {};
-        info.cbSize = sizeof info;
-        info.fMask = SIF_TRACKPOS;
-        ::GetScrollInfo((HWND)lParam, SB_CTL, &info);
-        m_control.ScrollByCode(bar, LOWORD(wParam), info.nTrackPos, TRUE);
-        m_control.MoveCaretToOffset(m_control.caretOffset, FALSE, FALSE);
+        int code = LOWORD(wParam);
+        int position = HIWORD(wParam);
+        if (code == SB_THUMBTRACK || code == SB_THUMBPOSITION) {
+            SCROLLINFO info = {};
+            info.cbSize = sizeof info;
+            info.fMask = SIF_TRACKPOS;
+            if (::GetScrollInfo((HWND)lParam, SB_CTL, &info))
+                position = info.nTrackPos;
+        }
+        m_control.HandleScrollBar(bar, code, position);
         return 0;
     }
     default:

@@ -61,11 +61,20 @@ public:
     EditFontMetrics GetFontMetrics() override;
     SIZE MeasureRun(const WCHAR* chars, int count, int tabWidth, bool link) override;
 
+    // Eats the Alt release the control asked to swallow; mouse and key
+    // messages go to the tooltip relay first.
+    BOOL PreTranslateMessage(MSG* msg) override;
+
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // The messages a tooltip control watches; nothing until the window has one.
+    virtual void RelayToTip(MSG*) {}
 
 private:
     void OnCreateWindow();
+    static POINT ClientPoint(LPARAM lParam);
+    // Drags the selection out with OLE; the core finishes what the drop did.
+    void DragSelectionOut();
     void PaintWindow();
     void PlaceScrollBars(int width, int height);
     void ApplyFont(HFONT font);

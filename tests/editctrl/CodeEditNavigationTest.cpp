@@ -210,8 +210,8 @@ TEST(CodeEditNavigationTest, PagesScrollByTheRowsOfTheTextArea)
 {
     TestEdit t(Lines(30));
     ASSERT_TRUE(t.edit.MovePageDown(TRUE));
-    EXPECT_EQ(t.edit.topLine, 11);
-    EXPECT_EQ(t.edit.caretLine, 11);
+    EXPECT_EQ(t.edit.topLine, 10) << "a page less one line";
+    EXPECT_EQ(t.edit.caretLine, 10);
     ASSERT_TRUE(t.edit.MovePageUp(TRUE));
     EXPECT_EQ(t.edit.topLine, 0);
     EXPECT_EQ(t.edit.caretLine, 0);
