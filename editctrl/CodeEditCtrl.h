@@ -12,6 +12,7 @@
 #pragma once
 
 #include "editctrl/EditDisplayList.h"
+#include "editctrl/EditMarkers.h"
 #include "editctrl/EditRecords.h"
 #include "editctrl/EditSeams.h"
 #include "editctrl/EditTextBuffer.h"
@@ -199,8 +200,6 @@ public:
     // Draws a run of equal colours; returns its width.
     virtual int DrawTextRun(CEditDisplayList& list, const WCHAR* chars, int count, const RECT& row, int x,
                             int tabOrigin, COLORREF color, COLORREF back, bool link);
-    virtual BOOL GetLineColorMarker(int, COLORREF&, COLORREF&) { return FALSE; }
-    virtual BOOL GetHiliteMarker(int, COLORREF&, COLORREF&) { return FALSE; }
     // Whether a blank-separated run of text is a hyperlink (a URL prefix starts it).
     virtual BOOL FindHyperlink(const CString& run, int offset, CODE_EDIT_HYPERLINK_DEF& link);
     void InvalidateRow(int offset);
@@ -234,8 +233,6 @@ public:
     virtual void NoteTextRemoved(int start, int end, const CString& removed);
     virtual void NoteTextInserted(int offset, const CString& inserted, BOOL shiftMarkers);
     virtual void SendChangeNotice(int offset, const CString& changed, BOOL inserted);
-    virtual void ShiftMarkersOnInsert(int, int) {}
-    virtual void ShiftMarkersOnDelete(int, int) {}
     virtual void OnTextInsertedForOutline(int start, int end);
     virtual void OnTextRemovedForOutline(int start, int end);
     virtual void ReparseOutline(int start, int length, BOOL redrawAll);
@@ -411,6 +408,41 @@ public:
     // The drag left: the normal caret again.
     void DragLeave();
 
+    // ---- Markers ---------------------------------------------------------------
+    // The list is sorted by priority (higher first), then line, then type.
+    // Line -1 stands for the caret line. Positions are the markers themselves.
+    // 0 when a marker of the type covered the line (those starting on it go), 1 when one was added.
+    virtual BOOL FlipLineMarker(int line, uint32_t type, uint32_t data, BOOL redraw, uint32_t priority);
+    // Takes ownership unless the type is refused (the result is then null).
+    virtual CCodeEditMarker* AddMarker(CCodeEditMarker* marker, int line, BOOL redraw);
+    virtual CCodeEditMarker* InsertMarkerSorted(CCodeEditMarker* marker, BOOL redraw);
+    // Colour -1: the control's text or background colour.
+    virtual CCodeLineColorMarker* AddLineColorMarker(int line, COLORREF text, COLORREF back, int option,
+                                                     int lineCount, uint32_t type, uint32_t priority);
+    virtual CCodeEditMarker* FindMarkerOnLine(int line, uint32_t typeMask);
+    // Appends the markers of the mask on lines first..last (last -1: first).
+    virtual void CollectMarkersInRange(int first, std::vector<CCodeEditMarker*>& found, uint32_t typeMask, int last);
+    virtual BOOL DeleteMarkersOnLine(int line, uint32_t typeMask, BOOL redraw);
+    // Mask 0xFFFFFFFF deletes all markers.
+    virtual void DeleteMarkersOfType(uint32_t typeMask, BOOL redraw);
+    virtual void DeleteMarkerAt(CCodeEditMarker* marker);
+    virtual void DeleteAllMarkers();
+    virtual CCodeEditMarker* FindMarker(uint32_t data);
+    virtual void CollectMarkers(std::vector<CCodeEditMarker*>& found, uint32_t data);
+    virtual BOOL HasMarkerOfType(uint32_t typeMask);
+    virtual BOOL GoToMarker(const CCodeEditMarker* marker);
+    virtual void RedrawMarkerLine(int line, BOOL lineColor);
+    virtual void ShiftMarkersOnInsert(int fromLine, int delta);
+    virtual void ShiftMarkersOnDelete(int first, int last);
+    virtual BOOL MarkerMovesOnInsert(const CCodeEditMarker*) { return TRUE; }
+    virtual BOOL MarkerMovesOnDelete(const CCodeEditMarker*) { return TRUE; }
+    virtual BOOL CanDeleteMarker(const CCodeEditMarker*) { return TRUE; }
+    virtual BOOL GetLineColorMarker(int line, COLORREF& text, COLORREF& back);
+    virtual BOOL GetHiliteMarker(int offset, COLORREF& text, COLORREF& back);
+    // One marker's glyph in the marker bar: bookmarks (type bit 1) only.
+    virtual void DrawMarkerGlyph(CEditDisplayList& list, const RECT& rect, const CCodeEditMarker& marker);
+    const std::list<CCodeEditMarker*>& Markers() const { return markers; }
+
     // ---- Indenting a selection ----------------------------------------------
     // Tab and Shift+Tab on a selection of whole lines: one undo step.
     virtual BOOL CanIndentSelection(BOOL indent);
@@ -543,6 +575,8 @@ public:
     COLORREF lightHyperlinkColor = (COLORREF)-1;
     BOOL ownBorder = 0;
     int reserved = 0;
+    // Owned markers, in paint and search order.
+    std::list<CCodeEditMarker*> markers;
 
 protected:
     bool IsWordChar(WCHAR ch) const { return wordDelimiters.Find(ch) < 0; }

@@ -36,17 +36,24 @@ void CCodeEditCtrl::ChangeReplace(int offset, WCHAR ch)
 
 void CCodeEditCtrl::NoteTextRemoved(int start, int end, const CString& removed)
 {
+    // Called before the text changes: lines are those of the text as it is.
     int breaks = CountChar(removed, L'\n');
-    if (breaks > 0)
-        ShiftMarkersOnDelete(LineOfOffset(start), breaks);
-    (void)end;
+    if (breaks == 0)
+        return;
+    int startLine = text.LineOfOffset(start), endLine = text.LineOfOffset(end);
+    int first = LineStartOf(start, true) == start ? startLine : startLine + 1;
+    int last = LineEndOf(end, true) == end ? endLine : endLine - 1;
+    ShiftMarkersOnDelete(first, last);
+    ShiftMarkersOnInsert(startLine + 1, -breaks);
 }
 
 void CCodeEditCtrl::NoteTextInserted(int offset, const CString& inserted, BOOL shiftMarkers)
 {
     int breaks = CountChar(inserted, L'\n');
-    if (breaks > 0 && shiftMarkers)
-        ShiftMarkersOnInsert(LineOfOffset(offset) + 1, breaks);
+    if (breaks > 0 && shiftMarkers) {
+        int line = text.LineOfOffset(offset);
+        ShiftMarkersOnInsert(text.LineStart(line) == offset ? line : line + 1, breaks);
+    }
 }
 
 void CCodeEditCtrl::SendChangeNotice(int, const CString&, BOOL) { m_host->NotifyParentOfChange(); }

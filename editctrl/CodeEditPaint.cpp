@@ -75,6 +75,20 @@ void CCodeEditCtrl::DrawMarkerBar(CEditDisplayList& list, const RECT& rect)
 {
     RECT column = {rect.left, clientRect.top, rect.right, clientRect.bottom};
     list.Fill(column, markerBarColor == (COLORREF)-1 ? m_host->GetSystemColor(COLOR_3DLIGHT) : markerBarColor);
+    if (markers.empty())
+        return;
+    int firstLine = 0, lastLine = 0;
+    VisibleLineSpan(firstLine, lastLine);
+    firstLine = text.LineOfOffset(std::max(0, OffsetOfLine(firstLine, true)));
+    lastLine = text.LineOfOffset(std::max(0, OffsetOfLine(lastLine, true)));
+    // From the tail: higher priorities are drawn last, over lower ones.
+    for (auto it = markers.rbegin(); it != markers.rend(); ++it) {
+        const CCodeEditMarker& m = **it;
+        if (m.line < firstLine || m.line > lastLine + 1)
+            continue;
+        int y = (VisibleLineOfLine(m.line) - topLine) * lineHeight + textRect.top;
+        DrawMarkerGlyph(list, RECT{rect.left, y, rect.right, y + lineHeight}, m);
+    }
 }
 
 void CCodeEditCtrl::DrawLineNumberBar(CEditDisplayList& list, const RECT& rect)
