@@ -337,6 +337,14 @@ public:
     // Colour blocks of the last definition that AddColorBlock refused.
     int RefusedColorBlocks() const { return m_refusedColorBlocks; }
 
+    // ---- Printing hooks and symbols -----------------------------------------
+    // A printed page's header and footer, drawn into the page's list in the
+    // area above and below its text; the base draws nothing.
+    virtual void OnPrintHeader(CEditDisplayList&, int /*page*/, const RECT& /*area*/) {}
+    virtual void OnPrintFooter(CEditDisplayList&, int /*page*/, const RECT& /*area*/) {}
+    // Draws a symbol into its cell; 0 leaves the cell to the symbol image.
+    virtual BOOL OnDrawSymbol(CEditDisplayList&, const RECT&, const CODE_EDIT_SYM_DEF&) { return FALSE; }
+
     // ---- Clipboard and rich text -------------------------------------------
     virtual BOOL CanCopy() { return HasSelection() || copyAllIfNoSelection || copyLineIfNoSelection; }
     virtual BOOL CanCut() { return HasSelection() && !readOnly; }
@@ -575,6 +583,12 @@ public:
     COLORREF lightHyperlinkColor = (COLORREF)-1;
     BOOL ownBorder = 0;
     int reserved = 0;
+    // The printing font (null: the screen font) and one the printing code
+    // made itself (it deletes it; the core has no device).
+    HFONT printFont = nullptr;
+    HFONT ownPrintFont = nullptr;
+    // Images of the symbols (nothing supplies them yet).
+    struct _IMAGELIST* symbolImages = nullptr;
     // Owned markers, in paint and search order.
     std::list<CCodeEditMarker*> markers;
 

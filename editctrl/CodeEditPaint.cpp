@@ -373,6 +373,23 @@ void CCodeEditCtrl::PaintTextLines(CEditDisplayList& list)
             runX = x;
             continue;
         }
+        CODE_EDIT_SYM_DEF* symbol = nullptr;
+        if (symbolsEnabled && MatchSymbol(offset, true, &symbol) && symbol) {
+            // A symbol is one cell that its hook draws.
+            flush();
+            int length = std::max(1, GetSymbolLength(offset, true) + 1);
+            SIZE size = {};
+            CEditTextSpan piece = text.Span(offset, length);
+            MeasureTextRun(size, piece.Chars(), piece.Count());
+            RECT cell = {x, row.top, x + size.cx, row.bottom};
+            if (back != defaultBack)
+                list.Fill(cell, back);
+            OnDrawSymbol(list, cell, *symbol);
+            x += size.cx;
+            runX = x;
+            offset += length - 1;
+            continue;
+        }
         if (!run.empty() && (fore != runText || back != runBack || inLink != runLink || (int)run.size() >= maxLineLength))
             flush();
         if (run.empty()) {

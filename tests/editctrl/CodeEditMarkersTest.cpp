@@ -183,3 +183,42 @@ TEST(MarkersTest, StoredFormAndHighlights)
     EXPECT_EQ(back, 0x222222u);
     EXPECT_FALSE(t.edit.GetHiliteMarker(4, text, back)) << "the end is exclusive";
 }
+
+namespace {
+class SymbolEdit : public RecordingEdit {
+public:
+    BOOL OnDrawSymbol(CEditDisplayList&, const RECT& cell, const CODE_EDIT_SYM_DEF& symbol) override
+    {
+        cells.push_back(cell);
+        names.push_back(symbol.name);
+        return TRUE;
+    }
+    std::vector<RECT> cells;
+    std::vector<CString> names;
+};
+}  // namespace
+
+TEST(MarkersTest, SymbolsAreDrawnByTheirHook)
+{
+    FixedMeasurer measurer;
+    RecordingHost host;
+    SymbolEdit edit;
+    edit.AttachHost(&host);
+    edit.AttachMeasurer(&measurer);
+    edit.InitializeControl();
+    CODE_EDIT_SYM_DEF arrow;
+    arrow.name = L"arrow";
+    arrow.sequence = L"->";
+    edit.symbols.push_back(arrow);
+    edit.symbolsEnabled = 1;
+    CString text(L"a->b");
+    edit.SetText(text, text.GetLength());
+    CEditDisplayList list;
+    edit.PaintControl(list, nullptr);
+    ASSERT_EQ(edit.cells.size(), 1u);
+    EXPECT_EQ(edit.names[0], CString(L"arrow"));
+    EXPECT_EQ(edit.cells[0].right - edit.cells[0].left, 16) << "the cell of two characters";
+    for (const EditDrawOp& op : list.Ops())
+        if (op.kind == EditDrawOp::TEXT)
+            EXPECT_LT(op.text.Find(L'-'), 0) << "the symbol's characters are not drawn as text";
+}
