@@ -1,6 +1,7 @@
 // CCodeEditCtrl: painting into a display list, and repainting parts of the window.
 #include "editctrl/CodeEditCtrl.h"
 #include "editctrl/EditColors.h"
+#include "framework/base/WipedMemory.h"
 
 #include <algorithm>
 
@@ -226,7 +227,8 @@ void CCodeEditCtrl::PaintTextLines(CEditDisplayList& list)
     RECT row = {area.left, textRect.top + firstRow * lineHeight, area.right,
                 textRect.top + (firstRow + 1) * lineHeight};
     int x = tabOrigin;
-    std::vector<WCHAR> run;
+    // The characters of the run being gathered: the user's text, wiped when freed.
+    std::vector<WCHAR, WipingAllocator<WCHAR>> run;
     run.reserve((size_t)maxLineLength);
     int runX = x;
     COLORREF runText = defaultText, runBack = defaultBack;

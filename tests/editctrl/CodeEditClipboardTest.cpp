@@ -231,7 +231,7 @@ TEST_F(ClipboardTest, RichTextIsCopiedUpToItsLimit)
         bool hasRtf = t.host.clipboard.count(RichTextFormat()) != 0;
         EXPECT_EQ(hasRtf, length <= 120000);
         if (hasRtf) {
-            const std::vector<uint8_t>& rtf = t.host.clipboard[RichTextFormat()];
+            const WipedBytes& rtf = t.host.clipboard[RichTextFormat()];
             std::string head(rtf.begin(), rtf.begin() + 12);
             EXPECT_EQ(head, "{\\rtf1\\ansi\\");
             EXPECT_EQ(rtf.back(), 0) << "terminated by a zero byte";

@@ -79,7 +79,7 @@ CString RecordingHost::ClipboardText(UINT format) const
 void RecordingHost::PutClipboardText(UINT format, const CString& text)
 {
     const uint8_t* bytes = (const uint8_t*)text.GetString();
-    std::vector<uint8_t>& block = clipboard[format];
+    WipedBytes& block = clipboard[format];
     block.assign(bytes, bytes + 2 * (size_t)text.GetLength());
     block.push_back(0);
     block.push_back(0);

@@ -66,7 +66,8 @@ public:
     bool caretShown = false;
     POINT systemCaret = {-1, -1};
     bool clipboardFails = false;  // opening the clipboard fails
-    std::map<UINT, std::vector<uint8_t>> clipboard;
+    // Wiped like the control's own blocks: a privacy test scans what is freed.
+    std::map<UINT, WipedBytes> clipboard;
     bool captured = false;
     std::set<UINT> timers;
     std::vector<CString> opened;
