@@ -417,12 +417,27 @@ void CMultipleSelectorBrowser::FillGradient(HDC dc, const RECT* rect, COLORREF c
         return RGB(blend(GetRValue(colour1), GetRValue(colour2), t), blend(GetGValue(colour1), GetGValue(colour2), t),
                    blend(GetBValue(colour1), GetBValue(colour2), t));
     };
+    // Neighbouring lines of one colour are filled together: a cell's gradient
+    // has far fewer colours than lines, and every cell paints on every frame.
+    auto fillLines = [&](int first, int end, int origin, int extent, auto lines) {
+        auto colourOf = [&](int line) { return colourAt(1 - (float)(line - origin) / extent); };
+        int start = first;
+        COLORREF colour = colourOf(first);
+        for (int i = first + 1; i < end; ++i) {
+            COLORREF next = colourOf(i);
+            if (next != colour) {
+                Fill(dc, lines(start, i), colour);
+                start = i;
+                colour = next;
+            }
+        }
+        if (start < end)
+            Fill(dc, lines(start, end), colour);
+    };
     if (horizontal) {
-        for (int x = area.left; x < area.right; ++x)
-            Fill(dc, CRect(x, area.top, x + 1, area.bottom), colourAt(1 - (float)(x - rect->left) / wr));
+        fillLines(area.left, area.right, rect->left, wr, [&](int a, int b) { return CRect(a, area.top, b, area.bottom); });
     } else {
-        for (int y = area.top; y < area.bottom; ++y)
-            Fill(dc, CRect(area.left, y, area.right, y + 1), colourAt(1 - (float)(y - rect->top) / hr));
+        fillLines(area.top, area.bottom, rect->top, hr, [&](int a, int b) { return CRect(area.left, a, area.right, b); });
     }
 }
 

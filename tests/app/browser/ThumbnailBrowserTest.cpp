@@ -4,7 +4,7 @@
 #include "tests/app/browser/BrowserTestSupport.h"
 
 #include "app/BrowserPictures.h"
-#include "imaging/core/PicWipedHeap.h"
+#include "imaging/core/PicWipedCopies.h"
 
 #include <atomic>
 #include <set>
@@ -542,10 +542,10 @@ TEST(ThumbnailBrowser, AThumbnailIsMadeIntoABitmapOnceAndItsCopyWipedWhenTheFold
     area.bottom -= 10;
     POINT centre = CentreOf(area);
     EXPECT_TRUE(Near(picture.At(centre.x, centre.y), References()["solid.jpg"].colour, 2));
-    const uint64_t wipedBefore = PicWipedHeapCounts().copiesWiped;
+    const uint64_t wipedBefore = PicWipedCopyBytes();
     browser.NavigateTo(other.Path());
     EXPECT_EQ(::GetObjectType(bitmap), 0u) << "the bitmap outlived its picture";
-    EXPECT_GE(PicWipedHeapCounts().copiesWiped - wipedBefore, bitmapBytes) << "the bitmap went unwiped";
+    EXPECT_GE(PicWipedCopyBytes() - wipedBefore, bitmapBytes) << "the bitmap went unwiped";
     browser.DestroyWindow();
 }
 
@@ -642,6 +642,28 @@ TEST(BrowserPainting, GradientRunsFromTheFirstColourTowardsTheSecond)
     EXPECT_EQ(picture.At(6, 14), RGB(248, 222, 224));   // t = 0.1: 248.7, 222.6, 224.4
     EXPECT_EQ(picture.At(6, 15), RGB(255, 255, 255)) << "nothing below the rectangle";
     EXPECT_EQ(picture.At(12, 10), RGB(255, 255, 255)) << "nothing right of it";
+}
+
+// Lines of one colour are drawn together; every line must still carry its
+// own colour, across a tall gradient where many lines share one, both ways.
+TEST(BrowserPainting, EveryLineOfAGradientHasItsOwnColour)
+{
+    const COLORREF white = RGB(255, 255, 255), pink = RGB(248, 219, 221);
+    auto model = [&](int line, int extent) {
+        float t = 1 - (float)line / extent;
+        auto blend = [&](int a, int b) { return std::min((int)(a * t + b * (1 - t)), 255); };
+        return RGB(blend(GetRValue(white), GetRValue(pink)), blend(GetGValue(white), GetGValue(pink)),
+                   blend(GetBValue(white), GetBValue(pink)));
+    };
+    for (BOOL horizontal : {FALSE, TRUE}) {
+        MemoryPicture picture(130, 130);
+        RECT rect = {3, 4, 123, 124};
+        CMultipleSelectorBrowser::FillGradient(picture.Dc(), &rect, white, pink, horizontal);
+        for (int line = 0; line < 120; ++line) {
+            int x = horizontal ? 3 + line : 60, y = horizontal ? 60 : 4 + line;
+            EXPECT_EQ(picture.At(x, y), model(line, 120)) << (horizontal ? "column " : "row ") << line;
+        }
+    }
 }
 
 TEST(BrowserPainting, DiscsAreRoundAndFilled)
