@@ -262,3 +262,27 @@ TEST_F(MouseTest, IndentingManyLinesChangesTheTextOnceAndKeepsTheLineLimit)
     t.edit.StepUndo(TRUE, TRUE);
     EXPECT_EQ(U16(t.edit.GetTextBuffer().Mid(0, t.edit.GetLength())), U16(s));
 }
+
+TEST_F(MouseTest, ADragHoveringNearAnEdgeScrollsAndLeavingRestoresTheCaret)
+{
+    TestEdit t(Lines(30));
+    const int bottom = t.edit.textRect.bottom;
+    EXPECT_TRUE(t.edit.DragOverPoint(POINT{20, 60}));
+    EXPECT_EQ(t.edit.topLine, 0) << "the middle of the text does not scroll";
+    int top = t.edit.topLine;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(t.edit.DragOverPoint(POINT{20, bottom - 3}));
+        EXPECT_GT(t.edit.topLine, top) << "each drag-over near the bottom scrolls on";
+        top = t.edit.topLine;
+    }
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_TRUE(t.edit.DragOverPoint(POINT{20, 3}));
+        EXPECT_LT(t.edit.topLine, top) << "near the top it scrolls back";
+        top = t.edit.topLine;
+    }
+    EXPECT_FALSE(t.edit.DragOverPoint(POINT{20, bottom + 5})) << "outside the text area";
+    t.host.caretSize = SIZE{};
+    t.edit.DragLeave();
+    EXPECT_EQ(t.host.caretSize.cx, 2) << "the normal caret again";
+    EXPECT_EQ(t.host.caretSize.cy, t.edit.lineHeight);
+}
