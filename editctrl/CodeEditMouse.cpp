@@ -114,6 +114,12 @@ bool CCodeEditCtrl::HandleLButtonDown(POINT point)
         blockSelStart = blockSelEnd = POINT{-1, -1};
         RedrawAll();
     }
+    // Alt with the press drags a column block; the Alt release that follows
+    // must not open the menu.
+    if (m_host->IsKeyDown(VK_MENU)) {
+        blockSelection = 1;
+        swallowAltUp = 1;
+    }
     return false;
 }
 
@@ -156,9 +162,11 @@ void CCodeEditCtrl::HandleMouseMove(POINT point)
 void CCodeEditCtrl::MoveBlockCorner(POINT point, int offset)
 {
     const int dx = scrollColumn * maxCharWidth, dy = topLine * lineHeight;
+    // The caret stands one pixel left of its character's cell; the corners
+    // are cell edges.
     if (selStart < 0) {
         selStart = selEnd = caretOffset;
-        blockSelStart = blockSelEnd = POINT{caretPos.x + dx, caretPos.y + dy};
+        blockSelStart = blockSelEnd = POINT{caretPos.x + 1 + dx, caretPos.y + dy};
         return;
     }
     if (offset < 0)
@@ -167,7 +175,7 @@ void CCodeEditCtrl::MoveBlockCorner(POINT point, int offset)
     selEnd = offset;
     POINT corner = {point.x, caretPos.y + lineHeight};
     if (std::abs(corner.x - caretPos.x) <= maxCharWidth)
-        corner.x = caretPos.x;
+        corner.x = caretPos.x + 1;
     m_host->SetSystemCaretPos(corner.x, caretPos.y);
     POINT document = {corner.x + dx, corner.y + dy};
     if (document.x != blockSelEnd.x || document.y != blockSelEnd.y) {

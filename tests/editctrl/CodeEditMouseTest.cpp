@@ -286,3 +286,24 @@ TEST_F(MouseTest, ADragHoveringNearAnEdgeScrollsAndLeavingRestoresTheCaret)
     EXPECT_EQ(t.host.caretSize.cx, 2) << "the normal caret again";
     EXPECT_EQ(t.host.caretSize.cy, t.edit.lineHeight);
 }
+
+TEST_F(MouseTest, AltDragSelectsAColumnBlock)
+{
+    TestEdit t(L"abcdef\nghijkl\nmnopqr\n");
+    t.host.alt = true;
+    t.edit.HandleLButtonDown(PointOf(t.edit, 1));
+    t.host.alt = false;
+    EXPECT_TRUE(t.edit.blockSelection);
+    EXPECT_TRUE(t.edit.swallowAltUp) << "the Alt release must not reach the menu";
+    t.edit.HandleMouseMove(PointOf(t.edit, 1));  // the anchor corner
+    POINT end = {};
+    t.edit.PointFromOffset(11, end);  // row 1, before "k"
+    t.edit.HandleMouseMove(POINT{end.x + 1, end.y + 4});
+    t.edit.HandleLButtonUp(POINT{end.x + 1, end.y + 4});
+    EXPECT_EQ(U16(t.edit.GetSelectedText()), u"bcd\nhij");
+    ASSERT_TRUE(t.edit.CopySelected());
+    EXPECT_EQ(t.host.clipboard.count(CCodeEditCtrl::privateClipboardFormat), 1u);
+    // A plain press ends the block.
+    t.edit.HandleLButtonDown(PointOf(t.edit, 16));
+    EXPECT_FALSE(t.edit.blockSelection);
+}

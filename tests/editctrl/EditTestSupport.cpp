@@ -29,6 +29,8 @@ bool RecordingHost::IsKeyDown(int key)
         return shift;
     if (key == VK_CONTROL)
         return control;
+    if (key == VK_MENU)
+        return alt;
     return false;
 }
 

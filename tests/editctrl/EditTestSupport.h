@@ -56,6 +56,7 @@ public:
     bool focus = true;
     bool shift = false;
     bool control = false;
+    bool alt = false;
     int changeNotices = 0;
     int updates = 0;
     std::vector<RECT> invalidated;
