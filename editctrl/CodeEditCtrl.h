@@ -162,6 +162,9 @@ public:
     void AddEscapeSequence(const CString& sequence) { escapeSequences.Add(sequence); }
     virtual void ClearSyntaxRules();
     virtual BOOL LookupWordColor(const CString& word, COLORREF& color, COLORREF& back, int offset);
+    // The keyword entry of a word as it stands (case-insensitive entries
+    // folded in place), or null.
+    const CODE_EDIT_SYNTAX_COLOR* FindKeyword(const WCHAR* chars, int length) const;
     virtual void AdjustCharColor(WCHAR, int, COLORREF&, COLORREF&) {}
     virtual BOOL GetCustomColor(int, int, COLORREF&, COLORREF&, BOOL) { return FALSE; }
     // Whether the offset lies inside the multi-line block opened before it.
@@ -553,7 +556,7 @@ public:
     CString tipText;
     BOOL tipHidden = 0;
     int maxTipWidth = -1;
-    std::map<CString, CODE_EDIT_SYNTAX_COLOR> keywords;
+    std::map<CString, CODE_EDIT_SYNTAX_COLOR, EditKeywordOrder> keywords;
     std::vector<CODE_EDIT_COLOR_BLOCK> colorBlocks;
     CStringArray escapeSequences;
     int blockScanRadius = 4;

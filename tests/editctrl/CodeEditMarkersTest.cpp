@@ -218,7 +218,9 @@ TEST(MarkersTest, SymbolsAreDrawnByTheirHook)
     ASSERT_EQ(edit.cells.size(), 1u);
     EXPECT_EQ(edit.names[0], CString(L"arrow"));
     EXPECT_EQ(edit.cells[0].right - edit.cells[0].left, 16) << "the cell of two characters";
-    for (const EditDrawOp& op : list.Ops())
-        if (op.kind == EditDrawOp::TEXT)
+    for (const EditDrawOp& op : list.Ops()) {
+        if (op.kind == EditDrawOp::TEXT) {
             EXPECT_LT(op.text.Find(L'-'), 0) << "the symbol's characters are not drawn as text";
+        }
+    }
 }
