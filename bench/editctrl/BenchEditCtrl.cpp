@@ -56,6 +56,21 @@ struct Host {
     CWnd parent;
 };
 
+// An 800x600 edit control with the C++ rules, focused, in the host window;
+// destroyed with the object.
+struct BenchControl {
+    explicit BenchControl(CWnd& parent)
+    {
+        RECT r = {0, 0, 800, 600};
+        window.CreateEditWindow(WS_CHILD | WS_VISIBLE, r, &parent, 1);
+        AddCppRules(control);
+        window.SetFocus();
+    }
+    ~BenchControl() { window.DestroyWindow(); }
+    CCodeEditCtrl control;
+    CCodeEditWnd window{control};
+};
+
 // An 800x600 memory DC the paints go into, made once so that each timed
 // paint measures the control rather than a fresh bitmap.
 class CPaintTarget {
@@ -122,12 +137,9 @@ void BM_EditCtrl(benchmark::State& state)
     double typing[3] = {}, typingCpu[3] = {}, pageCpu = 0, openCpu = 0;
     double memoryRatio = 0;
     for (auto _ : state) {
-        CCodeEditCtrl control;
-        CCodeEditWnd window(control);
-        RECT r = {0, 0, 800, 600};
-        window.CreateEditWindow(WS_CHILD | WS_VISIBLE, r, &host.parent, 1);
-        AddCppRules(control);
-        window.SetFocus();
+        BenchControl opened(host.parent);
+        CCodeEditCtrl& control = opened.control;
+        CCodeEditWnd& window = opened.window;
         size_t heapBefore = HeapInUse();
         double openCpu0 = ThreadCpuNow();
         double t0 = benchsupport::Now();
@@ -180,7 +192,6 @@ void BM_EditCtrl(benchmark::State& state)
         end = benchsupport::Now() - e0;
         keysState[VK_CONTROL] = 0;
         ::SetKeyboardState(keysState);
-        window.DestroyWindow();
     }
     state.counters["open_paint_ms"] = open * 1000;
     state.counters["open_paint_cpu_ms"] = openCpu * 1000;
@@ -211,12 +222,9 @@ void BM_IndentAll(benchmark::State& state)
     CPaintTarget target;
     double indent = 0, unindent = 0, undo = 0;
     for (auto _ : state) {
-        CCodeEditCtrl control;
-        CCodeEditWnd window(control);
-        RECT r = {0, 0, 800, 600};
-        window.CreateEditWindow(WS_CHILD | WS_VISIBLE, r, &host.parent, 1);
-        AddCppRules(control);
-        window.SetFocus();
+        BenchControl opened(host.parent);
+        CCodeEditCtrl& control = opened.control;
+        CCodeEditWnd& window = opened.window;
         control.SetWindowTextFrom(text, text.GetLength());
         PaintInto(window, target.m_dc);
         control.ExtendSelection(12);
@@ -240,7 +248,6 @@ void BM_IndentAll(benchmark::State& state)
         unindent = benchsupport::Now() - t0;
         keys[VK_SHIFT] = 0;
         ::SetKeyboardState(keys);
-        window.DestroyWindow();
     }
     state.counters["select_all_tab_ms"] = indent * 1000;
     state.counters["undo_indent_ms"] = undo * 1000;

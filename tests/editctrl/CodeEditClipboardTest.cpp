@@ -20,10 +20,7 @@ std::string Ascii(const CString& s)
     return out;
 }
 
-class ClipboardTest : public ::testing::Test {
-protected:
-    void SetUp() override { CCodeEditCtrl::overwriteMode = 0; }
-};
+using ClipboardTest = InsertModeTest;
 }  // namespace
 
 TEST_F(ClipboardTest, CopyWritesLineFeedsAsTheSettingAsks)

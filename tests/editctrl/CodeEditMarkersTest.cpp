@@ -136,14 +136,8 @@ TEST(MarkersTest, ALineColourShrinksWithItsDeletedLines)
 
 TEST(MarkersTest, StayingMarkersKeepTheirLineNumber)
 {
-    FixedMeasurer measurer;
-    RecordingHost host;
-    StayingMarkerEdit edit;
-    edit.AttachHost(&host);
-    edit.AttachMeasurer(&measurer);
-    edit.InitializeControl();
-    CString text = TenLines();
-    edit.SetText(text, text.GetLength());
+    TestEditOf<StayingMarkerEdit> t(TenLines());
+    StayingMarkerEdit& edit = t.edit;
     edit.FlipLineMarker(5, 0x40000, 0, FALSE, 0);
     edit.FlipLineMarker(6, 1, 0, FALSE, 0);
     edit.InsertText(CString(L"\n"), 0, FALSE, FALSE, TRUE, FALSE);
@@ -200,19 +194,13 @@ public:
 
 TEST(MarkersTest, SymbolsAreDrawnByTheirHook)
 {
-    FixedMeasurer measurer;
-    RecordingHost host;
-    SymbolEdit edit;
-    edit.AttachHost(&host);
-    edit.AttachMeasurer(&measurer);
-    edit.InitializeControl();
+    TestEditOf<SymbolEdit> t(L"a->b");
+    SymbolEdit& edit = t.edit;
     CODE_EDIT_SYM_DEF arrow;
     arrow.name = L"arrow";
     arrow.sequence = L"->";
     edit.symbols.push_back(arrow);
     edit.symbolsEnabled = 1;
-    CString text(L"a->b");
-    edit.SetText(text, text.GetLength());
     CEditDisplayList list;
     edit.PaintControl(list, nullptr);
     ASSERT_EQ(edit.cells.size(), 1u);

@@ -10,18 +10,6 @@
 namespace {
 std::u16string Text(const CCodeEditCtrl& e) { return U16(e.GetTextBuffer().Mid(0, e.GetLength())); }
 
-// `count` lines "x", no line feed after the last.
-CString Lines(int count)
-{
-    CString s;
-    for (int i = 0; i < count; ++i) {
-        if (i)
-            s += L'\n';
-        s += L'x';
-    }
-    return s;
-}
-
 // The client point of an offset's cell, a little inside it.
 POINT PointOf(CCodeEditCtrl& e, int offset)
 {
@@ -30,10 +18,7 @@ POINT PointOf(CCodeEditCtrl& e, int offset)
     return POINT{p.x + 2, p.y + 4};
 }
 
-class MouseTest : public ::testing::Test {
-protected:
-    void SetUp() override { CCodeEditCtrl::overwriteMode = 0; }
-};
+using MouseTest = InsertModeTest;
 }  // namespace
 
 TEST_F(MouseTest, WheelAndScrollBarsMoveTheTopLine)
@@ -59,7 +44,7 @@ TEST_F(MouseTest, WheelAndScrollBarsMoveTheTopLine)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        TestEdit t(Lines(30));
+        TestEdit t(XLines(30));
         t.edit.scrollPastEnd = c.scrollPastEnd;
         t.edit.RecalcLayout();
         t.edit.HandleScrollBar(SB_VERT, SB_THUMBPOSITION, c.startTop);
@@ -72,14 +57,14 @@ TEST_F(MouseTest, WheelAndScrollBarsMoveTheTopLine)
         EXPECT_EQ(t.edit.topOffset, 2 * c.expectedTop) << "the top row's offset follows";
         EXPECT_EQ(t.host.vert.pos, c.expectedTop) << "the bar shows it";
     }
-    TestEdit fits(Lines(5));
+    TestEdit fits(XLines(5));
     EXPECT_FALSE(fits.edit.HandleMouseWheel(-120)) << "a text that fits does not scroll";
     EXPECT_EQ(fits.edit.topLine, 0);
 }
 
 TEST_F(MouseTest, PressDragAndReleaseSelectAndAutoScroll)
 {
-    TestEdit t(Lines(30));
+    TestEdit t(XLines(30));
     t.edit.HandleLButtonDown(PointOf(t.edit, 2));
     EXPECT_TRUE(t.host.captured);
     EXPECT_EQ(t.edit.caretOffset, 2);
@@ -265,7 +250,7 @@ TEST_F(MouseTest, IndentingManyLinesChangesTheTextOnceAndKeepsTheLineLimit)
 
 TEST_F(MouseTest, ADragHoveringNearAnEdgeScrollsAndLeavingRestoresTheCaret)
 {
-    TestEdit t(Lines(30));
+    TestEdit t(XLines(30));
     const int bottom = t.edit.textRect.bottom;
     EXPECT_TRUE(t.edit.DragOverPoint(POINT{20, 60}));
     EXPECT_EQ(t.edit.topLine, 0) << "the middle of the text does not scroll";

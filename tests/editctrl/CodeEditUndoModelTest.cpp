@@ -13,11 +13,7 @@
 namespace {
 std::u16string Text(const CCodeEditCtrl& e) { return U16(e.GetTextBuffer().Mid(0, e.GetLength())); }
 
-class UndoModelTest : public ::testing::Test {
-protected:
-    void SetUp() override { CCodeEditCtrl::overwriteMode = 0; }
-    void TearDown() override { CCodeEditCtrl::overwriteMode = 0; }
-};
+using UndoModelTest = InsertModeTest;
 
 void Key(TestEdit& t, UINT key, bool shift = false)
 {

@@ -87,13 +87,23 @@ void RecordingHost::PutClipboardText(UINT format, const CString& text)
     block.push_back(0);
 }
 
-TestEdit::TestEdit(const WCHAR* initial, int width, int height) : host(width, height)
+void AttachTestSeams(CCodeEditCtrl& edit, RecordingHost& host, FixedMeasurer& measurer, const WCHAR* initial)
 {
     edit.AttachHost(&host);
     edit.AttachMeasurer(&measurer);
     edit.InitializeControl();
-    int length = StringLength(initial);
-    edit.SetText(initial, length);
+    edit.SetText(initial, StringLength(initial));
+}
+
+CString XLines(int count)
+{
+    CString s;
+    for (int i = 0; i < count; ++i) {
+        if (i)
+            s += L'\n';
+        s += L'x';
+    }
+    return s;
 }
 
 std::u16string U16(const CString& s) { return std::u16string((const char16_t*)s.GetString(), (size_t)s.GetLength()); }

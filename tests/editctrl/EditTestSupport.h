@@ -3,6 +3,8 @@
 // the control asked of its window.
 #pragma once
 
+#include "tests/QvTest.h"
+
 #include "editctrl/CodeEditCtrl.h"
 #include "editctrl/EditSeams.h"
 
@@ -81,14 +83,33 @@ public:
     std::vector<unsigned> failures;
 };
 
-// A control attached to a fixed 8x16 measurer and a 400x200 host, with the
-// window's first-time set-up done.
-struct TestEdit {
-    explicit TestEdit(const WCHAR* initial = L"", int width = 400, int height = 200);
-    virtual ~TestEdit() = default;
+// Attaches the test seams to a control, does the window's first-time set-up
+// and loads `initial`.
+void AttachTestSeams(CCodeEditCtrl& edit, RecordingHost& host, FixedMeasurer& measurer, const WCHAR* initial);
+
+// A control of class Edit attached to a fixed 8x16 measurer and a 400x200
+// host, with the window's first-time set-up done.
+template <class Edit>
+struct TestEditOf {
+    explicit TestEditOf(const WCHAR* initial = L"", int width = 400, int height = 200) : host(width, height)
+    {
+        AttachTestSeams(edit, host, measurer, initial);
+    }
+    virtual ~TestEditOf() = default;
     FixedMeasurer measurer;
     RecordingHost host;
-    RecordingEdit edit;
+    Edit edit;
+};
+using TestEdit = TestEditOf<RecordingEdit>;
+
+// `count` lines "x" without a line feed after the last.
+CString XLines(int count);
+
+// Tests that start and end in insert mode (the mode is shared by all controls).
+class InsertModeTest : public ::testing::Test {
+protected:
+    void SetUp() override { CCodeEditCtrl::overwriteMode = 0; }
+    void TearDown() override { CCodeEditCtrl::overwriteMode = 0; }
 };
 
 std::u16string U16(const CString& s);

@@ -3,6 +3,7 @@
 #include "tests/QvTest.h"
 
 #include "editctrl/window/CodeEditWnd.h"
+#include "tests/editctrl/window/EditWindowTestSupport.h"
 #include "framework/windows/COleDataSource.h"
 
 #include <richedit.h>
@@ -10,37 +11,7 @@
 #include <vector>
 
 namespace {
-struct InputWindow {
-    InputWindow(int width = 320, int height = 200)
-    {
-        const WCHAR* cls = CWnd::RegisterWndClass(0, nullptr, (HBRUSH)(COLOR_WINDOW + 1));
-        EXPECT_TRUE(parent.CreateEx(0, cls, L"input host", WS_OVERLAPPEDWINDOW, 0, 0, width + 40, height + 60,
-                                    nullptr, nullptr));
-        RECT r = {0, 0, width, height};
-        EXPECT_TRUE(window.CreateEditWindow(WS_CHILD | WS_VISIBLE, r, &parent, 100));
-        parent.ShowWindow(SW_SHOW);
-        window.SetFocus();
-    }
-    ~InputWindow() { parent.DestroyWindow(); }
-    void SetText(const WCHAR* text) { window.SendMessage(WM_SETTEXT, 0, (LPARAM)text); }
-    CString Text()
-    {
-        int length = (int)window.SendMessage(WM_GETTEXTLENGTH);
-        std::vector<WCHAR> buffer((size_t)length + 1);
-        int copied = (int)window.SendMessage(WM_GETTEXT, (WPARAM)(length + 1), (LPARAM)buffer.data());
-        return CString(buffer.data(), copied);
-    }
-    // The client point inside the cell of an offset.
-    LPARAM At(int offset)
-    {
-        POINT p = {};
-        control.PointFromOffset(offset, p);
-        return MAKELPARAM(p.x + 2, p.y + 4);
-    }
-    CCodeEditCtrl control;
-    CWnd parent;
-    CCodeEditWnd window{control};
-};
+using InputWindow = EditWindow;
 
 CString ClipboardText(UINT format)
 {
@@ -67,6 +38,7 @@ std::string Utf8(const CString& s)
 class CodeEditInputTest : public ::testing::Test {
 protected:
     void SetUp() override { CCodeEditCtrl::overwriteMode = 0; }
+    void TearDown() override { CCodeEditCtrl::overwriteMode = 0; }
 };
 }  // namespace
 
@@ -228,4 +200,15 @@ TEST_F(CodeEditInputTest, ASelectionDraggedInsideTheControlMovesWithOneUndo)
     ASSERT_TRUE(w.control.StepUndo(TRUE, TRUE));
     EXPECT_EQ(Utf8(w.Text()), "one two three") << "one undo restores both places";
     ::OleUninitialize();
+}
+
+TEST_F(CodeEditInputTest, TheAltReleaseAfterAColumnDragIsSwallowedOnce)
+{
+    InputWindow w;
+    w.SetText(L"abc\ndef");
+    w.control.swallowAltUp = 1;
+    MSG altUp = {w.window.m_hWnd, WM_SYSKEYUP, VK_MENU, 0, 0, {0, 0}};
+    EXPECT_TRUE(w.window.PreTranslateMessage(&altUp)) << "eaten, so the menu does not open";
+    EXPECT_FALSE(w.control.swallowAltUp);
+    EXPECT_FALSE(w.window.PreTranslateMessage(&altUp)) << "only once";
 }
