@@ -412,6 +412,8 @@ public:
     // WM_VSCROLL / WM_HSCROLL (bar SB_VERT / SB_HORZ) and WM_MOUSEWHEEL.
     BOOL HandleScrollBar(int bar, int code, int position);
     BOOL HandleMouseWheel(int delta);
+    // WM_SETFOCUS: a new caret where it was; WM_KILLFOCUS: where it was is kept.
+    void HandleSetFocus();
     void HandleKillFocus();
     // A drag hovering at a point: the caret follows and the view scrolls near
     // the edges; false outside the text area.

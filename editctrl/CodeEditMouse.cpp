@@ -331,6 +331,25 @@ BOOL CCodeEditCtrl::HandleMouseWheel(int delta)
     return HandleScrollBar(SB_VERT, SB_THUMBTRACK, delta < 0 ? topLine + steps : topLine - steps);
 }
 
+void CCodeEditCtrl::HandleSetFocus()
+{
+    if (readOnly)
+        return;
+    int width = 0, height = 0;
+    GetCaretSize(width, height);
+    m_host->DestroySystemCaret();
+    m_host->CreateSystemCaret(width, height);
+    if (blockSelection) {
+        // A column block keeps its caret where the focus left it.
+        m_host->SetSystemCaretPos(savedScrollPoint.x - scrollColumn * maxCharWidth,
+                                  savedScrollPoint.y - topLine * lineHeight);
+    } else {
+        MoveCaretToOffset(caretOffset, FALSE, FALSE);
+        m_host->SetSystemCaretPos(caretPos.x, caretPos.y);
+    }
+    m_host->ShowSystemCaret(true);
+}
+
 void CCodeEditCtrl::HandleKillFocus()
 {
     dragSelEnd = caretOffset;

@@ -6,12 +6,18 @@
 BOOL CCodeEditCtrl::ClearSelection(BOOL toStart, BOOL keepCaret, BOOL redraw)
 {
     if (!HasSelection()) {
+        bool hadBlock = blockSelStart.x >= 0;
         selStart = selEnd = -1;
-        return FALSE;
+        blockSelection = 0;
+        blockSelStart = blockSelEnd = POINT{-1, -1};
+        if (hadBlock && redraw)
+            RedrawAll();
+        return hadBlock;
     }
     int low = std::min(selStart, selEnd), high = std::max(selStart, selEnd);
     selStart = selEnd = -1;
     blockSelection = 0;
+    blockSelStart = blockSelEnd = POINT{-1, -1};
     if (!keepCaret)
         MoveCaretToOffset(toStart ? low : high, TRUE, FALSE);
     if (redraw)

@@ -643,16 +643,10 @@ LRESULT CCodeEditWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
             }
         }
         break;
-    case WM_SETFOCUS: {
-        int width = 0, height = 0;
-        m_control.GetCaretSize(width, height);
-        CreateSystemCaret(width, height);
-        m_control.MoveCaretToOffset(m_control.caretOffset, FALSE, FALSE);
-        SetSystemCaretPos(m_control.caretPos.x, m_control.caretPos.y);
-        ShowSystemCaret(true);
+    case WM_SETFOCUS:
+        m_control.HandleSetFocus();
         ::InvalidateRect(m_hWnd, nullptr, FALSE);
         return 0;
-    }
     case WM_KILLFOCUS:
         m_control.HandleKillFocus();
         DestroySystemCaret();

@@ -292,3 +292,24 @@ TEST_F(MouseTest, AltDragSelectsAColumnBlock)
     t.edit.HandleLButtonDown(PointOf(t.edit, 16));
     EXPECT_FALSE(t.edit.blockSelection);
 }
+
+TEST_F(MouseTest, FocusLeavesAndFindsTheCaretWhereItWas)
+{
+    TestEdit t(XLines(30));
+    t.edit.MoveCaretToOffset(6, FALSE, FALSE);
+    t.edit.HandleKillFocus();
+    EXPECT_EQ(t.edit.dragSelEnd, 6) << "the drop target reads it";
+    POINT saved = t.edit.savedScrollPoint;
+    t.edit.blockSelection = 1;
+    t.edit.HandleScrollBar(SB_VERT, SB_LINEDOWN, 0);
+    t.host.systemCaret = POINT{-1, -1};
+    t.edit.HandleSetFocus();
+    EXPECT_EQ(t.host.systemCaret.x, saved.x);
+    EXPECT_EQ(t.host.systemCaret.y, saved.y - t.edit.lineHeight) << "a column block's caret scrolled with the view";
+    EXPECT_TRUE(t.host.caretShown);
+    t.edit.blockSelection = 0;
+    t.edit.readOnly = 1;
+    t.host.caretShown = false;
+    t.edit.HandleSetFocus();
+    EXPECT_FALSE(t.host.caretShown) << "a read-only control shows no caret";
+}
