@@ -313,3 +313,22 @@ TEST_F(MouseTest, FocusLeavesAndFindsTheCaretWhereItWas)
     t.edit.HandleSetFocus();
     EXPECT_FALSE(t.host.caretShown) << "a read-only control shows no caret";
 }
+
+TEST_F(MouseTest, ABlockDropIsTestedAgainstTheBlocksRectangle)
+{
+    TestEdit t(L"abcdef\nghijkl\nmnopqr\n");
+    // The column block of columns 1-2 on the first two rows.
+    const int x0 = t.edit.textRect.left + 1;
+    t.edit.blockSelection = 1;
+    t.edit.blockSelStart = POINT{x0 + 8, 0};
+    t.edit.blockSelEnd = POINT{x0 + 24, 2 * t.edit.lineHeight};
+    t.edit.selStart = 1;
+    t.edit.selEnd = 10;
+    t.edit.dragSource = 1;
+    // Offset 5 ("f") lies between the block's ends but outside its rectangle.
+    EXPECT_TRUE(t.edit.OnDrop(CString(L"X\nY"), true, false, PointOf(t.edit, 5)));
+    EXPECT_EQ(U16(t.edit.GetTextBuffer().Mid(0, t.edit.GetLength())), u"abcdeXf\nghijkYl\nmnopqr\n");
+    t.edit.failures.clear();
+    EXPECT_FALSE(t.edit.OnDrop(CString(L"Z"), true, false, PointOf(t.edit, 2))) << "inside the block";
+    EXPECT_EQ(t.edit.failures, std::vector<unsigned>{0x800000});
+}

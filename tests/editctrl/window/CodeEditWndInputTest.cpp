@@ -212,3 +212,35 @@ TEST_F(CodeEditInputTest, TheAltReleaseAfterAColumnDragIsSwallowedOnce)
     EXPECT_FALSE(w.control.swallowAltUp);
     EXPECT_FALSE(w.window.PreTranslateMessage(&altUp)) << "only once";
 }
+
+TEST_F(CodeEditInputTest, TextDroppedFromElsewhereBringsTheWindowToTheFront)
+{
+    ::OleInitialize(nullptr);
+    InputWindow w;
+    w.SetText(L"abc");
+    const WCHAR* cls = CWnd::RegisterWndClass(0, nullptr, (HBRUSH)(COLOR_WINDOW + 1));
+    CWnd other;
+    ASSERT_TRUE(other.CreateEx(0, cls, L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 400, 0, 200, 100, nullptr, nullptr));
+    ::SetForegroundWindow(other.m_hWnd);
+    ASSERT_EQ(::GetForegroundWindow(), other.m_hWnd);
+    const WCHAR dropped[] = L"xy";
+    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, sizeof dropped);
+    memcpy(::GlobalLock(block), dropped, sizeof dropped);
+    ::GlobalUnlock(block);
+    COleDataSource* source = new COleDataSource;
+    source->CacheGlobalData(CF_UNICODETEXT, block);
+    POINT p = {};
+    w.control.PointFromOffset(1, p);
+    POINT screen = {p.x + 1, p.y + 2};
+    ::ClientToScreen(w.window.m_hWnd, &screen);
+    POINTL at = {screen.x, screen.y};
+    DWORD effect = DROPEFFECT_COPY;
+    w.window.DropTarget()->DragEnter(source, MK_CONTROL, at, &effect);
+    effect = DROPEFFECT_COPY;
+    w.window.DropTarget()->Drop(source, MK_CONTROL, at, &effect);
+    source->Release();
+    EXPECT_EQ(Utf8(w.Text()), "axybc");
+    EXPECT_EQ(::GetForegroundWindow(), w.parent.m_hWnd);
+    other.DestroyWindow();
+    ::OleUninitialize();
+}
