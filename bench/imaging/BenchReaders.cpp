@@ -8,6 +8,9 @@
 //   animation.
 //   vipsthumbnail (libvips-tools) with one thread: 100 camera-size JPEGs to
 //   240-pixel thumbnails, beside the image object's thumbnail path.
+//   exiftool -fast (libimage-exiftool-perl) over a folder of 1,000 camera
+//   JPEGs (process time beyond its run on one file) and Pillow's getexif
+//   (timed inside Python), beside the EXIF reader over the same files.
 // The 24-bit BMP read is reported as a share of this machine's copy
 // bandwidth (bytes read plus written per second, against memcpy's).
 #include "bench/BenchSupport.h"
@@ -22,6 +25,7 @@
 
 #include "imaging/core/PicEntryPoints.h"
 #include "imaging/readers/PicBmpReader.h"
+#include "imaging/readers/PicExifReader.h"
 #include "imaging/readers/PicGifAnimation.h"
 #include "imaging/readers/PicGifReader.h"
 #include "imaging/readers/PicImageEx.h"
@@ -37,6 +41,7 @@ using benchsupport::ShellOutput;
 
 const int kThumbnailFiles = benchsupport::EnvNumber("QV_BENCH_THUMBNAILS", 100);
 constexpr int32_t kThumbnailBox = 240;
+const int kExifFiles = benchsupport::EnvNumber("QV_BENCH_EXIF_FILES", 1000);
 
 std::map<std::string, double> g_peers;  // seconds by "peer|what"
 std::map<std::string, std::string> g_files;  // bytes by file name
@@ -75,7 +80,23 @@ bool MakeInputs(const benchsupport::RunFolder& folder) {
         snprintf(name, sizeof name, "thumbs/cam%03d.jpg", i);
         benchsupport::Shell("ln " + folder.Unix("camera.jpg") + " " + folder.Unix(name));
     }
-    for (const char* name : {"camera.jpg", "camera.bmp", "photo.png", "still.gif", "anim.gif"})
+    // A camera's header: the usual IFD0 and Exif tags, GPS, a thumbnail.
+    benchsupport::Shell("convert -size 640x480 plasma:fractal -quality 85 " + folder.Unix("exifcam.jpg"));
+    benchsupport::Shell("convert -size 160x120 plasma:fractal " + folder.Unix("exifthumb.jpg"));
+    benchsupport::Shell("exiftool -q -overwrite_original -Make=Canon '-Model=Canon EOS 5D' -Orientation=6 -n "
+                        "-XResolution=72 -YResolution=72 -ResolutionUnit=2 '-Software=Camera 1.0' "
+                        "'-DateTimeOriginal=2026:12:11 10:00:00' '-CreateDate=2026:12:11 10:00:00' "
+                        "-ExposureTime=0.004 -FNumber=2.8 -ISO=200 -ExposureProgram=2 -MeteringMode=5 -Flash=16 "
+                        "-FocalLength=50 -WhiteBalance=0 -ColorSpace=1 -ExifImageWidth=640 -ExifImageHeight=480 "
+                        "-GPSLatitude=47.5 -GPSLatitudeRef=N -GPSLongitude=8.5 -GPSLongitudeRef=E -GPSAltitude=400 "
+                        "'-ThumbnailImage<=" + UnquotedUnix(folder, "exifthumb.jpg") + "' " + folder.Unix("exifcam.jpg"));
+    benchsupport::Shell("mkdir -p " + folder.Unix("exif"));
+    for (int i = 0; i < kExifFiles; ++i) {
+        char name[32];
+        snprintf(name, sizeof name, "exif/cam%04d.jpg", i);
+        benchsupport::Shell("ln " + folder.Unix("exifcam.jpg") + " " + folder.Unix(name));
+    }
+    for (const char* name : {"camera.jpg", "camera.bmp", "photo.png", "still.gif", "anim.gif", "exifcam.jpg"})
         if (!LoadFile(folder, name)) return false;
     return true;
 }
@@ -100,6 +121,13 @@ def every_frame(name):
 print("pillow|png24 %.6f" % timed(lambda: first("photo.png"), 7))
 print("pillow|gif first frame %.6f" % timed(lambda: first("still.gif"), 7))
 print("pillow|gif 20 frames %.6f" % timed(lambda: every_frame("anim.gif"), 7))
+import glob
+paths = sorted(glob.glob(sys.argv[1] + "/exif/*.jpg"))
+def exif_all():
+    for p in paths:
+        with Image.open(p) as im:
+            im.getexif()
+print("pillow|exif headers %.6f" % timed(exif_all, 3))
 )";
 
 // A process's best time beyond a run of the same tool on a tiny input.
@@ -129,6 +157,9 @@ void MeasurePeers(const benchsupport::RunFolder& folder) {
             ProcessBeyond("djpeg" + option + folder.Unix("camera.jpg") + " > /dev/null",
                           "djpeg" + option + folder.Unix("tiny.jpg") + " > /dev/null", 5);
     }
+    g_peers["exiftool|exif headers"] =
+        ProcessBeyond("exiftool -fast -q -j " + folder.Unix("exif") + " > /dev/null",
+                      "exiftool -fast -q -j " + folder.Unix("exifcam.jpg") + " > /dev/null", 2);
     const std::string vips = "VIPS_CONCURRENCY=1 vipsthumbnail --size " + std::to_string(kThumbnailBox) + " -o " +
                              UnquotedUnix(folder, "out") + "/%s.jpg ";
     double best = 1e30;
@@ -160,7 +191,7 @@ void ReportAgainstPeers(benchmark::State& state, double ours, const std::string&
     state.counters["ms"] = ours * 1e3;
     double fresh = outputBytes > 0 ? FreshBlockSeconds(outputBytes) : 0;
     if (outputBytes > 0) state.counters["fresh_ms"] = fresh * 1e3;
-    for (const char* peer : {"djpeg", "pillow", "vipsthumbnail"}) {
+    for (const char* peer : {"djpeg", "pillow", "vipsthumbnail", "exiftool"}) {
         auto it = g_peers.find(std::string(peer) + "|" + what);
         if (it == g_peers.end()) continue;
         state.counters[std::string("x_") + peer] = it->second / ours;
@@ -278,6 +309,36 @@ void ThumbnailBenchmark(benchmark::State& state, const benchsupport::RunFolder* 
     ReportAgainstPeers(state, total / (double)std::max<int64_t>(state.iterations(), 1), "thumbnails");
 }
 
+// Every directory of each camera file's EXIF block, one file after another:
+// from file sources as the peers read files, or from the bytes in memory
+// (the parsing alone, without the file system's open and close).
+void ExifBenchmark(benchmark::State& state, const benchsupport::RunFolder* folder, bool fromMemory) {
+    const std::string& bytes = g_files["exifcam.jpg"];
+    std::vector<CString> paths;
+    for (int i = 0; i < kExifFiles; ++i) {
+        WCHAR name[32];
+        wsprintfW(name, L"exif\\cam%04d.jpg", i);
+        paths.push_back(*folder / name);
+    }
+    double total = 0;
+    for (auto _ : state) {
+        double start = Now();
+        for (const CString& path : paths) {
+            CPicIO* source = fromMemory ? pic_OpenMemorySource(bytes.data(), (uint32_t)bytes.size())
+                                        : pic_OpenFileSourceW(path);
+            CPicEXIFReader reader;
+            bool read = source != nullptr && reader.ReadFromSource(*source, 0, 0) && reader.gpsTags.items.size() > 0;
+            if (source != nullptr) pic_CloseSource(source);
+            if (!read) {
+                state.SkipWithError("an EXIF block was not read");
+                return;
+            }
+        }
+        total += Now() - start;
+    }
+    ReportAgainstPeers(state, total / (double)std::max<int64_t>(state.iterations(), 1), "exif headers");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -306,6 +367,11 @@ int main(int argc, char** argv) {
                                  [where](benchmark::State& s) { ThumbnailBenchmark(s, where); })
         ->Unit(benchmark::kMillisecond)
         ->Iterations(2);
+    for (bool fromMemory : {false, true})
+        benchmark::RegisterBenchmark(fromMemory ? "EXIF of camera JPEG headers in memory" : "EXIF of camera JPEG headers",
+                                     [where, fromMemory](benchmark::State& s) { ExifBenchmark(s, where, fromMemory); })
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(3);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     pic_Shutdown();

@@ -7,6 +7,7 @@
 #include "imaging/readers/PicGifReader.h"
 #include "imaging/readers/PicJpegReader.h"
 #include "imaging/readers/PicPngReader.h"
+#include "imaging/readers/PicTlaReader.h"
 
 namespace {
 
@@ -61,6 +62,15 @@ void* WINAPI ReadGif(CPicIO* source, int32_t* width, int32_t* height, int32_t, R
     return pic_ReadGIF(source, width, height, nullptr, palette, flags);
 }
 
+BOOL WINAPI ProbeTla(CPicIO* source, CPicProbe* out) {
+    return pic_GetTLADims_(source, &out->width, &out->height, &out->bitsPerPixel, nullptr, nullptr);
+}
+
+// Unprotected streams only: the generic reader has no password to give.
+void* WINAPI ReadTla(CPicIO* source, int32_t* width, int32_t* height, int32_t depth, RGBQUAD*, uint32_t flags) {
+    return pic_ReadTLA(source, width, height, "", depth / 8, nullptr, flags & PIC_READ_DIB);
+}
+
 const CPicFormatEntry kFormats[PIC_READER_COUNT] = {
     {PIC_READER_JPEG, PIC_FT_JPEG, "JPG", ProbeJpeg, ReadJpeg, nullptr},
     {PIC_READER_BMP, PIC_FT_BMP, "BMP", ProbeBmp, pic_ReadBMP, BmpPalette},
@@ -73,7 +83,7 @@ const CPicFormatEntry kFormats[PIC_READER_COUNT] = {
     {PIC_READER_EMF, PIC_FT_EMF, "EMF", nullptr, nullptr, nullptr},
     {PIC_READER_PSD, PIC_FT_PSD, "PSD", nullptr, nullptr, nullptr},
     {PIC_READER_WBMP, PIC_FT_WBMP, "WBMP", nullptr, nullptr, nullptr},
-    {PIC_READER_TLA, PIC_FT_TLAU, "TLAU", nullptr, nullptr, nullptr},
+    {PIC_READER_TLA, PIC_FT_TLAU, "TLAU", ProbeTla, ReadTla, nullptr},
     {PIC_READER_TLA_PASSWORD, PIC_FT_TLA, "TLA", nullptr, nullptr, nullptr},
     {PIC_READER_PCD, PIC_FT_PCD, "PCD", nullptr, nullptr, nullptr},
     {PIC_READER_PBM, PIC_FT_PBM, "PBM", nullptr, nullptr, nullptr},

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "imaging/core/PicEntryPoints.h"
 #include "imaging/core/PicFillEntryPoints.h"
@@ -14,6 +15,7 @@
 #include "imaging/core/PicSizes.h"
 #include "imaging/core/PicUtil.h"
 #include "imaging/readers/PicFileType.h"
+#include "imaging/readers/PicExifReader.h"
 #include "imaging/readers/PicFormatTable.h"
 #include "imaging/readers/PicGenericReader.h"
 #include "imaging/readers/PicGifReader.h"
@@ -229,11 +231,14 @@ int32_t CPicImageEx::ReadFromSource(CPicIO* source, int32_t type, int32_t page) 
         pic_GetJPGDims(source, &m_originalWidth, &m_originalHeight, &bits, nullptr, nullptr, nullptr, nullptr);
         source->Seek(0, 0);
         pic_SetJPGDCTScaleFactors(1, ChooseJPEGScale(m_originalWidth, m_originalHeight));
+        flags = PIC_READ_ORIENTATION;  // camera pictures are shown upright
     }
     int32_t width = 0, height = 0;
     void* pixels = format.read(source, &width, &height, read->depth, m_palette, flags);
     int32_t code = pic_GetLastError();
     if (pixels == nullptr) return code;
+    if (read->readerId == PIC_READER_JPEG && PicJpegExifOrientation(*source) >= 5)
+        std::swap(m_originalWidth, m_originalHeight);  // the picture was turned a quarter
     m_paletteCount = 0;
     if (read->readerId == PIC_READER_JPEG && read->depth == 8) {
         for (int i = 0; i < 256; ++i) m_palette[i] = {(BYTE)i, (BYTE)i, (BYTE)i, (BYTE)i};

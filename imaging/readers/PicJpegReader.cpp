@@ -1,14 +1,19 @@
 #include "imaging/readers/PicJpegReader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
+#include "framework/base/WipedMemory.h"
 #include "imaging/core/PicConvert.h"
+#include "imaging/core/PicOperation.h"
 #include "imaging/core/PicLookupTables.h"
 #include "imaging/core/PicSizes.h"
 #include "imaging/readers/PicDibBuilder.h"
+#include "imaging/readers/PicExifReader.h"
 #include "imaging/readers/PicJpegCodec.h"
 #include "framework/base/WipedMemory.h"
 
@@ -83,9 +88,67 @@ bool ReadRow(CPicReaderContext& context, CPicJpegCodec& codec, int outputKind, u
     return true;
 }
 
-// Orientation from the EXIF block arrives with the EXIF reader; until then
-// an image keeps the orientation it is stored in.
-void ApplyExifOrientation(CPicIO&, uint8_t*, uint32_t&, uint32_t&, uint32_t) {}
+struct OrientationSteps {
+    int quarterTurn;  // -1 none, else the rotation kind (0 clockwise, 2 counter-clockwise)
+    bool verticalFlip;
+    bool mirror;
+};
+
+OrientationSteps StepsForOrientation(int32_t orientation) {
+    switch (orientation) {
+    case 2: return {-1, false, true};
+    case 3: return {-1, true, true};
+    case 4: return {-1, true, false};
+    case 5: return {0, false, true};
+    case 6: return {2, true, true};
+    case 7: return {2, false, true};
+    case 8: return {2, false, false};
+    default: return {-1, false, false};
+    }
+}
+
+// Turns the finished rows upright as the file's EXIF orientation says. The
+// decoder still reads from the source afterwards, so its position is kept.
+void ApplyExifOrientation(CPicIO& source, uint8_t* rows, uint32_t& width, uint32_t& height, uint64_t& stride,
+                          uint32_t bytesPerPixel) {
+    uint64_t position = 0;
+    if (!source.Tell(&position)) return;
+    int32_t orientation = PicJpegExifOrientation(source);
+    source.Seek((int64_t)position, 0);
+    OrientationSteps steps = StepsForOrientation(orientation);
+    // The pixels may be a decrypted picture's: the turn's copy lives in wiped
+    // memory and the flips swap in place without a spare row.
+    if (steps.quarterTurn >= 0) {
+        WipedBytes turned;
+        try {
+            turned.resize((size_t)(stride * height));
+        } catch (...) {
+            return;
+        }
+        CPicOperation op;
+        if (!op.RotateUChar(rows, width, height, (uint32_t)stride, turned.data(), height * bytesPerPixel,
+                            (uint32_t)steps.quarterTurn, bytesPerPixel))
+            return;
+        memcpy(rows, turned.data(), turned.size());
+        std::swap(width, height);
+        stride = (uint64_t)width * bytesPerPixel;
+    }
+    if (steps.verticalFlip) {
+        for (uint32_t y = 0; y < height / 2; ++y) {
+            uint8_t* top = rows + PicRowOffset(y, stride);
+            std::swap_ranges(top, top + stride, rows + PicRowOffset(height - 1 - y, stride));
+        }
+    }
+    if (steps.mirror) {
+        for (uint32_t y = 0; y < height; ++y) {
+            uint8_t* row = rows + PicRowOffset(y, stride);
+            for (uint32_t x = 0; x < width / 2; ++x) {
+                uint8_t* left = row + (uint64_t)x * bytesPerPixel;
+                std::swap_ranges(left, left + bytesPerPixel, row + (uint64_t)(width - 1 - x) * bytesPerPixel);
+            }
+        }
+    }
+}
 
 void* ReadJpeg(CPicReaderContext& context, CPicIO& source, int32_t* width, int32_t* height, uint32_t bitDepth,
                uint32_t flags) {
@@ -174,7 +237,7 @@ void* ReadJpeg(CPicReaderContext& context, CPicIO& source, int32_t* width, int32
             break;
     } while (true);
     if ((flags & PIC_READ_ORIENTATION) && !passes && !(flags & PIC_READ_DIB_ROWS))
-        ApplyExifOrientation(source, rows, w, h, choice.bitDepth / 8);
+        ApplyExifOrientation(source, rows, w, h, stride, choice.bitDepth / 8);
     if (dib && context.Ok()) {
         if (!PicBuildDib(context, output, rows, w, h, stride, choice.bitDepth == 8 ? 8 : 24,
                          choice.bitDepth == 8 ? PicTables().grayPalette : nullptr, choice.bitDepth == 8 ? 256 : 0))

@@ -10,6 +10,7 @@
 #include "ReaderTestSupport.h"
 #include "imaging/core/PicThreadState.h"
 #include "imaging/readers/PicBmpReader.h"
+#include "imaging/readers/PicExifReader.h"
 #include "imaging/readers/PicGenericReader.h"
 #include "imaging/readers/PicGifAnimation.h"
 #include "imaging/readers/PicGifReader.h"
@@ -17,6 +18,7 @@
 #include "imaging/readers/PicPngReader.h"
 #include "imaging/readers/PicReaderFrame.h"
 #include "imaging/readers/PicSources.h"
+#include "imaging/readers/PicTlaReader.h"
 
 using readertest::FixtureBytes;
 using readertest::GlobalBlock;
@@ -62,6 +64,24 @@ std::vector<ReaderCall> AllReaderCalls() {
         {"PNG 8", [](CPicIO* s) { return pic_ReadPNG(s, &w, &h, 8, palette, 0); }},
         {"PNG 32", [](CPicIO* s) { return pic_ReadPNG(s, &w, &h, 32, palette, 8); }},
         {"PNG DIB", [](CPicIO* s) { return pic_ReadPNG(s, &w, &h, 0, nullptr, 2); }},
+        {"JPEG 24 upright", [](CPicIO* s) { return pic_ReadJPG(s, &w, &h, 24, PIC_READ_ORIENTATION); }},
+        {"TLA dims", [](CPicIO* s) -> void* {
+             pic_GetTLADims_(s, &w, &h, &bits, "secret", nullptr);
+             return nullptr;
+         }},
+        {"TLA 3", [](CPicIO* s) { return pic_ReadTLA(s, &w, &h, "secret", 3, nullptr, 0); }},
+        {"TLA 1", [](CPicIO* s) { return pic_ReadTLA(s, &w, &h, nullptr, 1, palette, 8); }},
+        {"TLA DIB", [](CPicIO* s) { return pic_ReadTLA(s, &w, &h, "secret", 0, nullptr, 2); }},
+        {"EXIF every directory", [](CPicIO* s) -> void* {
+             CPicEXIFReader reader;
+             reader.ReadFromSource(*s, PIC_EXIF_THUMBNAIL | PIC_EXIF_MAKER_NOTE | PIC_EXIF_USER_COMMENT, 0);
+             return nullptr;
+         }},
+        {"EXIF raw block", [](CPicIO* s) -> void* {
+             CPicEXIFReader reader;
+             reader.ReadFromSource(*s, PIC_EXIF_RAW_BLOCK | PIC_EXIF_THUMBNAIL | PIC_EXIF_MAKER_NOTE, 0);
+             return nullptr;
+         }},
         {"generic RGB", [](CPicIO* s) { return pic_ReadImage(s, &w, &h, PIC_KIND_RGB, 0); }},
         {"generic RGBA", [](CPicIO* s) { return pic_ReadImage(s, &w, &h, PIC_KIND_RGBA, 0); }},
         {"generic DIB", [](CPicIO* s) { return pic_ReadImage(s, &w, &h, PIC_KIND_DIB, 0); }},
@@ -252,7 +272,8 @@ TEST(HostileInputs, PngHeadersThatLie) {
 
 TEST(HostileInputs, EveryCutOfRealFilesEndsWithACode) {
     for (const char* name : {"png_pal2i.png", "png_rgba16.png", "jpeg_grey.jpg", "jpeg_prog.jpg", "gif_master7x5.gif", "gifi_master13x3.gif", "gif_anim.gif", "bmp24_master7x5.bmp", "bmp8_master13x3.bmp", "rle8_master7x5.bmp", "rle4_9x4.bmp",
-                             "os2pal_master7x5.bmp", "bmp565_7x5.bmp"}) {
+                             "os2pal_master7x5.bmp", "bmp565_7x5.bmp", "exif_thumb.jpg", "tla_pal_pw.tla",
+                             "tla_555.tla"}) {
         std::string whole = FixtureBytes(name);
         for (size_t cut = 0; cut < whole.size(); ++cut) RunAll(whole.substr(0, cut), name);
     }
@@ -288,7 +309,9 @@ TEST(HostileInputs, BoundedMutationRunOverEveryReader) {
                              "bmp4_master7x5.bmp", "os2_master7x5.bmp", "bmp565_13x3.bmp", "bmp32_7x5.bmp",
                              "gif_master7x5.gif", "gifi_master13x3.gif", "gif_anim.gif", "gif_local_4x2.gif",
                              "jpeg_rgb.jpg", "jpeg_prog.jpg",
-                             "png_rgb8i.png", "png_pal8.png", "png_ga16.png", "png_grey2i.png"})
+                             "png_rgb8i.png", "png_pal8.png", "png_ga16.png", "png_grey2i.png",
+                             "exif_orient6.jpg", "exif_canon_note.bin", "exif_olympus_note.bin", "tla_pal.tla",
+                             "tla_rgb_pw.tla", "tla_rgba.tla"})
         bases.push_back(FixtureBytes(name));
     std::mt19937 random(20261211);
     auto start = std::chrono::steady_clock::now();
