@@ -154,7 +154,8 @@ void CCodeEditCtrl::SetTopLine(int line, BOOL redraw)
         return;
     topLine = line;
     topOffset = std::max(0, OffsetOfLine(line, true));
-    hiddenAboveTop = 0;
+    // The lines folded away above the top row.
+    hiddenAboveTop = LineOfOffset(topOffset, true, false) - topLine;
     m_host->SetScrollBar(SB_VERT, 0, std::max(0, visibleLines - 1 + (scrollPastEnd ? PageRows() : 0)),
                          PageRows(), topLine);
     if (redraw)

@@ -332,3 +332,27 @@ TEST_F(MouseTest, ABlockDropIsTestedAgainstTheBlocksRectangle)
     EXPECT_FALSE(t.edit.OnDrop(CString(L"Z"), true, false, PointOf(t.edit, 2))) << "inside the block";
     EXPECT_EQ(t.edit.failures, std::vector<unsigned>{0x800000});
 }
+
+TEST_F(MouseTest, ScrollingDownOverACollapsedBlockCountsItAsOneRow)
+{
+    // "x {" and eight lines and "}" fold into one row; then "y" and 20 lines.
+    CString text(L"x {\n1\n2\n3\n4\n5\n6\n7\n8\n}\ny\n");
+    text += XLines(20);
+    TestEdit t(text);
+    t.edit.SetFoldingEnabled(TRUE);
+    t.edit.AllowOutlineUpdates(TRUE);
+    t.edit.SetAutoOutlining(TRUE);
+    t.edit.ReparseOutlineRange(-1, -1);
+    ASSERT_EQ(t.edit.outlineRoot.children.size(), 1u);
+    t.edit.ToggleOutlineNode(t.edit.outlineRoot.children[0]);
+    ASSERT_EQ(t.edit.hiddenLineCount, 9);
+    ASSERT_TRUE(t.edit.HandleScrollBar(SB_VERT, SB_LINEDOWN, 0));
+    EXPECT_EQ(t.edit.topLine, 1);
+    EXPECT_EQ(t.edit.topOffset, 22) << "the row after the block is \"y\"";
+    EXPECT_EQ(t.edit.hiddenAboveTop, 9) << "the block's lines lie folded above the top row";
+    t.edit.HandleMouseWheel(-120);
+    EXPECT_EQ(t.edit.topOffset, 24);
+    t.edit.HandleScrollBar(SB_VERT, SB_LINEUP, 0);
+    t.edit.HandleScrollBar(SB_VERT, SB_LINEUP, 0);
+    EXPECT_EQ(t.edit.topOffset, 0);
+}
