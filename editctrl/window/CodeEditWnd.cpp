@@ -64,10 +64,9 @@ BOOL CCodeEditWnd::CreateEditWindow(DWORD style, const RECT& rect, CWnd* parent,
 
 void CCodeEditWnd::OnCreateWindow()
 {
-    m_vertBar = ::CreateWindowExW(0, L"SCROLLBAR", nullptr, WS_CHILD | WS_VISIBLE | SBS_VERT, 0, 0, 0, 0, m_hWnd,
-                                  (HMENU)(UINT_PTR)VERT_BAR_ID, ::GetModuleHandleW(nullptr), nullptr);
-    m_horzBar = ::CreateWindowExW(0, L"SCROLLBAR", nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, m_hWnd,
-                                  (HMENU)(UINT_PTR)HORZ_BAR_ID, ::GetModuleHandleW(nullptr), nullptr);
+    const RECT none = {0, 0, 0, 0};
+    m_vertBar.Create(WS_CHILD | WS_VISIBLE | SBS_VERT, none, this, VERT_BAR_ID);
+    m_horzBar.Create(WS_CHILD | WS_VISIBLE | SBS_HORZ, none, this, HORZ_BAR_ID);
     m_control.AttachHost(this);
     m_control.AttachMeasurer(this);
     m_dropTarget = new CCodeEditDropTarget(m_control, m_hWnd);
@@ -176,7 +175,7 @@ SIZE CCodeEditWnd::GetClientSize()
 
 int CCodeEditWnd::GetScrollBarThickness(bool vertical)
 {
-    HWND bar = vertical ? m_vertBar : m_horzBar;
+    HWND bar = vertical ? m_vertBar.m_hWnd : m_horzBar.m_hWnd;
     if (!bar || !::IsWindowVisible(bar))
         return 0;
     return ::GetSystemMetrics(vertical ? SM_CXVSCROLL : SM_CYHSCROLL);
@@ -186,11 +185,11 @@ void CCodeEditWnd::PlaceScrollBars(int width, int height)
 {
     int w = ::GetSystemMetrics(SM_CXVSCROLL), h = ::GetSystemMetrics(SM_CYHSCROLL);
     bool horz = m_control.horzScrollAllowed != 0;
-    if (m_vertBar)
-        ::MoveWindow(m_vertBar, width - w, 0, w, height - (horz ? h : 0), TRUE);
-    if (m_horzBar) {
-        ::ShowWindow(m_horzBar, horz ? SW_SHOW : SW_HIDE);
-        ::MoveWindow(m_horzBar, 0, height - h, width - w, h, TRUE);
+    if (m_vertBar.m_hWnd)
+        ::MoveWindow(m_vertBar.m_hWnd, width - w, 0, w, height - (horz ? h : 0), TRUE);
+    if (m_horzBar.m_hWnd) {
+        ::ShowWindow(m_horzBar.m_hWnd, horz ? SW_SHOW : SW_HIDE);
+        ::MoveWindow(m_horzBar.m_hWnd, 0, height - h, width - w, h, TRUE);
     }
 }
 
@@ -202,8 +201,8 @@ void CCodeEditWnd::UpdateNow() { ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_UP
 
 void CCodeEditWnd::SetScrollBar(int bar, int minPos, int maxPos, int page, int pos)
 {
-    HWND window = bar == SB_VERT ? m_vertBar : m_horzBar;
-    if (!window)
+    CScrollBar& window = bar == SB_VERT ? m_vertBar : m_horzBar;
+    if (!window.m_hWnd)
         return;
     ScrollBarState wanted = {minPos, maxPos, std::max(page, 0), pos};
     ScrollBarState& shown = bar == SB_VERT ? m_vertState : m_horzState;
@@ -213,8 +212,8 @@ void CCodeEditWnd::SetScrollBar(int bar, int minPos, int maxPos, int page, int p
         return;
     shown = wanted;
     SCROLLINFO info = {sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS, minPos, maxPos, (UINT)wanted.page, pos, 0};
-    ::SetScrollInfo(window, SB_CTL, &info, FALSE);
-    ::InvalidateRect(window, nullptr, FALSE);
+    window.SetScrollInfo(info, FALSE);
+    ::InvalidateRect(window.m_hWnd, nullptr, FALSE);
 }
 
 void CCodeEditWnd::CreateSystemCaret(int width, int height)
@@ -657,13 +656,8 @@ LRESULT CCodeEditWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         int bar = message == WM_VSCROLL ? SB_VERT : SB_HORZ;
         int code = LOWORD(wParam);
         int position = HIWORD(wParam);
-        if (code == SB_THUMBTRACK || code == SB_THUMBPOSITION) {
-            SCROLLINFO info = {};
-            info.cbSize = sizeof info;
-            info.fMask = SIF_TRACKPOS;
-            if (::GetScrollInfo((HWND)lParam, SB_CTL, &info))
-                position = info.nTrackPos;
-        }
+        if (code == SB_THUMBTRACK || code == SB_THUMBPOSITION)
+            position = (bar == SB_VERT ? m_vertBar : m_horzBar).GetTrackPos();
         m_control.HandleScrollBar(bar, code, position);
         return 0;
     }

@@ -13,6 +13,7 @@
 #include "editctrl/EditDisplayList.h"
 #include "editctrl/EditSeams.h"
 #include "editctrl/window/CodeEditDropTarget.h"
+#include "framework/windows/CScrollBar.h"
 #include "framework/windows/CWnd.h"
 
 class CCodeEditWnd : public CWnd, public CEditHost, public CEditMeasurer {
@@ -98,8 +99,8 @@ private:
     CCodeEditCtrl& m_control;
     ScrollBarState m_vertState;
     ScrollBarState m_horzState;
-    HWND m_vertBar = nullptr;
-    HWND m_horzBar = nullptr;
+    CScrollBar m_vertBar;
+    CScrollBar m_horzBar;
     HFONT m_linkFont = nullptr;
     HDC m_measureDC = nullptr;
     HFONT m_measureFont = nullptr;      // selected into m_measureDC, or none
