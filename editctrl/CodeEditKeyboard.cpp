@@ -29,6 +29,12 @@ BOOL CCodeEditCtrl::ExtendSelection(int code)
         RedrawAll();
         return TRUE;
     }
+    // Forward movements from the text end fail with one code, before any move.
+    bool forward = code == 1 || code == 3 || code == 5 || code == 7;
+    if (forward && caretOffset >= text.GetLength()) {
+        OnEditFailure(EDIT_FAIL_SELECTION);
+        return FALSE;
+    }
     int anchor = HasSelection() ? selStart : caretOffset;
     BOOL moved = FALSE;
     switch (code) {

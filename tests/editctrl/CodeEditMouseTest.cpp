@@ -157,6 +157,14 @@ TEST_F(MouseTest, DoubleAndRightClicks)
 
 TEST_F(MouseTest, SelectAllLeavesTheAnchorAtTheEnd)
 {
+    {
+        SCOPED_TRACE("forward from the text end fails with one code");
+        TestEdit end(L"abc");
+        end.edit.MoveCaretToOffset(3, FALSE, FALSE);
+        for (int code : {1, 3, 5, 7})
+            EXPECT_FALSE(end.edit.ExtendSelection(code));
+        EXPECT_EQ(end.edit.failures, (std::vector<unsigned>{0x200000, 0x200000, 0x200000, 0x200000}));
+    }
     TestEdit t(L"abc\ndef");
     t.edit.MoveCaretToOffset(5, FALSE, FALSE);
     ASSERT_TRUE(t.edit.ExtendSelection(12));
