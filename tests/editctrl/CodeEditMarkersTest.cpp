@@ -212,3 +212,19 @@ TEST(MarkersTest, SymbolsAreDrawnByTheirHook)
         }
     }
 }
+
+TEST(MarkersTest, GoingToAMarkerFindsItsLineOrFails)
+{
+    TestEdit t(TenLines());
+    t.edit.FlipLineMarker(5, 1, 77, FALSE, 0);
+    CCodeEditMarker* marker = t.edit.FindMarker(77);
+    ASSERT_NE(marker, nullptr);
+    EXPECT_TRUE(t.edit.GoToMarker(marker));
+    EXPECT_EQ(t.edit.caretOffset, OffsetOfLineStart(t.edit, 5));
+    std::vector<CCodeEditMarker*> found;
+    t.edit.CollectMarkers(found, 77);
+    EXPECT_EQ(found.size(), 1u);
+    marker->line = 40;
+    EXPECT_FALSE(t.edit.GoToMarker(marker)) << "a line that does not exist";
+    EXPECT_EQ(t.edit.FindMarker(78), nullptr);
+}
