@@ -228,6 +228,8 @@ public:
     virtual CString MakeNewLineText(int offset);
     CString MakeIndentText(int column) const;
     BOOL DeleteSelectionRange(BOOL redraw, BOOL copyFirst, BOOL groupWithNext);
+    // A column block's deletion: its piece of each row, in one undo group.
+    BOOL DeleteBlockSelection(BOOL redraw, BOOL copyFirst, BOOL groupWithNext);
     // Whether a line of `length` characters (line feed excluded) is allowed;
     // the one place of the line-length rule.
     bool FitsLineLimit(int length) const { return length <= maxLineLength - 1; }

@@ -403,6 +403,8 @@ BOOL CCodeEditCtrl::DeleteSelectionRange(BOOL redraw, BOOL copyFirst, BOOL group
         OnEditFailure(EDIT_FAIL_NO_SELECTION_DELETE);
         return FALSE;
     }
+    if (blockSelection && blockSelStart.x >= 0 && blockSelEnd.x >= 0)
+        return DeleteBlockSelection(redraw, copyFirst, groupWithNext);
     int from = std::min(selStart, selEnd), to = std::min(std::max(selStart, selEnd), text.GetLength());
     CString removed = text.Mid(from, to - from);
     if (!CanDeleteText(from, removed)) {

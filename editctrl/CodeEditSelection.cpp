@@ -111,3 +111,56 @@ void CCodeEditCtrl::BlockSelectionRows(std::vector<std::pair<int, int>>& rows)
         rows.emplace_back(first, last);
     }
 }
+
+BOOL CCodeEditCtrl::DeleteBlockSelection(BOOL redraw, BOOL copyFirst, BOOL groupWithNext)
+{
+    // Only what the block covers goes, row by row: the text between its
+    // corners on other columns is the user's and stays.
+    std::vector<std::pair<int, int>> rows;
+    BlockSelectionRows(rows);
+    CString joined = GetSelectedText();
+    for (const auto& row : rows) {
+        CString piece = text.Mid(row.first, row.second - row.first);
+        BOOL allowed = piece.IsEmpty() || CanDeleteText(row.first, piece);
+        piece.SecureEmpty();
+        if (!allowed) {
+            joined.SecureEmpty();
+            return FALSE;
+        }
+    }
+    if (copyFirst && !CopySelectionToClipboard(joined, joined.GetLength())) {
+        joined.SecureEmpty();
+        OnEditFailure(EDIT_FAIL_CUT_COPY);
+        return FALSE;
+    }
+    joined.SecureEmpty();
+    // From the last row up, so the offsets of the rows above stay true; one
+    // record per piece in one undo group.
+    bool recorded = false;
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+        int from = row->first, count = row->second - row->first;
+        if (count <= 0)
+            continue;
+        CString removed = text.Mid(from, count);
+        RecordTextChange(removed, UNDO_DELETE, from, TRUE, TRUE);
+        recorded = true;
+        OnTextRemovedForOutline(from, from + count);
+        ChangeDelete(from, count);
+        ReparseOutline(from, 0, FALSE);
+        SendChangeNotice(from, removed, FALSE);
+        removed.SecureEmpty();
+    }
+    if (recorded && m_applied > 0 && m_applied == (int)undoList.size())
+        undoList.back()->groupWithNext = groupWithNext ? 1 : 0;
+    int caret = rows.empty() ? std::min(selStart, selEnd) : rows.front().first;
+    selStart = selEnd = -1;
+    blockSelection = 0;
+    blockSelStart = blockSelEnd = POINT{-1, -1};
+    RecalcLayout();
+    if (UpdateLineNumberWidth())
+        RecalcScrolling();
+    MoveCaretToOffset(caret, TRUE, redraw);
+    if (redraw)
+        RedrawAll();
+    return TRUE;
+}

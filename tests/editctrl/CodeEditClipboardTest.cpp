@@ -235,3 +235,25 @@ TEST_F(ClipboardTest, RichTextIsCopiedUpToItsLimit)
         }
     }
 }
+
+TEST_F(ClipboardTest, CuttingAColumnBlockTakesOnlyItsColumns)
+{
+    TestEdit t(L"abcd\nefgh\nijkl\n");
+    const int x0 = t.edit.textRect.left + 1;
+    t.edit.blockSelection = 1;
+    t.edit.blockSelStart = POINT{x0 + 8, 0};
+    t.edit.blockSelEnd = POINT{x0 + 24, 2 * t.edit.lineHeight};
+    t.edit.selStart = 1;
+    t.edit.selEnd = 8;
+    ASSERT_TRUE(t.edit.CutSelected());
+    EXPECT_EQ(Text(t.edit), u"ad\neh\nijkl\n") << "the text between the corners on other columns stays";
+    EXPECT_EQ(U16(t.host.ClipboardText(CCodeEditCtrl::privateClipboardFormat)), u"bc\r\nfg");
+    EXPECT_FALSE(t.edit.blockSelection);
+    EXPECT_EQ(t.edit.caretOffset, 1);
+    t.edit.HandleChar(L'Z');
+    t.edit.StepUndo(TRUE, TRUE);
+    t.edit.StepUndo(TRUE, TRUE);
+    EXPECT_EQ(Text(t.edit), u"abcd\nefgh\nijkl\n") << "one undo for the whole block";
+    t.edit.StepRedo(TRUE, TRUE);
+    EXPECT_EQ(Text(t.edit), u"ad\neh\nijkl\n");
+}
