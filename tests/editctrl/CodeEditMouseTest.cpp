@@ -364,3 +364,35 @@ TEST_F(MouseTest, ScrollingDownOverACollapsedBlockCountsItAsOneRow)
     t.edit.HandleScrollBar(SB_VERT, SB_LINEUP, 0);
     EXPECT_EQ(t.edit.topOffset, 0);
 }
+
+TEST_F(MouseTest, TheMouseFoldsAndSelectsBlocks)
+{
+    TestEdit t(L"x {\n1\n2\n}\ny\n");
+    t.edit.showOutlineBar = 1;
+    t.edit.SetFoldingEnabled(TRUE);
+    t.edit.AllowOutlineUpdates(TRUE);
+    t.edit.SetAutoOutlining(TRUE);
+    t.edit.ReparseOutlineRange(-1, -1);
+    t.edit.RecalcLayout();
+    ASSERT_EQ(t.edit.outlineRoot.children.size(), 1u);
+    CCodeOutlineNode* block = t.edit.outlineRoot.children[0];
+    // A click in the outline bar beside the block's first line folds it.
+    POINT bar = {t.edit.markerBarWidth + 3, 4};
+    t.edit.HandleLButtonDown(bar);
+    t.edit.HandleLButtonUp(bar);
+    EXPECT_TRUE(block->collapsed);
+    EXPECT_EQ(t.edit.hiddenLineCount, 3);
+    // A click on the collapsed label (placed by the painter) selects the block's text.
+    CEditDisplayList list;
+    t.edit.PaintControl(list, nullptr);
+    ASSERT_GT(block->labelRect.right, block->labelRect.left);
+    POINT label = {block->labelRect.left + 2 - t.edit.scrollColumn * t.edit.maxCharWidth, block->labelRect.top + 4};
+    t.edit.HandleLButtonDown(label);
+    t.edit.HandleLButtonUp(label);
+    EXPECT_EQ(std::min(t.edit.selStart, t.edit.selEnd), block->start);
+    EXPECT_EQ(std::max(t.edit.selStart, t.edit.selEnd), block->end + 1);
+    // A double click on it unfolds it.
+    t.edit.HandleLButtonDblClk(label);
+    EXPECT_FALSE(block->collapsed);
+    EXPECT_EQ(t.edit.hiddenLineCount, 0);
+}
