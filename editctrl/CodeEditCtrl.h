@@ -621,7 +621,8 @@ private:
     void ChangeReplace(int offset, WCHAR ch);
     void AfterTextChange(int offset);
     void MoveBlockCorner(POINT point, int offset);
-    void AfterScroll(int oldTopLine);
+    // The view moved: the whole area repaints and the caret follows.
+    void AfterScroll();
     // The press that may start a drag, and the ordered selection it found.
     POINT m_pressPoint = {-1, -1};
     int m_pressLow = -1;

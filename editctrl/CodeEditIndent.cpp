@@ -109,7 +109,6 @@ BOOL CCodeEditCtrl::ApplyIndent(int from, int to, BOOL indent, BOOL rectangular,
 
     // The new text of the touched lines, built in one pass.
     CString rebuilt;
-    int topShift = 0;
     int lastShift = 0;
     bool changed = false;
     for (int line = firstLine, k = 0; line <= lastLine; ++line, ++k) {
@@ -145,8 +144,6 @@ BOOL CCodeEditCtrl::ApplyIndent(int from, int to, BOOL indent, BOOL rectangular,
         }
         changed = changed || !change.IsEmpty();
         int delta = indent ? change.GetLength() : -removeCount;
-        if (lineStart < topOffset)
-            topShift += delta;
         lastShift += delta;
         CString head = text.Mid(lineStart, (indent ? p : p - removeCount) - lineStart);
         CString tail = text.Mid(p, lineEnd - p);
@@ -173,7 +170,6 @@ BOOL CCodeEditCtrl::ApplyIndent(int from, int to, BOOL indent, BOOL rectangular,
         removed.SecureEmpty();
     }
     rebuilt.SecureEmpty();
-    (void)topShift;
 
     int last = rangeEnd + lastShift;
     if (adjustSelection) {

@@ -289,10 +289,9 @@ void CCodeEditCtrl::FinishSelectionDrag(DWORD effect, POINT releasePoint)
     dropOffset = -1;
 }
 
-void CCodeEditCtrl::AfterScroll(int oldTopLine)
+void CCodeEditCtrl::AfterScroll()
 {
     OnViewScrolled();
-    (void)oldTopLine;
     m_host->InvalidateRect(nullptr, false);
     if (blockSelection) {
         m_host->SetSystemCaretPos(savedScrollPoint.x - scrollColumn * maxCharWidth,
@@ -313,10 +312,9 @@ BOOL CCodeEditCtrl::HandleScrollBar(int bar, int code, int position)
 {
     if (bar == SB_VERT && blockSelection)
         savedScrollPoint = POINT{caretPos.x + scrollColumn * maxCharWidth, caretPos.y + topLine * lineHeight};
-    int oldTop = topLine;
     if (!ScrollByCode(bar, code, position, FALSE))
         return FALSE;
-    AfterScroll(oldTop);
+    AfterScroll();
     return TRUE;
 }
 

@@ -69,8 +69,9 @@ TEST(CodeEditColoringTest, KeywordsFollowTheirCaseRule)
     for (const Case& c : cases) {
         COLORREF color = 0, back = 0;
         EXPECT_EQ(!!e.LookupWordColor(c.word, color, back, 0), c.found) << U16(c.word).size();
-        if (c.found)
+        if (c.found) {
             EXPECT_EQ(color, c.color);
+        }
     }
     COLORREF color = 0, back = 0;
     e.LookupWordColor(L"select", color, back, 0);
