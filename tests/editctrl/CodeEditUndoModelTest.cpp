@@ -168,6 +168,14 @@ struct EditModel {
         text.erase((size_t)caret, 1);
         Changed();
     }
+    // A selection [a, b) replaced by `with` (empty: deleted); typing over a
+    // selection inserts in either mode.
+    void Replace(int a, int b, const std::u16string& with)
+    {
+        text.replace((size_t)a, (size_t)(b - a), with);
+        caret = a + (int)with.size();
+        Changed();
+    }
     void Enter()
     {
         // Overwrite mode moves to the next line instead; the text holds no blanks, so no indent is copied.
@@ -205,7 +213,7 @@ TEST_F(UndoModelTest, RandomEditsUndosAndRedosFollowTheModel)
         model.text = u"abcd\nefgh\nij";
         model.states.push_back(model.text);
         for (int step = 0; step < 200; ++step) {
-            int op = (int)(random() % 9);
+            int op = (int)(random() % 12);
             std::string what;
             switch (op) {
             case 0: {
@@ -239,6 +247,33 @@ TEST_F(UndoModelTest, RandomEditsUndosAndRedosFollowTheModel)
                 EXPECT_EQ(t.edit.StepRedo(TRUE, TRUE) != 0, model.Redo()) << "redo availability";
                 what = "redo";
                 break;
+            case 9:
+            case 10: {
+                // A selection, then a character typed over it or Delete.
+                int size = (int)model.text.size();
+                int a = (int)(random() % (size + 1)), b = (int)(random() % (size + 1));
+                if (a == b)
+                    break;
+                t.edit.SetSelectionRange(a, b, FALSE);
+                int low = std::min(a, b), high = std::max(a, b);
+                if (op == 9) {
+                    t.edit.HandleChar(L'q');
+                    model.Replace(low, high, u"q");
+                    what = "type over " + std::to_string(low) + ".." + std::to_string(high);
+                } else {
+                    Key(t, VK_DELETE);
+                    model.Replace(low, high, u"");
+                    what = "delete " + std::to_string(low) + ".." + std::to_string(high);
+                }
+                break;
+            }
+            case 11: {
+                t.edit.SetCurrentOperation(EDIT_OP_PASTE);
+                t.edit.InsertText(CString(L"P\nQ"), -1, TRUE, FALSE, TRUE, FALSE);
+                model.Replace(model.caret, model.caret, u"P\nQ");
+                what = "paste";
+                break;
+            }
             }
             model.caret = t.edit.caretOffset;  // caret placement is not what this model checks
             ASSERT_EQ(Text(t.edit), model.text) << "round " << round << " step " << step << " after " << what;
