@@ -621,6 +621,10 @@ private:
     void ChangeReplace(int offset, WCHAR ch);
     void AfterTextChange(int offset);
     void MoveBlockCorner(POINT point, int offset);
+    // The system caret again, in the shape of the current mode (not shown).
+    void RecreateSystemCaret();
+    // A deleted selection leaves no selection and the caret at `caret`.
+    void AfterSelectionDeleted(int caret, BOOL redraw);
     // The view moved: the whole area repaints and the caret follows.
     void AfterScroll();
     // The press that may start a drag, and the ordered selection it found.

@@ -424,14 +424,19 @@ BOOL CCodeEditCtrl::DeleteSelectionRange(BOOL redraw, BOOL copyFirst, BOOL group
     ReparseOutline(from, 0, FALSE);
     SendChangeNotice(from, removed, FALSE);
     removed.SecureEmpty();
+    AfterSelectionDeleted(from, redraw);
+    return TRUE;
+}
+
+void CCodeEditCtrl::AfterSelectionDeleted(int caret, BOOL redraw)
+{
     selStart = selEnd = -1;
     blockSelection = 0;
     blockSelStart = blockSelEnd = POINT{-1, -1};
     RecalcLayout();
     if (UpdateLineNumberWidth())
         RecalcScrolling();
-    MoveCaretToOffset(from, TRUE, redraw);
+    MoveCaretToOffset(caret, TRUE, redraw);
     if (redraw)
         RedrawAll();
-    return TRUE;
 }

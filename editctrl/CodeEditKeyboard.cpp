@@ -10,10 +10,7 @@ BOOL CCodeEditCtrl::ToggleOverwriteMode()
         return FALSE;
     }
     overwriteMode = !overwriteMode;
-    int width = 0, height = 0;
-    GetCaretSize(width, height);
-    m_host->DestroySystemCaret();
-    m_host->CreateSystemCaret(width, height);
+    RecreateSystemCaret();
     m_host->SetSystemCaretPos(caretPos.x, caretPos.y);
     m_host->ShowSystemCaret(true);
     return TRUE;

@@ -333,10 +333,7 @@ void CCodeEditCtrl::HandleSetFocus()
 {
     if (readOnly)
         return;
-    int width = 0, height = 0;
-    GetCaretSize(width, height);
-    m_host->DestroySystemCaret();
-    m_host->CreateSystemCaret(width, height);
+    RecreateSystemCaret();
     if (blockSelection) {
         // A column block keeps its caret where the focus left it.
         m_host->SetSystemCaretPos(savedScrollPoint.x - scrollColumn * maxCharWidth,
@@ -390,9 +387,14 @@ void CCodeEditCtrl::DragLeave()
 {
     if (readOnly)
         return;
+    RecreateSystemCaret();
+    m_host->SetSystemCaretPos(caretPos.x, caretPos.y);
+}
+
+void CCodeEditCtrl::RecreateSystemCaret()
+{
     int width = 0, height = 0;
     GetCaretSize(width, height);
     m_host->DestroySystemCaret();
     m_host->CreateSystemCaret(width, height);
-    m_host->SetSystemCaretPos(caretPos.x, caretPos.y);
 }

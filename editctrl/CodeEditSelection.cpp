@@ -152,15 +152,6 @@ BOOL CCodeEditCtrl::DeleteBlockSelection(BOOL redraw, BOOL copyFirst, BOOL group
     }
     if (recorded && m_applied > 0 && m_applied == (int)undoList.size())
         undoList.back()->groupWithNext = groupWithNext ? 1 : 0;
-    int caret = rows.empty() ? std::min(selStart, selEnd) : rows.front().first;
-    selStart = selEnd = -1;
-    blockSelection = 0;
-    blockSelStart = blockSelEnd = POINT{-1, -1};
-    RecalcLayout();
-    if (UpdateLineNumberWidth())
-        RecalcScrolling();
-    MoveCaretToOffset(caret, TRUE, redraw);
-    if (redraw)
-        RedrawAll();
+    AfterSelectionDeleted(rows.empty() ? std::min(selStart, selEnd) : rows.front().first, redraw);
     return TRUE;
 }

@@ -144,13 +144,7 @@ TEST_F(ClipboardTest, CutAndPasteRoundTripWithOneUndoEach)
 TEST_F(ClipboardTest, AColumnBlockCopiesBothFormatsAndPastesByColumns)
 {
     TestEdit t(L"abcd\nefgh\nijkl\n");
-    // Columns 1-2 of the first two rows, in document pixels (8x17 cells, text from x 5).
-    t.edit.blockSelection = 1;
-    int x0 = t.edit.textRect.left + 1;
-    t.edit.blockSelStart = POINT{x0 + 8, 0};
-    t.edit.blockSelEnd = POINT{x0 + 24, 2 * t.edit.lineHeight};
-    t.edit.selStart = 1;
-    t.edit.selEnd = 8;
+    SelectColumnBlock(t.edit, 1, 3, 2);  // columns 1 and 2 of the first two rows
     EXPECT_EQ(U16(t.edit.GetSelectedText()), u"bc\nfg");
     ASSERT_TRUE(t.edit.CopySelected());
     EXPECT_EQ(U16(t.host.ClipboardText(CCodeEditCtrl::privateClipboardFormat)), u"bc\r\nfg");
@@ -239,12 +233,7 @@ TEST_F(ClipboardTest, RichTextIsCopiedUpToItsLimit)
 TEST_F(ClipboardTest, CuttingAColumnBlockTakesOnlyItsColumns)
 {
     TestEdit t(L"abcd\nefgh\nijkl\n");
-    const int x0 = t.edit.textRect.left + 1;
-    t.edit.blockSelection = 1;
-    t.edit.blockSelStart = POINT{x0 + 8, 0};
-    t.edit.blockSelEnd = POINT{x0 + 24, 2 * t.edit.lineHeight};
-    t.edit.selStart = 1;
-    t.edit.selEnd = 8;
+    SelectColumnBlock(t.edit, 1, 3, 2);
     ASSERT_TRUE(t.edit.CutSelected());
     EXPECT_EQ(Text(t.edit), u"ad\neh\nijkl\n") << "the text between the corners on other columns stays";
     EXPECT_EQ(U16(t.host.ClipboardText(CCodeEditCtrl::privateClipboardFormat)), u"bc\r\nfg");

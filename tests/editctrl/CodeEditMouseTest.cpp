@@ -325,13 +325,7 @@ TEST_F(MouseTest, FocusLeavesAndFindsTheCaretWhereItWas)
 TEST_F(MouseTest, ABlockDropIsTestedAgainstTheBlocksRectangle)
 {
     TestEdit t(L"abcdef\nghijkl\nmnopqr\n");
-    // The column block of columns 1-2 on the first two rows.
-    const int x0 = t.edit.textRect.left + 1;
-    t.edit.blockSelection = 1;
-    t.edit.blockSelStart = POINT{x0 + 8, 0};
-    t.edit.blockSelEnd = POINT{x0 + 24, 2 * t.edit.lineHeight};
-    t.edit.selStart = 1;
-    t.edit.selEnd = 10;
+    SelectColumnBlock(t.edit, 1, 3, 2);  // columns 1 and 2 of the first two rows
     t.edit.dragSource = 1;
     // Offset 5 ("f") lies between the block's ends but outside its rectangle.
     EXPECT_TRUE(t.edit.OnDrop(CString(L"X\nY"), true, false, PointOf(t.edit, 5)));

@@ -95,6 +95,17 @@ void AttachTestSeams(CCodeEditCtrl& edit, RecordingHost& host, FixedMeasurer& me
     edit.SetText(initial, StringLength(initial));
 }
 
+void SelectColumnBlock(CCodeEditCtrl& e, int first, int last, int rows, int charWidth)
+{
+    // Document pixels: a row's first cell starts one pixel right of the text area's edge.
+    const int x0 = e.textRect.left + 1;
+    e.blockSelection = 1;
+    e.blockSelStart = POINT{x0 + first * charWidth, 0};
+    e.blockSelEnd = POINT{x0 + last * charWidth, rows * e.lineHeight};
+    e.selStart = first;
+    e.selEnd = e.GetTextBuffer().LineStart(rows - 1) + last;
+}
+
 CString XLines(int count)
 {
     CString s;

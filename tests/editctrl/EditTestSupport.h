@@ -102,6 +102,11 @@ struct TestEditOf {
 };
 using TestEdit = TestEditOf<RecordingEdit>;
 
+// Selects columns [first, last) of rows [0, rows) as a column block, for a
+// font `charWidth` pixels wide; selStart and selEnd become the block's first
+// and last offsets as a caller would set them.
+void SelectColumnBlock(CCodeEditCtrl& e, int first, int last, int rows, int charWidth = 8);
+
 // `count` lines "x" without a line feed after the last.
 CString XLines(int count);
 

@@ -155,18 +155,6 @@ TEST_F(CodeEditWndTest, PaintedPixelsShowColoursSelectionAndLineNumbers)
     EXPECT_GT(shot.Count(bar, 0xA08200), 3) << "line numbers in their colour";
 }
 
-namespace {
-COleDataSource* TextSource(CLIPFORMAT format, const void* bytes, size_t size)
-{
-    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, size);
-    memcpy(::GlobalLock(block), bytes, size);
-    ::GlobalUnlock(block);
-    COleDataSource* source = new COleDataSource;
-    source->CacheGlobalData(format, block);
-    return source;
-}
-}  // namespace
-
 TEST_F(CodeEditWndTest, DroppedTextGoesUnderThePointerAndOtherDataIsRefused)
 {
     ::OleInitialize(nullptr);

@@ -5,8 +5,20 @@
 #include "tests/QvTest.h"
 
 #include "editctrl/window/CodeEditWnd.h"
+#include "framework/windows/COleDataSource.h"
 
 #include <vector>
+
+// A data source offering `size` bytes under one format, as a drag would.
+inline COleDataSource* TextSource(CLIPFORMAT format, const void* bytes, size_t size)
+{
+    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, size);
+    memcpy(::GlobalLock(block), bytes, size);
+    ::GlobalUnlock(block);
+    COleDataSource* source = new COleDataSource;
+    source->CacheGlobalData(format, block);
+    return source;
+}
 
 // A top-level window that counts the control's change messages.
 class ParentWnd : public CWnd {
@@ -65,6 +77,15 @@ struct EditWindow {
         POINT p = {};
         control.PointFromOffset(offset, p);
         return MAKELPARAM(p.x + 2, p.y + 4);
+    }
+    // The screen point `dx` pixels right of an offset's left edge, as a drop target gets it.
+    POINTL ScreenAt(int offset, int dx)
+    {
+        POINT p = {};
+        control.PointFromOffset(offset, p);
+        POINT screen = {p.x + dx, p.y + 2};
+        ::ClientToScreen(window.m_hWnd, &screen);
+        return POINTL{screen.x, screen.y};
     }
     CCodeEditCtrl control;
     ParentWnd parent;
