@@ -156,8 +156,10 @@ CPreviewWnd::DecodeOutcome CPreviewWnd::DecodeEncrypted(const CSize& client, CWi
     CWipedPicture loaded;
     if (m_bFitToWindow)
         loaded.SetDecodeSizeHint(client.cx, client.cy);
+    // The plain name lets a picture known only by its extension (a Targa
+    // without footer, a wireless bitmap) be found as the plain file is.
     int32_t result = loaded.LoadFromMemory(cipher.GetMemoryData(), cipher.GetMemorySize(),
-                                           CPicImageEx::FileTypeUnknown, 0, nullptr);
+                                           CPicImageEx::FileTypeUnknown, 0, plainName);
     cipher.ReleaseMemory();
     KeepAs24Bit(result, loaded, picture);
     return picture.IsValid() ? DecodeOutcome::Picture : DecodeOutcome::NoPicture;

@@ -11,6 +11,10 @@ namespace {
 constexpr uint32_t kFileHeaderSize = 14;
 constexpr uint32_t kInfoHeaderSize = 40;
 constexpr uint32_t kCoreHeaderSize = 12;
+// The version 4 and 5 headers: the 40-byte header, then the bit-field masks
+// and colour-space fields, which only the masks are taken from.
+constexpr uint32_t kV4HeaderSize = 108;
+constexpr uint32_t kV5HeaderSize = 124;
 enum BmpCompression : uint32_t { BMP_RGB = 0, BMP_RLE8 = 1, BMP_RLE4 = 2, BMP_BITFIELDS = 3 };
 
 struct BmpFileHeader {
@@ -29,6 +33,9 @@ struct BmpInfo {
     int32_t yPerMetre = 0;
     uint32_t coloursUsed = 0;
     bool core = false;
+    CPicBitFieldMasks headerMasks = {0, 0, 0};  // of a version 4 or 5 header
+
+    bool MasksInHeader() const { return headerSize > kInfoHeaderSize; }
 
     uint64_t Rows() const { return core ? (uint64_t)(uint16_t)height : (uint64_t)std::abs((int64_t)height); }
     // File rows go bottom-up unless the height is negative.
@@ -57,12 +64,14 @@ bool ReadFileHeader(CPicReaderContext& context, CPicIO& source, BmpFileHeader& h
     return true;
 }
 
-// The info header: 40 bytes, or the 12-byte OS/2 core header.
+// The info header: 40 bytes (or a version 4 or 5 header that begins with
+// them), or the 12-byte OS/2 core header. The whole header is consumed.
 bool ReadInfoHeader(CPicReaderContext& context, CPicIO& source, BmpInfo& info) {
-    uint8_t bytes[kInfoHeaderSize];
+    uint8_t bytes[kV5HeaderSize];
     if (!source.ReadExact(bytes, 4)) return context.Fail(PIC_ERR_FILE_READ);
     info.headerSize = Get32(bytes);
-    if (info.headerSize != kInfoHeaderSize && info.headerSize != kCoreHeaderSize)
+    if (info.headerSize != kInfoHeaderSize && info.headerSize != kCoreHeaderSize &&
+        info.headerSize != kV4HeaderSize && info.headerSize != kV5HeaderSize)
         return context.Fail(PIC_ERR_BAD_BMP);
     if (!source.ReadExact(bytes + 4, info.headerSize - 4)) return context.Fail(PIC_ERR_FILE_READ);
     info.core = info.headerSize == kCoreHeaderSize;
@@ -80,6 +89,7 @@ bool ReadInfoHeader(CPicReaderContext& context, CPicIO& source, BmpInfo& info) {
     info.xPerMetre = (int32_t)Get32(bytes + 24);
     info.yPerMetre = (int32_t)Get32(bytes + 28);
     info.coloursUsed = Get32(bytes + 32);
+    if (info.MasksInHeader()) info.headerMasks = {Get32(bytes + 40), Get32(bytes + 44), Get32(bytes + 48)};
     return true;
 }
 
@@ -287,7 +297,7 @@ void* DecodeRle(CPicReaderContext& context, CPicIO& source, int32_t* width, int3
     RGBQUAD table[256] = {};
     if (!TableColours(context, info, colours) || !ReadTable(context, source, info, colours, table, true)) return nullptr;
     if (palette != nullptr) memcpy(palette, table, sizeof table);
-    uint64_t read = kFileHeaderSize + kInfoHeaderSize + 4ull * colours;
+    uint64_t read = kFileHeaderSize + info.headerSize + 4ull * colours;
     if (!SeekToPixels(context, source, header, read)) return nullptr;
     uint64_t stride = OutputStride((uint32_t)info.width, outBits, flags);
     if (!PicCheckDeclaredImage(context, (uint32_t)info.width, info.Rows(), stride * info.Rows(), PIC_ERR_BAD_BMP) ||
@@ -333,7 +343,7 @@ void* ReadIndexed(CPicReaderContext& context, CPicIO& source, int32_t* width, in
         return DecodeRle(context, source, width, height, 8, palette, flags);
     }
     if (info.compression != BMP_RGB) return context.Fail(PIC_ERR_BAD_BMP), nullptr;
-    if (!SeekToPixels(context, source, header, kFileHeaderSize + kInfoHeaderSize + 4ull * colours)) return nullptr;
+    if (!SeekToPixels(context, source, header, kFileHeaderSize + info.headerSize + 4ull * colours)) return nullptr;
     uint64_t stride = OutputStride((uint32_t)info.width, outBits, flags);
     if (!CheckRawImage(context, source, info, stride)) return nullptr;
     CPicReaderOutput output;
@@ -384,11 +394,15 @@ void* ReadRgb(CPicReaderContext& context, CPicIO& source, int32_t* width, int32_
     if (info.core) {
         if (info.bitCount != 24 && !IsIndexedBitCount(info.bitCount)) return context.Fail(PIC_ERR_BAD_BMP), nullptr;
     } else if (info.compression == BMP_BITFIELDS) {
-        uint8_t bytes[12];
-        if (!source.ReadExact(bytes, 12)) return context.Fail(PIC_ERR_FILE_READ), nullptr;
-        masks = {Get32(bytes), Get32(bytes + 4), Get32(bytes + 8)};
+        if (info.MasksInHeader()) {
+            masks = info.headerMasks;
+        } else {
+            uint8_t bytes[12];
+            if (!source.ReadExact(bytes, 12)) return context.Fail(PIC_ERR_FILE_READ), nullptr;
+            masks = {Get32(bytes), Get32(bytes + 4), Get32(bytes + 8)};
+            read += 12;
+        }
         useMasks = info.bitCount == 16;
-        read += 12;
     } else if (info.compression == BMP_RLE8 || info.compression == BMP_RLE4) {
         if (info.bitCount != (info.compression == BMP_RLE8 ? 8 : 4)) return context.Fail(PIC_ERR_BAD_BMP), nullptr;
         return DecodeRle(context, source, width, height, outBits, nullptr, flags);
@@ -493,10 +507,21 @@ void* ReadDib(CPicReaderContext& context, CPicIO& source, int32_t* width, int32_
     CPicReaderOutput output;
     if (!output.Allocate(context, blockSize)) return nullptr;
     uint8_t* block = output.Data();
-    if (!source.Seek((int64_t)headerStart, 0) || !source.ReadExact(block, kInfoHeaderSize) ||
-        !source.ReadExact(block + kInfoHeaderSize, (uint32_t)table))
+    if (!source.Seek((int64_t)headerStart, 0) || !source.ReadExact(block, kInfoHeaderSize))
         return context.Fail(PIC_ERR_FILE_READ), nullptr;
-    uint64_t read = kFileHeaderSize + kInfoHeaderSize + table;
+    // A longer header becomes a 40-byte one with its masks behind it.
+    bool masksFromHeader = info.MasksInHeader() && info.compression == BMP_BITFIELDS && table == 12;
+    if (info.MasksInHeader()) {
+        reinterpret_cast<BITMAPINFOHEADER*>(block)->biSize = kInfoHeaderSize;
+        if (!source.Seek((int64_t)(headerStart + info.headerSize), 0)) return context.Fail(PIC_ERR_FILE_READ), nullptr;
+    }
+    if (masksFromHeader) {
+        uint32_t masks[3] = {info.headerMasks.red, info.headerMasks.green, info.headerMasks.blue};
+        memcpy(block + kInfoHeaderSize, masks, sizeof masks);
+    } else if (!source.ReadExact(block + kInfoHeaderSize, (uint32_t)table)) {
+        return context.Fail(PIC_ERR_FILE_READ), nullptr;
+    }
+    uint64_t read = kFileHeaderSize + info.headerSize + (masksFromHeader ? 0 : table);
     if (header.offBits != read && header.offBits != kFileHeaderSize + kInfoHeaderSize &&
         header.offBits != kFileHeaderSize) {
         if (!source.Seek(header.offBits, 0)) return context.Fail(PIC_ERR_BAD_BMP), nullptr;

@@ -6,18 +6,26 @@
 #include "imaging/readers/PicFileType.h"
 #include "imaging/readers/PicGifReader.h"
 #include "imaging/readers/PicJpegReader.h"
+#include "imaging/readers/PicPcxReader.h"
 #include "imaging/readers/PicPngReader.h"
 #include "imaging/readers/PicTlaReader.h"
+#include "imaging/readers/PicPnmReader.h"
+#include "imaging/readers/PicTgaReader.h"
+#include "imaging/readers/PicWbmpReader.h"
 
 namespace {
+
+void TakeResolution(CPicProbe* out, const PicResolutionInfo& resolution) {
+    out->xResolution = resolution.x;
+    out->yResolution = resolution.y;
+    out->resolutionUnit = resolution.unit;
+}
 
 BOOL WINAPI ProbeJpeg(CPicIO* source, CPicProbe* out) {
     PicResolutionInfo resolution = {0, 0, 0};
     BOOL ok = pic_GetJPGDims(source, &out->width, &out->height, &out->bitsPerPixel, nullptr, nullptr, &resolution,
                              nullptr);
-    out->xResolution = resolution.x;
-    out->yResolution = resolution.y;
-    out->resolutionUnit = resolution.unit;
+    TakeResolution(out, resolution);
     return ok;
 }
 
@@ -28,9 +36,7 @@ void* WINAPI ReadJpeg(CPicIO* source, int32_t* width, int32_t* height, int32_t d
 BOOL WINAPI ProbeBmp(CPicIO* source, CPicProbe* out) {
     PicResolutionInfo resolution = {0, 0, 0};
     BOOL ok = pic_GetBMPDims(source, &out->width, &out->height, &out->bitsPerPixel, &resolution, 0);
-    out->xResolution = resolution.x;
-    out->yResolution = resolution.y;
-    out->resolutionUnit = resolution.unit;
+    TakeResolution(out, resolution);
     return ok;
 }
 
@@ -41,9 +47,7 @@ BOOL WINAPI ProbePng(CPicIO* source, CPicProbe* out) {
     PicResolutionInfo resolution = {0, 0, 0};
     BOOL ok = pic_GetPNGDims(source, &out->width, &out->height, &out->bitDepth, &out->colourType, &interlace, &index,
                              &red, &green, &blue, &grey, &resolution, nullptr);
-    out->xResolution = resolution.x;
-    out->yResolution = resolution.y;
-    out->resolutionUnit = resolution.unit;
+    TakeResolution(out, resolution);
     return ok;
 }
 
@@ -71,24 +75,70 @@ void* WINAPI ReadTla(CPicIO* source, int32_t* width, int32_t* height, int32_t de
     return pic_ReadTLA(source, width, height, "", depth / 8, nullptr, flags & PIC_READ_DIB);
 }
 
+BOOL WINAPI ProbePcx(CPicIO* source, CPicProbe* out) {
+    PicResolutionInfo resolution = {0, 0, 0};
+    BOOL ok = pic_GetPCXDims(source, &out->width, &out->height, &out->bitsPerPixel, &resolution, 0);
+    TakeResolution(out, resolution);
+    return ok;
+}
+
+BOOL WINAPI PcxPalette(CPicIO* source, int32_t* count, RGBQUAD* palette) { return pic_GetPCXPalette(source, count, palette, 0); }
+
+BOOL WINAPI ProbeTga(CPicIO* source, CPicProbe* out) {
+    return pic_GetTGADims(source, &out->width, &out->height, &out->bitsPerPixel, 0);
+}
+
+BOOL WINAPI TgaPalette(CPicIO* source, int32_t* count, RGBQUAD* palette) { return pic_GetTGAPalette(source, count, palette, 0); }
+
+BOOL WINAPI ProbeWbmp(CPicIO* source, CPicProbe* out) {
+    out->bitsPerPixel = 1;
+    return pic_GetWBMPDims(source, &out->width, &out->height, 0);
+}
+
+// WBMP pixels are one byte each (0 black, 1 white) at any depth but 1.
+void* WINAPI ReadWbmp(CPicIO* source, int32_t* width, int32_t* height, int32_t depth, RGBQUAD* palette,
+                      uint32_t flags) {
+    return pic_ReadWBMP(source, width, height, palette, depth, flags);
+}
+
+// The header's depth: 1 for bitmaps, 8 for greymaps, 24 for pixmaps.
+BOOL WINAPI ProbePnm(CPicIO* source, CPicProbe* out) {
+    int32_t maxval = 0, format = 0;
+    BOOL ok = pic_GetPNMDims(source, &out->width, &out->height, &maxval, &format, 0);
+    out->colourType = format;
+    out->bitsPerPixel = format == 0x5031 || format == 0x5034 ? 1 : format == 0x5032 || format == 0x5035 ? 8 : 24;
+    return ok;
+}
+
+// Bitmaps come with black and white as entries 0 and 1, greymaps with the grey ramp.
+void* WINAPI ReadPnm(CPicIO* source, int32_t* width, int32_t* height, int32_t depth, RGBQUAD* palette,
+                     uint32_t flags) {
+    void* pixels = pic_ReadPNM(source, width, height, depth, flags);
+    if (palette != nullptr && (flags & PIC_READ_DIB) == 0) {
+        for (int i = 0; i < 256; ++i) palette[i] = {(BYTE)i, (BYTE)i, (BYTE)i, 0};
+        if (depth == 1) palette[1] = {255, 255, 255, 0};
+    }
+    return pixels;
+}
+
 const CPicFormatEntry kFormats[PIC_READER_COUNT] = {
     {PIC_READER_JPEG, PIC_FT_JPEG, "JPG", ProbeJpeg, ReadJpeg, nullptr},
     {PIC_READER_BMP, PIC_FT_BMP, "BMP", ProbeBmp, pic_ReadBMP, BmpPalette},
     {PIC_READER_GIF, PIC_FT_GIF, "GIF", ProbeGif, ReadGif, nullptr},
-    {PIC_READER_PCX, PIC_FT_PCX, "PCX", nullptr, nullptr, nullptr},
+    {PIC_READER_PCX, PIC_FT_PCX, "PCX", ProbePcx, pic_ReadPCX, PcxPalette},
     {PIC_READER_PNG, PIC_FT_PNG, "PNG", ProbePng, pic_ReadPNG, PngPalette},
     {PIC_READER_TIFF, PIC_FT_TIFF, "TIFF", nullptr, nullptr, nullptr},
-    {PIC_READER_TGA, PIC_FT_TGA, "TGA", nullptr, nullptr, nullptr},
+    {PIC_READER_TGA, PIC_FT_TGA, "TGA", ProbeTga, pic_ReadTGA, TgaPalette},
     {PIC_READER_WMF, PIC_FT_WMF, "WMF", nullptr, nullptr, nullptr},
     {PIC_READER_EMF, PIC_FT_EMF, "EMF", nullptr, nullptr, nullptr},
     {PIC_READER_PSD, PIC_FT_PSD, "PSD", nullptr, nullptr, nullptr},
-    {PIC_READER_WBMP, PIC_FT_WBMP, "WBMP", nullptr, nullptr, nullptr},
+    {PIC_READER_WBMP, PIC_FT_WBMP, "WBMP", ProbeWbmp, ReadWbmp, nullptr},
     {PIC_READER_TLA, PIC_FT_TLAU, "TLAU", ProbeTla, ReadTla, nullptr},
     {PIC_READER_TLA_PASSWORD, PIC_FT_TLA, "TLA", nullptr, nullptr, nullptr},
     {PIC_READER_PCD, PIC_FT_PCD, "PCD", nullptr, nullptr, nullptr},
-    {PIC_READER_PBM, PIC_FT_PBM, "PBM", nullptr, nullptr, nullptr},
-    {PIC_READER_PGM, PIC_FT_PGM, "PGM", nullptr, nullptr, nullptr},
-    {PIC_READER_PPM, PIC_FT_PPM, "PPM", nullptr, nullptr, nullptr},
+    {PIC_READER_PBM, PIC_FT_PBM, "PBM", ProbePnm, ReadPnm, nullptr},
+    {PIC_READER_PGM, PIC_FT_PGM, "PGM", ProbePnm, ReadPnm, nullptr},
+    {PIC_READER_PPM, PIC_FT_PPM, "PPM", ProbePnm, ReadPnm, nullptr},
     {PIC_READER_UNKNOWN, -1, "unknown", nullptr, nullptr, nullptr},
 };
 

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "framework/base/WipedMemory.h"
+#include "imaging/core/PicConvert.h"
 #include "imaging/core/PicEntryPoints.h"
 #include "imaging/core/PicImgUtil.h"
 #include "imaging/core/PicOperation.h"
@@ -60,6 +62,8 @@ private:
     void ThresholdToOneBit();
     // Replaces the buffer with palette lookups into a new 24-bit block.
     void IndexedToRgb(const RGBQUAD* palette, uint32_t count);
+    // Replaces the 1-bit buffer with its two palette colours in a new 24-bit block.
+    void OneBitToRgb(const RGBQUAD* palette);
     uint8_t* NewBlock(uint64_t bytes);
 
     CPicThreadState& m_state;
@@ -129,14 +133,36 @@ void CPicGenericReadBase::IndexedToRgb(const RGBQUAD* palette, uint32_t count) {
     result = kept != PIC_ERR_OK ? kept : converted;
 }
 
+void CPicGenericReadBase::OneBitToRgb(const RGBQUAD* palette) {
+    // One index a pixel, then the palette as for the indexed formats.
+    uint64_t rowBytes = ((uint64_t)m_width + 7) / 8;
+    uint8_t* indices = NewBlock((uint64_t)m_width * m_height);
+    if (indices == nullptr) {
+        result = PIC_ERR_OUT_OF_MEMORY;
+        FreeBuffer();
+        return;
+    }
+    for (int32_t y = 0; y < m_height; ++y)
+        ExpandIndexRowTo8Bit(m_buffer + y * rowBytes, indices + (uint64_t)y * m_width, (uint32_t)m_width, 1);
+    WipeBytes(m_buffer, (size_t)(rowBytes * m_height));
+    GlobalFree(m_buffer);
+    m_buffer = indices;
+    IndexedToRgb(palette, 2);
+}
+
 void CPicGenericReadBase::Read24() {
     switch (m_readerId) {
     case PIC_READER_JPEG:
         FormatRead(24, nullptr, m_orient ? (uint32_t)PIC_READ_ORIENTATION : 0u);
         break;
     case PIC_READER_GIF:
+    case PIC_READER_WBMP:
+    case PIC_READER_PGM:
         memset(m_palette, 0, sizeof m_palette);
         if (FormatRead(8, m_palette, 0)) IndexedToRgb(m_palette, 256);
+        break;
+    case PIC_READER_PBM:
+        if (FormatRead(1, m_palette, 0)) OneBitToRgb(m_palette);
         break;
     default:
         FormatRead(24, nullptr, 0);
@@ -209,7 +235,8 @@ void CPicGenericReadBase::Read1() {
     bool oneBit = m_probe.bitsPerPixel == 1;
     bool direct = ((m_readerId == PIC_READER_BMP || m_readerId == PIC_READER_PCX || m_readerId == PIC_READER_TIFF) &&
                    oneBit) ||
-                  (m_readerId == PIC_READER_PNG && m_probe.bitDepth == 1 && m_probe.colourType == 3);
+                  (m_readerId == PIC_READER_PNG && m_probe.bitDepth == 1 && m_probe.colourType == 3) ||
+                  (m_readerId == PIC_READER_PBM && oneBit);
     if (direct) {
         FormatRead(1, m_palette, 0);
         return;

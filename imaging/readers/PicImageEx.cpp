@@ -304,6 +304,8 @@ int32_t CPicImageEx::GuessTypeOfSource(CPicIO* source, const WCHAR* name) {
         if (probe.bitDepth == 1) return FileTypePNG1;
         if (probe.bitDepth <= 8 && (probe.colourType == 3 || probe.colourType == 0)) return FileTypePNG8;
         return type;
+    case FileTypePCX24: return probe.bitsPerPixel <= 8 ? FileTypePCX8 : type;
+    case FileTypeTGA24: return probe.bitsPerPixel == 32 ? FileTypeTGA32 : probe.bitsPerPixel <= 8 ? FileTypeTGA8 : type;
     default: return type;
     }
 }

@@ -33,16 +33,16 @@ inline CString FixturePath(const char* name)
 
 inline std::string FixtureBytes(const char* name) { return qvtest::ReadFileBytes(FixturePath(name)); }
 
-// One line of expected.txt: what ImageMagick reads from a fixture.
+// One line of expected.txt (or another such list): what ImageMagick reads from a fixture.
 struct Reference {
     int width = 0, height = 0;
     COLORREF colour = 0;
 };
 
-inline std::map<std::string, Reference> References()
+inline std::map<std::string, Reference> References(const char* list = "expected.txt")
 {
     std::map<std::string, Reference> table;
-    std::string text = FixtureBytes("expected.txt");
+    std::string text = FixtureBytes(list);
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);

@@ -100,8 +100,8 @@ TEST(GenericReader, CodesOfUnknownUnsupportedDamagedAndIncompleteImages) {
         bool pixels;
     } cases[] = {
         {"no magic and an unknown extension", std::string(64, 'q'), L"a.xyz", Source::kFile, PIC_ERR_BAD_PARAM, false},
-        {"the same bytes named .tga go to the Targa reader, not built yet", std::string(64, 'q'), L"a.tga",
-         Source::kFile, PIC_ERR_UNSUPPORTED, false},
+        {"the same bytes named .tga go to the Targa reader", std::string(64, 'q'), L"a.tga", Source::kFile,
+         PIC_ERR_BAD_TGA, false},
         {"TIFF waits for its reader", "II*\0" + std::string(60, '\0'), L"a.tif", Source::kMemory,
          PIC_ERR_UNSUPPORTED, false},
         {"TLA with password is unknown", "TLA\x01" + std::string(60, '\0'), L"a.tla", Source::kMemory,

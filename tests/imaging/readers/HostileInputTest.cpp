@@ -15,7 +15,11 @@
 #include "imaging/readers/PicGifAnimation.h"
 #include "imaging/readers/PicGifReader.h"
 #include "imaging/readers/PicJpegReader.h"
+#include "imaging/readers/PicPcxReader.h"
 #include "imaging/readers/PicPngReader.h"
+#include "imaging/readers/PicPnmReader.h"
+#include "imaging/readers/PicTgaReader.h"
+#include "imaging/readers/PicWbmpReader.h"
 #include "imaging/readers/PicReaderFrame.h"
 #include "imaging/readers/PicSources.h"
 #include "imaging/readers/PicTlaReader.h"
@@ -45,6 +49,25 @@ std::vector<ReaderCall> AllReaderCalls() {
         {"BMP 24", [](CPicIO* s) { return pic_ReadBMP(s, &w, &h, 24, palette, 0); }},
         {"BMP 32", [](CPicIO* s) { return pic_ReadBMP(s, &w, &h, 32, palette, 8); }},
         {"BMP DIB", [](CPicIO* s) { return pic_ReadBMP(s, &w, &h, 24, palette, 2); }},
+        {"TGA dims", [](CPicIO* s) -> void* { pic_GetTGADims(s, &w, &h, &bits, 0); return nullptr; }},
+        {"TGA palette", [](CPicIO* s) -> void* { pic_GetTGAPalette(s, &bits, palette, 0); return nullptr; }},
+        {"TGA 8", [](CPicIO* s) { return pic_ReadTGA(s, &w, &h, 8, palette, 8); }},
+        {"TGA 32", [](CPicIO* s) { return pic_ReadTGA(s, &w, &h, 32, palette, 0); }},
+        {"TGA DIB", [](CPicIO* s) { return pic_ReadTGA(s, &w, &h, 24, palette, 2); }},
+        {"PCX palette", [](CPicIO* s) -> void* { pic_GetPCXPalette(s, &bits, palette, 0); return nullptr; }},
+        {"PCX 8", [](CPicIO* s) { return pic_ReadPCX(s, &w, &h, 8, palette, 8); }},
+        {"PCX 24", [](CPicIO* s) { return pic_ReadPCX(s, &w, &h, 24, palette, 0); }},
+        {"PCX DIB", [](CPicIO* s) { return pic_ReadPCX(s, &w, &h, 0, palette, 2); }},
+        {"PNM dims", [](CPicIO* s) -> void* {
+             int32_t m, f;
+             pic_GetPNMDims(s, &w, &h, &m, &f, 0);
+             return nullptr;
+         }},
+        {"PNM 8", [](CPicIO* s) { return pic_ReadPNM(s, &w, &h, 8, 0); }},
+        {"PNM 48", [](CPicIO* s) { return pic_ReadPNM(s, &w, &h, 48, 0x30); }},
+        {"PNM DIB", [](CPicIO* s) { return pic_ReadPNM(s, &w, &h, 0, 2); }},
+        {"WBMP 8", [](CPicIO* s) { return pic_ReadWBMP(s, &w, &h, palette, 8, 8); }},
+        {"WBMP DIB", [](CPicIO* s) { return pic_ReadWBMP(s, &w, &h, palette, 1, 2); }},
         {"GIF dims", [](CPicIO* s) -> void* {
              int32_t b, t, i;
              return (void*)(intptr_t)pic_GetGIFDims(s, &w, &h, &bits, &b, &t, palette, &i, 0), nullptr;
@@ -273,7 +296,8 @@ TEST(HostileInputs, PngHeadersThatLie) {
 TEST(HostileInputs, EveryCutOfRealFilesEndsWithACode) {
     for (const char* name : {"png_pal2i.png", "png_rgba16.png", "jpeg_grey.jpg", "jpeg_prog.jpg", "gif_master7x5.gif", "gifi_master13x3.gif", "gif_anim.gif", "bmp24_master7x5.bmp", "bmp8_master13x3.bmp", "rle8_master7x5.bmp", "rle4_9x4.bmp",
                              "os2pal_master7x5.bmp", "bmp565_7x5.bmp", "exif_thumb.jpg", "tla_pal_pw.tla",
-                             "tla_555.tla"}) {
+                             "tla_555.tla", "tga9_master7x5.tga", "pcx8_master7x5.pcx",
+                             "ppm65535_master7x5_plain.ppm", "wbmp_master7x5.wbmp", "bmpv5565_master7x5.bmp"}) {
         std::string whole = FixtureBytes(name);
         for (size_t cut = 0; cut < whole.size(); ++cut) RunAll(whole.substr(0, cut), name);
     }
@@ -311,7 +335,12 @@ TEST(HostileInputs, BoundedMutationRunOverEveryReader) {
                              "jpeg_rgb.jpg", "jpeg_prog.jpg",
                              "png_rgb8i.png", "png_pal8.png", "png_ga16.png", "png_grey2i.png",
                              "exif_orient6.jpg", "exif_canon_note.bin", "exif_olympus_note.bin", "tla_pal.tla",
-                             "tla_rgb_pw.tla", "tla_rgba.tla"})
+                             "tla_rgb_pw.tla", "tla_rgba.tla",
+                             "tga10_master7x5.tga", "tga9_master13x3.tga", "tgamap16first5_7x5.tga",
+                             "tga32rle_footer_7x5.tga", "pcx24_master7x5.pcx", "pcx8_master13x3.pcx",
+                             "pcx4p_master7x5.pcx", "pcx1_master13x3.pcx", "ppm1000_master7x5.ppm",
+                             "pgm15_master7x5_plain.pgm", "pbm_master13x3.pbm", "wbmp_master7x5.wbmp",
+                             "bmpv5pal_master7x5.bmp"})
         bases.push_back(FixtureBytes(name));
     std::mt19937 random(20261211);
     auto start = std::chrono::steady_clock::now();
