@@ -73,17 +73,32 @@ void CCodeEditCtrl::ClearSyntaxRules()
     m_openAtLineStart.clear();
 }
 
+const CODE_EDIT_SYNTAX_COLOR* CCodeEditCtrl::FindKeyword(const WCHAR* chars, int length) const
+{
+    if (length <= 0)
+        return nullptr;
+    auto it = keywords.find(EditWordView{chars, length});
+    if (it != keywords.end())
+        return &it->second;
+    // Folded on the stack: no keyword is longer than this, and the word
+    // never reaches the heap.
+    WCHAR folded[128];
+    if (length > (int)std::size(folded))
+        return nullptr;
+    std::copy(chars, chars + length, folded);
+    ::CharUpperBuffW(folded, (DWORD)length);
+    it = keywords.find(EditWordView{folded, length});
+    bool found = it != keywords.end() && !it->second.caseSensitive;
+    SecureZeroMemory(folded, sizeof folded);
+    return found ? &it->second : nullptr;
+}
+
 BOOL CCodeEditCtrl::LookupWordColor(const CString& word, COLORREF& color, COLORREF& back, int)
 {
-    if (word.IsEmpty())
+    const CODE_EDIT_SYNTAX_COLOR* found = FindKeyword(word.GetString(), word.GetLength());
+    if (!found)
         return FALSE;
-    auto it = keywords.find(word);
-    if (it == keywords.end()) {
-        it = keywords.find(Upper(word));
-        if (it == keywords.end() || it->second.caseSensitive)
-            return FALSE;
-    }
-    const CODE_EDIT_SYNTAX_COLOR& entry = it->second;
+    const CODE_EDIT_SYNTAX_COLOR& entry = *found;
     color = ChooseColor(entry.color, entry.lightColor, entry.backColor);
     if (color == (COLORREF)-1)
         color = GetTextColor();
@@ -120,22 +135,20 @@ void CCodeEditCtrl::BuildColorAreas(std::vector<CODE_EDIT_COLOR_AREA>& areas, in
     const int length = to - from + 1;
     const CEditTextSpan span = text.Span(from, length);
     const WCHAR* chars = span.Chars();
-    CString upper;
-    for (const CODE_EDIT_COLOR_BLOCK& b : colorBlocks)
-        if (!b.caseSensitive) {
-            upper = CString(chars, length);
-            upper.MakeUpper();
-            break;
-        }
     auto isDelimiter = [this](WCHAR ch) { return wordDelimiters.Find(ch) >= 0; };
+    // Case-insensitive delimiters are stored upper-case; the text is folded
+    // where it stands, character by character, never copied.
     auto matchesAt = [&](const CString& s, int p, bool caseSensitive) {
         int n = s.GetLength();
         if (n == 0 || p < 0 || p + n > length)
             return false;
-        const WCHAR* source = caseSensitive ? chars : upper.GetString();
-        for (int i = 0; i < n; ++i)
-            if (source[p + i] != s[i])
+        for (int i = 0; i < n; ++i) {
+            WCHAR ch = chars[p + i];
+            if (!caseSensitive)
+                ch = ch < 0x80 ? (ch >= L'a' && ch <= L'z' ? (WCHAR)(ch - 0x20) : ch) : UpperChar(ch);
+            if (ch != s[i])
                 return false;
+        }
         return true;
     };
     auto wholeWordAt = [&](const CString& s, int p) {
@@ -327,14 +340,18 @@ int CCodeEditCtrl::EndOfColorBlock(int offset, const CODE_EDIT_COLOR_BLOCK& bloc
 
 BOOL CCodeEditCtrl::NearColorBlockDelimiter(int offset) const
 {
+    // Compared where the text stands: a delimiter ends somewhere in the window.
     int from = std::max(0, offset - blockScanRadius);
     int to = std::min(text.GetLength(), offset + blockScanRadius + 1);
-    CString window = text.Mid(from, to - from);
-    CString upper = Upper(window);
     for (const CODE_EDIT_COLOR_BLOCK& b : colorBlocks) {
-        const CString& source = b.caseSensitive ? window : upper;
-        if ((!b.start.IsEmpty() && source.Find(b.start) >= 0) || (!b.end.IsEmpty() && source.Find(b.end) >= 0))
-            return TRUE;
+        for (const CString* delimiter : {&b.start, &b.end}) {
+            int n = delimiter->GetLength();
+            if (n == 0)
+                continue;
+            for (int p = from + n - 1; p < to; ++p)
+                if (MatchesEndingAt(*delimiter, p, b.caseSensitive != 0))
+                    return TRUE;
+        }
     }
     return FALSE;
 }

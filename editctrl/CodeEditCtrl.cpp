@@ -30,6 +30,7 @@ CCodeEditCtrl::CCodeEditCtrl()
 CCodeEditCtrl::~CCodeEditCtrl()
 {
     EmptyUndoList();
+    DeleteAllMarkers();
     outlineRoot.owner = nullptr;
     delete outlineParser;
     tipText.SecureEmpty();

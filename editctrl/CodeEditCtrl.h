@@ -12,6 +12,7 @@
 #pragma once
 
 #include "editctrl/EditDisplayList.h"
+#include "editctrl/EditMarkers.h"
 #include "editctrl/EditRecords.h"
 #include "editctrl/EditSeams.h"
 #include "editctrl/EditTextBuffer.h"
@@ -33,6 +34,9 @@
 BOOL CutTaggedValue(CString& source, const WCHAR* name, CString& value, BOOL escaped);
 // A definition's colour value: "name" in quotes, or RRGGBB.
 COLORREF ParseColourSpec(const CString& value);
+
+// The cursor the control wants over a point.
+enum class EditCursor { ARROW, IBEAM, HAND };
 
 class CCodeEditCtrl {
 public:
@@ -158,6 +162,9 @@ public:
     void AddEscapeSequence(const CString& sequence) { escapeSequences.Add(sequence); }
     virtual void ClearSyntaxRules();
     virtual BOOL LookupWordColor(const CString& word, COLORREF& color, COLORREF& back, int offset);
+    // The keyword entry of a word as it stands (case-insensitive entries
+    // folded in place), or null.
+    const CODE_EDIT_SYNTAX_COLOR* FindKeyword(const WCHAR* chars, int length) const;
     virtual void AdjustCharColor(WCHAR, int, COLORREF&, COLORREF&) {}
     virtual BOOL GetCustomColor(int, int, COLORREF&, COLORREF&, BOOL) { return FALSE; }
     // Whether the offset lies inside the multi-line block opened before it.
@@ -196,8 +203,6 @@ public:
     // Draws a run of equal colours; returns its width.
     virtual int DrawTextRun(CEditDisplayList& list, const WCHAR* chars, int count, const RECT& row, int x,
                             int tabOrigin, COLORREF color, COLORREF back, bool link);
-    virtual BOOL GetLineColorMarker(int, COLORREF&, COLORREF&) { return FALSE; }
-    virtual BOOL GetHiliteMarker(int, COLORREF&, COLORREF&) { return FALSE; }
     // Whether a blank-separated run of text is a hyperlink (a URL prefix starts it).
     virtual BOOL FindHyperlink(const CString& run, int offset, CODE_EDIT_HYPERLINK_DEF& link);
     void InvalidateRow(int offset);
@@ -223,6 +228,8 @@ public:
     virtual CString MakeNewLineText(int offset);
     CString MakeIndentText(int column) const;
     BOOL DeleteSelectionRange(BOOL redraw, BOOL copyFirst, BOOL groupWithNext);
+    // A column block's deletion: its piece of each row, in one undo group.
+    BOOL DeleteBlockSelection(BOOL redraw, BOOL copyFirst, BOOL groupWithNext);
     // Whether a line of `length` characters (line feed excluded) is allowed;
     // the one place of the line-length rule.
     bool FitsLineLimit(int length) const { return length <= maxLineLength - 1; }
@@ -231,8 +238,6 @@ public:
     virtual void NoteTextRemoved(int start, int end, const CString& removed);
     virtual void NoteTextInserted(int offset, const CString& inserted, BOOL shiftMarkers);
     virtual void SendChangeNotice(int offset, const CString& changed, BOOL inserted);
-    virtual void ShiftMarkersOnInsert(int, int) {}
-    virtual void ShiftMarkersOnDelete(int, int) {}
     virtual void OnTextInsertedForOutline(int start, int end);
     virtual void OnTextRemovedForOutline(int start, int end);
     virtual void ReparseOutline(int start, int length, BOOL redrawAll);
@@ -276,10 +281,11 @@ public:
     virtual BOOL ClearSelection(BOOL toStart, BOOL keepCaret, BOOL redraw);
     virtual BOOL SetSelectionRange(int start, int end, BOOL redraw);
     virtual BOOL SelectRange(int start, int end) { return SetSelectionRange(start, end, TRUE); }
+    // The selected text; for a column block its rows, joined by line feeds.
     CString GetSelectedText() const;
-    virtual BOOL CopySelected();
-    virtual BOOL CanCopy() { return HasSelection() || copyAllIfNoSelection || copyLineIfNoSelection; }
-    virtual BOOL CanCut() { return HasSelection() && !readOnly; }
+    // The column block in document pixels, and per row the offsets it covers.
+    RECT BlockSelectionRect() const;
+    void BlockSelectionRows(std::vector<std::pair<int, int>>& rows);
 
     // ---- Undo ------------------------------------------------------------------
     virtual BOOL CanUndo() { return m_applied > 0; }
@@ -335,6 +341,134 @@ public:
     virtual BOOL ApplyLinkSettings(const CString& content);
     // Colour blocks of the last definition that AddColorBlock refused.
     int RefusedColorBlocks() const { return m_refusedColorBlocks; }
+
+    // ---- Printing hooks and symbols -----------------------------------------
+    // A printed page's header and footer, drawn into the page's list in the
+    // area above and below its text; the base draws nothing.
+    virtual void OnPrintHeader(CEditDisplayList&, int /*page*/, const RECT& /*area*/) {}
+    virtual void OnPrintFooter(CEditDisplayList&, int /*page*/, const RECT& /*area*/) {}
+    // Draws a symbol into its cell; 0 leaves the cell to the symbol image.
+    virtual BOOL OnDrawSymbol(CEditDisplayList&, const RECT&, const CODE_EDIT_SYM_DEF&) { return FALSE; }
+
+    // ---- Clipboard and rich text -------------------------------------------
+    virtual BOOL CanCopy() { return HasSelection() || copyAllIfNoSelection || copyLineIfNoSelection; }
+    virtual BOOL CanCut() { return HasSelection() && !readOnly; }
+    virtual BOOL CanPaste();
+    virtual BOOL CopySelected();
+    virtual BOOL CutSelected();
+    // Offset -1: the caret.
+    virtual BOOL PasteText(int offset);
+    virtual BOOL ClearSelected();
+    // Puts `length` characters (-1: up to the first zero) on the clipboard:
+    // the column-block format while a column block is selected, rich text
+    // when asked for and small enough, and Unicode text. 1 only when every
+    // block was placed.
+    BOOL CopySelectionToClipboard(const CString& copied, int length);
+    // The clipboard bytes of `length` characters: UTF-16 or, with `ansi`, the
+    // ANSI code page, line feeds as CR LF with `crLf`, and a terminating zero.
+    // The ANSI size is asked of the conversion first. False when the
+    // conversion fails.
+    static bool MakeClipboardBlock(const WCHAR* chars, int length, bool crLf, bool ansi, WipedBytes& out);
+    // Clipboard or dropped text: a column block goes in by columns.
+    BOOL InsertTransferredText(const CString& transferred, bool columnBlock, int offset);
+    // The caret line without its line feed; 0 when it is empty or absent.
+    BOOL GetCaretLineText(CString& line);
+    // The selection as rich text with the colours the painter gives it.
+    void ComposeRtf(CString& rtf);
+    void ComposeRtfBody(CString& body, std::vector<COLORREF>& colorTable);
+    static int ColorTableIndex(COLORREF color, std::vector<COLORREF>& colorTable);
+    // Backslashes, braces, line feeds and characters beyond ASCII as rich-text escapes.
+    virtual void EscapeRtf(CString& s);
+    virtual void EscapeHtml(CString& s);
+    // Texts up to this many characters are also copied as rich text.
+    static const int richTextLimit = 120000;
+
+    // ---- Mouse, selection and scroll bars ------------------------------------
+    // Client points throughout. The timer that keeps a drag scrolling while
+    // the mouse stands outside the text.
+    static const UINT AUTO_SCROLL_TIMER = 1;
+    // The selection's first-row, middle and last-row rectangles; 0 without one.
+    BOOL GetSelectionRects(RECT& first, RECT& middle, RECT& last);
+    BOOL IsPointInSelection(int x, int y);
+    // The word under a point; not found past the text or more than one
+    // character width away from the character the point maps to.
+    BOOL GetWordAtPoint(POINT point, CString& word);
+    // The index in `hyperlinks` of the link holding an offset, or -1.
+    virtual int HyperlinkAtOffset(int offset);
+    // Ctrl+click on the hot link; 1 when it was followed.
+    virtual BOOL FollowHotLink() { return FALSE; }
+    // The view scrolled (a shown tooltip hides).
+    virtual void OnViewScrolled() {}
+    // WM_SETCURSOR over a point; sets hotLink on the way.
+    EditCursor CursorAtPoint(POINT point, bool ctrlDown);
+    // WM_LBUTTONDOWN; true when the press lies on the selection and the
+    // window should drag it out (then FinishSelectionDrag).
+    bool HandleLButtonDown(POINT point);
+    // WM_MOUSEMOVE with the left button down, and the auto-scroll timer.
+    void HandleMouseMove(POINT point);
+    void HandleLButtonUp(POINT point);
+    void HandleLButtonDblClk(POINT point);
+    void HandleRButtonDown(POINT point);
+    // After the drag loop: `effect` is what the target did.
+    void FinishSelectionDrag(DWORD effect, POINT releasePoint);
+    // WM_VSCROLL / WM_HSCROLL (bar SB_VERT / SB_HORZ) and WM_MOUSEWHEEL.
+    BOOL HandleScrollBar(int bar, int code, int position);
+    BOOL HandleMouseWheel(int delta);
+    // WM_SETFOCUS: a new caret where it was; WM_KILLFOCUS: where it was is kept.
+    void HandleSetFocus();
+    void HandleKillFocus();
+    // A drag hovering at a point: the caret follows and the view scrolls near
+    // the edges; false outside the text area.
+    BOOL DragOverPoint(POINT point);
+    // The drag left: the normal caret again.
+    void DragLeave();
+
+    // ---- Markers ---------------------------------------------------------------
+    // The list is sorted by priority (higher first), then line, then type.
+    // Line -1 stands for the caret line. Positions are the markers themselves.
+    // 0 when a marker of the type covered the line (those starting on it go), 1 when one was added.
+    virtual BOOL FlipLineMarker(int line, uint32_t type, uint32_t data, BOOL redraw, uint32_t priority);
+    // Takes ownership unless the type is refused (the result is then null).
+    virtual CCodeEditMarker* AddMarker(CCodeEditMarker* marker, int line, BOOL redraw);
+    virtual CCodeEditMarker* InsertMarkerSorted(CCodeEditMarker* marker, BOOL redraw);
+    // Colour -1: the control's text or background colour.
+    virtual CCodeLineColorMarker* AddLineColorMarker(int line, COLORREF text, COLORREF back, int option,
+                                                     int lineCount, uint32_t type, uint32_t priority);
+    virtual CCodeEditMarker* FindMarkerOnLine(int line, uint32_t typeMask);
+    // Appends the markers of the mask on lines first..last (last -1: first).
+    virtual void CollectMarkersInRange(int first, std::vector<CCodeEditMarker*>& found, uint32_t typeMask, int last);
+    virtual BOOL DeleteMarkersOnLine(int line, uint32_t typeMask, BOOL redraw);
+    // Mask 0xFFFFFFFF deletes all markers.
+    virtual void DeleteMarkersOfType(uint32_t typeMask, BOOL redraw);
+    virtual void DeleteMarkerAt(CCodeEditMarker* marker);
+    virtual void DeleteAllMarkers();
+    virtual CCodeEditMarker* FindMarker(uint32_t data);
+    virtual void CollectMarkers(std::vector<CCodeEditMarker*>& found, uint32_t data);
+    virtual BOOL HasMarkerOfType(uint32_t typeMask);
+    virtual BOOL GoToMarker(const CCodeEditMarker* marker);
+    virtual void RedrawMarkerLine(int line, BOOL lineColor);
+    virtual void ShiftMarkersOnInsert(int fromLine, int delta);
+    virtual void ShiftMarkersOnDelete(int first, int last);
+    virtual BOOL MarkerMovesOnInsert(const CCodeEditMarker*) { return TRUE; }
+    virtual BOOL MarkerMovesOnDelete(const CCodeEditMarker*) { return TRUE; }
+    virtual BOOL CanDeleteMarker(const CCodeEditMarker*) { return TRUE; }
+    virtual BOOL GetLineColorMarker(int line, COLORREF& text, COLORREF& back);
+    virtual BOOL GetHiliteMarker(int offset, COLORREF& text, COLORREF& back);
+    // One marker's glyph in the marker bar: bookmarks (type bit 1) only.
+    virtual void DrawMarkerGlyph(CEditDisplayList& list, const RECT& rect, const CCodeEditMarker& marker);
+    const std::list<CCodeEditMarker*>& Markers() const { return markers; }
+
+    // ---- Indenting a selection ----------------------------------------------
+    // Tab and Shift+Tab on a selection of whole lines: one undo step.
+    virtual BOOL CanIndentSelection(BOOL indent);
+    virtual BOOL IndentSelection(BOOL indent);
+    // Indents or unindents the lines from the line of `from` to the line of
+    // `to`; `lines` receives what each line gained or lost. With
+    // `fromSavedLines` (undo and redo) exactly lines.GetSize() lines change,
+    // by exactly the saved texts. A line the indent would make longer than
+    // the line limit stays as it is.
+    virtual BOOL ApplyIndent(int from, int to, BOOL indent, BOOL rectangular, BOOL adjustSelection,
+                             CStringArray& lines, BOOL fromSavedLines);
 
     // ---- Members -------------------------------------------------------
     CString wordDelimiters;
@@ -426,7 +560,7 @@ public:
     CString tipText;
     BOOL tipHidden = 0;
     int maxTipWidth = -1;
-    std::map<CString, CODE_EDIT_SYNTAX_COLOR> keywords;
+    std::map<CString, CODE_EDIT_SYNTAX_COLOR, EditKeywordOrder> keywords;
     std::vector<CODE_EDIT_COLOR_BLOCK> colorBlocks;
     CStringArray escapeSequences;
     int blockScanRadius = 4;
@@ -456,6 +590,14 @@ public:
     COLORREF lightHyperlinkColor = (COLORREF)-1;
     BOOL ownBorder = 0;
     int reserved = 0;
+    // The printing font (null: the screen font) and one the printing code
+    // made itself (it deletes it; the core has no device).
+    HFONT printFont = nullptr;
+    HFONT ownPrintFont = nullptr;
+    // Images of the symbols (nothing supplies them yet).
+    struct _IMAGELIST* symbolImages = nullptr;
+    // Owned markers, in paint and search order.
+    std::list<CCodeEditMarker*> markers;
 
 protected:
     bool IsWordChar(WCHAR ch) const { return wordDelimiters.Find(ch) < 0; }
@@ -478,6 +620,19 @@ private:
     void ChangeDelete(int offset, int count);
     void ChangeReplace(int offset, WCHAR ch);
     void AfterTextChange(int offset);
+    void MoveBlockCorner(POINT point, int offset);
+    // The system caret again, in the shape of the current mode (not shown).
+    void RecreateSystemCaret();
+    // A deleted selection leaves no selection and the caret at `caret`.
+    void AfterSelectionDeleted(int caret, BOOL redraw);
+    // The view moved: the whole area repaints and the caret follows.
+    void AfterScroll();
+    // The press that may start a drag, and the ordered selection it found.
+    POINT m_pressPoint = {-1, -1};
+    int m_pressLow = -1;
+    int m_pressHigh = -1;
+    // Characters an unindent removes before a line's first non-blank.
+    int UnindentWidth(int lineStart, int firstNonBlank) const;
     // Drops the oldest whole groups while a limit is exceeded.
     void TrimUndoList();
     void DeleteRecord(CODE_EDIT_UNDO_ACTION* record);

@@ -36,17 +36,24 @@ void CCodeEditCtrl::ChangeReplace(int offset, WCHAR ch)
 
 void CCodeEditCtrl::NoteTextRemoved(int start, int end, const CString& removed)
 {
+    // Called before the text changes: lines are those of the text as it is.
     int breaks = CountChar(removed, L'\n');
-    if (breaks > 0)
-        ShiftMarkersOnDelete(LineOfOffset(start), breaks);
-    (void)end;
+    if (breaks == 0)
+        return;
+    int startLine = text.LineOfOffset(start), endLine = text.LineOfOffset(end);
+    int first = LineStartOf(start, true) == start ? startLine : startLine + 1;
+    int last = LineEndOf(end, true) == end ? endLine : endLine - 1;
+    ShiftMarkersOnDelete(first, last);
+    ShiftMarkersOnInsert(startLine + 1, -breaks);
 }
 
 void CCodeEditCtrl::NoteTextInserted(int offset, const CString& inserted, BOOL shiftMarkers)
 {
     int breaks = CountChar(inserted, L'\n');
-    if (breaks > 0 && shiftMarkers)
-        ShiftMarkersOnInsert(LineOfOffset(offset) + 1, breaks);
+    if (breaks > 0 && shiftMarkers) {
+        int line = text.LineOfOffset(offset);
+        ShiftMarkersOnInsert(text.LineStart(line) == offset ? line : line + 1, breaks);
+    }
 }
 
 void CCodeEditCtrl::SendChangeNotice(int, const CString&, BOOL) { m_host->NotifyParentOfChange(); }
@@ -105,7 +112,7 @@ BOOL CCodeEditCtrl::InsertLineBreakAt(BOOL groupWithNext, int offset, BOOL moveC
     CString s = MakeNewLineText(offset);
     if (!CanInsertText(s, offset))
         return FALSE;
-    RecordTextChange(s, UNDO_INSERT, offset, FALSE, groupWithNext);
+    RecordTextChange(s, UNDO_INSERT, offset, TRUE, groupWithNext);
     ChangeInsert(offset, s);
     OnTextInsertedForOutline(offset, offset + s.GetLength());
     ReparseOutline(offset, s.GetLength(), FALSE);
@@ -258,6 +265,14 @@ BOOL CCodeEditCtrl::InsertColumnText(const CString& t, int offset, BOOL redraw, 
     int line = LineOfOffset(offset);
     bool appended = false;
     int start = 0;
+    // One insertion record per piece, all in one undo group: later records
+    // then replay at the offsets the text really had.
+    bool recorded = false;
+    auto record = [&](const CString& piece, int at) {
+        if (!resetUndo)
+            RecordTextChange(piece, UNDO_INSERT, at, TRUE, TRUE);
+        recorded = !resetUndo;
+    };
     for (int k = 0; start <= t.GetLength(); ++k) {
         int feed = t.Find(L'\n', start);
         CString piece = t.Mid(start, (feed < 0 ? t.GetLength() : feed) - start);
@@ -267,6 +282,7 @@ BOOL CCodeEditCtrl::InsertColumnText(const CString& t, int offset, BOOL redraw, 
             CString appendedText = CString(L"\n") + piece;
             int at = text.GetLength();
             if (CanInsertText(appendedText, at)) {
+                record(appendedText, at);
                 ChangeInsert(at, appendedText);
                 OnTextInsertedForOutline(at, at + appendedText.GetLength());
                 ReparseOutline(at, appendedText.GetLength(), FALSE);
@@ -275,7 +291,8 @@ BOOL CCodeEditCtrl::InsertColumnText(const CString& t, int offset, BOOL redraw, 
             }
         } else {
             int at = OffsetOfColumn(column, lineStart, false, true);
-            if (CanInsertText(piece, at)) {
+            if (!piece.IsEmpty() && CanInsertText(piece, at)) {
+                record(piece, at);
                 ChangeInsert(at, piece);
                 OnTextInsertedForOutline(at, at + piece.GetLength());
                 ReparseOutline(at, piece.GetLength(), FALSE);
@@ -287,6 +304,10 @@ BOOL CCodeEditCtrl::InsertColumnText(const CString& t, int offset, BOOL redraw, 
             break;
         start = feed + 1;
     }
+    if (resetUndo)
+        EmptyUndoList();
+    else if (recorded && m_applied > 0 && m_applied == (int)undoList.size())
+        undoList.back()->groupWithNext = groupWithNext ? 1 : 0;
     if (appended) {
         RecalcLayout();
         UpdateLineNumberWidth();
@@ -321,7 +342,7 @@ BOOL CCodeEditCtrl::InsertTab(BOOL redraw)
     OnTextInsertedForOutline(at, at + t.GetLength());
     ReparseOutline(at, t.GetLength(), FALSE);
     SendChangeNotice(at, t, TRUE);
-    RecordTextChange(t, UNDO_INSERT, at, FALSE, FALSE);
+    RecordTextChange(t, UNDO_INSERT, at, TRUE, FALSE);
     if (redraw)
         InvalidateRow(at);
     return TRUE;
@@ -352,7 +373,7 @@ BOOL CCodeEditCtrl::DeleteChar(BOOL redraw, BOOL groupWithNext)
     CString removed(ch);
     if (!CanDeleteText(at, removed))
         return FALSE;
-    RecordTextChange(removed, UNDO_DELETE, at, FALSE, groupWithNext);
+    RecordTextChange(removed, UNDO_DELETE, at, TRUE, groupWithNext);
     bool nearBefore = NearColorBlockDelimiter(at);
     if (ch == L'\n')
         NoteTextRemoved(at, at + 1, removed);
@@ -382,14 +403,18 @@ BOOL CCodeEditCtrl::DeleteSelectionRange(BOOL redraw, BOOL copyFirst, BOOL group
         OnEditFailure(EDIT_FAIL_NO_SELECTION_DELETE);
         return FALSE;
     }
-    if (copyFirst && !CopySelected()) {
-        OnEditFailure(EDIT_FAIL_CUT_COPY);
-        return FALSE;
-    }
+    if (blockSelection && blockSelStart.x >= 0 && blockSelEnd.x >= 0)
+        return DeleteBlockSelection(redraw, copyFirst, groupWithNext);
     int from = std::min(selStart, selEnd), to = std::min(std::max(selStart, selEnd), text.GetLength());
     CString removed = text.Mid(from, to - from);
     if (!CanDeleteText(from, removed)) {
         removed.SecureEmpty();
+        return FALSE;
+    }
+    // A cut whose copy failed deletes nothing.
+    if (copyFirst && !CopySelectionToClipboard(removed, removed.GetLength())) {
+        removed.SecureEmpty();
+        OnEditFailure(EDIT_FAIL_CUT_COPY);
         return FALSE;
     }
     RecordTextChange(removed, UNDO_DELETE, from, TRUE, groupWithNext);
@@ -399,12 +424,19 @@ BOOL CCodeEditCtrl::DeleteSelectionRange(BOOL redraw, BOOL copyFirst, BOOL group
     ReparseOutline(from, 0, FALSE);
     SendChangeNotice(from, removed, FALSE);
     removed.SecureEmpty();
+    AfterSelectionDeleted(from, redraw);
+    return TRUE;
+}
+
+void CCodeEditCtrl::AfterSelectionDeleted(int caret, BOOL redraw)
+{
     selStart = selEnd = -1;
+    blockSelection = 0;
+    blockSelStart = blockSelEnd = POINT{-1, -1};
     RecalcLayout();
     if (UpdateLineNumberWidth())
         RecalcScrolling();
-    MoveCaretToOffset(from, TRUE, redraw);
+    MoveCaretToOffset(caret, TRUE, redraw);
     if (redraw)
         RedrawAll();
-    return TRUE;
 }

@@ -10,10 +10,7 @@ BOOL CCodeEditCtrl::ToggleOverwriteMode()
         return FALSE;
     }
     overwriteMode = !overwriteMode;
-    int width = 0, height = 0;
-    GetCaretSize(width, height);
-    m_host->DestroySystemCaret();
-    m_host->CreateSystemCaret(width, height);
+    RecreateSystemCaret();
     m_host->SetSystemCaretPos(caretPos.x, caretPos.y);
     m_host->ShowSystemCaret(true);
     return TRUE;
@@ -21,6 +18,20 @@ BOOL CCodeEditCtrl::ToggleOverwriteMode()
 
 BOOL CCodeEditCtrl::ExtendSelection(int code)
 {
+    if (code == 12) {
+        // Everything: the anchor at the text end, the caret at its start.
+        MoveCaretToOffset(0, TRUE, FALSE);
+        selStart = text.GetLength();
+        selEnd = 0;
+        RedrawAll();
+        return TRUE;
+    }
+    // Forward movements from the text end fail with one code, before any move.
+    bool forward = code == 1 || code == 3 || code == 5 || code == 7;
+    if (forward && caretOffset >= text.GetLength()) {
+        OnEditFailure(EDIT_FAIL_SELECTION);
+        return FALSE;
+    }
     int anchor = HasSelection() ? selStart : caretOffset;
     BOOL moved = FALSE;
     switch (code) {
@@ -128,8 +139,14 @@ void CCodeEditCtrl::HandleKeyDown(UINT key)
         if (shift) {
             if (!HasSelection())
                 MoveToIndentStop();
+            else
+                IndentSelection(FALSE);
             break;
         }
+        // A selection of lines is indented; only a selection inside one
+        // line is replaced by the tab.
+        if (HasSelection() && IndentSelection(TRUE))
+            break;
         if (HasSelection())
             DeleteSelectionRange(TRUE, FALSE, TRUE);
         SetCurrentOperation(EDIT_OP_TAB);
@@ -258,10 +275,15 @@ void CCodeEditCtrl::HandleChar(WCHAR ch)
                      (ch >= 0x80 && !(type & C1_CNTRL) && !(type & C1_SPACE));
     if (!printable || ch == L'\t' || readOnly)
         return;
-    if (HasSelection())
-        DeleteSelectionRange(TRUE, FALSE, TRUE);
+    bool replacedSelection = HasSelection() && DeleteSelectionRange(TRUE, FALSE, TRUE);
     SetCurrentOperation(EDIT_OP_TYPING);
+    // The typed character takes the selection's place: in overwrite mode too
+    // it must not also replace the first character after the selection.
+    BOOL mode = overwriteMode;
+    if (replacedSelection)
+        overwriteMode = 0;
     InsertChar(ch, TRUE);
+    overwriteMode = mode;
 }
 
 void CCodeEditCtrl::SetWindowTextFrom(const WCHAR* chars, int count)
@@ -341,8 +363,10 @@ BOOL CCodeEditCtrl::OnDrop(const CString& dropped, bool block, bool move, POINT 
         return FALSE;
     int offset = OffsetFromPoint(point, false, true);
     int low = std::min(selStart, selEnd), high = std::max(selStart, selEnd);
-    bool insideSelection = HasSelection() && offset >= low && offset <= high;
-    if (offset < 0 || (!block && insideSelection) || (block && blockSelection && insideSelection)) {
+    // A column block is tested against its rectangle, other text against its offsets.
+    bool insideSelection = block && blockSelection ? IsPointInSelection(point.x, point.y) != 0
+                                                   : HasSelection() && offset >= low && offset <= high;
+    if (offset < 0 || insideSelection) {
         OnEditFailure(EDIT_FAIL_DROP);
         return FALSE;
     }

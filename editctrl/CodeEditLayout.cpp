@@ -154,7 +154,8 @@ void CCodeEditCtrl::SetTopLine(int line, BOOL redraw)
         return;
     topLine = line;
     topOffset = std::max(0, OffsetOfLine(line, true));
-    hiddenAboveTop = 0;
+    // The lines folded away above the top row.
+    hiddenAboveTop = LineOfOffset(topOffset, true, false) - topLine;
     m_host->SetScrollBar(SB_VERT, 0, std::max(0, visibleLines - 1 + (scrollPastEnd ? PageRows() : 0)),
                          PageRows(), topLine);
     if (redraw)
@@ -170,8 +171,9 @@ BOOL CCodeEditCtrl::ScrollByCode(int bar, int code, int position, BOOL redraw)
         switch (code) {
         case SB_LINEUP: line -= 1; break;
         case SB_LINEDOWN: line += 1; break;
-        case SB_PAGEUP: line -= PageRows(); break;
-        case SB_PAGEDOWN: line += PageRows(); break;
+        // A page keeps one line of the last page in view.
+        case SB_PAGEUP: line -= std::max(1, PageRows() - 1); break;
+        case SB_PAGEDOWN: line += std::max(1, PageRows() - 1); break;
         case SB_TOP: line = 0; break;
         case SB_BOTTOM: line = lineBreakCount; break;
         case SB_THUMBPOSITION:

@@ -1,6 +1,7 @@
 // CCodeEditCtrl: painting into a display list, and repainting parts of the window.
 #include "editctrl/CodeEditCtrl.h"
 #include "editctrl/EditColors.h"
+#include "framework/base/WipedMemory.h"
 
 #include <algorithm>
 
@@ -75,6 +76,20 @@ void CCodeEditCtrl::DrawMarkerBar(CEditDisplayList& list, const RECT& rect)
 {
     RECT column = {rect.left, clientRect.top, rect.right, clientRect.bottom};
     list.Fill(column, markerBarColor == (COLORREF)-1 ? m_host->GetSystemColor(COLOR_3DLIGHT) : markerBarColor);
+    if (markers.empty())
+        return;
+    int firstLine = 0, lastLine = 0;
+    VisibleLineSpan(firstLine, lastLine);
+    firstLine = text.LineOfOffset(std::max(0, OffsetOfLine(firstLine, true)));
+    lastLine = text.LineOfOffset(std::max(0, OffsetOfLine(lastLine, true)));
+    // From the tail: higher priorities are drawn last, over lower ones.
+    for (auto it = markers.rbegin(); it != markers.rend(); ++it) {
+        const CCodeEditMarker& m = **it;
+        if (m.line < firstLine || m.line > lastLine + 1)
+            continue;
+        int y = (VisibleLineOfLine(m.line) - topLine) * lineHeight + textRect.top;
+        DrawMarkerGlyph(list, RECT{rect.left, y, rect.right, y + lineHeight}, m);
+    }
 }
 
 void CCodeEditCtrl::DrawLineNumberBar(CEditDisplayList& list, const RECT& rect)
@@ -212,7 +227,8 @@ void CCodeEditCtrl::PaintTextLines(CEditDisplayList& list)
     RECT row = {area.left, textRect.top + firstRow * lineHeight, area.right,
                 textRect.top + (firstRow + 1) * lineHeight};
     int x = tabOrigin;
-    std::vector<WCHAR> run;
+    // The characters of the run being gathered: the user's text, wiped when freed.
+    std::vector<WCHAR, WipingAllocator<WCHAR>> run;
     run.reserve((size_t)maxLineLength);
     int runX = x;
     COLORREF runText = defaultText, runBack = defaultBack;
@@ -357,6 +373,23 @@ void CCodeEditCtrl::PaintTextLines(CEditDisplayList& list)
             ::OffsetRect(&row, 0, lineHeight);
             x = tabOrigin;
             runX = x;
+            continue;
+        }
+        CODE_EDIT_SYM_DEF* symbol = nullptr;
+        if (symbolsEnabled && MatchSymbol(offset, true, &symbol) && symbol) {
+            // A symbol is one cell that its hook draws.
+            flush();
+            int length = std::max(1, GetSymbolLength(offset, true) + 1);
+            SIZE size = {};
+            CEditTextSpan piece = text.Span(offset, length);
+            MeasureTextRun(size, piece.Chars(), piece.Count());
+            RECT cell = {x, row.top, x + size.cx, row.bottom};
+            if (back != defaultBack)
+                list.Fill(cell, back);
+            OnDrawSymbol(list, cell, *symbol);
+            x += size.cx;
+            runX = x;
+            offset += length - 1;
             continue;
         }
         if (!run.empty() && (fore != runText || back != runBack || inLink != runLink || (int)run.size() >= maxLineLength))

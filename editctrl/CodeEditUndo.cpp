@@ -99,7 +99,10 @@ void CCodeEditCtrl::RecordTextChange(const CString& t, int kind, int offset, BOO
     record->kind = kind;
     record->text = t;
     record->groupWithNext = groupWithNext ? 1 : 0;
-    record->flags = overwriteMode && !forceInsertMode ? UNDO_FLAG_OVERTYPE : UNDO_FLAG_INSERT_MODE;
+    // Only a typed character can replace another: a deletion, a line break or
+    // a pasted text is never an exchange, whatever the mode.
+    bool overtype = overwriteMode && !forceInsertMode && kind == UNDO_INSERT && t.GetLength() == 1 && t[0] != L'\n';
+    record->flags = overtype ? UNDO_FLAG_OVERTYPE : UNDO_FLAG_INSERT_MODE;
     PushUndoRecord(record);
 }
 
@@ -136,10 +139,17 @@ void CCodeEditCtrl::RecordTypedChar(WCHAR ch, int kind, int offset, BOOL forceIn
 BOOL CCodeEditCtrl::ReplayUndoRecord(CODE_EDIT_UNDO_ACTION* record, BOOL undo, BOOL moveCaret)
 {
     int kind = record->kind & UNDO_KIND_MASK;
-    bool overtype = (record->flags & UNDO_FLAG_OVERTYPE) != 0;
+    bool overtype = (record->flags & UNDO_FLAG_OVERTYPE) != 0 && kind == UNDO_INSERT;
     int offset = std::min(record->offset, text.GetLength());
     int caretTarget = offset;
     if (kind == UNDO_DATA) {
+        if (auto* indent = dynamic_cast<CODE_EDIT_UNDO_INDENT_DATA*>(record->data)) {
+            // Undoing an indent or redoing an unindent takes the saved texts
+            // out again; the other two put them back.
+            BOOL indenting = (indent->indent != 0) != (undo != 0);
+            ApplyIndent(std::min(indent->start, indent->end), std::max(indent->start, indent->end), indenting,
+                        FALSE, FALSE, indent->lines, TRUE);
+        }
         caretTarget = std::min(record->caretOffset, text.GetLength());
     } else if (overtype) {
         WCHAR there = text.At(offset);

@@ -23,6 +23,38 @@ struct CODE_EDIT_HYPERLINK_DEF {
     int offset = -1;
 };
 
+// A word of the text looked at in place, without a copy.
+struct EditWordView {
+    const WCHAR* chars;
+    int length;
+};
+
+// The keyword table's order: UTF-16 units compared one by one, a prefix
+// first. Strings and in-place words compare alike, so a word of the text is
+// looked up without being copied.
+struct EditKeywordOrder {
+    using is_transparent = void;
+    static int Compare(const WCHAR* a, int an, const WCHAR* b, int bn)
+    {
+        for (int i = 0; i < an && i < bn; ++i)
+            if (a[i] != b[i])
+                return a[i] < b[i] ? -1 : 1;
+        return an == bn ? 0 : (an < bn ? -1 : 1);
+    }
+    bool operator()(const CString& a, const CString& b) const
+    {
+        return Compare(a.GetString(), a.GetLength(), b.GetString(), b.GetLength()) < 0;
+    }
+    bool operator()(const CString& a, const EditWordView& b) const
+    {
+        return Compare(a.GetString(), a.GetLength(), b.chars, b.length) < 0;
+    }
+    bool operator()(const EditWordView& a, const CString& b) const
+    {
+        return Compare(a.chars, a.length, b.GetString(), b.GetLength()) < 0;
+    }
+};
+
 // Colour of a keyword or word.
 struct CODE_EDIT_SYNTAX_COLOR {
     COLORREF color = (COLORREF)-1;

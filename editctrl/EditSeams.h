@@ -8,6 +8,16 @@
 #include <windows.h>
 
 #include "framework/base/CString.h"
+#include "framework/base/WipedMemory.h"
+
+#include <vector>
+
+// One format of a clipboard fill and its bytes, wiped when freed: the
+// control's text passes through here.
+struct EditClipboardBlock {
+    UINT format = 0;
+    WipedBytes bytes;
+};
 
 struct EditFontMetrics {
     int height = 0;        // text-metric height
@@ -45,8 +55,17 @@ public:
     virtual void NotifyParentOfChange() = 0;
     virtual bool IsKeyDown(int virtualKey) = 0;
     virtual COLORREF GetSystemColor(int index) = 0;
-    virtual bool SetClipboardText(const CString& text) = 0;
-    virtual bool GetClipboardText(CString& text) = 0;
+    // Replaces what the clipboard holds by the blocks, all or none; false
+    // when the clipboard cannot be opened or emptied or a block not placed.
+    virtual bool PutClipboardBlocks(const std::vector<EditClipboardBlock>& blocks) = 0;
+    virtual bool IsClipboardFormatAvailable(UINT format) = 0;
+    // The bytes the clipboard holds in `format`; false when it has none.
+    virtual bool GetClipboardBlock(UINT format, WipedBytes& bytes) = 0;
+    // Mouse capture and the control's timers.
+    virtual void SetMouseCapture(bool capture) = 0;
+    virtual bool HasMouseCapture() = 0;
+    virtual void StartTimer(UINT id, UINT milliseconds) = 0;
+    virtual void StopTimer(UINT id) = 0;
     virtual void OpenWithShell(const CString& target) = 0;
     virtual void ShowWaitCursor(bool show) = 0;
 };
@@ -68,8 +87,13 @@ public:
     void NotifyParentOfChange() override {}
     bool IsKeyDown(int) override { return false; }
     COLORREF GetSystemColor(int index) override { return ::GetSysColor(index); }
-    bool SetClipboardText(const CString&) override { return false; }
-    bool GetClipboardText(CString&) override { return false; }
+    bool PutClipboardBlocks(const std::vector<EditClipboardBlock>&) override { return false; }
+    bool IsClipboardFormatAvailable(UINT) override { return false; }
+    bool GetClipboardBlock(UINT, WipedBytes&) override { return false; }
+    void SetMouseCapture(bool) override {}
+    bool HasMouseCapture() override { return false; }
+    void StartTimer(UINT, UINT) override {}
+    void StopTimer(UINT) override {}
     void OpenWithShell(const CString&) override {}
     void ShowWaitCursor(bool) override {}
 };

@@ -68,12 +68,9 @@ DWORD CCodeEditDropTarget::Effect(DWORD keys, POINTL screen)
         return DROPEFFECT_NONE;
     POINT point = {screen.x, screen.y};
     ::ScreenToClient(m_window, &point);
-    const RECT& area = m_control.textRect;
-    if (point.x < 0 || point.x >= area.right || point.y < area.top || point.y >= area.bottom)
+    // The caret follows the pointer; near the edges the view scrolls.
+    if (!m_control.DragOverPoint(point))
         return DROPEFFECT_NONE;
-    int offset = m_control.OffsetFromPoint(point, true, true);
-    if (offset >= 0)
-        m_control.MoveCaretToOffset(offset, TRUE, TRUE);
     return (keys & MK_CONTROL) ? DROPEFFECT_COPY : DROPEFFECT_MOVE;
 }
 
@@ -101,6 +98,7 @@ HRESULT CCodeEditDropTarget::DragOver(DWORD keys, POINTL point, DWORD* effect)
 HRESULT CCodeEditDropTarget::DragLeave()
 {
     m_acceptable = false;
+    m_control.DragLeave();
     return S_OK;
 }
 
@@ -119,8 +117,13 @@ HRESULT CCodeEditDropTarget::Drop(IDataObject* data, DWORD keys, POINTL screen, 
     POINT point = {screen.x, screen.y};
     ::ScreenToClient(m_window, &point);
     bool move = (wanted & DROPEFFECT_MOVE) && allowed == DROPEFFECT_MOVE;
+    m_control.DragLeave();
+    bool fromHere = m_control.dragSource != 0;
     *effect = m_control.OnDrop(text, block, move, point) ? (move ? DROPEFFECT_MOVE : DROPEFFECT_COPY)
                                                           : DROPEFFECT_NONE;
     text.SecureEmpty();
+    // Text from another window: the user looks here next.
+    if (*effect != DROPEFFECT_NONE && !fromHere)
+        ::SetForegroundWindow(::GetAncestor(m_window, GA_ROOT));
     return S_OK;
 }

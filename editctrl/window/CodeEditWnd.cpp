@@ -1,4 +1,5 @@
 #include "editctrl/window/CodeEditWnd.h"
+#include "framework/windows/COleDataSource.h"
 
 #include <shellapi.h>
 
@@ -63,10 +64,9 @@ BOOL CCodeEditWnd::CreateEditWindow(DWORD style, const RECT& rect, CWnd* parent,
 
 void CCodeEditWnd::OnCreateWindow()
 {
-    m_vertBar = ::CreateWindowExW(0, L"SCROLLBAR", nullptr, WS_CHILD | WS_VISIBLE | SBS_VERT, 0, 0, 0, 0, m_hWnd,
-                                  (HMENU)(UINT_PTR)VERT_BAR_ID, ::GetModuleHandleW(nullptr), nullptr);
-    m_horzBar = ::CreateWindowExW(0, L"SCROLLBAR", nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, m_hWnd,
-                                  (HMENU)(UINT_PTR)HORZ_BAR_ID, ::GetModuleHandleW(nullptr), nullptr);
+    const RECT none = {0, 0, 0, 0};
+    m_vertBar.Create(WS_CHILD | WS_VISIBLE | SBS_VERT, none, this, VERT_BAR_ID);
+    m_horzBar.Create(WS_CHILD | WS_VISIBLE | SBS_HORZ, none, this, HORZ_BAR_ID);
     m_control.AttachHost(this);
     m_control.AttachMeasurer(this);
     m_dropTarget = new CCodeEditDropTarget(m_control, m_hWnd);
@@ -175,7 +175,7 @@ SIZE CCodeEditWnd::GetClientSize()
 
 int CCodeEditWnd::GetScrollBarThickness(bool vertical)
 {
-    HWND bar = vertical ? m_vertBar : m_horzBar;
+    HWND bar = vertical ? m_vertBar.m_hWnd : m_horzBar.m_hWnd;
     if (!bar || !::IsWindowVisible(bar))
         return 0;
     return ::GetSystemMetrics(vertical ? SM_CXVSCROLL : SM_CYHSCROLL);
@@ -185,11 +185,11 @@ void CCodeEditWnd::PlaceScrollBars(int width, int height)
 {
     int w = ::GetSystemMetrics(SM_CXVSCROLL), h = ::GetSystemMetrics(SM_CYHSCROLL);
     bool horz = m_control.horzScrollAllowed != 0;
-    if (m_vertBar)
-        ::MoveWindow(m_vertBar, width - w, 0, w, height - (horz ? h : 0), TRUE);
-    if (m_horzBar) {
-        ::ShowWindow(m_horzBar, horz ? SW_SHOW : SW_HIDE);
-        ::MoveWindow(m_horzBar, 0, height - h, width - w, h, TRUE);
+    if (m_vertBar.m_hWnd)
+        ::MoveWindow(m_vertBar.m_hWnd, width - w, 0, w, height - (horz ? h : 0), TRUE);
+    if (m_horzBar.m_hWnd) {
+        ::ShowWindow(m_horzBar.m_hWnd, horz ? SW_SHOW : SW_HIDE);
+        ::MoveWindow(m_horzBar.m_hWnd, 0, height - h, width - w, h, TRUE);
     }
 }
 
@@ -201,8 +201,8 @@ void CCodeEditWnd::UpdateNow() { ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_UP
 
 void CCodeEditWnd::SetScrollBar(int bar, int minPos, int maxPos, int page, int pos)
 {
-    HWND window = bar == SB_VERT ? m_vertBar : m_horzBar;
-    if (!window)
+    CScrollBar& window = bar == SB_VERT ? m_vertBar : m_horzBar;
+    if (!window.m_hWnd)
         return;
     ScrollBarState wanted = {minPos, maxPos, std::max(page, 0), pos};
     ScrollBarState& shown = bar == SB_VERT ? m_vertState : m_horzState;
@@ -212,8 +212,8 @@ void CCodeEditWnd::SetScrollBar(int bar, int minPos, int maxPos, int page, int p
         return;
     shown = wanted;
     SCROLLINFO info = {sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS, minPos, maxPos, (UINT)wanted.page, pos, 0};
-    ::SetScrollInfo(window, SB_CTL, &info, FALSE);
-    ::InvalidateRect(window, nullptr, FALSE);
+    window.SetScrollInfo(info, FALSE);
+    ::InvalidateRect(window.m_hWnd, nullptr, FALSE);
 }
 
 void CCodeEditWnd::CreateSystemCaret(int width, int height)
@@ -258,44 +258,102 @@ void CCodeEditWnd::NotifyParentOfChange()
 
 bool CCodeEditWnd::IsKeyDown(int virtualKey) { return (::GetKeyState(virtualKey) & 0x8000) != 0; }
 
-bool CCodeEditWnd::SetClipboardText(const CString& text)
+bool CCodeEditWnd::PutClipboardBlocks(const std::vector<EditClipboardBlock>& blocks)
 {
     if (!::OpenClipboard(m_hWnd))
         return false;
-    ::EmptyClipboard();
-    size_t bytes = sizeof(WCHAR) * ((size_t)text.GetLength() + 1);
-    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, bytes);
-    bool ok = false;
-    if (block) {
-        void* data = ::GlobalLock(block);
-        memcpy(data, text.GetString(), bytes);
-        ::GlobalUnlock(block);
-        ok = ::SetClipboardData(CF_UNICODETEXT, block) != nullptr;
-        if (!ok)
-            ::GlobalFree(block);
+    if (!::EmptyClipboard()) {
+        ::CloseClipboard();
+        return false;
     }
+    bool ok = true;
+    for (const EditClipboardBlock& block : blocks) {
+        // The clipboard owns the block once it is placed; the system frees it.
+        HGLOBAL global = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, std::max<size_t>(block.bytes.size(), 1));
+        void* data = global ? ::GlobalLock(global) : nullptr;
+        if (!data) {
+            if (global)
+                ::GlobalFree(global);
+            ok = false;
+            break;
+        }
+        memcpy(data, block.bytes.data(), block.bytes.size());
+        ::GlobalUnlock(global);
+        if (!::SetClipboardData(block.format, global)) {
+            WipeBytes(::GlobalLock(global), block.bytes.size());
+            ::GlobalUnlock(global);
+            ::GlobalFree(global);
+            ok = false;
+            break;
+        }
+    }
+    if (!ok)
+        ::EmptyClipboard();  // all or none
     ::CloseClipboard();
     return ok;
 }
 
-bool CCodeEditWnd::GetClipboardText(CString& text)
+bool CCodeEditWnd::GetClipboardBlock(UINT format, WipedBytes& bytes)
 {
-    if (!::OpenClipboard(m_hWnd))
+    bytes.clear();
+    if (!::IsClipboardFormatAvailable(format) || !::OpenClipboard(m_hWnd))
         return false;
     bool ok = false;
-    if (HANDLE block = ::GetClipboardData(CF_UNICODETEXT)) {
-        if (const WCHAR* data = (const WCHAR*)::GlobalLock(block)) {
-            size_t limit = ::GlobalSize(block) / sizeof(WCHAR);
-            size_t n = 0;
-            while (n < limit && data[n])
-                ++n;
-            text = CString(data, (int)n);
+    if (HANDLE block = ::GetClipboardData(format)) {
+        if (const uint8_t* data = (const uint8_t*)::GlobalLock(block)) {
+            bytes.assign(data, data + ::GlobalSize(block));
             ::GlobalUnlock(block);
             ok = true;
         }
     }
     ::CloseClipboard();
     return ok;
+}
+
+void CCodeEditWnd::SetMouseCapture(bool capture)
+{
+    if (capture)
+        ::SetCapture(m_hWnd);
+    else if (::GetCapture() == m_hWnd)
+        ::ReleaseCapture();
+}
+
+POINT CCodeEditWnd::ClientPoint(LPARAM lParam) { return POINT{(short)LOWORD(lParam), (short)HIWORD(lParam)}; }
+
+void CCodeEditWnd::DragSelectionOut()
+{
+    CString selected = m_control.GetSelectedText();
+    size_t bytes = sizeof(WCHAR) * ((size_t)selected.GetLength() + 1);
+    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, bytes);
+    void* data = block ? ::GlobalLock(block) : nullptr;
+    if (!data) {
+        if (block)
+            ::GlobalFree(block);
+        selected.SecureEmpty();
+        return;
+    }
+    memcpy(data, selected.GetString(), bytes);
+    ::GlobalUnlock(block);
+    selected.SecureEmpty();
+    COleDataSource* source = new COleDataSource;
+    source->CacheGlobalData(CF_UNICODETEXT, block);
+    m_control.dragSource = 1;
+    DROPEFFECT effect = source->DoDragDrop(DROPEFFECT_COPY | DROPEFFECT_MOVE, nullptr, nullptr, this);
+    source->Release();
+    POINT p = {};
+    ::GetCursorPos(&p);
+    ::ScreenToClient(m_hWnd, &p);
+    m_control.FinishSelectionDrag(effect, p);
+}
+
+BOOL CCodeEditWnd::PreTranslateMessage(MSG* msg)
+{
+    if (m_control.swallowAltUp && msg->message == WM_SYSKEYUP && msg->wParam == VK_MENU) {
+        m_control.swallowAltUp = 0;
+        return TRUE;
+    }
+    RelayToTip(msg);
+    return CWnd::PreTranslateMessage(msg);
 }
 
 void CCodeEditWnd::OpenWithShell(const CString& target)
@@ -541,40 +599,66 @@ LRESULT CCodeEditWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         if (m_control.dialogCode != -1)
             return m_control.dialogCode;
         break;
-    case WM_SETFOCUS: {
-        int width = 0, height = 0;
-        m_control.GetCaretSize(width, height);
-        CreateSystemCaret(width, height);
-        m_control.MoveCaretToOffset(m_control.caretOffset, FALSE, FALSE);
-        SetSystemCaretPos(m_control.caretPos.x, m_control.caretPos.y);
-        ShowSystemCaret(true);
+    case WM_LBUTTONDOWN:
+        ::SetFocus(m_hWnd);
+        if (m_control.HandleLButtonDown(ClientPoint(lParam)))
+            DragSelectionOut();
+        return 0;
+    case WM_MOUSEMOVE:
+        if (wParam & MK_LBUTTON)
+            m_control.HandleMouseMove(ClientPoint(lParam));
+        break;
+    case WM_TIMER:
+        if (wParam == CCodeEditCtrl::AUTO_SCROLL_TIMER) {
+            // The drag goes on while the mouse stands outside the text.
+            POINT p = {};
+            ::GetCursorPos(&p);
+            ::ScreenToClient(m_hWnd, &p);
+            ::PostMessageW(m_hWnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+            return 0;
+        }
+        break;
+    case WM_LBUTTONUP:
+        m_control.HandleLButtonUp(ClientPoint(lParam));
+        return 0;
+    case WM_LBUTTONDBLCLK:
+        m_control.HandleLButtonDblClk(ClientPoint(lParam));
+        return 0;
+    case WM_RBUTTONDOWN:
+        ::SetFocus(m_hWnd);
+        m_control.HandleRButtonDown(ClientPoint(lParam));
+        break;
+    case WM_MOUSEWHEEL:
+        return m_control.HandleMouseWheel((short)HIWORD(wParam));
+    case WM_SETCURSOR:
+        if ((HWND)wParam == m_hWnd && LOWORD(lParam) == HTCLIENT) {
+            POINT p = {};
+            ::GetCursorPos(&p);
+            ::ScreenToClient(m_hWnd, &p);
+            EditCursor cursor = m_control.CursorAtPoint(p, IsKeyDown(VK_CONTROL));
+            if (cursor != EditCursor::ARROW) {
+                ::SetCursor(::LoadCursorW(nullptr, (LPCWSTR)(cursor == EditCursor::HAND ? IDC_HAND : IDC_IBEAM)));
+                return TRUE;
+            }
+        }
+        break;
+    case WM_SETFOCUS:
+        m_control.HandleSetFocus();
         ::InvalidateRect(m_hWnd, nullptr, FALSE);
         return 0;
-    }
     case WM_KILLFOCUS:
+        m_control.HandleKillFocus();
         DestroySystemCaret();
         ::InvalidateRect(m_hWnd, nullptr, FALSE);
         return 0;
-    case WM_LBUTTONDOWN: {
-        ::SetFocus(m_hWnd);
-        POINT p = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
-        int offset = m_control.OffsetFromPoint(p, false, true);
-        if (offset >= 0) {
-            m_control.ClearSelection(FALSE, TRUE, TRUE);
-            m_control.MoveCaretToOffset(offset, TRUE, TRUE);
-            m_control.preferredColumn = m_control.ColumnOfOffset(offset, true);
-        }
-        return 0;
-    }
     case WM_VSCROLL:
     case WM_HSCROLL: {
         int bar = message == WM_VSCROLL ? SB_VERT : SB_HORZ;
-        SCROLLINFO info = {};
-        info.cbSize = sizeof info;
-        info.fMask = SIF_TRACKPOS;
-        ::GetScrollInfo((HWND)lParam, SB_CTL, &info);
-        m_control.ScrollByCode(bar, LOWORD(wParam), info.nTrackPos, TRUE);
-        m_control.MoveCaretToOffset(m_control.caretOffset, FALSE, FALSE);
+        int code = LOWORD(wParam);
+        int position = HIWORD(wParam);
+        if (code == SB_THUMBTRACK || code == SB_THUMBPOSITION)
+            position = (bar == SB_VERT ? m_vertBar : m_horzBar).GetTrackPos();
+        m_control.HandleScrollBar(bar, code, position);
         return 0;
     }
     default:

@@ -13,6 +13,7 @@
 #include "editctrl/EditDisplayList.h"
 #include "editctrl/EditSeams.h"
 #include "editctrl/window/CodeEditDropTarget.h"
+#include "framework/windows/CScrollBar.h"
 #include "framework/windows/CWnd.h"
 
 class CCodeEditWnd : public CWnd, public CEditHost, public CEditMeasurer {
@@ -47,8 +48,13 @@ public:
     void NotifyParentOfChange() override;
     bool IsKeyDown(int virtualKey) override;
     COLORREF GetSystemColor(int index) override { return ::GetSysColor(index); }
-    bool SetClipboardText(const CString& text) override;
-    bool GetClipboardText(CString& text) override;
+    bool PutClipboardBlocks(const std::vector<EditClipboardBlock>& blocks) override;
+    bool IsClipboardFormatAvailable(UINT format) override { return ::IsClipboardFormatAvailable(format) != 0; }
+    bool GetClipboardBlock(UINT format, WipedBytes& bytes) override;
+    void SetMouseCapture(bool capture) override;
+    bool HasMouseCapture() override { return ::GetCapture() == m_hWnd && m_hWnd; }
+    void StartTimer(UINT id, UINT milliseconds) override { ::SetTimer(m_hWnd, id, milliseconds, nullptr); }
+    void StopTimer(UINT id) override { ::KillTimer(m_hWnd, id); }
     void OpenWithShell(const CString& target) override;
     void ShowWaitCursor(bool show) override;
 
@@ -56,11 +62,20 @@ public:
     EditFontMetrics GetFontMetrics() override;
     SIZE MeasureRun(const WCHAR* chars, int count, int tabWidth, bool link) override;
 
+    // Eats the Alt release the control asked to swallow; mouse and key
+    // messages go to the tooltip relay first.
+    BOOL PreTranslateMessage(MSG* msg) override;
+
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // The messages a tooltip control watches; nothing until the window has one.
+    virtual void RelayToTip(MSG*) {}
 
 private:
     void OnCreateWindow();
+    static POINT ClientPoint(LPARAM lParam);
+    // Drags the selection out with OLE; the core finishes what the drop did.
+    void DragSelectionOut();
     void PaintWindow();
     void PlaceScrollBars(int width, int height);
     void ApplyFont(HFONT font);
@@ -84,8 +99,8 @@ private:
     CCodeEditCtrl& m_control;
     ScrollBarState m_vertState;
     ScrollBarState m_horzState;
-    HWND m_vertBar = nullptr;
-    HWND m_horzBar = nullptr;
+    CScrollBar m_vertBar;
+    CScrollBar m_horzBar;
     HFONT m_linkFont = nullptr;
     HDC m_measureDC = nullptr;
     HFONT m_measureFont = nullptr;      // selected into m_measureDC, or none

@@ -1,4 +1,5 @@
 #include "framework/windows/COleDataSource.h"
+#include "framework/base/WipedMemory.h"
 
 #include "framework/windows/CWnd.h"
 
@@ -8,8 +9,14 @@
 
 COleDataSource::~COleDataSource()
 {
-    for (Entry& entry : m_entries)
+    // The blocks may hold a user's text (a dragged selection): wiped first.
+    for (Entry& entry : m_entries) {
+        if (void* bytes = ::GlobalLock(entry.data)) {
+            WipeBytes(bytes, ::GlobalSize(entry.data));
+            ::GlobalUnlock(entry.data);
+        }
         ::GlobalFree(entry.data);
+    }
 }
 
 void COleDataSource::CacheGlobalData(CLIPFORMAT format, HGLOBAL data, const FORMATETC* description)

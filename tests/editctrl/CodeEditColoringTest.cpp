@@ -211,3 +211,32 @@ TEST(CodeEditColoringTest, LightTwinsAndLightness)
     EXPECT_EQ(LightTwin(RGB(0, 0, 255)), RGB(127, 127, 255));
     EXPECT_NEAR(ColorLightness(RGB(0, 0, 255)), 0.5, 1e-9);
 }
+
+TEST(CodeEditColoringTest, KeywordsAreFoundInPlaceWithTheirCaseRule)
+{
+    TestEdit t(L"");
+    t.edit.AddKeyword(CString(L"Select"), 0x0000FF, (COLORREF)-1, FALSE);
+    t.edit.AddKeyword(CString(L"int"), 0xFF0000, (COLORREF)-1, TRUE);
+    struct Case {
+        const char* name;
+        const WCHAR* word;
+        int length;
+        bool found;
+    } cases[] = {
+        {"a case-insensitive keyword in any case", L"sElEcT", 6, true},
+        {"a case-sensitive keyword as written", L"int", 3, true},
+        {"not in another case", L"INT", 3, false},
+        {"a prefix of a keyword is none", L"in", 2, false},
+        {"a word inside a longer text: only its own length counts", L"intx", 3, true},
+        {"a word longer than any keyword", L"selectselectselectselectselectselectselectselectselectselectselect"
+                                           L"selectselectselectselectselectselectselectselectselectselect",
+         126, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(t.edit.FindKeyword(c.word, c.length) != nullptr, c.found);
+    }
+    COLORREF color = 0, back = 0;
+    EXPECT_TRUE(t.edit.LookupWordColor(CString(L"SELECT"), color, back, 0));
+    EXPECT_EQ(color, 0x0000FFu);
+}

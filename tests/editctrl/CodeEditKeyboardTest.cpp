@@ -89,7 +89,7 @@ TEST_F(KeyboardTest, AReadOnlyControlOnlyPages)
     EXPECT_EQ(t.edit.caretOffset, 0);
     EXPECT_EQ(t.edit.GetLength(), 200);
     t.edit.HandleKeyDown(VK_TAB);
-    EXPECT_EQ(t.edit.topLine, 11) << "Tab pages down";
+    EXPECT_EQ(t.edit.topLine, 10) << "Tab pages down a page less one line";
     t.host.shift = true;
     t.edit.HandleKeyDown(VK_TAB);
     EXPECT_EQ(t.edit.topLine, 0) << "Shift+Tab pages up";

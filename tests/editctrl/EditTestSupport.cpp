@@ -29,6 +29,8 @@ bool RecordingHost::IsKeyDown(int key)
         return shift;
     if (key == VK_CONTROL)
         return control;
+    if (key == VK_MENU)
+        return alt;
     return false;
 }
 
@@ -45,28 +47,74 @@ COLORREF RecordingHost::GetSystemColor(int index)
     }
 }
 
-bool RecordingHost::SetClipboardText(const CString& text)
+bool RecordingHost::PutClipboardBlocks(const std::vector<EditClipboardBlock>& blocks)
 {
-    clipboard = text;
-    clipboardHasText = true;
-    return true;
-}
-
-bool RecordingHost::GetClipboardText(CString& text)
-{
-    if (!clipboardHasText)
+    if (clipboardFails)
         return false;
-    text = clipboard;
+    clipboard.clear();
+    for (const EditClipboardBlock& block : blocks)
+        clipboard[block.format].assign(block.bytes.begin(), block.bytes.end());
     return true;
 }
 
-TestEdit::TestEdit(const WCHAR* initial, int width, int height) : host(width, height)
+bool RecordingHost::GetClipboardBlock(UINT format, WipedBytes& bytes)
+{
+    auto it = clipboard.find(format);
+    if (clipboardFails || it == clipboard.end())
+        return false;
+    bytes.assign(it->second.begin(), it->second.end());
+    return true;
+}
+
+CString RecordingHost::ClipboardText(UINT format) const
+{
+    auto it = clipboard.find(format);
+    if (it == clipboard.end())
+        return CString();
+    const WCHAR* chars = (const WCHAR*)it->second.data();
+    size_t n = 0;
+    while (n < it->second.size() / 2 && chars[n])
+        ++n;
+    return CString(chars, (int)n);
+}
+
+void RecordingHost::PutClipboardText(UINT format, const CString& text)
+{
+    const uint8_t* bytes = (const uint8_t*)text.GetString();
+    WipedBytes& block = clipboard[format];
+    block.assign(bytes, bytes + 2 * (size_t)text.GetLength());
+    block.push_back(0);
+    block.push_back(0);
+}
+
+void AttachTestSeams(CCodeEditCtrl& edit, RecordingHost& host, FixedMeasurer& measurer, const WCHAR* initial)
 {
     edit.AttachHost(&host);
     edit.AttachMeasurer(&measurer);
     edit.InitializeControl();
-    int length = StringLength(initial);
-    edit.SetText(initial, length);
+    edit.SetText(initial, StringLength(initial));
+}
+
+void SelectColumnBlock(CCodeEditCtrl& e, int first, int last, int rows, int charWidth)
+{
+    // Document pixels: a row's first cell starts one pixel right of the text area's edge.
+    const int x0 = e.textRect.left + 1;
+    e.blockSelection = 1;
+    e.blockSelStart = POINT{x0 + first * charWidth, 0};
+    e.blockSelEnd = POINT{x0 + last * charWidth, rows * e.lineHeight};
+    e.selStart = first;
+    e.selEnd = e.GetTextBuffer().LineStart(rows - 1) + last;
+}
+
+CString XLines(int count)
+{
+    CString s;
+    for (int i = 0; i < count; ++i) {
+        if (i)
+            s += L'\n';
+        s += L'x';
+    }
+    return s;
 }
 
 std::u16string U16(const CString& s) { return std::u16string((const char16_t*)s.GetString(), (size_t)s.GetLength()); }

@@ -3,9 +3,13 @@
 // the control asked of its window.
 #pragma once
 
+#include "tests/QvTest.h"
+
 #include "editctrl/CodeEditCtrl.h"
 #include "editctrl/EditSeams.h"
 
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -36,8 +40,16 @@ public:
     void NotifyParentOfChange() override { ++changeNotices; }
     bool IsKeyDown(int key) override;
     COLORREF GetSystemColor(int index) override;
-    bool SetClipboardText(const CString& text) override;
-    bool GetClipboardText(CString& text) override;
+    bool PutClipboardBlocks(const std::vector<EditClipboardBlock>& blocks) override;
+    bool IsClipboardFormatAvailable(UINT format) override { return clipboard.count(format) != 0; }
+    bool GetClipboardBlock(UINT format, WipedBytes& bytes) override;
+    void SetMouseCapture(bool capture) override { captured = capture; }
+    bool HasMouseCapture() override { return captured; }
+    void StartTimer(UINT id, UINT) override { timers.insert(id); }
+    void StopTimer(UINT id) override { timers.erase(id); }
+    // The UTF-16 text the fake clipboard holds in a format (up to its zero).
+    CString ClipboardText(UINT format) const;
+    void PutClipboardText(UINT format, const CString& text);
     void OpenWithShell(const CString& target) override { opened.push_back(target); }
     void ShowWaitCursor(bool) override {}
 
@@ -46,6 +58,7 @@ public:
     bool focus = true;
     bool shift = false;
     bool control = false;
+    bool alt = false;
     int changeNotices = 0;
     int updates = 0;
     std::vector<RECT> invalidated;
@@ -55,8 +68,11 @@ public:
     SIZE caretSize = {};
     bool caretShown = false;
     POINT systemCaret = {-1, -1};
-    bool clipboardHasText = false;
-    CString clipboard;
+    bool clipboardFails = false;  // opening the clipboard fails
+    // Wiped like the control's own blocks: a privacy test scans what is freed.
+    std::map<UINT, WipedBytes> clipboard;
+    bool captured = false;
+    std::set<UINT> timers;
     std::vector<CString> opened;
 };
 
@@ -67,14 +83,38 @@ public:
     std::vector<unsigned> failures;
 };
 
-// A control attached to a fixed 8x16 measurer and a 400x200 host, with the
-// window's first-time set-up done.
-struct TestEdit {
-    explicit TestEdit(const WCHAR* initial = L"", int width = 400, int height = 200);
-    virtual ~TestEdit() = default;
+// Attaches the test seams to a control, does the window's first-time set-up
+// and loads `initial`.
+void AttachTestSeams(CCodeEditCtrl& edit, RecordingHost& host, FixedMeasurer& measurer, const WCHAR* initial);
+
+// A control of class Edit attached to a fixed 8x16 measurer and a 400x200
+// host, with the window's first-time set-up done.
+template <class Edit>
+struct TestEditOf {
+    explicit TestEditOf(const WCHAR* initial = L"", int width = 400, int height = 200) : host(width, height)
+    {
+        AttachTestSeams(edit, host, measurer, initial);
+    }
+    virtual ~TestEditOf() = default;
     FixedMeasurer measurer;
     RecordingHost host;
-    RecordingEdit edit;
+    Edit edit;
+};
+using TestEdit = TestEditOf<RecordingEdit>;
+
+// Selects columns [first, last) of rows [0, rows) as a column block, for a
+// font `charWidth` pixels wide; selStart and selEnd become the block's first
+// and last offsets as a caller would set them.
+void SelectColumnBlock(CCodeEditCtrl& e, int first, int last, int rows, int charWidth = 8);
+
+// `count` lines "x" without a line feed after the last.
+CString XLines(int count);
+
+// Tests that start and end in insert mode (the mode is shared by all controls).
+class InsertModeTest : public ::testing::Test {
+protected:
+    void SetUp() override { CCodeEditCtrl::overwriteMode = 0; }
+    void TearDown() override { CCodeEditCtrl::overwriteMode = 0; }
 };
 
 std::u16string U16(const CString& s);

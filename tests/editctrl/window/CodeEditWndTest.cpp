@@ -1,67 +1,13 @@
 #include "tests/QvTest.h"
 
 #include "editctrl/window/CodeEditWnd.h"
+#include "tests/editctrl/window/EditWindowTestSupport.h"
 #include "framework/windows/COleDataSource.h"
 
 #include <memory>
 #include <vector>
 
 namespace {
-// A top-level window that counts the control's change messages.
-class ParentWnd : public CWnd {
-public:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
-    {
-        if (message == CCodeEditWnd::EditChangeMessage()) {
-            ++changes;
-            EXPECT_EQ(wParam, 0u);
-            EXPECT_EQ(lParam, 0);
-        }
-        return CWnd::WindowProc(message, wParam, lParam);
-    }
-    int changes = 0;
-};
-
-struct EditWindow {
-    EditWindow(int width = 320, int height = 200)
-    {
-        const WCHAR* cls = CWnd::RegisterWndClass(0, nullptr, (HBRUSH)(COLOR_WINDOW + 1));
-        EXPECT_TRUE(parent.CreateEx(0, cls, L"edit host", WS_OVERLAPPEDWINDOW, 0, 0, width + 40, height + 60,
-                                    nullptr, nullptr));
-        RECT r = {0, 0, width, height};
-        EXPECT_TRUE(window.CreateEditWindow(WS_CHILD | WS_VISIBLE, r, &parent, 100));
-        parent.ShowWindow(SW_SHOW);
-        window.SetFocus();
-    }
-    ~EditWindow() { parent.DestroyWindow(); }
-    CString Text()
-    {
-        int length = (int)window.SendMessage(WM_GETTEXTLENGTH);
-        std::vector<WCHAR> buffer((size_t)length + 1);
-        int copied = (int)window.SendMessage(WM_GETTEXT, (WPARAM)(length + 1), (LPARAM)buffer.data());
-        return CString(buffer.data(), copied);
-    }
-    void Key(UINT key, bool shift = false, bool ctrl = false)
-    {
-        BYTE state[256] = {};
-        ::GetKeyboardState(state);
-        state[VK_SHIFT] = shift ? 0x80 : 0;
-        state[VK_CONTROL] = ctrl ? 0x80 : 0;
-        ::SetKeyboardState(state);
-        window.SendMessage(WM_KEYDOWN, key, 0);
-        state[VK_SHIFT] = state[VK_CONTROL] = 0;
-        ::SetKeyboardState(state);
-    }
-    void Type(const WCHAR* chars)
-    {
-        for (; *chars; ++chars)
-            window.SendMessage(WM_CHAR, *chars, 0);
-    }
-    CCodeEditCtrl control;
-    ParentWnd parent;
-    CCodeEditWnd window{control};
-};
-
 class CodeEditWndTest : public ::testing::Test {
 protected:
     void SetUp() override { CCodeEditCtrl::overwriteMode = 0; }
@@ -208,18 +154,6 @@ TEST_F(CodeEditWndTest, PaintedPixelsShowColoursSelectionAndLineNumbers)
     EXPECT_GT(shot.Count(bar, RGB(0xF0, 0xF0, 0xF0)), barArea / 2) << "the line-number bar's background";
     EXPECT_GT(shot.Count(bar, 0xA08200), 3) << "line numbers in their colour";
 }
-
-namespace {
-COleDataSource* TextSource(CLIPFORMAT format, const void* bytes, size_t size)
-{
-    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, size);
-    memcpy(::GlobalLock(block), bytes, size);
-    ::GlobalUnlock(block);
-    COleDataSource* source = new COleDataSource;
-    source->CacheGlobalData(format, block);
-    return source;
-}
-}  // namespace
 
 TEST_F(CodeEditWndTest, DroppedTextGoesUnderThePointerAndOtherDataIsRefused)
 {
