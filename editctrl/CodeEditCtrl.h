@@ -14,12 +14,14 @@
 #include "editctrl/EditDisplayList.h"
 #include "editctrl/EditRecords.h"
 #include "editctrl/EditSeams.h"
+#include "editctrl/EditTipWindow.h"
 #include "editctrl/EditTextBuffer.h"
 #include "editctrl/OutlineCache.h"
 #include "editctrl/OutlineNode.h"
 #include "editctrl/OutlineParser.h"
 #include "framework/base/CString.h"
 #include "framework/base/Collections.h"
+#include "framework/base/WipedMemory.h"
 
 #include <windows.h>
 
@@ -33,6 +35,19 @@
 BOOL CutTaggedValue(CString& source, const WCHAR* name, CString& value, BOOL escaped);
 // A definition's colour value: "name" in quotes, or RRGGBB.
 COLORREF ParseColourSpec(const CString& value);
+
+class CArchive;
+class CFile;
+class CFileException;
+
+// The encodings of text files.
+enum : int {
+    EDIT_FILE_ANSI = 0,      // the ANSI code page
+    EDIT_FILE_UTF16LE = 1,   // with its byte-order mark
+    EDIT_FILE_UTF16BE = 2,   // with its byte-order mark
+    EDIT_FILE_UTF8 = 3,      // without a mark
+    EDIT_FILE_UTF8_BOM = 4,  // with the mark EF BB BF
+};
 
 class CCodeEditCtrl {
 public:
@@ -198,8 +213,6 @@ public:
                             int tabOrigin, COLORREF color, COLORREF back, bool link);
     virtual BOOL GetLineColorMarker(int, COLORREF&, COLORREF&) { return FALSE; }
     virtual BOOL GetHiliteMarker(int, COLORREF&, COLORREF&) { return FALSE; }
-    // Whether a blank-separated run of text is a hyperlink (a URL prefix starts it).
-    virtual BOOL FindHyperlink(const CString& run, int offset, CODE_EDIT_HYPERLINK_DEF& link);
     void InvalidateRow(int offset);
     void InvalidateFromRow(int offset);
     // The first and last visible lines on screen.
@@ -250,6 +263,11 @@ public:
     void NextVisibleLine(int& lines, int& visibleLines, int& offset) const;
     virtual BOOL ToggleOutlineNode(CCodeOutlineNode* node);
     virtual BOOL ToggleOutlineAt(int offset);
+    // A click at a client point: on the outline bar it toggles the block of
+    // that row (1 when the point was on the bar); a double-click on a
+    // collapsed label selects the block (1 when there was one).
+    virtual BOOL ClickOutlineBar(POINT point);
+    virtual BOOL SelectCollapsedLabelAt(POINT point);
     // Expands the blocks hiding a line (counted from 1).
     virtual void ExpandLine(int line);
     virtual BOOL GetCollapsedTextAtPoint(int x, int y, CString& text, BOOL trimLeadingBlankLines);
@@ -268,6 +286,19 @@ public:
                                   bool lineAbove, bool lineBelow, bool endMark);
     // The tree or a collapsed state changed: the quick lookups are rebuilt when next asked.
     void OnOutlineTreeChanged() { outlineCache.Invalidate(); }
+
+    // ---- Find and replace ----------------------------------------------------
+    // The next occurrence of `what` from the selection or caret, wrapping
+    // around the text's end (or start, backwards); 0 when there is none.
+    BOOL LocateText(int& position, int& length, const WCHAR* what, BOOL forward, BOOL matchCase, BOOL wholeWord);
+    // Selects the next occurrence, first opening a collapsed block that hides it.
+    virtual BOOL FindAndSelect(const WCHAR* what, BOOL forward, BOOL matchCase, BOOL wholeWord);
+    // Replaces the selection when it is an occurrence, then finds the next one.
+    virtual BOOL ReplaceFound(const WCHAR* what, const WCHAR* replacement, BOOL forward, BOOL matchCase,
+                              BOOL wholeWord);
+    // Replaces every occurrence in one pass and one undo step; the number replaced.
+    virtual int ReplaceEverywhere(const WCHAR* what, const WCHAR* replacement, BOOL forward, BOOL matchCase,
+                                  BOOL wholeWord);
 
     // ---- Selection -----------------------------------------------------------
     bool HasSelection() const { return selStart >= 0 && selEnd >= 0 && selStart != selEnd; }
@@ -335,6 +366,50 @@ public:
     virtual BOOL ApplyLinkSettings(const CString& content);
     // Colour blocks of the last definition that AddColorBlock refused.
     int RefusedColorBlocks() const { return m_refusedColorBlocks; }
+
+    // ---- Hyperlinks and tooltips ----------------------------------------------
+    // Whether offsets first..last-1 hold a link: its text and first offset.
+    virtual BOOL FindHyperlink(int first, int last, CString& url, int& offset);
+    void AddHyperlink(const CString& url, int offset);
+    void ClearHyperlinks();
+    int HyperlinkAtOffset(int offset) const;
+    // The link around a text offset, found in the text itself (not in the
+    // list the last paint made): its text and first offset.
+    BOOL LinkAtOffset(int offset, CString& url, int& linkOffset);
+    // The link under a client point becomes the hot one; its index or -1.
+    // The window's cursor handling asks this for "a link at the mouse".
+    int HotLinkAtPoint(POINT point);
+    virtual void FollowHyperlink(int offset, const CString& url);
+    virtual BOOL GetLinkTipText(CString& tip);
+    virtual BOOL CanShowLinkTip(int, CString&) { return TRUE; }
+    // May change the text of a tip; 0 withholds it.
+    virtual BOOL GetTipText(CString&) { return TRUE; }
+    void AttachTipWindow(CEditTipWindow* tips);
+    void SetTipsEnabled(BOOL on);
+    void HideTip();
+    // WM_MOUSEMOVE's part for tips, and the tooltip's request for its text
+    // (1 with *text pointing at the tip, valid until the next request).
+    void OnTipMouseMove(POINT point, bool mouseCaptured);
+    BOOL OnTipNeedText(POINT point, const WCHAR** text);
+    // The text of the tip being prepared; shared by every control.
+    static CString currentTipText;
+
+    // ---- Text files, serialisation, going to a line, bars ---------------------
+    // Loading tells UTF-8 (with or without a mark) and UTF-16 by their marks
+    // before the system's guess; saving writes the encoding that was read.
+    // File errors go to OnFileError; the result is then 0.
+    BOOL LoadTextFromPath(const WCHAR* path);
+    virtual BOOL LoadTextFromStream(CFile& file);
+    BOOL SaveTextToPath(const WCHAR* path);
+    virtual BOOL SaveTextToStream(CFile& file);
+    virtual void Serialize(CArchive& archive);
+    virtual void OnFileError(const CFileException&) {}
+    // Line counted from 1; 0 when there is no such line.
+    virtual BOOL GoToLine(int line, BOOL expand, BOOL redraw);
+    void ShowLineNumberBar(BOOL show, int width);
+    void ShowOutlineBar(BOOL show, int width);
+    POINT DocToClient(POINT point) const;
+    RECT DocRectToClient(const RECT& rect) const;
 
     // ---- Members -------------------------------------------------------
     CString wordDelimiters;
@@ -456,6 +531,8 @@ public:
     COLORREF lightHyperlinkColor = (COLORREF)-1;
     BOOL ownBorder = 0;
     int reserved = 0;
+    // How the text was read and is saved (EDIT_FILE_*); with unicodeFile set, UTF-16.
+    int fileEncoding = 0;
 
 protected:
     bool IsWordChar(WCHAR ch) const { return wordDelimiters.Find(ch) < 0; }
@@ -466,6 +543,27 @@ protected:
     void ResetViewState();
 
 private:
+    // Links and tips.
+    enum { TIP_NONE, TIP_WORD, TIP_MULTI_LINE };
+    bool MatchesTextAt(int offset, const CString& s) const;
+    int TipCandidateAt(POINT point, CString& candidate);
+    CEditTipWindow* m_tips = nullptr;
+
+    // Text files.
+    static BOOL DecodeFileBytes(const uint8_t* bytes, size_t size, std::vector<WCHAR, WipingAllocator<WCHAR>>& chars,
+                                int& encoding);
+    void TextWithCrLf(std::vector<WCHAR, WipingAllocator<WCHAR>>& out) const;
+    BOOL EncodeFileBytes(const std::vector<WCHAR, WipingAllocator<WCHAR>>& chars, WipedBytes& bytes);
+
+    // Find and replace.
+    class TextMatcher;
+    int SearchStartOffset(BOOL forward) const;
+    BOOL SelectionHolds(const WCHAR* what, BOOL matchCase, BOOL wholeWord) const;
+    void CollectReplaceMatches(std::vector<int>& starts, const WCHAR* what, BOOL forward, BOOL matchCase,
+                               BOOL wholeWord) const;
+    // Expands the collapsed blocks that hide any of first..last.
+    void ExpandCollapsedAround(int first, int last);
+
     // The collapsed blocks while folding is on, else nothing.
     const COutlineCasheManager* CollapsedBlocks() const;
     // Text width from..to-1 on one row, collapsed blocks as their labels.

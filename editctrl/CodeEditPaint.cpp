@@ -128,19 +128,6 @@ int CCodeEditCtrl::DrawTextRun(CEditDisplayList& list, const WCHAR* chars, int c
     return size.cx;
 }
 
-BOOL CCodeEditCtrl::FindHyperlink(const CString& run, int offset, CODE_EDIT_HYPERLINK_DEF& link)
-{
-    for (const CString& prefix : urlPrefixes) {
-        if (!prefix.IsEmpty() && run.GetLength() > prefix.GetLength() &&
-            run.Left(prefix.GetLength()).CompareNoCase(prefix) == 0) {
-            link.text = run;
-            link.offset = offset;
-            return TRUE;
-        }
-    }
-    return FALSE;
-}
-
 void CCodeEditCtrl::PaintTextLines(CEditDisplayList& list)
 {
     if (text.IsEmpty())
@@ -276,9 +263,9 @@ void CCodeEditCtrl::PaintTextLines(CEditDisplayList& list)
                 ++end;
             scannedTo = std::max(end, offset + 1);
             CODE_EDIT_HYPERLINK_DEF link;
-            if (end > start && FindHyperlink(text.Mid(start, end - start), start, link)) {
+            if (end > start && FindHyperlink(start, end, link.text, link.offset)) {
                 hyperlinks.push_back(link);
-                linkEnd = end;
+                linkEnd = link.offset + link.text.GetLength();
             }
         }
         bool inLink = !hyperlinks.empty() && offset >= hyperlinks.back().offset && offset < linkEnd;

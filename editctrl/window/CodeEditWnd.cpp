@@ -424,6 +424,16 @@ void CCodeEditWnd::ExecuteDisplayList(HDC dc, const CEditDisplayList& list)
     ::SetBkMode(dc, oldMode);
 }
 
+bool CCodeEditWnd::HandleOutlineMouse(UINT message, LPARAM lParam)
+{
+    if (message != WM_LBUTTONDOWN && message != WM_LBUTTONDBLCLK)
+        return false;
+    POINT p = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
+    if (m_control.ClickOutlineBar(p))
+        return true;
+    return message == WM_LBUTTONDBLCLK && m_control.SelectCollapsedLabelAt(p);
+}
+
 void CCodeEditWnd::PaintWindow()
 {
     PAINTSTRUCT ps = {};
@@ -478,6 +488,8 @@ void CCodeEditWnd::ReleaseBackBuffer()
 
 LRESULT CCodeEditWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (HandleOutlineMouse(message, lParam))
+        return 0;
     switch (message) {
     case WM_CREATE: {
         LRESULT result = CWnd::WindowProc(message, wParam, lParam);

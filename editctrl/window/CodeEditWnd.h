@@ -61,6 +61,8 @@ protected:
 
 private:
     void OnCreateWindow();
+    // Clicks on the outline bar and double-clicks on collapsed labels; true when taken.
+    bool HandleOutlineMouse(UINT message, LPARAM lParam);
     void PaintWindow();
     void PlaceScrollBars(int width, int height);
     void ApplyFont(HFONT font);
