@@ -182,7 +182,7 @@ int CCodeEditCtrl::TipCandidateAt(POINT point, CString& candidate)
         return TIP_MULTI_LINE;
     POINT p = point;
     int offset = point.x >= textRect.left ? OffsetFromPoint(p, false, false) : -1;
-    if (offset >= 0 && offset < text.GetLength() && GetWordAtOffset(offset, candidate))
+    if (offset >= 0 && IsWordChar(text.At(offset)) && GetWordAtOffset(offset, candidate))
         return TIP_WORD;
     candidate.SecureEmpty();
     return TIP_NONE;
