@@ -38,6 +38,7 @@ COLORREF ParseColourSpec(const CString& value);
 
 class CArchive;
 class CFile;
+class CPrintInfo;
 class CFileException;
 
 // The encodings of text files.
@@ -394,6 +395,18 @@ public:
     // The text of the tip being prepared; shared by every control.
     static CString currentTipText;
 
+    // ---- Printing ----------------------------------------------------------
+    // A print job: BeginPrintPages, then PrintPage for each page while the
+    // info's continue flag stays set, then EndPrintPages. A page is painted
+    // into `list` in the printer's units, measured by `printer`; the screen's
+    // view is left as it was. 0 when the page does not exist.
+    virtual void BeginPrintPages(CPrintInfo& info);
+    virtual BOOL PrintPage(CEditDisplayList& list, CEditMeasurer& printer, CPrintInfo& info);
+    virtual void EndPrintPages(CPrintInfo& info);
+    // Around each page, with the printer's metrics in place (base: nothing).
+    virtual void OnPrintPageStart(CEditDisplayList&, CPrintInfo&) {}
+    virtual void OnPrintPageEnd(CEditDisplayList&, CPrintInfo&) {}
+
     // ---- Text files, serialisation, going to a line, bars ---------------------
     // Loading tells UTF-8 (with or without a mark) and UTF-16 by their marks
     // before the system's guess; saving writes the encoding that was read.
@@ -543,6 +556,13 @@ protected:
     void ResetViewState();
 
 private:
+    // Printing.
+    struct ScreenView;
+    void BorrowScreenView(ScreenView& view);
+    void ReturnScreenView(ScreenView& view);
+    // Where each page after the first begins, as the page before it found.
+    std::map<int, int> m_pageStarts;
+
     // Links and tips.
     enum { TIP_NONE, TIP_WORD, TIP_MULTI_LINE };
     bool MatchesTextAt(int offset, const CString& s) const;
