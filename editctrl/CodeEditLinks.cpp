@@ -147,7 +147,13 @@ BOOL CCodeEditCtrl::GetLinkTipText(CString& tip)
     return CanShowLinkTip(link.offset, tip);
 }
 
-void CCodeEditCtrl::AttachTipWindow(CEditTipWindow* tips) { m_tips = tips; }
+void CCodeEditCtrl::AttachTipWindow(CEditTipWindow* tips)
+{
+    // The tip text may be the document's words: it goes with the tooltip.
+    if (!tips)
+        currentTipText.SecureEmpty();
+    m_tips = tips;
+}
 
 void CCodeEditCtrl::SetTipsEnabled(BOOL on)
 {

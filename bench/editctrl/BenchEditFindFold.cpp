@@ -22,6 +22,21 @@ CString MakeNeedleText(int needles)
     return s;
 }
 
+// About `chars` characters with one "needle" in every 10,000: the others become "noodle".
+CString MakeSparseNeedleText(int chars)
+{
+    CString text = MakeNeedleText(chars / 100);
+    WCHAR* buffer = text.GetBuffer(text.GetLength());
+    for (int i = 0, n = 0; i + 6 <= text.GetLength(); ++i) {
+        if (std::equal(buffer + i, buffer + i + 6, L"needle") && n++ % 100 != 0) {
+            buffer[i + 1] = L'o';
+            buffer[i + 2] = L'o';
+        }
+    }
+    text.ReleaseBuffer(-1);
+    return text;
+}
+
 // C++ functions of 7 lines each, with a brace block in every one.
 CString MakeFoldText(int chars)
 {
@@ -80,16 +95,7 @@ void BM_ReplaceAll(benchmark::State& state)
 void BM_FindNext(benchmark::State& state)
 {
     const int chars = (int)state.range(0);
-    CString text = MakeNeedleText(chars / 100);
-    // Keep 1 in 100 needles: the others become "noodle".
-    for (int i = 0, n = 0; i + 6 <= text.GetLength(); ++i) {
-        if (text.Mid(i, 6) == L"needle" && n++ % 100 != 0) {
-            WCHAR* buffer = text.GetBuffer(text.GetLength());
-            buffer[i + 1] = L'o';
-            buffer[i + 2] = L'o';
-            text.ReleaseBuffer(-1);
-        }
-    }
+    CString text = MakeSparseNeedleText(chars);
     double p95 = 0, missing = 0;
     for (auto _ : state) {
         Host host;
@@ -115,15 +121,7 @@ void BM_FindNext(benchmark::State& state)
 void BM_RichEditFindNext(benchmark::State& state)
 {
     const int chars = (int)state.range(0);
-    CString text = MakeNeedleText(chars / 100);
-    for (int i = 0, n = 0; i + 6 <= text.GetLength(); ++i) {
-        if (text.Mid(i, 6) == L"needle" && n++ % 100 != 0) {
-            WCHAR* buffer = text.GetBuffer(text.GetLength());
-            buffer[i + 1] = L'o';
-            buffer[i + 2] = L'o';
-            text.ReleaseBuffer(-1);
-        }
-    }
+    CString text = MakeSparseNeedleText(chars);
     ::LoadLibraryW(L"riched20.dll");
     double p95 = 0;
     for (auto _ : state) {
