@@ -1,6 +1,7 @@
 #include "app/BrowserPictures.h"
 
 #include "crypt/EncryptedFileName.h"
+#include "imaging/core/PicDrawEntryPoints.h"
 
 #include <algorithm>
 
@@ -102,4 +103,31 @@ void StretchPicture(HDC dc, const CPicImageEx& image, const RECT& rect) { image.
 void DrawStripFrame(HDC dc, const CPicImageEx& image, int x, int y, int index, int count)
 {
     image.DrawStripFrame(dc, POINT{x, y}, index, count);
+}
+
+HBITMAP MakeReadyBitmap(HDC dc, const CPicImageEx& image)
+{
+    if (!image.IsValid() || image.GetBitsPerPixel() != 24)
+        return nullptr;
+    return pic_RGBToBitmap(dc, image.GetPixels(), (uint32_t)image.GetWidth(), (uint32_t)image.GetHeight(),
+                           image.GetRowBytes());
+}
+
+void ReleaseReadyBitmap(HBITMAP& bitmap)
+{
+    pic_DeleteWipedBitmap(bitmap);
+    bitmap = nullptr;
+}
+
+void DrawReadyBitmap(HDC dc, HBITMAP bitmap, int x, int y, int width, int height)
+{
+    HDC memory = ::CreateCompatibleDC(dc);
+    if (memory == nullptr)
+        return;
+    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    if (old != nullptr) {
+        ::BitBlt(dc, x, y, width, height, memory, 0, 0, SRCCOPY);
+        ::SelectObject(memory, old);
+    }
+    ::DeleteDC(memory);
 }

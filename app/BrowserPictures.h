@@ -37,3 +37,11 @@ bool ResizeInPlace(CPicImageEx& image, int width, int height, int method);
 void DrawPicture(HDC dc, const CPicImageEx& image, int x, int y);
 void StretchPicture(HDC dc, const CPicImageEx& image, const RECT& rect);
 void DrawStripFrame(HDC dc, const CPicImageEx& image, int x, int y, int index, int count);
+
+// A 24-bit picture made once into a bitmap that paints blit 1:1, so a
+// thumbnail is not converted again on every frame of scrolling; null when the
+// picture is not 24 bits or the bitmap cannot be had. The bitmap holds a copy
+// of the pixels: ReleaseReadyBitmap wipes them, deletes it and clears the handle.
+HBITMAP MakeReadyBitmap(HDC dc, const CPicImageEx& image);
+void ReleaseReadyBitmap(HBITMAP& bitmap);
+void DrawReadyBitmap(HDC dc, HBITMAP bitmap, int x, int y, int width, int height);

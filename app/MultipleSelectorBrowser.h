@@ -41,6 +41,9 @@ struct BrowserItem {
 struct ThumbnailSlot {
     CString path;  // "" = free
     CPicImageEx picture;
+    // The picture as a bitmap for 1:1 paints, made at its first paint and
+    // released (wiped) whenever the picture goes or changes; under the cache lock.
+    HBITMAP ready = nullptr;
     BYTE loaded = 0;   // picture or failure tile made
     BYTE visible = 0;  // the slot's cell was drawn in the last paint
 };
@@ -99,6 +102,7 @@ public:
         int loaded = -1;
         int width = 0, height = 0;
         COLORREF firstPixel = 0;
+        HBITMAP bitmap = nullptr;  // the bitmap paints blit, once one is made
     };
     SlotState GetSlotState(const CString& path);
     // The loader did not end within the waits of WM_DESTROY and was terminated.

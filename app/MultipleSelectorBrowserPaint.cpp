@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <vector>
 
 namespace {
 
@@ -273,7 +275,12 @@ void CMultipleSelectorBrowser::DrawThumbnail(CDC* memory, const CRect& cell, con
         StretchPicture(dc, picture, CRect(corner.x, corner.y, corner.x + fw, corner.y + fh));
     } else {
         corner = CPoint(area.left - std::min((iw - area.Width()) / 2, 0), area.top - std::min((ih - area.Height()) / 2, 0) + 1);
-        DrawPicture(dc, picture, corner.x, corner.y);
+        if (slot->ready == nullptr)
+            slot->ready = MakeReadyBitmap(dc, picture);
+        if (slot->ready != nullptr)
+            DrawReadyBitmap(dc, slot->ready, corner.x, corner.y, iw, picture.GetHeight());
+        else
+            DrawPicture(dc, picture, corner.x, corner.y);
     }
     if (gif) {
         CRect badge(corner.x + 1, corner.y + 1, corner.x + 29, corner.y + 16);
@@ -421,10 +428,15 @@ void CMultipleSelectorBrowser::FillGradient(HDC dc, const RECT* rect, COLORREF c
 
 void CMultipleSelectorBrowser::FillDisc(HDC dc, int n, int cx, int cy, COLORREF colour)
 {
-    // Quarter-pixel units: the outline row by row, then the inner square.
+    if (n <= 0)
+        return;
+    // Quarter-pixel units: the outline row by row, then the inner square,
+    // marked in a mask and drawn as one fill per run of a row: a scroll bar
+    // paints two discs on every frame, and a call per pixel is slow.
+    std::vector<uint8_t> mask((size_t)n * n, 0);
+    auto mark = [&](int x, int y) { mask[(size_t)y * n + x] = 1; };
     const int c = 2 * n;
     int o = (n % 2) ? c : c - 2;
-    const int x0 = cx - n / 2, y0 = cy - n / 2;
     int f = 0;
     for (int k = 0;; ++k) {
         const int u = 4 * k + 2;
@@ -436,16 +448,33 @@ void CMultipleSelectorBrowser::FillDisc(HDC dc, int n, int cx, int cy, COLORREF 
             break;
         }
         for (int j = g; j <= n - g - 1; ++j) {
-            ::SetPixel(dc, x0 + j, y0 + k, colour);
-            ::SetPixel(dc, x0 + j, y0 + n - k - 1, colour);
-            ::SetPixel(dc, x0 + k, y0 + j, colour);
-            ::SetPixel(dc, x0 + n - k - 1, y0 + j, colour);
+            mark(j, k);
+            mark(j, n - k - 1);
+            mark(k, j);
+            mark(n - k - 1, j);
         }
     }
     for (int i = f; i <= n - f - 1; ++i) {
         for (int j = f; j <= n - f - 1; ++j)
-            ::SetPixel(dc, x0 + j, y0 + i, colour);
+            mark(j, i);
     }
+    const int x0 = cx - n / 2, y0 = cy - n / 2;
+    const COLORREF background = ::GetBkColor(dc);
+    for (int y = 0; y < n; ++y) {
+        const uint8_t* row = &mask[(size_t)y * n];
+        for (int x = 0; x < n;) {
+            if (!row[x]) {
+                ++x;
+                continue;
+            }
+            int end = x;
+            while (end < n && row[end])
+                ++end;
+            Fill(dc, CRect(x0 + x, y0 + y, x0 + end, y0 + y + 1), colour);
+            x = end;
+        }
+    }
+    ::SetBkColor(dc, background);
 }
 
 void CMultipleSelectorBrowser::DrawShadow(HDC dc, const RECT& rect, int n)

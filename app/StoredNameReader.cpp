@@ -1,6 +1,7 @@
 #include "app/StoredNameReader.h"
 
 #include "crypt/FileCipher.h"
+#include "framework/base/Processors.h"
 
 #include <algorithm>
 #include <utility>
@@ -11,9 +12,7 @@ const int kMostHelpers = 8;
 
 int HelpersForThisMachine()
 {
-    SYSTEM_INFO system;
-    ::GetSystemInfo(&system);
-    return std::max(1, std::min<int>((int)system.dwNumberOfProcessors, kMostHelpers));
+    return std::min<int>((int)UsableProcessorCount(), kMostHelpers);
 }
 
 // Holds a critical section for a scope.

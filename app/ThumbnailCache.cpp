@@ -69,6 +69,7 @@ void CMultipleSelectorBrowser::ClearThumbnails()
         slot->path.Empty();
         slot->loaded = 0;
         slot->visible = 0;
+        ReleaseReadyBitmap(slot->ready);
         WipePicture(slot->picture);
     }
 }
@@ -77,6 +78,7 @@ void CMultipleSelectorBrowser::FreeCache()
 {
     std::lock_guard<std::mutex> lock(m_cacheLock);
     for (ThumbnailSlot*& slot : m_Cache) {
+        ReleaseReadyBitmap(slot->ready);
         WipePicture(slot->picture);
         delete slot;
         slot = nullptr;
@@ -99,6 +101,7 @@ CMultipleSelectorBrowser::SlotState CMultipleSelectorBrowser::GetSlotState(const
         state.loaded = slot->loaded;
         state.width = slot->picture.GetWidth();
         state.height = slot->picture.GetHeight();
+        state.bitmap = slot->ready;
         if (slot->picture.IsValid() && slot->picture.GetBitsPerPixel() == 24) {
             const uint8_t* pixel = slot->picture.GetPixels();
             state.firstPixel = RGB(pixel[0], pixel[1], pixel[2]);
@@ -149,6 +152,7 @@ void CMultipleSelectorBrowser::MakeThumbnail(const CString& path, SIZE box, CPic
 bool CMultipleSelectorBrowser::StoreThumbnail(int index, const CString& path, SIZE box, CPicImageEx& thumbnail)
 {
     CPicImageEx replaced;
+    HBITMAP replacedBitmap = nullptr;
     bool stored = false;
     {
         std::lock_guard<std::mutex> lock(m_cacheLock);
@@ -156,11 +160,13 @@ bool CMultipleSelectorBrowser::StoreThumbnail(int index, const CString& path, SI
         if (slot && slot->path == path && box.cx == m_nThumbWidth && box.cy == m_nThumbHeight) {
             if (slot->picture.IsValid())
                 replaced.MoveFrom(slot->picture);
+            std::swap(replacedBitmap, slot->ready);
             slot->picture.MoveFrom(thumbnail);
             slot->loaded = 1;
             stored = true;
         }
     }
+    ReleaseReadyBitmap(replacedBitmap);
     WipePicture(replaced);
     WipePicture(thumbnail);
     return stored;

@@ -9,6 +9,7 @@
 #include "crypt/SystemRandom.h"
 #include "crypt/WorkerThread.h"
 #include "crypt/XxteaBlockCipher.h"
+#include "framework/base/Processors.h"
 
 #include <windows.h>
 
@@ -43,22 +44,6 @@ size_t ChunkBytesFor(uint64_t dataBytes)
 
 std::atomic<int> s_helperLimit{-1};
 
-// Processors this process may run on.
-unsigned UsableProcessors()
-{
-    SYSTEM_INFO info;
-    GetSystemInfo(&info);
-    unsigned processors = info.dwNumberOfProcessors;
-    DWORD_PTR process = 0, system = 0;
-    if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system) && process) {
-        unsigned allowed = 0;
-        for (; process; process &= process - 1)
-            ++allowed;
-        processors = std::min(processors, allowed);
-    }
-    return std::max(processors, 1u);
-}
-
 // Helper threads that read and transform chunks: one per processor beside the
 // engine's own thread (which only hands out chunks and finishes them in
 // order), and at least two, so that one chunk is read while another is
@@ -68,7 +53,7 @@ unsigned CipherWorkerCount()
     int limit = s_helperLimit.load();
     if (limit >= 0)
         return std::min((unsigned)limit, kMaxCipherWorkers);
-    unsigned processors = UsableProcessors();
+    unsigned processors = UsableProcessorCount();
     return processors > 1 ? std::max(2u, std::min(kMaxCipherWorkers, processors - 1)) : 0;
 }
 // A decrypted PlainSize may exceed the size limit by this much before it counts as a wrong key.

@@ -11,14 +11,7 @@ const WCHAR g_noChars[1] = {0};
 int SpareAfterSet(int count) { return std::max(64, count / 16); }
 }  // namespace
 
-void WipeMemory(void* memory, size_t bytes)
-{
-    volatile unsigned char* p = static_cast<volatile unsigned char*>(memory);
-    while (bytes--)
-        *p++ = 0;
-}
-
-CEditTextSpan::CEditTextSpan(std::vector<WCHAR>&& copy) : m_count((int)copy.size()), m_copy(std::move(copy)) {}
+CEditTextSpan::CEditTextSpan(Copy&& copy) : m_count((int)copy.size()), m_copy(std::move(copy)) {}
 
 CEditTextSpan::CEditTextSpan(CEditTextSpan&& other) noexcept
     : m_chars(other.m_chars), m_count(other.m_count), m_copy(std::move(other.m_copy))
@@ -26,11 +19,8 @@ CEditTextSpan::CEditTextSpan(CEditTextSpan&& other) noexcept
     other.m_copy.clear();
 }
 
-CEditTextSpan::~CEditTextSpan()
-{
-    if (!m_copy.empty())
-        WipeMemory(m_copy.data(), sizeof(WCHAR) * m_copy.size());
-}
+// The copy's allocator wipes it.
+CEditTextSpan::~CEditTextSpan() = default;
 
 CEditTextBuffer::CEditTextBuffer(CEditBlockAllocator* allocator)
     : m_allocator(allocator ? allocator : &g_heapBlocks), m_lineStarts{0}
@@ -44,7 +34,7 @@ void CEditTextBuffer::ReleaseBlock()
     if (!m_data)
         return;
     size_t capacity = (size_t)Capacity();
-    WipeMemory(m_data, sizeof(WCHAR) * capacity);
+    WipeBytes(m_data, sizeof(WCHAR) * capacity);
     m_allocator->Release(m_data, capacity);
     m_data = nullptr;
 }
@@ -79,11 +69,11 @@ void CEditTextBuffer::MoveGap(int offset)
         // Characters offset..g-1 go to the far side of the gap; the gap's new
         // place still holds their old copies.
         std::memmove(m_data + offset + n, m_data + offset, sizeof(WCHAR) * (size_t)(g - offset));
-        WipeMemory(m_data + offset, sizeof(WCHAR) * (size_t)(std::min(g, offset + n) - offset));
+        WipeBytes(m_data + offset, sizeof(WCHAR) * (size_t)(std::min(g, offset + n) - offset));
     } else if (offset > g) {
         std::memmove(m_data + g, m_data + g + n, sizeof(WCHAR) * (size_t)(offset - g));
         int stale = std::max(g + n, offset);
-        WipeMemory(m_data + stale, sizeof(WCHAR) * (size_t)(offset + n - stale));
+        WipeBytes(m_data + stale, sizeof(WCHAR) * (size_t)(offset + n - stale));
     }
     m_gapStart = offset;
 }
@@ -130,7 +120,7 @@ CEditTextSpan CEditTextBuffer::Span(int first, int count) const
         return CEditTextSpan(m_data + first, count);
     if (first >= m_gapStart)
         return CEditTextSpan(m_data + first + m_gapLength, count);
-    std::vector<WCHAR> copy((size_t)count);
+    CEditTextSpan::Copy copy((size_t)count);
     CopyTo(first, count, copy.data());
     return CEditTextSpan(std::move(copy));
 }
@@ -199,7 +189,7 @@ void CEditTextBuffer::Delete(int offset, int count)
     int removedBreaks = CountLineBreaks(offset, offset + count);
     MoveGap(offset);
     // The deleted characters join the gap, which holds no text.
-    WipeMemory(m_data + m_gapStart + m_gapLength, sizeof(WCHAR) * (size_t)count);
+    WipeBytes(m_data + m_gapStart + m_gapLength, sizeof(WCHAR) * (size_t)count);
     m_gapLength += count;
     m_length -= count;
     auto first = m_lineStarts.begin() + firstLine + 1;

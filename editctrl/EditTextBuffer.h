@@ -12,6 +12,7 @@
 #pragma once
 
 #include "framework/base/CString.h"
+#include "framework/base/WipedMemory.h"
 
 #include <vector>
 
@@ -30,7 +31,8 @@ public:
 class CEditTextSpan {
 public:
     CEditTextSpan(const WCHAR* chars, int count) : m_chars(chars), m_count(count) {}
-    explicit CEditTextSpan(std::vector<WCHAR>&& copy);
+    using Copy = std::vector<WCHAR, WipingAllocator<WCHAR>>;
+    explicit CEditTextSpan(Copy&& copy);
     CEditTextSpan(CEditTextSpan&& other) noexcept;
     CEditTextSpan(const CEditTextSpan&) = delete;
     CEditTextSpan& operator=(const CEditTextSpan&) = delete;
@@ -42,7 +44,7 @@ public:
 private:
     const WCHAR* m_chars = nullptr;
     int m_count = 0;
-    std::vector<WCHAR> m_copy;
+    Copy m_copy;
 };
 
 class CEditTextBuffer {
@@ -106,6 +108,3 @@ private:
     int m_gapLength = 0;
     std::vector<int> m_lineStarts;
 };
-
-// Overwrites memory that held plaintext, in a way the compiler keeps.
-void WipeMemory(void* memory, size_t bytes);

@@ -5,6 +5,9 @@
 #include "player/FFmpeg.h"
 #include "player/Presenter.h"
 #include "player/VideoDecoder.h"
+#include "framework/base/Processors.h"
+
+#include <algorithm>
 
 namespace {
 // How much of the file the probe may read and how much media it may look at,
@@ -18,10 +21,7 @@ bool TickReached(DWORD now, DWORD deadline) { return (LONG)(now - deadline) >= 0
 
 int DecodeThreads()
 {
-    SYSTEM_INFO info;
-    GetSystemInfo(&info);
-    int cores = (int)info.dwNumberOfProcessors;
-    return cores < 1 ? 1 : cores > kMaxDecodeThreads ? kMaxDecodeThreads : cores;
+    return std::min((int)UsableProcessorCount(), kMaxDecodeThreads);
 }
 
 int OutputRate(int sampleRate)

@@ -18,7 +18,7 @@
 #include "framework/base/Thread.h"
 #include "framework/windows/CWnd.h"
 #include "framework/windows/Geometry.h"
-#include "viewers/WipedMemory.h"
+#include "viewers/WipedPicture.h"
 
 #include <atomic>
 #include <mutex>
@@ -79,9 +79,9 @@ private:
     int m_bFrameReady = 0;
     int m_nWidth = 0;
     int m_nHeight = 0;
-    CWipedBytes m_rgb;
+    CWipedBuffer m_rgb;
 
-    CWipedBytes m_rgba;      // the renderer's output; the render thread's own
+    CWipedBuffer m_rgba;      // the renderer's output; the render thread's own
     AbortFlag m_abort{0};    // the cipher's abort flag, set by Stop
     HANDLE m_hStopEvent;     // set by Stop: ends the wait between frames
 };

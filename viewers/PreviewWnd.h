@@ -19,7 +19,7 @@
 #include "framework/windows/CWnd.h"
 #include "framework/windows/Geometry.h"
 #include "viewers/PreviewAniGifWnd.h"
-#include "viewers/WipedMemory.h"
+#include "viewers/WipedPicture.h"
 
 #include <atomic>
 #include <mutex>

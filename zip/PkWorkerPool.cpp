@@ -1,6 +1,6 @@
 #include "zip/PkWorkerPool.h"
 
-#include <bitset>
+#include "framework/base/Processors.h"
 
 CPkWorkerPool::CPkWorkerPool(int threads)
 {
@@ -8,7 +8,7 @@ CPkWorkerPool::CPkWorkerPool(int threads)
     InitializeConditionVariable(&m_queued);
     InitializeConditionVariable(&m_finished);
     if (threads <= 0)
-        threads = CountUsableCores();
+        threads = (int)UsableProcessorCount();
     for (int i = 0; i < threads; ++i) {
         HANDLE thread = CreateThread(nullptr, 0, ThreadMain, this, 0, nullptr);
         if (thread)
@@ -27,16 +27,6 @@ CPkWorkerPool::~CPkWorkerPool()
         CloseHandle(thread);
     }
     DeleteCriticalSection(&m_lock);
-}
-
-int CPkWorkerPool::CountUsableCores()
-{
-    DWORD_PTR process = 0, system = 0;
-    if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system) && process != 0)
-        return (int)std::bitset<sizeof(DWORD_PTR) * 8>(process).count();
-    SYSTEM_INFO info;
-    GetSystemInfo(&info);
-    return info.dwNumberOfProcessors > 0 ? (int)info.dwNumberOfProcessors : 1;
 }
 
 uint64_t CPkWorkerPool::Submit(std::function<void()> job)

@@ -27,9 +27,6 @@ public:
     void Wait(uint64_t ticket);
     int GetThreadCount() const { return (int)m_threads.size(); }
 
-    // Cores this process may run on (its affinity), at least 1.
-    static int CountUsableCores();
-
 private:
     static DWORD WINAPI ThreadMain(void* self);
     void Loop();

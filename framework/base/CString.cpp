@@ -1,6 +1,7 @@
 #include "framework/base/CString.h"
 
 #include "framework/base/WideFormat.h"
+#include "framework/base/WipedMemory.h"
 
 #include <algorithm>
 #include <cstring>
@@ -15,6 +16,20 @@ int StringLength(const WCHAR* text)
         ++p;
     return (int)(p - text);
 }
+
+namespace {
+
+// Strings carry decrypted names and text too: every buffer is wiped whole
+// (terminator included) before it goes back to the heap.
+void ReleaseChars(WCHAR* data, int capacity)
+{
+    if (!data)
+        return;
+    WipeBytes(data, sizeof(WCHAR) * ((size_t)capacity + 1));
+    delete[] data;
+}
+
+}  // namespace
 
 const WCHAR* CString::EmptyText()
 {
@@ -55,7 +70,7 @@ CString::CString(CString&& other) noexcept
     other.m_length = other.m_capacity = 0;
 }
 
-CString::~CString() { delete[] m_data; }
+CString::~CString() { ReleaseChars(m_data, m_capacity); }
 
 CString& CString::operator=(const CString& other)
 {
@@ -67,7 +82,7 @@ CString& CString::operator=(const CString& other)
 CString& CString::operator=(CString&& other) noexcept
 {
     if (this != &other) {
-        delete[] m_data;
+        ReleaseChars(m_data, m_capacity);
         m_data = other.m_data;
         m_length = other.m_length;
         m_capacity = other.m_capacity;
@@ -89,12 +104,18 @@ CString& CString::operator=(WCHAR ch)
     return *this;
 }
 
-void CString::Empty() { SetLength(0); }
+// The buffer stays for the next text; the old one does not stay in it.
+void CString::Empty()
+{
+    if (m_data)
+        WipeBytes(m_data, sizeof(WCHAR) * (size_t)m_length);
+    SetLength(0);
+}
 
 void CString::SecureEmpty()
 {
     if (m_data)
-        SecureZeroMemory(m_data, sizeof(WCHAR) * ((size_t)m_capacity + 1));
+        WipeBytes(m_data, sizeof(WCHAR) * ((size_t)m_capacity + 1));
     m_length = 0;
 }
 
@@ -108,7 +129,7 @@ void CString::Reserve(int capacity)
         memcpy(data, m_data, sizeof(WCHAR) * ((size_t)m_length + 1));
     else
         data[0] = 0;
-    delete[] m_data;
+    ReleaseChars(m_data, m_capacity);
     m_data = data;
     m_capacity = grown;
 }

@@ -4,6 +4,10 @@
 // library's wide functions assume 32 bits; nothing here calls them. Formatting
 // follows the Windows conventions: %s and %c take wide text, %S, %hs and %C take
 // narrow text, the "l" length is 32 bits and "ll"/"I64" are 64 bits.
+//
+// Strings carry decrypted names and text, so every buffer a string gives
+// back (destroyed, grown, moved over) is wiped first, and Empty wipes the
+// characters it drops.
 #pragma once
 
 #include <windows.h>
@@ -33,8 +37,8 @@ public:
     int GetLength() const { return m_length; }
     bool IsEmpty() const { return m_length == 0; }
     void Empty();
-    // Overwrites the whole buffer with zeros, then empties the string; for
-    // passwords and other secrets.
+    // Overwrites the whole buffer with zeros, then empties the string, keeping
+    // the buffer; for passwords and other secrets.
     void SecureEmpty();
     const WCHAR* GetString() const { return m_data ? m_data : EmptyText(); }
     operator const WCHAR*() const { return GetString(); }

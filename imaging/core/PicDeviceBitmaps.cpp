@@ -6,7 +6,7 @@
 #include "imaging/core/PicGdi.h"
 #include "imaging/core/PicOperation.h"
 #include "imaging/core/PicSizes.h"
-#include "imaging/core/PicWipedHeap.h"
+#include "imaging/core/PicWipedCopies.h"
 
 namespace {
 
@@ -163,6 +163,16 @@ HBITMAP CPicOperation::RGBToHBITMAP(const uint8_t* src, uint32_t width, uint32_t
         PicWipeAndFreeGlobal(dib);  // a copy of a picture that may be a decrypted one
         return bitmap;
     }
+    return RGBToDIBSection(src, width, height, stride, palette, dc);
+}
+
+HBITMAP CPicOperation::RGBToDIBSection(const uint8_t* src, uint32_t width, uint32_t height, uint32_t stride,
+                                       HPALETTE palette, HDC dc) {
+    status = 0;
+    if (src == nullptr) {
+        Fail(PIC_ERR_BAD_PARAM);
+        return nullptr;
+    }
     if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX) {
         Fail(PIC_ERR_BAD_PARAM);
         return nullptr;
@@ -183,7 +193,7 @@ HBITMAP CPicOperation::RGBToHBITMAP(const uint8_t* src, uint32_t width, uint32_t
         return nullptr;
     }
     if (!ConvertRGBRowsToDIB(src, width, height, stride, static_cast<uint8_t*>(bits), 0)) {
-        DeleteObject(bitmap);
+        PicDeleteWipedBitmap(bitmap);  // rows converted before the failure are plain pixels
         return nullptr;
     }
     return bitmap;

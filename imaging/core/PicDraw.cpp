@@ -10,7 +10,7 @@
 #include "imaging/core/PicOperation.h"
 #include "imaging/core/PicOverlay.h"
 #include "imaging/core/PicSizes.h"
-#include "imaging/core/PicWipedHeap.h"
+#include "imaging/core/PicWipedCopies.h"
 
 namespace {
 
@@ -23,22 +23,22 @@ const uint8_t* DIBPixels(const void* dib) {
     return static_cast<const uint8_t*>(dib) + sizeof h + 4ull * colours;
 }
 
+}  // namespace
+
 // A section's pixels are wiped before it goes; a device bitmap's pixels are
 // not reachable and go with it.
-void DeleteWipedBitmap(HBITMAP bitmap) {
+void PicDeleteWipedBitmap(HBITMAP bitmap) {
     DIBSECTION section = {};
     if (GetObjectW(bitmap, sizeof section, &section) == sizeof section && section.dsBm.bmBits != nullptr)
         PicWipeCopy(section.dsBm.bmBits, (size_t)section.dsBm.bmWidthBytes * (size_t)section.dsBm.bmHeight);
     DeleteObject(bitmap);
 }
 
-}  // namespace
-
 BOOL CPicOperation::BlitNewBitmap(HDC dc, HBITMAP bitmap, int32_t x, int32_t y, uint32_t width, uint32_t height,
                                   HPALETTE hpalette) {
     if (bitmap == nullptr) return FALSE;
     const BOOL drawn = BlitBitmap(dc, bitmap, x, y, 0, 0, width, height, hpalette);
-    DeleteWipedBitmap(bitmap);
+    PicDeleteWipedBitmap(bitmap);
     return drawn;
 }
 

@@ -50,3 +50,16 @@ BOOL WINAPI pic_StretchDrawRGB(HDC dc, const uint8_t* pixels, uint32_t width, ui
         return op.StretchDrawRGB(dc, pixels, width, height, stride, x, y, dstWidth, dstHeight);
     });
 }
+
+HBITMAP WINAPI pic_RGBToBitmap(HDC dc, const uint8_t* pixels, uint32_t width, uint32_t height, uint32_t stride) {
+    HBITMAP bitmap = nullptr;
+    PicEntryPoint("pic_RGBToBitmap", FALSE, [&](CPicOperation& op) {
+        bitmap = op.RGBToDIBSection(pixels, width, height, stride, nullptr, dc);
+        return bitmap != nullptr ? TRUE : FALSE;
+    });
+    return bitmap;
+}
+
+void WINAPI pic_DeleteWipedBitmap(HBITMAP bitmap) {
+    if (bitmap != nullptr) PicDeleteWipedBitmap(bitmap);
+}

@@ -26,3 +26,9 @@ BOOL WINAPI pic_StretchDraw8Bit(HDC dc, const uint8_t* pixels, uint32_t width, u
                                 const RGBQUAD* palette, int32_t x, int32_t y, int32_t dstWidth, int32_t dstHeight);
 BOOL WINAPI pic_StretchDrawRGB(HDC dc, const uint8_t* pixels, uint32_t width, uint32_t height, uint32_t stride,
                                int32_t x, int32_t y, int32_t dstWidth, int32_t dstHeight);
+
+// A 24-bit buffer as a bitmap to blit again and again (a thumbnail painted on
+// every frame of scrolling); null on failure. It holds a copy of the pixels:
+// give it back through pic_DeleteWipedBitmap, which wipes them first.
+HBITMAP WINAPI pic_RGBToBitmap(HDC dc, const uint8_t* pixels, uint32_t width, uint32_t height, uint32_t stride);
+void WINAPI pic_DeleteWipedBitmap(HBITMAP bitmap);

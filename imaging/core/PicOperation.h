@@ -195,6 +195,10 @@ public:
     // flags as MakeRGBDIB's (DIB sections take the rows in the default order).
     HBITMAP RGBToHBITMAP(const uint8_t* src, uint32_t width, uint32_t height, uint32_t stride, HPALETTE palette,
                          uint32_t flags, HDC dc);
+    // The same as a section whatever the thread's switch says: a bitmap kept
+    // to draw again, whose pixels can be wiped before it is deleted.
+    HBITMAP RGBToDIBSection(const uint8_t* src, uint32_t width, uint32_t height, uint32_t stride, HPALETTE palette,
+                            HDC dc);
     // A new packed DIB of the bitmap (GlobalFree it); compression BI_BITFIELDS gives 17.
     void* HBITMAPToDIB(HBITMAP bitmap, uint32_t compression, HPALETTE palette);
     // The bitmap as top-down RGB rows of 3 x width bytes.
@@ -245,6 +249,10 @@ inline void BeginOperation(CPicOperation& op) {
     op.status = 0;
     IncrementCallDepth();
 }
+
+// Deletes a bitmap the operations made; a section's pixels (a copy of a
+// picture that may be a decrypted one) are wiped first.
+void PicDeleteWipedBitmap(HBITMAP bitmap);
 
 // Runs body(op) inside the entry-point frame: without a thread state the
 // failure value comes back and nothing is reported; otherwise the operation's

@@ -17,7 +17,7 @@
 #include <jerror.h>
 
 #include "imaging/readers/PicIO.h"
-#include "imaging/core/PicWipedHeap.h"
+#include "framework/base/WipedMemory.h"
 
 namespace {
 constexpr uint32_t kSourceBufferSize = 4096;
@@ -33,16 +33,16 @@ constexpr uint32_t kSourceBufferSize = 4096;
 // and mixing them stays sound.
 extern "C" {
 __attribute__((visibility("default"))) void* jpeg_get_small(j_common_ptr, size_t size) {
-    return PicWipedAlloc(size);
+    return WipedAlloc(size);
 }
 __attribute__((visibility("default"))) void jpeg_free_small(j_common_ptr, void* block, size_t size) {
-    PicWipedFree(block, size);
+    WipedFree(block, size);
 }
 __attribute__((visibility("default"))) void* jpeg_get_large(j_common_ptr, size_t size) {
-    return PicWipedAlloc(size);
+    return WipedAlloc(size);
 }
 __attribute__((visibility("default"))) void jpeg_free_large(j_common_ptr, void* block, size_t size) {
-    PicWipedFree(block, size);
+    WipedFree(block, size);
 }
 }
 
@@ -145,7 +145,7 @@ CPicJpegCodec::~CPicJpegCodec() {
     if (!m_state) return;
     if (m_state->created) jpeg_destroy_decompress(&m_state->decompress);
     // The last bytes read from the source: an encrypted picture's plain bytes.
-    PicWipe(m_state->source.buffer, sizeof m_state->source.buffer);
+    WipeBytes(m_state->source.buffer, sizeof m_state->source.buffer);
 }
 
 bool CPicJpegCodec::Created() const { return m_state && m_state->created; }

@@ -10,7 +10,7 @@
 #include "imaging/core/PicSizes.h"
 #include "imaging/readers/PicDibBuilder.h"
 #include "imaging/readers/PicJpegCodec.h"
-#include "imaging/core/PicWipedHeap.h"
+#include "framework/base/WipedMemory.h"
 
 namespace {
 
@@ -132,8 +132,8 @@ void* ReadJpeg(CPicReaderContext& context, CPicIO& source, int32_t* width, int32
         std::vector<uint8_t>& work;
         PicArray<uint8_t>& dibRows;
         ~WipedOnReturn() {
-            PicWipe(work.data(), work.size());
-            PicWipe(dibRows.data, dibRows.count);
+            WipeBytes(work.data(), work.size());
+            WipeBytes(dibRows.data, dibRows.count);
         }
     } wipedOnReturn{work, rowsForDib};
     uint8_t* rows = nullptr;

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "imaging/readers/PicIO.h"
-#include "imaging/core/PicWipedHeap.h"
+#include "framework/base/WipedMemory.h"
 
 namespace {
 
@@ -52,8 +52,8 @@ struct Structures {
 
 // The library's own memory (rows, palette, the inflate window) holds the
 // decoded picture: it is wiped before it goes back.
-png_voidp AllocateWiped(png_structp, png_alloc_size_t size) { return PicWipedAllocSized(size); }
-void FreeWiped(png_structp, png_voidp block) { PicWipedFreeSized(block); }
+png_voidp AllocateWiped(png_structp, png_alloc_size_t size) { return WipedAllocSized(size); }
+void FreeWiped(png_structp, png_voidp block) { WipedFreeSized(block); }
 
 bool Create(Structures& s, Session& session, uint32_t maxDimension) {
     s.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &session, ErrorCallback, WarningCallback, nullptr,

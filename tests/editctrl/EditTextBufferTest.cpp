@@ -276,13 +276,3 @@ TEST(EditTextBufferTest, NoCopyOfPlaintextOutlivesItsPlace)
         EXPECT_EQ(blocks.allocations, blocks.releases);
     }
 }
-
-TEST(EditTextBufferTest, WipeMemoryZeroesEveryByte)
-{
-    unsigned char block[32];
-    for (unsigned char& b : block)
-        b = 0xAB;
-    WipeMemory(block, sizeof block);
-    for (unsigned char b : block)
-        EXPECT_EQ(b, 0);
-}

@@ -61,13 +61,4 @@ TEST(SecureMemory, AFramesUnsharedBuffersAreWipedButSharedOnesKept)
     EXPECT_EQ(g_releasedDirty, 1);
 }
 
-TEST(SecureMemory, WipeBytesClearsEveryByte)
-{
-    uint8_t bytes[37];
-    memset(bytes, 0xFF, sizeof bytes);
-    WipeBytes(bytes, sizeof bytes);
-    for (uint8_t byte : bytes)
-        EXPECT_EQ(byte, 0);
-}
-
 }  // namespace

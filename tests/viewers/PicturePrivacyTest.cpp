@@ -5,9 +5,12 @@
 // and the system's temporary folders) and the unix temporary folder are
 // searched for the marker and for bytes of the plain JPEG: nothing may be
 // found. The same pictures kept plain show the same way and stay unchanged.
+// While the encrypted pictures show, every block the program frees is
+// searched for the marker too: no plain byte may stay in freed memory.
 #include "tests/viewers/PictureTestSupport.h"
 
 #include "doc/OrvantisDoc.h"
+#include "tests/FreedBlockScanner.h"
 #include "framework/windows/CWinApp.h"
 #include "viewers/FullImgView.h"
 
@@ -139,6 +142,24 @@ TEST_F(PicturePrivacyTest, EncryptedPicturesLeaveNoPlainBytesOnDiskAndPlainOnesS
     std::vector<std::string> found = FilesHolding(roots, {marker, Utf16(marker), jpegTail}, start);
     EXPECT_TRUE(found.empty()) << found.size() << " file(s) hold plain picture bytes, the first: "
                                << (found.empty() ? std::string() : found[0]);
+}
+
+TEST_F(PicturePrivacyTest, EncryptedPicturesLeaveNoPlainBytesInFreedMemory)
+{
+    const std::string marker = MakeMarker();
+    const std::string jpeg = JpegWithComment(ReadFixture("photo.jpg"), marker);
+    const std::string gif = GifWithComment(ReadFixture("blink.gif"), marker);
+    qvtest::TempFolder plainFolder(ProgramFolder());
+    qvtest::TempFolder encryptedFolder;
+    CString encryptedJpeg = EncryptAs(encryptedFolder, jpeg, L"Holiday.JPG", plainFolder.Path());
+    CString encryptedGif = EncryptAs(encryptedFolder, gif, L"wave.gif", plainFolder.Path());
+
+    CFreedBlockScanner scan(marker);
+    ShowStill(encryptedJpeg);
+    ShowAnimation(encryptedGif);
+    scan.Stop();
+    EXPECT_GT(scan.BlocksScanned(), 0u);
+    EXPECT_EQ(scan.Hits(), 0u) << scan.Report();
 }
 
 }  // namespace

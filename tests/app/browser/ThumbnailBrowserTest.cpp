@@ -4,6 +4,7 @@
 #include "tests/app/browser/BrowserTestSupport.h"
 
 #include "app/BrowserPictures.h"
+#include "imaging/core/PicWipedHeap.h"
 
 #include <atomic>
 #include <set>
@@ -514,6 +515,40 @@ CString DosPathOfUnix(const char* variable, const char* suffix)
 
 }  // namespace
 
+// Scrolling repaints every thumbnail on every frame: the picture becomes a
+// bitmap once, later paints only blit it (no copy made and wiped per paint),
+// and leaving the folder wipes that bitmap's copy of the decrypted pixels.
+TEST(ThumbnailBrowser, AThumbnailIsMadeIntoABitmapOnceAndItsCopyWipedWhenTheFolderIsLeft)
+{
+    KeyScope key(L"ready bitmap password");
+    qvtest::TempFolder folder;
+    CString encrypted = EncryptInto(folder.Path(), L"private.jpg", FixtureBytes("solid.jpg"));
+    qvtest::TempFolder other;
+    BrowserHost host(600, 400);
+    CMultipleSelectorBrowser browser;
+    host.Open(browser, folder.Path(), 120);
+    ASSERT_TRUE(WaitUntil([&] { return browser.GetSlotState(encrypted).loaded == 1; }));
+    auto state = browser.GetSlotState(encrypted);
+    const uint64_t bitmapBytes = (uint64_t)((state.width * 3 + 3) / 4 * 4) * state.height;
+    ::RedrawWindow(browser.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    const HBITMAP bitmap = browser.GetSlotState(encrypted).bitmap;
+    ASSERT_NE(bitmap, nullptr) << "the first paint made no bitmap";
+    for (int i = 0; i < 3; ++i)
+        ::RedrawWindow(browser.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_EQ(browser.GetSlotState(encrypted).bitmap, bitmap) << "later paints made the bitmap again";
+    ClientPicture picture(browser.m_hWnd);
+    CRect area = CellRect(browser, 1);
+    area.DeflateRect(4, 4);
+    area.bottom -= 10;
+    POINT centre = CentreOf(area);
+    EXPECT_TRUE(Near(picture.At(centre.x, centre.y), References()["solid.jpg"].colour, 2));
+    const uint64_t wipedBefore = PicWipedHeapCounts().copiesWiped;
+    browser.NavigateTo(other.Path());
+    EXPECT_EQ(::GetObjectType(bitmap), 0u) << "the bitmap outlived its picture";
+    EXPECT_GE(PicWipedHeapCounts().copiesWiped - wipedBefore, bitmapBytes) << "the bitmap went unwiped";
+    browser.DestroyWindow();
+}
+
 TEST(ThumbnailBrowser, AnEncryptedPictureShownAsAThumbnailLeavesNoPlainBytesOnDisk)
 {
     KeyScope key(L"privacy password");
@@ -620,4 +655,45 @@ TEST(BrowserPainting, DiscsAreRoundAndFilled)
         EXPECT_EQ(picture.At(p.x, p.y), blue) << p.x << "," << p.y;
     for (POINT p : {POINT{12, 12}, POINT{27, 12}, POINT{12, 27}, POINT{27, 27}, POINT{11, 20}, POINT{28, 20}})
         EXPECT_EQ(picture.At(p.x, p.y), RGB(255, 255, 255)) << p.x << "," << p.y;
+}
+
+// Drawn as runs of rows, a disc must still be one solid convex shape: every
+// row and column a single run, the same under both mirrors and transposition,
+// widest in the middle; a run drawn one pixel short or long breaks one of these.
+TEST(BrowserPainting, DiscsOfEverySizeAreSymmetricSolidRuns)
+{
+    const COLORREF blue = RGB(49, 152, 255);
+    for (int n = 1; n <= 24; ++n) {
+        MemoryPicture picture(40, 40);
+        CMultipleSelectorBrowser::FillDisc(picture.Dc(), n, 20, 20, blue);
+        const int x0 = 20 - n / 2, y0 = 20 - n / 2;
+        auto in = [&](int x, int y) { return picture.At(x0 + x, y0 + y) == blue; };
+        int painted = 0;
+        for (int y = -1; y <= n; ++y) {
+            for (int x = -1; x <= n; ++x) {
+                bool inside = x >= 0 && y >= 0 && x < n && y < n;
+                if (!inside) {
+                    EXPECT_FALSE(in(x, y)) << "n=" << n << " outside at " << x << "," << y;
+                    continue;
+                }
+                painted += in(x, y);
+                EXPECT_EQ(in(x, y), in(n - 1 - x, y)) << "n=" << n << " left-right at " << x << "," << y;
+                EXPECT_EQ(in(x, y), in(x, n - 1 - y)) << "n=" << n << " up-down at " << x << "," << y;
+                EXPECT_EQ(in(x, y), in(y, x)) << "n=" << n << " transposed at " << x << "," << y;
+            }
+        }
+        EXPECT_GT(painted, 0) << "n=" << n;
+        int previousWidth = 0;
+        for (int y = 0; y < (n + 1) / 2; ++y) {
+            int runs = 0, width = 0;
+            for (int x = 0; x < n; ++x) {
+                width += in(x, y);
+                runs += in(x, y) && (x == 0 || !in(x - 1, y));
+            }
+            EXPECT_LE(runs, 1) << "n=" << n << " row " << y;
+            EXPECT_GE(width, previousWidth) << "n=" << n << " row " << y << " narrower than the one above";
+            previousWidth = width;
+        }
+        EXPECT_EQ(previousWidth, n) << "n=" << n << " the middle row spans the disc";
+    }
 }

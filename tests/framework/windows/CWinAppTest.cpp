@@ -43,13 +43,18 @@ public:
         if (!m_main.Create())
             return FALSE;
         m_pMainWnd = &m_main;
-        m_main.SetTimer(1, 1);
         return TRUE;
     }
     BOOL OnIdle(LONG count) override
     {
         idleCounts.push_back(count);
         CWinApp::OnIdle(count);
+        // The key comes only after a whole idle run: a timer started before
+        // the loop could fire first on a busy machine and leave a single run.
+        if (count == 2 && !keyTimerStarted) {
+            keyTimerStarted = true;
+            m_main.SetTimer(1, 1);
+        }
         return count < 2;
     }
     int ExitInstance() override
@@ -59,6 +64,7 @@ public:
     }
     MainWnd m_main;
     std::vector<LONG> idleCounts;
+    bool keyTimerStarted = false;
     bool exited = false;
 };
 

@@ -14,7 +14,8 @@
 #include "imaging/readers/PicJpegReader.h"
 #include "imaging/readers/PicPngReader.h"
 #include "imaging/readers/PicSources.h"
-#include "imaging/core/PicWipedHeap.h"
+#include "imaging/core/PicWipedCopies.h"
+#include "framework/base/WipedMemory.h"
 
 using readertest::FixtureBytes;
 using readertest::GlobalBlock;
@@ -32,16 +33,16 @@ struct Decode {
 };
 
 // The bytes the library took and gave back wiped during one decode.
-PicWipedHeapTotals DecodeAndCount(const Decode& d, int32_t& w, int32_t& h) {
-    PicWipedHeapTotals before = PicWipedHeapCounts();
+WipedMemoryTotals DecodeAndCount(const Decode& d, int32_t& w, int32_t& h) {
+    WipedMemoryTotals before = WipedMemoryCounts();
     {
         Source source(Source::kMemory, FixtureBytes(d.fixture), L"a.bin");
         RGBQUAD palette[256];
         GlobalBlock pixels(d.codec == Codec::kPng ? pic_ReadPNG(source, &w, &h, 24, palette, 0)
                                                   : pic_ReadJPG(source, &w, &h, 24, 0));
     }
-    PicWipedHeapTotals after = PicWipedHeapCounts();
-    return PicWipedHeapTotals{after.allocated - before.allocated, after.wiped - before.wiped};
+    WipedMemoryTotals after = WipedMemoryCounts();
+    return WipedMemoryTotals{after.allocated - before.allocated, after.wiped - before.wiped};
 }
 
 }  // namespace
@@ -59,7 +60,7 @@ TEST(CodecMemory, EveryByteTheLibrariesTookIsWipedBeforeItGoesBack) {
     };
     for (const Decode& d : decodes) {
         int32_t w = 0, h = 0;
-        PicWipedHeapTotals counted = DecodeAndCount(d, w, h);
+        WipedMemoryTotals counted = DecodeAndCount(d, w, h);
         if (d.width > 0) {
             EXPECT_EQ(w, d.width) << d.fixture;
             EXPECT_EQ(h, d.height) << d.fixture;
@@ -72,7 +73,7 @@ TEST(CodecMemory, EveryByteTheLibrariesTookIsWipedBeforeItGoesBack) {
 TEST(CodecMemory, ARefusedFileGivesBackWipedWhatWasTaken) {
     std::string notAPicture(600, '\x5a');
     for (Codec codec : {Codec::kPng, Codec::kJpeg}) {
-        PicWipedHeapTotals before = PicWipedHeapCounts();
+        WipedMemoryTotals before = WipedMemoryCounts();
         {
             Source source(Source::kMemory, notAPicture, L"a.bin");
             int32_t w = 0, h = 0;
@@ -81,25 +82,9 @@ TEST(CodecMemory, ARefusedFileGivesBackWipedWhatWasTaken) {
                                                     : pic_ReadJPG(source, &w, &h, 24, 0));
             EXPECT_EQ(pixels.data, nullptr);
         }
-        PicWipedHeapTotals after = PicWipedHeapCounts();
+        WipedMemoryTotals after = WipedMemoryCounts();
         EXPECT_EQ(after.wiped - before.wiped, after.allocated - before.allocated);
     }
-}
-
-TEST(CodecMemory, SizedBlocksAreWipedWholeAndKeepTheirAlignment) {
-    const size_t sizes[] = {1, 15, 16, 4097};
-    for (size_t size : sizes) {
-        PicWipedHeapTotals before = PicWipedHeapCounts();
-        auto* block = static_cast<uint8_t*>(PicWipedAllocSized(size));
-        ASSERT_NE(block, nullptr);
-        EXPECT_EQ((uintptr_t)block % 16, 0u) << size;
-        memset(block, 0xA5, size);
-        PicWipedFreeSized(block);
-        PicWipedHeapTotals after = PicWipedHeapCounts();
-        EXPECT_EQ(after.allocated - before.allocated, size);
-        EXPECT_EQ(after.wiped - before.wiped, size);
-    }
-    PicWipedFreeSized(nullptr);
 }
 
 TEST(DrawingCopies, DrawingAPictureWipesTheCopiesItMade) {
@@ -121,10 +106,10 @@ TEST(DrawingCopies, DrawingAPictureWipesTheCopiesItMade) {
         {"stretched", [&] { pic_StretchDrawRGB(dc, rgb.data(), w, h, 3 * w, 0, 0, 30, 20); }},
     };
     for (const Draw& d : draws) {
-        uint64_t before = PicWipedHeapCounts().copiesWiped;
+        uint64_t before = PicWipedCopyBytes();
         d.call();
         EXPECT_EQ(pic_GetLastError(), PIC_ERR_OK) << d.name;
-        EXPECT_GE(PicWipedHeapCounts().copiesWiped - before, copy) << d.name;
+        EXPECT_GE(PicWipedCopyBytes() - before, copy) << d.name;
     }
     // The picture did reach the target.
     EXPECT_EQ(static_cast<const uint32_t*>(bits)[(30 - 1 - 3) * 40 + 2] & 0xFFFFFF, 0x6b6b6bu);
