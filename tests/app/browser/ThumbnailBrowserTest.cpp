@@ -4,7 +4,7 @@
 #include "tests/app/browser/BrowserTestSupport.h"
 
 #include "app/BrowserPictures.h"
-#include "imaging/core/PicWipedHeap.h"
+#include "imaging/core/PicWipedCopies.h"
 
 #include <atomic>
 #include <set>
@@ -542,10 +542,10 @@ TEST(ThumbnailBrowser, AThumbnailIsMadeIntoABitmapOnceAndItsCopyWipedWhenTheFold
     area.bottom -= 10;
     POINT centre = CentreOf(area);
     EXPECT_TRUE(Near(picture.At(centre.x, centre.y), References()["solid.jpg"].colour, 2));
-    const uint64_t wipedBefore = PicWipedHeapCounts().copiesWiped;
+    const uint64_t wipedBefore = PicWipedCopyBytes();
     browser.NavigateTo(other.Path());
     EXPECT_EQ(::GetObjectType(bitmap), 0u) << "the bitmap outlived its picture";
-    EXPECT_GE(PicWipedHeapCounts().copiesWiped - wipedBefore, bitmapBytes) << "the bitmap went unwiped";
+    EXPECT_GE(PicWipedCopyBytes() - wipedBefore, bitmapBytes) << "the bitmap went unwiped";
     browser.DestroyWindow();
 }
 
