@@ -274,6 +274,13 @@ int CCodeEditCtrl::ReplaceEverywhere(const WCHAR* what, const WCHAR* replacement
     // line feeds, no line moves and the markers stay where they are.
     const bool linesKept = CountChar(with, L'\n') == CountChar(CString(what), L'\n');
     CString removed = text.Mid(first, last - first);
+    if (!CanDeleteText(first, removed) || !CanInsertText(rebuilt, first)) {
+        removed.SecureEmpty();
+        rebuilt.SecureEmpty();
+        with.SecureEmpty();
+        m_host->ShowWaitCursor(false);
+        return 0;
+    }
     SetCurrentOperation(EDIT_OP_REPLACE);
     RecordTextChange(removed, UNDO_DELETE, first, TRUE, TRUE);
     if (!linesKept)

@@ -270,3 +270,20 @@ TEST(CodeEditFindTest, ReadOnlyReplacesNothingButStillFinds)
     EXPECT_EQ(U16(t.edit.GetTextBuffer().Mid(0, t.edit.GetLength())), u"abc abc");
     EXPECT_TRUE(t.edit.FindAndSelect(L"abc", TRUE, TRUE, FALSE));
 }
+
+namespace {
+// A control whose owner refuses every deletion.
+class GuardedEdit : public CCodeEditCtrl {
+public:
+    BOOL CanDeleteText(int, const CString&) override { return FALSE; }
+};
+}  // namespace
+
+TEST(CodeEditFindTest, ReplaceAllAsksTheDeletionHookFirst)
+{
+    GuardedEdit e;
+    e.SetText(L"a-b", 3);
+    EXPECT_EQ(e.ReplaceEverywhere(L"-", L"+", TRUE, TRUE, FALSE), 0);
+    EXPECT_EQ(U16(e.GetTextBuffer().Mid(0, e.GetLength())), u"a-b");
+    EXPECT_FALSE(e.CanUndo());
+}
