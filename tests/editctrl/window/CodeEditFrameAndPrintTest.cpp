@@ -198,3 +198,32 @@ TEST(CodeEditTipTest, ATooltipShowsOverALink)
     w.control.SetTipsEnabled(FALSE);
     EXPECT_FALSE(::IsWindowVisible(tip->m_hWnd));
 }
+
+TEST(CodeEditFoldMouseTest, AClickOnTheOutlineBarFoldsAndADoubleClickOnTheLabelSelects)
+{
+    Window w(0);
+    w.window.SendMessage(WM_SETTEXT, 0, (LPARAM)L"x {\n1\n2\n}\ny");
+    CCodeEditCtrl& c = w.control;
+    c.SetFoldingEnabled(TRUE);
+    c.AllowOutlineUpdates(TRUE);
+    c.SetAutoOutlining(TRUE);
+    c.ReparseOutlineRange(-1, -1);
+    c.ShowOutlineBar(TRUE, 20);
+    ASSERT_EQ(c.outlineRoot.children.size(), 1u);
+    CCodeOutlineNode* block = c.outlineRoot.children[0];
+    const int barX = c.markerBarWidth + 10, rowY = c.textRect.top + c.lineHeight / 2;
+    w.window.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(barX, rowY));
+    w.window.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(barX, rowY));
+    EXPECT_TRUE(block->collapsed);
+    EXPECT_EQ(c.hiddenLineCount, 3);
+    ::UpdateWindow(w.window.m_hWnd);  // the paint places the label
+    const RECT label = c.DocRectToClient(block->labelRect);
+    ASSERT_GT(label.right, label.left);
+    const int labelX = (label.left + label.right) / 2, labelY = (label.top + label.bottom) / 2;
+    w.window.SendMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(labelX, labelY));
+    EXPECT_EQ(c.selStart, block->start);
+    EXPECT_EQ(c.selEnd, block->end + 1);
+    w.window.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(barX, rowY));
+    EXPECT_FALSE(block->collapsed);
+    EXPECT_EQ(c.hiddenLineCount, 0);
+}
