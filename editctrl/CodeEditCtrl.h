@@ -562,6 +562,8 @@ private:
     void ReturnScreenView(ScreenView& view);
     // Where each page after the first begins, as the page before it found.
     std::map<int, int> m_pageStarts;
+    // Character widths on the printer, kept from page to page of one job.
+    std::map<WCHAR, int> m_printCharWidths;
 
     // Links and tips.
     enum { TIP_NONE, TIP_WORD, TIP_MULTI_LINE };

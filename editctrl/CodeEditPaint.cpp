@@ -110,7 +110,9 @@ void CCodeEditCtrl::FillOutlineBar(CEditDisplayList& list, const RECT& rect) { l
 int CCodeEditCtrl::DrawTextRun(CEditDisplayList& list, const WCHAR* chars, int count, const RECT& row, int x,
                                int tabOrigin, COLORREF color, COLORREF back, bool link)
 {
-    SIZE size = m_measurer->MeasureRun(chars, count, keepTabs ? tabWidth : 0, link);
+    // With tab stops the run's width is the sum of its cached character
+    // widths: asking the measurer as well would cost a call to the device per run.
+    SIZE size = keepTabs && tabWidth > 0 ? SIZE{0, 0} : m_measurer->MeasureRun(chars, count, 0, link);
     if (keepTabs && tabWidth > 0) {
         // Tabs stop at multiples of tabWidth from the tab origin, not from the run.
         int ink = 0;

@@ -36,6 +36,8 @@ void CCodeEditCtrl::BorrowScreenView(ScreenView& view)
     view.caretLink = caretLink;
     view.hotLink = hotLink;
     view.charWidths.swap(charWidths);
+    // The printer's widths measured on earlier pages of this job.
+    charWidths.swap(m_printCharWidths);
     view.hyperlinks.swap(hyperlinks);
 }
 
@@ -56,17 +58,23 @@ void CCodeEditCtrl::ReturnScreenView(ScreenView& view)
     bottomOffset = view.bottomOffset;
     caretLink = view.caretLink;
     hotLink = view.hotLink;
+    m_printCharWidths.swap(charWidths);
     charWidths.swap(view.charWidths);
     for (CODE_EDIT_HYPERLINK_DEF& link : hyperlinks)
         link.text.SecureEmpty();
     hyperlinks.swap(view.hyperlinks);
 }
 
-void CCodeEditCtrl::BeginPrintPages(CPrintInfo&) { m_pageStarts.clear(); }
+void CCodeEditCtrl::BeginPrintPages(CPrintInfo&)
+{
+    m_pageStarts.clear();
+    m_printCharWidths.clear();
+}
 
 void CCodeEditCtrl::EndPrintPages(CPrintInfo&)
 {
     m_pageStarts.clear();
+    m_printCharWidths.clear();
     // Labels were placed on paper; the next paint places them on screen again.
     m_host->InvalidateRect(nullptr, false);
 }
