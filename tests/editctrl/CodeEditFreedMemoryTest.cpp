@@ -14,15 +14,7 @@
 #include <functional>
 
 namespace {
-std::string MakeMarker()
-{
-    LARGE_INTEGER counter;
-    ::QueryPerformanceCounter(&counter);
-    char text[40];
-    snprintf(text, sizeof text, "QVFIND%08lx%08lx%010llx", (unsigned long)::GetCurrentProcessId(),
-             (unsigned long)::GetTickCount(), (unsigned long long)counter.QuadPart & 0xFFFFFFFFFFull);
-    return std::string(text, 32);
-}
+std::string MakeMarker() { return MakeRunMarker("QVFIND"); }
 
 // A C-like text in wiped memory around the marker: a block whose header is
 // the marker followed by a parameter list, a link ending in it, and the

@@ -78,3 +78,7 @@ struct TestEdit {
 };
 
 std::u16string U16(const CString& s);
+
+// A 32-character marker made for this run (the prefix, the process, the
+// clock), for scans of freed memory.
+std::string MakeRunMarker(const char* prefix);
