@@ -218,3 +218,36 @@ TEST(CodeEditFilesTest, GoingToALine)
     EXPECT_FALSE(t.edit.GoToLine(0, FALSE, FALSE));
     EXPECT_EQ(t.edit.GetCaretOffset(), 5);
 }
+
+TEST(CodeEditFilesTest, GoingToAHiddenLineOpensItsBlock)
+{
+    // "{" at 2, "}" at 8: lines "1" and "2" are inside.
+    TestEdit t(L"x {\n1\n2\n}\ny");
+    t.edit.SetFoldingEnabled(TRUE);
+    t.edit.AllowOutlineUpdates(TRUE);
+    t.edit.SetAutoOutlining(TRUE);
+    t.edit.ReparseOutlineRange(-1, -1);
+    ASSERT_EQ(t.edit.outlineRoot.children.size(), 1u);
+    CCodeOutlineNode* block = t.edit.outlineRoot.children[0];
+    t.edit.ToggleOutlineNode(block);
+    ASSERT_EQ(t.edit.hiddenLineCount, 3);
+    EXPECT_TRUE(t.edit.GoToLine(3, TRUE, FALSE));
+    EXPECT_FALSE(block->collapsed);
+    EXPECT_EQ(t.edit.hiddenLineCount, 0);
+    EXPECT_EQ(t.edit.GetCaretOffset(), 6);
+}
+
+TEST(CodeEditFilesTest, TheBarsMoveTheTextArea)
+{
+    TestEdit t(L"a\nb");
+    const int left = t.edit.textRect.left;
+    t.edit.ShowOutlineBar(TRUE, 30);
+    EXPECT_EQ(t.edit.textRect.left, left + 30);
+    t.edit.ShowLineNumberBar(TRUE, 25);
+    EXPECT_TRUE(t.edit.showLineNumbers);
+    EXPECT_EQ(t.edit.textRect.left, left + 30 + t.edit.lineNumberWidth);
+    EXPECT_GE(t.edit.lineNumberWidth, 25);
+    t.edit.ShowOutlineBar(FALSE, 30);
+    t.edit.ShowLineNumberBar(FALSE, 25);
+    EXPECT_EQ(t.edit.textRect.left, left);
+}
