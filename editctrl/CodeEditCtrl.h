@@ -583,6 +583,11 @@ private:
     BOOL SelectionHolds(const WCHAR* what, BOOL matchCase, BOOL wholeWord) const;
     void CollectReplaceMatches(std::vector<int>& starts, const WCHAR* what, BOOL forward, BOOL matchCase,
                                BOOL wholeWord) const;
+    bool HoldsOutlineChar(const CString& s) const;
+    // The blocks after a replace-all: each offset moved as the replacements
+    // of `n` characters by `r` at `starts` (ascending) move the text.
+    void MoveOutlineForReplacements(const std::vector<int>& starts, int n, int r,
+                                    CODE_EDIT_OUTLINE_CHANGES& changes);
     // Expands the collapsed blocks that hide any of first..last.
     void ExpandCollapsedAround(int first, int last);
 

@@ -285,13 +285,17 @@ int CCodeEditCtrl::ReplaceEverywhere(const WCHAR* what, const WCHAR* replacement
     RecordTextChange(removed, UNDO_DELETE, first, TRUE, TRUE);
     if (!linesKept)
         NoteTextRemoved(first, last, removed);
-    OnTextRemovedForOutline(first, last);
+    // The blocks move with the text around each match instead of going with
+    // the whole stretch: folds between the matches stay.
+    CODE_EDIT_OUTLINE_CHANGES outlineChanges(first, last);
+    MoveOutlineForReplacements(starts, n, r, outlineChanges);
     ChangeDelete(first, last - first);
     if (!linesKept)
         NoteTextInserted(first, rebuilt, TRUE);
     ChangeInsert(first, rebuilt);
-    OnTextInsertedForOutline(first, first + rebuilt.GetLength());
-    ReparseOutline(first, rebuilt.GetLength(), FALSE);
+    ApplyOutlineChanges(outlineChanges, FALSE);
+    if (outlineParser && (HoldsOutlineChar(what) || HoldsOutlineChar(with)))
+        ReparseOutline(first, rebuilt.GetLength(), FALSE);
     RecordTextChange(rebuilt, UNDO_INSERT, first, TRUE, FALSE);
     SendChangeNotice(first, rebuilt, TRUE);
     removed.SecureEmpty();
@@ -310,4 +314,50 @@ int CCodeEditCtrl::ReplaceEverywhere(const WCHAR* what, const WCHAR* replacement
     RedrawAll();
     m_host->ShowWaitCursor(false);
     return (int)starts.size();
+}
+
+bool CCodeEditCtrl::HoldsOutlineChar(const CString& s) const
+{
+    for (int i = 0; i < s.GetLength(); ++i)
+        if (outlineParser->IsOutlineChar(s[i]))
+            return true;
+    return false;
+}
+
+void CCodeEditCtrl::MoveOutlineForReplacements(const std::vector<int>& starts, int n, int r,
+                                               CODE_EDIT_OUTLINE_CHANGES& changes)
+{
+    if (outlineRoot.children.empty())
+        return;
+    // Where an offset of the old text lands: shifted by the matches before
+    // it; one inside a match lands on the replacement's first (or, for an
+    // end, last) character.
+    auto map = [&](int p, bool isEnd) {
+        size_t k = (size_t)(std::upper_bound(starts.begin(), starts.end(), p) - starts.begin());
+        if (k > 0 && p < starts[k - 1] + n) {
+            int replaced = starts[k - 1] + (int)(k - 1) * (r - n);
+            return isEnd ? replaced + r - 1 : replaced;
+        }
+        return p + (int)k * (r - n);
+    };
+    std::vector<CCodeOutlineNode*> nodes, emptied;
+    outlineRoot.CollectChildNodes(nodes, true);
+    for (CCodeOutlineNode* node : nodes) {
+        if (node->end < starts.front())
+            continue;
+        const int header = map(node->HeaderStart(), false);
+        node->start = map(node->start, false);
+        node->end = map(node->end, true);
+        node->leadLength = std::max(0, node->start - header);
+        if (node->end < node->start)
+            emptied.push_back(node);
+    }
+    // A block whose text was all replaced by nothing is gone.
+    for (CCodeOutlineNode* node : emptied) {
+        CCodeOutlineNode* parent = node->parent;
+        int index = parent ? parent->IndexOfChild(node) : -1;
+        if (index >= 0)
+            parent->RemoveChild((size_t)index, changes, FALSE);
+    }
+    outlineCache.Invalidate();
 }

@@ -287,3 +287,39 @@ TEST(CodeEditFindTest, ReplaceAllAsksTheDeletionHookFirst)
     EXPECT_EQ(U16(e.GetTextBuffer().Mid(0, e.GetLength())), u"a-b");
     EXPECT_FALSE(e.CanUndo());
 }
+
+// Replace-all moves the blocks between its matches with the text; a fold
+// there stays folded and keeps hiding its lines.
+TEST(CodeEditFindTest, ReplaceAllKeepsTheFoldsBetweenItsMatches)
+{
+    // "aa" at 0; "{" at 3 .. "}" at 10 holding "aa" at 5 and "x" at 8; "aa" at 12.
+    TestEdit t(L"aa {\naa\nx\n}\naa");
+    t.edit.SetFoldingEnabled(TRUE);
+    t.edit.AllowOutlineUpdates(TRUE);
+    t.edit.SetAutoOutlining(TRUE);
+    t.edit.ReparseOutlineRange(-1, -1);
+    ASSERT_EQ(t.edit.outlineRoot.children.size(), 1u);
+    CCodeOutlineNode* block = t.edit.outlineRoot.children[0];
+    ASSERT_EQ(block->start, 3);
+    ASSERT_EQ(block->end, 10);
+    t.edit.ToggleOutlineNode(block);
+    ASSERT_EQ(t.edit.hiddenLineCount, 3);
+    EXPECT_EQ(t.edit.ReplaceEverywhere(L"aa", L"bbbb", TRUE, TRUE, FALSE), 3);
+    EXPECT_EQ(U16(t.edit.GetTextBuffer().Mid(0, t.edit.GetLength())), u"bbbb {\nbbbb\nx\n}\nbbbb");
+    ASSERT_EQ(t.edit.outlineRoot.children.size(), 1u);
+    EXPECT_EQ(t.edit.outlineRoot.children[0], block);
+    EXPECT_EQ(block->start, 5);
+    EXPECT_EQ(block->end, 14);
+    EXPECT_TRUE(block->collapsed);
+    EXPECT_EQ(t.edit.hiddenLineCount, 3);
+    // An empty replacement of the whole block's text takes the block away.
+    TestEdit u(L"a{}b{}");
+    u.edit.SetFoldingEnabled(TRUE);
+    u.edit.AllowOutlineUpdates(TRUE);
+    u.edit.SetAutoOutlining(TRUE);
+    u.edit.ReparseOutlineRange(-1, -1);
+    u.edit.SetAutoOutlining(FALSE);  // only the moving of the blocks is looked at
+    ASSERT_EQ(u.edit.outlineRoot.children.size(), 2u);
+    EXPECT_EQ(u.edit.ReplaceEverywhere(L"{}", L"", TRUE, TRUE, FALSE), 2);
+    EXPECT_TRUE(u.edit.outlineRoot.children.empty());
+}
