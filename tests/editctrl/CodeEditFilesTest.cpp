@@ -223,10 +223,7 @@ TEST(CodeEditFilesTest, GoingToAHiddenLineOpensItsBlock)
 {
     // "{" at 2, "}" at 8: lines "1" and "2" are inside.
     TestEdit t(L"x {\n1\n2\n}\ny");
-    t.edit.SetFoldingEnabled(TRUE);
-    t.edit.AllowOutlineUpdates(TRUE);
-    t.edit.SetAutoOutlining(TRUE);
-    t.edit.ReparseOutlineRange(-1, -1);
+    FoldWholeText(t.edit);
     ASSERT_EQ(t.edit.outlineRoot.children.size(), 1u);
     CCodeOutlineNode* block = t.edit.outlineRoot.children[0];
     t.edit.ToggleOutlineNode(block);

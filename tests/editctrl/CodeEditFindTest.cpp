@@ -161,10 +161,7 @@ TEST(CodeEditFindTest, FindInsideACollapsedBlockExpandsIt)
 {
     // "{" at 2, "}" at 20: the block holds lines "1".."8".
     TestEdit t(L"x {\n1\n2\n3\n4\n5\n6\n7\n8\n}\ny");
-    t.edit.SetFoldingEnabled(TRUE);
-    t.edit.AllowOutlineUpdates(TRUE);
-    t.edit.SetAutoOutlining(TRUE);
-    t.edit.ReparseOutlineRange(-1, -1);
+    FoldWholeText(t.edit);
     ASSERT_EQ(t.edit.outlineRoot.children.size(), 1u);
     CCodeOutlineNode* block = t.edit.outlineRoot.children[0];
     t.edit.ToggleOutlineNode(block);
@@ -294,10 +291,7 @@ TEST(CodeEditFindTest, ReplaceAllKeepsTheFoldsBetweenItsMatches)
 {
     // "aa" at 0; "{" at 3 .. "}" at 10 holding "aa" at 5 and "x" at 8; "aa" at 12.
     TestEdit t(L"aa {\naa\nx\n}\naa");
-    t.edit.SetFoldingEnabled(TRUE);
-    t.edit.AllowOutlineUpdates(TRUE);
-    t.edit.SetAutoOutlining(TRUE);
-    t.edit.ReparseOutlineRange(-1, -1);
+    FoldWholeText(t.edit);
     ASSERT_EQ(t.edit.outlineRoot.children.size(), 1u);
     CCodeOutlineNode* block = t.edit.outlineRoot.children[0];
     ASSERT_EQ(block->start, 3);
@@ -314,10 +308,7 @@ TEST(CodeEditFindTest, ReplaceAllKeepsTheFoldsBetweenItsMatches)
     EXPECT_EQ(t.edit.hiddenLineCount, 3);
     // An empty replacement of the whole block's text takes the block away.
     TestEdit u(L"a{}b{}");
-    u.edit.SetFoldingEnabled(TRUE);
-    u.edit.AllowOutlineUpdates(TRUE);
-    u.edit.SetAutoOutlining(TRUE);
-    u.edit.ReparseOutlineRange(-1, -1);
+    FoldWholeText(u.edit);
     u.edit.SetAutoOutlining(FALSE);  // only the moving of the blocks is looked at
     ASSERT_EQ(u.edit.outlineRoot.children.size(), 2u);
     EXPECT_EQ(u.edit.ReplaceEverywhere(L"{}", L"", TRUE, TRUE, FALSE), 2);

@@ -80,10 +80,7 @@ TEST(CodeEditFreedMemory, NoBlockFreedByFilesFindLinksFoldingPrintingOrSavingHol
          }},
         {"outline parsing copies header words unwiped",
          [](CCodeEditCtrl& e, const WCHAR*) {
-             e.SetFoldingEnabled(TRUE);
-             e.AllowOutlineUpdates(TRUE);
-             e.SetAutoOutlining(TRUE);
-             e.ReparseOutlineRange(-1, -1);
+             FoldWholeText(e);
              if (!e.outlineRoot.children.empty())
                  e.ToggleOutlineNode(e.outlineRoot.children[0]);
              CString tip;

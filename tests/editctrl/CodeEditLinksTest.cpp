@@ -127,10 +127,7 @@ TEST(CodeEditLinksTest, TheTipOfACollapsedBlockIsItsHiddenText)
 {
     TestEdit t(L"x {\n\n  b\n}\ny");
     t.edit.hyperlinksEnabled = 0;
-    t.edit.SetFoldingEnabled(TRUE);
-    t.edit.AllowOutlineUpdates(TRUE);
-    t.edit.SetAutoOutlining(TRUE);
-    t.edit.ReparseOutlineRange(-1, -1);
+    FoldWholeText(t.edit);
     ASSERT_EQ(t.edit.outlineRoot.children.size(), 1u);
     t.edit.ToggleOutlineNode(t.edit.outlineRoot.children[0]);
     CEditDisplayList list;

@@ -11,13 +11,7 @@ namespace {
 // 2..20 holds 9 line feeds.
 const WCHAR BLOCK_TEXT[] = L"x {\n1\n2\n3\n4\n5\n6\n7\n8\n}\ny";
 
-void FoldAll(CCodeEditCtrl& e)
-{
-    e.SetFoldingEnabled(TRUE);
-    e.AllowOutlineUpdates(TRUE);
-    e.SetAutoOutlining(TRUE);
-    e.ReparseOutlineRange(-1, -1);
-}
+void FoldAll(CCodeEditCtrl& e) { FoldWholeText(e); }
 
 CCodeOutlineNode* OnlyBlock(CCodeEditCtrl& e)
 {

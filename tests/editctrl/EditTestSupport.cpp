@@ -82,3 +82,11 @@ std::string MakeRunMarker(const char* prefix)
              (unsigned long)::GetTickCount(), (unsigned long long)counter.QuadPart & 0xFFFFFFFFFFull);
     return std::string(text, 32);
 }
+
+void FoldWholeText(CCodeEditCtrl& e)
+{
+    e.SetFoldingEnabled(TRUE);
+    e.AllowOutlineUpdates(TRUE);
+    e.SetAutoOutlining(TRUE);
+    e.ReparseOutlineRange(-1, -1);
+}
