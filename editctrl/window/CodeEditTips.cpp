@@ -65,6 +65,7 @@ bool CCodeEditTips::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
         m_tip.RelayEvent(&relayed);
         if (message == WM_MOUSEMOVE) {
             POINT p = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
+            m_lastMouse = p;
             m_control.OnTipMouseMove(p, ::GetCapture() == m_window.m_hWnd);
         }
         return false;
@@ -74,9 +75,9 @@ bool CCodeEditTips::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
         if (!header || header->hwndFrom != m_tip.m_hWnd || header->code != TTN_NEEDTEXTW)
             return false;
         auto* request = reinterpret_cast<NMTTDISPINFOW*>(lParam);
-        POINT p = {};
-        ::GetCursorPos(&p);
-        ::ScreenToClient(m_window.m_hWnd, &p);
+        // Where the mouse was last seen over the window: the tooltip asks
+        // after its delay, when the system cursor may have moved on.
+        POINT p = m_lastMouse;
         const WCHAR* tip = nullptr;
         request->szText[0] = 0;
         request->lpszText = request->szText;

@@ -30,4 +30,5 @@ private:
     CWnd& m_window;
     CToolTipCtrl m_tip;
     UINT m_toolId = 0;
+    POINT m_lastMouse = {-1, -1};
 };
