@@ -149,9 +149,10 @@ void CCodeOutlineNode::ForgetAdded(CODE_EDIT_OUTLINE_CHANGES& changes, const std
     if (nodes.empty() || changes.added.empty())
         return;
     if (nodes.size() == 1) {
-        auto listed = std::find(changes.added.begin(), changes.added.end(), nodes[0]);
-        if (listed != changes.added.end())
-            changes.added.erase(listed);
+        // Searched from the newest: a node moved below another was mostly added just before.
+        auto listed = std::find(changes.added.rbegin(), changes.added.rend(), nodes[0]);
+        if (listed != changes.added.rend())
+            changes.added.erase(std::next(listed).base());
         return;
     }
     std::unordered_set<const CCodeOutlineNode*> gone(nodes.begin(), nodes.end());
@@ -209,9 +210,7 @@ CCodeOutlineNode* CCodeOutlineNode::RemoveChild(size_t index, CODE_EDIT_OUTLINE_
     CCodeOutlineNode* child = children[index];
     children.erase(children.begin() + (long)index);
     // A node added earlier in the same update is simply no longer added.
-    auto listed = std::find(changes.added.begin(), changes.added.end(), child);
-    if (listed != changes.added.end())
-        changes.added.erase(listed);
+    ForgetAdded(changes, {child});
     changes.removed.push_back(child);
     if (!keepChildren) {
         while (!child->children.empty()) {

@@ -155,7 +155,25 @@ void CCodeOutlineParser::NextLexeme(Lexeme& lexeme, const CString& text, int& of
 {
     const int length = text.GetLength();
     lexeme = Lexeme{};
+    // The characters a delimiter or an escape can start with: any other
+    // character is passed over without trying every rule on it (only while
+    // delimiters compare exactly, where the first character says it all).
+    std::vector<WCHAR> firsts;
+    if (caseSensitive) {
+        for (const CString& escape : escapes)
+            if (!escape.IsEmpty())
+                firsts.push_back(escape[0]);
+        for (const BlockType* type : blockTypes)
+            for (const CString* delimiter : {&type->startText, &type->endText})
+                if (!delimiter->IsEmpty())
+                    firsts.push_back((*delimiter)[0]);
+    }
+    const WCHAR* chars = text.GetString();
     while (offset < length && offset <= limit) {
+        if (caseSensitive && std::find(firsts.begin(), firsts.end(), chars[offset]) == firsts.end()) {
+            ++offset;
+            continue;
+        }
         if (SkipEscapeSequence(text, offset))
             continue;
         for (int i = 0; i < (int)blockTypes.size(); ++i) {
