@@ -15,12 +15,14 @@
 #include "editctrl/EditMarkers.h"
 #include "editctrl/EditRecords.h"
 #include "editctrl/EditSeams.h"
+#include "editctrl/EditTipWindow.h"
 #include "editctrl/EditTextBuffer.h"
 #include "editctrl/OutlineCache.h"
 #include "editctrl/OutlineNode.h"
 #include "editctrl/OutlineParser.h"
 #include "framework/base/CString.h"
 #include "framework/base/Collections.h"
+#include "framework/base/WipedMemory.h"
 
 #include <windows.h>
 
@@ -37,6 +39,19 @@ COLORREF ParseColourSpec(const CString& value);
 
 // The cursor the control wants over a point.
 enum class EditCursor { ARROW, IBEAM, HAND };
+class CArchive;
+class CFile;
+class CPrintInfo;
+class CFileException;
+
+// The encodings of text files.
+enum : int {
+    EDIT_FILE_ANSI = 0,      // the ANSI code page
+    EDIT_FILE_UTF16LE = 1,   // with its byte-order mark
+    EDIT_FILE_UTF16BE = 2,   // with its byte-order mark
+    EDIT_FILE_UTF8 = 3,      // without a mark
+    EDIT_FILE_UTF8_BOM = 4,  // with the mark EF BB BF
+};
 
 class CCodeEditCtrl {
 public:
@@ -203,8 +218,6 @@ public:
     // Draws a run of equal colours; returns its width.
     virtual int DrawTextRun(CEditDisplayList& list, const WCHAR* chars, int count, const RECT& row, int x,
                             int tabOrigin, COLORREF color, COLORREF back, bool link);
-    // Whether a blank-separated run of text is a hyperlink (a URL prefix starts it).
-    virtual BOOL FindHyperlink(const CString& run, int offset, CODE_EDIT_HYPERLINK_DEF& link);
     void InvalidateRow(int offset);
     void InvalidateFromRow(int offset);
     // The first and last visible lines on screen.
@@ -255,6 +268,11 @@ public:
     void NextVisibleLine(int& lines, int& visibleLines, int& offset) const;
     virtual BOOL ToggleOutlineNode(CCodeOutlineNode* node);
     virtual BOOL ToggleOutlineAt(int offset);
+    // A click at a client point: on the outline bar it toggles the block of
+    // that row (1 when the point was on the bar); a double-click on a
+    // collapsed label selects the block (1 when there was one).
+    virtual BOOL ClickOutlineBar(POINT point);
+    virtual BOOL SelectCollapsedLabelAt(POINT point);
     // Expands the blocks hiding a line (counted from 1).
     virtual void ExpandLine(int line);
     virtual BOOL GetCollapsedTextAtPoint(int x, int y, CString& text, BOOL trimLeadingBlankLines);
@@ -273,6 +291,19 @@ public:
                                   bool lineAbove, bool lineBelow, bool endMark);
     // The tree or a collapsed state changed: the quick lookups are rebuilt when next asked.
     void OnOutlineTreeChanged() { outlineCache.Invalidate(); }
+
+    // ---- Find and replace ----------------------------------------------------
+    // The next occurrence of `what` from the selection or caret, wrapping
+    // around the text's end (or start, backwards); 0 when there is none.
+    BOOL LocateText(int& position, int& length, const WCHAR* what, BOOL forward, BOOL matchCase, BOOL wholeWord);
+    // Selects the next occurrence, first opening a collapsed block that hides it.
+    virtual BOOL FindAndSelect(const WCHAR* what, BOOL forward, BOOL matchCase, BOOL wholeWord);
+    // Replaces the selection when it is an occurrence, then finds the next one.
+    virtual BOOL ReplaceFound(const WCHAR* what, const WCHAR* replacement, BOOL forward, BOOL matchCase,
+                              BOOL wholeWord);
+    // Replaces every occurrence in one pass and one undo step; the number replaced.
+    virtual int ReplaceEverywhere(const WCHAR* what, const WCHAR* replacement, BOOL forward, BOOL matchCase,
+                                  BOOL wholeWord);
 
     // ---- Selection -----------------------------------------------------------
     bool HasSelection() const { return selStart >= 0 && selEnd >= 0 && selStart != selEnd; }
@@ -393,12 +424,10 @@ public:
     // The word under a point; not found past the text or more than one
     // character width away from the character the point maps to.
     BOOL GetWordAtPoint(POINT point, CString& word);
-    // The index in `hyperlinks` of the link holding an offset, or -1.
-    virtual int HyperlinkAtOffset(int offset);
     // Ctrl+click on the hot link; 1 when it was followed.
-    virtual BOOL FollowHotLink() { return FALSE; }
+    virtual BOOL FollowHotLink();
     // The view scrolled (a shown tooltip hides).
-    virtual void OnViewScrolled() {}
+    virtual void OnViewScrolled() { HideTip(); }
     // WM_SETCURSOR over a point; sets hotLink on the way.
     EditCursor CursorAtPoint(POINT point, bool ctrlDown);
     // WM_LBUTTONDOWN; true when the press lies on the selection and the
@@ -469,6 +498,61 @@ public:
     // the line limit stays as it is.
     virtual BOOL ApplyIndent(int from, int to, BOOL indent, BOOL rectangular, BOOL adjustSelection,
                              CStringArray& lines, BOOL fromSavedLines);
+    // ---- Hyperlinks and tooltips ----------------------------------------------
+    // Whether offsets first..last-1 hold a link: its text and first offset.
+    virtual BOOL FindHyperlink(int first, int last, CString& url, int& offset);
+    void AddHyperlink(const CString& url, int offset);
+    void ClearHyperlinks();
+    int HyperlinkAtOffset(int offset) const;
+    // The link around a text offset, found in the text itself (not in the
+    // list the last paint made): its text and first offset.
+    BOOL LinkAtOffset(int offset, CString& url, int& linkOffset);
+    // The link under a client point becomes the hot one; its index or -1.
+    // The window's cursor handling asks this for "a link at the mouse".
+    int HotLinkAtPoint(POINT point);
+    virtual void FollowHyperlink(int offset, const CString& url);
+    virtual BOOL GetLinkTipText(CString& tip);
+    virtual BOOL CanShowLinkTip(int, CString&) { return TRUE; }
+    // May change the text of a tip; 0 withholds it.
+    virtual BOOL GetTipText(CString&) { return TRUE; }
+    void AttachTipWindow(CEditTipWindow* tips);
+    void SetTipsEnabled(BOOL on);
+    void HideTip();
+    // WM_MOUSEMOVE's part for tips, and the tooltip's request for its text
+    // (1 with *text pointing at the tip, valid until the next request).
+    void OnTipMouseMove(POINT point, bool mouseCaptured);
+    BOOL OnTipNeedText(POINT point, const WCHAR** text);
+    // The text of the tip being prepared; shared by every control.
+    static CString currentTipText;
+
+    // ---- Printing ----------------------------------------------------------
+    // A print job: BeginPrintPages, then PrintPage for each page while the
+    // info's continue flag stays set, then EndPrintPages. A page is painted
+    // into `list` in the printer's units, measured by `printer`; the screen's
+    // view is left as it was. 0 when the page does not exist.
+    virtual void BeginPrintPages(CPrintInfo& info);
+    virtual BOOL PrintPage(CEditDisplayList& list, CEditMeasurer& printer, CPrintInfo& info);
+    virtual void EndPrintPages(CPrintInfo& info);
+    // Around each page, with the printer's metrics in place (base: nothing).
+    virtual void OnPrintPageStart(CEditDisplayList&, CPrintInfo&) {}
+    virtual void OnPrintPageEnd(CEditDisplayList&, CPrintInfo&) {}
+
+    // ---- Text files, serialisation, going to a line, bars ---------------------
+    // Loading tells UTF-8 (with or without a mark) and UTF-16 by their marks
+    // before the system's guess; saving writes the encoding that was read.
+    // File errors go to OnFileError; the result is then 0.
+    BOOL LoadTextFromPath(const WCHAR* path);
+    virtual BOOL LoadTextFromStream(CFile& file);
+    BOOL SaveTextToPath(const WCHAR* path);
+    virtual BOOL SaveTextToStream(CFile& file);
+    virtual void Serialize(CArchive& archive);
+    virtual void OnFileError(const CFileException&) {}
+    // Line counted from 1; 0 when there is no such line.
+    virtual BOOL GoToLine(int line, BOOL expand, BOOL redraw);
+    void ShowLineNumberBar(BOOL show, int width);
+    void ShowOutlineBar(BOOL show, int width);
+    POINT DocToClient(POINT point) const;
+    RECT DocRectToClient(const RECT& rect) const;
 
     // ---- Members -------------------------------------------------------
     CString wordDelimiters;
@@ -598,6 +682,8 @@ public:
     struct _IMAGELIST* symbolImages = nullptr;
     // Owned markers, in paint and search order.
     std::list<CCodeEditMarker*> markers;
+    // How the text was read and is saved (EDIT_FILE_*); with unicodeFile set, UTF-16.
+    int fileEncoding = 0;
 
 protected:
     bool IsWordChar(WCHAR ch) const { return wordDelimiters.Find(ch) < 0; }
@@ -608,6 +694,41 @@ protected:
     void ResetViewState();
 
 private:
+    // Printing.
+    struct ScreenView;
+    void BorrowScreenView(ScreenView& view);
+    void ReturnScreenView(ScreenView& view);
+    // Where each page after the first begins, as the page before it found.
+    std::map<int, int> m_pageStarts;
+    // Character widths on the printer, kept from page to page of one job.
+    std::map<WCHAR, int> m_printCharWidths;
+
+    // Links and tips.
+    enum { TIP_NONE, TIP_WORD, TIP_MULTI_LINE };
+    bool MatchesTextAt(int offset, const CString& s) const;
+    int TipCandidateAt(POINT point, CString& candidate);
+    CEditTipWindow* m_tips = nullptr;
+
+    // Text files.
+    static BOOL DecodeFileBytes(const uint8_t* bytes, size_t size, std::vector<WCHAR, WipingAllocator<WCHAR>>& chars,
+                                int& encoding);
+    void TextWithCrLf(std::vector<WCHAR, WipingAllocator<WCHAR>>& out) const;
+    BOOL EncodeFileBytes(const std::vector<WCHAR, WipingAllocator<WCHAR>>& chars, WipedBytes& bytes);
+
+    // Find and replace.
+    class TextMatcher;
+    int SearchStartOffset(BOOL forward) const;
+    BOOL SelectionHolds(const WCHAR* what, BOOL matchCase, BOOL wholeWord) const;
+    void CollectReplaceMatches(std::vector<int>& starts, const WCHAR* what, BOOL forward, BOOL matchCase,
+                               BOOL wholeWord) const;
+    bool HoldsOutlineChar(const CString& s) const;
+    // The blocks after a replace-all: each offset moved as the replacements
+    // of `n` characters by `r` at `starts` (ascending) move the text.
+    void MoveOutlineForReplacements(const std::vector<int>& starts, int n, int r,
+                                    CODE_EDIT_OUTLINE_CHANGES& changes);
+    // Expands the collapsed blocks that hide any of first..last.
+    void ExpandCollapsedAround(int first, int last);
+
     // The collapsed blocks while folding is on, else nothing.
     const COutlineCasheManager* CollapsedBlocks() const;
     // Text width from..to-1 on one row, collapsed blocks as their labels.

@@ -58,16 +58,6 @@ BOOL CCodeEditCtrl::GetWordAtPoint(POINT point, CString& word)
     return GetWordAtOffset(offset, word);
 }
 
-int CCodeEditCtrl::HyperlinkAtOffset(int offset)
-{
-    for (size_t i = 0; i < hyperlinks.size(); ++i) {
-        const CODE_EDIT_HYPERLINK_DEF& link = hyperlinks[i];
-        if (offset >= link.offset && offset < link.offset + link.text.GetLength())
-            return (int)i;
-    }
-    return -1;
-}
-
 EditCursor CCodeEditCtrl::CursorAtPoint(POINT point, bool ctrlDown)
 {
     if (!::PtInRect(&textRect, point) || IsPointInSelection(point.x, point.y))
@@ -76,11 +66,10 @@ EditCursor CCodeEditCtrl::CursorAtPoint(POINT point, bool ctrlDown)
     int offset = -1;
     if (hyperlinksEnabled || readOnly)
         offset = OffsetFromPoint(mapped, true, true);
-    if (hyperlinksEnabled && !m_host->HasMouseCapture()) {
-        hotLink = offset >= 0 && offset < text.GetLength() ? HyperlinkAtOffset(offset) : -1;
-        if (ctrlDown && hotLink >= 0)
-            return EditCursor::HAND;
-    }
+    // The link is looked up in the text at the mouse (it sets hotLink),
+    // not only among those the last paint found.
+    if (hyperlinksEnabled && !m_host->HasMouseCapture() && HotLinkAtPoint(point) >= 0 && ctrlDown)
+        return EditCursor::HAND;
     if (!readOnly)
         return EditCursor::IBEAM;
     bool nearText = offset >= 0 && offset < text.GetLength() && std::abs(mapped.x - point.x) <= maxCharWidth &&

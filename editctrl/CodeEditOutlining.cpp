@@ -70,6 +70,36 @@ BOOL CCodeEditCtrl::ToggleOutlineNode(CCodeOutlineNode* node)
     return TRUE;
 }
 
+BOOL CCodeEditCtrl::ClickOutlineBar(POINT point)
+{
+    if (!showOutlineBar || !outliningEnabled || outlineBarWidth <= 0)
+        return FALSE;
+    const int left = markerBarWidth + (showLineNumbers ? lineNumberWidth : 0);
+    if (point.x < left || point.x >= left + outlineBarWidth || point.y < textRect.top || point.y >= textRect.bottom)
+        return FALSE;
+    POINT inText = {textRect.left + 1, point.y};
+    int offset = OffsetFromPoint(inText, false, false);
+    if (offset < 0)
+        return FALSE;
+    ToggleOutlineAt(offset);
+    // A click on the bar never moves the caret into the text by itself.
+    return TRUE;
+}
+
+BOOL CCodeEditCtrl::SelectCollapsedLabelAt(POINT point)
+{
+    if (!outliningEnabled || point.x < textRect.left)
+        return FALSE;
+    POINT p = point;
+    int offset = OffsetFromPoint(p, false, false);
+    if (offset < 0 || offset >= text.GetLength())
+        return FALSE;
+    CCodeOutlineNode* node = FindLabelAtPoint(point.x, point.y, offset);
+    if (!node)
+        return FALSE;
+    return SetSelectionRange(node->start, std::min(node->end + 1, text.GetLength()), TRUE);
+}
+
 BOOL CCodeEditCtrl::ToggleOutlineAt(int offset)
 {
     if (offset < 0)
@@ -131,9 +161,11 @@ BOOL CCodeEditCtrl::GetCollapsedTextAtPoint(int x, int y, CString& tip, BOOL tri
     return TRUE;
 }
 
+// The tree follows every edit, also while folding is off, so that turning
+// folding on again never shows blocks at offsets the text has left.
 void CCodeEditCtrl::OnTextInsertedForOutline(int start, int end)
 {
-    if (!outliningEnabled)
+    if (outlineRoot.children.empty())
         return;
     outlineRoot.OnTextInserted(start, end - start);
     outlineCache.Invalidate();
@@ -141,7 +173,7 @@ void CCodeEditCtrl::OnTextInsertedForOutline(int start, int end)
 
 void CCodeEditCtrl::OnTextRemovedForOutline(int start, int end)
 {
-    if (!outliningEnabled)
+    if (outlineRoot.children.empty())
         return;
     CODE_EDIT_OUTLINE_CHANGES changes(start, end + 1);
     // The characters start..end-1 go: the blocks wholly among them go too.

@@ -125,7 +125,9 @@ void CCodeEditCtrl::FillOutlineBar(CEditDisplayList& list, const RECT& rect) { l
 int CCodeEditCtrl::DrawTextRun(CEditDisplayList& list, const WCHAR* chars, int count, const RECT& row, int x,
                                int tabOrigin, COLORREF color, COLORREF back, bool link)
 {
-    SIZE size = m_measurer->MeasureRun(chars, count, keepTabs ? tabWidth : 0, link);
+    // With tab stops the run's width is the sum of its cached character
+    // widths: asking the measurer as well would cost a call to the device per run.
+    SIZE size = keepTabs && tabWidth > 0 ? SIZE{0, 0} : m_measurer->MeasureRun(chars, count, 0, link);
     if (keepTabs && tabWidth > 0) {
         // Tabs stop at multiples of tabWidth from the tab origin, not from the run.
         int ink = 0;
@@ -141,19 +143,6 @@ int CCodeEditCtrl::DrawTextRun(CEditDisplayList& list, const WCHAR* chars, int c
     RECT cell = {x, row.top, x + size.cx, row.bottom};
     list.Text(cell, row.top + lineSpacing / 2, chars, count, color, back, link, tabOrigin, keepTabs ? tabWidth : 0);
     return size.cx;
-}
-
-BOOL CCodeEditCtrl::FindHyperlink(const CString& run, int offset, CODE_EDIT_HYPERLINK_DEF& link)
-{
-    for (const CString& prefix : urlPrefixes) {
-        if (!prefix.IsEmpty() && run.GetLength() > prefix.GetLength() &&
-            run.Left(prefix.GetLength()).CompareNoCase(prefix) == 0) {
-            link.text = run;
-            link.offset = offset;
-            return TRUE;
-        }
-    }
-    return FALSE;
 }
 
 void CCodeEditCtrl::PaintTextLines(CEditDisplayList& list)
@@ -292,9 +281,9 @@ void CCodeEditCtrl::PaintTextLines(CEditDisplayList& list)
                 ++end;
             scannedTo = std::max(end, offset + 1);
             CODE_EDIT_HYPERLINK_DEF link;
-            if (end > start && FindHyperlink(text.Mid(start, end - start), start, link)) {
+            if (end > start && FindHyperlink(start, end, link.text, link.offset)) {
                 hyperlinks.push_back(link);
-                linkEnd = end;
+                linkEnd = link.offset + link.text.GetLength();
             }
         }
         bool inLink = !hyperlinks.empty() && offset >= hyperlinks.back().offset && offset < linkEnd;

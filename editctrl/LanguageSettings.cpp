@@ -207,8 +207,14 @@ BOOL CCodeEditCtrl::ApplyFoldingSettings(const CString& content)
 {
     if (!outlineParser)
         return TRUE;
+    // The blocks go, and with them every hidden line: the view is counted again.
     outlineRoot.DeleteChildren();
     outlineCache.Invalidate();
+    hiddenLineCount = 0;
+    RecalcLayout();
+    topOffset = LineStartOf(topOffset, false);
+    topLine = LineOfOffset(topOffset, true, false);
+    hiddenAboveTop = 0;
     outlineParser->ClearBlockTypes();
     CString section(content), list, value;
     if (CutTaggedValue(section, L"EscapeSequences", list, FALSE))

@@ -15,6 +15,7 @@
 
 #include <vector>
 
+class CArchive;
 class CCodeEditCtrl;
 class CCodeOutlineNode;
 
@@ -44,6 +45,10 @@ public:
     virtual void OnTextInserted(int offset, int length);
     // Only a complete block can be collapsed.
     virtual void SetCollapsed(BOOL value);
+    // Stored form: start, end, leadLength, collapsed, label, blockType,
+    // flags, then the data; loading empties labelRect.
+    virtual void Serialize(CArchive& archive);
+    virtual void SerializeData(CArchive& archive);
 
     bool IsSet() const { return !(start == -1 && end == -1); }
     bool IsComplete() const { return (flags & OUTLINE_COMPLETE) != 0; }
@@ -98,6 +103,9 @@ public:
     // Takes out the child at `index` into changes.removed; without
     // keepChildren its children are added to this node again.
     virtual CCodeOutlineNode* RemoveChild(size_t index, CODE_EDIT_OUTLINE_CHANGES& changes, BOOL keepChildren);
+    // The base's stored form followed by the children (a count, then each).
+    void Serialize(CArchive& archive) override;
+    virtual void SerializeChildren(CArchive& archive);
 
     // Queries.
     CCodeOutlineNode* FindCollapsedNodeInRange(int first, int last, bool forward) const;
@@ -124,4 +132,10 @@ public:
 
 private:
     void TellOwnerChanged() const;
+    // Index of the first child ending at or after `offset` (binary search).
+    size_t FirstChildReaching(int offset) const;
+    // Index of the first child starting after `offset`.
+    size_t FirstChildStartingAfter(int offset) const;
+    // Nodes that left the tree or moved below a new node are no longer "added".
+    static void ForgetAdded(CODE_EDIT_OUTLINE_CHANGES& changes, const std::vector<CCodeOutlineNode*>& nodes);
 };

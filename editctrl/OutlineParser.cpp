@@ -155,7 +155,25 @@ void CCodeOutlineParser::NextLexeme(Lexeme& lexeme, const CString& text, int& of
 {
     const int length = text.GetLength();
     lexeme = Lexeme{};
+    // The characters a delimiter or an escape can start with: any other
+    // character is passed over without trying every rule on it (only while
+    // delimiters compare exactly, where the first character says it all).
+    std::vector<WCHAR> firsts;
+    if (caseSensitive) {
+        for (const CString& escape : escapes)
+            if (!escape.IsEmpty())
+                firsts.push_back(escape[0]);
+        for (const BlockType* type : blockTypes)
+            for (const CString* delimiter : {&type->startText, &type->endText})
+                if (!delimiter->IsEmpty())
+                    firsts.push_back((*delimiter)[0]);
+    }
+    const WCHAR* chars = text.GetString();
     while (offset < length && offset <= limit) {
+        if (caseSensitive && std::find(firsts.begin(), firsts.end(), chars[offset]) == firsts.end()) {
+            ++offset;
+            continue;
+        }
         if (SkipEscapeSequence(text, offset))
             continue;
         for (int i = 0; i < (int)blockTypes.size(); ++i) {
@@ -259,19 +277,11 @@ bool CCodeOutlineParser::InsideAny(int offset, const NodeList& nodes)
 int CCodeOutlineParser::PreviousWord(const CString& text, int from, int lowerBound, const WCHAR* stopChars,
                                      CString& word)
 {
-    int p = std::min(from, text.GetLength() - 1);
-    while (p >= lowerBound && p >= 0 && InSet(text[p], DEFAULT_DELIMITERS)) {
-        if (InSet(text[p], stopChars))
-            return -1;
-        --p;
-    }
-    const int last = p;
-    while (p >= lowerBound && p >= 0 && !InSet(text[p], DEFAULT_DELIMITERS))
-        --p;
-    if (last <= p)
-        return -1;
-    word = text.Mid(p + 1, last - p);
-    return p + 1;
+    int wordEnd = 0;
+    int wordStart = WordStartBefore(text, from, lowerBound, stopChars, wordEnd);
+    if (wordStart >= 0)
+        word = text.Mid(wordStart, wordEnd - wordStart);
+    return wordStart;
 }
 
 BOOL CCodeOutlineParser::IsFollowedByParen(const CString& text, CString& word, int wordStart, int limit)
@@ -285,6 +295,21 @@ BOOL CCodeOutlineParser::IsFollowedByParen(const CString& text, CString& word, i
     return TRUE;
 }
 
+int CCodeOutlineParser::WordStartBefore(const CString& text, int from, int lowerBound, const WCHAR* stopChars,
+                                        int& wordEnd)
+{
+    int p = std::min(from, text.GetLength() - 1);
+    while (p >= lowerBound && p >= 0 && InSet(text[p], DEFAULT_DELIMITERS)) {
+        if (InSet(text[p], stopChars))
+            return -1;
+        --p;
+    }
+    wordEnd = p + 1;
+    while (p >= lowerBound && p >= 0 && !InSet(text[p], DEFAULT_DELIMITERS))
+        --p;
+    return wordEnd > p + 1 ? p + 1 : -1;
+}
+
 int CCodeOutlineParser::FindKeywordBefore(const CString& text, int blockStart, int lowerBound, const BlockType& type,
                                           const NodeList& nodes, CString& word)
 {
@@ -292,19 +317,32 @@ int CCodeOutlineParser::FindKeywordBefore(const CString& text, int blockStart, i
         return 0;
     const int bound = std::max(blockStart - 256, lowerBound);
     int from = blockStart - 1;
+    // Words are compared where they stand in the text; only the header that
+    // is found is copied out.
     while (from >= bound) {
-        int wordStart = PreviousWord(text, from, bound, L";{}", word);
+        int wordEnd = 0;
+        int wordStart = WordStartBefore(text, from, bound, L";{}", wordEnd);
         if (wordStart < 0)
             return 0;
         from = wordStart - 1;
         if (InsideAny(wordStart, nodes))
             continue;
-        for (const CString& keyword : type.keywordList)
-            if (keyword == word)
+        const WCHAR* chars = text.GetString() + wordStart;
+        const int length = wordEnd - wordStart;
+        for (const CString& keyword : type.keywordList) {
+            if (keyword.GetLength() == length && std::equal(chars, chars + length, keyword.GetString())) {
+                word.SecureEmpty();
+                word = text.Mid(wordStart, length);
                 return blockStart - wordStart;
-        CString withParameters(word);
-        if (IsFollowedByParen(text, withParameters, wordStart, blockStart)) {
-            word = withParameters;
+            }
+        }
+        int p = wordEnd;
+        while (p < blockStart && InSet(text[p], L" \t\n"))
+            ++p;
+        if (p < blockStart && text[p] == L'(') {
+            word.SecureEmpty();
+            word = text.Mid(wordStart, length);
+            IsFollowedByParen(text, word, wordStart, blockStart);
             return blockStart - wordStart;
         }
     }
@@ -333,6 +371,7 @@ void CCodeOutlineParser::ExtendToKeywords(const CString& text, int from, int to,
                 lowerBound = handled.back()->end;
             CString word;
             node->leadLength = FindKeywordBefore(text, node->start, lowerBound, *type, handled, word);
+            word.SecureEmpty();  // the header held the text's words
             int start = SkipBlanksBack(text, node->start, node->start - node->leadLength, handled);
             node->leadLength += start - node->start;
             node->start = start;

@@ -79,6 +79,8 @@ public:
     CString workText;
 
 private:
+    // PreviousWord without the copy: the word's start (or -1) and its end.
+    static int WordStartBefore(const CString& text, int from, int lowerBound, const WCHAR* stopChars, int& wordEnd);
     // Whether the offset lies inside one of the nodes.
     static bool InsideAny(int offset, const NodeList& nodes);
     // The root of the tree that holds `node`.

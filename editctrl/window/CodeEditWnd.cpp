@@ -75,7 +75,10 @@ void CCodeEditWnd::OnCreateWindow()
     if (style & WS_BORDER) {
         ModifyStyle(WS_BORDER, WS_CLIPCHILDREN);
         m_control.ownBorder = 1;
+        // The client area is counted again, one pixel in on every side.
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
     }
+    m_tips.Create((UINT)::GetDlgCtrlID(m_hWnd));
     m_control.InitializeControl();
     RECT client = {};
     GetClientRect(&client);
@@ -368,8 +371,12 @@ void CCodeEditWnd::ShowWaitCursor(bool show)
 
 void CCodeEditWnd::ExecuteDisplayList(HDC dc, const CEditDisplayList& list)
 {
+    ExecuteDisplayList(dc, list, TextFont(), m_linkFont);
+}
+
+void CCodeEditWnd::ExecuteDisplayList(HDC dc, const CEditDisplayList& list, HFONT textFont, HFONT linkFont)
+{
     int oldMode = ::SetBkMode(dc, TRANSPARENT);
-    const HFONT textFont = TextFont();
     HGDIOBJ oldFont = ::SelectObject(dc, textFont);
     COLORREF oldText = ::GetTextColor(dc);
     // Selecting a font costs a round of the display driver's font set-up
@@ -405,7 +412,7 @@ void CCodeEditWnd::ExecuteDisplayList(HDC dc, const CEditDisplayList& list)
                 ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &op.rect, nullptr, 0, nullptr);
                 ::SetBkColor(dc, old);
             }
-            useFont(op.link && m_linkFont ? m_linkFont : textFont);
+            useFont(op.link && linkFont ? linkFont : textFont);
             useTextColor(op.color);
             if (op.tabWidth > 0) {
                 int stop = op.tabWidth;
@@ -482,6 +489,73 @@ void CCodeEditWnd::ExecuteDisplayList(HDC dc, const CEditDisplayList& list)
     ::SetBkMode(dc, oldMode);
 }
 
+void CCodeEditWnd::DrawBorder(HDC dc, const RECT& rect)
+{
+    // Top and left dark, bottom and right light: a sunken one-pixel frame.
+    HPEN dark = ::CreatePen(PS_SOLID, 1, ::GetSysColor(COLOR_3DDKSHADOW));
+    HPEN light = ::CreatePen(PS_SOLID, 1, ::GetSysColor(COLOR_BTNHIGHLIGHT));
+    HGDIOBJ old = ::SelectObject(dc, dark);
+    ::MoveToEx(dc, rect.left, rect.bottom - 1, nullptr);
+    ::LineTo(dc, rect.left, rect.top);
+    ::LineTo(dc, rect.right - 1, rect.top);
+    ::SelectObject(dc, light);
+    ::LineTo(dc, rect.right - 1, rect.bottom - 1);
+    ::LineTo(dc, rect.left, rect.bottom - 1);
+    ::SelectObject(dc, old);
+    ::DeleteObject(dark);
+    ::DeleteObject(light);
+}
+
+bool CCodeEditWnd::HandleFrameMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
+{
+    switch (message) {
+    case WM_STYLECHANGING: {
+        if (wParam != (WPARAM)GWL_STYLE)
+            return false;
+        *result = CWnd::WindowProc(message, wParam, lParam);
+        auto* change = reinterpret_cast<STYLESTRUCT*>(lParam);
+        m_control.ownBorder = (change->styleNew & WS_BORDER) != 0;
+        change->styleNew &= ~(DWORD)WS_BORDER;
+        ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE);
+        return true;
+    }
+    case WM_NCCALCSIZE: {
+        *result = CWnd::WindowProc(message, wParam, lParam);
+        if (m_control.ownBorder) {
+            RECT* client = wParam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0]
+                                  : reinterpret_cast<RECT*>(lParam);
+            ::InflateRect(client, -1, -1);
+        }
+        return true;
+    }
+    case WM_NCPAINT: {
+        *result = CWnd::WindowProc(message, wParam, lParam);
+        if (m_control.ownBorder) {
+            RECT window = {};
+            ::GetWindowRect(m_hWnd, &window);
+            ::OffsetRect(&window, -window.left, -window.top);
+            if (HDC dc = ::GetWindowDC(m_hWnd)) {
+                DrawBorder(dc, window);
+                ::ReleaseDC(m_hWnd, dc);
+            }
+        }
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+bool CCodeEditWnd::HandleOutlineMouse(UINT message, LPARAM lParam)
+{
+    if (message != WM_LBUTTONDOWN && message != WM_LBUTTONDBLCLK)
+        return false;
+    POINT p = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
+    if (m_control.ClickOutlineBar(p))
+        return true;
+    return message == WM_LBUTTONDBLCLK && m_control.SelectCollapsedLabelAt(p);
+}
+
 void CCodeEditWnd::PaintWindow()
 {
     PAINTSTRUCT ps = {};
@@ -536,6 +610,11 @@ void CCodeEditWnd::ReleaseBackBuffer()
 
 LRESULT CCodeEditWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (HandleOutlineMouse(message, lParam))
+        return 0;
+    LRESULT handled = 0;
+    if (HandleFrameMessage(message, wParam, lParam, &handled) || m_tips.HandleMessage(message, wParam, lParam, &handled))
+        return handled;
     switch (message) {
     case WM_CREATE: {
         LRESULT result = CWnd::WindowProc(message, wParam, lParam);
@@ -544,6 +623,7 @@ LRESULT CCodeEditWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return result;
     }
     case WM_DESTROY:
+        m_tips.Destroy();
         if (m_dropRegistered)
             ::RevokeDragDrop(m_hWnd);
         m_dropRegistered = false;

@@ -14,6 +14,7 @@
 #include "editctrl/EditSeams.h"
 #include "editctrl/window/CodeEditDropTarget.h"
 #include "framework/windows/CScrollBar.h"
+#include "editctrl/window/CodeEditTips.h"
 #include "framework/windows/CWnd.h"
 
 class CCodeEditWnd : public CWnd, public CEditHost, public CEditMeasurer {
@@ -33,6 +34,11 @@ public:
     CCodeEditDropTarget* DropTarget() const { return m_dropTarget; }
     // Executes a display list on a device context with the control's fonts.
     void ExecuteDisplayList(HDC dc, const CEditDisplayList& list);
+    // The same with other fonts (a printer's).
+    void ExecuteDisplayList(HDC dc, const CEditDisplayList& list, HFONT textFont, HFONT linkFont);
+    // The control's own one-pixel sunken frame around `rect`.
+    static void DrawBorder(HDC dc, const RECT& rect);
+    CCodeEditTips& Tips() { return m_tips; }
 
     // CEditHost
     SIZE GetClientSize() override;
@@ -76,6 +82,10 @@ private:
     static POINT ClientPoint(LPARAM lParam);
     // Drags the selection out with OLE; the core finishes what the drop did.
     void DragSelectionOut();
+    // Clicks on the outline bar and double-clicks on collapsed labels; true when taken.
+    bool HandleOutlineMouse(UINT message, LPARAM lParam);
+    // The own border (WM_NCCALCSIZE, WM_NCPAINT, WM_STYLECHANGING); true when answered in *result.
+    bool HandleFrameMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
     void PaintWindow();
     void PlaceScrollBars(int width, int height);
     void ApplyFont(HFONT font);
@@ -112,4 +122,5 @@ private:
     bool m_caretCreated = false;
     CCodeEditDropTarget* m_dropTarget = nullptr;
     bool m_dropRegistered = false;
+    CCodeEditTips m_tips{m_control, *this};
 };

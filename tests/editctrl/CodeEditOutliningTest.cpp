@@ -11,13 +11,7 @@ namespace {
 // 2..20 holds 9 line feeds.
 const WCHAR BLOCK_TEXT[] = L"x {\n1\n2\n3\n4\n5\n6\n7\n8\n}\ny";
 
-void FoldAll(CCodeEditCtrl& e)
-{
-    e.SetFoldingEnabled(TRUE);
-    e.AllowOutlineUpdates(TRUE);
-    e.SetAutoOutlining(TRUE);
-    e.ReparseOutlineRange(-1, -1);
-}
+void FoldAll(CCodeEditCtrl& e) { FoldWholeText(e); }
 
 CCodeOutlineNode* OnlyBlock(CCodeEditCtrl& e)
 {
@@ -239,4 +233,81 @@ TEST(CodeEditOutliningTest, SettingTextDropsTheOutlineAndTheUndoList)
     EXPECT_EQ(t.edit.hiddenLineCount, 0);
     EXPECT_EQ(t.edit.UndoRecordCount(), 0);
     EXPECT_EQ(t.edit.OffsetOfLine(1, true), 2);
+}
+
+// Edits made while folding is off move the blocks too: turning folding on
+// again shows the block where its text now is.
+TEST(CodeEditOutliningTest, EditsWhileFoldingIsOffKeepTheBlocksInStep)
+{
+    CollapsedEdit t;
+    ASSERT_NE(t.block, nullptr);
+    t.edit.SetFoldingEnabled(FALSE);
+    t.edit.InsertText(L"zz\n", 0, FALSE, FALSE, TRUE, FALSE);
+    EXPECT_EQ(t.block->start, 5);
+    EXPECT_EQ(t.block->end, 23);
+    t.edit.SetSelectionRange(0, 1, FALSE);
+    t.edit.DeleteSelectionRange(FALSE, FALSE, FALSE);
+    EXPECT_EQ(t.block->start, 4);
+    t.edit.SetFoldingEnabled(TRUE);
+    EXPECT_EQ(t.edit.hiddenLineCount, 9);
+    int start = 0, end = 0;
+    ASSERT_TRUE(t.edit.FindCollapsedNodeAt(10, &start, &end));
+    EXPECT_EQ(start, 4);
+    EXPECT_EQ(end, 22);
+    EXPECT_EQ(t.edit.OffsetOfLine(2, true), 24);  // "z", "x {...}", "y"
+    // Deleting the whole block while folding is off drops its node.
+    t.edit.SetFoldingEnabled(FALSE);
+    t.edit.SetSelectionRange(4, 23, FALSE);
+    t.edit.DeleteSelectionRange(FALSE, FALSE, FALSE);
+    EXPECT_TRUE(t.edit.outlineRoot.children.empty());
+    t.edit.SetFoldingEnabled(TRUE);
+    EXPECT_EQ(t.edit.hiddenLineCount, 0);
+}
+
+// New folding rules drop every block; the hidden lines and the top row are
+// counted again, so the view does not skip lines that are no longer hidden.
+TEST(CodeEditOutliningTest, NewFoldingRulesResetHiddenLinesAndTheTopRow)
+{
+    CollapsedEdit t;
+    ASSERT_EQ(t.edit.hiddenLineCount, 9);
+    t.edit.outlineParser = t.edit.CreateOutlineParser();
+    t.edit.outlineParser->InitDefaultBlocks();
+    // The top row is "y", visible line 1 but line 10 of the text.
+    t.edit.topOffset = 22;
+    t.edit.topLine = 1;
+    t.edit.hiddenAboveTop = 9;
+    EXPECT_TRUE(t.edit.ApplyFoldingSettings(L"<BLOCKS><BLOCK><Start>(</Start><End>)</End></BLOCK></BLOCKS>"));
+    EXPECT_TRUE(t.edit.outlineRoot.children.empty());
+    EXPECT_EQ(t.edit.hiddenLineCount, 0);
+    EXPECT_EQ(t.edit.topOffset, 22);
+    EXPECT_EQ(t.edit.topLine, 10);
+    EXPECT_EQ(t.edit.hiddenAboveTop, 0);
+    EXPECT_EQ(t.edit.OffsetOfLine(1, true), 4);
+}
+
+TEST(CodeEditOutliningTest, AClickOnTheBarTogglesAndADoubleClickOnALabelSelectsTheBlock)
+{
+    TestEdit t(BLOCK_TEXT);
+    FoldAll(t.edit);
+    t.edit.showOutlineBar = TRUE;
+    t.edit.RecalcLayout();
+    CCodeOutlineNode* block = OnlyBlock(t.edit);
+    ASSERT_NE(block, nullptr);
+    // The bar lies at x 4..23; row 0 holds the block's first line.
+    EXPECT_TRUE(t.edit.ClickOutlineBar(POINT{10, 5}));
+    EXPECT_TRUE(block->collapsed);
+    EXPECT_EQ(t.edit.hiddenLineCount, 9);
+    // Outside the bar, or on a row without a block start: nothing is toggled.
+    EXPECT_FALSE(t.edit.ClickOutlineBar(POINT{30, 5}));
+    EXPECT_TRUE(t.edit.ClickOutlineBar(POINT{10, 20}));
+    EXPECT_TRUE(block->collapsed);
+    CEditDisplayList list;
+    t.edit.PaintControl(list, nullptr);  // places the label: x 40..66 on row 0
+    EXPECT_FALSE(t.edit.SelectCollapsedLabelAt(POINT{30, 5}));
+    EXPECT_TRUE(t.edit.SelectCollapsedLabelAt(POINT{50, 5}));
+    EXPECT_EQ(t.edit.selStart, 2);
+    EXPECT_EQ(t.edit.selEnd, 21);
+    EXPECT_TRUE(t.edit.ClickOutlineBar(POINT{10, 5}));
+    EXPECT_FALSE(block->collapsed);
+    EXPECT_EQ(t.edit.hiddenLineCount, 0);
 }

@@ -1,5 +1,7 @@
 #include "tests/editctrl/EditTestSupport.h"
 
+#include <cstdio>
+
 SIZE FixedMeasurer::MeasureRun(const WCHAR* chars, int count, int tabWidth, bool)
 {
     int x = 0;
@@ -118,3 +120,21 @@ CString XLines(int count)
 }
 
 std::u16string U16(const CString& s) { return std::u16string((const char16_t*)s.GetString(), (size_t)s.GetLength()); }
+
+std::string MakeRunMarker(const char* prefix)
+{
+    LARGE_INTEGER counter;
+    ::QueryPerformanceCounter(&counter);
+    char text[48];
+    snprintf(text, sizeof text, "%.6s%08lx%08lx%010llx", prefix, (unsigned long)::GetCurrentProcessId(),
+             (unsigned long)::GetTickCount(), (unsigned long long)counter.QuadPart & 0xFFFFFFFFFFull);
+    return std::string(text, 32);
+}
+
+void FoldWholeText(CCodeEditCtrl& e)
+{
+    e.SetFoldingEnabled(TRUE);
+    e.AllowOutlineUpdates(TRUE);
+    e.SetAutoOutlining(TRUE);
+    e.ReparseOutlineRange(-1, -1);
+}
