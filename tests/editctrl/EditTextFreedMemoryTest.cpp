@@ -7,20 +7,11 @@
 #include "framework/base/WipedMemory.h"
 #include "tests/FreedBlockScanner.h"
 
-#include <cstdio>
 #include <functional>
 
 namespace {
 
-std::string MakeMarker()
-{
-    LARGE_INTEGER counter;
-    ::QueryPerformanceCounter(&counter);
-    char text[40];
-    snprintf(text, sizeof text, "QVEDIT%08lx%08lx%010llx", (unsigned long)::GetCurrentProcessId(),
-             (unsigned long)::GetTickCount(), (unsigned long long)counter.QuadPart & 0xFFFFFFFFFFull);
-    return std::string(text, 32);
-}
+std::string MakeMarker() { return MakeFreedBlockMarker("QVEDIT"); }
 
 TEST(EditTextFreedMemory, NoBlockFreedWhileEditingHoldsTheText)
 {
