@@ -11,6 +11,9 @@
 #include <new>
 #include <stdexcept>
 
+#include <time.h>
+#include <unistd.h>
+
 // The C library's own entry points, under the names glibc exports for this.
 extern "C" {
 void __libc_free(void* block);
@@ -141,6 +144,18 @@ void CFreedBlockScanner::Stop() { g_scan.armed.store(false, std::memory_order_re
 uint64_t CFreedBlockScanner::Hits() const { return g_scan.hits.load(); }
 
 uint64_t CFreedBlockScanner::BlocksScanned() const { return g_scan.blocks.load(); }
+
+std::string MakeFreedBlockMarker(const char* tag)
+{
+    static std::atomic<unsigned> s_counter{0};
+    struct timespec now = {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    unsigned long long nanoseconds = (unsigned long long)now.tv_sec * 1000000000ull + (unsigned long long)now.tv_nsec;
+    char text[40];
+    snprintf(text, sizeof text, "%-6.6s%08x%06x%012llx", tag, (unsigned)getpid(), ++s_counter & 0xFFFFFFu,
+             nanoseconds & 0xFFFFFFFFFFFFull);
+    return std::string(text, 32);
+}
 
 std::string CFreedBlockScanner::Report() const
 {

@@ -19,6 +19,7 @@
 // bytes and as UTF-16 (each byte followed by a zero byte). One scanner at a
 // time in a program. Typical use:
 //
+//     const std::string marker = MakeFreedBlockMarker("QVTEXT");
 //     CFreedBlockScanner scan(marker);   // armed from here
 //     ... work that holds the marker in memory, then releases it ...
 //     scan.Stop();                       // before the test frees its own copies
@@ -51,3 +52,7 @@ public:
     // free), or a line saying that no block held the marker.
     std::string Report() const;
 };
+
+// A marker for one test: `tag` (up to 6 characters) followed by digits of
+// the process, the time and a counter, 32 printable bytes found nowhere else.
+std::string MakeFreedBlockMarker(const char* tag);

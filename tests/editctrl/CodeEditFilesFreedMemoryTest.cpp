@@ -14,7 +14,7 @@
 #include <functional>
 
 namespace {
-std::string MakeMarker() { return MakeRunMarker("QVFIND"); }
+std::string MakeMarker() { return MakeFreedBlockMarker("QVFIND"); }
 
 // A C-like text in wiped memory around the marker: a block whose header is
 // the marker followed by a parameter list, a link ending in it, and the

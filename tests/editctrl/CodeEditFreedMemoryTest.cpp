@@ -11,15 +11,7 @@
 #include <cstdio>
 
 namespace {
-std::string MakeMarker()
-{
-    LARGE_INTEGER counter;
-    ::QueryPerformanceCounter(&counter);
-    char text[40];
-    snprintf(text, sizeof text, "QVCTRL%08lx%08lx%010llx", (unsigned long)::GetCurrentProcessId(),
-             (unsigned long)::GetTickCount(), (unsigned long long)counter.QuadPart & 0xFFFFFFFFFFull);
-    return std::string(text, 32);
-}
+std::string MakeMarker() { return MakeFreedBlockMarker("QVCTRL"); }
 
 void PaintAll(CCodeEditCtrl& e)
 {

@@ -121,16 +121,6 @@ CString XLines(int count)
 
 std::u16string U16(const CString& s) { return std::u16string((const char16_t*)s.GetString(), (size_t)s.GetLength()); }
 
-std::string MakeRunMarker(const char* prefix)
-{
-    LARGE_INTEGER counter;
-    ::QueryPerformanceCounter(&counter);
-    char text[48];
-    snprintf(text, sizeof text, "%.6s%08lx%08lx%010llx", prefix, (unsigned long)::GetCurrentProcessId(),
-             (unsigned long)::GetTickCount(), (unsigned long long)counter.QuadPart & 0xFFFFFFFFFFull);
-    return std::string(text, 32);
-}
-
 void FoldWholeText(CCodeEditCtrl& e)
 {
     e.SetFoldingEnabled(TRUE);

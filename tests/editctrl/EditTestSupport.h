@@ -122,6 +122,3 @@ std::u16string U16(const CString& s);
 // Folding on, automatic outlining allowed, the whole text parsed into blocks.
 void FoldWholeText(CCodeEditCtrl& e);
 
-// A 32-character marker made for this run (the prefix, the process, the
-// clock), for scans of freed memory.
-std::string MakeRunMarker(const char* prefix);

@@ -8,12 +8,11 @@
 #include "tests/FreedBlockScanner.h"
 #include "tests/editctrl/EditTestSupport.h"
 
-#include <cstdio>
 #include <functional>
 
 namespace {
 
-std::string MakeMarker() { return MakeRunMarker("QVEDIT"); }
+std::string MakeMarker() { return MakeFreedBlockMarker("QVEDIT"); }
 
 TEST(EditTextFreedMemory, NoBlockFreedWhileEditingHoldsTheText)
 {

@@ -10,22 +10,12 @@
 #include "tests/FreedBlockScanner.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <functional>
 
 namespace {
 
-// 32 printable bytes made for this run, found nowhere else in memory.
-std::string MakeMarker()
-{
-    LARGE_INTEGER counter;
-    ::QueryPerformanceCounter(&counter);
-    char text[40];
-    snprintf(text, sizeof text, "QVFREE%08lx%08lx%010llx", (unsigned long)::GetCurrentProcessId(),
-             (unsigned long)::GetTickCount(), (unsigned long long)counter.QuadPart & 0xFFFFFFFFFFull);
-    return std::string(text, 32);
-}
+std::string MakeMarker() { return MakeFreedBlockMarker("QVFREE"); }
 
 // The marker as UTF-16 in a stack buffer (nothing of it on the heap).
 struct WideMarker {
