@@ -207,7 +207,7 @@ struct CFileCipher::Stream {
                 if (withCrc)
                     crc.Update(job.buffer, job.plainBytes);
                 job.same = job.plain &&
-                           plainFile.ReadAt(job.plain, job.plainBytes, job.plainOffset) == (int64_t)job.plainBytes &&
+                           ReadForJob(plainFile, job.plain, job.plainBytes, job.plainOffset) == (int64_t)job.plainBytes &&
                            memcmp(job.plain, job.buffer, job.plainBytes) == 0;
             }
             job.crc = crc.GetValue();
@@ -217,11 +217,17 @@ struct CFileCipher::Stream {
         else
             work();
     }
+    // Reads for a chunk: side by side with other helper threads when there
+    // are any, else from this thread alone.
+    int64_t ReadForJob(CRawFile& file, void* buffer, size_t count, uint64_t offset)
+    {
+        return depth ? file.ReadAt(buffer, count, offset) : file.ReadFrom(buffer, count, offset);
+    }
     // Reads the job's input; false when nothing can be transformed. An
     // encryption needs every byte; a decryption keeps the whole blocks read.
     bool ReadInput(ChunkJob& job, bool encrypt)
     {
-        int64_t got = input.ReadAt(job.buffer, job.readBytes, job.readOffset);
+        int64_t got = ReadForJob(input, job.buffer, job.readBytes, job.readOffset);
         job.readFailed = got < 0 || (encrypt && (size_t)got != job.readBytes);
         if (job.readFailed) {
             job.blocks = job.plainBytes = 0;
@@ -481,7 +487,7 @@ int CFileCipher::VerifyEncryptedFile(const CString& encrypted, const CString& pl
         }
         // Both end together: nothing may follow in the plain file.
         uint8_t probe;
-        equal = result == CRYPT_OK && stream.sameContent && stream.plainFile.ReadAt(&probe, 1, header.PlainSize) == 0;
+        equal = result == CRYPT_OK && stream.sameContent && stream.plainFile.ReadFrom(&probe, 1, header.PlainSize) == 0;
     }
     if (result != CRYPT_OK || !header.HasCrc()) {
         sameContent = equal;
@@ -672,7 +678,7 @@ int CFileCipher::EncryptDataBlocks(Stream& stream, uint64_t plainSize, Crc32* cr
     // Nothing may follow, and the file must still have the size it had.
     uint8_t probe;
     if (result == CRYPT_OK &&
-        (stream.input.ReadAt(&probe, 1, plainSize) != 0 || stream.input.Size() != (int64_t)plainSize))
+        (stream.input.ReadFrom(&probe, 1, plainSize) != 0 || stream.input.Size() != (int64_t)plainSize))
         result = CRYPT_READ_FAILED;
     return stream.FinishWrites(result);
 }
@@ -805,7 +811,8 @@ int CFileCipher::DecryptDataBlocks(Stream& stream, uint64_t plainSize, Sink sink
     last.buffer = inPlace ? stream.buffers[0] : stream.AcquireBuffer(round);
     if (!last.buffer)
         return stream.FinishWrites(CRYPT_WRITE_FAILED);
-    if (stream.input.ReadAt(last.buffer, kBlock, kDataStart + fullBlocks * kBlock) != (int64_t)kBlock) {
+    // The helper threads are done with the input: this thread reads alone.
+    if (stream.input.ReadFrom(last.buffer, kBlock, kDataStart + fullBlocks * kBlock) != (int64_t)kBlock) {
         stream.ReleaseBuffer(last.buffer);
         return stream.FinishWrites(CRYPT_BAD_KEY);
     }
