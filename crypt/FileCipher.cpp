@@ -111,6 +111,7 @@ struct CFileCipher::Stream {
     CRawFile input;
     CRawFile output;
     CRawFile plainFile;  // a verification's plain file
+    int64_t inputSize = -1;  // of a decryption's input when it was opened; -1 unknown
     bool sameContent = false;  // the plain file matched the decrypted data so far
     uint8_t key[CIPHER_KEY_SIZE];
     std::optional<CXxteaBlockCipher> cipher;
@@ -206,7 +207,7 @@ struct CFileCipher::Stream {
                 if (withCrc)
                     crc.Update(job.buffer, job.plainBytes);
                 job.same = job.plain &&
-                           plainFile.ReadAt(job.plain, job.plainBytes, job.plainOffset) == (int64_t)job.plainBytes &&
+                           ReadForJob(plainFile, job.plain, job.plainBytes, job.plainOffset) == (int64_t)job.plainBytes &&
                            memcmp(job.plain, job.buffer, job.plainBytes) == 0;
             }
             job.crc = crc.GetValue();
@@ -216,11 +217,17 @@ struct CFileCipher::Stream {
         else
             work();
     }
+    // Reads for a chunk: side by side with other helper threads when there
+    // are any, else from this thread alone.
+    int64_t ReadForJob(CRawFile& file, void* buffer, size_t count, uint64_t offset)
+    {
+        return depth ? file.ReadAt(buffer, count, offset) : file.ReadFrom(buffer, count, offset);
+    }
     // Reads the job's input; false when nothing can be transformed. An
     // encryption needs every byte; a decryption keeps the whole blocks read.
     bool ReadInput(ChunkJob& job, bool encrypt)
     {
-        int64_t got = input.ReadAt(job.buffer, job.readBytes, job.readOffset);
+        int64_t got = ReadForJob(input, job.buffer, job.readBytes, job.readOffset);
         job.readFailed = got < 0 || (encrypt && (size_t)got != job.readBytes);
         if (job.readFailed) {
             job.blocks = job.plainBytes = 0;
@@ -375,16 +382,42 @@ void CFileCipher::ReleaseMemory()
     m_memoryFill = 0;
 }
 
-// Opens the input for reading (shared as the C runtime's "rb" does) and, when
-// given, creates the output.
-int CFileCipher::OpenStream(Stream& stream, const CString& input, const CString* output, DWORD outputShare)
+// Opens the input for reading (shared as the C runtime's "rb" does) and
+// takes its size and times from the open handle: each status call by path
+// costs the file system another lookup of the file. Only an input that cannot
+// be opened is measured by its path, so that the callers' checks keep their
+// order (a size over the limit, an abort, then the failed opening).
+// `size` is -1 when unknown.
+bool CFileCipher::OpenInput(Stream& stream, const CString& input, int64_t& size)
 {
-    if (!stream.input.OpenRead(input, FILE_SHARE_READ | FILE_SHARE_WRITE))
-        return CRYPT_OPEN_INPUT_FAILED;
-    // The times come from the open handle: another opening only for them
-    // would cost a file system round trip per file.
+    if (!stream.input.OpenRead(input, FILE_SHARE_READ | FILE_SHARE_WRITE)) {
+        size = CRawFile::SizeOf(input);
+        return false;
+    }
+    size = stream.input.Size();
     m_inputTimesValid =
         GetFileTime(stream.input.Handle(), &m_inputTimes[0], &m_inputTimes[1], &m_inputTimes[2]) != FALSE;
+    return true;
+}
+
+// The checks between opening the input and creating the output, in their
+// order: a size over the limit, an abort, the failed opening; then the
+// output, when given, is created. On a failure the input counts as not opened.
+int CFileCipher::StartStream(Stream& stream, bool inputOpen, bool tooBig, const CString* output, DWORD outputShare)
+{
+    int result = CRYPT_OK;
+    if (tooBig)
+        result = CRYPT_TOO_BIG;
+    else if (AbortRequested())
+        result = CRYPT_ABORTED;
+    else if (!inputOpen)
+        result = CRYPT_OPEN_INPUT_FAILED;
+    if (result != CRYPT_OK) {
+        // The checks that came before the opening: as if it never happened.
+        m_inputTimesValid = false;
+        stream.input.Close();
+        return result;
+    }
     if (output && !stream.output.Create(*output, outputShare)) {
         stream.input.Close();
         return CRYPT_WRITE_FAILED;
@@ -400,17 +433,15 @@ int CFileCipher::CryptFile(const CString& input, const CString& output, int mode
         return DecryptToFile(input, output, originalName, crcBytes, checkCrc != FALSE);
     if (!HasKey())
         return CRYPT_BAD_KEY;
-    int64_t size = CRawFile::SizeOf(input);
-    if (size >= 0 && !CanEncryptSize((uint64_t)size))
-        return CRYPT_TOO_BIG;
-    if (AbortRequested())
-        return CRYPT_ABORTED;
     Stream stream;
-    int result = OpenStream(stream, input, &output, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    int64_t size = -1;
+    bool opened = OpenInput(stream, input, size);
+    int result = StartStream(stream, opened, size >= 0 && !CanEncryptSize((uint64_t)size), &output,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE);
     if (result != CRYPT_OK)
         return result;
     originalName = PathFilePart(input);
-    return EncryptStream(stream, originalName, checkCrc != FALSE);
+    return EncryptStream(stream, size, originalName, checkCrc != FALSE);
 }
 
 int CFileCipher::DecryptToFile(const CString& input, const CString& output, CString& originalName,
@@ -436,15 +467,15 @@ int CFileCipher::VerifyEncryptedFile(const CString& encrypted, const CString& pl
     sameContent = false;
     if (crcBytes)
         memset(crcBytes, 0, 4);
-    int result = CheckDecryptionStart(encrypted);
-    if (result != CRYPT_OK)
-        return result;
+    if (!HasKey())
+        return CRYPT_BAD_KEY;
     EncryptedFileHeader header;
     Crc32 crc;
     bool equal = false;
+    int result = CRYPT_OK;
     {
         Stream stream;
-        result = OpenStream(stream, encrypted, nullptr, 0);
+        result = StartDecryption(stream, encrypted, nullptr, 0);
         if (result != CRYPT_OK)
             return result;
         // Readers only: no one may change the plain file while it is compared.
@@ -456,7 +487,7 @@ int CFileCipher::VerifyEncryptedFile(const CString& encrypted, const CString& pl
         }
         // Both end together: nothing may follow in the plain file.
         uint8_t probe;
-        equal = result == CRYPT_OK && stream.sameContent && stream.plainFile.ReadAt(&probe, 1, header.PlainSize) == 0;
+        equal = result == CRYPT_OK && stream.sameContent && stream.plainFile.ReadFrom(&probe, 1, header.PlainSize) == 0;
     }
     if (result != CRYPT_OK || !header.HasCrc()) {
         sameContent = equal;
@@ -479,16 +510,12 @@ int CFileCipher::DecryptFileToMemory(const CString& path, CString& originalName)
     return Decrypt(path, nullptr, 0, header, originalName, nullptr);
 }
 
-// What every decryption tests before it opens anything.
-int CFileCipher::CheckDecryptionStart(const CString& input) const
+// Opens the input of a decryption and creates its output, when given, after
+// the checks every decryption makes in their order.
+int CFileCipher::StartDecryption(Stream& stream, const CString& input, const CString* output, DWORD outputShare)
 {
-    if (!HasKey())
-        return CRYPT_BAD_KEY;
-    if (CRawFile::SizeOf(input) > (int64_t)SIZE_LIMIT)
-        return CRYPT_TOO_BIG;
-    if (AbortRequested())
-        return CRYPT_ABORTED;
-    return CRYPT_OK;
+    bool opened = OpenInput(stream, input, stream.inputSize);
+    return StartStream(stream, opened, stream.inputSize > (int64_t)SIZE_LIMIT, output, outputShare);
 }
 
 // Decryption into an output file (shared as given) or, without one, into the
@@ -497,13 +524,13 @@ int CFileCipher::CheckDecryptionStart(const CString& input) const
 int CFileCipher::Decrypt(const CString& input, const CString* output, DWORD outputShare, EncryptedFileHeader& header,
                          CString& originalName, Crc32* crc)
 {
-    int result = CheckDecryptionStart(input);
-    if (result != CRYPT_OK)
-        return result;
+    if (!HasKey())
+        return CRYPT_BAD_KEY;
+    int result = CRYPT_OK;
     {
         Stream stream;
         Sink sink = output ? Sink::File : Sink::Memory;
-        result = OpenStream(stream, input, output, outputShare);
+        result = StartDecryption(stream, input, output, outputShare);
         if (result == CRYPT_OK)
             result = ReadHeaders(stream, sink, header);
         if (result == CRYPT_OK)
@@ -547,9 +574,8 @@ CString CFileCipher::ReadOriginalName(const CString& path)
 // Writes the IV and the header blocks, then the data. The CRC is taken while
 // the data streams through, so it always describes the bytes encrypted, and
 // header block 2 is written again with it at the end.
-int CFileCipher::EncryptStream(Stream& stream, const CString& name, bool storeCrc)
+int CFileCipher::EncryptStream(Stream& stream, int64_t size, const CString& name, bool storeCrc)
 {
-    int64_t size = stream.input.Size();
     if (size < 0)
         return CRYPT_READ_FAILED;
     if (!CanEncryptSize((uint64_t)size))
@@ -652,7 +678,7 @@ int CFileCipher::EncryptDataBlocks(Stream& stream, uint64_t plainSize, Crc32* cr
     // Nothing may follow, and the file must still have the size it had.
     uint8_t probe;
     if (result == CRYPT_OK &&
-        (stream.input.ReadAt(&probe, 1, plainSize) != 0 || stream.input.Size() != (int64_t)plainSize))
+        (stream.input.ReadFrom(&probe, 1, plainSize) != 0 || stream.input.Size() != (int64_t)plainSize))
         result = CRYPT_READ_FAILED;
     return stream.FinishWrites(result);
 }
@@ -714,9 +740,9 @@ int CFileCipher::DecryptDataBlocks(Stream& stream, uint64_t plainSize, Sink sink
     // In memory mode the blocks are read and decrypted in place.
     const bool inPlace = sink == Sink::Memory;
     const size_t chunkBlocks = inPlace ? kChunkBlocks : stream.BufferBytes() / kBlock;
-    // The blocks the input holds, by its size now; a chunk that finds fewer
-    // when it is read ends the data there.
-    int64_t inputSize = stream.input.Size();
+    // The blocks the input holds, by its size when it was opened; a chunk
+    // that finds fewer when it is read ends the data there.
+    int64_t inputSize = stream.inputSize;
     if (inputSize < 0)
         return stream.FinishWrites(CRYPT_READ_FAILED);
     uint64_t blocksInFile = (uint64_t)inputSize > kDataStart ? ((uint64_t)inputSize - kDataStart) / kBlock : 0;
@@ -785,7 +811,8 @@ int CFileCipher::DecryptDataBlocks(Stream& stream, uint64_t plainSize, Sink sink
     last.buffer = inPlace ? stream.buffers[0] : stream.AcquireBuffer(round);
     if (!last.buffer)
         return stream.FinishWrites(CRYPT_WRITE_FAILED);
-    if (stream.input.ReadAt(last.buffer, kBlock, kDataStart + fullBlocks * kBlock) != (int64_t)kBlock) {
+    // The helper threads are done with the input: this thread reads alone.
+    if (stream.input.ReadFrom(last.buffer, kBlock, kDataStart + fullBlocks * kBlock) != (int64_t)kBlock) {
         stream.ReleaseBuffer(last.buffer);
         return stream.FinishWrites(CRYPT_BAD_KEY);
     }

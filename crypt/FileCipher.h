@@ -131,9 +131,10 @@ private:
                       bool checkCrc);
     int Decrypt(const CString& input, const CString* output, DWORD outputShare, EncryptedFileHeader& header,
                 CString& originalName, Crc32* crc);
-    int CheckDecryptionStart(const CString& input) const;
-    int OpenStream(Stream& stream, const CString& input, const CString* output, DWORD outputShare);
-    int EncryptStream(Stream& stream, const CString& name, bool storeCrc);
+    bool OpenInput(Stream& stream, const CString& input, int64_t& size);
+    int StartStream(Stream& stream, bool inputOpen, bool tooBig, const CString* output, DWORD outputShare);
+    int StartDecryption(Stream& stream, const CString& input, const CString* output, DWORD outputShare);
+    int EncryptStream(Stream& stream, int64_t size, const CString& name, bool storeCrc);
     int EncryptDataBlocks(Stream& stream, uint64_t plainSize, Crc32* crc);
     int ReadHeaders(Stream& stream, Sink sink, EncryptedFileHeader& header);
     int DecryptDataBlocks(Stream& stream, uint64_t plainSize, Sink sink, Crc32* crc);

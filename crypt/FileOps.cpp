@@ -97,9 +97,10 @@ void CFileOps::AddBackslash(CString& path)
         path += L'\\';
 }
 
-bool CFileOps::IsLink(const CString& path)
+bool CFileOps::IsLink(const CString& path) { return IsLink(path, GetFileAttributesW(path)); }
+
+bool CFileOps::IsLink(const CString& path, DWORD attributes)
 {
-    DWORD attributes = GetFileAttributesW(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return true;
 #ifdef __WINE__

@@ -94,6 +94,8 @@ public:
     // to a file or a folder, its target there or not): never entered, opened,
     // renamed or deleted through.
     static bool IsLink(const CString& path);
+    // The same with the path's attributes (GetFileAttributesW) already read.
+    static bool IsLink(const CString& path, DWORD attributes);
 
     // Tree operations
     // Deletes a file or a folder tree; true on success, and also when the user

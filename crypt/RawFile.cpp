@@ -62,6 +62,13 @@ int64_t CRawFile::ReadAt(void* buffer, size_t count, uint64_t offset)
     return (int64_t)done;
 }
 
+int64_t CRawFile::ReadFrom(void* buffer, size_t count, uint64_t offset)
+{
+    if (!Seek(offset))
+        return -1;
+    return Read(buffer, count);
+}
+
 size_t CRawFile::Write(const void* buffer, size_t count)
 {
     const uint8_t* in = static_cast<const uint8_t*>(buffer);

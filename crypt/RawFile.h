@@ -28,6 +28,10 @@ public:
     // The same from the given offset; several threads may read so at once.
     // The file position afterwards is not defined.
     int64_t ReadAt(void* buffer, size_t count, uint64_t offset);
+    // The same for one thread at a time: moves the file pointer there and
+    // reads on. Cheaper under Wine, where every overlapped read costs a
+    // request to the server for its completion.
+    int64_t ReadFrom(void* buffer, size_t count, uint64_t offset);
     // Bytes written; fewer than asked means the write failed.
     size_t Write(const void* buffer, size_t count);
     bool Seek(uint64_t position);

@@ -53,7 +53,7 @@ CString FreeCopyName(const CString& selected, const CString& destination, bool f
 OriginalDeletion DeleteJobFile(const CString& path, bool secure)
 {
     DWORD attributes = GetFileAttributesW(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES || CFileOps::IsLink(path))
+    if (attributes == INVALID_FILE_ATTRIBUTES || CFileOps::IsLink(path, attributes))
         return ORIGINAL_STAYS;
     if ((attributes & FILE_ATTRIBUTE_READONLY) && !SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL))
         return ORIGINAL_STAYS;

@@ -402,6 +402,56 @@ void SystemFloor(benchmark::State& state)
     RemoveTree(folder);
 }
 
+// Processor seconds (user and kernel) this process has used so far.
+double ProcessSeconds()
+{
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
+        return 0;
+    auto seconds = [](const FILETIME& t) { return (double)(((uint64_t)t.dwHighDateTime << 32) | t.dwLowDateTime) * 1e-7; };
+    return seconds(kernel) + seconds(user);
+}
+
+// The folder job as the user runs it on a tree someone else made
+// (bench/run-folder-jobs): one encryption of it in place, then one
+// decryption, each with the seconds and processor seconds it took. The tree
+// is left as it was found (names and content).
+void GivenTree(benchmark::State& state, const CString& folder)
+{
+    JobBench& bench = Bench();
+    std::vector<CString> files;
+    ListFiles(folder, files);
+    double encryptSeconds = 0, decryptSeconds = 0, encryptCpu = 0, decryptCpu = 0;
+    long encryptReports = 0, decryptReports = 0;
+    for (auto _ : state) {
+        long before = bench.Reports();
+        double cpu = ProcessSeconds();
+        double encrypted = bench.RunJob(JOB_ENCRYPT_FOLDER, folder);
+        double between = ProcessSeconds();
+        long reportsBetween = bench.Reports();
+        double decrypted = bench.RunJob(JOB_DECRYPT_FOLDER, folder);
+        encryptSeconds += encrypted;
+        decryptSeconds += decrypted;
+        encryptCpu += between - cpu;
+        decryptCpu += ProcessSeconds() - between;
+        encryptReports += reportsBetween - before;
+        decryptReports += bench.Reports() - reportsBetween;
+        state.SetIterationTime(encrypted + decrypted);
+    }
+    double rounds = (double)state.iterations(), count = (double)std::max<size_t>(files.size(), 1);
+    state.counters["files"] = (double)files.size();
+    state.counters["encrypt_s"] = encryptSeconds / rounds;
+    state.counters["decrypt_s"] = decryptSeconds / rounds;
+    state.counters["encrypt_cpu_s"] = encryptCpu / rounds;
+    state.counters["decrypt_cpu_s"] = decryptCpu / rounds;
+    state.counters["encrypt_reports_per_file"] = (double)encryptReports / rounds / count;
+    state.counters["decrypt_reports_per_file"] = (double)decryptReports / rounds / count;
+    std::vector<CString> after;
+    ListFiles(folder, after);
+    if (after.size() != files.size())
+        state.SkipWithError("the round trip lost files");
+}
+
 }  // namespace
 
 BENCHMARK(SystemFloor)->Unit(benchmark::kMillisecond)->Iterations(1);
@@ -411,6 +461,15 @@ BENCHMARK(SmallFiles)->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1);
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
+    // QV_BENCH_TREE: a folder (Windows path) to run the folder jobs on.
+    WCHAR tree[MAX_PATH] = {};
+    if (GetEnvironmentVariableW(L"QV_BENCH_TREE", tree, MAX_PATH)) {
+        CString folder = tree;
+        benchmark::RegisterBenchmark("GivenTree", [folder](benchmark::State& state) { GivenTree(state, folder); })
+            ->Unit(benchmark::kSecond)
+            ->UseManualTime()
+            ->Iterations(1);
+    }
     benchmark::RunSpecifiedBenchmarks();
     g_bench.reset();
     benchmark::Shutdown();

@@ -5,9 +5,9 @@
 
 namespace {
 
-HGLOBAL AllocGlobal(uint32_t size) {
+HGLOBAL AllocGlobal(uint32_t size, UINT flags = GMEM_ZEROINIT) {
     if (size == 0 || !PicBlockSizeAllowed(size)) return nullptr;
-    return GlobalAlloc(GMEM_ZEROINIT, size);
+    return GlobalAlloc(flags, size);
 }
 
 // Grows or shrinks a global block. A failed shrink keeps the old block, which
@@ -40,7 +40,11 @@ void CPicOutBufAllocator::Reset() {
     data = nullptr;
 }
 
-bool CPicOutBufAllocator::Alloc(uint32_t size) {
+bool CPicOutBufAllocator::Alloc(uint32_t size) { return AllocBlock(size, GMEM_ZEROINIT); }
+
+bool CPicOutBufAllocator::AllocUnfilled(uint32_t size) { return AllocBlock(size, GMEM_FIXED); }
+
+bool CPicOutBufAllocator::AllocBlock(uint32_t size, UINT globalFlags) {
     Reset();
     CPicThreadState* state = GetThreadState();
     if (state != nullptr && state->allocCallbacks.alloc != nullptr) {
@@ -50,7 +54,7 @@ bool CPicOutBufAllocator::Alloc(uint32_t size) {
         fromCallback = true;
         return true;
     }
-    globalBlock = AllocGlobal(size);
+    globalBlock = AllocGlobal(size, globalFlags);
     data = globalBlock;
     return globalBlock != nullptr;
 }

@@ -18,6 +18,10 @@ public:
 
     // A zero-filled block of size bytes (or the callbacks' block).
     virtual bool Alloc(uint32_t size);
+    // The same without the zero fill, for a caller that writes every byte
+    // itself (or zeroes what it leaves): filling a large block first costs a
+    // pass over memory that the decoder's stores would fault in anyway.
+    bool AllocUnfilled(uint32_t size);
     // Resizes the block; false (old block kept) unless a block of at least size bytes is held.
     virtual bool Realloc(uint32_t size);
     virtual bool Free();
@@ -31,6 +35,9 @@ public:
     bool fromCallback = false;
     HGLOBAL globalBlock = nullptr;
     void* data = nullptr;
+
+private:
+    bool AllocBlock(uint32_t size, UINT globalFlags);
 };
 
 class CPicInternalAllocator : public CPicOutBufAllocator {

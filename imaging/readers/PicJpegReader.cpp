@@ -150,6 +150,16 @@ void ApplyExifOrientation(CPicIO& source, uint8_t* rows, uint32_t& width, uint32
     }
 }
 
+// Zeroes what the decoder did not write into an unfilled block: the padding
+// behind the first rowsWritten rows and every row after them.
+void ZeroRowsLeft(uint8_t* rows, uint32_t rowsWritten, uint32_t height, uint64_t stride, uint64_t rowBytes) {
+    if (stride > rowBytes)
+        for (uint32_t y = 0; y < rowsWritten; ++y)
+            memset(rows + PicRowOffset(y, stride) + rowBytes, 0, (size_t)(stride - rowBytes));
+    if (rowsWritten < height)
+        memset(rows + PicRowOffset(rowsWritten, stride), 0, (size_t)(stride * (height - rowsWritten)));
+}
+
 void* ReadJpeg(CPicReaderContext& context, CPicIO& source, int32_t* width, int32_t* height, uint32_t bitDepth,
                uint32_t flags) {
     if ((flags & PIC_READ_DIB) && (flags & PIC_READ_DIB_ROWS)) return context.Fail(PIC_ERR_BAD_PARAM), nullptr;
@@ -205,9 +215,11 @@ void* ReadJpeg(CPicReaderContext& context, CPicIO& source, int32_t* width, int32
             return context.Fail(PIC_ERR_OUT_OF_MEMORY), nullptr;
         rows = rowsForDib.data;
     } else {
-        if (!output.Allocate(context, stride * h)) return nullptr;
+        // Every row is written or zeroed below (ZeroRowsLeft).
+        if (!output.AllocateUnfilled(context, stride * h)) return nullptr;
         rows = output.Data();
     }
+    uint32_t rowsWritten = 0;
     CPicProgress progress;
     bool stopped = false;
     do {
@@ -222,6 +234,7 @@ void* ReadJpeg(CPicReaderContext& context, CPicIO& source, int32_t* width, int32
                 break;
             }
             if ((flags & PIC_READ_DIB_ROWS) && choice.outputKind == kRgb) SwapRB24InPlace(row, w, 1);
+            rowsWritten = std::max(rowsWritten, i + 1);
             if (!PicReportRow(context, progress, i, h)) stopped = true;
         }
         if (!passes) break;
@@ -231,11 +244,13 @@ void* ReadJpeg(CPicReaderContext& context, CPicIO& source, int32_t* width, int32
         }
         if (stopped) break;
         bool complete = codec->InputComplete();
+        ZeroRowsLeft(rows, rowsWritten, h, stride, (uint64_t)w * bytesPerPixel);
         if (settings.progressivePass(rows, w, h, choice.bitDepth, (uint32_t)(codec->InputScanNumber() - 1),
                                      settings.progressivePassUser) == 0 ||
             complete)
             break;
     } while (true);
+    if (!dib) ZeroRowsLeft(rows, rowsWritten, h, stride, (uint64_t)w * bytesPerPixel);
     if ((flags & PIC_READ_ORIENTATION) && !passes && !(flags & PIC_READ_DIB_ROWS))
         ApplyExifOrientation(source, rows, w, h, stride, choice.bitDepth / 8);
     if (dib && context.Ok()) {

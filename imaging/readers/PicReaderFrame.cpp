@@ -28,6 +28,12 @@ bool CPicReaderOutput::Allocate(CPicReaderContext& context, uint64_t bytes) {
     return true;
 }
 
+bool CPicReaderOutput::AllocateUnfilled(CPicReaderContext& context, uint64_t bytes) {
+    if (bytes == 0 || !PicBlockSizeAllowed(bytes) || !m_allocator.AllocUnfilled((uint32_t)bytes))
+        return context.Fail(PIC_ERR_OUT_OF_MEMORY);
+    return true;
+}
+
 bool PicCheckDeclaredImage(CPicReaderContext& context, uint64_t width, uint64_t height, uint64_t outputBytes,
                            int32_t code) {
     uint64_t budget = PicGetPixelBudget();

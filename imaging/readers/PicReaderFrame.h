@@ -71,6 +71,10 @@ public:
 
     // A zero-filled block of bytes; code 1 when it is refused or not had.
     bool Allocate(CPicReaderContext& context, uint64_t bytes);
+    // The same block unfilled, only for a reader that writes every byte or
+    // zeroes what it leaves (rows a cut or cancelled picture never got): the
+    // heap may hand back another picture's plain pixels.
+    bool AllocateUnfilled(CPicReaderContext& context, uint64_t bytes);
     uint8_t* Data() const { return static_cast<uint8_t*>(m_allocator.GetData()); }
     // The block for the caller, who frees it with GlobalFree.
     void* HandOver() {

@@ -482,6 +482,52 @@ TEST_F(FileCipherTest, SizeLimits)
     DeleteFileW(path);
 }
 
+// The engine takes an input's size and times from the handle it opens; an
+// input that cannot be opened (held by another handle that shares nothing)
+// must still give the outcome of the checks in their order: a size over the
+// limit, then an abort, then the failed opening. No input times follow any
+// of these failures.
+TEST_F(FileCipherTest, ChecksKeepTheirOrderWhetherOrNotTheInputOpens)
+{
+    const struct {
+        uint64_t size;
+        int mode;
+        bool held, abort;
+        int expected;
+        const char* fault;
+    } cases[] = {
+        {1000, CRYPT_MODE_ENCRYPT, true, false, CRYPT_OPEN_INPUT_FAILED, "a held input taken as readable"},
+        {1000, CRYPT_MODE_ENCRYPT, true, true, CRYPT_ABORTED, "the failed opening reported before the abort"},
+        {kGiB4 - 383, CRYPT_MODE_ENCRYPT, true, true, CRYPT_TOO_BIG, "a held input's size not looked up"},
+        {kGiB4 - 383, CRYPT_MODE_ENCRYPT, false, true, CRYPT_TOO_BIG, "the abort reported before the size"},
+        {1000, CRYPT_MODE_ENCRYPT, false, true, CRYPT_ABORTED, "an aborted engine went on"},
+        {1000, CRYPT_MODE_DECRYPT, true, false, CRYPT_OPEN_INPUT_FAILED, "a held input taken as readable"},
+        {1000, CRYPT_MODE_DECRYPT, true, true, CRYPT_ABORTED, "the failed opening reported before the abort"},
+        {kGiB4 + 1, CRYPT_MODE_DECRYPT, true, true, CRYPT_TOO_BIG, "a held input's size not looked up"},
+        {kGiB4 + 1, CRYPT_MODE_DECRYPT, false, true, CRYPT_TOO_BIG, "the abort reported before the size"},
+        {1000, CRYPT_MODE_DECRYPT, false, true, CRYPT_ABORTED, "an aborted engine went on"},
+    };
+    CString path = m_folder / L"input.bin", output = m_folder / L"out";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        SetFileSize(path, c.size);
+        HANDLE holder = c.held ? CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                               : INVALID_HANDLE_VALUE;
+        ASSERT_EQ(c.held, holder != INVALID_HANDLE_VALUE);
+        CFileCipher cipher(&s_abort);
+        s_abort = c.abort ? 1 : 0;
+        CString name;
+        EXPECT_EQ(cipher.CryptFile(path, output, c.mode, name, nullptr, TRUE), c.expected);
+        s_abort = 0;
+        FILETIME created, accessed, written;
+        EXPECT_FALSE(cipher.GetInputTimes(created, accessed, written));
+        EXPECT_EQ(GetFileAttributesW(output), INVALID_FILE_ATTRIBUTES) << "no output before the checks pass";
+        if (c.held)
+            CloseHandle(holder);
+    }
+    DeleteFileW(path);
+}
+
 TEST(StoredName, CutAtCharacterBoundariesKeepingTheExtension)
 {
     auto repeat = [](const char* utf8, int count) {

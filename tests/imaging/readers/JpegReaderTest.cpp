@@ -99,6 +99,64 @@ TEST(JpegReader, CutFileGivesTheLibrarysRowsAndSaysIncomplete) {
     EXPECT_EQ(memcmp(pixels.data, expected.data(), expected.size()), 0);
 }
 
+namespace {
+const uint32_t kRowsBeforeCancel = 10;
+BOOL CancelAfterTenRows(uint32_t done, uint32_t, void*) { return done + 1 < kRowsBeforeCancel; }
+
+// Leaves a freed block of `bytes` full of 0xA5 on the heap, where the next
+// block of that size is likely to come from.
+void LeaveMarkedFreedBlock(size_t bytes) {
+    HGLOBAL block = GlobalAlloc(GMEM_FIXED, bytes);
+    ASSERT_NE(block, nullptr);
+    memset(block, 0xA5, bytes);
+    GlobalFree(block);
+}
+}  // namespace
+
+// The output block is not zero-filled up front: a cancelled decode must still
+// zero the rows it never wrote, and padded rows their padding, or the block
+// would show whatever the heap held (another picture's pixels).
+TEST(JpegReader, RowsNeverWrittenAreZeroNotHeapLeftovers) {
+    std::string rgb = FixtureBytes("jpeg_rgb_s8.raw");
+    const uint32_t width = 67, height = 45;
+    struct Case {
+        uint32_t flags;
+        uint32_t stride;
+        bool cancel;
+        const char* fault;
+    } cases[] = {
+        {0, width * 3, true, "rows after a cancel left unzeroed"},
+        {8, (width * 3 + 3) & ~3u, true, "padding or rows after a cancel left unzeroed"},
+        {8, (width * 3 + 3) & ~3u, false, "padding of a complete padded picture left unzeroed"},
+    };
+    CPicThreadState* state = GetThreadState();
+    for (const Case& c : cases) {
+        for (int round = 0; round < 4; ++round) {
+            LeaveMarkedFreedBlock((size_t)c.stride * height);
+            state->progressCallback = c.cancel ? CancelAfterTenRows : nullptr;
+            Source source(Source::kMemory, FixtureBytes("jpeg_rgb.jpg"));
+            int32_t w = 0, h = 0;
+            GlobalBlock pixels(pic_ReadJPG(source, &w, &h, 24, c.flags));
+            int32_t code = pic_GetLastError();
+            state->progressCallback = nullptr;
+            EXPECT_EQ(code, c.cancel ? PIC_ERR_CANCELLED : PIC_ERR_OK) << c.fault;
+            ASSERT_NE(pixels.data, nullptr) << "a cancelled read hands back the rows it has";
+            uint32_t written = c.cancel ? kRowsBeforeCancel : height;
+            for (uint32_t y = 0; y < height; ++y) {
+                const uint8_t* row = pixels.data + (size_t)y * c.stride;
+                for (uint32_t x = 0; x < c.stride; ++x) {
+                    uint8_t expected = 0;
+                    if (y < written && x < width * 3) {
+                        uint32_t pixel = x / 3, channel = x % 3;
+                        expected = (uint8_t)rgb[(y * width + pixel) * 3 + (c.flags ? 2 - channel : channel)];
+                    }
+                    ASSERT_EQ(row[x], expected) << c.fault << " (row " << y << ", byte " << x << ")";
+                }
+            }
+        }
+    }
+}
+
 TEST(JpegReader, DimsIgnoreTheScaleAndDamageIsReported) {
     ScaleReset reset;
     pic_SetJPGDCTScaleFactors(1, 8);
