@@ -3,6 +3,7 @@
 #include "crypt/EncryptedFileName.h"
 #include "crypt/FileCipher.h"
 #include "crypt/KeyState.h"
+#include "viewers/PreviewWnd.h"
 
 namespace picturetest {
 
@@ -125,6 +126,15 @@ DWORD ThreadWatch::ExitCode() const
     DWORD code = ~0u;
     ::GetExitCodeThread(m_handle, &code);
     return code;
+}
+
+bool CreatePreviewPane(CPreviewWnd& pane, PictureHost& host, int width, int height)
+{
+    if (!pane.Create(host.Window(), 11) || !pane.m_gifWindow.Create(&pane, 12))
+        return false;
+    pane.m_gifWindow.ShowWindow(SW_HIDE);
+    ::SetWindowPos(pane, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    return true;
 }
 
 }  // namespace picturetest

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+class CPreviewWnd;
+
 inline std::ostream& operator<<(std::ostream& os, const CSize& size) { return os << size.cx << "x" << size.cy; }
 inline std::ostream& operator<<(std::ostream& os, const CRect& r)
 {
@@ -41,6 +43,10 @@ public:
 private:
     CWnd m_window;
 };
+
+// Creates the preview pane (control 11) with its hidden GIF window (12) in
+// the host, sized width x height; false when a window cannot be made.
+bool CreatePreviewPane(CPreviewWnd& pane, PictureHost& host, int width, int height);
 
 // The colour the window shows at a client point.
 COLORREF PixelAt(HWND window, POINT point);

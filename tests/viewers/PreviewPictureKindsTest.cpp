@@ -26,10 +26,7 @@ TEST(PreviewPictureKinds, TargaAndPcxShowPlainAndEncrypted)
 {
     PictureHost host(200, 100);
     DecodeCountingPreview preview;
-    ASSERT_TRUE(preview.Create(host.Window(), 11));
-    ASSERT_TRUE(preview.m_gifWindow.Create(&preview, 12));
-    preview.m_gifWindow.ShowWindow(SW_HIDE);
-    ::SetWindowPos(preview, nullptr, 0, 0, 200, 100, SWP_NOZORDER | SWP_NOACTIVATE);
+    ASSERT_TRUE(CreatePreviewPane(preview, host, 200, 100));
     UseTestKey();
     qvtest::TempFolder folder;
     struct Case {

@@ -25,10 +25,7 @@ TEST(PsdPictures, PlainAndEncryptedPsdShowInThePreviewPane)
         SCOPED_TRACE(path == encrypted ? "encrypted" : "plain");
         PictureHost host(200, 100);
         CPreviewWnd preview;
-        ASSERT_TRUE(preview.Create(host.Window(), 11));
-        ASSERT_TRUE(preview.m_gifWindow.Create(&preview, 12));
-        preview.m_gifWindow.ShowWindow(SW_HIDE);
-        ::SetWindowPos(preview, nullptr, 0, 0, 200, 100, SWP_NOZORDER | SWP_NOACTIVATE);
+        ASSERT_TRUE(CreatePreviewPane(preview, host, 200, 100));
         preview.ShowFile(path);
         EXPECT_TRUE(PumpUntil([&] { return preview.GetPictureSize() == CSize(10, 10) && !preview.IsRunning(); },
                               kDeadlineMs));

@@ -10,18 +10,12 @@
 #include "imaging/readers/PicSources.h"
 
 using readertest::FixtureBytes;
+using readertest::Decoded;
 using readertest::GlobalBlock;
 using readertest::Source;
 
 namespace {
 
-struct Decoded {
-    GlobalBlock pixels;
-    int32_t width = 0;
-    int32_t height = 0;
-    int32_t code = -1;
-    RGBQUAD palette[256] = {};
-};
 
 void Read(CPicIO* source, int32_t depth, uint32_t flags, Decoded& out) {
     out.pixels.reset(pic_ReadBMP(source, &out.width, &out.height, depth, out.palette, flags));

@@ -16,6 +16,7 @@
 #include "imaging/readers/PicSources.h"
 
 using readertest::FixtureBytes;
+using readertest::Decoded;
 using readertest::GlobalBlock;
 using readertest::Source;
 
@@ -23,12 +24,6 @@ namespace {
 
 constexpr size_t kSector = 2048;
 
-struct Decoded {
-    GlobalBlock pixels;
-    int32_t width = 0;
-    int32_t height = 0;
-    int32_t code = -1;
-};
 
 void ReadPcd(CPicIO* source, int32_t subImage, uint32_t flags, Decoded& out) {
     out.pixels.reset(pic_ReadPCD(source, &out.width, &out.height, subImage, flags));

@@ -67,4 +67,13 @@ struct GlobalBlock {
     uint8_t* data;
 };
 
+// What a read gave: its block, size, code and palette.
+struct Decoded {
+    GlobalBlock pixels;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t code = -1;
+    RGBQUAD palette[256] = {};
+};
+
 }  // namespace readertest
