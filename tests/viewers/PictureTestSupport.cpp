@@ -45,6 +45,20 @@ void PumpFor(DWORD milliseconds)
     DispatchAll();
 }
 
+void PumpAllButTimersFor(DWORD milliseconds)
+{
+    DWORD start = ::GetTickCount();
+    MSG msg;
+    while (::GetTickCount() - start < milliseconds) {
+        while (::PeekMessageW(&msg, nullptr, 0, WM_TIMER - 1, PM_REMOVE) ||
+               ::PeekMessageW(&msg, nullptr, WM_TIMER + 1, 0xFFFF, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        ::Sleep(5);
+    }
+}
+
 PictureHost::PictureHost(int width, int height)
 {
     RECT frame = {0, 0, width, height};

@@ -32,6 +32,9 @@ const DWORD kDeadlineMs = 10000;
 bool PumpUntil(const std::function<bool()>& done, DWORD milliseconds);
 // Dispatches this thread's messages for the given time.
 void PumpFor(DWORD milliseconds);
+// Like PumpFor, but timers stay due: a busy machine that stalls the pump
+// cannot make them fire between steps a test means to be quick.
+void PumpAllButTimersFor(DWORD milliseconds);
 
 // A visible top-most popup with a client area of width x height at (40, 40).
 class PictureHost {

@@ -111,7 +111,7 @@ TEST_F(PreviewWindowTest, FiveQuickRequestsStartOneDecodeOfTheLastPath)
         m_preview.ShowFile(Fixture(i == 5 ? CString(L"square10.png") : name));
         lastRequest = ::GetTickCount();
         if (i < 5)
-            PumpFor(100);
+            PumpAllButTimersFor(100);
     }
     ASSERT_TRUE(PumpUntil([&] { return !m_preview.started.empty() && !m_preview.IsRunning(); }, kDeadlineMs));
     // No request timer is left, so no further decode can start.
