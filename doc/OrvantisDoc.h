@@ -49,6 +49,7 @@ enum OriginalDeletion {
 };
 
 class CFullImgView;  // the secure image viewer window (comes with the viewers)
+class CEditorWindow; // the secure text editor window (comes with the viewers)
 
 // What COrvantisDoc::OpenTempDecrypted found out besides the path it returns.
 struct TempOpenInfo {
@@ -137,6 +138,15 @@ public:
     // Stops the preview pane's work, clears and hides it (the start of every
     // command that runs a job or asks for a password).
     void ClearImagePreview();
+
+    // The secure editor's saving (user-interface thread; EditorSave.cpp).
+    // Encrypts `text` again into `encryptedPath` with the active password and
+    // the file's own options; shows nothing. CRYPT_OK or an error code.
+    int SaveEditorText(const CString& encryptedPath, const BYTE* text, size_t size);
+    // The message for a SaveEditorText result.
+    CString EditorSaveMessage(int code);
+    // An editor this document opened is going: it is forgotten here.
+    void EditorClosed(CEditorWindow* editor);
 
     // Folder backup (user-interface thread, no job reports; BackupJobs.cpp).
     // Packs `folder` into `tempArchive`, checks it, moves it into place as
