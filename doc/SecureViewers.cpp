@@ -16,6 +16,7 @@
 #include "framework/windows/AfxMessageBox.h"
 #include "framework/windows/CView.h"
 #include "framework/windows/CWaitCursor.h"
+#include "framework/windows/CWnd.h"
 
 #include <algorithm>
 
@@ -161,7 +162,11 @@ void COrvantisDoc::CloseViewers()
     m_viewerWindows.clear();
     for (HWND window : open) {
         ::RemovePropW(window, kViewerOwnerProperty);
-        ::DestroyWindow(window);
+        // Through the viewer's own DestroyWindow, which knows what it must finish first.
+        if (CWnd* viewer = CWnd::FromHandlePermanent(window))
+            viewer->DestroyWindow();
+        else
+            ::DestroyWindow(window);
     }
     m_viewerWindows.clear();
 }
