@@ -50,12 +50,13 @@ protected:
     ~EditorWindowTest() override
     {
         // Windows a test left open go without asking.
-        for (HWND window : m_opened)
+        for (HWND window : m_opened) {
             if (::IsWindow(window)) {
                 CEditorWindow* editor = (CEditorWindow*)CWnd::FromHandlePermanent(window);
                 editor->SetOwner(nullptr);
                 editor->DestroyWindow();
             }
+        }
         CEditorWindow::SetSavePathChooser(nullptr);
         CEditorWindow::SetPrinterChooser(nullptr);
     }
@@ -87,6 +88,14 @@ protected:
             ::SendMessageW(*editor->GetControlWindow(), WM_CHAR, text[i], 0);
     }
     static void Command(CEditorWindow* editor, UINT id) { ::SendMessageW(*editor, WM_COMMAND, id, 0); }
+    static MSG KeyDown(HWND target, UINT key)
+    {
+        MSG msg = {};
+        msg.hwnd = target;
+        msg.message = WM_KEYDOWN;
+        msg.wParam = key;
+        return msg;
+    }
 
     EditorApp m_app;
     std::unique_ptr<COrvantisDoc> m_doc;
@@ -199,7 +208,7 @@ TEST_F(EditorWindowTest, FindNextSearchesTheFindBoxTextDownwardsAndWraps)
     EXPECT_EQ(g_EditorFindText, CString(L"alpha"));
     EXPECT_EQ(std::make_pair(control->selStart, control->selEnd), std::make_pair(0, 5));
     // F3 finds the next one, case-insensitively.
-    MSG f3 = {*editor->GetControlWindow(), WM_KEYDOWN, VK_F3, 0};
+    MSG f3 = KeyDown(*editor->GetControlWindow(), VK_F3);
     EXPECT_TRUE(editor->PreTranslateMessage(&f3));
     EXPECT_EQ(std::make_pair(control->selStart, control->selEnd), std::make_pair(11, 16));
     // And wraps around to the first.
@@ -272,12 +281,12 @@ TEST_F(EditorWindowTest, CtrlKeysGoToTheControlExceptWhileTheFindBoxHasTheFocus)
     // In the control: Ctrl+C copies the control's selection and is consumed.
     ::SetFocus(controlWindow);
     PutClipboardText(L"sentinel");
-    MSG copy = {controlWindow, WM_KEYDOWN, 'C', 0};
+    MSG copy = KeyDown(controlWindow, 'C');
     EXPECT_TRUE(editor->PreTranslateMessage(&copy));
     EXPECT_EQ(ClipboardText(), CString(L"first"));
 
     // Ctrl+A selects the whole text.
-    MSG all = {controlWindow, WM_KEYDOWN, 'A', 0};
+    MSG all = KeyDown(controlWindow, 'A');
     EXPECT_TRUE(editor->PreTranslateMessage(&all));
     EXPECT_EQ(control->GetSelectedText(), CString(L"first line\nsecond\n"));
 
@@ -285,7 +294,7 @@ TEST_F(EditorWindowTest, CtrlKeysGoToTheControlExceptWhileTheFindBoxHasTheFocus)
     ::SetFocus(findBox);
     ::SendMessageW(findBox, EM_SETSEL, 0, -1);
     PutClipboardText(L"sentinel");
-    MSG boxCopy = {findBox, WM_KEYDOWN, 'C', 0};
+    MSG boxCopy = KeyDown(findBox, 'C');
     EXPECT_FALSE(editor->PreTranslateMessage(&boxCopy)) << "the find box keeps Ctrl+C";
     EXPECT_EQ(ClipboardText(), CString(L"sentinel")) << "the control copied nothing";
     ::SendMessageW(findBox, WM_CHAR, 3, 0);  // what Ctrl+C types
@@ -526,8 +535,9 @@ TEST_F(EditorWindowTest, ClosingWithUnsavedChangesAsksSaveDiscardOrCancel)
         EXPECT_EQ(!::IsWindow(window), c.closes);
         EXPECT_EQ(record.calls, c.writeBacks);
         ASSERT_EQ(boxes.Shown().size(), c.boxes);
-        if (c.boxes > 0)
+        if (c.boxes > 0) {
             EXPECT_EQ(boxes.Shown()[0].type & MB_TYPEMASK, (UINT)MB_YESNOCANCEL);
+        }
     }
 }
 
