@@ -299,6 +299,8 @@ private:
     void FinishFileJob(int errors, int skipped, const WCHAR* caption);
     CString DecryptCopyNow(const CString& path, const CString& copy);
     void NotifyTempDecrypted(int result);
+    // Installs the key of m_strPassword, unless a job's worker runs (it holds that key already).
+    void InstallKeyUnlessJobRuns();
     void KeepViewer(HWND window);
     void CloseViewers();
     bool CheckBackupFolder(const CString& folder);

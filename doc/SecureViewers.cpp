@@ -106,7 +106,7 @@ HWND COrvantisDoc::OpenTextEditor(const CString& path)
         if (m_strPassword.IsEmpty())
             return nullptr;
     }
-    SetPasswordKey(m_strPassword);
+    InstallKeyUnlessJobRuns();
     CWaitCursor wait;
     CFileCipher cipher;
     CString plainName;
