@@ -128,8 +128,9 @@ TEST_F(EditorWindowTest, TheExtensionChoosesLanguageAndTagModeAndTheNameTheTitle
         ASSERT_NE(editor, nullptr);
         EXPECT_EQ(editor->GetWindowText(), CString(c.title));
         EXPECT_EQ(editor->GetLanguageResource(), c.resource);
-        EXPECT_EQ(editor->GetControl()->GetXmlOutlineParser()->IsXmlMode() != 0, c.tagMode);
-        EXPECT_EQ(editor->GetControl()->IsXmlColoring() != 0, c.tagMode);
+        CXmlOutlineParser* parser = editor->GetControl()->GetXmlOutlineParser();
+        EXPECT_EQ(parser && parser->GetXmlMode(), c.tagMode);
+        EXPECT_EQ(editor->GetControl()->GetXmlColoring() != 0, c.tagMode);
         EXPECT_EQ(editor->GetControl()->keywords.empty(), c.resource == 0) << "a language brings its keywords";
         EXPECT_FALSE(editor->IsTextModified());
         PressEscape(editor);
