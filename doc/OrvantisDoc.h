@@ -298,6 +298,8 @@ private:
     void DecryptFolderNames(CAddInfoList& list, int& errors, int& skipped);
     void FinishFileJob(int errors, int skipped, const WCHAR* caption);
     CString DecryptCopyNow(const CString& path, const CString& copy);
+    // The message of a failed decryption for opening: a CRC mismatch, or a password that cannot unlock the file.
+    static void ShowOpenFailure(int result);
     void NotifyTempDecrypted(int result);
     // Installs the key of m_strPassword, unless a job's worker runs (it holds that key already).
     void InstallKeyUnlessJobRuns();

@@ -27,12 +27,6 @@ namespace {
 // counts as the viewer's.
 const WCHAR kViewerOwnerProperty[] = L"QuorvexViewerOwner";
 
-const WCHAR kCrcFailedText[] =
-    L"CRC failed, the file may be damaged. If the file has a recovery record, you may try to repair it... (Menu "
-    L"Tools)";
-const WCHAR kCannotUnlockText[] =
-    L"The current active password cannot unlock this file. Click on 'Enter Password' to enter the correct password";
-
 CString TooLargeText(const CString& name)
 {
     CString text;
@@ -119,7 +113,7 @@ HWND COrvantisDoc::OpenTextEditor(const CString& path)
         if (StatedPlainSize(path) > CFileCipher::MEMORY_LIMIT)
             AfxMessageBox(TooLargeText(cipher.ReadOriginalName(path)), MB_OK | MB_ICONEXCLAMATION);
         else
-            AfxMessageBox(result == CRYPT_CRC_MISMATCH ? kCrcFailedText : kCannotUnlockText, MB_OK);
+            ShowOpenFailure(result);
         return nullptr;
     }
     // The window takes a copy of its own; the engine's buffer is wiped here.

@@ -144,8 +144,13 @@ CString COrvantisDoc::DecryptCopyNow(const CString& path, const CString& copy)
     if (result == CRYPT_OK && CanOpenForReading(copy))
         return copy;
     WipeFailedCopy(copy);
-    AfxMessageBox(result == CRYPT_CRC_MISMATCH ? kCrcFailedText : kCannotUnlockText, MB_OK);
+    ShowOpenFailure(result);
     return CString();
+}
+
+void COrvantisDoc::ShowOpenFailure(int result)
+{
+    AfxMessageBox(result == CRYPT_CRC_MISMATCH ? kCrcFailedText : kCannotUnlockText, MB_OK);
 }
 
 void COrvantisDoc::NotifyTempDecrypted(int result)
