@@ -436,7 +436,7 @@ public:
     // WM_MOUSEMOVE with the left button down, and the auto-scroll timer.
     void HandleMouseMove(POINT point);
     void HandleLButtonUp(POINT point);
-    void HandleLButtonDblClk(POINT point);
+    virtual void HandleLButtonDblClk(POINT point);
     void HandleRButtonDown(POINT point);
     // After the drag loop: `effect` is what the target did.
     void FinishSelectionDrag(DWORD effect, POINT releasePoint);
@@ -513,8 +513,10 @@ public:
     virtual void FollowHyperlink(int offset, const CString& url);
     virtual BOOL GetLinkTipText(CString& tip);
     virtual BOOL CanShowLinkTip(int, CString&) { return TRUE; }
-    // May change the text of a tip; 0 withholds it.
+    // May change the text of a tip; 0 withholds it. The tip is for the
+    // client point tipPoint.
     virtual BOOL GetTipText(CString&) { return TRUE; }
+    POINT tipPoint = {-1, -1};
     void AttachTipWindow(CEditTipWindow* tips);
     void SetTipsEnabled(BOOL on);
     void HideTip();

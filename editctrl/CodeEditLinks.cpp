@@ -189,6 +189,7 @@ void CCodeEditCtrl::HideTip()
 int CCodeEditCtrl::TipCandidateAt(POINT point, CString& candidate)
 {
     candidate.SecureEmpty();
+    tipPoint = point;
     if (hyperlinksEnabled) {
         HotLinkAtPoint(point);
         if (hotLink >= 0)

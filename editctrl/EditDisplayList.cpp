@@ -84,6 +84,16 @@ void CEditDisplayList::Box(const RECT& rect, COLORREF frame, COLORREF fill)
     m_ops.push_back(op);
 }
 
+void CEditDisplayList::Ellipse(const RECT& rect, COLORREF outline, COLORREF fill)
+{
+    EditDrawOp op;
+    op.kind = EditDrawOp::ELLIPSE;
+    op.rect = rect;
+    op.color = outline;
+    op.back = fill;
+    m_ops.push_back(op);
+}
+
 void CEditDisplayList::Label(const RECT& rect, const CString& text, COLORREF color, COLORREF back)
 {
     EditDrawOp op;

@@ -17,6 +17,7 @@ struct EditDrawOp {
         MARKER,       // rounded 5x5-corner rectangle in rect filled with `color`
         LINE,         // a 1-pixel line in `color` from (rect.left, rect.top) to (rect.right, rect.bottom), end excluded
         BOX,          // rect framed with a 1-pixel `color` pen and filled with `back`
+        ELLIPSE,      // the ellipse in rect, outlined with a 1-pixel `color` pen and filled with `back`
         LABEL,        // a collapsed block's label: rect framed in `color`, filled with `back` (unless
                       // `back` is -1), `text` inside it one pixel in from each side, in `color`
         CLIP,         // later ops are clipped to rect
@@ -42,6 +43,7 @@ public:
     void Marker(const RECT& rect, COLORREF fill);
     void Line(int x1, int y1, int x2, int y2, COLORREF color);
     void Box(const RECT& rect, COLORREF frame, COLORREF fill);
+    void Ellipse(const RECT& rect, COLORREF outline, COLORREF fill);
     void Label(const RECT& rect, const CString& text, COLORREF color, COLORREF back);
     void Clip(const RECT& rect);
     void Unclip();

@@ -176,50 +176,59 @@ void CCodeOutlineParser::NextLexeme(Lexeme& lexeme, const CString& text, int& of
         }
         if (SkipEscapeSequence(text, offset))
             continue;
-        for (int i = 0; i < (int)blockTypes.size(); ++i) {
-            const BlockType& type = *blockTypes[(size_t)i];
-            int last = 0;
-            if (type.allowNested) {
-                int kind = MatchAt(text, offset, type.startText, last)  ? 2
-                           : MatchAt(text, offset, type.endText, last) ? 3
-                                                                         : 0;
-                if (kind) {
-                    lexeme = Lexeme{kind, i, offset, last, 0};
-                    offset = last + 1;
-                    return;
-                }
-                continue;
-            }
-            if (!MatchAt(text, offset, type.startText, last))
-                continue;
-            const int begin = offset;
-            int p = last + 1;
-            bool closed = false;
-            while (p < length && p <= limit) {
-                if (SkipEscapeSequence(text, p))
-                    continue;
-                int endLast = 0;
-                if (MatchAt(text, p, type.endText, endLast)) {
-                    // A line end stays for the next line's blocks.
-                    p = type.endText == L"\n" ? endLast : endLast + 1;
-                    closed = true;
-                    break;
-                }
-                ++p;
-            }
-            if (closed) {
-                lexeme = Lexeme{1, i, begin, p - 1, 0};
-                offset = p;
-                return;
-            }
-            if (!type.ignore) {
-                lexeme = Lexeme{1, i, begin, length - 1, 0};
-                offset = length;
-                return;
-            }
-        }
+        if (MatchBlockTypeAt(text, offset, limit, (int)blockTypes.size(), lexeme))
+            return;
         ++offset;
     }
+}
+
+BOOL CCodeOutlineParser::MatchBlockTypeAt(const CString& text, int& offset, int limit, int typeCount, Lexeme& lexeme)
+{
+    const int length = text.GetLength();
+    typeCount = std::min(typeCount, (int)blockTypes.size());
+    for (int i = 0; i < typeCount; ++i) {
+        const BlockType& type = *blockTypes[(size_t)i];
+        int last = 0;
+        if (type.allowNested) {
+            int kind = MatchAt(text, offset, type.startText, last)  ? 2
+                       : MatchAt(text, offset, type.endText, last) ? 3
+                                                                     : 0;
+            if (kind) {
+                lexeme = Lexeme{kind, i, offset, last, 0};
+                offset = last + 1;
+                return TRUE;
+            }
+            continue;
+        }
+        if (!MatchAt(text, offset, type.startText, last))
+            continue;
+        const int begin = offset;
+        int p = last + 1;
+        bool closed = false;
+        while (p < length && p <= limit) {
+            if (SkipEscapeSequence(text, p))
+                continue;
+            int endLast = 0;
+            if (MatchAt(text, p, type.endText, endLast)) {
+                // A line end stays for the next line's blocks.
+                p = type.endText == L"\n" ? endLast : endLast + 1;
+                closed = true;
+                break;
+            }
+            ++p;
+        }
+        if (closed) {
+            lexeme = Lexeme{1, i, begin, p - 1, 0};
+            offset = p;
+            return TRUE;
+        }
+        if (!type.ignore) {
+            lexeme = Lexeme{1, i, begin, length - 1, 0};
+            offset = length;
+            return TRUE;
+        }
+    }
+    return FALSE;
 }
 
 void CCodeOutlineParser::AddBlockNode(int kind, int blockIndex, int start, int end, int, NodeList& list)

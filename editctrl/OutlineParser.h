@@ -63,6 +63,9 @@ public:
     virtual CCodeOutlineNode* FindCounterpart(CCodeOutlineNode* node, CCodeOutlineNode* context);
     virtual CCodeOutlineNode* ExpandRangeToNodes(CCodeOutlineNode& root, int& first, int& last);
 
+    // Tries the first `typeCount` block types at `offset` in array order: a
+    // match sets the lexeme, moves `offset` past it and answers TRUE.
+    BOOL MatchBlockTypeAt(const CString& text, int& offset, int limit, int typeCount, Lexeme& lexeme);
     BOOL SkipEscapeSequence(const CString& text, int& offset);
     BOOL IsOutlineChar(WCHAR ch) const;
     BlockType* GetBlockType(int index) const;

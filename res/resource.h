@@ -159,3 +159,19 @@
 #define IDR_EDITOR_JAVASCRIPT 214
 #define IDR_EDITOR_SQL 215
 #define IDR_EDITOR_XML 217
+
+// The secure text editor: dialog, menu, toolbar and its image strip
+#define IDD_EDITOR 328
+#define IDR_EDITOR_MENU 129
+#define IDR_EDITOR_TOOLBAR 331
+#define IDB_EDITOR_TOOLBAR 331
+// Items of the editor dialog
+#define IDC_EDITOR_FIND_TEXT 1000
+#define IDC_EDITOR_FIND_BUTTON 1020
+// Commands of the editor
+#define ID_EDITOR_SAVE 32773
+#define ID_EDITOR_SAVE_AS 32774
+#define ID_EDITOR_PRINT 32775
+#define ID_EDITOR_EXIT 32778
+#define ID_EDIT_SELECT_ALL 57642
+#define ID_EDIT_REDO 57644

@@ -56,8 +56,8 @@ BOOL CFullImgView::OnInitDialog()
     m_preview.m_gifWindow.m_bFitToWindow = 0;
     if (m_preview.m_gifWindow.IsWindow())
         m_preview.m_gifWindow.ShowWindow(SW_HIDE);
-    // Where a viewer stood when it was last closed.
-    RestoreWindowPlacement(m_hWnd, kPlacementSection, FALSE);
+    // The placement written under "ImageViewSize" on close is not read back:
+    // every viewer opens at its template's place.
     CRect client;
     GetClientRect(&client);
     SizeChildren(client.Width(), client.Height());

@@ -6,8 +6,9 @@
 //
 // The document makes it on the heap and keeps a pointer to the newest one;
 // the window clears that pointer (when it still names this window) and
-// deletes itself when it is closed. It opens where it stood when a viewer
-// was last closed. UI thread only; the preview brings its own threads.
+// deletes itself when it is closed, writing where it stood; that placement
+// is not applied when a viewer opens again. UI thread only; the preview
+// brings its own threads.
 #pragma once
 
 #include "framework/base/CString.h"

@@ -448,6 +448,18 @@ void CCodeEditWnd::ExecuteDisplayList(HDC dc, const CEditDisplayList& list, HFON
             ::DeleteObject(pen);
             break;
         }
+        case EditDrawOp::ELLIPSE: {
+            HPEN pen = ::CreatePen(PS_SOLID, 1, op.color);
+            HBRUSH brush = ::CreateSolidBrush(op.back);
+            HGDIOBJ oldPen = ::SelectObject(dc, pen);
+            HGDIOBJ oldBrush = ::SelectObject(dc, brush);
+            ::Ellipse(dc, op.rect.left, op.rect.top, op.rect.right, op.rect.bottom);
+            ::SelectObject(dc, oldBrush);
+            ::SelectObject(dc, oldPen);
+            ::DeleteObject(brush);
+            ::DeleteObject(pen);
+            break;
+        }
         case EditDrawOp::BOX:
         case EditDrawOp::LABEL: {
             HPEN pen = ::CreatePen(PS_SOLID, 1, op.color);

@@ -23,9 +23,7 @@ protected:
     void SetUp() override
     {
         viewtest::ViewProgramTest::SetUp();
-        Start();
-        COrvantisDoc::SetPasswordKey(kPassword);
-        document->m_strPassword = kPassword;
+        StartWithPassword(kPassword);
     }
     // What the temporary folder holds now.
     std::set<CString> TempFiles() const { return qvtest::FileNamesMatching(temp / L"*"); }

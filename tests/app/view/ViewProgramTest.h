@@ -16,6 +16,13 @@ protected:
         qvtest::ProgramTest::TearDown();
         COrvantisDoc::SetPasswordKey(CString());
     }
+    // Starts the program with `password` as the document's password and its key installed.
+    void StartWithPassword(const CString& password)
+    {
+        Start();
+        COrvantisDoc::SetPasswordKey(password);
+        document->m_strPassword = password;
+    }
     CMyMFCShellListCtrl& List() { return view->GetList(); }
     int Find(const CString& name) { return qvtest::FindListItem(List(), name); }
 
