@@ -9,7 +9,6 @@
 #include "framework/windows/CommandImages.h"
 #include "framework/windows/CommandMap.h"
 #include "res/resource.h"
-#include "viewers/FullImgView.h"
 
 namespace {
 
@@ -247,11 +246,6 @@ void CMainFrame::ShowImagePreviewAs(const CString& path, const CString& shownNam
 }
 
 void CMainFrame::StopImagePreview() { m_wndPreviewBar.StopPreview(); }
-
-CFullImgView* CMainFrame::OpenImageViewer(COrvantisDoc* owner, const CString& path)
-{
-    return CFullImgView::Open(owner, path);
-}
 
 CToolBarComboBoxButton* CMainFrame::GetFindCombo() const
 {

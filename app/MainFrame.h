@@ -13,6 +13,7 @@
 #include "app/PreviewBar.h"
 #include "doc/ImageViewerHost.h"
 #include "doc/PreviewHost.h"
+#include "doc/TextEditorHost.h"
 #include "framework/windows/CFrameWnd.h"
 #include "framework/windows/CReBar.h"
 #include "framework/windows/CStatusBar.h"
@@ -23,7 +24,7 @@ class CProgressDlg;
 struct JobReport;
 class COrvantisView;
 
-class CMainFrame : public CFrameWnd, public CPreviewHost, public CImageViewerHost {
+class CMainFrame : public CFrameWnd, public CPreviewHost, public CImageViewerHost, public CTextEditorHost {
 public:
     CMainFrame();
     // Keeps a drive folder as "Settings"/"LastPath".
@@ -38,7 +39,11 @@ public:
     void ShowImagePreview(const CString& path) override;
     void ShowImagePreviewAs(const CString& path, const CString& shownName) override;
     void StopImagePreview() override;
-    CFullImgView* OpenImageViewer(COrvantisDoc* owner, const CString& path) override;
+    // The secure viewers, windows of their own (MainFrameViewers.cpp).
+    CFullImgView* OpenImageViewer(COrvantisDoc* owner, const CString& path, HWND& window) override;
+    HWND OpenTextFile(COrvantisDoc* owner, const CString& path) override;
+    HWND OpenDecryptedText(COrvantisDoc* owner, const CString& name, const CString& sourcePath, const BYTE* text,
+                           int size) override;
     CToolBarComboBoxButton* GetFindCombo() const;
     CToolBarComboBoxButton* GetFocusedFindCombo() const;
 

@@ -44,6 +44,7 @@ COrvantisDoc::COrvantisDoc()
 
 COrvantisDoc::~COrvantisDoc()
 {
+    CloseViewers();
     SaveSettings();
     if (IsRunning()) {
         // The job's own stop request first, so that it may still end by itself

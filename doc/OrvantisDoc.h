@@ -31,6 +31,7 @@
 #include <atomic>
 #include <cstdint>
 #include <set>
+#include <vector>
 
 
 // The three times of a file, read before it is replaced and set on its successor.
@@ -51,6 +52,9 @@ enum OriginalDeletion {
 class CFullImgView;  // the secure image viewer window (comes with the viewers)
 class CEditorWindow; // the secure text editor window (comes with the viewers)
 
+// SaveEditorText's own result besides the CRYPT_* codes: no password is set.
+const int EDITOR_SAVE_NO_PASSWORD = 1;
+
 // What COrvantisDoc::OpenTempDecrypted found out besides the path it returns.
 struct TempOpenInfo {
     enum VideoKind { VIDEO_NONE = 0, VIDEO_MEDIA = 1, VIDEO_WMV = 2 };
@@ -70,8 +74,9 @@ public:
     // Reads the kept job options from the profile. Made on the user-interface
     // thread, which is then the only one to change the password and the key state.
     COrvantisDoc();
-    // Saves the options; a job still running is asked to stop and, after at
-    // most StopWorker's wait, ended by force with EndJobByForce's clean-up.
+    // Closes the viewers it opened that are still open (so none calls it
+    // afterwards) and saves the options; a job still running is asked to stop
+    // and, after at most StopWorker's wait, ended by force with EndJobByForce's clean-up.
     ~COrvantisDoc() override;
 
     BOOL OnNewDocument() override;
@@ -133,8 +138,13 @@ public:
     // Hands an image (plain, or encrypted shown as `shownName`) to the main
     // window's preview pane; anything else clears and hides the pane.
     void OpenImagePreview(const CString& path, const CString& shownName);
-    // A ViewerKind: VIEWER_TEXT, VIEWER_IMAGE or VIEWER_VIDEO.
+    // A ViewerKind: VIEWER_TEXT, VIEWER_IMAGE or VIEWER_VIDEO (SecureViewers.cpp).
     void OpenSecureViewer(const CString& path, int kind);
+    // The secure editor on `path`: a plain file loaded by the window, an
+    // encrypted one decrypted into memory and handed over. A file over
+    // CFileCipher::MEMORY_LIMIT bytes, or one that cannot be decrypted, gets
+    // a message instead. Its window, or null.
+    HWND OpenTextEditor(const CString& path);
     // Stops the preview pane's work, clears and hides it (the start of every
     // command that runs a job or asks for a password).
     void ClearImagePreview();
@@ -147,6 +157,8 @@ public:
     CString EditorSaveMessage(int code);
     // An editor this document opened is going: it is forgotten here.
     void EditorClosed(CEditorWindow* editor);
+    // The windows of the viewers this document opened that are still open.
+    std::vector<HWND> OpenViewerWindows() const;
 
     // Folder backup (user-interface thread, no job reports; BackupJobs.cpp).
     // Packs `folder` into `tempArchive`, checks it, moves it into place as
@@ -259,6 +271,10 @@ private:
     // written; the document's start wipes what an ended run left
     // (user-interface thread).
     CTempCopyJournal m_tempCopyJournal;
+    // The windows of the viewers (image viewers, editors) this document
+    // opened, each marked as its own; any of them may have closed since
+    // (user-interface thread).
+    std::vector<HWND> m_viewerWindows;
     CUiThreadCall m_uiThread;                   // made with the document, on its thread
     std::set<CString> m_tempFilesBeforeJob;     // "ENC" temporary files when the last job started
     bool m_bJobStarted = false;                 // a job was started since the document was made
@@ -283,6 +299,10 @@ private:
     void FinishFileJob(int errors, int skipped, const WCHAR* caption);
     CString DecryptCopyNow(const CString& path, const CString& copy);
     void NotifyTempDecrypted(int result);
+    // Installs the key of m_strPassword, unless a job's worker runs (it holds that key already).
+    void InstallKeyUnlessJobRuns();
+    void KeepViewer(HWND window);
+    void CloseViewers();
     bool CheckBackupFolder(const CString& folder);
 
     // The job the worker runs: written by StartJob before the worker starts

@@ -8,11 +8,8 @@
 #include "crypt/FileOps.h"
 #include "crypt/PathParts.h"
 #include "doc/FileKinds.h"
-#include "doc/ImageViewerHost.h"
 #include "doc/JobSteps.h"
 #include "doc/PreviewHost.h"
-#include "doc/VideoHost.h"
-#include "framework/windows/CView.h"
 #include "framework/windows/AfxMessageBox.h"
 #include "framework/windows/CWaitCursor.h"
 #include "framework/windows/CWinApp.h"
@@ -242,34 +239,5 @@ void COrvantisDoc::OpenImagePreview(const CString& path, const CString& shownNam
     } else {
         m_strLastPreview.Empty();
         host->ShowImagePreview(CString());
-    }
-}
-
-void COrvantisDoc::OpenSecureViewer(const CString& path, int kind)
-{
-    switch (kind) {
-    case VIEWER_VIDEO:
-        // A plain media file plays in the views' video window; an encrypted
-        // one is opened through OpenTempDecrypted instead.
-        if (IsEncryptedFileName(PathFilePart(path)))
-            break;
-        for (CView* view : GetViews()) {
-            if (CVideoHost* host = dynamic_cast<CVideoHost*>(view))
-                host->ShowVideo(path);
-        }
-        break;
-    case VIEWER_TEXT:
-        // The secure editor (CEditorWindow, made on the heap with this
-        // document as its owner: a plain file by its path, an encrypted one
-        // decrypted with CFileCipher::DecryptFileToMemory and handed over with
-        // SetTextBuffer) comes with the viewers; until then nothing opens.
-        break;
-    case VIEWER_IMAGE:
-        // The viewer decrypts an encrypted picture into memory itself; it
-        // clears m_pImageViewer when it closes.
-        if (CImageViewerHost* host = CImageViewerHost::OfMainWindow())
-            m_pImageViewer = host->OpenImageViewer(this, path);
-        break;
-    default: break;
     }
 }

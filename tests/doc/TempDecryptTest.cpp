@@ -29,9 +29,10 @@ const char kCrcFailed[] =
 // "showAs:<path>|<name>", and the image viewers it asks for as "viewer:<path>|owned".
 class PreviewRecordingWindow : public RecordingWindow, public CPreviewHost, public CImageViewerHost {
 public:
-    CFullImgView* OpenImageViewer(COrvantisDoc* owner, const CString& path) override
+    CFullImgView* OpenImageViewer(COrvantisDoc* owner, const CString& path, HWND& window) override
     {
         calls.push_back("viewer:" + path.ToUtf8() + (owner ? "|owned" : ""));
+        window = nullptr;
         return viewerToGive;
     }
     CFullImgView* viewerToGive = nullptr;
