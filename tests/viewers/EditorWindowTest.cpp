@@ -395,6 +395,53 @@ TEST_F(EditorWindowTest, TheFindRowSitsRightOfTheToolbarAndFollowsTheWidth)
     EXPECT_GT(editor->GetToolbarHeight(), 0);
 }
 
+// ---- Menu and toolbar ------------------------------------------------------------
+
+TEST_F(EditorWindowTest, EditCommandsAndTheirMenuItemsFollowWhatTheControlCanDo)
+{
+    CEditorWindow* editor = Memory("abc\n", L"menu.txt");
+    ASSERT_NE(editor, nullptr);
+    HMENU edit = ::GetSubMenu(::GetMenu(*editor), 1);
+    ASSERT_NE(edit, nullptr);
+    auto enabled = [&](UINT id) {
+        ::SendMessageW(*editor, WM_INITMENUPOPUP, (WPARAM)edit, 1);
+        return (::GetMenuState(edit, id, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED)) == 0;
+    };
+    EXPECT_FALSE(enabled(ID_EDIT_UNDO));
+    EXPECT_FALSE(enabled(ID_EDIT_REDO));
+    EXPECT_FALSE(enabled(ID_EDIT_CUT));
+    EXPECT_FALSE(enabled(ID_EDIT_COPY));
+    Type(editor, L"x");
+    EXPECT_TRUE(enabled(ID_EDIT_UNDO));
+    Command(editor, ID_EDIT_UNDO);
+    EXPECT_EQ(ControlText(editor), CString(L"abc\n"));
+    EXPECT_TRUE(enabled(ID_EDIT_REDO));
+    Command(editor, ID_EDIT_REDO);
+    EXPECT_EQ(ControlText(editor), CString(L"xabc\n"));
+    Command(editor, ID_EDIT_SELECT_ALL);
+    EXPECT_TRUE(enabled(ID_EDIT_CUT));
+    EXPECT_TRUE(enabled(ID_EDIT_COPY));
+    Command(editor, ID_EDIT_CUT);
+    EXPECT_EQ(ControlText(editor), CString(L""));
+    EXPECT_TRUE(enabled(ID_EDIT_PASTE));
+    Command(editor, ID_EDIT_PASTE);
+    EXPECT_EQ(ControlText(editor), CString(L"xabc\n"));
+}
+
+TEST_F(EditorWindowTest, TheToolbarHoldsSaveClipboardAndUndoButtons)
+{
+    CEditorWindow* editor = Memory("abc", L"bar.txt");
+    ASSERT_NE(editor, nullptr);
+    const int expected[] = {ID_EDITOR_SAVE, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, 0, ID_EDIT_UNDO, ID_EDIT_REDO};
+    CToolBar& bar = editor->GetToolBar();
+    ASSERT_EQ(bar.GetCount(), 8);
+    for (int i = 0; i < 8; ++i) {
+        TBBUTTON button = {};
+        bar.SendMessage(TB_GETBUTTON, i, (LPARAM)&button);
+        EXPECT_EQ(button.idCommand, expected[i]) << "button " << i;
+    }
+}
+
 // ---- Saving -----------------------------------------------------------------------
 
 TEST_F(EditorWindowTest, SaveWritesAMemoryTextBackThroughTheDocumentAndClearsModifiedOnlyOnSuccess)
@@ -458,7 +505,7 @@ TEST_F(EditorWindowTest, SaveWritesAPlainFileInTheEncodingItWasReadIn)
         ASSERT_NE(editor, nullptr);
         Type(editor, L"Z");
         Command(editor, ID_EDITOR_SAVE);
-        EXPECT_EQ(FileBytes(path), c.after);
+        EXPECT_EQ(qvtest::ReadFileBytes(path), c.after);
         EXPECT_FALSE(editor->IsTextModified());
         PressEscape(editor);
         EXPECT_FALSE(::IsWindow(m_opened.back())) << "a saved text closes without asking";
@@ -484,7 +531,7 @@ TEST_F(EditorWindowTest, SaveDecryptedAsOffersTheOriginalExtensionAndWritesExact
     EXPECT_EQ(offered.extension, CString(L"*.cpp"));
     EXPECT_EQ(offered.fileName, CString(L"main.cpp"));
     EXPECT_EQ(offered.filter, CString(L"Original extension (*.cpp)|*.cpp|Text file (*.txt)|*.txt||"));
-    EXPECT_EQ(FileBytes(target), std::string("// int main()\r\n{\r\n\treturn 0;\r\n}\r\n"));
+    EXPECT_EQ(qvtest::ReadFileBytes(target), std::string("// int main()\r\n{\r\n\treturn 0;\r\n}\r\n"));
     EXPECT_TRUE(editor->IsTextModified()) << "a copy elsewhere does not save the text";
 }
 
