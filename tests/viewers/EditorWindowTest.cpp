@@ -628,6 +628,88 @@ TEST_F(EditorWindowTest, AClosingRequestDuringPrintingWaitsForTheJobToEnd)
     EXPECT_FALSE(::IsWindow(window)) << "the window goes once the job ended";
 }
 
+// ---- Model check of the saved state ------------------------------------------------
+
+// Random runs of typing, saving (taken or refused by the document), copies
+// elsewhere and closes answered Cancel, compared after every step with a
+// model: the text, whether it is modified, what was last written back, and
+// how many boxes were shown.
+TEST_F(EditorWindowTest, TheSavedStateFollowsAModelThroughRandomRuns)
+{
+    enum Op { TYPE, SAVE_OK, SAVE_REFUSED, SAVE_COPY, CLOSE_CANCELLED, OP_COUNT };
+    CString copyPath = m_folder / L"copy.txt";
+    CEditorWindow::SetSavePathChooser([&](HWND, const CString&, const CString&, const CString&, CString& path) {
+        path = copyPath;
+        return true;
+    });
+    unsigned seed = 20261211;
+    auto next = [&seed](unsigned n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    for (int run = 0; run < 4; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        WriteBack record;
+        WriteBackEditor* editor = MemoryWithWriteBack("seed", L"model.txt", record, m_doc.get());
+        ASSERT_NE(editor, nullptr);
+        ScriptedBoxes boxes;
+        std::string text = "seed", written;
+        bool modified = false;
+        size_t shown = 0;
+        for (int step = 0; step < 40; ++step) {
+            const Op op = (Op)next(OP_COUNT);
+            SCOPED_TRACE("step " + std::to_string(step) + " op " + std::to_string(op));
+            switch (op) {
+            case TYPE: {
+                const char ch = (char)('a' + next(26));
+                editor->GetControl()->MoveCaretToOffset(editor->GetControl()->GetLength(), TRUE, TRUE);
+                Type(editor, CString((WCHAR)ch));
+                text += ch;
+                modified = true;
+                break;
+            }
+            case SAVE_OK:
+            case SAVE_REFUSED:
+                record.answer = op == SAVE_OK ? CRYPT_OK : CRYPT_WRITE_FAILED;
+                Command(editor, ID_EDITOR_SAVE);
+                written = text;
+                if (op == SAVE_OK)
+                    modified = false;
+                else
+                    ++shown;
+                break;
+            case SAVE_COPY:
+                Command(editor, ID_EDITOR_SAVE_AS);
+                EXPECT_EQ(qvtest::ReadFileBytes(copyPath), text);
+                break;
+            case CLOSE_CANCELLED:
+                if (modified) {
+                    boxes.Answer(IDCANCEL);
+                    ++shown;
+                }
+                PressEscape(editor);
+                break;
+            default:
+                break;
+            }
+            if (op == CLOSE_CANCELLED && !modified) {
+                // Closed without asking: the same text opens again.
+                ASSERT_FALSE(::IsWindow(m_opened.back())) << "an unchanged text closes at once";
+                editor = MemoryWithWriteBack(text, L"model.txt", record, m_doc.get());
+                ASSERT_NE(editor, nullptr);
+                continue;
+            }
+            ASSERT_TRUE(::IsWindow(*editor));
+            EXPECT_EQ(ControlText(editor), CString(text.c_str()));
+            EXPECT_EQ(editor->IsTextModified() != 0, modified);
+            EXPECT_EQ(record.bytes, written);
+            EXPECT_EQ(boxes.Shown().size(), shown);
+        }
+        editor->SetOwner(nullptr);
+        editor->DestroyWindow();
+    }
+}
+
 // ---- Privacy -----------------------------------------------------------------------
 
 TEST_F(EditorWindowTest, NoPlainTextIsLeftInFreedMemoryAfterTheEditorCloses)
