@@ -357,7 +357,10 @@ TEST_F(EditorWindowTest, ReopeningRestoresWhereTheLastEditorClosed)
     CEditorWindow* first = Memory("text\n", L"place.txt");
     ASSERT_NE(first, nullptr);
     ::SetWindowPos(*first, nullptr, 30, 40, 520, 380, SWP_NOZORDER | SWP_NOACTIVATE);
-    PressEscape(first);
+    HWND firstWindow = *first;
+    // The close box: the dialog posts itself IDCANCEL.
+    ::SendMessageW(firstWindow, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !::IsWindow(firstWindow); }));
     EXPECT_EQ(m_app.App().GetProfileString(L"EditorSize", L"WindowPlacement", L""), CString(L"30,40,550,420,1,0"));
 
     CEditorWindow* second = Memory("text\n", L"place.txt");
