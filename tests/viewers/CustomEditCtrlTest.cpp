@@ -11,6 +11,7 @@
 #include "tests/editctrl/EditTestSupport.h"
 #include "viewers/CustomEditCtrl.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -249,8 +250,8 @@ TEST(CustomEditCtrl, AFoldSurvivesARebuildOfTheSameBlockAndOpensWhenItsEndMoves)
     CCodeOutlineNode* before = t.edit.outlineRoot.children[0];
     t.edit.ToggleOutlineNode(before);
     ASSERT_TRUE(before->collapsed);
-    // A brace pair after the block: the update re-parses the block too.
-    t.edit.InsertText(L"{}", 10, TRUE, FALSE, TRUE, FALSE);
+    // A brace pair right after the block: the update re-parses the block too.
+    t.edit.InsertText(L"{}", 9, TRUE, FALSE, TRUE, FALSE);
     ASSERT_EQ(2u, t.edit.outlineRoot.children.size());
     CCodeOutlineNode* rebuilt = t.edit.outlineRoot.children[0];
     EXPECT_NE(before, rebuilt) << "the block was not rebuilt: the test proves nothing";
@@ -495,4 +496,42 @@ TEST(CustomEditCtrl, ADoubleClickMessageOnTheMarkerBarOfARealWindowSetsABookmark
         EXPECT_EQ(1, CountMarkers(control, 0, MARKER_BOOKMARK_LINE));
         parent.DestroyWindow();
     }
+}
+
+// Random toggles, clears and searches against a small model, step by step.
+TEST(CustomEditCtrl, BookmarksAndTheFindHistoryFollowTheirModel)
+{
+    g_FindHistory.clear();
+    CustomEdit t(L"l0\nl1\nl2\nl3\nl4\nl5");
+    const WCHAR* const texts[] = {L"l1", L"l", L"L1", L"x", L"l5"};
+    std::vector<bool> marked(6, false);
+    std::vector<CString> history;
+    unsigned seed = 20261211;
+    auto next = [&seed](unsigned n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    for (int step = 0; step < 400; ++step) {
+        unsigned op = next(10);
+        if (op < 6) {
+            int line = (int)next(6);
+            marked[(size_t)line] = !marked[(size_t)line];
+            ASSERT_EQ(marked[(size_t)line] ? 1 : 0, t.edit.ToggleUserBookmark(line)) << "step " << step;
+        } else if (op == 6) {
+            t.edit.ClearUserBookmarks();
+            marked.assign(6, false);
+        } else {
+            CString what(texts[next(5)]);
+            history.erase(std::remove(history.begin(), history.end(), what), history.end());
+            history.push_back(what);
+            t.edit.FindAndSelect(what, next(2) != 0, TRUE, FALSE);
+        }
+        for (int line = 0; line < 6; ++line) {
+            const int want = marked[(size_t)line] ? 1 : 0;
+            ASSERT_EQ(want, CountMarkers(t.edit, line, MARKER_USER_BOOKMARK)) << "step " << step << " line " << line;
+            ASSERT_EQ(want, CountMarkers(t.edit, line, MARKER_BOOKMARK_LINE)) << "step " << step << " line " << line;
+        }
+        ASSERT_EQ(history, History()) << "step " << step;
+    }
+    g_FindHistory.clear();
 }
