@@ -86,12 +86,8 @@ void CEditDisplayList::Box(const RECT& rect, COLORREF frame, COLORREF fill)
 
 void CEditDisplayList::Ellipse(const RECT& rect, COLORREF outline, COLORREF fill)
 {
-    EditDrawOp op;
-    op.kind = EditDrawOp::ELLIPSE;
-    op.rect = rect;
-    op.color = outline;
-    op.back = fill;
-    m_ops.push_back(op);
+    Box(rect, outline, fill);
+    m_ops.back().kind = EditDrawOp::ELLIPSE;
 }
 
 void CEditDisplayList::Label(const RECT& rect, const CString& text, COLORREF color, COLORREF back)

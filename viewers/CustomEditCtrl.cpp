@@ -169,11 +169,10 @@ BOOL CCustomEditCtrl::GetTipText(CString& tip)
     CString shown;
     bool fromBlock = (hyperlinksEnabled && GetLinkTipText(shown)) ||
                      (outliningEnabled && GetCollapsedTextAtPoint(tipPoint.x, tipPoint.y, shown, TRUE));
-    if (fromBlock) {
-        BOOL same = shown == tip;
-        shown.SecureEmpty();
-        return same;
-    }
+    bool same = fromBlock && shown == tip;
+    shown.SecureEmpty();
+    if (same)
+        return TRUE;
     auto it = wordTips.find(tip);
     if (it == wordTips.end())
         return FALSE;

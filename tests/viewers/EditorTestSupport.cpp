@@ -74,20 +74,6 @@ CString ControlText(CEditorWindow* editor)
     return text.Mid(0, text.GetLength());
 }
 
-std::string FileBytes(const CString& path)
-{
-    HANDLE file = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return std::string();
-    std::string bytes;
-    char block[4096];
-    DWORD got = 0;
-    while (::ReadFile(file, block, sizeof block, &got, nullptr) && got > 0)
-        bytes.append(block, got);
-    ::CloseHandle(file);
-    return bytes;
-}
-
 CString ClipboardText()
 {
     CString text;

@@ -66,8 +66,6 @@ CEditorWindow* OpenPlainFile(const CString& path, COrvantisDoc* owner = nullptr)
 void PressEscape(CEditorWindow* editor);
 // The control's whole text.
 CString ControlText(CEditorWindow* editor);
-// The bytes of a file ("" when it cannot be read).
-std::string FileBytes(const CString& path);
 // Unicode text on the clipboard ("" when there is none).
 CString ClipboardText();
 void PutClipboardText(const CString& text);
