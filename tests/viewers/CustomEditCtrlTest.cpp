@@ -352,6 +352,8 @@ TEST(CustomEditCtrl, ReadsOperatorTokensBackwards)
         {"arrow at the text's start", L"-\n>", 2, TRUE, L"->", -1},
         {"'>' first read past the start", L">", 0, FALSE, L"", 0},
         {"other character read", L"abc", 1, FALSE, L"", 1},
+        {"offset past the text read", L"a.", 5, FALSE, L"", 5},
+        {"negative offset read", L".", -1, FALSE, L"", -1},
     };
     for (const Case& c : cases) {
         CustomEdit t;
