@@ -361,3 +361,29 @@ TEST(XmlOutlineParser, RandomTagTextsFollowTheModel)
     EXPECT_GT(blocks, 300u) << "the texts hardly form tags";
     EXPECT_GT(complete, 100u) << "the texts hardly form elements";
 }
+
+// A "<" followed by a long run without delimiters reads no name and ends
+// (a scan from every position of the run would take minutes).
+TEST(XmlOutlineParser, ALongRunWithoutDelimitersAfterAnOpenTagReadsNoName)
+{
+    TagParser t;
+    CString text(L"<");
+    text += CString(L'a', 100000);
+    int offset = 0;
+    CCodeOutlineParser::Lexeme lexeme;
+    t.parser.NextLexeme(lexeme, text, offset, text.GetLength() - 1);
+    EXPECT_EQ(-3, lexeme.blockIndex);
+    t.parser.NextLexeme(lexeme, text, offset, text.GetLength() - 1);
+    EXPECT_EQ(-1, lexeme.kind);
+    EXPECT_TRUE(t.parser.tagOpen);
+    text += L"><b/>";
+    // Now the run ends in ">": it is the name of an open start tag.
+    auto nodes = t.Parse(text);
+    ASSERT_EQ(2u, nodes.size());
+    EXPECT_EQ(CString(L"<b>"), nodes[0]->label);
+    EXPECT_EQ(100002, nodes[0]->start);
+    EXPECT_EQ(0, nodes[1]->start);
+    EXPECT_EQ(100001, nodes[1]->end);
+    EXPECT_EQ((DWORD)OUTLINE_OPEN_START, nodes[1]->flags);
+    EXPECT_EQ(100002, nodes[1]->label.GetLength());
+}
