@@ -29,6 +29,10 @@ void CXmlOutlineParser::NextLexeme(Lexeme& lexeme, const CString& text, int& off
     while (languageTypes < (int)blockTypes.size() && blockTypes[(size_t)languageTypes]->userValue != 1)
         ++languageTypes;
     const int length = text.GetLength();
+    // Once a name scan ran to the limit without a delimiter, later scans of
+    // this call would too: skipping them keeps a long run without
+    // delimiters after a "<" linear instead of quadratic.
+    bool delimiterAhead = true;
     while (offset >= 0 && offset < length && offset <= limit) {
         if (SkipEscapeSequence(text, offset))
             continue;
@@ -53,8 +57,9 @@ void CXmlOutlineParser::NextLexeme(Lexeme& lexeme, const CString& text, int& off
             offset = p + 1;
             return;
         }
-        if (tagOpen) {
+        if (tagOpen && delimiterAhead) {
             int nameEnd = ReadTagName(text, p, limit);
+            delimiterAhead = nameEnd >= 0;
             if (nameEnd > p) {
                 tagOpen = 0;
                 lexeme = Lexeme{TAG_KIND, TAG_NAME, p, nameEnd - 1, 0};

@@ -352,6 +352,8 @@ TEST(CustomEditCtrl, ReadsOperatorTokensBackwards)
         {"arrow at the text's start", L"-\n>", 2, TRUE, L"->", -1},
         {"'>' first read past the start", L">", 0, FALSE, L"", 0},
         {"other character read", L"abc", 1, FALSE, L"", 1},
+        {"offset past the text read", L"a.", 5, FALSE, L"", 5},
+        {"negative offset read", L".", -1, FALSE, L"", -1},
     };
     for (const Case& c : cases) {
         CustomEdit t;
@@ -534,4 +536,29 @@ TEST(CustomEditCtrl, BookmarksAndTheFindHistoryFollowTheirModel)
         ASSERT_EQ(history, History()) << "step " << step;
     }
     g_FindHistory.clear();
+}
+
+// The tooltip's request for a text: the word under the mouse maps to its tip,
+// a collapsed block's text shows as it is, other words show nothing.
+TEST(CustomEditCtrl, TheTooltipAsksForMappedWordsAndCollapsedBlocks)
+{
+    // f0 o1 o2 " "3 "{"4 "\n"5 b6 "\n"7 "}"8 " "9 q10: text from x 5, 8 pixels a character.
+    CustomEdit t(L"foo {\nb\n} q");
+    t.edit.wordTips[L"foo"] = L"the foo tip";
+    t.edit.SetTipsEnabled(TRUE);
+    const WCHAR* shown = nullptr;
+    ASSERT_TRUE(t.edit.OnTipNeedText(POINT{8, 5}, &shown));
+    EXPECT_EQ(CString(L"the foo tip"), CString(shown));
+
+    FoldWholeText(t.edit);
+    ASSERT_EQ(1u, t.edit.outlineRoot.children.size());
+    t.edit.ToggleOutlineNode(t.edit.outlineRoot.children[0]);
+    CEditDisplayList list;
+    t.edit.PaintControl(list, nullptr);
+    const POINT onLabel = {48, 5};
+    CString blockText;
+    ASSERT_TRUE(t.edit.GetCollapsedTextAtPoint(onLabel.x, onLabel.y, blockText, TRUE));
+    ASSERT_TRUE(t.edit.OnTipNeedText(onLabel, &shown));
+    EXPECT_EQ(blockText, CString(shown));
+    EXPECT_EQ(onLabel.x, t.edit.tipPoint.x);
 }

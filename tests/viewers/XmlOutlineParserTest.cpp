@@ -5,7 +5,9 @@
 
 #include "viewers/XmlOutlineParser.h"
 
+#include <algorithm>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -237,4 +239,151 @@ TEST(XmlOutlineParser, TagsPastOffset65535KeepTheirNames)
         EXPECT_EQ(c.padding + 12, nodes[1]->start) << c.fault;
         EXPECT_EQ(CString(L"<d>"), nodes[1]->label) << c.fault;
     }
+}
+
+namespace {
+
+// The tag rules written out plainly for texts without language rules: the
+// blocks, in the order they are made, as "kind start end label" lines.
+std::vector<std::string> ModelTagBlocks(const std::string& text)
+{
+    struct Tok {
+        int kind, index, start, end;
+        std::string name;
+    };
+    std::vector<std::string> labels;
+    auto typeOf = [&labels](const std::string& name) {
+        std::string label = "<" + name + ">";
+        for (size_t i = 0; i < labels.size(); ++i)
+            if (labels[i] == label)
+                return (int)i;
+        labels.push_back(label);
+        return (int)labels.size() - 1;
+    };
+    std::vector<std::string> out;
+    auto emit = [&](int kind, int index, int start, int end) {
+        if (index >= 0 && kind >= 1 && kind <= 3)
+            out.push_back(std::to_string(kind) + " " + std::to_string(start) + " " + std::to_string(end) + " " +
+                          labels[(size_t)index]);
+    };
+    auto isDelimiter = [](char c) { return c == '<' || c == '>' || c == '/' || c == ' '; };
+    std::vector<Tok> stack = {{0, 0, 0, 0, ""}};
+    auto is = [](const Tok& t, int index) { return t.kind == 4 && t.index == index; };
+    bool open = false;
+    const int n = (int)text.size();
+    for (int p = 0; p < n;) {
+        const char c = text[(size_t)p];
+        Tok top = stack.back();
+        if (c == '<') {
+            open = true;
+            stack.push_back({4, -3, p, p, ""});
+        } else if (c == '/') {
+            if (is(top, -3))
+                stack.back() = {4, -8, top.start, p, ""};
+            else
+                stack.push_back({4, -5, p, p, ""});
+        } else if (c == '>') {
+            open = false;
+            if (is(top, -5)) {
+                stack.pop_back();
+                if (is(stack.back(), -7)) {
+                    Tok named = stack.back();
+                    stack.back() = {1, typeOf(named.name), named.start, p, named.name};
+                } else {
+                    stack.push_back({4, -10, top.start, p, ""});
+                }
+            } else if (is(top, -7)) {
+                stack.back() = {2, typeOf(top.name), top.start, p, top.name};
+            } else if (is(top, -9)) {
+                stack.pop_back();
+                Tok endTag = {3, typeOf(top.name), top.start, p, top.name};
+                if (stack.back().kind == 2 && stack.back().index == endTag.index) {
+                    emit(1, endTag.index, stack.back().start, p);
+                    stack.pop_back();
+                } else {
+                    stack.push_back(endTag);
+                }
+            }
+        } else if (open) {
+            int q = p;
+            while (q < n && !isDelimiter(text[(size_t)q]))
+                ++q;
+            if (q < n && q > p) {
+                open = false;
+                std::string name = text.substr((size_t)p, (size_t)(q - p));
+                if (is(top, -3) || is(top, -8))
+                    stack.back() = {4, is(top, -3) ? -7 : -9, top.start, q - 1, name};
+                p = q;
+                continue;
+            }
+        }
+        ++p;
+    }
+    while (!stack.empty()) {
+        emit(stack.back().kind, stack.back().index, stack.back().start, stack.back().end);
+        stack.pop_back();
+    }
+    return out;
+}
+
+}  // namespace
+
+// Random texts of tag characters, each parsed by a fresh parser and by the model.
+TEST(XmlOutlineParser, RandomTagTextsFollowTheModel)
+{
+    const char alphabet[] = "<>/ abAx";
+    unsigned seed = 6103;
+    auto next = [&seed](unsigned n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    size_t blocks = 0, complete = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        for (unsigned i = 0, length = 1 + next(24); i < length; ++i)
+            text += alphabet[next(8)];
+        CXmlOutlineParser parser;
+        parser.SetXmlMode(TRUE);
+        const CString wide(text.c_str());
+        CCodeOutlineParser::NodeList list;
+        parser.ParseRange(wide, 0, wide.GetLength() - 1, list);
+        std::vector<std::string> got;
+        for (CCodeOutlineNode* node : list) {
+            int kind = node->flags == OUTLINE_COMPLETE ? 1 : node->flags == OUTLINE_OPEN_START ? 2 : 3;
+            got.push_back(std::to_string(kind) + " " + std::to_string(node->start) + " " + std::to_string(node->end) +
+                          " " + node->label.ToUtf8());
+            delete node;
+        }
+        ASSERT_EQ(ModelTagBlocks(text), got) << "text \"" << text << "\"";
+        blocks += got.size();
+        complete += (size_t)std::count_if(got.begin(), got.end(), [](const std::string& s) { return s[0] == '1'; });
+    }
+    EXPECT_GT(blocks, 300u) << "the texts hardly form tags";
+    EXPECT_GT(complete, 100u) << "the texts hardly form elements";
+}
+
+// A "<" followed by a long run without delimiters reads no name and ends
+// (a scan from every position of the run would take minutes).
+TEST(XmlOutlineParser, ALongRunWithoutDelimitersAfterAnOpenTagReadsNoName)
+{
+    TagParser t;
+    CString text(L"<");
+    text += CString(L'a', 100000);
+    int offset = 0;
+    CCodeOutlineParser::Lexeme lexeme;
+    t.parser.NextLexeme(lexeme, text, offset, text.GetLength() - 1);
+    EXPECT_EQ(-3, lexeme.blockIndex);
+    t.parser.NextLexeme(lexeme, text, offset, text.GetLength() - 1);
+    EXPECT_EQ(-1, lexeme.kind);
+    EXPECT_TRUE(t.parser.tagOpen);
+    text += L"><b/>";
+    // Now the run ends in ">": it is the name of an open start tag.
+    auto nodes = t.Parse(text);
+    ASSERT_EQ(2u, nodes.size());
+    EXPECT_EQ(CString(L"<b>"), nodes[0]->label);
+    EXPECT_EQ(100002, nodes[0]->start);
+    EXPECT_EQ(0, nodes[1]->start);
+    EXPECT_EQ(100001, nodes[1]->end);
+    EXPECT_EQ((DWORD)OUTLINE_OPEN_START, nodes[1]->flags);
+    EXPECT_EQ(100002, nodes[1]->label.GetLength());
 }
