@@ -61,6 +61,9 @@ public:
     void OnUpdateFrameTitle(BOOL addToTitle) override;
     BOOL OnShowPopupMenu(CMenu* popup, UINT buttonCommand) override;
     int OnCreate(CREATESTRUCTW* cs) override;
+    // The document's viewers close first, as the user closes them: an editor
+    // whose changes the user keeps (Cancel) keeps the program open too.
+    void OnClose() override;
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
     BOOL OnFrameCmdMsg(UINT id, int code, CCmdUI* update) override;
 

@@ -2,6 +2,7 @@
 #include "app/MainFrame.h"
 
 #include "app/EditorOpening.h"
+#include "doc/OrvantisDoc.h"
 #include "viewers/FullImgView.h"
 
 CFullImgView* CMainFrame::OpenImageViewer(COrvantisDoc* owner, const CString& path, HWND& window)
@@ -17,4 +18,13 @@ HWND CMainFrame::OpenDecryptedText(COrvantisDoc* owner, const CString& name, con
                                    const BYTE* text, int size)
 {
     return OpenMemoryTextEditor(owner, name, sourcePath, text, size);
+}
+
+void CMainFrame::OnClose()
+{
+    if (auto* document = dynamic_cast<COrvantisDoc*>(GetActiveDocument())) {
+        if (!document->AskViewersToClose())
+            return;
+    }
+    CFrameWnd::OnClose();
 }

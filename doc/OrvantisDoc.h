@@ -159,6 +159,9 @@ public:
     void EditorClosed(CEditorWindow* editor);
     // The windows of the viewers this document opened that are still open.
     std::vector<HWND> OpenViewerWindows() const;
+    // Asks every open viewer to close as the user closes it (an editor with
+    // unsaved changes asks Save / Discard / Cancel); true when none stayed.
+    bool AskViewersToClose();
 
     // Folder backup (user-interface thread, no job reports; BackupJobs.cpp).
     // Packs `folder` into `tempArchive`, checks it, moves it into place as

@@ -148,6 +148,15 @@ void COrvantisDoc::KeepViewer(HWND window)
     m_viewerWindows.push_back(window);
 }
 
+bool COrvantisDoc::AskViewersToClose()
+{
+    // The viewers are dialogs, whose close box only posts IDCANCEL; sent
+    // here, the answer is known before the program goes on closing.
+    for (HWND window : OpenViewerWindows())
+        ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    return OpenViewerWindows().empty();
+}
+
 void COrvantisDoc::CloseViewers()
 {
     // A closing viewer tells this document (EditorClosed, m_pImageViewer),
