@@ -10,6 +10,7 @@
 #include "crypt/WorkerThread.h"
 #include "crypt/XxteaBlockCipher.h"
 #include "framework/base/Processors.h"
+#include "framework/base/WipedMemory.h"
 
 #include <windows.h>
 
@@ -140,7 +141,7 @@ struct CFileCipher::Stream {
         SecureZeroMemory(key, sizeof key);
         for (std::vector<uint8_t*>* list : {&buffers, &plainBuffers})
             for (uint8_t* buffer : *list) {
-                SecureZeroMemory(buffer, chunkBytes);
+                WipeBytes(buffer, chunkBytes);
                 delete[] buffer;
             }
     }
@@ -380,7 +381,7 @@ bool CFileCipher::CanEncryptSize(uint64_t plainSize) const
 void CFileCipher::ReleaseMemory()
 {
     if (m_memory) {
-        SecureZeroMemory(m_memory, std::max<uint32_t>(m_memorySize, 1));
+        WipeBytes(m_memory, std::max<uint32_t>(m_memorySize, 1));
         delete[] m_memory;
     }
     m_memory = nullptr;
