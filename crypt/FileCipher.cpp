@@ -10,6 +10,7 @@
 #include "crypt/WorkerThread.h"
 #include "crypt/XxteaBlockCipher.h"
 #include "framework/base/Processors.h"
+#include "framework/base/WipedMemory.h"
 
 #include <windows.h>
 
@@ -100,6 +101,12 @@ struct CFileCipher::ChunkJob {
     bool same = false;                // the plain bytes equal the plain file's
 };
 
+// An output left open after its operation (SetKeepOutput).
+struct CFileCipher::KeptOutput {
+    CRawFile file;
+    CString path;
+};
+
 // The files, key copy, cipher and buffers of one operation; wiped when it ends.
 // Data travels a chunk at a time. Large files are read and transformed a
 // whole chunk per helper thread, each reading its own range of the input, so
@@ -134,7 +141,7 @@ struct CFileCipher::Stream {
         SecureZeroMemory(key, sizeof key);
         for (std::vector<uint8_t*>* list : {&buffers, &plainBuffers})
             for (uint8_t* buffer : *list) {
-                SecureZeroMemory(buffer, chunkBytes);
+                WipeBytes(buffer, chunkBytes);
                 delete[] buffer;
             }
     }
@@ -374,7 +381,7 @@ bool CFileCipher::CanEncryptSize(uint64_t plainSize) const
 void CFileCipher::ReleaseMemory()
 {
     if (m_memory) {
-        SecureZeroMemory(m_memory, std::max<uint32_t>(m_memorySize, 1));
+        WipeBytes(m_memory, std::max<uint32_t>(m_memorySize, 1));
         delete[] m_memory;
     }
     m_memory = nullptr;
@@ -418,7 +425,7 @@ int CFileCipher::StartStream(Stream& stream, bool inputOpen, bool tooBig, const 
         stream.input.Close();
         return result;
     }
-    if (output && !stream.output.Create(*output, outputShare)) {
+    if (output && !stream.output.Create(*output, outputShare, m_keepOutput)) {
         stream.input.Close();
         return CRYPT_WRITE_FAILED;
     }
@@ -429,6 +436,7 @@ int CFileCipher::CryptFile(const CString& input, const CString& output, int mode
                            uint8_t* crcBytes, BOOL checkCrc)
 {
     m_inputTimesValid = false;
+    CloseKeptOutput();
     if (mode != CRYPT_MODE_ENCRYPT)
         return DecryptToFile(input, output, originalName, crcBytes, checkCrc != FALSE);
     if (!HasKey())
@@ -441,7 +449,37 @@ int CFileCipher::CryptFile(const CString& input, const CString& output, int mode
     if (result != CRYPT_OK)
         return result;
     originalName = PathFilePart(input);
-    return EncryptStream(stream, size, originalName, checkCrc != FALSE);
+    result = EncryptStream(stream, size, originalName, checkCrc != FALSE);
+    if (result == CRYPT_OK)
+        KeepOutput(stream, output);
+    return result;
+}
+
+// Only an output written by this thread alone is kept: a large one has been
+// switched around the system's file cache for its writes.
+void CFileCipher::KeepOutput(Stream& stream, const CString& output)
+{
+    if (!m_keepOutput || stream.writer)
+        return;
+    m_kept.reset(new (std::nothrow) KeptOutput);
+    if (!m_kept)
+        return;
+    m_kept->file.TakeFrom(stream.output);
+    m_kept->path = output;
+}
+
+bool CFileCipher::HasKeptOutput() const { return m_kept && m_kept->file.IsOpen(); }
+
+void CFileCipher::CloseKeptOutput() { m_kept.reset(); }
+
+// A verification of the kept output reads it through its open handle, from
+// the start; the checks before the headers are those of a new opening.
+int CFileCipher::StartFromKeptOutput(Stream& stream)
+{
+    stream.input.TakeFrom(m_kept->file);
+    stream.inputSize = stream.input.Size();
+    bool ready = stream.inputSize >= 0 && stream.input.Seek(0);
+    return StartStream(stream, ready, stream.inputSize > (int64_t)SIZE_LIMIT, nullptr, 0);
 }
 
 int CFileCipher::DecryptToFile(const CString& input, const CString& output, CString& originalName,
@@ -475,19 +513,23 @@ int CFileCipher::VerifyEncryptedFile(const CString& encrypted, const CString& pl
     int result = CRYPT_OK;
     {
         Stream stream;
-        result = StartDecryption(stream, encrypted, nullptr, 0);
-        if (result != CRYPT_OK)
-            return result;
-        // Readers only: no one may change the plain file while it is compared.
-        bool plainOpen = stream.plainFile.OpenRead(plain, FILE_SHARE_READ);
-        result = ReadHeaders(stream, Sink::Compare, header);
+        const bool kept = m_kept && m_kept->path == encrypted;
+        result = kept ? StartFromKeptOutput(stream) : StartDecryption(stream, encrypted, nullptr, 0);
         if (result == CRYPT_OK) {
-            stream.sameContent = plainOpen && stream.plainFile.Size() == (int64_t)header.PlainSize;
-            result = DecryptDataBlocks(stream, header.PlainSize, Sink::Compare, &crc);
+            // Readers only: no one may change the plain file while it is compared.
+            bool plainOpen = stream.plainFile.OpenRead(plain, FILE_SHARE_READ);
+            result = ReadHeaders(stream, Sink::Compare, header);
+            if (result == CRYPT_OK) {
+                stream.sameContent = plainOpen && stream.plainFile.Size() == (int64_t)header.PlainSize;
+                result = DecryptDataBlocks(stream, header.PlainSize, Sink::Compare, &crc);
+            }
+            // Both end together: nothing may follow in the plain file.
+            uint8_t probe;
+            equal = result == CRYPT_OK && stream.sameContent &&
+                    stream.plainFile.ReadFrom(&probe, 1, header.PlainSize) == 0;
         }
-        // Both end together: nothing may follow in the plain file.
-        uint8_t probe;
-        equal = result == CRYPT_OK && stream.sameContent && stream.plainFile.ReadFrom(&probe, 1, header.PlainSize) == 0;
+        if (kept)
+            m_kept->file.TakeFrom(stream.input);
     }
     if (result != CRYPT_OK || !header.HasCrc()) {
         sameContent = equal;

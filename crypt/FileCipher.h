@@ -96,6 +96,17 @@ public:
     // opened with sharing for readers only), holds exactly the decrypted bytes.
     int VerifyEncryptedFile(const CString& encrypted, const CString& plain, uint8_t* crcBytes, bool& sameContent);
 
+    // Keeping the output: with `keep` on, an encryption by CryptFile that
+    // succeeds on a file small enough for the calling thread alone leaves
+    // its output open in the object (shared as while it was written) until
+    // CloseKeptOutput or the next CryptFile, so that the caller's next steps
+    // need no new opening of it: VerifyEncryptedFile of that output reads
+    // through it (and leaves it kept).
+    void SetKeepOutput(bool keep) { m_keepOutput = keep; }
+    // True while an output is kept.
+    bool HasKeptOutput() const;
+    void CloseKeptOutput();
+
     // The creation, last-access and last-write times the input of the last
     // CryptFile had when it was opened, before anything was read; false when
     // that call did not open its input or could not read them.
@@ -123,6 +134,7 @@ public:
 
 private:
     struct ChunkJob;
+    struct KeptOutput;
     struct Stream;
     // Where decrypted data goes.
     enum class Sink { File, Memory, Compare };
@@ -132,6 +144,9 @@ private:
     int Decrypt(const CString& input, const CString* output, DWORD outputShare, EncryptedFileHeader& header,
                 CString& originalName, Crc32* crc);
     bool OpenInput(Stream& stream, const CString& input, int64_t& size);
+    // Keeps the output of a successful encryption when asked.
+    void KeepOutput(Stream& stream, const CString& output);
+    int StartFromKeptOutput(Stream& stream);
     int StartStream(Stream& stream, bool inputOpen, bool tooBig, const CString* output, DWORD outputShare);
     int StartDecryption(Stream& stream, const CString& input, const CString* output, DWORD outputShare);
     int EncryptStream(Stream& stream, int64_t size, const CString& name, bool storeCrc);
@@ -151,6 +166,8 @@ private:
     TrailerSizeFunction m_trailerSize = nullptr;
     std::vector<std::unique_ptr<CWorkerThread>> m_workers;
     bool m_workersStarted = false;
+    bool m_keepOutput = false;
+    std::unique_ptr<KeptOutput> m_kept;  // null: none kept
     FILETIME m_inputTimes[3] = {};
     bool m_inputTimesValid = false;
     uint8_t* m_memory = nullptr;

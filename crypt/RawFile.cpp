@@ -14,10 +14,10 @@ bool CRawFile::OpenRead(const WCHAR* path, DWORD share)
     return IsOpen();
 }
 
-bool CRawFile::Create(const WCHAR* path, DWORD share)
+bool CRawFile::Create(const WCHAR* path, DWORD share, bool readable)
 {
     Close();
-    m_handle = CreateFileW(path, GENERIC_WRITE, share, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+    m_handle = CreateFileW(path, readable ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE, share, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                            nullptr);
     return IsOpen();
 }
@@ -27,6 +27,15 @@ void CRawFile::Close()
     if (IsOpen())
         CloseHandle(m_handle);
     m_handle = INVALID_HANDLE_VALUE;
+}
+
+void CRawFile::TakeFrom(CRawFile& other)
+{
+    if (&other == this)
+        return;
+    Close();
+    m_handle = other.m_handle;
+    other.m_handle = INVALID_HANDLE_VALUE;
 }
 
 int64_t CRawFile::Read(void* buffer, size_t count)

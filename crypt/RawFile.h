@@ -17,9 +17,12 @@ public:
 
     // Opens an existing file for reading with the given sharing.
     bool OpenRead(const WCHAR* path, DWORD share);
-    // Creates or truncates a file for writing with the given sharing.
-    bool Create(const WCHAR* path, DWORD share);
+    // Creates or truncates a file for writing (and, when `readable`, for
+    // reading back) with the given sharing.
+    bool Create(const WCHAR* path, DWORD share, bool readable = false);
     void Close();
+    // Takes over the other's handle (closing its own first); the other is left closed.
+    void TakeFrom(CRawFile& other);
     bool IsOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
     HANDLE Handle() const { return m_handle; }
 

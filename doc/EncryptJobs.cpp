@@ -39,6 +39,9 @@ public:
     {
         if (m_options.m_bAddRecovery)
             m_cipher.SetTrailerSize(&CRecoveryRecord::SectionSize);
+        // The verification reads the new file through the engine's handle on
+        // it; a recovery section is appended through its path, so then none is kept.
+        m_cipher.SetKeepOutput(!m_options.m_bAddRecovery);
     }
 
     int refused = 0;
@@ -64,6 +67,7 @@ public:
         // The section covers the file as written, before the verification reads it.
         bool recoveryFailed = result == CRYPT_OK && m_options.m_bAddRecovery && CRecoveryRecord::Append(m_t1) != RECOVERY_OK;
         if (g_StopRequested) {
+            m_cipher.CloseKeptOutput();
             if (CanOpenForReading(m_t1))
                 m_doc.DeleteOriginal(m_t1);
             return FILE_STOPPED;
@@ -78,7 +82,10 @@ public:
             m_doc.DeleteOriginal(m_t1);
             return FILE_FAILED;
         }
-        if (m_options.m_bVerify && !Verify(path)) {
+        bool verified = !m_options.m_bVerify || Verify(path);
+        // Closed before the file is moved or deleted.
+        m_cipher.CloseKeptOutput();
+        if (!verified) {
             m_doc.DeleteOriginal(m_t1);
             return FILE_FAILED;
         }

@@ -194,3 +194,58 @@ TEST_F(FileVerifyTest, AbortsAndWritesNothing)
         EXPECT_EQ(files, 2);
     }
 }
+
+namespace {
+
+// True when no one else holds the file open.
+bool OpensAlone(const CString& path)
+{
+    HANDLE file = CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    return true;
+}
+
+}  // namespace
+
+// A small new encrypted file stays open in its engine on request, and its
+// verification reads it there, with the verdicts of a new opening.
+TEST_F(FileVerifyTest, AKeptOutputIsVerifiedThroughItsHandle)
+{
+    m_cipher.SetKeepOutput(true);
+    const struct {
+        size_t size;
+        bool kept;  // a large output goes around the file cache and is not kept
+    } cases[] = {{0, true}, {1000, true}, {(3u << 20) + 77, true}, {(6u << 20) + 5, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        std::string content = qvtest::PatternBytes(c.size, (unsigned)c.size + 5);
+        CString encrypted = Encrypt(content);
+        CString plain = m_folder / L"source.bin";
+        EXPECT_EQ(m_cipher.HasKeptOutput(), c.kept);
+        EXPECT_EQ(OpensAlone(encrypted), !c.kept);
+        Verdict fresh = TwoStep(encrypted, plain);
+        EXPECT_TRUE(fresh.same);
+        EXPECT_EQ(Verify(encrypted, plain), fresh);
+        CString other = m_folder.WriteFile(L"other.bin", content + "x");
+        EXPECT_EQ(Verify(encrypted, other), TwoStep(encrypted, other)) << "a different plain file";
+        EXPECT_EQ(Verify(encrypted, plain), fresh) << "read again from the start";
+        EXPECT_EQ(m_cipher.HasKeptOutput(), c.kept) << "still kept after its verifications";
+        m_cipher.CloseKeptOutput();
+        EXPECT_FALSE(m_cipher.HasKeptOutput());
+        EXPECT_TRUE(OpensAlone(encrypted));
+    }
+
+    // The next operation closes a kept output; a decryption keeps none.
+    CString first = Encrypt("first");
+    CString copy = m_folder / L"copy.bin", name;
+    ASSERT_EQ(m_cipher.CryptFile(first, copy, CRYPT_MODE_DECRYPT, name, nullptr, TRUE), CRYPT_OK);
+    EXPECT_FALSE(m_cipher.HasKeptOutput());
+    EXPECT_TRUE(OpensAlone(first));
+    EXPECT_TRUE(OpensAlone(copy));
+    // Without the request nothing is kept.
+    m_cipher.SetKeepOutput(false);
+    EXPECT_TRUE(OpensAlone(Encrypt("second")));
+    EXPECT_FALSE(m_cipher.HasKeptOutput());
+}
