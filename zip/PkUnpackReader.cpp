@@ -95,7 +95,8 @@ void CPkUnpackReader::Submit(Pending& pending, CPkFileHeader& header)
     pending.work = MakeWork(pending, header, extract && !pending.targetExists ? pending.target : CString());
     CPkEntryInflater* work = pending.work.get();
     const std::atomic<bool>* cancelled = &m_cancelled;
-    pending.ticket = m_pool.Submit([work, cancelled] { work->Run(*cancelled); });
+    CPkShelf<CPkInflateScratch>* scratch = &m_scratch;
+    pending.ticket = m_pool.Submit([work, cancelled, scratch] { work->Run(*cancelled, *scratch); });
     pending.kind = kInflate;
 }
 
@@ -300,7 +301,7 @@ void CPkUnpackReader::RedoOverExisting(Pending& pending, const ZipExtractRequest
     if (pending.kind != kInflate)
         return;
     pending.work = MakeWork(pending, header, CString());
-    pending.work->Run(m_cancelled);
+    pending.work->Run(m_cancelled, m_scratch);
 }
 
 void CPkUnpackReader::PlaceOldest()

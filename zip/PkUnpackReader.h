@@ -84,6 +84,7 @@ private:
     // Declared before the pool, which is destroyed first: its jobs use them.
     ReadHandle m_file;
     std::atomic<bool> m_cancelled{false};
+    CPkShelf<CPkInflateScratch> m_scratch;
     std::deque<Pending> m_inFlight;
     // Folders made sure of, by the driving thread: true for those this run created.
     struct NoCaseLess {
