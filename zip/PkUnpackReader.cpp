@@ -6,6 +6,8 @@
 #include <algorithm>
 
 namespace {
+const int kEntriesPerThread = 8;
+
 CString ParentFolder(const CString& path)
 {
     int slash = path.ReverseFind(L'\\');
@@ -33,7 +35,9 @@ CPkUnpackReader::ReadHandle::~ReadHandle()
 
 CPkUnpackReader::CPkUnpackReader(CPkArchive& archive, int threads) : m_archive(archive), m_pool(threads)
 {
-    m_budget = (size_t)std::max(2, 2 * m_pool.GetThreadCount());
+    // Entries in flight cost little (their output goes straight to its file);
+    // a deep queue keeps the workers busy behind one large entry.
+    m_budget = (size_t)std::max(2, kEntriesPerThread * m_pool.GetThreadCount());
     CPkStorage& storage = m_archive.m_storage;
     if (!storage.IsOpen() || storage.IsSegmented() || storage.GetArchivePath().IsEmpty())
         return;
@@ -47,9 +51,17 @@ CPkUnpackReader::CPkUnpackReader(CPkArchive& archive, int threads) : m_archive(a
 CPkUnpackReader::~CPkUnpackReader()
 {
     m_cancelled = true;
-    for (Pending& pending : m_inFlight)
+    for (Pending& pending : m_inFlight) {
         if (pending.error)
             pending.error->Delete();
+        if (pending.kind != kInflate)
+            continue;
+        // A batch that ended early (a stop, a missing volume) leaves no file
+        // of an entry whose turn never came, as one entry after the other would.
+        m_pool.Wait(pending.ticket);
+        if (pending.work->m_placed)
+            ZipFileSystem::RemoveFile(pending.target, ZipFileSystem::RemoveClearReadOnly, false);
+    }
 }
 
 void CPkUnpackReader::Cancel() { m_cancelled = true; }
