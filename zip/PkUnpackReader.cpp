@@ -6,8 +6,6 @@
 #include <algorithm>
 
 namespace {
-const int kEntriesPerThread = 8;
-
 CString ParentFolder(const CString& path)
 {
     int slash = path.ReverseFind(L'\\');
@@ -35,9 +33,7 @@ CPkUnpackReader::ReadHandle::~ReadHandle()
 
 CPkUnpackReader::CPkUnpackReader(CPkArchive& archive, int threads) : m_archive(archive), m_pool(threads)
 {
-    // Entries in flight cost little (their output goes straight to its file);
-    // a deep queue keeps the workers busy behind one large entry.
-    m_budget = (size_t)std::max(2, kEntriesPerThread * m_pool.GetThreadCount());
+    m_budget = (size_t)std::max(2, 2 * m_pool.GetThreadCount());
     CPkStorage& storage = m_archive.m_storage;
     if (!storage.IsOpen() || storage.IsSegmented() || storage.GetArchivePath().IsEmpty())
         return;

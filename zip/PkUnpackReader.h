@@ -7,7 +7,7 @@
 // folder is looked at and created once; in a folder this run created only an
 // earlier entry can stand at a target, which the worker's create answers, so
 // such targets are not looked up beforehand.
-// At most eight entries per thread are in flight. When the batch ends early,
+// At most two entries per thread are in flight. When the batch ends early,
 // files the workers placed for entries whose turn never came are removed.
 // Entries the workers cannot read alone (encrypted ones, segmented archives,
 // other methods) go through TestEntry or ExtractEntry in their turn.
