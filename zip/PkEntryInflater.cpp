@@ -36,7 +36,7 @@ CPkEntryInflater::~CPkEntryInflater()
         m_error->Delete();
 }
 
-void CPkEntryInflater::Run(const std::atomic<bool>& cancelled)
+void CPkEntryInflater::Run(const std::atomic<bool>& cancelled, CPkShelf<CPkInflateScratch>& scratch)
 {
     if (cancelled.load()) {
         m_cause = ZipCauseAbortedAction;
@@ -51,10 +51,11 @@ void CPkEntryInflater::Run(const std::atomic<bool>& cancelled)
         } else if (m_extract) {
             m_output.Create(m_outputFolder);
         }
+        CPkShelf<CPkInflateScratch>::Loan buffers(scratch);
         if (m_facts.method == 8)
-            Inflate(cancelled);
+            Inflate(cancelled, *buffers);
         else
-            Copy(cancelled);
+            Copy(cancelled, *buffers);
         // Fewer bytes than the header promised, or a CRC that differs.
         if (m_cause == 0 && m_produced != m_facts.uncomprSize)
             m_cause = ZipCauseBadZipFile;
@@ -103,9 +104,10 @@ void CPkEntryInflater::Produce(const char* bytes, uint32_t count)
         m_output.Write(bytes, count);
 }
 
-void CPkEntryInflater::Copy(const std::atomic<bool>& cancelled)
+void CPkEntryInflater::Copy(const std::atomic<bool>& cancelled, CPkInflateScratch& scratch)
 {
-    std::vector<char> buffer(m_bufferSize);
+    CPkBytes& buffer = scratch.input;
+    buffer.Resize(m_bufferSize);
     uint64_t offset = m_dataOffset;
     uint32_t left = m_facts.comprSize;
     while (left > 0) {
@@ -114,67 +116,63 @@ void CPkEntryInflater::Copy(const std::atomic<bool>& cancelled)
             return;
         }
         uint32_t n = std::min<uint32_t>(left, m_bufferSize);
-        if (!ReadAt(offset, buffer.data(), n)) {
+        if (!ReadAt(offset, buffer.Data(), n)) {
             m_cause = ZipCauseBadZipFile;
             return;
         }
-        Produce(buffer.data(), n);
+        Produce(buffer.Data(), n);
         offset += n;
         left -= n;
     }
 }
 
-void CPkEntryInflater::Inflate(const std::atomic<bool>& cancelled)
+void CPkEntryInflater::Inflate(const std::atomic<bool>& cancelled, CPkInflateScratch& scratch)
 {
-    std::vector<char> input(m_bufferSize), output(m_bufferSize);
-    z_stream stream = {};
-    if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) {
+    CPkBytes &input = scratch.input, &output = scratch.output;
+    input.Resize(m_bufferSize);
+    output.Resize(m_bufferSize);
+    if (!scratch.stream.StartInflate()) {
         m_cause = ZipCauseMemError;
         return;
     }
+    z_stream& stream = scratch.stream.Stream();
     uint64_t offset = m_dataOffset;
     uint32_t left = m_facts.comprSize;
     int result = Z_OK;
-    try {
-        while (result != Z_STREAM_END) {
-            if (cancelled.load()) {
-                m_cause = ZipCauseAbortedAction;
-                break;
-            }
-            if (stream.avail_in == 0 && left > 0) {
-                uint32_t n = std::min<uint32_t>(left, m_bufferSize);
-                if (!ReadAt(offset, input.data(), n)) {
-                    m_cause = ZipCauseBadZipFile;
-                    break;
-                }
-                offset += n;
-                left -= n;
-                stream.next_in = (Bytef*)input.data();
-                stream.avail_in = n;
-            }
-            stream.next_out = (Bytef*)output.data();
-            stream.avail_out = m_bufferSize;
-            result = inflate(&stream, Z_NO_FLUSH);
-            uint32_t got = m_bufferSize - stream.avail_out;
-            if (m_produced + got > m_facts.uncomprSize) {
-                // More data than the header says: not the entry it claims to be.
+    while (result != Z_STREAM_END) {
+        if (cancelled.load()) {
+            m_cause = ZipCauseAbortedAction;
+            break;
+        }
+        if (stream.avail_in == 0 && left > 0) {
+            uint32_t n = std::min<uint32_t>(left, m_bufferSize);
+            if (!ReadAt(offset, input.Data(), n)) {
                 m_cause = ZipCauseBadZipFile;
                 break;
             }
-            if (got)
-                Produce(output.data(), got);
-            if (result != Z_OK && result != Z_STREAM_END) {
-                m_cause = CauseOfInflate(result);
-                break;
-            }
+            offset += n;
+            left -= n;
+            stream.next_in = (Bytef*)input.Data();
+            stream.avail_in = n;
         }
-        // Whole reads of compressed data the stream did not reach, as the
-        // entry reader judges them.
-        if (m_cause == 0 && left > 0)
+        stream.next_out = (Bytef*)output.Data();
+        stream.avail_out = m_bufferSize;
+        result = inflate(&stream, Z_NO_FLUSH);
+        uint32_t got = m_bufferSize - stream.avail_out;
+        if (m_produced + got > m_facts.uncomprSize) {
+            // More data than the header says: not the entry it claims to be.
             m_cause = ZipCauseBadZipFile;
-    } catch (...) {
-        inflateEnd(&stream);
-        throw;
+            break;
+        }
+        if (got)
+            Produce(output.Data(), got);
+        if (result != Z_OK && result != Z_STREAM_END) {
+            m_cause = CauseOfInflate(result);
+            break;
+        }
     }
-    inflateEnd(&stream);
+    // Whole reads of compressed data the stream did not reach, as the
+    // entry reader judges them.
+    if (m_cause == 0 && left > 0)
+        m_cause = ZipCauseBadZipFile;
 }

@@ -12,12 +12,12 @@
 #include "framework/base/CException.h"
 #include "framework/base/CString.h"
 #include "zip/PkExtractFile.h"
+#include "zip/PkScratch.h"
 
 #include <windows.h>
 
 #include <atomic>
 #include <cstdint>
-#include <vector>
 
 struct ZipEntryFacts {
     uint16_t method = 0;  // 0 stored, 8 deflated
@@ -26,6 +26,12 @@ struct ZipEntryFacts {
     uint32_t crc = 0;
     int64_t modification = 0, creation = 0, access = 0;
     DWORD attributes = 0;
+};
+
+// What the entries of one batch reuse: the read and write buffers and an inflate stream.
+struct CPkInflateScratch {
+    CPkBytes input, output;
+    CPkZStream stream;
 };
 
 class CPkEntryInflater {
@@ -39,7 +45,7 @@ public:
     CPkEntryInflater(const CPkEntryInflater&) = delete;
     CPkEntryInflater& operator=(const CPkEntryInflater&) = delete;
 
-    void Run(const std::atomic<bool>& cancelled);
+    void Run(const std::atomic<bool>& cancelled, CPkShelf<CPkInflateScratch>& scratch);
 
     // Results, read by the driving thread after the job ran.
     int m_cause = 0;                // 0 sound, else the zip cause of the fault
@@ -51,8 +57,8 @@ public:
 
 private:
     bool ReadAt(uint64_t offset, char* into, uint32_t count);
-    void Inflate(const std::atomic<bool>& cancelled);
-    void Copy(const std::atomic<bool>& cancelled);
+    void Inflate(const std::atomic<bool>& cancelled, CPkInflateScratch& scratch);
+    void Copy(const std::atomic<bool>& cancelled, CPkInflateScratch& scratch);
     void Produce(const char* bytes, uint32_t count);
 
     HANDLE m_archive;

@@ -38,36 +38,41 @@ void CPkPackBlock::Run(const std::atomic<bool>& cancelled)
     }
     HandleCloser closer(file);
     uint32_t dictionary = m_level == 0 ? 0 : (uint32_t)std::min<uint64_t>(m_offset, kDictionarySize);
-    std::vector<char> input;
-    if (!ReadRange(file, m_offset - dictionary, dictionary + m_length, input)) {
+    std::unique_ptr<CPkBytes> input = m_scratch.bytes.Take();
+    if (!ReadRange(file, m_offset - dictionary, dictionary + m_length, *input)) {
+        m_scratch.bytes.Give(std::move(input));
         m_outcome = ocUnreadable;
         return;
     }
-    if (input.size() < dictionary) {
+    if (input->Size() < dictionary) {
+        m_scratch.bytes.Give(std::move(input));
         m_outcome = ocChanged;
         return;
     }
-    m_plainCount = (uint32_t)(input.size() - dictionary);
+    m_plainCount = (uint32_t)(input->Size() - dictionary);
     // Only the last block may come out short: a shorter middle block means the
     // file shrank while it was read.
     if (m_plainCount < m_length && !m_last) {
+        m_scratch.bytes.Give(std::move(input));
         m_outcome = ocChanged;
         return;
     }
-    const char* plain = input.data() + dictionary;
+    const char* plain = input->Data() + dictionary;
     m_crc = (uint32_t)crc32(0, (const Bytef*)plain, m_plainCount);
     if (m_level == 0) {
-        input.erase(input.begin(), input.begin() + dictionary);
-        m_output.swap(input);
+        // Stored: the bytes read are the output (no dictionary was read).
+        m_output = std::move(input);
         m_outcome = ocDone;
         return;
     }
-    m_outcome = Deflate(input.data(), dictionary, plain, m_plainCount) ? ocDone : ocCompressionFailed;
+    m_output = m_scratch.bytes.Take();
+    m_outcome = Deflate(input->Data(), dictionary, plain, m_plainCount) ? ocDone : ocCompressionFailed;
+    m_scratch.bytes.Give(std::move(input));
 }
 
-bool CPkPackBlock::ReadRange(HANDLE file, uint64_t from, uint32_t count, std::vector<char>& into)
+bool CPkPackBlock::ReadRange(HANDLE file, uint64_t from, uint32_t count, CPkBytes& into)
 {
-    into.resize(count);
+    into.Resize(count);
     LARGE_INTEGER position;
     position.QuadPart = (LONGLONG)from;
     if (!SetFilePointerEx(file, position, nullptr, FILE_BEGIN))
@@ -75,29 +80,31 @@ bool CPkPackBlock::ReadRange(HANDLE file, uint64_t from, uint32_t count, std::ve
     uint32_t got = 0;
     while (got < count) {
         DWORD n = 0;
-        if (!ReadFile(file, into.data() + got, count - got, &n, nullptr))
+        if (!ReadFile(file, into.Data() + got, count - got, &n, nullptr))
             return false;
         if (n == 0)
             break;
         got += n;
     }
-    into.resize(got);
+    into.Resize(got);
     return true;
 }
 
 bool CPkPackBlock::Deflate(const char* dictionary, uint32_t dictionaryLength, const char* bytes, uint32_t count)
 {
-    z_stream stream = {};
-    if (deflateInit2(&stream, m_level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+    CPkShelf<CPkZStream>::Loan zstream(m_scratch.streams);
+    if (!zstream->StartDeflate(m_level))
         return false;
+    z_stream& stream = zstream->Stream();
     bool ok = dictionaryLength == 0 ||
               deflateSetDictionary(&stream, (const Bytef*)dictionary, dictionaryLength) == Z_OK;
     // Room for the worst case plus the sync flush's empty stored block.
-    m_output.resize(deflateBound(&stream, count) + 64);
+    CPkBytes& output = *m_output;
+    output.Resize(deflateBound(&stream, count) + 64);
     stream.next_in = (Bytef*)bytes;
     stream.avail_in = count;
-    stream.next_out = (Bytef*)m_output.data();
-    stream.avail_out = (uInt)m_output.size();
+    stream.next_out = (Bytef*)output.Data();
+    stream.avail_out = (uInt)output.Size();
     int flush = m_last ? Z_FINISH : Z_SYNC_FLUSH;
     while (ok) {
         int result = deflate(&stream, flush);
@@ -108,12 +115,11 @@ bool CPkPackBlock::Deflate(const char* dictionary, uint32_t dictionaryLength, co
             break;
         }
         // Out of room: grow and go on where it stopped.
-        size_t used = m_output.size() - stream.avail_out;
-        m_output.resize(m_output.size() * 2);
-        stream.next_out = (Bytef*)m_output.data() + used;
-        stream.avail_out = (uInt)(m_output.size() - used);
+        size_t used = output.Size() - stream.avail_out;
+        output.Resize(output.Size() * 2);
+        stream.next_out = (Bytef*)output.Data() + used;
+        stream.avail_out = (uInt)(output.Size() - used);
     }
-    m_output.resize(m_output.size() - stream.avail_out);
-    deflateEnd(&stream);
+    output.Resize(output.Size() - stream.avail_out);
     return ok;
 }

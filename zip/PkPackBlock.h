@@ -8,25 +8,39 @@
 #pragma once
 
 #include "framework/base/CString.h"
+#include "zip/PkScratch.h"
 
 #include <windows.h>
 
 #include <atomic>
 #include <cstdint>
-#include <vector>
+#include <memory>
+
+// What the blocks of one batch reuse: byte buffers and deflate streams.
+struct CPkPackScratch {
+    CPkShelf<CPkBytes> bytes;
+    CPkShelf<CPkZStream> streams;
+};
 
 class CPkPackBlock {
 public:
     enum { kBlockSize = 1 << 20, kDictionarySize = 32768 };
     enum Outcome { ocPending, ocDone, ocUnreadable, ocChanged, ocCompressionFailed, ocCancelled };
 
-    CPkPackBlock(const CString& path, uint64_t offset, uint32_t length, int level, bool last)
-        : m_path(path), m_offset(offset), m_length(length), m_level(level), m_last(last)
+    CPkPackBlock(CPkPackScratch& scratch, const CString& path, uint64_t offset, uint32_t length, int level,
+                 bool last)
+        : m_path(path), m_offset(offset), m_length(length), m_level(level), m_last(last), m_scratch(scratch)
     {
     }
+    // The output's buffer goes back to the scratch shelf.
+    ~CPkPackBlock() { m_scratch.bytes.Give(std::move(m_output)); }
+    CPkPackBlock(const CPkPackBlock&) = delete;
+    CPkPackBlock& operator=(const CPkPackBlock&) = delete;
 
     // Reads, deflates (level != 0) and checksums the block; on a worker thread.
     void Run(const std::atomic<bool>& cancelled);
+    const char* OutputData() const { return m_output ? m_output->Data() : nullptr; }
+    uint32_t OutputSize() const { return m_output ? (uint32_t)m_output->Size() : 0; }
 
     const CString m_path;
     const uint64_t m_offset;
@@ -36,11 +50,13 @@ public:
 
     // Results, read by the writer after the job ran.
     Outcome m_outcome = ocPending;
-    std::vector<char> m_output;  // the bytes to write
     uint32_t m_plainCount = 0;   // the file's bytes the output stands for
     uint32_t m_crc = 0;
 
 private:
-    bool ReadRange(HANDLE file, uint64_t from, uint32_t count, std::vector<char>& into);
+    bool ReadRange(HANDLE file, uint64_t from, uint32_t count, CPkBytes& into);
     bool Deflate(const char* dictionary, uint32_t dictionaryLength, const char* bytes, uint32_t count);
+
+    CPkPackScratch& m_scratch;
+    std::unique_ptr<CPkBytes> m_output;  // the bytes to write
 };

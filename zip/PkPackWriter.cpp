@@ -102,7 +102,7 @@ void CPkPackWriter::Dispatch(const std::shared_ptr<Entry>& entry)
         uint32_t length = (uint32_t)std::min<uint64_t>(CPkPackBlock::kBlockSize, entry->size - offset);
         InFlight job;
         job.entry = entry;
-        job.block.reset(new CPkPackBlock(entry->path, offset, length, entry->level, b + 1 == blocks));
+        job.block.reset(new CPkPackBlock(m_scratch, entry->path, offset, length, entry->level, b + 1 == blocks));
         CPkPackBlock* block = job.block.get();
         const std::atomic<bool>* cancelled = &m_cancelled;
         job.ticket = m_pool.Submit([block, cancelled] { block->Run(*cancelled); });
@@ -217,8 +217,7 @@ void CPkPackWriter::WriteOldest()
             FailEntry(entry);
             return;
         }
-        m_archive.WritePreparedEntryData(block.m_output.data(), (uint32_t)block.m_output.size(), block.m_plainCount,
-                                         block.m_crc);
+        m_archive.WritePreparedEntryData(block.OutputData(), block.OutputSize(), block.m_plainCount, block.m_crc);
     } catch (CException* e) {
         (*m_added)[entry.index].m_iCause = ZipCauseOf(e);
         e->Delete();

@@ -66,7 +66,9 @@ private:
     std::vector<ZipEntryResult>* m_added = nullptr;
     size_t m_budget;
     // Declared before the pool, which is destroyed first: its jobs use them.
+    // The blocks give their buffers back to the scratch when they go.
     std::atomic<bool> m_cancelled{false};
+    CPkPackScratch m_scratch;
     std::deque<InFlight> m_inFlight;
     CPkWorkerPool m_pool;
 };

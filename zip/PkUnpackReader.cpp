@@ -47,9 +47,17 @@ CPkUnpackReader::CPkUnpackReader(CPkArchive& archive, int threads) : m_archive(a
 CPkUnpackReader::~CPkUnpackReader()
 {
     m_cancelled = true;
-    for (Pending& pending : m_inFlight)
+    for (Pending& pending : m_inFlight) {
         if (pending.error)
             pending.error->Delete();
+        if (pending.kind != kInflate)
+            continue;
+        // A batch that ended early (a stop, a missing volume) leaves no file
+        // of an entry whose turn never came, as one entry after the other would.
+        m_pool.Wait(pending.ticket);
+        if (pending.work->m_placed)
+            ZipFileSystem::RemoveFile(pending.target, ZipFileSystem::RemoveClearReadOnly, false);
+    }
 }
 
 void CPkUnpackReader::Cancel() { m_cancelled = true; }
@@ -95,7 +103,8 @@ void CPkUnpackReader::Submit(Pending& pending, CPkFileHeader& header)
     pending.work = MakeWork(pending, header, extract && !pending.targetExists ? pending.target : CString());
     CPkEntryInflater* work = pending.work.get();
     const std::atomic<bool>* cancelled = &m_cancelled;
-    pending.ticket = m_pool.Submit([work, cancelled] { work->Run(*cancelled); });
+    CPkShelf<CPkInflateScratch>* scratch = &m_scratch;
+    pending.ticket = m_pool.Submit([work, cancelled, scratch] { work->Run(*cancelled, *scratch); });
     pending.kind = kInflate;
 }
 
@@ -300,7 +309,7 @@ void CPkUnpackReader::RedoOverExisting(Pending& pending, const ZipExtractRequest
     if (pending.kind != kInflate)
         return;
     pending.work = MakeWork(pending, header, CString());
-    pending.work->Run(m_cancelled);
+    pending.work->Run(m_cancelled, m_scratch);
 }
 
 void CPkUnpackReader::PlaceOldest()

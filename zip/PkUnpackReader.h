@@ -7,7 +7,8 @@
 // folder is looked at and created once; in a folder this run created only an
 // earlier entry can stand at a target, which the worker's create answers, so
 // such targets are not looked up beforehand.
-// At most two entries per thread are in flight.
+// At most two entries per thread are in flight. When the batch ends early,
+// files the workers placed for entries whose turn never came are removed.
 // Entries the workers cannot read alone (encrypted ones, segmented archives,
 // other methods) go through TestEntry or ExtractEntry in their turn.
 #pragma once
@@ -84,6 +85,7 @@ private:
     // Declared before the pool, which is destroyed first: its jobs use them.
     ReadHandle m_file;
     std::atomic<bool> m_cancelled{false};
+    CPkShelf<CPkInflateScratch> m_scratch;
     std::deque<Pending> m_inFlight;
     // Folders made sure of, by the driving thread: true for those this run created.
     struct NoCaseLess {
