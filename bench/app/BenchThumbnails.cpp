@@ -179,10 +179,19 @@ double VipsSeconds(const PictureSet& set, size_t count, SIZE box)
     for (size_t i = 0; i < count && i < set.plainFiles.size(); ++i) {
         CString name;
         name.Format(L"img%04d.jpg", (int)i);
-        files += " " + set.plain.Unix(std::string(name.ToUtf8()));
+        files += ' ';
+        files += set.plain.Unix(std::string(name.ToUtf8()));
     }
-    return benchsupport::TimeShell("VIPS_CONCURRENCY=1 vipsthumbnail -s " + std::to_string(box.cx) + "x" +
-                                   std::to_string(box.cy) + " -o " + out.Unix() + "/%s.v" + files);
+    // Built by appending: GCC 12 at -O3 misreads "literal" + string as an overflow.
+    std::string command = "VIPS_CONCURRENCY=1 vipsthumbnail -s ";
+    command += std::to_string(box.cx);
+    command += 'x';
+    command += std::to_string(box.cy);
+    command += " -o ";
+    command += out.Unix();
+    command += "/%s.v";
+    command += files;
+    return benchsupport::TimeShell(command);
 }
 
 void Thumbnails(benchmark::State& state, bool encrypted)

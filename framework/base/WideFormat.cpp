@@ -102,7 +102,11 @@ std::string NarrowSpec(const Spec& s, const char* length, char conversion)
     if (s.alt) f += '#';
     if (s.zero) f += '0';
     if (s.width >= 0) f += std::to_string(s.width);
-    if (s.precision >= 0) f += "." + std::to_string(s.precision);
+    if (s.precision >= 0) {
+        // Appended piece by piece: GCC 12 at -O3 misreads "." + string as an overflow.
+        f += '.';
+        f += std::to_string(s.precision);
+    }
     f += length;
     f += conversion;
     return f;
