@@ -1,7 +1,7 @@
 // The outline tree's insertion, removal and shifting checked against a small
 // model written from the tree's rules: a parent's children in order, each
 // new node placed by walking them one by one from the first. Random nodes
-// with a fixed seed; after every step the two trees must have the same
+// from a fixed start; after every step the two trees must have the same
 // shape and every change set the same nodes.
 #include "tests/QvTest.h"
 

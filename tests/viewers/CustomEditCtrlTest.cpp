@@ -508,10 +508,10 @@ TEST(CustomEditCtrl, BookmarksAndTheFindHistoryFollowTheirModel)
     const WCHAR* const texts[] = {L"l1", L"l", L"L1", L"x", L"l5"};
     std::vector<bool> marked(6, false);
     std::vector<CString> history;
-    unsigned seed = 20261211;
-    auto next = [&seed](unsigned n) {
-        seed = seed * 1103515245u + 12345u;
-        return (seed >> 16) % n;
+    unsigned state = 20261211;
+    auto next = [&state](unsigned n) {
+        state = state * 1103515245u + 12345u;
+        return (state >> 16) % n;
     };
     for (int step = 0; step < 400; ++step) {
         unsigned op = next(10);
