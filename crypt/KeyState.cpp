@@ -22,23 +22,25 @@ void PasswordDigest(const CString& password, uint8_t digest[SHA256_DIGEST_SIZE])
 
 }  // namespace
 
+// The new keys are made aside and copied in whole: installing the password
+// already in use never shows a half-made or zeroed key to a job's worker.
 void SetNameKey(const CString& password)
 {
-    SecureZeroMemory(g_NameKey, sizeof g_NameKey);
-    if (password.IsEmpty())
-        return;
-    uint8_t digest[SHA256_DIGEST_SIZE];
-    PasswordDigest(password, digest);
-    memcpy(g_NameKey, digest, sizeof digest);
-    SecureZeroMemory(digest, sizeof digest);
+    uint8_t next[sizeof g_NameKey] = {};
+    if (!password.IsEmpty())
+        PasswordDigest(password, next);
+    memcpy(g_NameKey, next, sizeof next);
+    SecureZeroMemory(next, sizeof next);
 }
 
 void SetKeyFromDigest(const uint8_t* digest)
 {
-    ClearKey();
+    uint8_t next[sizeof g_FileKey] = {};
     // The key stops at the digest's first zero byte; stored files depend on this cut.
     size_t length = strnlen(reinterpret_cast<const char*>(digest), SHA256_DIGEST_SIZE);
-    Md5::Digest(digest, length, g_FileKey);
+    Md5::Digest(digest, length, next);
+    memcpy(g_FileKey, next, sizeof next);
+    SecureZeroMemory(next, sizeof next);
 }
 
 void ClearKey() { SecureZeroMemory(g_FileKey, sizeof g_FileKey); }

@@ -77,19 +77,11 @@ CString SwapIn(const CString& made, const CString& target)
 
 }  // namespace
 
-// The viewers stay usable while a job runs, whose worker reads the key
-// state: it already holds the key of this password then, and is left alone.
-void COrvantisDoc::InstallKeyUnlessJobRuns()
-{
-    if (!IsRunning())
-        SetPasswordKey(m_strPassword);
-}
-
 int COrvantisDoc::SaveEditorText(const CString& encryptedPath, const BYTE* text, size_t size)
 {
     if (m_strPassword.IsEmpty())
         return EDITOR_SAVE_NO_PASSWORD;
-    InstallKeyUnlessJobRuns();
+    SetPasswordKey(m_strPassword);
     // The header must open with this password: a file made with another one
     // is not overwritten under the present one.
     EncryptedFileOptions options;

@@ -304,8 +304,6 @@ private:
     // The message of a failed decryption for opening: a CRC mismatch, or a password that cannot unlock the file.
     static void ShowOpenFailure(int result);
     void NotifyTempDecrypted(int result);
-    // Installs the key of m_strPassword, unless a job's worker runs (it holds that key already).
-    void InstallKeyUnlessJobRuns();
     void KeepViewer(HWND window);
     void CloseViewers();
     bool CheckBackupFolder(const CString& folder);

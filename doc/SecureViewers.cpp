@@ -100,7 +100,7 @@ HWND COrvantisDoc::OpenTextEditor(const CString& path)
         if (m_strPassword.IsEmpty())
             return nullptr;
     }
-    InstallKeyUnlessJobRuns();
+    SetPasswordKey(m_strPassword);
     CWaitCursor wait;
     CFileCipher cipher;
     CString plainName;
