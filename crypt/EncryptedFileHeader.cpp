@@ -1,6 +1,7 @@
 #include "crypt/EncryptedFileHeader.h"
 
 #include "crypt/PathParts.h"
+#include "crypt/XxteaBlockCipher.h"
 
 #include <windows.h>
 
@@ -44,6 +45,17 @@ CString LeftWhole(const CString& text, int count)
 }  // namespace
 
 EncryptedFileHeader::~EncryptedFileHeader() { SecureZeroMemory(this, sizeof *this); }
+
+void EncryptedFileHeader::MakeStoredBlocks(const CXxteaBlockCipher& cipher, const uint8_t fill1[128],
+                                           const uint8_t fill2[128], uint8_t blocks[3 * 128]) const
+{
+    memcpy(blocks, IV, 128);
+    memcpy(blocks + 128, fill1, 128);
+    WriteBlock1(blocks + 128);
+    memcpy(blocks + 256, fill2, 128);
+    WriteBlock2(blocks + 256);
+    cipher.EncryptBlocks(blocks + 128, 2);
+}
 
 void EncryptedFileHeader::WriteBlock1(uint8_t block[128]) const
 {

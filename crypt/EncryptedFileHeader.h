@@ -15,6 +15,8 @@
 #include <cstddef>
 #include <cstdint>
 
+class CXxteaBlockCipher;
+
 const size_t ENCRYPTED_HEADER_SIZE = 3 * 128;
 const size_t MAX_STORED_NAME_BYTES = 117;
 
@@ -35,6 +37,11 @@ struct EncryptedFileHeader {
     // Reads the fields of decrypted blocks; false when NameLength is above 117.
     bool ReadBlock1(const uint8_t block[128]);
     void ReadBlock2(const uint8_t block[128]);
+
+    // The IV and header blocks 1 and 2 as a new file stores them: the fields
+    // laid over `fill1` and `fill2` (a block of random bytes each) and enciphered.
+    void MakeStoredBlocks(const CXxteaBlockCipher& cipher, const uint8_t fill1[128], const uint8_t fill2[128],
+                          uint8_t blocks[3 * 128]) const;
 
     bool HasCrc() const { return CrcBytes[0] | CrcBytes[1] | CrcBytes[2] | CrcBytes[3]; }
     // Stores the name (see StoreOriginalName).

@@ -635,12 +635,7 @@ int CFileCipher::EncryptStream(Stream& stream, int64_t size, const CString& name
     stream.cipher.emplace(stream.key, header.IV);
 
     uint8_t blocks[3 * kBlock];
-    memcpy(blocks, random.iv, kBlock);
-    memcpy(blocks + kBlock, random.header1, kBlock);
-    header.WriteBlock1(blocks + kBlock);
-    memcpy(blocks + 2 * kBlock, random.header2, kBlock);
-    header.WriteBlock2(blocks + 2 * kBlock);
-    stream.cipher->EncryptBlocks(blocks + kBlock, 2);
+    header.MakeStoredBlocks(*stream.cipher, random.header1, random.header2, blocks);
     if (stream.output.Write(blocks, sizeof blocks) != sizeof blocks)
         return CRYPT_WRITE_FAILED;
 

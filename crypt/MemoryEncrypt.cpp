@@ -35,18 +35,6 @@ struct KeyCopy {
     ~KeyCopy() { SecureZeroMemory(key, sizeof key); }
 };
 
-// The three header blocks of a new file, enciphered.
-bool MakeHeaderBlocks(const CXxteaBlockCipher& cipher, EncryptedFileHeader& header, uint8_t blocks[3 * kBlock])
-{
-    if (!FillSystemRandom(blocks + kBlock, 2 * kBlock))
-        return false;
-    memcpy(blocks, header.IV, kBlock);
-    header.WriteBlock1(blocks + kBlock);
-    header.WriteBlock2(blocks + 2 * kBlock);
-    cipher.EncryptBlocks(blocks + kBlock, 2);
-    return true;
-}
-
 // The content in whole blocks, the last one padded with random bytes.
 int WriteDataBlocks(const CXxteaBlockCipher& cipher, const uint8_t* data, size_t size, CRawFile& file)
 {
@@ -120,9 +108,12 @@ int EncryptMemoryToFile(const uint8_t* data, size_t size, const CString& storedN
     CRawFile file;
     if (!file.Create(output, 0))
         return CRYPT_WRITE_FAILED;
+    uint8_t fill[2][kBlock];
+    if (!FillSystemRandom(fill, sizeof fill))
+        return CRYPT_WRITE_FAILED;
     uint8_t blocks[3 * kBlock];
-    bool made = MakeHeaderBlocks(cipher, header, blocks);
-    if (!made || file.Write(blocks, sizeof blocks) != sizeof blocks)
+    header.MakeStoredBlocks(cipher, fill[0], fill[1], blocks);
+    if (file.Write(blocks, sizeof blocks) != sizeof blocks)
         return CRYPT_WRITE_FAILED;
     return WriteDataBlocks(cipher, data, size, file);
 }
