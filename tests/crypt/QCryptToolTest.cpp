@@ -1,5 +1,6 @@
 // The qcrypt console tool, run as its own process beside this test program.
 #include "tests/crypt/CryptTestSupport.h"
+#include "tests/QCryptRun.h"
 
 #include <string>
 
@@ -7,62 +8,14 @@ using crypttest::Wide;
 
 namespace {
 
-struct ToolRun {
-    DWORD exitCode = 0;
-    std::string output;  // standard output, UTF-8
-};
+using ToolRun = qvtest::QCryptRun;
+using qvtest::Quoted;
 
-CString ToolPath()
+qvtest::QCryptRun RunTool(const CString& arguments)
 {
-    WCHAR self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    CString path = self;
-    return path.Left(path.ReverseFind(L'\\') + 1) + L"qcrypt.exe.so";
-}
-
-CString Quoted(const CString& arg) { return L"\"" + arg + L"\""; }
-
-ToolRun RunTool(const CString& arguments)
-{
-    ToolRun run;
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd, writeEnd;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
-        ADD_FAILURE() << "no pipe";
-        return run;
-    }
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    HANDLE nul = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
-                             nullptr);
-    STARTUPINFOW startup;
-    ZeroMemory(&startup, sizeof startup);
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = nul;
-    startup.hStdInput = nul;
-    PROCESS_INFORMATION process;
-    CString commandLine = Quoted(ToolPath()) + L" " + arguments;
-    BOOL started = CreateProcessW(nullptr, commandLine.GetBuffer(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                  &startup, &process);
-    CloseHandle(writeEnd);
-    CloseHandle(nul);
-    if (!started) {
-        CloseHandle(readEnd);
+    qvtest::QCryptRun run = qvtest::RunQCrypt(arguments);
+    if (!run.started)
         ADD_FAILURE() << "qcrypt did not start";
-        return run;
-    }
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got)
-        run.output.append(buffer, got);
-    CloseHandle(readEnd);
-    WaitForSingleObject(process.hProcess, INFINITE);
-    GetExitCodeProcess(process.hProcess, &run.exitCode);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    while (!run.output.empty() && (run.output.back() == '\n' || run.output.back() == '\r'))
-        run.output.pop_back();
     return run;
 }
 
@@ -70,7 +23,7 @@ class QCryptTool : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!qvtest::FileExists(ToolPath()))
+        if (!qvtest::FileExists(qvtest::QCryptPath()))
             GTEST_SKIP() << "qcrypt is not built beside the tests";
     }
     CString At(const CString& name) { return Quoted(m_folder / name); }
